@@ -1,0 +1,2 @@
+// Being written.
+#include "runtime/edit_input.h"

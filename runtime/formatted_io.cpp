@@ -1,0 +1,1 @@
+#include "runtime/formatted_io.h"

@@ -1,0 +1,2 @@
+// Being written.
+#include "runtime/terminal_host.h"

@@ -1,0 +1,2 @@
+// Being written.
+#include "runtime/units.h"
