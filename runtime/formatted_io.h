@@ -141,7 +141,7 @@ public:
 private:
     std::string_view take_field(int width);
     DataEdit next_for(char type);
-    [[noreturn]] void conversion_failed(const DataEdit& edit, const std::string& why);
+    [[noreturn]] void conversion_failed(const std::string& why);
     void literal(std::string_view text) override;
     void position(ItemType type, int count) override;
     void end_record() override;

@@ -32,18 +32,23 @@ public:
     void set_status(std::string_view status) override;
     void end_of_run(int exit_status) override;
 
+    // The last status-bar text; a terminal does not show it.
+    const std::string& status() const { return status_; }
+
 private:
-    void flush_pending();
+    void put(std::string_view text);
+    void end_line();
     std::optional<std::string> read_line();
 
     std::vector<std::string> arguments_;
     std::FILE* in_;
     std::FILE* out_;
-    bool interactive_;
+    bool out_terminal_;       // "+" records overwrite on screen
+    bool in_terminal_;        // the pause waits for Enter
     std::string filter_;
-    std::string pending_;     // last overwriting record, not yet written (non-terminal)
-    bool has_pending_ = false;
-    bool line_open_ = false;  // a line is on screen without its line end
+    std::string status_;
+    std::string pending_;     // the current line, not yet written (not a terminal)
+    bool line_open_ = false;  // a current line exists without its line end
 };
 
 }  // namespace orv::rt

@@ -1,2 +1,19 @@
-// Being written.
+// Record sources and sinks on numbered units (units.h).
 #include "runtime/records.h"
+#include "runtime/units.h"
+
+namespace orv::rt {
+
+bool UnitSource::next_record(std::string& record) { return read_record(unit_, record); }
+
+IoError UnitSource::error(IoErrorKind kind, std::string detail) const {
+    return IoError(kind, std::move(detail), unit_, unit_file_name(unit_));
+}
+
+void UnitSink::put_record(std::string_view record) { write_record(unit_, record); }
+
+IoError UnitSink::error(IoErrorKind kind, std::string detail) const {
+    return IoError(kind, std::move(detail), unit_, unit_file_name(unit_));
+}
+
+}  // namespace orv::rt
