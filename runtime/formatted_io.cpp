@@ -11,7 +11,7 @@ namespace {
 
 // Control items processed without transferring data before the walk is
 // taken for a runaway (nested repeat counts can multiply to 10^18).
-constexpr long long kMaxControlSteps = 50'000'000;
+constexpr long long kMaxControlSteps = 10'000'000;
 // Longest record a formatted output statement builds.
 constexpr std::size_t kMaxRecordLength = std::size_t{1} << 28;
 

@@ -103,5 +103,132 @@ TEST(FormatWalk, RunawayFormatsAreErrors) {
     }
 }
 
+// Records as GNU Fortran writes them (checked with gfortran); records are
+// joined with newlines.
+TEST(FormattedOutput, RecordLayout) {
+    EXPECT_EQ(format_records(parse_format("(A,5X)"), "ab"), "ab");
+    EXPECT_EQ(format_records(parse_format("(A,T1,A)"), "abcdef", "x"), "xbcdef");
+    // A left tab reaches the column it names even where nothing was
+    // written yet (10.8.1.1; gfortran 12 stops short there).
+    EXPECT_EQ(format_records(parse_format("(A,T10,TL5,A)"), "ab", "y"), "ab  y");
+    EXPECT_EQ(format_records(parse_format("(A,T20,T5,A)"), "ab", "y"), "ab  y");
+    EXPECT_EQ(format_records(parse_format("(A,TR3,A,T2,A)"), "ab", "c", "Z"), "aZ   c");
+    EXPECT_EQ(format_records(parse_format("(I3,:,'|')"), 7), "  7");
+    EXPECT_EQ(format_records(parse_format("(2(I2,'|'))"), 1, 2, 3), " 1| 2|\n 3|");
+    EXPECT_EQ(format_records(parse_format("(A10,'|',A2,'|')"), "abc", "wxyz"), "       abc|wx|");
+    EXPECT_EQ(format_records(parse_format("(3(F5.1))"), 1.0, 2.0, 3.0, 4.0), "  1.0  2.0  3.0\n  4.0");
+    EXPECT_EQ(format_records(parse_format("('[',3/,']')")), "[\n\n\n]");
+    EXPECT_EQ(format_records(parse_format("(/)")), "\n");
+    EXPECT_EQ(format_records(parse_format("(I2,(I3,'-'))"), 1, 2, 3, 4), " 1  2-\n  3-\n  4-");
+    EXPECT_EQ(format_records(parse_format("(5X)")), "");
+    EXPECT_EQ(format_records(parse_format("(T30,A8)"), "Finished"), std::string(29, ' ') + "Finished");
+    std::vector<double> row{0.5, -0.25, 1.0};
+    EXPECT_EQ(format_records(parse_format("(999(F12.9,1X))"), row),
+              " 0.500000000 -0.250000000  1.000000000");
+}
+
+TEST(FormattedOutput, ItemsMustFitTheirDescriptors) {
+    try {
+        format_records(parse_format("(I5,F8.2)"), 1, 2);
+        ADD_FAILURE() << "F accepted an integer";
+    } catch (const IoError& e) {
+        EXPECT_EQ(e.kind(), IoErrorKind::ItemMismatch);
+        EXPECT_NE(std::string(e.what()).find("F8.2"), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("item 2"), std::string::npos);
+    }
+    EXPECT_THROW(format_records(parse_format("(A)"), 2.5), IoError);
+    EXPECT_THROW(format_records(parse_format("(L2)"), "T"), IoError);
+    // G edits every type.
+    EXPECT_EQ(format_records(parse_format("(4G10.2,'|')"), 12, 0.5, true, "ab"),
+              "        12  0.50             T        ab|");
+}
+
+TEST(FormattedOutput, InternalRecordsKeepTheirLength) {
+    std::vector<std::string> rec(3, std::string(12, '.'));
+    write_internal(rec, 12, parse_format("(I3/F6.2)"), 42, 3.14159);
+    EXPECT_EQ(rec[0], " 42         ");
+    EXPECT_EQ(rec[1], "  3.14      ");
+    EXPECT_EQ(rec[2], "............");
+    // Too long a record, or too many records, is an error.
+    EXPECT_THROW(write_internal(rec, 12, parse_format("(A13)"), "x"), IoError);
+    EXPECT_THROW(write_internal(rec, 12, parse_format("(3/)")), IoError);
+}
+
+// Reads `records` with `format` into the items.
+template <typename... Items>
+void read_records(std::vector<std::string_view> records, const char* format, Items&... items) {
+    InternalSource source(std::move(records));
+    Format f = parse_format(format);
+    FormattedInput in(source, f);
+    (in >> ... >> items);
+    in.finish();
+}
+
+TEST(FormattedInput, FieldsRecordsAndReversion) {
+    double id = -1, a = -1, b = -1, c = -1;
+    // Fields beyond the end of a short record read as zero.
+    read_records({"  17 1 2"}, "(F4.0,3F2.0)", id, a, b, c);
+    EXPECT_EQ(id, 17);
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 2);
+    EXPECT_EQ(c, 0);
+    // "/" and reversion move to new records within one statement.
+    read_records({"  18", " 3 4", " 5"}, "(F4.0/(2F2.0))", id, a, b, c);
+    EXPECT_EQ(id, 18);
+    EXPECT_EQ(a, 3);
+    EXPECT_EQ(b, 4);
+    EXPECT_EQ(c, 5);
+    // Implied decimal point and a blank inside a field.
+    read_records({"1 2345"}, "(F6.2)", a);
+    EXPECT_DOUBLE_EQ(a, 123.45);
+    // Positioning.
+    int i = 0, j = 0;
+    read_records({"abc12de34"}, "(T4,I2,TR2,I2)", i, j);
+    EXPECT_EQ(i, 12);
+    EXPECT_EQ(j, 34);
+    read_records({"123456"}, "(I2,TL1,I2,X,I1)", i, j, i);
+    EXPECT_EQ(j, 23);
+    EXPECT_EQ(i, 5);
+    // Text items take their declared length from the target.
+    std::string t1(3, ' '), t2(5, ' ');
+    read_records({">DATA: x"}, "(A2,A)", t1, t2);
+    EXPECT_EQ(t1, ">D ");
+    EXPECT_EQ(t2, "ATA: ");
+    // Trailing "/" after the last item reads the next record too.
+    InternalSource src({"1", "2", "3"});
+    Format f = parse_format("(I1/)");
+    FormattedInput in(src, f);
+    in >> i;
+    in.finish();
+    std::string next;
+    ASSERT_TRUE(src.next_record(next));
+    EXPECT_EQ(next, "3");
+}
+
+TEST(FormattedInput, FailuresNameDescriptorAndRecord) {
+    double x = 0;
+    try {
+        read_records({"1.5", "abc"}, "(F3.0/F3.0)", x, x);
+        ADD_FAILURE() << "bad field accepted";
+    } catch (const IoError& e) {
+        EXPECT_EQ(e.kind(), IoErrorKind::Conversion);
+        std::string what = e.what();
+        EXPECT_NE(what.find("F3.0"), std::string::npos) << what;
+        EXPECT_NE(what.find("record 2"), std::string::npos) << what;
+        EXPECT_NE(what.find("item 2"), std::string::npos) << what;
+    }
+    try {
+        read_records({"1"}, "(F3.0/F3.0)", x, x);
+        ADD_FAILURE() << "read past the end";
+    } catch (const IoError& e) {
+        EXPECT_EQ(e.kind(), IoErrorKind::EndOfFile);
+    }
+    int i = 0;
+    EXPECT_THROW(read_records({"99999999999"}, "(I11)", i), IoError);
+    EXPECT_THROW(read_records({"12"}, "(F2.0)", i), IoError);
+    EXPECT_THROW(read_records({"12"}, "('x',I2)", i), IoError);
+    EXPECT_THROW(read_records({}, "(I2)", i), IoError);
+}
+
 }  // namespace
 }  // namespace orv::rt
