@@ -10,19 +10,19 @@
 !
 ! Output, tab separated:
 !   descriptor type kind variant w d e k sign value |field|
+! where a failed write (gfortran refuses the descriptor) gives !error.
 program edit_output_cases
   implicit none
   character(len=1) :: ty, kind, var, sg
   integer :: w, d, e, k, ios, bar
   character(len=64) :: value
   character(len=128) :: desc, fmt
-  character(len=:), allocatable :: buf
+  character(len=100000) :: buf
   real(8) :: x
   integer(8) :: bits, i8
   integer(4) :: i4
   logical :: l
 
-  allocate(character(len=100000) :: buf)
   do
     read(*, *, iostat=ios) ty, kind, var, w, d, e, k, sg, value
     if (ios /= 0) exit
@@ -40,25 +40,32 @@ program edit_output_cases
     case ('R')
       read(value, '(Z16)') bits
       x = transfer(bits, x)
-      write(buf, fmt) x, '|'
+      write(buf, fmt, iostat=ios) x, '|'
     case ('I')
       read(value, *) i8
       if (i8 >= -huge(i4) - 1 .and. i8 <= huge(i4)) then
         i4 = int(i8, 4)
-        write(buf, fmt) i4, '|'
+        write(buf, fmt, iostat=ios) i4, '|'
       else
-        write(buf, fmt) i8, '|'
+        write(buf, fmt, iostat=ios) i8, '|'
       end if
     case ('L')
       l = value(1:1) == 'T'
-      write(buf, fmt) l, '|'
+      write(buf, fmt, iostat=ios) l, '|'
     case ('A')
-      write(buf, fmt) trim(value), '|'
+      write(buf, fmt, iostat=ios) trim(value), '|'
     end select
     bar = index(buf, '|', back=.true.)
+    if (ios /= 0) then
+      buf = '!error'
+      bar = 6
+    else
+      buf = '|' // buf(1:bar)
+      bar = bar + 1
+    end if
     write(*, '(*(A))') trim(desc), achar(9), ty, achar(9), kind, achar(9), var, achar(9), &
         trim(itoa(w)), achar(9), trim(itoa(d)), achar(9), trim(itoa(e)), achar(9), &
-        trim(itoa(k)), achar(9), sg, achar(9), trim(value), achar(9), '|', buf(1:bar)
+        trim(itoa(k)), achar(9), sg, achar(9), trim(value), achar(9), buf(1:bar)
   end do
 contains
   function itoa(n) result(s)
