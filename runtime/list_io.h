@@ -50,21 +50,19 @@ public:
     void finish();
 
 private:
-    struct Impl;
-    // (implementation state lives in list_input.cpp)
-    RecordSource& source_;
-    std::string record_;
-    std::size_t pos_ = 0;
-    bool have_record_ = false;
-    bool ended_ = false;       // a slash was read
-    int repeat_left_ = 0;      // remaining uses of a repeated value
-    bool repeat_null_ = false;
-    std::string repeat_value_;
-    bool repeat_quoted_ = false;
-    long record_number_ = 0;
-    int item_number_ = 0;
-    bool last_was_comma_ = false;
+    struct Impl;  // the scanner, in list_input.cpp
     friend struct Impl;
+    RecordSource& source_;
+    std::string record_;          // the current record
+    std::size_t pos_ = 0;         // next character of record_
+    bool have_record_ = false;    // a record has been read in this statement
+    bool ended_ = false;          // a slash ended the list
+    bool pending_comma_ = false;  // a value was read; a comma next is its separator
+    long long repeat_left_ = 0;   // further items that take the repeated value
+    bool repeat_null_ = false;    // the repeated value is null (r*)
+    bool quoted_ = false;         // value_ was quoted
+    std::string value_;           // the current value, quotes removed
+    int item_ = 0;                // number of the current item in the statement
 };
 
 class ListOutput {

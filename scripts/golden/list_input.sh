@@ -145,6 +145,18 @@ cases = [
     ("c6 c6", ["'abc' def"]),
     ("c4", ["   "]),
     ("c6 i", ["DATA:", "7"]),
+    # more separators, quotes and hostile counts
+    ("i i", ["1", ",3"]),
+    ("i i", ["1 ", "  ,  3"]),
+    ("c8 c8", ["'ab'", "'cd'"]),
+    ("i i", ["99999999999*1"]),
+    ("i i", ["*5"]),
+    ("i i i", ["2*/", "9"]),
+    ("r r", ["-0 -0.0"]),
+    ("r", ["0.5E-320"]),
+    ("c4 c4", ["2*3"]),
+    ("c4 c4", ["12abc x"]),
+    ("", []),
     # lines the engine reads
     ("c6 c50 i i", [">DATA:  mydata.dat 12 500"]),
     ("c10 r i r i l r c3 i l",
