@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "golden.h"
+
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -36,12 +38,7 @@ std::vector<std::string> split_tabs(const std::string& line) {
     }
 }
 
-// The golden folder, whether ORV_TEST_DATA_DIR names tests/ or tests/runtime/.
-std::ifstream open_golden(const std::string& name) {
-    std::ifstream in(std::string(ORV_TEST_DATA_DIR) + "/golden/" + name);
-    if (!in) in.open(std::string(ORV_TEST_DATA_DIR) + "/runtime/golden/" + name);
-    return in;
-}
+std::ifstream open_golden(const std::string& name) { return std::ifstream(testing::golden_path(name)); }
 
 // Every field of tests/runtime/golden/edit_input.txt (scripts/golden/edit_input.sh):
 // our result must be gfortran's, bit for bit, and we must fail where it fails.

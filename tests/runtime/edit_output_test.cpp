@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "golden.h"
+
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -192,9 +194,7 @@ std::vector<std::string> split_tabs(const std::string& line) {
 }
 
 TEST(EditOutput, MatchesGfortran) {
-    // ORV_TEST_DATA_DIR is the tests folder or its runtime subfolder.
-    std::ifstream in(std::string(ORV_TEST_DATA_DIR) + "/golden/edit_output.txt");
-    if (!in) in.open(std::string(ORV_TEST_DATA_DIR) + "/runtime/golden/edit_output.txt");
+    std::ifstream in(testing::golden_path("edit_output.txt"));
     ASSERT_TRUE(in) << "golden file missing";
     std::string line;
     int cases = 0;

@@ -225,6 +225,10 @@ TEST(FormattedInput, FailuresNameDescriptorAndRecord) {
     }
     int i = 0;
     EXPECT_THROW(read_records({"99999999999"}, "(I11)", i), IoError);
+    // A bit pattern of 32 ones is -1 in a 32-bit item; 33 bits do not fit.
+    read_records({"FFFFFFFF"}, "(Z8)", i);
+    EXPECT_EQ(i, -1);
+    EXPECT_THROW(read_records({"1FFFFFFFF"}, "(Z9)", i), IoError);
     EXPECT_THROW(read_records({"12"}, "(F2.0)", i), IoError);
     EXPECT_THROW(read_records({"12"}, "('x',I2)", i), IoError);
     EXPECT_THROW(read_records({}, "(I2)", i), IoError);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "golden.h"
+
 #include <bit>
 #include <cstdint>
 #include <fstream>
@@ -12,11 +14,7 @@
 namespace orv::rt {
 namespace {
 
-std::ifstream open_golden(const std::string& name) {
-    std::ifstream in(std::string(ORV_TEST_DATA_DIR) + "/golden/" + name);
-    if (!in) in.open(std::string(ORV_TEST_DATA_DIR) + "/runtime/golden/" + name);
-    return in;
-}
+std::ifstream open_golden(const std::string& name) { return std::ifstream(testing::golden_path(name)); }
 
 std::string bracketed(const std::string& line, std::size_t from) {
     // "key [text]" -> text

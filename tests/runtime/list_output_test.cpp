@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "golden.h"
+
 #include <bit>
 #include <cmath>
 #include <fstream>
@@ -72,10 +74,7 @@ TEST(ListOutput, InternalRecordTooShort) {
 }
 
 std::string data_file(const char* name) {
-    // ORV_TEST_DATA_DIR is the tests folder or its runtime subfolder.
-    std::string path = std::string(ORV_TEST_DATA_DIR) + "/golden/" + name;
-    if (std::ifstream(path)) return path;
-    return std::string(ORV_TEST_DATA_DIR) + "/runtime/golden/" + name;
+    return testing::golden_path(name);
 }
 
 // Single numbers written by gfortran (scripts/golden/edit_output.sh).
