@@ -38,6 +38,8 @@ namespace {
 constexpr std::size_t kReadChunk = 1 << 20;   // bytes read per system call
 constexpr std::size_t kWriteChunk = 1 << 20;  // pending output written at this size
 constexpr std::size_t kBackChunk = 1 << 16;   // bytes scanned per step of BACKSPACE
+// Longest record read: a file without line ends must not take all memory.
+constexpr std::size_t kMaxRecord = std::size_t{1} << 30;
 
 std::string os_reason(int err) { return std::strerror(err); }
 
@@ -55,8 +57,10 @@ std::string_view trim(std::string_view text) {
 
 class Unit {
 public:
-    Unit(int number, int fd, std::string path, bool writable)
-        : number_(number), fd_(fd), path_(std::move(path)), writable_(writable) {}
+    // `regular`: a regular file, which can be positioned and cut; anything
+    // else (a device, a pipe) is read and written as a stream.
+    Unit(int number, int fd, std::string path, bool writable, bool regular)
+        : number_(number), fd_(fd), path_(std::move(path)), writable_(writable), regular_(regular) {}
     Unit(const Unit&) = delete;
     Unit& operator=(const Unit&) = delete;
     ~Unit() {
@@ -74,10 +78,12 @@ public:
     bool read_record(std::string& record) {
         to_reading();
         after_end_ = false;
+        if (buffer_pos_ >= buffer_len_ && !fill()) {
+            after_end_ = true;  // nothing is stored at the end
+            return false;
+        }
         record.clear();
-        bool any = false;  // a byte of this record was found
-        for (;;) {
-            if (buffer_pos_ >= buffer_len_ && !fill()) break;
+        do {
             const char* start = buffer_.data() + buffer_pos_;
             const std::size_t left = buffer_len_ - buffer_pos_;
             const void* lf = std::memchr(start, '\n', left);
@@ -89,15 +95,12 @@ public:
                 if (!record.empty() && record.back() == '\r') record.pop_back();
                 return true;
             }
+            if (record.size() + left > kMaxRecord)
+                throw fail(IoErrorKind::System, "a record longer than " + std::to_string(kMaxRecord) + " bytes");
             record.append(start, left);
             buffer_pos_ += left;
             pos_ += left;
-            any = true;
-        }
-        if (!any) {
-            after_end_ = true;
-            return false;
-        }
+        } while (fill());
         // A last line without its line end is a record; a CR that ends it is
         // the remains of a CR LF and is dropped as well.
         if (!record.empty() && record.back() == '\r') record.pop_back();
@@ -108,7 +111,7 @@ public:
         if (!writable_) throw fail(IoErrorKind::System, "the file is connected for reading only");
         if (!writing_) {
             // The record written becomes the last of the file.
-            if (::ftruncate(fd_, static_cast<off_t>(pos_)) != 0) throw system_error(errno);
+            if (regular_ && ::ftruncate(fd_, static_cast<off_t>(pos_)) != 0) throw system_error(errno);
             drop_buffer();
             writing_ = true;
             pending_off_ = pos_;
@@ -127,6 +130,7 @@ public:
 
     void rewind() {
         to_reading();
+        require_positioning();
         after_end_ = false;
         pos_ = 0;
         drop_buffer();
@@ -134,6 +138,7 @@ public:
 
     void backspace() {
         to_reading();
+        require_positioning();
         if (after_end_) {
             // A read that met the end left the position where it was; the
             // backspace steps back over that end only (as an endfile record).
@@ -174,6 +179,10 @@ private:
     }
     IoError system_error(int err) const { return fail(IoErrorKind::System, os_reason(err)); }
 
+    void require_positioning() const {
+        if (!regular_) throw fail(IoErrorKind::System, "the file cannot be positioned: it is not a regular file");
+    }
+
     void drop_buffer() {
         buffer_pos_ = 0;
         buffer_len_ = 0;
@@ -190,7 +199,8 @@ private:
     bool fill() {
         if (buffer_.size() < kReadChunk) buffer_.resize(kReadChunk);
         for (;;) {
-            ssize_t n = ::pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(pos_));
+            ssize_t n = regular_ ? ::pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(pos_))
+                                 : ::read(fd_, buffer_.data(), buffer_.size());
             if (n < 0) {
                 if (errno == EINTR) continue;
                 throw system_error(errno);
@@ -204,8 +214,9 @@ private:
     void write_pending() {
         std::size_t done = 0;
         while (done < pending_.size()) {
-            ssize_t n = ::pwrite(fd_, pending_.data() + done, pending_.size() - done,
-                                 static_cast<off_t>(pending_off_ + done));
+            ssize_t n = regular_ ? ::pwrite(fd_, pending_.data() + done, pending_.size() - done,
+                                            static_cast<off_t>(pending_off_ + done))
+                                 : ::write(fd_, pending_.data() + done, pending_.size() - done);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 const int err = errno;
@@ -254,6 +265,7 @@ private:
     int fd_;
     std::string path_;
     bool writable_;
+    bool regular_;
     dev_t device_ = 0;
     ino_t inode_ = 0;
 
@@ -350,9 +362,8 @@ struct OpenResult {
 OpenResult open_file(int unit, std::string name, OpenOptions options) {
     OpenResult r;
     r.file = name;
-    const bool read_only = options.read_only;
     int fd = -1;
-    bool writable = !read_only;
+    bool write_only = false;
 
     if (options.status == OpenStatus::Scratch) {
         const char* dir = std::getenv("TMPDIR");
@@ -370,7 +381,7 @@ OpenResult open_file(int unit, std::string name, OpenOptions options) {
         // of the process.
         r.file = buf.data();
         ::unlink(buf.data());
-        auto u = std::make_unique<Unit>(unit, fd, r.file, true);
+        auto u = std::make_unique<Unit>(unit, fd, r.file, true, true);
         table().units[unit] = std::move(u);
         return r;
     }
@@ -378,7 +389,15 @@ OpenResult open_file(int unit, std::string name, OpenOptions options) {
     // A file already connected to another unit is refused before it is
     // touched, so that REPLACE cannot empty a file that is being read.
     struct stat st{};
+    bool read_only = options.read_only;
     if (::stat(name.c_str(), &st) == 0) {
+        // A pipe opened for reading and writing never reaches its end, for
+        // the unit itself is a writer: an existing pipe is read (a job piped
+        // in by the shell), any other pipe written.
+        if (S_ISFIFO(st.st_mode)) {
+            read_only = options.status == OpenStatus::Old;
+            write_only = !read_only;
+        }
         if (S_ISDIR(st.st_mode)) {
             r.status = EISDIR;
             r.reason = os_reason(EISDIR);
@@ -402,8 +421,9 @@ OpenResult open_file(int unit, std::string name, OpenOptions options) {
     case OpenStatus::Replace: flags |= O_CREAT | O_TRUNC; break;
     case OpenStatus::Scratch: break;
     }
-    fd = ::open(name.c_str(), flags | (read_only ? O_RDONLY : O_RDWR), 0666);
-    if (fd < 0 && !read_only && (errno == EACCES || errno == EROFS) && !(flags & O_TRUNC)) {
+    bool writable = !read_only;
+    fd = ::open(name.c_str(), flags | (read_only ? O_RDONLY : write_only ? O_WRONLY : O_RDWR), 0666);
+    if (fd < 0 && !read_only && !write_only && (errno == EACCES || errno == EROFS) && !(flags & O_TRUNC)) {
         // No ACTION was given: a file that may only be read is connected for
         // reading, as a write-protected command file must be.
         fd = ::open(name.c_str(), flags | O_RDONLY, 0666);
@@ -414,14 +434,19 @@ OpenResult open_file(int unit, std::string name, OpenOptions options) {
         r.reason = os_reason(errno);
         return r;
     }
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    int bad = 0;
+    if (::fstat(fd, &st) != 0)
+        bad = errno;
+    else if (S_ISDIR(st.st_mode))
+        bad = EISDIR;
+    if (bad != 0) {
+        r.status = bad;
+        r.reason = os_reason(bad);
         ::close(fd);
-        r.status = EISDIR;
-        r.reason = os_reason(EISDIR);
         return r;
     }
     r.file = absolute_path(name);
-    auto u = std::make_unique<Unit>(unit, fd, r.file, writable);
+    auto u = std::make_unique<Unit>(unit, fd, r.file, writable, S_ISREG(st.st_mode));
     u->set_identity(st.st_dev, st.st_ino);
     table().units[unit] = std::move(u);
     return r;
