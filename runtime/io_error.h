@@ -45,10 +45,12 @@ private:
 };
 
 // A deliberate end of the run (Fortran STOP).  An empty message means the
-// plain stop line; `exit_status` is the process status the run ends with.
+// plain stop line, `quiet` no line at all; `exit_status` is the process
+// status the run ends with.
 struct Stop {
     std::string message;
     int exit_status = 1;
+    bool quiet = false;
 };
 
 }  // namespace orv::rt

@@ -31,7 +31,7 @@ int run_program(const std::function<void()>& body) {
     try {
         body();
     } catch (const Stop& s) {
-        message = s.message.empty() ? std::string("Stop - Program terminated.") : s.message;
+        if (!s.quiet) message = s.message.empty() ? std::string("Stop - Program terminated.") : s.message;
         status = s.exit_status;
     } catch (const IoError& e) {
         message = std::string("Input/output error: ") + e.what();

@@ -349,7 +349,7 @@ std::string name_from_host(int unit) {
             if (!name.empty()) return std::string(name);
         }
         if (h.ask_yes_no("File Open Error", "A File Must be Selected\r\rTerminate Program?", false))
-            throw Stop{"", 1};
+            throw Stop{"", 1, true};  // the user gave up: end without a stop line
     }
 }
 

@@ -389,7 +389,7 @@ TEST_F(UnitsTest, BlankNameAsksTheHost) {
         FAIL() << "no stop";
     } catch (const Stop& s) {
         EXPECT_EQ(s.exit_status, 1);
-        EXPECT_EQ(s.message, "");
+        EXPECT_TRUE(s.quiet);
     }
 }
 
@@ -425,6 +425,7 @@ TEST_F(UnitsTest, RunProgramEndings) {
         {[] { throw Stop{}; }, 1, " Stop - Program terminated."},
         {[] { throw Stop{"", 0}; }, 0, " Stop - Program terminated."},
         {[] { throw Stop{"FATAL: delta", 1}; }, 1, " FATAL: delta"},
+        {[] { throw Stop{"", 1, true}; }, 1, "before"},
         {[] { throw IoError(IoErrorKind::EndOfFile, "", 12, "/x/job.in"); }, 1,
          " Input/output error: End of file (unit 12, file /x/job.in)"},
         {[] { throw FormatError("bad", 2, "(I"); }, 1, " Format error: "},
