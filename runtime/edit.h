@@ -13,6 +13,8 @@ struct Modes {
     int scale = 0;            // kP scale factor
     bool blank_zero = false;  // BZ: blanks in numeric input fields are zeros
     SignMode sign = SignMode::Processor;
+
+    bool operator==(const Modes&) const = default;
 };
 
 // One data edit descriptor with its numbers.  `kind` is the descriptor

@@ -375,7 +375,10 @@ void edit_g(double value, int width, int d, int e, int scale, SignMode mode, std
     const bool all_digits = width == 0 && d <= 0;
     if (all_digits) d = 17;
     if (d < 0) throw IoError(IoErrorKind::BadFormat, "G editing of a real needs a digit count");
-    if (d == 0) throw IoError(IoErrorKind::BadFormat, "G editing of a real needs a positive digit count");
+    if (d == 0) {  // Gw.0 is kPEw.0 (10.7.5.2.2)
+        edit_e(value, 'E', 0, width, 0, e, scale, mode, out);
+        return;
+    }
     const double magnitude = std::fabs(value);
     const char sign = sign_char(std::signbit(value), mode);
     const int trailing = width == 0 ? 0 : (e > 0 ? e + 2 : 4);
@@ -409,8 +412,7 @@ void edit_g(double value, int width, int d, int e, int scale, SignMode mode, std
     put_fixed(dec, width == 0 ? 0 : width - trailing, d - s, sign, true, trailing, out);
 }
 
-// B, O and Z: the bits of the value, a negative value in two's complement
-// of the integer kind it fits (32 bits for default integers, 64 otherwise).
+// B, O and Z: the digits of a bit pattern.
 int put_radix(std::uint64_t bits, int shift, char* end) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     const std::uint64_t mask = (std::uint64_t{1} << shift) - 1;
@@ -436,7 +438,7 @@ void check_kind(const DataEdit& edit, std::string_view kinds, const char* item) 
 
 }  // namespace
 
-void edit_integer_output(const DataEdit& edit, std::int64_t value, std::string& out) {
+void edit_integer_output(const DataEdit& edit, std::int64_t value, std::string& out, int bits) {
     check_kind(edit, "IBOZG", "an integer");
     const int width = clamp_number(edit.width);
     const int min_digits = clamp_number(edit.digits);
@@ -448,10 +450,10 @@ void edit_integer_output(const DataEdit& edit, std::int64_t value, std::string& 
         case 'B':
         case 'O':
         case 'Z': {
-            std::uint64_t bits = static_cast<std::uint64_t>(value);
-            if (value < 0 && value >= std::numeric_limits<std::int32_t>::min()) bits &= 0xFFFFFFFFu;
+            std::uint64_t pattern = static_cast<std::uint64_t>(value);
+            if (bits == 32) pattern &= 0xFFFFFFFFu;
             const int shift = edit.kind == 'B' ? 1 : edit.kind == 'O' ? 3 : 4;
-            len = put_radix(bits, shift, end);
+            len = put_radix(pattern, shift, end);
             break;
         }
         default: {  // I, and G on an integer (edits as Iw)

@@ -19,7 +19,9 @@
 
 namespace orv::rt {
 
-void edit_integer_output(const DataEdit& edit, std::int64_t value, std::string& out);
+// `bits` is the item's size: B, O and Z show a negative value as the two's
+// complement pattern of that many bits.
+void edit_integer_output(const DataEdit& edit, std::int64_t value, std::string& out, int bits = 64);
 void edit_real_output(const DataEdit& edit, double value, std::string& out);
 void edit_logical_output(const DataEdit& edit, bool value, std::string& out);
 // `text` is the item at its full declared length.

@@ -5,7 +5,8 @@
 namespace orv::rt {
 
 FormatError::FormatError(std::string message, std::size_t offset, std::string source)
-    : std::runtime_error(message + " at position " + std::to_string(offset + 1) + " of format \"" + source + "\""),
+    : IoError(IoErrorKind::BadFormat,
+              message + " at position " + std::to_string(offset + 1) + " of format \"" + source + "\""),
       message_(std::move(message)),
       offset_(offset),
       source_(std::move(source)) {}

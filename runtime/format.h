@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "edit.h"
+#include "io_error.h"
 
 namespace orv::rt {
 
@@ -56,7 +57,8 @@ struct Format {
     bool has_data_edit = false;
 };
 
-class FormatError : public std::runtime_error {
+// A format that does not parse; an input/output error of kind BadFormat.
+class FormatError : public IoError {
 public:
     FormatError(std::string message, std::size_t offset, std::string source);
     std::size_t offset() const { return offset_; }

@@ -45,6 +45,17 @@ bool fits(const DataEdit& edit, char type) {
     }
 }
 
+// The position after Tn, TLn, TRn or nX from `pos` (0-based columns);
+// TL stops at the first column (10.8.1.1).
+std::size_t moved(std::size_t pos, ItemType type, int count) {
+    const auto n = static_cast<std::size_t>(count);
+    switch (type) {
+    case ItemType::T: return n - 1;
+    case ItemType::TL: return pos > n ? pos - n : 0;
+    default: return pos + n;
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -78,6 +89,11 @@ bool FormatWalker::advance(bool for_item) {
             handler_.position(item.type, item.count);
             break;
         case ItemType::Slash:
+            // Every record ended counts as a step: (1000000(1000000/)) must
+            // not write records without end.
+            steps += item.repeat;
+            if (steps > kMaxControlSteps)
+                throw IoError(IoErrorKind::BadFormat, "format repeats control items without end: " + format_.source);
             for (int i = 0; i < item.repeat; ++i) handler_.end_record();
             break;
         case ItemType::Colon:
@@ -163,16 +179,10 @@ DataEdit FormattedOutput::next_for(char type) {
     return edit;
 }
 
-FormattedOutput& FormattedOutput::put_integer(std::int64_t value) {
+FormattedOutput& FormattedOutput::put_integer(std::int64_t value, int bits) {
     DataEdit edit = next_for('I');
     field_.clear();
-    if (edit.kind == 'G') {
-        // Gw.d on an integer edits as Iw (10.7.5.2.2); G0 as I0.
-        edit.kind = 'I';
-        edit.digits = -1;
-        edit.exp_digits = -1;
-    }
-    edit_integer_output(edit, value, field_);
+    edit_integer_output(edit, value, field_, bits);
     put_text(field_);
     return *this;
 }
@@ -215,12 +225,7 @@ void FormattedOutput::literal(std::string_view text) { put_text(text); }
 void FormattedOutput::position(ItemType type, int count) {
     // Positioning alone does not lengthen the record; blanks appear only
     // when something is written further right (10.8.1).
-    std::size_t n = static_cast<std::size_t>(count);
-    switch (type) {
-    case ItemType::T: pos_ = n - 1; break;
-    case ItemType::TL: pos_ = pos_ > n ? pos_ - n : 0; break;
-    default: pos_ += n; break;
-    }
+    pos_ = moved(pos_, type, count);
     if (pos_ > kMaxRecordLength) throw sink_.error(IoErrorKind::EndOfRecord, "record too long");
 }
 
@@ -260,6 +265,11 @@ DataEdit FormattedInput::next_for(char type) {
         throw source_.error(IoErrorKind::ItemMismatch,
                             std::string("descriptor ") + descriptor_text(edit) + " cannot read item " +
                                 std::to_string(item_number_) + " of type " + type_name(type));
+    // A field of no width (I0, F0.d, G0) has nothing to read.
+    if (edit.width == 0)
+        throw source_.error(IoErrorKind::BadFormat, "descriptor " + descriptor_text(edit) +
+                                                        " has no width for input (item " +
+                                                        std::to_string(item_number_) + ")");
     return edit;
 }
 
@@ -294,7 +304,7 @@ FormattedInput& FormattedInput::operator>>(int& value) {
     long long wide = value;
     *this >> wide;
     // B, O and Z give a bit pattern: 32 bits of ones are -1 in a 32-bit item.
-    char kind = walker_.last_edit_text()[0];
+    char kind = walker_.last_edit().kind;
     if ((kind == 'B' || kind == 'O' || kind == 'Z') && wide > INT_MAX && wide <= static_cast<long long>(UINT_MAX))
         wide -= 1LL << 32;
     if (wide < INT_MIN || wide > INT_MAX) conversion_failed("integer out of range");
@@ -329,14 +339,7 @@ void FormattedInput::literal(std::string_view) {
     throw source_.error(IoErrorKind::BadFormat, "a literal cannot stand in an input format");
 }
 
-void FormattedInput::position(ItemType type, int count) {
-    std::size_t n = static_cast<std::size_t>(count);
-    switch (type) {
-    case ItemType::T: pos_ = n - 1; break;
-    case ItemType::TL: pos_ = pos_ > n ? pos_ - n : 0; break;
-    default: pos_ += n; break;
-    }
-}
+void FormattedInput::position(ItemType type, int count) { pos_ = moved(pos_, type, count); }
 
 void FormattedInput::end_record() { start_record(); }
 

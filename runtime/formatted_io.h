@@ -51,13 +51,15 @@ public:
     // data edit descriptor, a colon, or the end of the format.
     void finish();
     const Modes& modes() const { return modes_; }
-    // The descriptor text of the last data edit handed out, for messages.
+    // The last data edit descriptor handed out, and its text for messages.
+    const DataEdit& last_edit() const { return format_.items[last_data_].edit; }
     std::string last_edit_text() const;
 
 private:
-    // Advances to the next data item, processing control items; `stop_at_colon`
-    // is used by finish().  Returns false at a colon or the end of the format
-    // when no reversion is wanted.
+    // Processes control items up to the next data item.  With `for_item`
+    // false (the end of a statement) it stops instead at a colon, at a data
+    // edit descriptor, or at the end of the format; it returns whether it
+    // stopped at a data edit descriptor.
     bool advance(bool for_item);
 
     const Format& format_;
@@ -77,9 +79,9 @@ public:
     FormattedOutput(const FormattedOutput&) = delete;
     FormattedOutput& operator=(const FormattedOutput&) = delete;
 
-    FormattedOutput& operator<<(int value) { return put_integer(value); }
-    FormattedOutput& operator<<(long value) { return put_integer(value); }
-    FormattedOutput& operator<<(long long value) { return put_integer(value); }
+    FormattedOutput& operator<<(int value) { return put_integer(value, 32); }
+    FormattedOutput& operator<<(long value) { return put_integer(value, 64); }
+    FormattedOutput& operator<<(long long value) { return put_integer(value, 64); }
     FormattedOutput& operator<<(double value);
     FormattedOutput& operator<<(bool value);
     FormattedOutput& operator<<(std::string_view text);
@@ -99,7 +101,7 @@ public:
     void finish();
 
 private:
-    FormattedOutput& put_integer(std::int64_t value);
+    FormattedOutput& put_integer(std::int64_t value, int bits);
     DataEdit next_for(char type);
     void put_field(const std::string& field);
     void literal(std::string_view text) override;
@@ -111,7 +113,6 @@ private:
     FormatWalker walker_;
     std::string record_;     // characters of the current record
     std::size_t pos_ = 0;    // current position (0-based column)
-    std::size_t left_tab_ = 0;  // leftmost column TL/T may reach in this record
     std::string field_;
     int item_number_ = 0;
     bool finished_ = false;
@@ -162,7 +163,7 @@ template <typename... Items>
 void write(int unit, const Format& format, const Items&... items) {
     UnitSink sink(unit);
     FormattedOutput out(sink, format);
-    (out << ... << items);
+    if constexpr (sizeof...(items) > 0) (out << ... << items);
     out.finish();
 }
 template <typename... Items>
@@ -176,7 +177,7 @@ void write_internal(std::vector<std::string>& records, std::size_t length, const
                     const Items&... items) {
     InternalSink sink(records, length);
     FormattedOutput out(sink, format);
-    (out << ... << items);
+    if constexpr (sizeof...(items) > 0) (out << ... << items);
     out.finish();
 }
 
@@ -190,7 +191,7 @@ template <typename... Items>
 void read(int unit, const Format& format, Items&... items) {
     UnitSource source(unit);
     FormattedInput in(source, format);
-    (in >> ... >> items);
+    if constexpr (sizeof...(items) > 0) (in >> ... >> items);
     in.finish();
 }
 template <typename... Items>
@@ -218,7 +219,7 @@ template <typename... Items>
 std::string format_records(const Format& format, const Items&... items) {
     StringSink sink;
     FormattedOutput out(sink, format);
-    (out << ... << items);
+    if constexpr (sizeof...(items) > 0) (out << ... << items);
     out.finish();
     return sink.text;
 }

@@ -18,7 +18,7 @@ enum class IoErrorKind {
     EndOfRecord,    // an internal record too short for what is written
     Conversion,     // a field its edit descriptor cannot convert
     ItemMismatch,   // descriptor does not fit the item (F for a text, ...)
-    BadFormat,      // a format specification that does not parse
+    BadFormat,      // a format that does not parse or cannot serve the items
     Open,           // a file that cannot be opened under the status asked
     NotConnected,   // a unit with no file
     System,         // the operating system refused a read, write or seek

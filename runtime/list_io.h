@@ -91,7 +91,7 @@ template <typename... Items>
 void read_list(int unit, Items&... items) {
     UnitSource source(unit);
     ListInput in(source);
-    (in >> ... >> items);
+    if constexpr (sizeof...(items) > 0) (in >> ... >> items);
     in.finish();
 }
 
@@ -99,7 +99,7 @@ template <typename... Items>
 void write_list(int unit, const Items&... items) {
     UnitSink sink(unit);
     ListOutput out(sink);
-    (out << ... << items);
+    if constexpr (sizeof...(items) > 0) (out << ... << items);
     out.finish();
 }
 

@@ -25,8 +25,6 @@ class RecordSink {
 public:
     virtual ~RecordSink() = default;
     virtual void put_record(std::string_view record) = 0;
-    // Longest record this sink accepts (internal files); 0 for no limit.
-    virtual std::size_t record_limit() const { return 0; }
     virtual IoError error(IoErrorKind kind, std::string detail) const = 0;
 };
 
@@ -71,7 +69,6 @@ class InternalSink final : public RecordSink {
 public:
     InternalSink(std::vector<std::string>& records, std::size_t length);
     void put_record(std::string_view record) override;
-    std::size_t record_limit() const override { return length_; }
     std::size_t records_written() const { return next_; }
     IoError error(IoErrorKind kind, std::string detail) const override;
 

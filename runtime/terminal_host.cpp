@@ -132,6 +132,10 @@ void TerminalHost::write_record(std::string_view record) {
             pending_.assign(text);
     }
     line_open_ = true;
+    flush_or_fail();
+}
+
+void TerminalHost::flush_or_fail() {
     if (std::fflush(out_) != 0 || std::ferror(out_)) {
         const int err = errno;
         std::clearerr(out_);
@@ -150,7 +154,7 @@ void TerminalHost::set_status(std::string_view status) { status_ = status; }
 
 void TerminalHost::end_of_run(int /*exit_status*/) {
     end_line();
-    std::fflush(out_);
+    flush_or_fail();
 }
 
 }  // namespace orv::rt

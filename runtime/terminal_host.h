@@ -36,6 +36,8 @@ public:
     const std::string& status() const { return status_; }
 
 private:
+    // Flushes the output; a failure (a full disk behind a redirection) throws.
+    void flush_or_fail();
     void put(std::string_view text);
     void end_line();
     std::optional<std::string> read_line();

@@ -63,8 +63,15 @@ public:
         : number_(number), fd_(fd), path_(std::move(path)), writable_(writable), regular_(regular) {}
     Unit(const Unit&) = delete;
     Unit& operator=(const Unit&) = delete;
+    // A unit dropped without CLOSE (the table is torn down at process exit)
+    // still writes what it holds; there is nobody left to tell of a failure.
     ~Unit() {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ < 0) return;
+        try {
+            if (writing_) write_pending();
+        } catch (...) {
+        }
+        ::close(fd_);
     }
 
     const std::string& path() const { return path_; }

@@ -37,9 +37,13 @@ std::string real(const DataEdit& edit, double v) {
     return out;
 }
 
-std::string integer(const DataEdit& edit, std::int64_t v) {
+// The golden cases write a value as a default integer when it fits in 32
+// bits and as integer(8) otherwise; B, O and Z show that size's pattern.
+int item_bits(std::int64_t v) { return v >= INT32_MIN && v <= INT32_MAX ? 32 : 64; }
+
+std::string integer(const DataEdit& edit, std::int64_t v, int bits = 0) {
     std::string out;
-    edit_integer_output(edit, v, out);
+    edit_integer_output(edit, v, out, bits ? bits : item_bits(v));
     return out;
 }
 
@@ -117,6 +121,7 @@ TEST(EditOutput, IntegerLogicalTextRules) {
     EXPECT_EQ(integer(make('B', 0), 5), "101");
     EXPECT_EQ(integer(make('O', 6, 4), 8), "  0010");
     EXPECT_EQ(integer(make('Z', 0), -1), "FFFFFFFF");                  // default integer
+    EXPECT_EQ(integer(make('Z', 0), -1, 64), "FFFFFFFFFFFFFFFF");     // integer(8)
     EXPECT_EQ(integer(make('Z', 0), -4294967296LL), "FFFFFFFF00000000");  // needs 64 bits
     EXPECT_EQ(integer(make('Z', 4), -1), "****");
     EXPECT_EQ(integer(make('Z', 4, -1, -1, 0, SignMode::Plus), 10), "   A");
@@ -215,9 +220,11 @@ TEST(EditOutput, MatchesGfortran) {
                 case 'R':
                     edit_real_output(edit, std::bit_cast<double>(std::stoull(f[9], nullptr, 16)), got);
                     break;
-                case 'I':
-                    edit_integer_output(edit, std::stoll(f[9]), got);
+                case 'I': {
+                    const std::int64_t v = std::stoll(f[9]);
+                    edit_integer_output(edit, v, got, item_bits(v));
                     break;
+                }
                 case 'L':
                     edit_logical_output(edit, f[9] == "T", got);
                     break;

@@ -428,7 +428,7 @@ TEST_F(UnitsTest, RunProgramEndings) {
         {[] { throw Stop{"", 1, true}; }, 1, "before"},
         {[] { throw IoError(IoErrorKind::EndOfFile, "", 12, "/x/job.in"); }, 1,
          " Input/output error: End of file (unit 12, file /x/job.in)"},
-        {[] { throw FormatError("bad", 2, "(I"); }, 1, " Format error: "},
+        {[] { throw FormatError("bad", 2, "(I"); }, 1, " Input/output error: Bad format: bad at position 3"},
         {[] { throw std::bad_alloc(); }, 1, " Out of memory: no memory for an array"},
         {[] { throw std::runtime_error("boom"); }, 1, " Run-time error: boom"},
         {[] { throw 7; }, 1, " Run-time error: unknown failure"},
