@@ -22,6 +22,7 @@
 // rounding exactly as the full string would (a double never needs more than
 // 767 significant digits to round).  No heap allocation on success.
 #include "runtime/edit_input.h"
+#include "runtime/text.h"
 
 #include <cctype>
 #include <charconv>
@@ -40,18 +41,7 @@ bool is_blank(char c) { return c == ' '; }
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string bad_character(char c, const char* where) {
-    std::string msg = "bad character ";
-    auto u = static_cast<unsigned char>(c);
-    if (u >= 0x20 && u < 0x7f) {
-        msg += '\'';
-        msg += c;
-        msg += '\'';
-    } else {
-        static const char hex[] = "0123456789abcdef";
-        msg += "0x";
-        msg += hex[u >> 4];
-        msg += hex[u & 15];
-    }
+    std::string msg = "bad character " + shown_text(std::string_view(&c, 1));
     msg += " in ";
     msg += where;
     msg += " field";

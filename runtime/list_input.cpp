@@ -25,6 +25,7 @@
 
 #include "runtime/edit_input.h"
 #include "runtime/list_io.h"
+#include "runtime/text.h"
 
 namespace orv::rt {
 namespace {
@@ -35,29 +36,7 @@ bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-// The offending value for a message: at most 40 characters, bytes outside
-// printable ASCII written as \xNN.
-std::string shown(std::string_view text) {
-    static const char hex[] = "0123456789abcdef";
-    std::string out = "'";
-    std::size_t n = 0;
-    for (char c : text) {
-        if (++n > 40) {
-            out += "...";
-            break;
-        }
-        auto u = static_cast<unsigned char>(c);
-        if (u >= 0x20 && u < 0x7f) {
-            out += c;
-        } else {
-            out += "\\x";
-            out += hex[u >> 4];
-            out += hex[u & 15];
-        }
-    }
-    out += '\'';
-    return out;
-}
+std::string shown(std::string_view text) { return shown_text(text); }
 
 }  // namespace
 

@@ -16,6 +16,7 @@
 
 #include "runtime/io_error.h"
 #include "runtime/units.h"
+#include "runtime/text.h"
 
 namespace orv::rt {
 
@@ -26,11 +27,6 @@ bool is_terminal(std::FILE* f) {
     return fd >= 0 && ::isatty(fd) == 1;
 }
 
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    return text;
-}
 
 }  // namespace
 
@@ -91,7 +87,7 @@ std::optional<std::string> TerminalHost::choose_file(std::string_view title) {
     put("File name (empty to cancel): ");
     const std::optional<std::string> line = read_line();
     if (!line) return std::nullopt;
-    const std::string_view name = trim(*line);
+    const std::string_view name = trim_blanks(*line);
     if (name.empty()) return std::nullopt;
     return std::string(name);
 }
@@ -105,7 +101,7 @@ bool TerminalHost::ask_yes_no(std::string_view caption, std::string_view text, b
     for (;;) {
         const std::optional<std::string> line = read_line();
         if (!line) return true;  // end of input: the question is answered Yes
-        const std::string_view answer = trim(*line);
+        const std::string_view answer = trim_blanks(*line);
         if (answer.empty()) return default_yes;
         if (answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes" || answer == "YES") return true;
         if (answer == "n" || answer == "N" || answer == "no" || answer == "No" || answer == "NO") return false;

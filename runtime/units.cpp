@@ -30,6 +30,7 @@
 
 #include "runtime/host.h"
 #include "runtime/io_error.h"
+#include "runtime/text.h"
 
 namespace orv::rt {
 
@@ -49,11 +50,6 @@ std::string_view trim_trailing(std::string_view text) {
     return text;
 }
 
-std::string_view trim(std::string_view text) {
-    text = trim_trailing(text);
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    return text;
-}
 
 class Unit {
 public:
@@ -346,13 +342,13 @@ std::string absolute_path(const std::string& name) {
 std::string name_from_host(int unit) {
     Host& h = host();
     if (!h.arguments().empty()) {
-        std::string_view arg = trim(h.arguments().front());
+        std::string_view arg = trim_blanks(h.arguments().front());
         if (!arg.empty()) return std::string(arg);
     }
     const std::string title = "Open: Select File for Unit " + std::to_string(unit);
     for (;;) {
         if (auto chosen = h.choose_file(title)) {
-            std::string_view name = trim(*chosen);
+            std::string_view name = trim_blanks(*chosen);
             if (!name.empty()) return std::string(name);
         }
         if (h.ask_yes_no("File Open Error", "A File Must be Selected\r\rTerminate Program?", false))

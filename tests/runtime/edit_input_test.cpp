@@ -136,7 +136,7 @@ TEST(EditInput, RealErrorsLeaveValueAndSaySo) {
         {"1e10000", "exponent out of range in real field"},
         {"1e99999999999999999999999", "exponent out of range in real field"},
         {"infinit", "bad infinity or NaN in real field"},
-        {"1\x01", "bad character 0x01 in real field"},
+        {"1\x01", "bad character '\\x01' in real field"},
     };
     for (auto [field, message] : cases) {
         double v = 42.0;
