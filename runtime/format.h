@@ -1,8 +1,8 @@
-// Parsed format specifications (ISO/IEC 1539 10.3 - 10.4).
+// Parsed formats (ISO/IEC 1539 10.3 - 10.4).
 //
 // A format text is parsed once into a flat list of items; groups are
 // bracketed by GroupBegin / GroupEnd items that know each other's index.
-// The whole specification is itself the outermost group (item 0 and the last
+// The whole format is itself the outermost group (item 0 and the last
 // item).  Blanks are insignificant outside literals and letters may be lower
 // case.  Every error carries the offset in the text where it was found.
 #pragma once
@@ -77,7 +77,7 @@ inline constexpr int kMaxFormatNumber = 1'000'000;
 // Deepest group nesting accepted.
 inline constexpr int kMaxFormatDepth = 100;
 
-// Parses a format specification with its outer parentheses, for example
+// Parses a format with its outer parentheses, for example
 // "(F6.0, 100F2.0)".  Text after the closing parenthesis must be blank.
 // Throws FormatError.
 Format parse_format(std::string_view text);
