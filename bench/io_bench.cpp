@@ -96,10 +96,7 @@ int main(int argc, char** argv) {
         }
         std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         std::printf("seconds %.3f records %ld checksum %.6f\n", took.count(), count, checksum);
-    } catch (const IoError& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return 1;
-    } catch (const FormatError& e) {
+    } catch (const IoError& e) {  // FormatError too
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }

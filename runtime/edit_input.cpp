@@ -33,8 +33,12 @@ namespace orv::rt {
 namespace {
 
 constexpr int kMaxDigits = 800;
-// gfortran rejects exponents of five or more digits' worth ("1E10000").
+// gfortran rejects an exponent beyond +-9999 once the implied fraction of a
+// field without a point is taken off: under E12.2 "1E10001" is Inf, "1E10002"
+// and "1.E10000" are errors.
 constexpr std::int64_t kMaxExponent = 9999;
+// Digits of an exponent are gathered only up to this bound (no overflow).
+constexpr std::int64_t kExponentLimit = 1'000'000'000'000;
 
 bool is_blank(char c) { return c == ' '; }
 
@@ -101,12 +105,15 @@ std::string edit_real_input(const DataEdit& edit, std::string_view field, double
         negative = field[i] == '-';
         ++i;
     }
-    if (field.find_first_not_of(' ', i) == std::string_view::npos) {
+    const std::size_t word = field.find_first_not_of(' ', i);
+    if (word == std::string_view::npos) {
         value = 0.0;  // a sign alone (or with BZ blanks) is +0, as in gfortran
         return {};
     }
-    if (lower(field[i]) == 'i' || lower(field[i]) == 'n') {
-        if (read_inf_nan(field.substr(i), negative, bz, value)) return {};
+    // Blanks between the sign and Inf / NaN are skipped, under BZ too
+    // (gfortran reads "-  NaN" so).
+    if (lower(field[word]) == 'i' || lower(field[word]) == 'n') {
+        if (read_inf_nan(field.substr(word), negative, bz, value)) return {};
         return "bad infinity or NaN in real field";
     }
 
@@ -176,10 +183,12 @@ std::string edit_real_input(const DataEdit& edit, std::string_view field, double
             if (d < '0' || d > '9') return bad_character(field[i], "real");
             exp_digit = true;
             exponent = exponent * 10 + (d - '0');
-            if (exponent > kMaxExponent) return "exponent out of range in real field";
+            if (exponent > kExponentLimit) return "exponent out of range in real field";
         }
         if (!exp_digit) return "exponent without digits in real field";
         if (exp_negative) exponent = -exponent;
+        const std::int64_t effective = exponent - (!point && edit.digits > 0 ? edit.digits : 0);
+        if (effective > kMaxExponent || effective < -kMaxExponent) return "exponent out of range in real field";
     }
 
     if (kept == 0) {  // zero: "-0", "-." and "-E5" keep the sign

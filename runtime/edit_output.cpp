@@ -180,7 +180,8 @@ char sign_char(bool negative, SignMode mode) {
 
 // NaN and infinities in a real field of `width` (0 = minimal): "NaN",
 // "Infinity" when it fits with its sign, "Inf" otherwise, asterisks when
-// not even that fits.
+// not even that fits.  The optional plus of SP is dropped where only "Inf"
+// fits (as gfortran does).
 void put_not_finite(double value, int width, SignMode mode, std::string& out) {
     if (std::isnan(value)) {
         if (width == 0) {
@@ -193,7 +194,8 @@ void put_not_finite(double value, int width, SignMode mode, std::string& out) {
         }
         return;
     }
-    const char sign = sign_char(std::signbit(value), mode);
+    char sign = sign_char(std::signbit(value), mode);
+    if (sign == '+' && width == 3) sign = 0;
     const int sign_len = sign ? 1 : 0;
     std::string_view word = "Inf";
     if (width >= 8 + sign_len) word = "Infinity";

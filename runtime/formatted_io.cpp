@@ -303,10 +303,12 @@ FormattedInput& FormattedInput::operator>>(long long& value) {
 FormattedInput& FormattedInput::operator>>(int& value) {
     long long wide = value;
     *this >> wide;
-    // B, O and Z give a bit pattern: 32 bits of ones are -1 in a 32-bit item.
+    // B, O and Z give a bit pattern of up to 32 bits, negated in 32 bits
+    // under a minus sign: FFFFFFFF is -1 and -FFFFFFFF is 1 in a 32-bit item.
     char kind = walker_.last_edit().kind;
-    if ((kind == 'B' || kind == 'O' || kind == 'Z') && wide > INT_MAX && wide <= static_cast<long long>(UINT_MAX))
-        wide -= 1LL << 32;
+    if ((kind == 'B' || kind == 'O' || kind == 'Z') && wide >= -static_cast<long long>(UINT_MAX) &&
+        wide <= static_cast<long long>(UINT_MAX))
+        wide = static_cast<int>(static_cast<unsigned>(wide));
     if (wide < INT_MIN || wide > INT_MAX) conversion_failed("integer out of range");
     value = static_cast<int>(wide);
     return *this;

@@ -119,6 +119,13 @@ TEST(EditInput, RealRules) {
         {"-1.5d+2 ", 0, 0, false, -150.0},
         {"  .5q1  ", 0, 0, false, 5.0},
         {"1.5E 3  ", 0, 0, false, 1500.0},
+        // gfortran's exponent bound counts the implied fraction (E12.2).
+        {"1e10001 ", 2, 0, false, HUGE_VAL},
+        {"1e-9997 ", 2, 0, false, 0.0},
+        {"1.e-9999", 2, 0, false, 0.0},
+        // Blanks between the sign and Inf are skipped, under BZ too.
+        {"-  inf  ", 2, 0, false, -HUGE_VAL},
+        {"  +  Inf", 2, 0, true, HUGE_VAL},
     };
     for (const auto& c : cases) {
         double v = -1;
@@ -133,7 +140,9 @@ TEST(EditInput, RealErrorsLeaveValueAndSaySo) {
         {"1,5", "bad character ',' in real field"},
         {"1.5.", "bad character '.' in real field"},
         {"1.5e", "exponent without digits in real field"},
-        {"1e10000", "exponent out of range in real field"},
+        {"1e10002", "exponent out of range in real field"},  // 10002 - d beyond 9999
+        {"1.e10000", "exponent out of range in real field"},
+        {"1e-9998", "exponent out of range in real field"},
         {"1e99999999999999999999999", "exponent out of range in real field"},
         {"infinit", "bad infinity or NaN in real field"},
         {"1\x01", "bad character '\\x01' in real field"},

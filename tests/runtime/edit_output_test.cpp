@@ -101,6 +101,7 @@ TEST(EditOutput, RealRules) {
         {"Infinity", make('E', 10, 3), kInf, "  Infinity"},
         {"-Infinity needs nine", make('F', 8, 3), -kInf, "    -Inf"},
         {"+Inf under SP", make('F', 8, 3, -1, 0, SignMode::Plus), kInf, "    +Inf"},
+        {"SP drops its plus in three", make('E', 3, 1, -1, 0, SignMode::Plus), kInf, "Inf"},
         {"-Inf too narrow", make('F', 3, 1), -kInf, "***"},
         {"Inf in a zero width", make('F', 0, 3), kInf, "Inf"},
     };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -226,9 +227,15 @@ TEST(FormattedInput, FailuresNameDescriptorAndRecord) {
     int i = 0;
     EXPECT_THROW(read_records({"99999999999"}, "(I11)", i), IoError);
     // A bit pattern of 32 ones is -1 in a 32-bit item; 33 bits do not fit.
-    read_records({"FFFFFFFF"}, "(Z8)", i);
-    EXPECT_EQ(i, -1);
+    // A minus sign negates the pattern in 32 bits.
+    const std::pair<const char*, int> patterns[] = {
+        {"FFFFFFFF", -1}, {"-FFFFFFFF", 1}, {"-80000000", INT_MIN}, {"-FD100000", 0x02F00000}, {"-1", -1}};
+    for (auto [field, expected] : patterns) {
+        read_records({field}, "(Z9)", i);
+        EXPECT_EQ(i, expected) << field;
+    }
     EXPECT_THROW(read_records({"1FFFFFFFF"}, "(Z9)", i), IoError);
+    EXPECT_THROW(read_records({"-100000000"}, "(Z10)", i), IoError);
     EXPECT_THROW(read_records({"12"}, "(F2.0)", i), IoError);
     EXPECT_THROW(read_records({"12"}, "('x',I2)", i), IoError);
     EXPECT_THROW(read_records({}, "(I2)", i), IoError);

@@ -13,10 +13,11 @@
 !                          L T | L F
 !                          A <len>:<text>      CHARACTER(len)
 ! or
-!   R <nrec> <n>           a READ of n items from nrec records
+!   R <nrec> <n>           a READ of n items from an internal file of nrec
+!                          records
 !   <format>
 !   nrec lines:            <len>:<text>
-!   n item lines:          I | R | L | A <len>
+!   n item lines:          I | J | R | L | A <len>
 ! Output, one case:
 !   OK <count>, then the records written (<len>:<text>) or the items read
 !   (in the item line forms above), or
@@ -30,7 +31,7 @@ program gfortran_driver
   implicit none
   integer, parameter :: maxitems = 256, linelen = 65536, textlen = 1024
   integer, parameter :: nruns = 15, maxrecs = 256, reclimit = 8192
-  integer, parameter :: outunit = 10, inunit = 11
+  integer, parameter :: outunit = 10
   character(len=linelen) :: line, fmt
   character(len=1) :: types(maxitems)
   integer(8) :: iv(maxitems), bits
@@ -42,12 +43,12 @@ program gfortran_driver
   integer :: s(nruns), e(nruns)
   character(len=reclimit) :: recs(maxrecs)
   integer :: reclen(maxrecs)
-  integer :: ios, n, nrec, k, ni, nr, nl, na, nj, colon
+  integer :: ios, n, nrec, k, ni, nr, nl, na, nj, colon, ilen
+  character(len=:), allocatable :: ibuf(:)
   character(len=512) :: msg
   character(len=1) :: mode
 
   open(outunit, status='scratch', form='formatted', recl=1000000)
-  open(inunit, status='scratch', form='formatted', recl=1000000)
   do
     read(*, '(A)', iostat=ios) line
     if (ios /= 0) exit
@@ -132,13 +133,17 @@ program gfortran_driver
         call put_text(recs(k), reclen(k))
       end do
     else
-      rewind(inunit)
+      ! An internal file: records of one length, the longest given (the
+      ! test pads the others with blanks itself).
+      ilen = 0
+      if (nrec > 0) ilen = maxval(reclen(1:nrec))
+      if (allocated(ibuf)) deallocate(ibuf)
+      allocate(character(len=ilen) :: ibuf(max(nrec, 1)))
+      ibuf = ' '
       do k = 1, nrec
-        write(inunit, '(A)') recs(k)(1:reclen(k))
+        ibuf(k) = recs(k)(1:reclen(k))
       end do
-      endfile(inunit)
-      rewind(inunit)
-      read(inunit, fmt, iostat=ios, iomsg=msg) &
+      read(ibuf(1:nrec), fmt, iostat=ios, iomsg=msg) &
         (iv(k), k = s(1), e(1)), (rv(k), k = s(2), e(2)), (lv(k), k = s(3), e(3)), &
         (av(k)(1:alen(k)), k = s(4), e(4)), (jv(k), k = s(5), e(5)), &
         (iv(k), k = s(6), e(6)), (rv(k), k = s(7), e(7)), (lv(k), k = s(8), e(8)), &
@@ -147,8 +152,6 @@ program gfortran_driver
         (av(k)(1:alen(k)), k = s(14), e(14)), (jv(k), k = s(15), e(15))
       if (ios /= 0) then
         call report_error(ios, msg)
-        close(inunit)
-        open(inunit, status='scratch', form='formatted', recl=1000000)
         cycle
       end if
       write(*, '(A,I0)') 'OK ', n
