@@ -44,3 +44,46 @@ void dsyrk_(const char* uplo, const char* trans, const int* n, const int* k, con
             std::size_t trans_len);
 
 }  // extern "C"
+
+// LAPACK: symmetric eigenproblem by relatively robust representations, and
+// the Cholesky factorisation with its inverse (test oracles)
+extern "C" {
+void dsyevr_(const char* jobz, const char* range, const char* uplo, const int* n, double* a, const int* lda,
+             const double* vl, const double* vu, const int* il, const int* iu, const double* abstol, int* m,
+             double* w, double* z, const int* ldz, int* isuppz, double* work, const int* lwork, int* iwork,
+             const int* liwork, int* info, std::size_t jobz_len, std::size_t range_len, std::size_t uplo_len);
+void dpotrf_(const char* uplo, const int* n, double* a, const int* lda, int* info, std::size_t uplo_len);
+void dpotri_(const char* uplo, const int* n, double* a, const int* lda, int* info, std::size_t uplo_len);
+}  // extern "C"
+
+// LAPACK: eigenvalues of a general matrix (test oracle)
+extern "C" {
+void dgeev_(const char* jobvl, const char* jobvr, const int* n, double* a, const int* lda, double* wr, double* wi,
+            double* vl, const int* ldvl, double* vr, const int* ldvr, double* work, const int* lwork, int* info,
+            std::size_t jobvl_len, std::size_t jobvr_len);
+}  // extern "C"
+
+// LAPACK: LU factorisation with partial pivoting and solve (test oracle)
+extern "C" {
+void dgesv_(const int* n, const int* nrhs, double* a, const int* lda, int* ipiv, double* b, const int* ldb,
+            int* info);
+}  // extern "C"
+
+// LAPACK: reduction of a symmetric matrix to tridiagonal form and the
+// tridiagonal QR and QL iterations beneath F02FAF, with the matrix norm;
+// dsyev and dsyevd serve as test oracle and benchmark reference
+extern "C" {
+double dlansy_(const char* norm, const char* uplo, const int* n, const double* a, const int* lda, double* work,
+               std::size_t norm_len, std::size_t uplo_len);
+void dsytrd_(const char* uplo, const int* n, double* a, const int* lda, double* d, double* e, double* tau,
+             double* work, const int* lwork, int* info, std::size_t uplo_len);
+void dorgtr_(const char* uplo, const int* n, double* a, const int* lda, const double* tau, double* work,
+             const int* lwork, int* info, std::size_t uplo_len);
+void dsteqr_(const char* compz, const int* n, double* d, double* e, double* z, const int* ldz, double* work,
+             int* info, std::size_t compz_len);
+void dsterf_(const int* n, double* d, double* e, int* info);
+void dsyev_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w, double* work,
+            const int* lwork, int* info, std::size_t jobz_len, std::size_t uplo_len);
+void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w, double* work,
+             const int* lwork, int* iwork, const int* liwork, int* info, std::size_t jobz_len, std::size_t uplo_len);
+}  // extern "C"

@@ -1,0 +1,528 @@
+// Selected eigenpairs of a real symmetric matrix: reduction to tridiagonal
+// form, root-free QR for all eigenvalues, inverse iteration for the
+// selected ones, back-transformation, ordering and the sign rule.
+#include "numlib/routines2/devesf.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "numlib/blas_lapack.h"
+#include "numlib/routines2/dsvrgn.h"
+#include "numlib/routines2/dunif.h"
+#include "numlib/routines2/erset.h"
+#include "numlib/routines2/umach.h"
+
+namespace orv::num2 {
+namespace {
+
+constexpr int kOne = 1;
+
+std::size_t extent(int nrows, int ncols, int ld) {
+    if (nrows < 1 || ncols < 1) return 0;
+    return static_cast<std::size_t>(ld) * static_cast<std::size_t>(ncols - 1) + static_cast<std::size_t>(nrows);
+}
+
+void require(std::size_t have, std::size_t need, const char* routine, const char* arg) {
+    if (have < need) {
+        throw std::length_error(std::string(routine) + ": array " + arg + " is shorter than its dimensions");
+    }
+}
+
+inline std::size_t at(int i, int j, int ld) {
+    return static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld);
+}
+
+// 1-based view of a vector.
+struct Vec {
+    double* p;
+    double& operator()(int i) const { return p[i - 1]; }
+};
+
+const char* const kNoConvergence =
+    "The iteration for the eigenvalue failed  to converge in 100 iterations before               deflating ";
+
+}  // namespace
+
+void DE6CSF(int n, std::span<double> a, int lda, std::span<double> d, std::span<double> e, std::span<double> e2,
+            std::span<double> /*z*/, int /*ldz*/, bool /*wantz*/, double& scinv) {
+    if (n < 1) return;
+    require(a.size(), extent(n, n, lda), "DE6CSF", "A");
+    require(d.size(), static_cast<std::size_t>(n), "DE6CSF", "D");
+    require(e.size(), static_cast<std::size_t>(n), "DE6CSF", "E");
+    require(e2.size(), static_cast<std::size_t>(n), "DE6CSF", "E2");
+    E1PSH("DE6CSF");
+    auto A = [&](int i, int j) -> double& { return a[at(i, j, lda)]; };
+    const Vec D{d.data()}, E{e.data()}, E2{e2.data()};
+    const double tol = DMACH(1) / DMACH(4);
+
+    for (int j = 1; j <= n; ++j) D(j) = A(j, j);
+    double amax = 0.0;
+    for (int j = 1; j <= n; ++j) {
+        for (int i = j; i <= n; ++i) {
+            const double v = std::fabs(A(i, j));
+            if (v > amax) amax = v;
+        }
+    }
+
+    if (amax == 0.0) {
+        for (int j = 1; j <= n; ++j) D(j) = E(j) = E2(j) = 0.0;
+        scinv = 0.0;
+    } else if (n == 1) {
+        scinv = 1.0;
+    } else {
+        // s = 2^-t with t the truncated log2 of the largest element.  The
+        // exponent is kept where 2^-t and 1/s are both finite, so a matrix
+        // of subnormal numbers or infinities cannot overflow the factor.
+        const double tq = std::trunc(std::log10(amax) / DMACH(5));
+        int t = 0;
+        if (std::isfinite(tq)) t = static_cast<int>(std::clamp(tq, -1022.0, 1023.0));
+        double s = 1.0;
+        if (amax >= 1.0) {
+            for (int k = 0; k < t; ++k) s *= 0.5;
+        } else {
+            for (int k = 0; k < -t; ++k) s *= 2.0;
+        }
+        if (s != 1.0) {
+            for (int j = 1; j <= n; ++j) {
+                for (int i = j; i <= n; ++i) A(i, j) *= s;
+            }
+        }
+
+        for (int i = 1; i <= n - 2; ++i) {
+            std::swap(D(i), A(i, i));
+            const double f = A(i + 1, i);
+            E(i + 1) = f;
+            double sigma = 0.0;
+            for (int r = i + 2; r <= n; ++r) {
+                E(r) = A(r, i);
+                sigma += A(r, i) * A(r, i);
+            }
+            const double h = f * f + sigma;
+            if (h <= tol) {
+                E(i + 1) = 0.0;
+                E2(i + 1) = 0.0;
+                A(i + 1, i) = 0.0;
+            } else if (sigma <= tol) {
+                E(i + 1) = f;
+                E2(i + 1) = f * f;
+                A(i + 1, i) = 0.0;
+            } else {
+                E2(i + 1) = h;
+                const double g = std::copysign(std::sqrt(h), f);
+                const double v = -1.0 / g;
+                A(i + 1, i) = v * f - 1.0;
+                for (int r = i + 2; r <= n; ++r) A(r, i) = v * E(r);
+                const double w = 1.0 / A(i + 1, i);
+                // p = B u from the lower triangle of the trailing block.
+                for (int r = i + 1; r <= n; ++r) E(r) = 0.0;
+                for (int c = i + 1; c <= n; ++c) {
+                    const double uc = A(c, i);
+                    double acc = A(c, c) * uc;
+                    for (int r = c + 1; r <= n; ++r) {
+                        E(r) += A(r, c) * uc;
+                        acc += A(r, c) * A(r, i);
+                    }
+                    E(c) += acc;
+                }
+                double up = 0.0;
+                for (int r = i + 1; r <= n; ++r) up += A(r, i) * E(r);
+                const double k = 0.5 * w * up;
+                for (int r = i + 1; r <= n; ++r) E(r) = w * (E(r) + k * A(r, i));
+                // B = B + u q' + q u', lower triangle only.
+                for (int c = i + 1; c <= n; ++c) {
+                    const double uc = A(c, i), qc = E(c);
+                    for (int r = c; r <= n; ++r) A(r, c) = A(r, c) + A(r, i) * qc + E(r) * uc;
+                }
+                E(i + 1) = -g;
+            }
+        }
+        std::swap(D(n - 1), A(n - 1, n - 1));
+        E(n) = A(n, n - 1);
+        E2(n) = E(n) * E(n);
+        std::swap(D(n), A(n, n));
+        scinv = 1.0 / s;
+    }
+    E(1) = 0.0;
+    E2(1) = 0.0;
+    E1POP("DE6CSF");
+}
+
+void DE5LSF(int n, std::span<double> d, std::span<double> e2, std::span<int> iwk) {
+    if (n < 1) return;
+    require(d.size(), static_cast<std::size_t>(n), "DE5LSF", "D");
+    require(e2.size(), static_cast<std::size_t>(n), "DE5LSF", "E2");
+    require(iwk.size(), static_cast<std::size_t>(n), "DE5LSF", "IWK");
+    E1PSH("DE5LSF");
+    if (n > 1) {
+        const Vec D{d.data()}, E2{e2.data()};
+        auto stack = [&](int k) -> int& { return iwk[static_cast<std::size_t>(k - 1)]; };
+        const double eps = DMACH(4);
+        const double eps2 = eps * eps;
+        E2(1) = 0.0;
+        double thr = DMACH(1);
+        if (DMACH(1) * DMACH(2) < 1.0) thr = 1.0 / DMACH(2);
+        stack(1) = 1;
+        int depth = 1;
+        int l = 1, m = n, iter = 0;
+        for (;;) {
+            thr = std::max(thr, eps2 * (D(m) * D(m) + E2(m) / 2.0));
+            // Converged values split off at the bottom.
+            while (m > l && E2(m) <= thr) {
+                --m;
+                iter = 0;
+            }
+            // A negligible coupling inside the block: the part below it first.
+            bool split = false;
+            for (int k = m - 1; k >= l + 1; --k) {
+                if (E2(k) <= thr) {
+                    if (depth < n) {
+                        ++depth;
+                        stack(depth) = k;
+                        split = true;
+                    }
+                    break;
+                }
+            }
+            if (!split && depth > 1 && m == l) {
+                --depth;
+                l = stack(depth);
+                continue;
+            }
+            while (depth >= 1 && stack(depth) >= m) {
+                --depth;
+                --m;
+            }
+            if (m <= 1 || depth < 1) break;
+            ++iter;
+            l = stack(depth);
+
+            // One sweep of the rational QR step with a Wilkinson shift.
+            const double p = (D(m - 1) - D(m)) / 2.0;
+            const double r = std::sqrt(p * p + E2(m));
+            const double s = std::copysign(std::fabs(p) + r, p);
+            const double sigma = D(m) - E2(m) / s;
+            double gamma = D(l) - sigma;
+            double beta2 = E2(l + 1);
+            double rec = 1.0 / (gamma * gamma + beta2);
+            double c2 = rec * gamma * gamma;
+            double s2 = rec * beta2;
+            double gp = c2 * (D(l + 1) - sigma) - s2 * gamma;
+            D(l) = (D(l + 1) - gp) + gamma;
+            double p2 = c2 != 0.0 ? gp * gp / c2 : beta2;
+            gamma = gp;
+            for (int i = l + 1; i <= m - 1; ++i) {
+                const double c2old = c2;
+                beta2 = E2(i + 1);
+                rec = 1.0 / (p2 + beta2);
+                E2(i) = (p2 + beta2) * s2;
+                c2 = rec * p2;
+                s2 = rec * beta2;
+                gp = c2 * (D(i + 1) - sigma) - s2 * gamma;
+                D(i) = (D(i + 1) - gp) + gamma;
+                p2 = c2 != 0.0 ? gp * gp / c2 : c2old * beta2;
+                gamma = gp;
+            }
+            E2(m) = p2 * s2;
+            D(m) = sigma + gamma;
+
+            if (iter > 100) {
+                E1MES(3, 1, kNoConvergence);
+                --m;
+            }
+        }
+    }
+    E1POP("DE5LSF");
+}
+
+void DE6ESF(int n, int nevec, std::span<const double> eval, std::span<double> evec, int ldevec,
+            std::span<const double> d, std::span<double> e, std::span<double> w) {
+    if (n < 1 || nevec < 1) return;
+    require(eval.size(), static_cast<std::size_t>(nevec), "DE6ESF", "EVAL");
+    if (ldevec < n) throw std::length_error("DE6ESF: LDEVEC is smaller than N");
+    require(evec.size(), extent(n, nevec, ldevec), "DE6ESF", "EVEC");
+    require(d.size(), static_cast<std::size_t>(n), "DE6ESF", "D");
+    require(e.size(), static_cast<std::size_t>(n), "DE6ESF", "E");
+    require(w.size(), 7 * static_cast<std::size_t>(n), "DE6ESF", "W");
+    E1PSH("DE6ESF");
+    const std::size_t un = static_cast<std::size_t>(n);
+    const Vec W1{w.data()}, W2{w.data() + un}, W3{w.data() + 2 * un}, W4{w.data() + 3 * un},
+        W5{w.data() + 4 * un};
+    auto Dv = [&](int i) { return d[static_cast<std::size_t>(i - 1)]; };
+    const Vec E{e.data()};
+    auto col = [&](int j) { return &evec[at(1, j, ldevec)]; };
+
+    const double eps = DMACH(4);
+    const double big = 1.0 / eps;
+    int saved_seed = 0;
+    GETSED(saved_seed);
+    SETSED(123457);
+
+    E(1) = 0.0;
+    const double anorm = (dasum_(&n, d.data(), &kOne) + 2.0 * dasum_(&n, e.data(), &kOne)) / n;
+    const double tol = std::sqrt(eps) * anorm;
+
+    for (int j = 1; j <= nevec; ++j) {
+        const double lambda = eval[static_cast<std::size_t>(j - 1)];
+        for (int i = 1; i <= n; ++i) W4(i) = DUNIF();
+        double xnorm = 0.0;
+        for (int pass = 1; pass <= 2; ++pass) {
+            // Rows of T - lambda I as (column k, k+1, k+2) coefficients.
+            W1(1) = Dv(1) - lambda;
+            W2(1) = n >= 2 ? E(2) : 0.0;
+            W3(1) = 0.0;
+            for (int i = 2; i <= n; ++i) {
+                W1(i) = E(i);
+                W2(i) = Dv(i) - lambda;
+                W3(i) = i < n ? E(i + 1) : 0.0;
+            }
+            for (int k = 1; k <= n - 1; ++k) {
+                if (std::fabs(W1(k + 1)) > std::fabs(W1(k))) {
+                    std::swap(W1(k), W1(k + 1));
+                    std::swap(W2(k), W2(k + 1));
+                    std::swap(W3(k), W3(k + 1));
+                    std::swap(W4(k), W4(k + 1));
+                }
+                const double mult = W1(k) != 0.0 ? -W1(k + 1) / W1(k) : 0.0;
+                W1(k + 1) = W2(k + 1) + mult * W2(k);
+                W2(k + 1) = W3(k + 1) + mult * W3(k);
+                W3(k + 1) = 0.0;
+                W4(k + 1) = W4(k + 1) + mult * W4(k);
+            }
+            for (int k = n; k >= 1; --k) {
+                if (W1(k) == 0.0) {
+                    const double u = DUNIF();
+                    W4(k) = u * big * W4(k);
+                } else {
+                    double rhs = W4(k);
+                    if (k + 1 <= n) rhs -= W2(k) * W4(k + 1);
+                    if (k + 2 <= n) rhs -= W3(k) * W4(k + 2);
+                    W4(k) = rhs / W1(k);
+                }
+            }
+            xnorm = dnrm2_(&n, W4.p, &kOne);
+            if (xnorm > big) break;
+        }
+        const double rx = 1.0 / xnorm;
+        dscal_(&n, &rx, W4.p, &kOne);
+        dcopy_(&n, W4.p, &kOne, col(j), &kOne);
+
+        // Rayleigh quotient x'Tx as twice x'(D x / 2 + E x shifted).
+        for (int k = 1; k < n; ++k) W5(k) = 0.5 * Dv(k) * W4(k) + E(k + 1) * W4(k + 1);
+        W5(n) = 0.5 * Dv(n) * W4(n);
+        const double rq = 2.0 * ddot_(&n, W4.p, &kOne, W5.p, &kOne);
+        if (std::fabs(lambda - rq) > tol) {
+            E1MES(3, 2,
+                  "Inverse iteration did not converge. Eigenvector is not correct for the specified eigenvalue.");
+        }
+    }
+
+    // Gram-Schmidt, forward; W4(j) records 1/norm or 0 for a null column.
+    const double one = 1.0, minus_one = -1.0, zero = 0.0;
+    for (int j = 1; j <= nevec; ++j) {
+        const double nrm = dnrm2_(&n, col(j), &kOne);
+        W4(j) = 0.0;
+        if (nrm != 0.0) {
+            const double rn = 1.0 / nrm;
+            W4(j) = rn;
+            dscal_(&n, &rn, col(j), &kOne);
+            const int later = nevec - j;
+            if (later > 0) {
+                dgemv_("T", &n, &later, &one, col(j + 1), &ldevec, col(j), &kOne, &zero, W5.p, &kOne, 1);
+                dger_(&n, &later, &minus_one, col(j), &kOne, W5.p, &kOne, col(j + 1), &ldevec);
+            }
+        }
+    }
+    // Check, backward: null columns and remaining components.
+    double sum = 0.0;
+    for (int j = nevec; j >= 1; --j) {
+        if (W4(j) == 0.0) sum += 1.0;
+        const int later = nevec - j;
+        if (later > 0) {
+            dgemv_("T", &n, &later, &one, col(j + 1), &ldevec, col(j), &kOne, &zero, W5.p, &kOne, 1);
+            sum += ddot_(&later, W5.p, &kOne, W5.p, &kOne);
+            dger_(&n, &later, &minus_one, col(j), &kOne, W5.p, &kOne, col(j + 1), &ldevec);
+        }
+    }
+    if (sum > eps) E1MES(3, 3, "The eigenvectors have lost orthogonality.");
+
+    SETSED(saved_seed);
+    E1POP("DE6ESF");
+}
+
+void DE5ESF(int n, int nevec, std::span<double> a, int lda, bool small, std::span<double> eval,
+            std::span<double> evec, int ldevec, std::span<double> wk, std::span<int> iwk) {
+    if (n >= 1 && nevec >= 1 && nevec <= n && lda >= n && ldevec >= n) {
+        require(a.size(), extent(n, n, lda), "DE5ESF", "A");
+        require(eval.size(), static_cast<std::size_t>(nevec), "DE5ESF", "EVAL");
+        require(evec.size(), extent(n, nevec, ldevec), "DE5ESF", "EVEC");
+        require(wk.size(), 9 * static_cast<std::size_t>(n), "DE5ESF", "WK");
+        require(iwk.size(), static_cast<std::size_t>(n), "DE5ESF", "IWK");
+    }
+    E1PSH("DE5ESF");
+    if (n < 1) {
+        MSGINT(1, n);
+        E1MES(5, 1, "The argument N = %(I1).  The order of the matrix must be at least 1.");
+        E1POP("DE5ESF");
+        return;
+    }
+    if (nevec < 1 || nevec > n) {
+        MSGINT(1, nevec);
+        MSGINT(2, n);
+        E1MES(5, 2,
+              "The argument NEVEC = %(I1).  The number of largest/smallest eigenvalues to be calculated must be "
+              "greater than 0 and less than or equal to N = %(I2).");
+    }
+    if (lda < n) {
+        MSGINT(1, lda);
+        MSGINT(2, n);
+        E1MES(5, 3,
+              "The argument LDA = %(I1).  The leading dimension of the matrix must be at least equal to the order "
+              "of the matrix, N = %(I2).");
+    }
+    if (ldevec < n) {
+        MSGINT(1, ldevec);
+        MSGINT(2, n);
+        E1MES(5, 4,
+              "The argument LDEVEC = %(I1).  The leading dimension of the eigenvector matrix must be at least "
+              "equal to the order of the matrix, N = %(I2).");
+    }
+    if (N1RTY(0) != 0) {
+        E1POP("DE5ESF");
+        return;
+    }
+
+    const std::size_t un = static_cast<std::size_t>(n);
+    auto column = [&](int k) { return wk.subspan((static_cast<std::size_t>(k) - 1) * un, un); };
+    std::span<double> d = column(1), e = column(2), e2 = column(3), dsave = column(4), sel = column(6);
+    auto A = [&](int i, int j) -> double& { return a[at(i, j, lda)]; };
+    auto col = [&](int j) { return &evec[at(1, j, ldevec)]; };
+
+    // Infinities or NaNs in the part that is read: no iteration can
+    // converge on them, so the results are NaN and the convergence warning
+    // is raised, without feeding such values to the sorts.
+    bool finite = true;
+    for (int j = 1; j <= n && finite; ++j) {
+        for (int i = j; i <= n; ++i) {
+            if (!std::isfinite(A(i, j))) {
+                finite = false;
+                break;
+            }
+        }
+    }
+    if (!finite) {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        for (int j = 1; j <= nevec; ++j) {
+            eval[static_cast<std::size_t>(j - 1)] = nan;
+            for (int i = 1; i <= n; ++i) col(j)[i - 1] = nan;
+        }
+        E1MES(3, 1, kNoConvergence);
+    } else {
+        double scinv = 1.0;
+        DE6CSF(n, a, lda, d, e, e2, a, lda, false, scinv);
+
+        dcopy_(&n, d.data(), &kOne, dsave.data(), &kOne);
+        DE5LSF(n, d, e2, iwk);
+        DSVRGN(n, d, d);
+        // Smallest first, or the ascending list reversed: largest first.
+        for (std::size_t i = 0; i < static_cast<std::size_t>(nevec); ++i) sel[i] = small ? d[i] : d[un - 1 - i];
+        dcopy_(&nevec, sel.data(), &kOne, eval.data(), &kOne);
+        dcopy_(&n, dsave.data(), &kOne, d.data(), &kOne);
+
+        DE6ESF(n, nevec, eval, evec, ldevec, d, e, wk.subspan(2 * un, 7 * un));
+
+        // Back-transformation: EVEC = P1 P2 ... P(N-2) EVEC.
+        const double zero = 0.0, one = 1.0;
+        for (int k = n - 2; k >= 1; --k) {
+            if (A(k + 1, k) != 0.0) {
+                const int len = n - k;
+                const double alpha = 1.0 / A(k + 1, k);
+                dgemv_("T", &len, &nevec, &alpha, &evec[at(k + 1, 1, ldevec)], &ldevec, &A(k + 1, k), &kOne, &zero,
+                       d.data(), &kOne, 1);
+                dger_(&len, &nevec, &one, &A(k + 1, k), &kOne, d.data(), &kOne, &evec[at(k + 1, 1, ldevec)],
+                      &ldevec);
+            }
+        }
+        if (scinv != 1.0) dscal_(&nevec, &scinv, eval.data(), &kOne);
+
+        // Order by decreasing absolute value: sort the keys -|EVAL|
+        // carrying the positions, then apply the permutation as interchanges.
+        std::span<double> key = e.first(static_cast<std::size_t>(nevec));
+        std::span<int> perm = iwk.first(static_cast<std::size_t>(nevec));
+        for (int i = 1; i <= nevec; ++i) {
+            perm[static_cast<std::size_t>(i - 1)] = i;
+            key[static_cast<std::size_t>(i - 1)] = -std::fabs(eval[static_cast<std::size_t>(i - 1)]);
+        }
+        DSVRGP(nevec, key, key, perm);
+        auto P = [&](int i) -> int& { return perm[static_cast<std::size_t>(i - 1)]; };
+        for (int i = 1; i <= nevec; ++i) {
+            int j = i;
+            while (j <= nevec && P(j) != i) ++j;
+            if (j > nevec) break;  // not a permutation: leave the order as it is
+            P(j) = P(i);
+            P(i) = j;
+        }
+        for (int k = nevec - 1; k >= 1; --k) {
+            const int other = P(k);
+            if (other != k && other >= 1 && other <= nevec) {
+                dswap_(&n, col(k), &kOne, col(other), &kOne);
+                std::swap(eval[static_cast<std::size_t>(k - 1)], eval[static_cast<std::size_t>(other - 1)]);
+            }
+        }
+
+        // The element of largest magnitude of every eigenvector is positive.
+        const double minus_one = -1.0;
+        for (int j = 1; j <= nevec; ++j) {
+            const int i = idamax_(&n, col(j), &kOne);
+            if (i >= 1 && col(j)[i - 1] < 0.0) dscal_(&n, &minus_one, col(j), &kOne);
+        }
+    }
+
+    // The strict lower triangle from the upper one.
+    for (int j = 1; j <= n - 1; ++j) {
+        const int len = n - j;
+        dcopy_(&len, &A(j, j + 1), &lda, &A(j + 1, j), &kOne);
+    }
+    E1POP("DE5ESF");
+}
+
+void DEVESF(int n, int nevec, std::span<double> a, int lda, bool small, std::span<double> eval,
+            std::span<double> evec, int ldevec) {
+    if (n >= 1 && nevec >= 1 && nevec <= n && lda >= n && ldevec >= n) {
+        require(a.size(), extent(n, n, lda), "DEVESF", "A");
+        require(eval.size(), static_cast<std::size_t>(nevec), "DEVESF", "EVAL");
+        require(evec.size(), extent(n, nevec, ldevec), "DEVESF", "EVEC");
+    }
+    E1PSH("DEVESF");
+    if (n < 1) {
+        MSGINT(1, n);
+        E1MES(5, 1, "The argument N = %(i1).  The order of the matrix must be at least 1. ");
+        E1POP("DEVESF");
+        return;
+    }
+    if (N1RTY(0) != 0) {
+        E1POP("DEVESF");
+        return;
+    }
+    const std::size_t un = static_cast<std::size_t>(n);
+    std::unique_ptr<int[]> iwk(new (std::nothrow) int[un]);
+    std::unique_ptr<double[]> wk;
+    if (iwk) wk.reset(new (std::nothrow) double[9 * un]);
+    if (!iwk || !wk) {
+        MSGINT(1, n);
+        E1MES(5, 2,
+              "The required storage cannot be allocated.  The specified N may be too large, where N = %(I1).");
+    } else {
+        DE5ESF(n, nevec, a, lda, small, eval, evec, ldevec, std::span<double>(wk.get(), 9 * un),
+               std::span<int>(iwk.get(), un));
+    }
+    E1POP("DEVESF");
+}
+
+}  // namespace orv::num2

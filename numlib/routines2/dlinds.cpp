@@ -1,0 +1,503 @@
+// Inverse of a symmetric positive definite matrix: Cholesky factor R with
+// a condition estimate, R inverted in place, R^-1 R^-T accumulated in the
+// upper triangle and mirrored into the lower one.
+#include "numlib/routines2/dlinds.h"
+
+#include <cmath>
+#include <cstddef>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "numlib/blas_lapack.h"
+#include "numlib/routines2/erset.h"
+#include "numlib/routines2/umach.h"
+
+namespace orv::num2 {
+namespace {
+
+// Elements a column-major NROWS x NCOLS matrix with leading dimension LD
+// occupies; 0 when it is empty.
+std::size_t extent(int nrows, int ncols, int ld) {
+    if (nrows < 1 || ncols < 1) return 0;
+    return static_cast<std::size_t>(ld) * static_cast<std::size_t>(ncols - 1) + static_cast<std::size_t>(nrows);
+}
+
+void require(std::size_t have, std::size_t need, const char* routine, const char* arg) {
+    if (have < need) {
+        throw std::length_error(std::string(routine) + ": array " + arg + " is shorter than its dimensions");
+    }
+}
+
+// 1-based element (i, j) of a column-major matrix.
+inline std::size_t at(int i, int j, int ld) {
+    return static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld);
+}
+
+// The smallest magnitude that may safely divide: the smallest normalised
+// double, or the reciprocal of the largest when that is bigger.
+double safe_minimum() {
+    double small = DMACH(1);
+    if (small * DMACH(2) < 1.0) small = 1.0 / DMACH(2);
+    return small;
+}
+
+// The three argument checks shared by the factorisation routines, codes 1
+// to 3; NAME2 names the second leading dimension.
+void check_order(int n, int lda, int ld2, const char* name2) {
+    if (n < 1) {
+        MSGINT(1, n);
+        E1MES(5, 1, "The order of the matrix must be positive while N = %(I1) is given.");
+    }
+    if (n > lda) {
+        MSGINT(1, n);
+        MSGINT(2, lda);
+        E1MES(5, 2,
+              "The order of the matrix must be less than or equal to its leading dimension while N = %(I1) "
+              "and LDA = %(I2) are given.");
+    }
+    if (n > ld2) {
+        MSGINT(1, n);
+        MSGINT(2, ld2);
+        E1MES(5, 3,
+              std::string("The order of the matrix must be less than or equal to its leading dimension while N = "
+                          "%(I1) and ") +
+                  name2 + " = %(I2) are given.");
+    }
+}
+
+}  // namespace
+
+void DVFILL(int n, double da, std::span<double> dx, int incx) {
+    if (n < 1 || incx < 1) return;
+    require(dx.size(), static_cast<std::size_t>(n - 1) * static_cast<std::size_t>(incx) + 1, "DVFILL", "DX");
+    for (std::size_t i = 0, k = 0; i < static_cast<std::size_t>(n); ++i, k += static_cast<std::size_t>(incx)) {
+        dx[k] = da;
+    }
+}
+
+void DCSFRG(int n, std::span<double> a, int lda) {
+    if (n >= 1 && lda >= n) require(a.size(), extent(n, n, lda), "DCSFRG", "A");
+    E1PSH("DCSFRG");
+    if (n < 1) {
+        MSGINT(1, n);
+        E1MES(5, 1, "N = %(I1).  The order of A, N, must be greater than 0.");
+    } else if (lda < n) {
+        MSGINT(1, n);
+        MSGINT(2, lda);
+        E1MES(5, 2,
+              "N = %(I1) and LDA = %(I2).  The order of A, N, must be less than or equal to the leading "
+              "dimension of A, LDA.");
+    } else {
+        for (int j = 1; j < n; ++j) {
+            const int len = n - j;
+            const int one = 1;
+            dcopy_(&len, &a[at(j, j + 1, lda)], &lda, &a[at(j + 1, j, lda)], &one);
+        }
+    }
+    E1POP("DCSFRG");
+}
+
+void DLFTDS(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac) {
+    if (n >= 1 && lda >= n && ldfac >= n) {
+        require(a.size(), extent(n, n, lda), "DLFTDS", "A");
+        require(fac.size(), extent(n, n, ldfac), "DLFTDS", "FAC");
+    }
+    E1PSH("DLFTDS");
+    check_order(n, lda, ldfac, "LDFAC");
+    if (N1RTY(0) == 0) {
+        // Full symmetric copy taken from the upper triangle.
+        for (int j = 1; j <= n; ++j) {
+            for (int i = 1; i <= n; ++i) fac[at(i, j, ldfac)] = a[at(i, j, lda)];
+        }
+        for (int j = 1; j < n; ++j) {
+            for (int i = j + 1; i <= n; ++i) fac[at(i, j, ldfac)] = fac[at(j, i, ldfac)];
+        }
+        // Right-looking factorisation L L' in the lower triangle.  A pivot
+        // that is not positive, NaN included, ends it.
+        int failed = 0;
+        for (int j = 1; j <= n; ++j) {
+            const double pivot = fac[at(j, j, ldfac)];
+            if (!(pivot > 0.0)) {
+                failed = j;
+                break;
+            }
+            const double root = std::sqrt(pivot);
+            fac[at(j, j, ldfac)] = root;
+            const double rec = 1.0 / root;
+            for (int i = j + 1; i <= n; ++i) fac[at(i, j, ldfac)] *= rec;
+            for (int k = j + 1; k <= n; ++k) {
+                const double lkj = fac[at(k, j, ldfac)];
+                for (int i = k; i <= n; ++i) fac[at(i, k, ldfac)] -= fac[at(i, j, ldfac)] * lkj;
+            }
+        }
+        if (failed != 0) {
+            MSGINT(1, failed);
+            E1MES(4, 2, "The leading %(I1) by %(I1) submatrix of the input matrix is not positive definite.");
+        }
+        // R = L' into the upper triangle, partial or not.
+        for (int j = 1; j < n; ++j) {
+            for (int i = j + 1; i <= n; ++i) fac[at(j, i, ldfac)] = fac[at(i, j, ldfac)];
+        }
+    }
+    E1POP("DLFTDS");
+}
+
+void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac, double& rcond,
+            std::span<double> wk) {
+    if (n >= 1 && lda >= n && ldfac >= n) {
+        require(a.size(), extent(n, n, lda), "DL2CDS", "A");
+        require(fac.size(), extent(n, n, ldfac), "DL2CDS", "FAC");
+        require(wk.size(), static_cast<std::size_t>(n), "DL2CDS", "WK");
+    }
+    E1PSH("DL2CDS");
+    check_order(n, lda, ldfac, "LDFAC");
+    rcond = 1.0;
+    int flag = 2;
+    if (N1RTY(0) == 0) {
+        const int opt[1] = {17};
+        int vals[2] = {1, 2};
+        IUMAG("MATH", 1, 1, 1, opt, vals);
+        flag = vals[1];
+        if (flag != 1 && flag != 2) {
+            MSGINT(1, flag);
+            E1MES(5, 4,
+                  "The flag value for computing the matrix condition number must be 1 or 2 while %(I1) is given.");
+        }
+    }
+    if (N1RTY(0) != 0) {
+        E1POP("DL2CDS");
+        return;
+    }
+
+    // L1 norm of the symmetric matrix seen through its upper triangle.
+    double anorm = 0.0;
+    if (flag == 2) {
+        const int one = 1;
+        for (int j = 1; j <= n; ++j) {
+            double s = dasum_(&j, &a[at(1, j, lda)], &one);
+            const int rest = n - j;
+            if (rest > 0) s += dasum_(&rest, &a[at(j, j + 1, lda)], &lda);
+            if (s > anorm) anorm = s;
+        }
+    }
+
+    DLFTDS(n, a, lda, fac, ldfac);
+    if (N1RTY(1) != 0) {
+        E1POP("DL2CDS");
+        return;
+    }
+
+    if (flag == 2) {
+        const double small = safe_minimum();
+        auto r = [&](int i, int j) -> double { return fac[at(i, j, ldfac)]; };
+        std::span<double> z = wk.first(static_cast<std::size_t>(n));
+        auto zk = [&](int k) -> double& { return z[static_cast<std::size_t>(k - 1)]; };
+        auto scale_z = [&](double s) {
+            for (double& v : z) v *= s;
+        };
+        auto sum_abs_z = [&]() {
+            double s = 0.0;
+            for (double v : z) s += std::fabs(v);
+            return s;
+        };
+        DVFILL(n, 0.0, z, 1);
+
+        // R'W = E with the signs of E chosen to make W grow.
+        double ek = 1.0;
+        for (int k = 1; k <= n; ++k) {
+            const double rkk = r(k, k);
+            if (zk(k) != 0.0) ek = std::copysign(std::fabs(ek), -zk(k));
+            if (std::fabs(ek - zk(k)) > rkk) {
+                const double s = rkk / std::fabs(ek - zk(k));
+                scale_z(s);
+                ek *= s;
+            }
+            double wkp = ek - zk(k);
+            double wkm = -ek - zk(k);
+            double s = std::fabs(wkp);
+            double sm = std::fabs(wkm);
+            if (std::fabs(rkk) > small) {
+                wkp /= rkk;
+                wkm /= rkk;
+            }
+            if (k < n) {
+                for (int j = k + 1; j <= n; ++j) {
+                    sm += std::fabs(zk(j) + wkm * r(k, j));
+                    zk(j) += wkp * r(k, j);
+                    s += std::fabs(zk(j));
+                }
+                if (s < sm) {
+                    const double t = wkm - wkp;
+                    wkp = wkm;
+                    for (int j = k + 1; j <= n; ++j) zk(j) += t * r(k, j);
+                }
+            }
+            zk(k) = wkp;
+        }
+        scale_z(1.0 / sum_abs_z());
+
+        // R Y = Z, backwards; YNORM collects the scale factors.
+        double ynorm = 1.0;
+        auto back_solve = [&](bool track) {
+            for (int k = n; k >= 1; --k) {
+                const double rkk = r(k, k);
+                if (std::fabs(zk(k)) > rkk) {
+                    const double s = rkk / std::fabs(zk(k));
+                    scale_z(s);
+                    if (track) ynorm *= s;
+                }
+                if (std::fabs(rkk) > small) zk(k) /= rkk;
+                const double t = -zk(k);
+                for (int i = 1; i < k; ++i) zk(i) += t * r(i, k);
+            }
+            const double s = 1.0 / sum_abs_z();
+            scale_z(s);
+            if (track) ynorm *= s;
+        };
+        back_solve(false);
+        ynorm = 1.0;
+
+        // R'V = Y.
+        for (int k = 1; k <= n; ++k) {
+            const double rkk = r(k, k);
+            double dot = 0.0;
+            for (int i = 1; i < k; ++i) dot += r(i, k) * zk(i);
+            zk(k) -= dot;
+            if (std::fabs(zk(k)) > rkk) {
+                const double s = rkk / std::fabs(zk(k));
+                scale_z(s);
+                ynorm *= s;
+            }
+            if (std::fabs(rkk) > small) zk(k) /= rkk;
+        }
+        {
+            const double s = 1.0 / sum_abs_z();
+            scale_z(s);
+            ynorm *= s;
+        }
+
+        // R Z = V.
+        back_solve(true);
+
+        if (anorm != 0.0) rcond = ynorm / anorm;
+    }
+
+    if (rcond <= DMACH(4)) {
+        MSGDBL(1, rcond);
+        E1MES(3, 1,
+              "The matrix is algorithmically singular.  An estimate of the reciprocal of its L1 condition "
+              "number is RCOND = %(d1).");
+    }
+    E1POP("DL2CDS");
+}
+
+void DLINRT(int n, std::span<const double> a, int lda, int ipath, std::span<double> ainv, int ldainv) {
+    if (n >= 1 && lda >= n && ldainv >= n) {
+        require(a.size(), extent(n, n, lda), "DLINRT", "A");
+        require(ainv.size(), extent(n, n, ldainv), "DLINRT", "AINV");
+    }
+    E1PSH("DLINRT");
+    check_order(n, lda, ldainv, "LDAINV");
+    if (ipath != 1 && ipath != 2) {
+        MSGINT(1, ipath);
+        E1MES(5, 4, "IPATH must be either 1 or 2 while a value of %(I1) is given.");
+    }
+    if (N1RTY(0) != 0) {
+        E1POP("DLINRT");
+        return;
+    }
+
+    const double small = safe_minimum();
+    auto t = [&](int i, int j) -> double& { return ainv[at(i, j, ldainv)]; };
+    auto singular = [&](int j) {
+        MSGINT(1, j);
+        E1MES(5, 5,
+              "The matrix to be inverted is singular.  The index of the first zero diagonal element of A is "
+              "%(I1).");
+    };
+    const int one = 1;
+    if (ipath == 2) {
+        // Upper: the copy may be in place, so each element is read before
+        // its own column's lower part is cleared.
+        for (int j = 1; j <= n; ++j) {
+            for (int i = 1; i <= j; ++i) t(i, j) = a[at(i, j, lda)];
+            for (int i = j + 1; i <= n; ++i) t(i, j) = 0.0;
+        }
+        for (int j = 1; j <= n; ++j) {
+            if (std::fabs(t(j, j)) <= small) {
+                singular(j);
+                break;
+            }
+            t(j, j) = 1.0 / t(j, j);
+            const int jm1 = j - 1;
+            const double neg = -t(j, j);
+            if (jm1 > 0) dscal_(&jm1, &neg, &t(1, j), &one);
+            if (j < n) {
+                const int rest = n - j;
+                const double alpha = 1.0;
+                if (jm1 > 0) {
+                    dger_(&jm1, &rest, &alpha, &t(1, j), &one, &t(j, j + 1), &ldainv, &t(1, j + 1), &ldainv);
+                }
+                const double d = t(j, j);
+                dscal_(&rest, &d, &t(j, j + 1), &ldainv);
+            }
+        }
+    } else {
+        for (int j = 1; j <= n; ++j) {
+            for (int i = 1; i < j; ++i) t(i, j) = 0.0;
+            for (int i = j; i <= n; ++i) t(i, j) = a[at(i, j, lda)];
+        }
+        for (int j = n; j >= 1; --j) {
+            if (std::fabs(t(j, j)) <= small) {
+                singular(j);
+                break;
+            }
+            t(j, j) = 1.0 / t(j, j);
+            const int below = n - j;
+            const double neg = -t(j, j);
+            if (below > 0) dscal_(&below, &neg, &t(j + 1, j), &one);
+            if (j > 1) {
+                const int left = j - 1;
+                const double alpha = 1.0;
+                if (below > 0) {
+                    dger_(&below, &left, &alpha, &t(j + 1, j), &one, &t(j, 1), &ldainv, &t(j + 1, 1), &ldainv);
+                }
+                const double d = t(j, j);
+                dscal_(&left, &d, &t(j, 1), &ldainv);
+            }
+        }
+    }
+    E1POP("DLINRT");
+}
+
+void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, int ldainv, std::span<double> wk) {
+    if (n >= 1 && lda >= n && ldainv >= n) {
+        require(a.size(), extent(n, n, lda), "DL2NDS", "A");
+        require(ainv.size(), extent(n, n, ldainv), "DL2NDS", "AINV");
+        require(wk.size(), static_cast<std::size_t>(n), "DL2NDS", "WK");
+    }
+    E1PSH("DL2NDS");
+    check_order(n, lda, ldainv, "LDAINV");
+    if (N1RTY(0) != 0) {
+        E1POP("DL2NDS");
+        return;
+    }
+    double rcond = 1.0;
+    DL2CDS(n, a, lda, ainv, ldainv, rcond, wk);
+    if (N1RTY(1) == 4) {
+        // Not positive definite: AINV keeps the partial factor.
+        E1POP("DL2NDS");
+        return;
+    }
+    DLINRT(n, ainv, ldainv, 2, ainv, ldainv);
+
+    // A^-1 = T T' with T = R^-1, accumulated column by column in the upper
+    // triangle.
+    const int one = 1;
+    const double alpha = 1.0;
+    for (int j = 1; j <= n; ++j) {
+        const int jm1 = j - 1;
+        if (jm1 > 0) dsyr_("U", &jm1, &alpha, &ainv[at(1, j, ldainv)], &one, ainv.data(), &ldainv, 1);
+        const double d = ainv[at(j, j, ldainv)];
+        dscal_(&j, &d, &ainv[at(1, j, ldainv)], &one);
+    }
+    if (rcond <= DMACH(4)) {
+        MSGDBL(1, rcond);
+        E1MES(3, 1,
+              "The matrix is too ill-conditioned. An estimate of the reciprocal of its L1 condition number is "
+              "RCOND = %(D1).  The inverse might not be accurate.");
+    }
+    DCSFRG(n, ainv, ldainv);
+    E1POP("DL2NDS");
+}
+
+void DLINDS(int n, std::span<const double> a, int lda, std::span<double> ainv, int ldainv) {
+    if (n >= 1 && lda >= n && ldainv >= n) {
+        require(a.size(), extent(n, n, lda), "DLINDS", "A");
+        require(ainv.size(), extent(n, n, ldainv), "DLINDS", "AINV");
+    }
+    E1PSH("DLINDS");
+    if (n < 1) {
+        MSGINT(1, n);
+        E1MES(5, 1, "The order of the matrix must be positive while N = %(i1) is given.");
+    } else {
+        std::unique_ptr<double[]> work(new (std::nothrow) double[static_cast<std::size_t>(n)]);
+        if (!work) {
+            MSGINT(1, n);
+            E1MES(5, 2,
+                  "The required storage cannot be allocated.  The workspace is based on N, where N = %(i1).");
+        } else {
+            DL2NDS(n, a, lda, ainv, ldainv, std::span<double>(work.get(), static_cast<std::size_t>(n)));
+        }
+    }
+    E1POP("DLINDS");
+}
+
+void DMRRRR(int nra, int nca, std::span<const double> a, int lda, int nrb, int ncb, std::span<const double> b,
+            int ldb, int nrc, int ncc, std::span<double> c, int ldc) {
+    const bool dims_ok = nra >= 1 && nca >= 1 && nrb >= 1 && ncb >= 1 && nrc >= 1 && ncc >= 1 && lda >= nra &&
+                         ldb >= nrb && ldc >= nrc && nrb == nca && nrc == nra && ncc == ncb;
+    if (dims_ok) {
+        require(a.size(), extent(nra, nca, lda), "DMRRRR", "A");
+        require(b.size(), extent(nrb, ncb, ldb), "DMRRRR", "B");
+        require(c.size(), extent(nrc, ncc, ldc), "DMRRRR", "C");
+    }
+    E1PSH("DMRRRR");
+    struct Shape {
+        int nr, nc, ld;
+        const char* count_text;
+        const char* lead_text;
+    };
+    const Shape shapes[3] = {
+        {nra, nca, lda,
+         "Both the number of rows and the number of columns of a matrix have to be positive while NRA = %(I1) "
+         "and NCA = %(I2) are given.",
+         "The number of rows of the matrix must be less than or equal to its leading dimension while NRA = "
+         "%(I1) and LDA = %(I2) are given."},
+        {nrb, ncb, ldb,
+         "Both the number of rows and the number of columns of a matrix have to be positive while NRB = %(I1) "
+         "and NCB = %(I2) are given.",
+         "The number of rows of the matrix must be less than or equal to its leading dimension while NRB = "
+         "%(I1) and LDB = %(I2) are given."},
+        {nrc, ncc, ldc,
+         "Both the number of rows and the number of columns of a matrix have to be positive while NRC = %(I1) "
+         "and NCC = %(I2) are given.",
+         "The number of rows of the matrix must be less than or equal to its leading dimension while NRC = "
+         "%(I1) and LDC = %(I2) are given."},
+    };
+    int code = 1;
+    for (const Shape& s : shapes) {
+        if (s.nr < 1 || s.nc < 1) {
+            MSGINT(1, s.nr);
+            MSGINT(2, s.nc);
+            E1MES(5, code, s.count_text);
+        }
+        if (s.ld < s.nr) {
+            MSGINT(1, s.nr);
+            MSGINT(2, s.ld);
+            E1MES(5, code + 1, s.lead_text);
+        }
+        code += 2;
+    }
+    if (N1RTY(0) == 0 && (nrb != nca || nrc != nra || ncc != ncb)) {
+        MSGINT(1, nra);
+        MSGINT(2, nca);
+        MSGINT(3, nrb);
+        MSGINT(4, ncb);
+        MSGINT(5, nrc);
+        MSGINT(6, ncc);
+        E1MES(5, 7,
+              "Some of the dimensions are not consistent.  The following must hold NRB = NCA, NRC = NRA and NCC "
+              "= NCB while NRA = %(I1), NCA = %(I2), NRB = %(I3), NCB = %(I4), NRC = %(I5) and NCC = %(I6) are "
+              "given.");
+    }
+    if (N1RTY(0) == 0) {
+        const double one = 1.0, zero = 0.0;
+        dgemm_("N", "N", &nrc, &ncc, &nca, &one, a.data(), &lda, b.data(), &ldb, &zero, c.data(), &ldc, 1, 1);
+    }
+    E1POP("DMRRRR");
+}
+
+}  // namespace orv::num2
