@@ -87,3 +87,9 @@ void dsyev_(const char* jobz, const char* uplo, const int* n, double* a, const i
 void dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w, double* work,
              const int* lwork, int* iwork, const int* liwork, int* info, std::size_t jobz_len, std::size_t uplo_len);
 }  // extern "C"
+
+// LAPACK: copy of a whole matrix or of one triangle
+extern "C" {
+void dlacpy_(const char* uplo, const int* m, const int* n, const double* a, const int* lda, double* b,
+             const int* ldb, std::size_t uplo_len);
+}  // extern "C"
