@@ -1,0 +1,398 @@
+// The command-file reader.  The command file is read strictly in sequence,
+// one read per expected line: every line must stand in its place, and a line
+// that is missing or out of place stops the run with a message naming the
+// keyword expected there.  Keywords and option words are upper-cased and
+// left-adjusted (UPCASE) and compared as read, cut to their field widths.
+#include "engine/control/rdjob.h"
+
+#include <algorithm>
+#include <span>
+#include <string_view>
+
+#include "engine/control/units.h"
+#include "engine/control/upcase.h"
+#include "runtime/formatted_io.h"
+#include "runtime/host.h"
+#include "runtime/list_io.h"
+#include "runtime/units.h"
+
+namespace orv::engine {
+
+namespace {
+
+// Record layouts of the reader's formatted lines and window messages.
+struct Layouts {
+    rt::Format a1 = rt::parse_format("(A1)");
+    rt::Format a7 = rt::parse_format("(A7)");
+    rt::Format title = rt::parse_format("(A7,A80)");
+    rt::Format item = rt::parse_format("(A200)");
+    rt::Format format = rt::parse_format("(A8,A80)");
+    rt::Format items_read = rt::parse_format("(T30,A22)");
+    rt::Format t30 = rt::parse_format("(T30,A,/,/)");
+    rt::Format t30a38 = rt::parse_format("(T30,A38,/,/)");
+    rt::Format t30a39 = rt::parse_format("(T30,A39,/,/)");
+    rt::Format t30a40 = rt::parse_format("(T30,A40,/,/)");
+    rt::Format t30a41 = rt::parse_format("(T30,A41,/,/)");
+    rt::Format t30a45 = rt::parse_format("(T30,A45,/,/)");
+    rt::Format t30a50 = rt::parse_format("(T30,A50,/,/)");
+    rt::Format t29a37 = rt::parse_format("(T29,A37,/,/)");
+    rt::Format t29a41 = rt::parse_format("(T29,A41,/,/)");
+    rt::Format raw_data = rt::parse_format("(/,/,T30,A42,/,/)");
+    rt::Format plots = rt::parse_format("(T30,A50,/,T30,A32,/,/)");
+};
+
+const Layouts& layouts() {
+    static const Layouts l;
+    return l;
+}
+
+// A blank-padded word of `width` characters.
+std::string padded(std::string_view word, std::size_t width) {
+    std::string text(width, ' ');
+    text.replace(0, std::min(word.size(), width), word.substr(0, width));
+    return text;
+}
+
+// A padded word compared with an unpadded one.
+bool is(const std::string& field, std::string_view word) { return trimmed(field) == word; }
+
+// The fatal stop: the message records, the pause prompt, the stop line.
+template <typename... Texts>
+[[noreturn]] void fatal(const rt::Format& layout, const Texts&... texts) {
+    rt::write(LUCON, layout, texts...);
+    rt::host().pause();
+    throw rt::Stop{"", 1};
+}
+
+// Steps back over the line just read, so that the next read sees it again.
+void give_back() { rt::backspace_unit(LUJOB); }
+
+// One list-directed statement on the command file.
+class Line {
+public:
+    Line() : in_(source_) {}
+    rt::ListInput& in() { return in_; }
+    void end() { in_.finish(); }
+
+private:
+    rt::UnitSource source_{LUJOB};
+    rt::ListInput in_;
+};
+
+// Reads a keyword of `width` characters and the given items in one
+// list-directed read; the keyword comes back upper-cased.
+template <typename... Items>
+std::string keyword_line(std::size_t width, Items&... items) {
+    std::string key(width, ' ');
+    Line line;
+    line.in() >> key;
+    if constexpr (sizeof...(items) > 0) (line.in() >> ... >> items);
+    line.end();
+    UPCASE(key);
+    return key;
+}
+
+void upcase_all(std::string& a) { UPCASE(a); }
+template <typename... Rest>
+void upcase_all(std::string& a, Rest&... rest) {
+    UPCASE(a);
+    upcase_all(rest...);
+}
+
+// Comment lines (a "*" in column 1) before >TITLE:, then the title.
+void read_title(JOBSET& job) {
+    const Layouts& f = layouts();
+    std::string first(1, ' ');
+    rt::read(LUJOB, f.a1, first);
+    while (first == "*") rt::read(LUJOB, f.a1, first);
+    give_back();
+
+    std::string key(7, ' ');
+    job.JOBTTL = blank_text(80);
+    rt::read(LUJOB, f.title, key, job.JOBTTL);
+    UPCASE(key);
+    if (key != ">TITLE:") {
+        rt::write_list(LUCON, "FATAL ERROR: Keyword  >TITLE:   missing");
+        throw rt::Stop{"", 1};
+    }
+}
+
+void read_data(JOBSET& job) {
+    const Layouts& f = layouts();
+    std::string key(6, ' ');
+    job.DATFIL = blank_text(kPathWidth);
+    {
+        Line line;
+        line.in() >> key;
+        line.in().path(job.DATFIL);
+        line.in() >> job.NVAR >> job.NSUBJ;
+        line.end();
+    }
+    UPCASE(key);
+    if (key != ">DATA:") fatal(f.t30a38, "FATAL ERROR: Keyword  >DATA:   missing");
+    // Counts below 1 would size every array of the run from garbage.
+    if (job.NVAR < 1) fatal(f.t30, "FATAL ERROR: Number of variables on >DATA: must be at least 1");
+    if (job.NSUBJ < 1) fatal(f.t30, "FATAL ERROR: Number of subjects on >DATA: must be at least 1");
+}
+
+// The optional >ITEMS: line and the item texts it names.
+void read_items(JOBSET& job) {
+    const Layouts& f = layouts();
+    job.ITMKEY = blank_text(7);
+    rt::read(LUJOB, f.a7, job.ITMKEY);
+    UPCASE(job.ITMKEY);
+    if (job.ITMKEY == ">ITEMS:") {
+        give_back();
+        std::string key(7, ' ');
+        job.ITMNAM = blank_text(kPathWidth);
+        Line line;
+        line.in() >> key;
+        line.in().path(job.ITMNAM);
+        line.end();
+
+        job.ITMTXT.assign(static_cast<std::size_t>(job.NVAR), blank_text(200));
+        rt::open_unit_or_fail(LUTMP, trimmed(job.ITMNAM), {rt::OpenStatus::Old, true});
+        std::span<std::string> texts(job.ITMTXT);
+        rt::read(LUTMP, f.item, texts);
+        rt::close_unit(LUTMP);
+        rt::write(LUCON, f.items_read, "Items read sucessfully");
+    } else if (job.ITMKEY == ">OUTFIL") {
+        give_back();
+    }
+    // Any other line is dropped.
+}
+
+void read_outfile(JOBSET& job) {
+    const Layouts& f = layouts();
+    std::string key(9, ' ');
+    job.OUTFIL = blank_text(kPathWidth);
+    job.VERBOS = blank_text(5);
+    {
+        Line line;
+        line.in() >> key;
+        line.in().path(job.OUTFIL);
+        line.in() >> job.VERBOS;
+        line.end();
+    }
+    upcase_all(key, job.VERBOS);
+    if (key != ">OUTFILE:") fatal(f.t30a41, "FATAL ERROR: Keyword  >OUTFILE:   missing");
+    if (!is(job.VERBOS, "SHORT") && !is(job.VERBOS, "LONG"))
+        fatal(f.t30a45, "FATAL ERROR: Keyword  Print_Verbosity missing");
+}
+
+void read_metric(JOBSET& job) {
+    const Layouts& f = layouts();
+    job.METRIC = blank_text(2);
+    job.DATTYP = blank_text(4);
+    job.SMOOPT = blank_text(2);
+    std::string key = keyword_line(8, job.METRIC, job.DATTYP, job.SMOOPT);
+    upcase_all(job.METRIC, job.DATTYP, job.SMOOPT);
+    if (key != ">METRIC:") fatal(f.t30a50, "FATAL ERROR: Keyword  >METRIC:   missing");
+    static constexpr std::string_view metrics[] = {"DC", "CD", "IP", "OR", "CO", "DI"};
+    static constexpr std::string_view types[] = {"FLD2", "FLD1", "RAW", "COR"};
+    const bool metric_ok = std::any_of(std::begin(metrics), std::end(metrics),
+                                       [&](std::string_view m) { return is(job.METRIC, m); });
+    const bool type_ok =
+        std::any_of(std::begin(types), std::end(types), [&](std::string_view t) { return is(job.DATTYP, t); });
+    if (!metric_ok || !type_ok) fatal(f.t30a50, "FATAL ERROR: Unrecognized keyword on >METRIC: line");
+}
+
+void read_phi(JOBSET& job) {
+    std::string key(5, ' ');
+    job.PHIFIL = blank_text(kPathWidth);
+    {
+        Line line;
+        line.in() >> key;
+        line.in().path(job.PHIFIL);
+        line.end();
+    }
+    UPCASE(key);
+    if (key != ">PHI:") fatal(layouts().t30a50, "FATAL ERROR: Keyword  >PHI:   missing");
+}
+
+void open_raw_data(const JOBSET& job) {
+    // The data file must exist: a missing one is not created empty.
+    if (rt::open_unit(LUDAT, trimmed(job.DATFIL), {rt::OpenStatus::Old, true}) != 0)
+        fatal(layouts().raw_data, "FATAL ERROR! Problem opening Raw Data File");
+}
+
+// The guessing-parameter line of metric DC (its keyword is not checked) and
+// the NVAR parameters of the file it names, laid out freely.
+void read_guessing(JOBSET& job) {
+    std::string key(8, ' ');
+    job.CPRFIL = blank_text(kPathWidth);
+    {
+        Line line;
+        line.in() >> key;
+        line.in().path(job.CPRFIL);
+        line.end();
+    }
+    job.CPARM.assign(static_cast<std::size_t>(job.NVAR), 0.0);
+    job.CPRFLG = 1;
+    rt::open_unit_or_fail(LUCPR, trimmed(job.CPRFIL), {rt::OpenStatus::Old, true});
+    std::span<double> values(job.CPARM);
+    rt::read_list(LUCPR, values);
+}
+
+void read_model(JOBSET& job) {
+    const Layouts& f = layouts();
+    job.MODTYP = blank_text(4);
+    job.LABOPT = blank_text(15);
+    job.SRTOPT = blank_text(15);
+    std::string key = keyword_line(7, job.MODTYP, job.NFAC, job.LABOPT, job.SRTOPT);
+    upcase_all(job.MODTYP, job.LABOPT, job.SRTOPT);
+    if (key != ">MODEL:") fatal(f.t30a39, "FATAL ERROR: Keyword  >MODEL:   missing");
+    // NFAC of 0 or below ends the run after the correlations; more factors
+    // than variables cannot be extracted.
+    if (job.NFAC > job.NVAR) fatal(f.t30, "FATAL ERROR: Number of factors on >MODEL: exceeds number of variables");
+}
+
+void read_rotate(JOBSET& job) {
+    const Layouts& f = layouts();
+    job.ROTMTH = blank_text(8);
+    std::string key = keyword_line(8, job.ROTMTH);
+    UPCASE(job.ROTMTH);
+    if (key != ">ROTATE:") fatal(f.t29a41, "FATAL ERROR: Keyword >ROTATE:    missing");
+
+    // The methods with a parameter read their line again; the method word
+    // read the second time is not kept, so ROTMTH stays upper case.
+    std::string again(8, ' '), word(8, ' ');
+    job.ROTNAM = blank_text(25);
+    if (is(job.ROTMTH, "VARIMAX")) {
+        job.ROTNAM = padded("Varimax", 25);
+    } else if (is(job.ROTMTH, "WVARIMAX")) {
+        job.ROTNAM = padded("Weighted Varimax", 25);
+    } else if (is(job.ROTMTH, "NONE")) {
+        job.ROTNAM = padded("None", 25);
+    } else if (is(job.ROTMTH, "OBLIMIN")) {
+        job.ROTNAM = padded("Oblimin", 25);
+        give_back();
+        keyword_line(8, word, job.DELTA);
+        if (job.DELTA > 0.0)
+            throw rt::Stop{"*********FATAL ERROR: The Oblimin Delta parameter must be less than 0.0*********", 1};
+    } else if (is(job.ROTMTH, "PROMAX")) {
+        job.ROTNAM = padded("Promax", 25);
+        give_back();
+        try {
+            keyword_line(8, word, job.POWER);
+        } catch (const rt::IoError&) {
+            fatal(f.t29a37, "FATAL ERROR: Promax requires a power");
+        }
+    } else if (is(job.ROTMTH, "HK")) {
+        job.ROTNAM = padded("Harris-Kaiser", 25);
+        give_back();
+        keyword_line(8, word, job.HKPAR);
+    }
+
+    if (is(job.SRTOPT, "SORT") && is(job.ROTMTH, "NONE")) {
+        rt::write(LUCON, f.t30, "WARNING: Orvalis does not sort unrotated solutions");
+        job.SRTOPT = padded("NOSORT", 15);
+    }
+    // A single factor is never rotated; ROTNAM keeps the name read.
+    if (job.NFAC == 1) job.ROTMTH = padded("NONE", 8);
+}
+
+void read_score_and_plot(JOBSET& job) {
+    const Layouts& f = layouts();
+    job.SCRMTH = blank_text(8);
+    std::string key = keyword_line(7, job.SCRMTH);
+    UPCASE(job.SCRMTH);
+    if (key != ">SCORE:") fatal(f.t30a39, "FATAL ERROR: Keyword >SCORE:    missing");
+    // Scores need the subjects' data.
+    if (is(job.DATTYP, "COR")) job.SCRMTH = padded("NOSCORE", 8);
+
+    job.PLTOPT = blank_text(8);
+    key = keyword_line(6, job.PLTOPT);
+    UPCASE(job.PLTOPT);
+    if (key != ">PLOT:") fatal(f.t30a38, "FATAL ERROR: Keyword >PLOT:    missing");
+    if (is(job.PLTOPT, "ALL") && is(job.SCRMTH, "NOSCORE"))
+        fatal(f.plots, "FATAL ERROR: You have requested factor score plots", "without computing factor scores.");
+}
+
+// The optional >TECHNICAL: line; the engine's defaults when it is absent.
+void read_technical(JOBSET& job) {
+    if (keyword_line(11) == ">TECHNICAL:") {
+        give_back();
+        keyword_line(11, job.COMP_EPS, job.MAXIT, job.ROT_EPS, job.ROT_MAXIT, job.RNDSTRTS, job.HYPER_WIDTH,
+                     job.INIT_COM, job.PAGEWIDTH, job.OUTPUT);
+        upcase_all(job.RNDSTRTS, job.OUTPUT, job.INIT_COM);
+    } else {
+        job.COMP_EPS = 0.0001;
+        job.MAXIT = 200;
+        job.ROT_EPS = 0.0001;
+        job.ROT_MAXIT = 200;
+        job.RNDSTRTS = "T";
+        job.HYPER_WIDTH = 0.2;
+        job.INIT_COM = "ONE";
+        job.PAGEWIDTH = 130;
+        job.OUTPUT = "F";
+        give_back();
+    }
+}
+
+// The >OUTPUT: line: a count, then that many matrix-file codes.
+void read_output(JOBSET& job) {
+    if (keyword_line(8) != ">OUTPUT:") fatal(layouts().t30a38, "FATAL ERROR: Keyword >OUTPUT: missing");
+    give_back();
+    job.OUTCOD.assign(job.OUTCOD.size(), blank_text(3));
+    std::string key(8, ' ');
+    Line line;
+    line.in() >> key >> job.NOUTM;
+    // The count is cut toward zero; there are slots for 8 codes, and codes
+    // beyond them are ignored with the rest of the line.
+    const double slots = static_cast<double>(job.OUTCOD.size());
+    const int count = job.NOUTM >= slots ? static_cast<int>(slots) : job.NOUTM >= 1.0 ? static_cast<int>(job.NOUTM) : 0;
+    for (int i = 0; i < count; ++i) {
+        std::string& code = job.OUTCOD[static_cast<std::size_t>(i)];
+        line.in() >> code;
+        UPCASE(code);
+    }
+    line.end();
+}
+
+void read_format(JOBSET& job) {
+    std::string key(8, ' ');
+    job.DATFMT = blank_text(80);
+    rt::read(LUJOB, layouts().format, key, job.DATFMT);
+    UPCASE(key);
+    if (key != ">FORMAT:") fatal(layouts().t30a40, "FATAL ERROR: Keyword  >FORMAT:   missing");
+}
+
+}  // namespace
+
+void SPLITP(JOBSET& job) {
+    job.JOBPTH = rt::unit_file_name(LUJOB);
+    const std::size_t slash = job.JOBPTH.rfind('/');
+    std::string_view name = job.JOBPTH;
+    if (slash == std::string::npos) {
+        job.JOBDIR.clear();
+    } else {
+        job.JOBDIR = job.JOBPTH.substr(0, slash + 1);
+        name.remove_prefix(slash + 1);
+    }
+    job.JOBBAS = padded(name, 15);
+}
+
+void RDJOB(JOBSET& job) {
+    read_title(job);
+    read_data(job);
+    read_items(job);
+    read_outfile(job);
+    read_metric(job);
+    if (is(job.DATTYP, "FLD2")) read_phi(job);
+    if (is(job.DATTYP, "RAW")) open_raw_data(job);
+    job.CPRFLG = 0;
+    if (is(job.METRIC, "DC")) read_guessing(job);
+    read_model(job);
+    read_rotate(job);
+    read_score_and_plot(job);
+    read_technical(job);
+    if (job.OUTPUT == "T") read_output(job);
+    read_format(job);
+    // A report is replaced, never appended to: one left by an earlier run
+    // must not pass for this run's.  A relative name is taken from the
+    // working directory.
+    rt::open_unit_or_fail(LURPT, trimmed(job.OUTFIL), {rt::OpenStatus::Replace, false});
+}
+
+}  // namespace orv::engine
