@@ -1,0 +1,49 @@
+#include "engine/control/rdlabs.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "engine/control/jobset.h"
+#include "engine/control/units.h"
+#include "engine/control/upcase.h"
+#include "runtime/formatted_io.h"
+#include "runtime/host.h"
+#include "runtime/io_error.h"
+#include "runtime/list_io.h"
+
+namespace orv::engine {
+
+void RDLABS(const std::string& LABOPT, int NVAR, std::vector<std::string>& VARLAB) {
+    const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
+    VARLAB.assign(nvar, blank_text(15));
+    std::string option = LABOPT;
+    option.resize(15, ' ');
+    if (option != "LABELS         ") return;
+
+    // The keyword: the first item of the next line, its leftmost 8 characters.
+    // A command file that ends before the line lacks the keyword as well.
+    std::string keyword = blank_text(8);
+    bool present = true;
+    try {
+        rt::read_list(LUJOB, keyword);
+    } catch (const rt::IoError& e) {
+        if (e.kind() != rt::IoErrorKind::EndOfFile) throw;
+        present = false;
+    }
+    UPCASE(keyword);
+    if (!present || keyword != ">LABELS:") {
+        static const rt::Format missing = rt::parse_format("(T30,A40,/,/)");
+        rt::write(LUCON, missing, "FATAL ERROR: Keyword  >LABELS:   missing");
+        rt::host().pause();
+        throw rt::Stop{"", 1};
+    }
+
+    rt::backspace_unit(LUJOB);
+    rt::UnitSource source(LUJOB);
+    rt::ListInput in(source);
+    in >> keyword;
+    for (auto& label : VARLAB) in >> label;
+    in.finish();
+}
+
+}  // namespace orv::engine

@@ -1,0 +1,102 @@
+#include "engine/control/rdload.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <string_view>
+
+#include "engine/control/jobset.h"
+#include "engine/control/units.h"
+#include "numlib/routines1/errexit.h"
+#include "numlib/routines2/devesf.h"
+#include "runtime/formatted_io.h"
+#include "runtime/host.h"
+#include "runtime/io_error.h"
+#include "runtime/list_io.h"
+
+namespace orv::engine {
+
+namespace {
+
+[[noreturn]] void fatal(const rt::Format& layout, std::string_view message) {
+    rt::write(LUCON, layout, message);
+    rt::host().pause();
+    throw rt::Stop{"", 1};
+}
+
+}  // namespace
+
+void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::string& DATTYP,
+            const std::string& PHIFIL, int NVAR, int NFAC, std::vector<double>& L,
+            std::vector<double>& PHI, std::vector<double>& COMM, std::vector<double>& FACSS) {
+    static const rt::Format pattern_missing = rt::parse_format("(/,T27,A42,/,/)");
+    static const rt::Format phi_missing = rt::parse_format("(/,T27,A47,/,/)");
+    static const rt::Format phi_indefinite = rt::parse_format("(T30,A64,/,/)");
+    const rt::OpenOptions old_file{rt::OpenStatus::Old, true};
+
+    const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
+    const std::size_t nfac = static_cast<std::size_t>(std::max(NFAC, 0));
+
+    if (rt::open_unit(LUDAT, trimmed(DATFIL), old_file) != 0)
+        fatal(pattern_missing, "FATAL ERROR! Factor Pattern file not found");
+    int report = LURPT;
+    num1::ADVUNIT(1, report);
+
+    L.assign(nvar * nfac, 0.0);
+    if (nvar > 0) {
+        const rt::Format format = rt::parse_format(trimmed(DATFMT));
+        rt::UnitSource source(LUDAT);
+        for (std::size_t i = 0; i < nvar; ++i) {
+            rt::FormattedInput in(source, format);
+            for (std::size_t k = 0; k < nfac; ++k) in >> L[i + k * nvar];
+            in.finish();
+        }
+    }
+
+    PHI.clear();
+    if (DATTYP.substr(0, 4) == "FLD2") {
+        if (rt::open_unit(LUPHIN, trimmed(PHIFIL), old_file) != 0)
+            fatal(phi_missing, "FATAL ERROR! Factor correlation file not found");
+        PHI.assign(nfac * nfac, 0.0);
+        rt::UnitSource source(LUPHIN);
+        for (std::size_t i = 0; i < nfac; ++i) {
+            rt::ListInput in(source);
+            for (std::size_t k = 0; k < nfac; ++k) in >> PHI[i + k * nfac];
+            in.finish();
+        }
+
+        if (nfac > 0) {
+            std::vector<double> eval(nfac, 0.0);
+            std::vector<double> evec(nfac * nfac, 0.0);
+            std::vector<double> a = PHI;  // PHI stays as read
+            const int n = static_cast<int>(nfac);
+            num2::DEVESF(n, n, a, n, false, eval, evec, n);
+            if (std::any_of(eval.begin(), eval.end(), [](double e) { return e < 0.0; }))
+                fatal(phi_indefinite, "FATAL ERROR! Factor correlation matrix has a negative eigenvalue");
+
+            // L := L V Lambda^(1/2): column k of the result is L v_k sqrt(lambda_k).
+            std::vector<double> lv(nvar * nfac, 0.0);
+            for (std::size_t k = 0; k < nfac; ++k) {
+                const double scale = std::sqrt(eval[k]);
+                for (std::size_t m = 0; m < nfac; ++m) {
+                    const double v = evec[m + k * nfac];
+                    for (std::size_t i = 0; i < nvar; ++i) lv[i + k * nvar] += L[i + m * nvar] * v;
+                }
+                for (std::size_t i = 0; i < nvar; ++i) lv[i + k * nvar] *= scale;
+            }
+            L.swap(lv);
+        }
+    }
+
+    COMM.assign(nvar, 0.0);
+    FACSS.assign(nfac, 0.0);
+    for (std::size_t k = 0; k < nfac; ++k) {
+        for (std::size_t i = 0; i < nvar; ++i) {
+            const double sq = L[i + k * nvar] * L[i + k * nvar];
+            COMM[i] += sq;
+            FACSS[k] += sq;
+        }
+    }
+}
+
+}  // namespace orv::engine

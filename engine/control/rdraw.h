@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orv::engine {
+
+// Reads the raw data file on LUDAT: for each of the NSUBJ subjects one
+// formatted read with the job's run-time format DATFMT (the >FORMAT: text,
+// a complete format with its parentheses) of the subject's identifier and
+// its NVAR values.  Every subject starts a new record; "/" and format
+// reversion let a subject run over several records; blanks in a field are
+// ignored and a blank or missing field reads as zero.  SUBJID gets NSUBJ
+// identifiers, X the NSUBJ x NVAR data (column-major, row = subject).
+// A bad format, a field that cannot be converted, or the end of the file
+// before the last subject end the run through the run-time.
+void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, std::vector<double>& SUBJID,
+           std::vector<double>& X);
+
+}  // namespace orv::engine
