@@ -93,3 +93,13 @@ extern "C" {
 void dlacpy_(const char* uplo, const int* m, const int* n, const double* a, const int* lda, double* b,
              const int* ldb, std::size_t uplo_len);
 }  // extern "C"
+
+// LAPACK: singular value decomposition, elementary reflector and plane
+// rotation generators (test oracles)
+extern "C" {
+void dgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, double* a, const int* lda, double* s,
+             double* u, const int* ldu, double* vt, const int* ldvt, double* work, const int* lwork, int* info,
+             std::size_t jobu_len, std::size_t jobvt_len);
+void dlarfg_(const int* n, double* alpha, double* x, const int* incx, double* tau);
+void dlartg_(const double* f, const double* g, double* c, double* s, double* r);
+}  // extern "C"
