@@ -1,30 +1,107 @@
 #include "engine/control/orvcalc.h"
 
 #include "engine/control/banner.h"
+#include "engine/control/echojb.h"
+#include "engine/control/jobset.h"
+#include "engine/control/rdjob.h"
+#include "engine/control/rdlabs.h"
+#include "engine/control/rdload.h"
+#include "engine/control/rundata.h"
+#include "engine/control/stages.h"
+#include "engine/control/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/host.h"
+#include "runtime/io_error.h"
 #include "runtime/units.h"
 
 namespace orv::engine {
 
 namespace {
-constexpr int LUJOB = 12;
-constexpr int LUCON = rt::kConsoleUnit;
+
+void write_head(const JOBSET& job) {
+    ECHOJB(job.LABOPT, job.SMOOPT, job.METRIC, job.NFAC, job.MODTYP, job.SCRMTH, job.NSUBJ, job.NVAR,
+           job.COMP_EPS, job.MAXIT, job.ROT_EPS, job.ROT_MAXIT, job.RNDSTRTS, job.HYPER_WIDTH, job.ROTNAM);
+}
+
+void write_finished() {
+    static const rt::Format format = rt::parse_format("(T30,A8)");
+    rt::write(LUCON, format, "Finished");
+}
+
+// The normal end: the data file and the report are closed, "Finished" is
+// shown and the window closes by itself.
+void normal_end() {
+    rt::close_unit(LUDAT);
+    rt::close_unit(LURPT);
+    write_finished();
+    rt::host().set_end_mode(static_cast<int>(rt::EndMode::Close));
+    rt::host().set_status("Finished");
+}
+
+// The rotation, listing and score stages (steps 10 to 17).
+void rotate_list_and_score(JOBSET& job, RUNDATA& run) {
+    const bool several = job.NFAC > 1;
+    if (job.ROTMTH == "WVARIMAX") WVMSTG(job, run);
+    if ((job.ROTMTH == "VARIMAX " || job.ROTMTH == "PROMAX  ") && several) VARSTG(job, run);
+    if (job.ROTMTH == "PROMAX  " && several) PROSTG(job, run);
+    if (job.ROTMTH == "OBLIMIN " && several) OBLSTG(job, run);
+    if (job.ROTMTH == "HK      " && several) HKSTG(job, run);
+    if (job.ITMKEY == ">ITEMS:" && job.SRTOPT == "SORT           ") ITMSTG(job, run);
+    const bool metric_scored = job.METRIC == "CO" || job.METRIC == "IP";
+    if (metric_scored && (job.SCRMTH == "REG     " || job.SCRMTH == "BART    ")) SCRSTG(job, run);
+    if ((job.PLTOPT == "SCORES  " || job.PLTOPT == "ALL     ") && run.SCORED) SCPSTG(job, run);
+}
+
 }  // namespace
 
 void ORVCALC() {
     rt::host().set_status("Running");
     BANNER();
     rt::host().set_dialog_filter("OV INPUT *.in, *.in; All Files, *.*");
-    // A blank name takes the command line's first argument or asks for the
-    // file; the command file must exist.
-    rt::open_unit_or_fail(LUJOB, "", {rt::OpenStatus::Old, true});
+    // A blank name takes the first command-line argument, or asks for the
+    // file.  The outcome is not tested here: a command file that could not
+    // be opened ends the run at its first read with the run-time's message,
+    // which names the unit and the file.
+    rt::open_unit(LUJOB, "", {rt::OpenStatus::Old, true});
 
-    // The job's stages are not built yet: the run ends normally here.
-    rt::close_unit(LUJOB);
-    rt::write(LUCON, "(T30,A8)", "Finished");
-    rt::host().set_status("Finished");
-    rt::host().set_end_mode(static_cast<int>(rt::EndMode::Close));
+    JOBSET job;
+    RUNDATA run;
+    SPLITP(job);
+    RDJOB(job);
+
+    if (job.MODTYP == "ROT ") {
+        RDLOAD(job.DATFIL, job.DATFMT, job.DATTYP, job.PHIFIL, job.NVAR, job.NFAC, run.L, run.PHI, run.COMM,
+               run.FACSS);
+        RDLABS(job.LABOPT, job.NVAR, job.VARLAB);
+        write_head(job);
+    } else {
+        CORSTG(job, run);
+        RDLABS(job.LABOPT, job.NVAR, job.VARLAB);
+        write_head(job);
+        if (job.VERBOS == "LONG ") CORPRT(job, run);
+        if (job.MODTYP == "TRP ") {
+            TRPSTG(job, run);
+            normal_end();
+            return;
+        }
+        if (job.NFAC <= 0 || job.MODTYP == "CMT ") {
+            normal_end();
+            return;
+        }
+        EXTSTG(job, run);
+        UNRSTG(job, run);
+    }
+
+    // Neither rotation nor scores: the run ends here, without closing the
+    // window by itself.
+    if (job.ROTMTH == "NONE    " && job.SCRMTH == "NONE    ") {
+        rt::close_unit(LUDAT);
+        rt::close_unit(LURPT);
+        write_finished();
+        throw rt::Stop{"", 0};
+    }
+    rotate_list_and_score(job, run);
+    normal_end();
 }
 
 }  // namespace orv::engine

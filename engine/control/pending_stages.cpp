@@ -1,0 +1,35 @@
+// Stages whose numerics are not part of this build yet.  Each ends the run
+// with a message that names it, so a job that needs one fails plainly
+// instead of producing a partial report that looks complete.
+#include <string>
+
+#include "engine/control/stages.h"
+#include "runtime/formatted_io.h"
+#include "runtime/io_error.h"
+
+namespace orv::engine {
+
+namespace {
+
+[[noreturn]] void unavailable(const char* stage) {
+    rt::write(6, "(T30,A,/,/)", std::string("FATAL ERROR: ") + stage + " is not available in this version");
+    throw rt::Stop{"", 1};
+}
+
+}  // namespace
+
+void CORSTG(JOBSET&, RUNDATA&) { unavailable("The correlation stage"); }
+void CORPRT(const JOBSET&, RUNDATA&) { unavailable("The correlation table"); }
+void TRPSTG(JOBSET&, RUNDATA&) { unavailable("The triplet test"); }
+void EXTSTG(JOBSET&, RUNDATA&) { unavailable("Factor extraction"); }
+void UNRSTG(JOBSET&, RUNDATA&) { unavailable("The unrotated solution"); }
+void WVMSTG(JOBSET&, RUNDATA&) { unavailable("Weighted Varimax"); }
+void VARSTG(JOBSET&, RUNDATA&) { unavailable("Varimax"); }
+void PROSTG(JOBSET&, RUNDATA&) { unavailable("Promax"); }
+void OBLSTG(JOBSET&, RUNDATA&) { unavailable("Direct Oblimin"); }
+void HKSTG(JOBSET&, RUNDATA&) { unavailable("Harris-Kaiser"); }
+void ITMSTG(JOBSET&, RUNDATA&) { unavailable("The sorted item listing"); }
+void SCRSTG(JOBSET&, RUNDATA&) { unavailable("Factor scoring"); }
+void SCPSTG(JOBSET&, RUNDATA&) { unavailable("The factor score plot"); }
+
+}  // namespace orv::engine

@@ -1,0 +1,33 @@
+// The analysis stages the main program runs after the job has been read,
+// in the fixed order of ORVCALC.  Each takes the job and the run's arrays.
+#pragma once
+
+#include "engine/control/jobset.h"
+#include "engine/control/rundata.h"
+
+namespace orv::engine {
+
+// Correlations from raw data or the correlation file, smoothing, the .cor
+// and .smo files; leaves R and NCOLS set and the advisory unit on the report.
+void CORSTG(JOBSET& job, RUNDATA& run);
+// The correlation matrix in the report (LONG reports).
+void CORPRT(const JOBSET& job, RUNDATA& run);
+// The triplet test of multivariate normality and its .mvn file.
+void TRPSTG(JOBSET& job, RUNDATA& run);
+// Eigenvalue table and plot (.eig), factor extraction, model fit (.rsd).
+void EXTSTG(JOBSET& job, RUNDATA& run);
+// The unrotated solution (.fac for PFA).
+void UNRSTG(JOBSET& job, RUNDATA& run);
+// Rotations: weighted Varimax, Varimax, Promax, direct Oblimin, Harris-Kaiser.
+void WVMSTG(JOBSET& job, RUNDATA& run);
+void VARSTG(JOBSET& job, RUNDATA& run);
+void PROSTG(JOBSET& job, RUNDATA& run);
+void OBLSTG(JOBSET& job, RUNDATA& run);
+void HKSTG(JOBSET& job, RUNDATA& run);
+// The sorted item listing.
+void ITMSTG(JOBSET& job, RUNDATA& run);
+// Factor scores (.fsc) and their plots.
+void SCRSTG(JOBSET& job, RUNDATA& run);
+void SCPSTG(JOBSET& job, RUNDATA& run);
+
+}  // namespace orv::engine
