@@ -1,0 +1,455 @@
+#include "engine/stats/tetcor.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/control/opnmat.h"
+#include "engine/control/units.h"
+#include "engine/stats/polcor.h"
+#include "numlib/routines1/g01faf.h"
+#include "numlib/routines1/g01haf.h"
+#include "runtime/formatted_io.h"
+#include "runtime/io_error.h"
+#include "runtime/units.h"
+
+namespace orv::engine {
+
+float BVNDEN(double x, double y, double& rho) {
+    const double limit = static_cast<double>(0.99f);
+    if (rho >= 1.0) rho = limit;
+    if (rho <= -1.0) rho = -limit;
+    const double q = (x * x + y * y - 2.0 * rho * x * y) / (2.0 * (1.0 - rho * rho));
+    return static_cast<float>(std::exp(-q) / (6.283185308 * std::sqrt(1.0 - rho * rho)));
+}
+
+namespace {
+
+constexpr std::string_view kTail = "Lower-tail";
+
+// What the Newton iterations of one pair leave behind.
+struct Newton {
+    double r = 0.0;           // the pair's correlation (before any fall-back)
+    double remembered = 0.0;  // the last r remembered for the step test
+    bool fallback = false;    // 999 steps without settling
+    bool failed = false;      // a library call failed (run again with IFAIL 0)
+};
+
+// Everything of one pair that does not depend on another pair.
+struct PairWork {
+    double p11 = 0.0, p10 = 0.0, p01 = 0.0, p00 = 0.0;  // final cells
+    double r0 = 0.0;                                     // start value
+    // The first step's test compares r with the previous pair's last r.
+    // When the probability test alone does not decide whether a second step
+    // is taken, `after_first` holds the state after the first step and
+    // `ambiguous` is set; `run` always holds the iteration that goes on.
+    bool ambiguous = false;
+    Newton after_first;
+    Newton run;
+};
+
+// Start value of the Newton iterations from the odds ratio ALPHA and the
+// start thresholds of the two items.
+double start_value(double alpha, double ti, double tj) {
+    double h = std::abs(ti);
+    double k = std::abs(tj);
+    if (k > h) std::swap(h, k);
+    const double si = ti < 0.0 ? -1.0 : 1.0;
+    const double sj = tj < 0.0 ? -1.0 : 1.0;
+    double a_exp;
+    if (h == 0.0 && k == 0.0) {
+        a_exp = 0.5;
+    } else {
+        const double s = h * h + k * k;
+        const double w = std::sqrt(s);
+        const double a = 0.5 / (1.0 + (0.12454 - 0.27102 * (1.0 - h / w)) * s);
+        const double b = 0.5 / (1.0 + (0.82281 - 1.03514 * (k / w)) * s);
+        const double c = 0.07557 * h + (h - k) * (h - k) * (0.51141 / (h + 2.05793) - 0.07557 / h);
+        const double d = si * sj * k * (0.79289 + 4.28981 / (1.0 + static_cast<double>(3.30231f) * h));
+        const double e = std::log(alpha) - d;
+        a_exp = a + b * (1.0 / (1.0 + c * (e * e)) - 1.0);
+    }
+    return std::cos(3.141592654 / (1.0 + std::pow(alpha, a_exp)));
+}
+
+// Newton iterations of one pair from the start value r0 on the final cell
+// p11.  `previous` points at the r remembered from the previous pair, or is
+// null when that is not known yet: the iteration then goes on past its first
+// step as if that step's test had asked for more, and when only that test
+// could have ended it, the state after the first step is kept beside it.
+// Library calls use `ifail` on entry: 1 (silent) in the parallel pass, 0
+// when a failing pair is run again in order so that the library reports the
+// failure and stops.
+void newton(double ti, double tj, double p11, double r0, const double* previous, int ifail, PairWork& out) {
+    out.ambiguous = false;
+    Newton& run = out.run;
+    run = Newton{};
+    double r = r0;
+    int status = ifail;
+    double m = num1::G01HAF(ti, tj, r, status);
+    if (status != 0) {
+        run.failed = true;
+        run.r = r;
+        return;
+    }
+    double diff_r = 1.0;
+    double diff_p = 1.0;
+    double remembered = previous != nullptr ? *previous : 0.0;
+    int n = 1;
+    while (n < 1000 && (diff_r > 0.0001 || diff_p > 0.00001)) {
+        double sum = BVNDEN(ti, tj, r);
+        sum -= BVNDEN(-999.0, tj, r);
+        sum -= BVNDEN(ti, -999.0, r);
+        sum += BVNDEN(-999.0, -999.0, r);
+        float slope = static_cast<float>(sum);
+        status = ifail;
+        m = num1::G01HAF(ti, tj, r, status);
+        if (status != 0) {
+            run.failed = true;
+            run.r = r;
+            return;
+        }
+        diff_p = std::abs(m - p11);
+        if (slope <= 0.02f) slope = static_cast<float>(static_cast<double>(slope) * 5.5);
+        if (m < 0.01 || p11 < 0.01)
+            diff_p = 0.0;
+        else
+            r = r - (m - p11) / static_cast<double>(slope);
+        if (n == 1 && previous == nullptr) {
+            if (!(diff_p > 0.00001)) {
+                out.ambiguous = true;
+                out.after_first = Newton{r, r, false, false};
+            }
+            diff_r = 1.0;
+        } else {
+            diff_r = std::abs(remembered - r);
+        }
+        remembered = r;
+        n = n + 1;
+        if (n == 1000) run.fallback = true;
+    }
+    run.r = r;
+    run.remembered = remembered;
+}
+
+// Per-variable data, computed once for all pairs.
+struct Items {
+    int nsubj = 0;
+    std::size_t words = 0;
+    std::vector<std::uint64_t> bits;  // keyed indicators, `words` per variable
+    std::vector<std::int64_t> keyed;  // keyed counts
+    std::vector<double> p;            // proportions (corrected for guessing with CFLAG 1)
+    std::vector<double> praw;         // raw proportions
+    std::vector<double> tstart;       // start thresholds: deviate of 1 - p
+    std::vector<double> t;            // Newton thresholds: deviate of p
+    std::vector<bool> tfail;          // the deviate of p is not defined
+    std::vector<double> c;            // guessing parameters (CFLAG 1)
+    bool guessing = false;
+};
+
+// Subjects who have both items keyed.  Built twice, with the processor's
+// population-count instruction where it has one.
+__attribute__((target_clones("popcnt", "default"))) std::int64_t count_both(const Items& items, int i, int j) {
+    const std::uint64_t* a = &items.bits[static_cast<std::size_t>(i - 1) * items.words];
+    const std::uint64_t* b = &items.bits[static_cast<std::size_t>(j - 1) * items.words];
+    std::int64_t count = 0;
+    for (std::size_t w = 0; w < items.words; ++w) count += std::popcount(a[w] & b[w]);
+    return count;
+}
+
+// Cells, start value and Newton iterations of the pair (i, j).
+void pair_work(const Items& items, int i, int j, PairWork& out) {
+    const double nsubj = items.nsubj;
+    const double half = 0.5 / nsubj;
+    // The emptiness of a cell is decided on the exact (half-integer) counts,
+    // so that rounding in the proportions cannot hide an empty cell.
+    const std::int64_t both = count_both(items, i, j);
+    double c11 = both == 0 ? 0.5 : static_cast<double>(both);
+    double c10 = static_cast<double>(items.keyed[i - 1]) - c11;
+    double c01 = static_cast<double>(items.keyed[j - 1]) - c11;
+    double p11 = c11 / nsubj;
+    double p01 = items.praw[j - 1] - p11;
+    double p10 = items.praw[i - 1] - p11;
+    if (c10 == 0.0) {
+        p10 = half;
+        p11 = p11 - half;
+        p01 = p01 + half;
+        c10 = 0.5;
+        c11 -= 0.5;
+        c01 += 0.5;
+    }
+    if (c01 == 0.0) {
+        p01 = half;
+        p11 = p11 - half;
+        p10 = p10 + half;
+        c01 = 0.5;
+        c11 -= 0.5;
+        c10 += 0.5;
+    }
+    double p00 = 1.0 - p11 - p10 - p01;
+    const double c00 = nsubj - c11 - c10 - c01;
+    if (c00 <= 0.0) {
+        p00 = half;
+        p01 = p01 - half;
+        p10 = p10 - half;
+        p11 = p11 + half;
+    }
+    if (items.guessing) {
+        const double ci = items.c[i - 1];
+        const double cj = items.c[j - 1];
+        const double qi = 1.0 - ci;
+        const double qj = 1.0 - cj;
+        const double g00 = p00 / (qi * qj);
+        double g10 = (qi * p10 - ci * p00) / (qi * qj);
+        if (g10 < 0.0) g10 = 0.0;
+        double g01 = (qj * p01 - cj * p00) / (qi * qj);
+        if (g01 < 0.0) g01 = 0.0;
+        double g11 = 1.0 - g00 - g10 - g01;
+        if (g11 < 0.0) g11 = 0.0;
+        p00 = g00;
+        p10 = g10;
+        p01 = g01;
+        p11 = g11;
+    }
+    double alpha = (p11 * p00) / (p01 * p10);
+    // Two cells clipped to zero give 0/0: held at the floor like a small ratio.
+    if (!(alpha >= 0.0001)) alpha = 0.0001;
+
+    out.p11 = p11;
+    out.p10 = p10;
+    out.p01 = p01;
+    out.p00 = p00;
+    out.r0 = start_value(alpha, items.tstart[i - 1], items.tstart[j - 1]);
+    if (items.tfail[i - 1] || items.tfail[j - 1]) return;  // the run stops at this pair
+    newton(items.t[i - 1], items.t[j - 1], p11, out.r0, nullptr, 1, out);
+}
+
+// Runs body(k) for k = 0 .. count-1 on `threads` threads.
+template <typename Body>
+void parallel_for(std::size_t count, int threads, Body body) {
+    const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)), count);
+    if (workers <= 1) {
+        for (std::size_t k = 0; k < count; ++k) body(k);
+        return;
+    }
+    constexpr std::size_t chunk = 16;
+    std::atomic<std::size_t> next{0};
+    std::exception_ptr error;
+    std::mutex error_lock;
+    auto work = [&] {
+        try {
+            for (;;) {
+                const std::size_t first = next.fetch_add(chunk);
+                if (first >= count) return;
+                const std::size_t last = std::min(count, first + chunk);
+                for (std::size_t k = first; k < last; ++k) body(k);
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> hold(error_lock);
+            if (!error) error = std::current_exception();
+            next = count;
+        }
+    };
+    std::vector<std::thread> pool;
+    pool.reserve(workers - 1);
+    for (std::size_t w = 1; w < workers; ++w) pool.emplace_back(work);
+    work();
+    for (auto& thread : pool) thread.join();
+    if (error) std::rethrow_exception(error);
+}
+
+// The pair's polychoric correlation, for a pair whose Newton iterations did
+// not settle: POLCOR on the two columns (variable i first), its window line
+// and boundary warning naming the pair's own variables.
+double fallback(std::span<const double> X, int nsubj, int i, int j, int luout) {
+    const std::size_t n = static_cast<std::size_t>(nsubj);
+    return POLPAIR(X.subspan(static_cast<std::size_t>(i - 1) * n, n), X.subspan(static_cast<std::size_t>(j - 1) * n, n),
+                   nsubj, luout, i, j);
+}
+
+}  // namespace
+
+void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R, int LUOUT,
+            std::string_view JOBDIR, std::string_view JOBBAS, int CFLAG, std::span<const double> CPARM,
+            int THREADS) {
+    static const rt::Format frq_head =
+        rt::parse_format("(//'         Bias Corrected Cell Frequencies and Correlations'//)");
+    static const rt::Format no_variance = rt::parse_format("(T30,A21,I4,A16,///)");
+    static const rt::Format dff_record = rt::parse_format("(999(I4,2X,F6.4))");
+    static const rt::Format progress =
+        rt::parse_format("(\"+\",T30,\"Computing tetrachoric correlation for varables \",I3,1X,I3)");
+    static const rt::Format small_cells =
+        rt::parse_format("(\"WARNING! Small cell frequencies. Tetrachoric r may be biased\")");
+    static const rt::Format pair_record = rt::parse_format(
+        "(\"Variables \",I3,\" and \",I3/\"--------------------\"/\"      0         1\"/"
+        "\"1 \",2(F8.2,2X),\"     r(tet) = \",F5.3,\"     std err  \",F5.3/"
+        "\"0 \",2(F8.2,2X),\"     r(phi) = \",F5.3//)");
+    static const rt::Format ser_record = rt::parse_format("(999(F12.9,1X))");
+
+    const int threads = THREADS > 0 ? THREADS : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
+    const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
+    auto x = [&](std::size_t s, std::size_t v) { return X[s + v * nsubj]; };
+    auto rr = [&](int i, int j) -> double& {
+        return R[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * nvar];
+    };
+
+    // 1. The .frq file and its head.
+    OPNMAT(LUFRQ, JOBDIR, JOBBAS, "frq");
+    rt::write(LUFRQ, frq_head);
+
+    // 2. The keyed code: the largest value of variable 1, truncated.
+    int key = -99;
+    for (std::size_t s = 0; s < nsubj && nvar > 0; ++s) {
+        const double value = x(s, 0);
+        if (value > key) {
+            key = value >= 2147483647.0 ? std::numeric_limits<int>::max() : static_cast<int>(value);
+        }
+    }
+    const double keyed_value = key;
+
+    // 3. Keyed indicators and proportions.
+    Items items;
+    items.nsubj = NSUBJ;
+    items.words = (nsubj + 63) / 64;
+    items.bits.assign(items.words * nvar, 0);
+    items.keyed.assign(nvar, 0);
+    parallel_for(nvar, threads, [&](std::size_t v) {
+        std::uint64_t* bits = &items.bits[v * items.words];
+        std::int64_t count = 0;
+        for (std::size_t s = 0; s < nsubj; ++s) {
+            if (x(s, v) == keyed_value) {
+                bits[s / 64] |= std::uint64_t{1} << (s % 64);
+                ++count;
+            }
+        }
+        items.keyed[v] = count;
+    });
+    items.praw.resize(nvar);
+    for (std::size_t v = 0; v < nvar; ++v) {
+        items.praw[v] = static_cast<double>(items.keyed[v]) / static_cast<double>(NSUBJ);
+        if (items.praw[v] == 0.0) {
+            rt::write(LUCON, no_variance, "FATAL ERROR: VARIABLE", static_cast<int>(v + 1), " HAS NO VARIANCE");
+            throw rt::Stop{"", 1};
+        }
+    }
+
+    // 4. The .dff file: the raw proportions.
+    OPNMAT(LUDFF, JOBDIR, JOBBAS, "dff");
+    for (std::size_t v = 0; v < nvar; ++v) rt::write(LUDFF, dff_record, static_cast<int>(v + 1), items.praw[v]);
+
+    // 6. Proportions corrected for guessing.
+    items.guessing = CFLAG == 1;
+    items.p = items.praw;
+    if (items.guessing) {
+        items.c.assign(CPARM.begin(), CPARM.begin() + static_cast<std::ptrdiff_t>(nvar));
+        for (std::size_t v = 0; v < nvar; ++v) items.p[v] = 1.0 - (1.0 - items.p[v]) / (1.0 - items.c[v]);
+    }
+
+    // 7. Start thresholds (a failure is reported and the run goes on), and
+    // the thresholds of the Newton iterations, taken silently here: a
+    // variable whose threshold fails stops the run when its first pair is
+    // reached, where the library call is made again to report it.
+    items.tstart.resize(nvar);
+    items.t.resize(nvar);
+    items.tfail.resize(nvar);
+    for (std::size_t v = 0; v < nvar; ++v) {
+        int status = -1;
+        items.tstart[v] = num1::G01FAF(kTail, 1.0 - items.p[v], status);
+    }
+    for (std::size_t v = 0; v < nvar; ++v) {
+        int status = 1;
+        items.t[v] = num1::G01FAF(kTail, items.p[v], status);
+        items.tfail[v] = status != 0;
+    }
+
+    // 5, 8, 9. Every pair's cells, start value and Newton iterations, in
+    // parallel; pair k is (i, j) with k = (i-1)(i-2)/2 + j-1.
+    const std::size_t npairs = nvar < 2 ? 0 : nvar * (nvar - 1) / 2;
+    std::vector<PairWork> work(npairs);
+    std::vector<int> pair_i(npairs), pair_j(npairs);
+    for (int i = 2, k = 0; i <= NVAR; ++i) {
+        for (int j = 1; j < i; ++j, ++k) {
+            pair_i[static_cast<std::size_t>(k)] = i;
+            pair_j[static_cast<std::size_t>(k)] = j;
+        }
+    }
+    parallel_for(npairs, threads, [&](std::size_t k) { pair_work(items, pair_i[k], pair_j[k], work[k]); });
+
+    // 9. In pair order: the window line, the choice that depends on the
+    // previous pair, the stops of failing library calls, the fall-backs.
+    double remembered = 0.0;
+    for (std::size_t k = 0; k < npairs; ++k) {
+        const int i = pair_i[k];
+        const int j = pair_j[k];
+        PairWork& pair = work[k];
+        const std::size_t vi = static_cast<std::size_t>(i - 1);
+        const std::size_t vj = static_cast<std::size_t>(j - 1);
+        rt::write(LUCON, progress, i, j);
+        if (items.tfail[vi] || items.tfail[vj]) {
+            int status = 0;
+            items.t[vi] = num1::G01FAF(kTail, items.p[vi], status);
+            status = 0;
+            items.t[vj] = num1::G01FAF(kTail, items.p[vj], status);
+            newton(items.t[vi], items.t[vj], pair.p11, pair.r0, &remembered, 0, pair);
+        }
+        const bool first_only = pair.ambiguous && !(std::abs(remembered - pair.after_first.r) > 0.0001);
+        Newton chosen = first_only ? pair.after_first : pair.run;
+        if (chosen.failed) {
+            newton(items.t[vi], items.t[vj], pair.p11, pair.r0, &remembered, 0, pair);
+            chosen = pair.run;
+        }
+        remembered = chosen.remembered;
+        rr(i, j) = chosen.fallback ? fallback(X, NSUBJ, i, j, LUOUT) : chosen.r;
+    }
+
+    // 10. Counts, r(phi) and standard errors; the .frq records.
+    std::vector<double> se(nvar * nvar, 0.0);
+    const double n = NSUBJ;
+    for (std::size_t k = 0; k < npairs; ++k) {
+        const int i = pair_i[k];
+        const int j = pair_j[k];
+        const PairWork& pair = work[k];
+        const double n11 = n * pair.p11;
+        const double n10 = n * pair.p10;
+        const double n01 = n * pair.p01;
+        const double n00 = n * pair.p00;
+        const double rphi =
+            (n11 * n00 - n01 * n10) / std::sqrt((n00 + n10) * (n11 + n10) * (n01 + n11) * (n01 + n00));
+        double& r = rr(i, j);
+        const double density =
+            BVNDEN(items.t[static_cast<std::size_t>(i - 1)], items.t[static_cast<std::size_t>(j - 1)], r);
+        const double error = 1.0 / (n * density) * 1.0 / std::sqrt(1.0 / n01 + 1.0 / n11 + 1.0 / n00 + 1.0 / n10);
+        // Mirrored after the density's clamp, so R stays symmetric.
+        rr(j, i) = r;
+        if (n10 <= 5.0 || n00 <= 5.0 || n01 <= 5.0 || n11 <= 5.0) rt::write(LUFRQ, small_cells);
+        rt::write(LUFRQ, pair_record, j, i, n01, n11, r, error, n00, n10, rphi);
+        se[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * nvar] = error;
+        se[static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(i - 1) * nvar] = error;
+    }
+
+    // 11. Unit diagonal; zero standard errors on it.
+    for (int v = 1; v <= NVAR; ++v) rr(v, v) = 1.0;
+
+    // 12. The .ser file, one record per row.
+    OPNMAT(LUSER, JOBDIR, JOBBAS, "ser");
+    std::vector<double> row(nvar);
+    for (std::size_t a = 0; a < nvar; ++a) {
+        for (std::size_t b = 0; b < nvar; ++b) row[b] = se[a + b * nvar];
+        rt::write(LUSER, ser_record, row);
+    }
+
+    // 13. .frq and .ser are closed; .dff stays open to the end of the run.
+    rt::close_unit(LUFRQ);
+    rt::close_unit(LUSER);
+}
+
+}  // namespace orv::engine
