@@ -18,8 +18,6 @@ namespace {
 
 }  // namespace
 
-void CORSTG(JOBSET&, RUNDATA&) { unavailable("The correlation stage"); }
-void CORPRT(const JOBSET&, RUNDATA&) { unavailable("The correlation table"); }
 void TRPSTG(JOBSET&, RUNDATA&) { unavailable("The triplet test"); }
 void EXTSTG(JOBSET&, RUNDATA&) { unavailable("Factor extraction"); }
 void UNRSTG(JOBSET&, RUNDATA&) { unavailable("The unrotated solution"); }

@@ -10,6 +10,9 @@ namespace orv::engine {
 struct RUNDATA {
     std::vector<double> SUBJID;  // NSUBJ subject identifiers (raw data)
     std::vector<double> X;       // NSUBJ x NVAR data
+    std::vector<double> XBAR;    // NVAR means (metrics CO and IP on raw data)
+    std::vector<double> XSTD;    // NVAR standard deviations (CO and IP)
+    std::vector<double> SSP;     // NVAR x NVAR sums of squares and cross-products (CO and IP)
     std::vector<double> R;       // NVAR x NVAR correlations; communalities on the diagonal after extraction
     std::vector<double> L;       // NVAR x NFAC loadings
     std::vector<double> PHI;     // NFAC x NFAC factor correlations

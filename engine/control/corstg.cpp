@@ -1,0 +1,154 @@
+// The correlation stage: R from raw data or the correlation file, the .cor
+// file, smoothing and the .smo file, and the correlation table of a LONG
+// report.
+#include <string>
+#include <vector>
+
+#include "engine/control/opnmat.h"
+#include "engine/control/rdcor.h"
+#include "engine/control/rdraw.h"
+#include "engine/control/stages.h"
+#include "engine/control/units.h"
+#include "engine/stats/ipsat.h"
+#include "engine/stats/medspl.h"
+#include "engine/stats/polcor.h"
+#include "engine/stats/smooth.h"
+#include "engine/stats/tetcor.h"
+#include "numlib/routines1/errexit.h"
+#include "numlib/routines1/g02baf.h"
+#include "numlib/routines1/x04cbf.h"
+#include "runtime/formatted_io.h"
+#include "runtime/host.h"
+#include "runtime/io_error.h"
+#include "runtime/units.h"
+
+namespace orv::engine {
+
+namespace {
+
+void console(const char* text) {
+    static const rt::Format format = rt::parse_format("(T30,A)");
+    rt::write(LUCON, format, text);
+}
+
+// A matrix file is written when OUTPUT is T and its code stands among the
+// first seven codes of the >OUTPUT: line.
+bool listed(const JOBSET& job, const char* code) {
+    if (job.OUTPUT != "T") return false;
+    for (int i = 0; i < 7; ++i)
+        if (job.OUTCOD[i] == code) return true;
+    return false;
+}
+
+// NVAR records of R, one row each.
+void write_matrix(int unit, const std::vector<double>& r, int nvar, const rt::Format& format) {
+    std::vector<double> row(static_cast<std::size_t>(nvar));
+    for (int i = 0; i < nvar; ++i) {
+        for (int j = 0; j < nvar; ++j) row[j] = r[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * nvar];
+        rt::write(unit, format, row);
+    }
+}
+
+void read_data(const JOBSET& job, RUNDATA& run) {
+    console("Reading Data");
+    RDRAW(job.DATFMT, job.NSUBJ, job.NVAR, run.SUBJID, run.X);
+}
+
+void pearson(const JOBSET& job, RUNDATA& run) {
+    const auto nvar = static_cast<std::size_t>(job.NVAR);
+    run.XBAR.assign(nvar, 0.0);
+    run.XSTD.assign(nvar, 0.0);
+    run.SSP.assign(nvar * nvar, 0.0);
+    int ifail = 0;
+    num1::G02BAF(job.NSUBJ, job.NVAR, run.X, job.NSUBJ, run.XBAR, run.XSTD, run.SSP, job.NVAR, run.R, job.NVAR,
+                 ifail);
+}
+
+[[noreturn]] void no_branch(const JOBSET& job) {
+    static const rt::Format format = rt::parse_format("(T30,A,/,/)");
+    rt::write(LUCON, format,
+              "FATAL ERROR: Input type COR cannot be used with metric " + job.METRIC + " on >METRIC: line");
+    rt::host().pause();
+    throw rt::Stop{"", 1};
+}
+
+}  // namespace
+
+void CORSTG(JOBSET& job, RUNDATA& run) {
+    const int nvar = job.NVAR;
+    const auto size = static_cast<std::size_t>(nvar) * static_cast<std::size_t>(nvar);
+    const std::string& m = job.METRIC;
+    const bool raw = job.DATTYP == "RAW ";
+
+    if (raw) {
+        run.R.assign(size, 0.0);
+        read_data(job, run);
+        if (m == "CD") {
+            MEDSPL(run.X, job.NSUBJ, nvar);
+            TETCOR(run.X, job.NSUBJ, nvar, run.R, LURPT, job.JOBDIR, job.JOBBAS, job.CPRFLG, job.CPARM);
+        } else if (m == "DI" || m == "DC") {
+            console("Computing tetrachoric correlations");
+            TETCOR(run.X, job.NSUBJ, nvar, run.R, LURPT, job.JOBDIR, job.JOBBAS, job.CPRFLG, job.CPARM);
+        } else if (m == "OR") {
+            console("Computing polychoric correlations");
+            POLCOR(run.X, job.NSUBJ, nvar, run.R, LURPT);
+        } else if (m == "CO") {
+            console("Computing correlations");
+            pearson(job, run);
+        } else if (m == "IP") {
+            IPSAT(job.NSUBJ, nvar, run.X);
+            pearson(job, run);
+        }
+        if (listed(job, "COR")) {
+            static const rt::Format nine = rt::parse_format("(999(F12.9,1X))");
+            static const rt::Format three = rt::parse_format("(999(F8.3))");
+            OPNMAT(LUCOR, job.JOBDIR, job.JOBBAS, "cor");
+            write_matrix(LUCOR, run.R, nvar, m == "IP" ? three : nine);
+        }
+        if (m == "IP") rt::close_unit(LUDAT);
+    } else if (job.DATTYP == "COR " && (m == "DI" || m == "OR" || m == "CO")) {
+        RDCOR(m, job.DATFIL, nvar, run.R);
+    } else if (job.DATTYP == "COR ") {
+        // No reading branch exists: stop before any stage meets the missing
+        // matrix.
+        no_branch(job);
+    }
+
+    if (job.SMOOPT == "SM") {
+        const bool named = (raw && (m == "DI" || m == "DC" || m == "OR" || m == "CD")) ||
+                           (job.DATTYP == "COR " && (m == "DI" || m == "OR" || m == "CD"));
+        const bool unnamed = m == "CO" && job.DATTYP == "COR ";
+        if (named || unnamed) {
+            static const rt::Format line = rt::parse_format("(T30,A22)");
+            rt::write(LUCON, line, "Smoothing Correlations");
+            std::vector<double> s(size, 0.0);
+            SMOOTH(run.R, nvar, s);
+            run.R = s;
+            if (named && listed(job, "SMO")) {
+                static const rt::Format nine = rt::parse_format("(999(F12.9,1X))");
+                OPNMAT(LUSMO, job.JOBDIR, job.JOBBAS, "smo");
+                write_matrix(LUSMO, run.R, nvar, nine);
+                rt::close_unit(LUSMO);
+            }
+        }
+    }
+
+    // Matrix printing into the report.
+    run.NCOLS = job.PAGEWIDTH >= 120 ? 110 : job.PAGEWIDTH;
+    int report = LURPT;
+    num1::ADVUNIT(1, report);
+}
+
+void CORPRT(const JOBSET& job, RUNDATA& run) {
+    int ifail = 0;
+    const int nvar = job.NVAR;
+    if (job.LABOPT == "LABELS         ") {
+        num1::X04CBF("G", "B", nvar, nvar, run.R, nvar, "F15.3", "CORRELATION MATRIX", "C", job.VARLAB, "C",
+                     job.VARLAB, run.NCOLS, 0, ifail);
+    } else if (job.LABOPT == "NOLABELS       ") {
+        num1::X04CBF("G", "B", nvar, nvar, run.R, nvar, "F8.3", "CORRELATION MATRIX", "I", {}, "I", {}, run.NCOLS,
+                     0, ifail);
+    }
+}
+
+}  // namespace orv::engine
