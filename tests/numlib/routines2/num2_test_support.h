@@ -1,0 +1,134 @@
+// Shared helpers of the rotation and quantile tests: a fixture that catches
+// library II's messages in a fake window, and small matrix checks.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "numlib/blas_lapack.h"
+#include "numlib/routines2/erset.h"
+#include "numlib/routines2/umach.h"
+#include "runtime/units.h"
+#include "support/fake_host.h"
+
+namespace orv::num2::test {
+
+using Matrix = std::vector<double>;  // column-major, leading dimension = rows
+
+// Every message printed, none stopping; the window's records kept.
+class Num2Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rt::set_host(&host_);
+        reset_error_machinery();
+        reset_options();
+        ERSET(0, 1, 0);
+    }
+    void TearDown() override {
+        reset_error_machinery();
+        reset_options();
+        rt::set_host(nullptr);
+    }
+    // The window's records as one text: continuation records joined to the
+    // message they continue, every run of blanks made one blank.
+    std::string window() const {
+        std::string all;
+        for (const auto& r : host_.records)
+            all += r.rfind(" ***          ", 0) == 0 ? " " + r.substr(14) : "\n" + r;
+        return squeeze(all);
+    }
+    static std::string squeeze(const std::string& s) {
+        std::string out;
+        for (char c : s)
+            if (!(c == ' ' && !out.empty() && out.back() == ' ')) out += c;
+        return out;
+    }
+    static std::size_t count(const std::string& text, const std::string& what) {
+        std::size_t n = 0;
+        for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+        return n;
+    }
+    testing::FakeHost host_;
+};
+
+inline Matrix multiply(int m, int k, int n, const Matrix& x, const Matrix& y) {
+    Matrix z(m * n, 0.0);
+    for (int j = 0; j < n; ++j)
+        for (int l = 0; l < k; ++l)
+            for (int i = 0; i < m; ++i) z[i + j * m] += x[i + l * m] * y[l + j * k];
+    return z;
+}
+
+inline Matrix transpose(int m, int n, const Matrix& x) {
+    Matrix z(m * n);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < m; ++i) z[j + i * n] = x[i + j * m];
+    return z;
+}
+
+inline Matrix identity(int n) {
+    Matrix z(n * n, 0.0);
+    for (int j = 0; j < n; ++j) z[j + j * n] = 1.0;
+    return z;
+}
+
+// T^-1 T^-T by LAPACK's LU solve.
+inline Matrix inverse_gram(int nf, const Matrix& t) {
+    Matrix lu = t, inv = identity(nf);
+    std::vector<int> piv(nf);
+    int info = 0;
+    dgesv_(&nf, &nf, lu.data(), &nf, piv.data(), inv.data(), &nf, &info);
+    EXPECT_EQ(info, 0);
+    return multiply(nf, nf, nf, inv, transpose(nf, nf, inv));
+}
+
+inline double max_diff(const Matrix& x, const Matrix& y) {
+    double d = 0.0;
+    for (std::size_t i = 0; i < x.size(); ++i) d = std::max(d, std::fabs(x[i] - y[i]));
+    return d;
+}
+
+// Pairs each column of X with the column of REF it is closest to in angle,
+// with the sign that matches, and checks that the pairing is one to one.
+inline void match_columns(int m, int n, const Matrix& x, const Matrix& ref, std::vector<int>& match,
+                          std::vector<double>& sign) {
+    match.assign(n, 0);
+    sign.assign(n, 1.0);
+    for (int j = 0; j < n; ++j) {
+        double best = -1.0;
+        for (int k = 0; k < n; ++k) {
+            double dot = 0.0, nx = 0.0, nr = 0.0;
+            for (int i = 0; i < m; ++i) {
+                dot += x[i + j * m] * ref[i + k * m];
+                nx += x[i + j * m] * x[i + j * m];
+                nr += ref[i + k * m] * ref[i + k * m];
+            }
+            const double c = std::fabs(dot) / std::sqrt(nx * nr);
+            if (c > best) best = c, match[j] = k, sign[j] = dot < 0.0 ? -1.0 : 1.0;
+        }
+    }
+    std::vector<int> sorted = match;
+    std::sort(sorted.begin(), sorted.end());
+    for (int j = 0; j < n; ++j) ASSERT_EQ(sorted[j], j) << "columns do not pair up";
+}
+
+// Pattern X and factor correlations PHI against a reference solution,
+// after matching column order and sign.
+inline void expect_same_solution(int m, int n, const Matrix& x, const Matrix& phi, const Matrix& xref,
+                                 const Matrix& phiref, double tol) {
+    std::vector<int> match;
+    std::vector<double> sign;
+    match_columns(m, n, x, xref, match, sign);
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < m; ++i) EXPECT_NEAR(x[i + j * m], sign[j] * xref[i + match[j] * m], tol) << i << "," << j;
+        if (phi.empty()) continue;
+        for (int k = 0; k < n; ++k)
+            EXPECT_NEAR(phi[j + k * n], sign[j] * sign[k] * phiref[match[j] + match[k] * n], tol) << j << "," << k;
+    }
+}
+
+}  // namespace orv::num2::test
