@@ -1,0 +1,175 @@
+// Model fit analysis: how well the retained factors reproduce the
+// correlations.  GFI, the residual matrix, residual statistics, the
+// five-point summary, the frequency table and histogram of the residuals,
+// and the .rsd file.
+#include "engine/control/fitstg.h"
+
+#include <cmath>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/control/opnmat.h"
+#include "engine/control/units.h"
+#include "numlib/routines1/g01aaf.h"
+#include "numlib/routines1/g01alf.h"
+#include "numlib/routines1/x04cbf.h"
+#include "numlib/routines2/dowfrq.h"
+#include "numlib/routines2/dvhstp.h"
+#include "numlib/routines2/umach.h"
+#include "runtime/formatted_io.h"
+#include "runtime/units.h"
+
+namespace orv::engine {
+
+namespace {
+
+// Histogram bounds: the single-precision 0.975 of the original, widened.
+constexpr double kResidualBound = static_cast<double>(0.975f);
+constexpr int kClasses = 41;
+
+const rt::Format& two_lines() {
+    static const rt::Format format = rt::parse_format("(/,/)");
+    return format;
+}
+
+bool is_long(const JOBSET& job) { return job.VERBOS == "LONG "; }
+
+// A matrix file is written when OUTPUT is T and its code stands among the
+// first seven codes of the >OUTPUT: line.
+bool listed(const JOBSET& job, const char* code) {
+    if (job.OUTPUT != "T") return false;
+    for (int i = 0; i < 7 && i < static_cast<int>(job.OUTCOD.size()); ++i)
+        if (job.OUTCOD[static_cast<std::size_t>(i)] == code) return true;
+    return false;
+}
+
+// The residual matrix (1 - h^2 on its diagonal) in a LONG report.
+void PRTRES(const std::vector<double>& d, int nvar, const std::string& verbos, int pagewidth) {
+    if (verbos != "LONG ") return;
+    const int ncols = pagewidth < 120 ? pagewidth : 110;
+    rt::write(LURPT, two_lines());
+    int ifail = 0;
+    num1::X04CBF("G", "B", nvar, nvar, d, nvar, "F8.3", "Residual Covariances (1-h^2 on diagonal)", "I", {}, "I",
+                 {}, ncols, 0, ifail);
+    rt::write(LURPT, two_lines());
+}
+
+// Frequency table and printer histogram of the K residuals V.
+void RESHST(const std::vector<double>& v, int k) {
+    int unit = LURPT;
+    num2::UMACH(-2, unit);
+    std::vector<double> marks(kClasses, 0.0);
+    std::vector<double> counts(kClasses, 0.0);
+    num2::DOWFRQ(k, v, kClasses, 1, -kResidualBound, kResidualBound, 0.0, marks, counts);
+    num2::DVHSTP(kClasses, counts, 1, "Distribution of Residuals:  R - R^hat");
+    rt::write(LURPT, two_lines());
+
+    static const rt::Format block = rt::parse_format(
+        "('     Class:',6X,10(I2,4X),/,'  Midpoints:  ',10F6.2,/,'     Counts:  ',10F6.0,/)");
+    for (int first = 0; first < 40; first += 10) {
+        rt::UnitSink sink(LURPT);
+        rt::FormattedOutput out(sink, block);
+        for (int c = first; c < first + 10; ++c) out << c + 1;
+        for (int c = first; c < first + 10; ++c) out << marks[static_cast<std::size_t>(c)];
+        for (int c = first; c < first + 10; ++c) out << counts[static_cast<std::size_t>(c)];
+        out.finish();
+    }
+    static const rt::Format last = rt::parse_format(
+        "('     Class:',6X,I2,/,'  Midpoints:  ',F6.2,/,'     Counts:  ',F6.0,/,/,"
+        "'0=============================================0')");
+    rt::write(LURPT, last, kClasses, marks[kClasses - 1], counts[kClasses - 1]);
+    rt::write(LURPT, two_lines());
+}
+
+}  // namespace
+
+void FITSTG(JOBSET& job, RUNDATA& run) {
+    const int nvar = job.NVAR;
+    const auto n = static_cast<std::size_t>(nvar);
+    const auto at = [n](std::size_t i, std::size_t j) { return i + j * n; };
+    std::vector<double>& r = run.R;
+    std::vector<double>& r0 = run.R0;
+    std::vector<double>& rhat = run.RHAT;
+
+    static const rt::Format heading = rt::parse_format(
+        "(/,/,/,'0=============Analysis of Model Fit============0',/,/,"
+        "'Number of iterations during communality estimation: ',I3)");
+    rt::write(LURPT, heading, run.NPASS - 1);
+
+    // Residuals of the upper triangle, row by row.
+    const int k = nvar * (nvar - 1) / 2;
+    std::vector<double> v;
+    v.reserve(static_cast<std::size_t>(k));
+    double ssr = 0.0;
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = i + 1; j < n; ++j) {
+            v.push_back(r[at(i, j)] - rhat[at(i, j)]);
+            ssr += (r[at(i, j)] - rhat[at(i, j)]) * (r[at(i, j)] - rhat[at(i, j)]);
+        }
+
+    // Goodness of fit against the unit-diagonal reproduced matrix.
+    for (std::size_t i = 0; i < n; ++i) rhat[at(i, i)] = 1.0;
+    std::vector<double> d(n * n);
+    for (std::size_t e = 0; e < n * n; ++e) d[e] = r0[e] - rhat[e];
+    double a = 0.0;
+    double b = 0.0;
+    for (std::size_t e = 0; e < n * n; ++e) a += d[e] * d[e];
+    for (std::size_t e = 0; e < n * n; ++e) b += r0[e] * r0[e];
+    a /= nvar;
+    b /= nvar;
+    const double gfi = 1.0 - a / b;
+    static const rt::Format gfi_line = rt::parse_format("('GFI = ',F6.4)");
+    rt::write(LURPT, gfi_line, gfi);
+
+    // Residual matrix with the uniquenesses on its diagonal.
+    for (std::size_t i = 0; i < n; ++i) rhat[at(i, i)] = r[at(i, i)];
+    for (std::size_t e = 0; e < n * n; ++e) d[e] = r0[e] - rhat[e];
+    PRTRES(d, nvar, job.VERBOS, job.PAGEWIDTH);
+
+    // Moments need two residuals and the five-point summary five; smaller
+    // jobs leave those blocks out rather than stop inside the library.
+    if (k >= 2) {
+        const double msr = ssr / k;
+        const double rmsr = std::sqrt(msr);
+        int iwt = 0;
+        std::vector<double> wt(static_cast<std::size_t>(k));
+        double mean = 0.0, sd = 0.0, skew = 0.0, kurt = 0.0, xmin = 0.0, xmax = 0.0, wtsum = 0.0;
+        int ifail = 1;
+        num1::G01AAF(k, v, iwt, wt, mean, sd, skew, kurt, xmin, xmax, wtsum, ifail);
+        static const rt::Format moments = rt::parse_format(
+            "(/,'Mean squared residual ',F8.4,/,'Root Mean Squared Residual (RMSR) = ',F8.4,/,"
+            "'Mean residual = ',F8.4,/,'Standard deviation of residuals = ',F8.4,/,"
+            "'Coefficient of skewness = ',F8.4,/,'Coefficient of kurtosis = ',F8.4,/)");
+        rt::write(LURPT, moments, msr, rmsr, mean, sd, skew, kurt);
+    }
+    if (k >= 5) {
+        std::vector<int> iwrk(static_cast<std::size_t>(k));
+        std::vector<double> res(5);
+        int ifail = 0;
+        num1::G01ALF(k, v, iwrk, res, ifail);
+        static const rt::Format summary = rt::parse_format(
+            "(/,10X,'Five point summary of residuals ',/,/,20X,'Median',/,20X,F6.4,/,"
+            "10X,'25%',2X,F6.4,5X,F6.4,2X,'75%',/,10X,'MIN',2X,F6.4,5X,F6.4,2X,'MAX',/,/,"
+            "'0=============================================0',/,/,/,/)");
+        rt::write(LURPT, summary, res[2], res[1], res[3], res[0], res[4]);
+    }
+    // Without a single residual there is nothing to count.
+    if (k >= 1) RESHST(v, k);
+
+    if (is_long(job) && listed(job, "RSD")) {
+        static const rt::Format row_format = rt::parse_format("(999(F12.9,1X))");
+        OPNMAT(LURSD, job.JOBDIR, job.JOBBAS, "rsd");
+        std::vector<double> row(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t j = 0; j < n; ++j) row[j] = d[at(i, j)];
+            rt::write(LURSD, row_format, row);
+        }
+        rt::close_unit(LURSD);
+    }
+
+    r0.clear();
+    r0.shrink_to_fit();
+}
+
+}  // namespace orv::engine

@@ -1,0 +1,85 @@
+// SPDINV and SPDINC: the inverse, the library's message settings they leave
+// behind, the console messages, and SPDINC's failure mark.
+#include "engine/stats/spdinv.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "numlib/routines2/erset.h"
+#include "support/fake_host.h"
+
+namespace orv::engine {
+namespace {
+
+const std::vector<double> kGood{4.0, 1.0, 0.5, 1.0, 3.0, 0.2, 0.5, 0.2, 2.0};
+const std::vector<double> kSingular{1.0, 1.0, 0.0, 1.0, 1.0, 0.0, 0.0, 0.0, 1.0};
+
+class SpdinvTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        num2::reset_error_machinery();
+        rt::set_host(&host_);
+    }
+    void TearDown() override {
+        rt::set_host(nullptr);
+        num2::reset_error_machinery();
+    }
+    // Print and stop attributes of types 1 (note) to 5 (terminal).
+    static void expect_attributes(int print, int stop) {
+        for (int type = 1; type <= 5; ++type) {
+            int p = -9, s = -9;
+            num2::ERATTR(-type, p, s);
+            EXPECT_EQ(p, print) << type;
+            EXPECT_EQ(s, stop) << type;
+        }
+    }
+    static void expect_inverse(const std::vector<double>& a, const std::vector<double>& ainv) {
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) {
+                double s = 0.0;
+                for (int k = 0; k < 3; ++k) s += a[i + 3 * k] * ainv[k + 3 * j];
+                EXPECT_NEAR(s, i == j ? 1.0 : 0.0, 1e-14);
+            }
+    }
+    testing::FakeHost host_;
+};
+
+TEST_F(SpdinvTest, PrintsLibraryMessagesWithoutStopping) {
+    std::vector<double> ainv(9);
+    SPDINV(kGood, 3, ainv);
+    expect_inverse(kGood, ainv);
+    expect_attributes(1, 0);
+    EXPECT_TRUE(host_.records.empty());
+
+    // Not positive definite: the fatal message appears and the run goes on.
+    EXPECT_NO_THROW(SPDINV(kSingular, 3, ainv));
+    std::string all;
+    for (const std::string& r : host_.records) all += r + "\n";
+    EXPECT_NE(all.find("*** FATAL    ERROR 2 from DLINDS."), std::string::npos) << all;
+    EXPECT_NE(all.find("not positive definite"), std::string::npos) << all;
+}
+
+TEST_F(SpdinvTest, SilentVariantMarksFailureOnly) {
+    std::vector<double> ainv(9, 0.0);
+    SPDINC(kSingular, 3, ainv);
+    EXPECT_EQ(ainv[0], SPDINC_FAILED);
+    EXPECT_EQ(SPDINC_FAILED, 123456.0);
+    EXPECT_TRUE(host_.records.empty());
+    expect_attributes(0, 0);
+
+    // A good matrix after a failure: a true inverse, no mark.
+    SPDINC(kGood, 3, ainv);
+    expect_inverse(kGood, ainv);
+    EXPECT_NE(ainv[0], SPDINC_FAILED);
+
+    // The setting of whichever ran last stays in force.
+    SPDINV(kGood, 3, ainv);
+    expect_attributes(1, 0);
+    SPDINC(kGood, 3, ainv);
+    expect_attributes(0, 0);
+}
+
+}  // namespace
+}  // namespace orv::engine
