@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/refgen.h"
@@ -13,11 +14,11 @@ namespace orv::num1 {
 
 namespace {
 
-using svd_detail::extent;
+using numlib::matrix_extent;
+using numlib::require_length;
 using svd_detail::option;
 using svd_detail::option_text;
 using svd_detail::parameter_exit;
-using svd_detail::require;
 
 // The factorisation routines write their records 46 characters wide.
 constexpr std::size_t kRecordWidth = 46;
@@ -66,8 +67,8 @@ void F01QCF(int m, int n, std::span<double> a, int lda, std::span<double> zeta, 
         ifail = parameter_exit(ifail, nerr, name, kRecordWidth);
         return;
     }
-    require(a.size(), extent(lda, m, n), name, "A");
-    require(zeta.size(), n, name, "ZETA");
+    require_length(a.size(), matrix_extent(m, n, lda), name, "A");
+    require_length(zeta.size(), n, name, "ZETA");
 
     const Matrix am{a.data(), lda};
     for (int k = 1; k <= std::min(m - 1, n); ++k) {
@@ -113,10 +114,10 @@ void F01QDF(std::string_view trans, std::string_view wheret, int m, int n, std::
         return;
     }
     const bool separate = option(wheret) == 'S';
-    require(a.size(), extent(lda, m, n), name, "A");
-    if (separate) require(zeta.size(), n, name, "ZETA");
-    require(b.size(), extent(ldb, m, ncolb), name, "B");
-    require(work.size(), ncolb, name, "WORK");
+    require_length(a.size(), matrix_extent(m, n, lda), name, "A");
+    if (separate) require_length(zeta.size(), n, name, "ZETA");
+    require_length(b.size(), matrix_extent(m, ncolb, ldb), name, "B");
+    require_length(work.size(), ncolb, name, "WORK");
 
     auto aat = [&](int i, int j) {
         return a.data() + static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * lda;
@@ -161,9 +162,9 @@ void F01QEF(std::string_view wheret, int m, int n, int ncolq, std::span<double> 
         return;
     }
     const bool separate = option(wheret) == 'S';
-    require(a.size(), extent(lda, m, std::max(n, ncolq)), name, "A");
-    if (separate) require(zeta.size(), n, name, "ZETA");
-    require(work.size(), ncolq, name, "WORK");
+    require_length(a.size(), matrix_extent(m, std::max(n, ncolq), lda), name, "A");
+    if (separate) require_length(zeta.size(), n, name, "ZETA");
+    require_length(work.size(), ncolq, name, "WORK");
 
     const Matrix am{a.data(), lda};
     const int nk = std::min(n, ncolq);
@@ -205,8 +206,8 @@ void F01QJF(int m, int n, std::span<double> a, int lda, std::span<double> zeta, 
         ifail = parameter_exit(ifail, nerr, name, kRecordWidth);
         return;
     }
-    require(a.size(), extent(lda, m, n), name, "A");
-    require(zeta.size(), m, name, "ZETA");
+    require_length(a.size(), matrix_extent(m, n, lda), name, "A");
+    require_length(zeta.size(), m, name, "ZETA");
 
     const Matrix am{a.data(), lda};
     const int n2 = n - m;
@@ -244,9 +245,9 @@ void F01QKF(std::string_view wheret, int m, int n, int nrowp, std::span<double> 
         return;
     }
     const bool separate = option(wheret) == 'S';
-    require(a.size(), extent(lda, std::max(m, nrowp), n), name, "A");
-    if (separate) require(zeta.size(), m, name, "ZETA");
-    require(work.size(), nrowp, name, "WORK");
+    require_length(a.size(), matrix_extent(std::max(m, nrowp), n, lda), name, "A");
+    if (separate) require_length(zeta.size(), m, name, "ZETA");
+    require_length(work.size(), nrowp, name, "WORK");
 
     const Matrix am{a.data(), lda};
     const int n2 = n - m;

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/rotapply.h"
@@ -15,18 +16,14 @@ namespace orv::num1 {
 
 namespace {
 
-void require(const char* routine, std::size_t have, std::int64_t need, const char* name) {
-    if (static_cast<std::int64_t>(have) < need)
-        throw std::length_error(std::string(routine) + ": array " + name + " is too small for the dimensions given");
-}
+using numlib::matrix_extent;
+using numlib::require_length;
 
 void require_ld(const char* routine, int ld, int n, const char* name) {
     if (ld < n)
         throw std::length_error(std::string(routine) + ": leading dimension " + name +
                                 " is smaller than the order N");
 }
-
-std::int64_t matrix_size(int ld, int n) { return static_cast<std::int64_t>(ld) * (n - 1) + n; }
 
 // Applies the rotations of positions K1..K2-1 (cosines C, sines S, one per
 // position from K1 on) to columns K1..K2 of the N-row matrix Z from the
@@ -47,9 +44,9 @@ void F02AMZ(int n, double eps, std::span<double> d, std::span<double> e, std::sp
         return;
     }
     require_ld(kName, iz, n, "IZ");
-    require(kName, d.size(), n, "D");
-    require(kName, e.size(), n, "E");
-    require(kName, z.size(), matrix_size(iz, n), "Z");
+    require_length(d.size(), n, kName, "D");
+    require_length(e.size(), n, kName, "E");
+    require_length(z.size(), matrix_extent(n, n, iz), kName, "Z");
     auto D = [&](int i) -> double& { return d[static_cast<std::size_t>(i - 1)]; };
     auto E = [&](int i) -> double& { return e[static_cast<std::size_t>(i - 1)]; };
     double* zcol = z.data();
@@ -177,10 +174,10 @@ void F02ABF(std::span<const double> a, int ia, int n, std::span<double> r, std::
     }
     require_ld(kName, ia, n, "IA");
     require_ld(kName, iv, n, "IV");
-    require(kName, a.size(), matrix_size(ia, n), "A");
-    require(kName, r.size(), n, "R");
-    require(kName, v.size(), matrix_size(iv, n), "V");
-    require(kName, e.size(), n, "E");
+    require_length(a.size(), matrix_extent(n, n, ia), kName, "A");
+    require_length(r.size(), n, kName, "R");
+    require_length(v.size(), matrix_extent(n, n, iv), kName, "V");
+    require_length(e.size(), n, kName, "E");
 
     const std::ptrdiff_t lda = ia;
     const std::ptrdiff_t ldv = iv;

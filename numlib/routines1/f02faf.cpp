@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
 #include "numlib/routines1/errexit.h"
 #include "runtime/formatted_io.h"
@@ -23,10 +24,8 @@ char upper_first(std::string_view text) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-void require(std::size_t have, std::int64_t need, const char* name) {
-    if (static_cast<std::int64_t>(have) < need)
-        throw std::length_error(std::string(kName) + ": array " + name + " is too small for the dimensions given");
-}
+using numlib::matrix_extent;
+using numlib::require_length;
 
 }  // namespace
 
@@ -58,9 +57,9 @@ void F02FAF(std::string_view job, std::string_view uplo, int n, std::span<double
         ifail = 0;
         return;
     }
-    require(a.size(), static_cast<std::int64_t>(lda) * (n - 1) + n, "A");
-    require(w.size(), n, "W");
-    require(work.size(), lwork, "WORK");
+    require_length(a.size(), matrix_extent(n, n, lda), kName, "A");
+    require_length(w.size(), n, kName, "W");
+    require_length(work.size(), lwork, kName, "WORK");
 
     const char uplo_arg[2] = {uploc, '\0'};
     const bool upper = uploc == 'U';

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "numlib/array_args.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/machine.h"
 #include "numlib/routines1/rotapply.h"
@@ -19,8 +20,8 @@ namespace orv::num1 {
 
 namespace {
 
-using svd_detail::extent;
-using svd_detail::require;
+using numlib::matrix_extent;
+using numlib::require_length;
 
 constexpr std::size_t kRecordWidth = 80;
 
@@ -188,17 +189,17 @@ void F02SYZ(int n, std::span<double> d, std::span<double> e, int ncolb, std::spa
     const bool left = ncolb > 0 || nrowy > 0;
     const bool right = ncolz > 0;
     const long long nm1 = std::max(n - 1, 0);
-    require(work.size(), std::max<long long>({1, n, nm1 * (2 * left + 2 * right)}), name, "WORK");
+    require_length(work.size(), std::max<long long>({1, n, nm1 * (2 * left + 2 * right)}), name, "WORK");
     work[0] = 0.0;
     if (n == 0) {
         ifail = 0;
         return;
     }
-    require(d.size(), n, name, "D");
-    require(e.size(), nm1, name, "E");
-    if (ncolb > 0) require(b.size(), extent(ldb, n, ncolb), name, "B");
-    if (nrowy > 0) require(y.size(), extent(ldy, nrowy, n), name, "Y");
-    if (ncolz > 0) require(z.size(), extent(ldz, n, ncolz), name, "Z");
+    require_length(d.size(), n, name, "D");
+    require_length(e.size(), nm1, name, "E");
+    if (ncolb > 0) require_length(b.size(), matrix_extent(n, ncolb, ldb), name, "B");
+    if (nrowy > 0) require_length(y.size(), matrix_extent(nrowy, n, ldy), name, "Y");
+    if (ncolz > 0) require_length(z.size(), matrix_extent(n, ncolz, ldz), name, "Z");
 
     // Cosines and sines of the left rotations, then of the right ones.
     const std::size_t len = static_cast<std::size_t>(nm1);

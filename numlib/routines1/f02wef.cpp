@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/f01qcf.h"
@@ -13,8 +14,9 @@ namespace orv::num1 {
 
 namespace {
 
-using svd_detail::extent;
-using svd_detail::require;
+using numlib::element;
+using numlib::matrix_extent;
+using numlib::require_length;
 
 constexpr std::size_t kRecordWidth = 47;
 constexpr int kOne = 1;
@@ -23,10 +25,6 @@ constexpr double kZero = 0.0;
 
 // Work of F02WUF for a triangle of order K.
 long long triangle_work(long long k) { return k <= 0 ? 0 : (k == 1 ? 2 : 5 * k - 4); }
-
-std::size_t at(int i, int j, int ld) {
-    return static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld);
-}
 
 }  // namespace
 
@@ -68,12 +66,12 @@ void F02WEF(int m, int n, std::span<double> a, int lda, int ncolb, std::span<dou
         ifail = svd_detail::parameter_exit(ifail, nerr, name, kRecordWidth);
         return;
     }
-    require(a.size(), extent(lda, m, n), name, "A");
-    if (ncolb > 0) require(b.size(), extent(ldb, m, ncolb), name, "B");
-    if (wantq && m < n) require(q.size(), extent(ldq, m, m), name, "Q");
-    if (wantq && wantp && m >= n) require(pt.size(), extent(ldpt, n, n), name, "PT");
-    require(sv.size(), std::min(m, n), name, "SV");
-    require(work.size(), detail::f02wef_work_size(m, n, ncolb, wantq, wantp), name, "WORK");
+    require_length(a.size(), matrix_extent(m, n, lda), name, "A");
+    if (ncolb > 0) require_length(b.size(), matrix_extent(m, ncolb, ldb), name, "B");
+    if (wantq && m < n) require_length(q.size(), matrix_extent(m, m, ldq), name, "Q");
+    if (wantq && wantp && m >= n) require_length(pt.size(), matrix_extent(n, n, ldpt), name, "PT");
+    require_length(sv.size(), std::min(m, n), name, "SV");
+    require_length(work.size(), detail::f02wef_work_size(m, n, ncolb, wantq, wantp), name, "WORK");
 
     const std::size_t mm = static_cast<std::size_t>(m);
     const std::size_t nn = static_cast<std::size_t>(n);
@@ -114,8 +112,9 @@ void F02WEF(int m, int n, std::span<double> a, int lda, int ncolb, std::span<dou
             }
             // Q := Q U, row by row through the buffer.
             for (int i = 1; i <= m; ++i) {
-                dcopy_(&n, &a[at(i, 1, lda)], &lda, buffer.data(), &kOne);
-                dgemv_("T", &n, &n, &kPlus, u.data(), &n, buffer.data(), &kOne, &kZero, &a[at(i, 1, lda)], &lda, 1);
+                dcopy_(&n, &a[element(i, 1, lda)], &lda, buffer.data(), &kOne);
+                dgemv_("T", &n, &n, &kPlus, u.data(), &n, buffer.data(), &kOne, &kZero, &a[element(i, 1, lda)], &lda,
+                       1);
             }
             wuf_start = wuf_at;
         }
@@ -137,9 +136,9 @@ void F02WEF(int m, int n, std::span<double> a, int lda, int ncolb, std::span<dou
             F02WUF(m, copy, m, ncolb, b, ldb, wantq, q, ldq, sv, true, work.subspan(mm * mm), status_wuf);
             // P^T := (the triangle's P^T) P^T, column by column.
             for (int j = 1; j <= n; ++j) {
-                dcopy_(&m, &a[at(1, j, lda)], &kOne, buffer.data(), &kOne);
-                dgemv_("N", &m, &m, &kPlus, copy.data(), &m, buffer.data(), &kOne, &kZero, &a[at(1, j, lda)], &kOne,
-                       1);
+                dcopy_(&m, &a[element(1, j, lda)], &kOne, buffer.data(), &kOne);
+                dgemv_("N", &m, &m, &kPlus, copy.data(), &m, buffer.data(), &kOne, &kZero, &a[element(1, j, lda)],
+                       &kOne, 1);
             }
             wuf_start = mm * mm;
         }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "numlib/array_args.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/f02syz.h"
 #include "numlib/routines1/rotapply.h"
@@ -14,15 +15,12 @@ namespace orv::num1 {
 
 namespace {
 
-using svd_detail::extent;
+using numlib::element;
+using numlib::matrix_extent;
+using numlib::require_length;
 using svd_detail::parameter_exit;
-using svd_detail::require;
 
 constexpr std::size_t kRecordWidth = 80;
-
-std::size_t at(int i, int j, int ld) {
-    return static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld);
-}
 
 }  // namespace
 
@@ -43,11 +41,11 @@ void F02SWZ(int n, std::span<double> a, int lda, std::span<double> d, std::span<
         ifail = 0;
         return;
     }
-    require(a.size(), extent(lda, n, n), name, "A");
-    require(d.size(), n, name, "D");
-    require(e.size(), n - 1, name, "E");
-    if (ncoly > 0) require(y.size(), extent(ldy, n, ncoly), name, "Y");
-    if (wantq) require(q.size(), extent(ldq, n, n), name, "Q");
+    require_length(a.size(), matrix_extent(n, n, lda), name, "A");
+    require_length(d.size(), n, name, "D");
+    require_length(e.size(), n - 1, name, "E");
+    if (ncoly > 0) require_length(y.size(), matrix_extent(n, ncoly, ldy), name, "Y");
+    if (wantq) require_length(q.size(), matrix_extent(n, n, ldq), name, "Q");
 
     for (int j = 1; j <= n - 2; ++j) {
         // Column rotations of the pairs (p, p+1), p = j+1..N-1, annihilate
@@ -56,17 +54,17 @@ void F02SWZ(int n, std::span<double> a, int lda, std::span<double> d, std::span<
         const int nrot = n - j - 1;
         std::span<double> c = d.subspan(static_cast<std::size_t>(j), static_cast<std::size_t>(nrot));
         std::span<double> s = e.subspan(static_cast<std::size_t>(j), static_cast<std::size_t>(nrot));
-        ROTSEQ("V", "B", nrot, a[at(j, j + 1, lda)], a.subspan(at(j, j + 2, lda)), lda, c, s);
+        ROTSEQ("V", "B", nrot, a[element(j, j + 1, lda)], a.subspan(element(j, j + 2, lda)), lda, c, s);
         // The same rotations on the trailing triangle; the row rotations that
         // restore it replace them in C, S.
-        TRIROT("R", n - j, 1, n - j, c, s, a.subspan(at(j + 1, j + 1, lda)), lda);
-        if (ncoly > 0) ROTAPPLY("L", "V", "B", n - j, ncoly, 1, n - j, c, s, y.subspan(at(j + 1, 1, ldy)), ldy);
+        TRIROT("R", n - j, 1, n - j, c, s, a.subspan(element(j + 1, j + 1, lda)), lda);
+        if (ncoly > 0) ROTAPPLY("L", "V", "B", n - j, ncoly, 1, n - j, c, s, y.subspan(element(j + 1, 1, ldy)), ldy);
         if (wantq) {
             // Saved for the end: cosines below the sub-diagonal of column j,
             // sines beyond the super-diagonal of row j.
             for (int m = 1; m <= nrot; ++m) {
-                q[at(j + m + 1, j, ldq)] = c[m - 1];
-                q[at(j, j + m + 1, ldq)] = s[m - 1];
+                q[element(j + m + 1, j, ldq)] = c[m - 1];
+                q[element(j, j + m + 1, ldq)] = s[m - 1];
             }
         }
     }
@@ -79,23 +77,23 @@ void F02SWZ(int n, std::span<double> a, int lda, std::span<double> d, std::span<
         for (int j = n; j >= 1; --j) {
             const int nrot = n - j - 1;
             for (int m = 1; m <= nrot; ++m) {
-                d[static_cast<std::size_t>(j + m - 1)] = q[at(j + m + 1, j, ldq)];
-                e[static_cast<std::size_t>(j + m - 1)] = -q[at(j, j + m + 1, ldq)];  // transposed rotation
+                d[static_cast<std::size_t>(j + m - 1)] = q[element(j + m + 1, j, ldq)];
+                e[static_cast<std::size_t>(j + m - 1)] = -q[element(j, j + m + 1, ldq)];  // transposed rotation
             }
             if (j < n) {
-                VFILL(n - j, 0.0, q.subspan(at(j + 1, j, ldq)), 1);
-                VFILL(n - j, 0.0, q.subspan(at(j, j + 1, ldq)), ldq);
+                VFILL(n - j, 0.0, q.subspan(element(j + 1, j, ldq)), 1);
+                VFILL(n - j, 0.0, q.subspan(element(j, j + 1, ldq)), ldq);
             }
-            q[at(j, j, ldq)] = 1.0;
+            q[element(j, j, ldq)] = 1.0;
             if (nrot > 0) {
                 ROTAPPLY("L", "V", "F", n - j, n - j, 1, n - j, d.subspan(static_cast<std::size_t>(j)),
-                         e.subspan(static_cast<std::size_t>(j)), q.subspan(at(j + 1, j + 1, ldq)), ldq);
+                         e.subspan(static_cast<std::size_t>(j)), q.subspan(element(j + 1, j + 1, ldq)), ldq);
             }
         }
     }
 
-    for (int i = 1; i <= n; ++i) d[i - 1] = a[at(i, i, lda)];
-    for (int i = 1; i <= n - 1; ++i) e[i - 1] = a[at(i, i + 1, lda)];
+    for (int i = 1; i <= n; ++i) d[i - 1] = a[element(i, i, lda)];
+    for (int i = 1; i <= n - 1; ++i) e[i - 1] = a[element(i, i + 1, lda)];
     ifail = 0;
 }
 
@@ -115,10 +113,10 @@ void F02SXZ(int n, std::span<double> a, int lda, int ncoly, std::span<double> y,
         ifail = 0;
         return;
     }
-    require(a.size(), extent(lda, n, n), name, "A");
-    if (ncoly > 0) require(y.size(), extent(ldy, n, ncoly), name, "Y");
+    require_length(a.size(), matrix_extent(n, n, lda), name, "A");
+    if (ncoly > 0) require_length(y.size(), matrix_extent(n, ncoly, ldy), name, "Y");
     const std::size_t half = static_cast<std::size_t>(std::max(n - 2, 0));
-    require(work.size(), 2 * static_cast<long long>(half), name, "WORK");
+    require_length(work.size(), 2 * static_cast<long long>(half), name, "WORK");
     std::span<double> c = work.subspan(0, half);
     std::span<double> s = work.subspan(half, half);
 
@@ -126,7 +124,7 @@ void F02SXZ(int n, std::span<double> a, int lda, int ncoly, std::span<double> y,
     // A(j, p+1).  SIGN -1 rebuilds the transposed rotations.
     auto rebuild = [&](int j, double sign) {
         const int nrot = n - j - 1;
-        for (int m = 1; m <= nrot; ++m) ROTCS(sign * a[at(j, j + m + 1, lda)], c[m - 1], s[m - 1]);
+        for (int m = 1; m <= nrot; ++m) ROTCS(sign * a[element(j, j + m + 1, lda)], c[m - 1], s[m - 1]);
     };
 
     // P^T = P(N-2)^T ... P(1)^T with P(j) = G(N-1) ... G(j+1), the column
@@ -134,31 +132,31 @@ void F02SXZ(int n, std::span<double> a, int lda, int ncoly, std::span<double> y,
     if (ncoly > 0) {
         for (int j = 1; j <= n - 2; ++j) {
             rebuild(j, 1.0);
-            ROTAPPLY("L", "V", "B", n - j, ncoly, 1, n - j, c, s, y.subspan(at(j + 1, 1, ldy)), ldy);
+            ROTAPPLY("L", "V", "B", n - j, ncoly, 1, n - j, c, s, y.subspan(element(j + 1, 1, ldy)), ldy);
         }
     }
 
     // A from the identity, growing from the bottom-right corner: step j
     // multiplies the block j+1..N from the right by P(j)^T.
-    a[at(n, n, lda)] = 1.0;
+    a[element(n, n, lda)] = 1.0;
     if (n >= 2) {
-        a[at(n - 1, n - 1, lda)] = 1.0;
-        a[at(n - 1, n, lda)] = 0.0;
-        a[at(n, n - 1, lda)] = 0.0;
+        a[element(n - 1, n - 1, lda)] = 1.0;
+        a[element(n - 1, n, lda)] = 0.0;
+        a[element(n, n - 1, lda)] = 0.0;
     }
     for (int j = n - 2; j >= 1; --j) {
         rebuild(j, -1.0);
         // Row and column j+1 enter the block as a unit row and column.
-        VFILL(n - j - 1, 0.0, a.subspan(at(j + 1, j + 2, lda)), lda);
-        VFILL(n - j - 1, 0.0, a.subspan(at(j + 2, j + 1, lda)), 1);
-        a[at(j + 1, j + 1, lda)] = 1.0;
-        ROTAPPLY("R", "V", "F", n - j, n - j, 1, n - j, c, s, a.subspan(at(j + 1, j + 1, lda)), lda);
+        VFILL(n - j - 1, 0.0, a.subspan(element(j + 1, j + 2, lda)), lda);
+        VFILL(n - j - 1, 0.0, a.subspan(element(j + 2, j + 1, lda)), 1);
+        a[element(j + 1, j + 1, lda)] = 1.0;
+        ROTAPPLY("R", "V", "F", n - j, n - j, 1, n - j, c, s, a.subspan(element(j + 1, j + 1, lda)), lda);
     }
     if (n >= 2) {
-        VFILL(n - 1, 0.0, a.subspan(at(1, 2, lda)), lda);
-        VFILL(n - 1, 0.0, a.subspan(at(2, 1, lda)), 1);
+        VFILL(n - 1, 0.0, a.subspan(element(1, 2, lda)), lda);
+        VFILL(n - 1, 0.0, a.subspan(element(2, 1, lda)), 1);
     }
-    a[at(1, 1, lda)] = 1.0;
+    a[element(1, 1, lda)] = 1.0;
     ifail = 0;
 }
 
@@ -179,13 +177,13 @@ void F02WUF(int n, std::span<double> a, int lda, int ncolb, std::span<double> b,
         ifail = 0;
         return;
     }
-    require(a.size(), extent(lda, n, n), name, "A");
-    if (ncolb > 0) require(b.size(), extent(ldb, n, ncolb), name, "B");
-    if (wantq) require(q.size(), extent(ldq, n, n), name, "Q");
-    require(sv.size(), n, name, "SV");
+    require_length(a.size(), matrix_extent(n, n, lda), name, "A");
+    if (ncolb > 0) require_length(b.size(), matrix_extent(n, ncolb, ldb), name, "B");
+    if (wantq) require_length(q.size(), matrix_extent(n, n, ldq), name, "Q");
+    require_length(sv.size(), n, name, "SV");
     // E, one unused value, then the work of F02SXZ and F02SYZ: at most
     // 4 (N-1) values, and at least 1 (the sweep counter) when N = 1.
-    require(work.size(), n == 1 ? 2 : 5LL * n - 4, name, "WORK");
+    require_length(work.size(), n == 1 ? 2 : 5LL * n - 4, name, "WORK");
 
     const std::size_t nn = static_cast<std::size_t>(n);
     std::span<double> e = work.subspan(0, nn - 1);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
 #include "numlib/routines1/errexit.h"
 #include "runtime/formatted_io.h"
@@ -17,17 +18,8 @@ namespace orv::num1 {
 
 namespace {
 
-// Elements a column-major ROWS x COLS matrix with leading dimension LD
-// reaches: none when it is empty.
-std::int64_t extent(int ld, int rows, int cols) {
-    if (rows <= 0 || cols <= 0) return 0;
-    return static_cast<std::int64_t>(ld) * (cols - 1) + rows;
-}
-
-void require(std::size_t size, std::int64_t need, const char* routine, const char* name) {
-    if (static_cast<std::int64_t>(size) < need)
-        throw std::length_error(std::string(routine) + ": array " + name + " is too small for its dimensions");
-}
+using numlib::matrix_extent;
+using numlib::require_length;
 
 void require_ld(int ld, int rows, const char* routine, const char* name) {
     if (ld < std::max(1, rows))
@@ -73,8 +65,8 @@ void X03AAF(std::span<const double> a, int isizea, std::span<const double> b, in
         return;
     }
     if (n > 0) {
-        require(a.size(), needa, "X03AAF", "A");
-        require(b.size(), needb, "X03AAF", "B");
+        require_length(a.size(), needa, "X03AAF", "A");
+        require_length(b.size(), needb, "X03AAF", "B");
     }
     const std::size_t sa = static_cast<std::size_t>(istepa);
     const std::size_t sb = static_cast<std::size_t>(istepb);
@@ -106,8 +98,8 @@ namespace detail {
 
 int lu_factorise(int n, std::span<double> a, int lda, std::span<double> w, int block) {
     require_ld(lda, n, "F04AEF", "IAA");
-    require(a.size(), extent(lda, n, n), "F04AEF", "AA");
-    require(w.size(), n, "F04AEF", "WKSPCE");
+    require_length(a.size(), matrix_extent(n, n, lda), "F04AEF", "AA");
+    require_length(w.size(), n, "F04AEF", "WKSPCE");
     auto at = [&](int i, int j) -> double& { return a[(i - 1) + static_cast<std::size_t>(j - 1) * lda]; };
 
     // Implicit row scaling: w(i) = 1 / ||row i||.  The plain sum of squares
@@ -188,9 +180,9 @@ void lu_solve(int n, int m, std::span<const double> aa, int iaa, std::span<const
     if (n <= 0 || m <= 0) return;
     require_ld(iaa, n, "F04AHF", "IAA");
     require_ld(ibb, n, "F04AHF", "IBB");
-    require(aa.size(), extent(iaa, n, n), "F04AHF", "AA");
-    require(p.size(), n, "F04AHF", "P");
-    require(bb.size(), extent(ibb, n, m), "F04AHF", "BB");
+    require_length(aa.size(), matrix_extent(n, n, iaa), "F04AHF", "AA");
+    require_length(p.size(), n, "F04AHF", "P");
+    require_length(bb.size(), matrix_extent(n, m, ibb), "F04AHF", "BB");
     for (int i = 1; i <= n; ++i) {
         const double pv = p[i - 1] + 0.5;
         if (!(pv >= 1.0 && pv < n + 1.0))
@@ -217,12 +209,12 @@ void F04AHF(int n, int ir, std::span<const double> a, int ia, std::span<const do
     require_ld(ib, n, "F04AHF", "IB");
     require_ld(ix, n, "F04AHF", "IX");
     require_ld(ibb, n, "F04AHF", "IBB");
-    require(a.size(), extent(ia, n, n), "F04AHF", "A");
-    require(aa.size(), extent(iaa, n, n), "F04AHF", "AA");
-    require(p.size(), n, "F04AHF", "P");
-    require(b.size(), extent(ib, n, ir), "F04AHF", "B");
-    require(x.size(), extent(ix, n, ir), "F04AHF", "X");
-    require(bb.size(), extent(ibb, n, ir), "F04AHF", "BB");
+    require_length(a.size(), matrix_extent(n, n, ia), "F04AHF", "A");
+    require_length(aa.size(), matrix_extent(n, n, iaa), "F04AHF", "AA");
+    require_length(p.size(), n, "F04AHF", "P");
+    require_length(b.size(), matrix_extent(n, ir, ib), "F04AHF", "B");
+    require_length(x.size(), matrix_extent(n, ir, ix), "F04AHF", "X");
+    require_length(bb.size(), matrix_extent(n, ir, ibb), "F04AHF", "BB");
 
     auto el = [](auto& s, int ld, int i, int j) -> auto& { return s[(i - 1) + static_cast<std::size_t>(j - 1) * ld]; };
     for (int j = 1; j <= ir; ++j)
@@ -312,12 +304,12 @@ void F04AEF(std::span<const double> a, int ia, std::span<const double> b, int ib
     }
 
     if (ierror == 0) {
-        require(a.size(), extent(ia, n, n), "F04AEF", "A");
-        require(b.size(), extent(ib, n, m), "F04AEF", "B");
-        require(c.size(), extent(ic, n, m), "F04AEF", "C");
-        require(wkspce.size(), n, "F04AEF", "WKSPCE");
-        require(aa.size(), extent(iaa, n, n), "F04AEF", "AA");
-        require(bb.size(), extent(ibb, n, m), "F04AEF", "BB");
+        require_length(a.size(), matrix_extent(n, n, ia), "F04AEF", "A");
+        require_length(b.size(), matrix_extent(n, m, ib), "F04AEF", "B");
+        require_length(c.size(), matrix_extent(n, m, ic), "F04AEF", "C");
+        require_length(wkspce.size(), n, "F04AEF", "WKSPCE");
+        require_length(aa.size(), matrix_extent(n, n, iaa), "F04AEF", "AA");
+        require_length(bb.size(), matrix_extent(n, m, ibb), "F04AEF", "BB");
 
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < n; ++i)

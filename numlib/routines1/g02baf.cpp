@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "numlib/array_args.h"
 #include "numlib/routines1/errexit.h"
 
 namespace orv::num1 {
@@ -26,10 +27,8 @@ typedef double Pair __attribute__((vector_size(16)));
 constexpr int kGroup = 4;
 constexpr int kBlock = 128;
 
-void require(std::size_t have, std::int64_t need, const char* name) {
-    if (static_cast<std::int64_t>(have) < need)
-        throw std::length_error(std::string("G02BAF: array ") + name + " is too small for the dimensions given");
-}
+using numlib::matrix_extent;
+using numlib::require_length;
 
 // Means, one running sum per variable in observation order; four variables
 // at a time so that the four sums overlap in time.
@@ -162,12 +161,11 @@ void G02BAF(int n, int m, std::span<const double> x, int ldx, std::span<double> 
         ifail = ERREXIT(ifail, ierror, "G02BAF", 0, {});
         return;
     }
-    const std::int64_t columns_before_last = m - 1;
-    require(x.size(), columns_before_last * ldx + n, "X");
-    require(xbar.size(), m, "XBAR");
-    require(stdev.size(), m, "STD");
-    require(ssp.size(), columns_before_last * ldssp + m, "SSP");
-    require(r.size(), columns_before_last * ldr + m, "R");
+    require_length(x.size(), matrix_extent(n, m, ldx), "G02BAF", "X");
+    require_length(xbar.size(), m, "G02BAF", "XBAR");
+    require_length(stdev.size(), m, "G02BAF", "STD");
+    require_length(ssp.size(), matrix_extent(m, m, ldssp), "G02BAF", "SSP");
+    require_length(r.size(), matrix_extent(m, m, ldr), "G02BAF", "R");
 
     auto S = [&](int i, int j) -> double& { return ssp[(i - 1) + static_cast<std::size_t>(j - 1) * ldssp]; };
     auto R = [&](int i, int j) -> double& { return r[(i - 1) + static_cast<std::size_t>(j - 1) * ldr]; };

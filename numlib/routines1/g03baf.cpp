@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/f02wef.h"
@@ -20,10 +21,8 @@ namespace {
 
 constexpr const char* kName = "G03BAF";
 
-void require(std::size_t have, std::int64_t need, const char* name) {
-    if (static_cast<std::int64_t>(have) < need)
-        throw std::length_error(std::string(kName) + ": array " + name + " is too small for the dimensions given");
-}
+using numlib::matrix_extent;
+using numlib::require_length;
 
 // The first failing argument check, its message in RECORD; 0 when all pass.
 int check_arguments(std::string_view stand, double g, int nvar, int k, int ldf, int ldr, double acc, int maxit,
@@ -70,11 +69,12 @@ void G03BAF(std::string_view stand, double g, int nvar, int k, std::span<double>
         ifail = ERREXIT(ifail, ierror, kName, 1, record);
         return;
     }
-    const std::int64_t matrix = static_cast<std::int64_t>(ldf) * (k - 1) + nvar;
-    require(fl.size(), matrix, "FL");
-    require(flr.size(), matrix, "FLR");
-    require(r.size(), static_cast<std::int64_t>(ldr) * (k - 1) + k, "R");
-    require(wk.size(), 2 * static_cast<std::int64_t>(nvar) + static_cast<std::int64_t>(k) * k + 5 * k - 4, "WK");
+    const std::size_t matrix = matrix_extent(nvar, k, ldf);
+    require_length(fl.size(), matrix, kName, "FL");
+    require_length(flr.size(), matrix, kName, "FLR");
+    require_length(r.size(), matrix_extent(k, k, ldr), kName, "R");
+    const std::int64_t work = 2 * static_cast<std::int64_t>(nvar) + static_cast<std::int64_t>(k) * k + 5 * k - 4;
+    require_length(wk.size(), work, kName, "WK");
 
     const std::ptrdiff_t ld = ldf;
     auto L = [&](int i, int j) -> double& { return flr[static_cast<std::size_t>((i - 1) + (j - 1) * ld)]; };

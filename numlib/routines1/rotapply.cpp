@@ -4,21 +4,20 @@
 #include <stdexcept>
 #include <string>
 
+#include "numlib/array_args.h"
 #include "numlib/routines1/rotgen.h"
 
 namespace orv::num1 {
 
 namespace {
 
+using numlib::matrix_extent;
+using numlib::require_length;
+
 char option(std::string_view text) {
     if (text.empty()) return ' ';
     const char c = text.front();
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-void require(std::size_t have, long long need, const char* routine, const char* name) {
-    if (need > 0 && static_cast<long long>(have) < need)
-        throw std::length_error(std::string(routine) + ": " + name + " is too small for the dimensions given");
 }
 
 // The pair of rows or columns that rotation i of the sequence K1..K2 acts on.
@@ -45,10 +44,10 @@ void ROTAPPLY(std::string_view side, std::string_view pivot, std::string_view di
     if ((sd != 'L' && sd != 'R') || (pv != 'V' && pv != 'T' && pv != 'B') || (dr != 'F' && dr != 'B'))
         throw std::invalid_argument("ROTAPPLY: invalid SIDE, PIVOT or DIRECT");
     if (m <= 0 || n <= 0 || k1 < 1 || k2 <= k1 || k2 > (sd == 'L' ? m : n)) return;
-    require(c.size(), k2 - 1, "ROTAPPLY", "C");
-    require(s.size(), k2 - 1, "ROTAPPLY", "S");
+    require_length(c.size(), k2 - 1, "ROTAPPLY", "C");
+    require_length(s.size(), k2 - 1, "ROTAPPLY", "S");
     if (lda < m) throw std::length_error("ROTAPPLY: LDA is smaller than M");
-    require(a.size(), static_cast<long long>(lda) * (n - 1) + m, "ROTAPPLY", "A");
+    require_length(a.size(), matrix_extent(m, n, lda), "ROTAPPLY", "A");
 
     const std::size_t ld = static_cast<std::size_t>(lda);
     const int first = dr == 'F' ? k1 : k2 - 1;
@@ -89,10 +88,10 @@ void TRIROT(std::string_view side, int n, int k1, int k2, std::span<double> c, s
             std::span<double> a, int lda) {
     if (option(side) != 'R') throw std::invalid_argument("TRIROT: only SIDE \"R\" is provided");
     if (n <= 0 || k1 < 1 || k2 <= k1 || k2 > n) return;
-    require(c.size(), k2 - 1, "TRIROT", "C");
-    require(s.size(), k2 - 1, "TRIROT", "S");
+    require_length(c.size(), k2 - 1, "TRIROT", "C");
+    require_length(s.size(), k2 - 1, "TRIROT", "S");
     if (lda < n) throw std::length_error("TRIROT: LDA is smaller than N");
-    require(a.size(), static_cast<long long>(lda) * (n - 1) + n, "TRIROT", "A");
+    require_length(a.size(), matrix_extent(n, n, lda), "TRIROT", "A");
     const std::size_t ld = static_cast<std::size_t>(lda);
     auto at = [&](int i, int j) -> double& { return a[static_cast<std::size_t>(i - 1) + (j - 1) * ld]; };
 

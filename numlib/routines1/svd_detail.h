@@ -1,9 +1,8 @@
 // Helpers shared by the factorisation and singular value routines: option
-// letters, array-size checks and the failure records they all write.
+// letters and the failure records they all write.
 #pragma once
 
 #include <cstddef>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,18 +21,6 @@ inline char option(std::string_view text) {
 
 // The text a CHARACTER*1 argument would hold, for the parameter report.
 inline std::string_view option_text(std::string_view text) { return text.substr(0, 1); }
-
-// Elements a column-major ROWS x COLS matrix with leading dimension LD spans.
-inline long long extent(long long ld, long long rows, long long cols) {
-    if (rows <= 0 || cols <= 0) return 0;
-    return ld * (cols - 1) + rows;
-}
-
-inline void require(std::size_t have, long long need, std::string_view routine, std::string_view name) {
-    if (need > 0 && static_cast<long long>(have) < need)
-        throw std::length_error(std::string(routine) + ": array " + std::string(name) +
-                                " is too small for the dimensions given");
-}
 
 // Sets IFAIL for NERR invalid arguments: error -1 with the count record of
 // WIDTH characters.

@@ -13,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
 #include "numlib/routines2/dsvrgn.h"
 #include "numlib/routines2/dunif.h"
@@ -24,20 +25,9 @@ namespace {
 
 constexpr int kOne = 1;
 
-std::size_t extent(int nrows, int ncols, int ld) {
-    if (nrows < 1 || ncols < 1) return 0;
-    return static_cast<std::size_t>(ld) * static_cast<std::size_t>(ncols - 1) + static_cast<std::size_t>(nrows);
-}
-
-void require(std::size_t have, std::size_t need, const char* routine, const char* arg) {
-    if (have < need) {
-        throw std::length_error(std::string(routine) + ": array " + arg + " is shorter than its dimensions");
-    }
-}
-
-inline std::size_t at(int i, int j, int ld) {
-    return static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld);
-}
+using numlib::element;
+using numlib::matrix_extent;
+using numlib::require_length;
 
 // 1-based view of a vector.
 struct Vec {
@@ -53,12 +43,12 @@ const char* const kNoConvergence =
 void DE6CSF(int n, std::span<double> a, int lda, std::span<double> d, std::span<double> e, std::span<double> e2,
             std::span<double> /*z*/, int /*ldz*/, bool /*wantz*/, double& scinv) {
     if (n < 1) return;
-    require(a.size(), extent(n, n, lda), "DE6CSF", "A");
-    require(d.size(), static_cast<std::size_t>(n), "DE6CSF", "D");
-    require(e.size(), static_cast<std::size_t>(n), "DE6CSF", "E");
-    require(e2.size(), static_cast<std::size_t>(n), "DE6CSF", "E2");
+    require_length(a.size(), matrix_extent(n, n, lda), "DE6CSF", "A");
+    require_length(d.size(), static_cast<std::size_t>(n), "DE6CSF", "D");
+    require_length(e.size(), static_cast<std::size_t>(n), "DE6CSF", "E");
+    require_length(e2.size(), static_cast<std::size_t>(n), "DE6CSF", "E2");
     E1PSH("DE6CSF");
-    auto A = [&](int i, int j) -> double& { return a[at(i, j, lda)]; };
+    auto A = [&](int i, int j) -> double& { return a[element(i, j, lda)]; };
     const Vec D{d.data()}, E{e.data()}, E2{e2.data()};
     const double tol = DMACH(1) / DMACH(4);
 
@@ -156,9 +146,9 @@ void DE6CSF(int n, std::span<double> a, int lda, std::span<double> d, std::span<
 
 void DE5LSF(int n, std::span<double> d, std::span<double> e2, std::span<int> iwk) {
     if (n < 1) return;
-    require(d.size(), static_cast<std::size_t>(n), "DE5LSF", "D");
-    require(e2.size(), static_cast<std::size_t>(n), "DE5LSF", "E2");
-    require(iwk.size(), static_cast<std::size_t>(n), "DE5LSF", "IWK");
+    require_length(d.size(), static_cast<std::size_t>(n), "DE5LSF", "D");
+    require_length(e2.size(), static_cast<std::size_t>(n), "DE5LSF", "E2");
+    require_length(iwk.size(), static_cast<std::size_t>(n), "DE5LSF", "IWK");
     E1PSH("DE5LSF");
     if (n > 1) {
         const Vec D{d.data()}, E2{e2.data()};
@@ -244,19 +234,19 @@ void DE5LSF(int n, std::span<double> d, std::span<double> e2, std::span<int> iwk
 void DE6ESF(int n, int nevec, std::span<const double> eval, std::span<double> evec, int ldevec,
             std::span<const double> d, std::span<double> e, std::span<double> w) {
     if (n < 1 || nevec < 1) return;
-    require(eval.size(), static_cast<std::size_t>(nevec), "DE6ESF", "EVAL");
+    require_length(eval.size(), static_cast<std::size_t>(nevec), "DE6ESF", "EVAL");
     if (ldevec < n) throw std::length_error("DE6ESF: LDEVEC is smaller than N");
-    require(evec.size(), extent(n, nevec, ldevec), "DE6ESF", "EVEC");
-    require(d.size(), static_cast<std::size_t>(n), "DE6ESF", "D");
-    require(e.size(), static_cast<std::size_t>(n), "DE6ESF", "E");
-    require(w.size(), 7 * static_cast<std::size_t>(n), "DE6ESF", "W");
+    require_length(evec.size(), matrix_extent(n, nevec, ldevec), "DE6ESF", "EVEC");
+    require_length(d.size(), static_cast<std::size_t>(n), "DE6ESF", "D");
+    require_length(e.size(), static_cast<std::size_t>(n), "DE6ESF", "E");
+    require_length(w.size(), 7 * static_cast<std::size_t>(n), "DE6ESF", "W");
     E1PSH("DE6ESF");
     const std::size_t un = static_cast<std::size_t>(n);
     const Vec W1{w.data()}, W2{w.data() + un}, W3{w.data() + 2 * un}, W4{w.data() + 3 * un},
         W5{w.data() + 4 * un};
     auto Dv = [&](int i) { return d[static_cast<std::size_t>(i - 1)]; };
     const Vec E{e.data()};
-    auto col = [&](int j) { return &evec[at(1, j, ldevec)]; };
+    auto col = [&](int j) { return &evec[element(1, j, ldevec)]; };
 
     const double eps = DMACH(4);
     const double big = 1.0 / eps;
@@ -359,11 +349,11 @@ void DE6ESF(int n, int nevec, std::span<const double> eval, std::span<double> ev
 void DE5ESF(int n, int nevec, std::span<double> a, int lda, bool small, std::span<double> eval,
             std::span<double> evec, int ldevec, std::span<double> wk, std::span<int> iwk) {
     if (n >= 1 && nevec >= 1 && nevec <= n && lda >= n && ldevec >= n) {
-        require(a.size(), extent(n, n, lda), "DE5ESF", "A");
-        require(eval.size(), static_cast<std::size_t>(nevec), "DE5ESF", "EVAL");
-        require(evec.size(), extent(n, nevec, ldevec), "DE5ESF", "EVEC");
-        require(wk.size(), 9 * static_cast<std::size_t>(n), "DE5ESF", "WK");
-        require(iwk.size(), static_cast<std::size_t>(n), "DE5ESF", "IWK");
+        require_length(a.size(), matrix_extent(n, n, lda), "DE5ESF", "A");
+        require_length(eval.size(), static_cast<std::size_t>(nevec), "DE5ESF", "EVAL");
+        require_length(evec.size(), matrix_extent(n, nevec, ldevec), "DE5ESF", "EVEC");
+        require_length(wk.size(), 9 * static_cast<std::size_t>(n), "DE5ESF", "WK");
+        require_length(iwk.size(), static_cast<std::size_t>(n), "DE5ESF", "IWK");
     }
     E1PSH("DE5ESF");
     if (n < 1) {
@@ -401,8 +391,8 @@ void DE5ESF(int n, int nevec, std::span<double> a, int lda, bool small, std::spa
     const std::size_t un = static_cast<std::size_t>(n);
     auto column = [&](int k) { return wk.subspan((static_cast<std::size_t>(k) - 1) * un, un); };
     std::span<double> d = column(1), e = column(2), e2 = column(3), dsave = column(4), sel = column(6);
-    auto A = [&](int i, int j) -> double& { return a[at(i, j, lda)]; };
-    auto col = [&](int j) { return &evec[at(1, j, ldevec)]; };
+    auto A = [&](int i, int j) -> double& { return a[element(i, j, lda)]; };
+    auto col = [&](int j) { return &evec[element(1, j, ldevec)]; };
 
     // Infinities or NaNs in the part that is read: no iteration can
     // converge on them, so the results are NaN and the convergence warning
@@ -443,9 +433,9 @@ void DE5ESF(int n, int nevec, std::span<double> a, int lda, bool small, std::spa
             if (A(k + 1, k) != 0.0) {
                 const int len = n - k;
                 const double alpha = 1.0 / A(k + 1, k);
-                dgemv_("T", &len, &nevec, &alpha, &evec[at(k + 1, 1, ldevec)], &ldevec, &A(k + 1, k), &kOne, &zero,
+                dgemv_("T", &len, &nevec, &alpha, &evec[element(k + 1, 1, ldevec)], &ldevec, &A(k + 1, k), &kOne, &zero,
                        d.data(), &kOne, 1);
-                dger_(&len, &nevec, &one, &A(k + 1, k), &kOne, d.data(), &kOne, &evec[at(k + 1, 1, ldevec)],
+                dger_(&len, &nevec, &one, &A(k + 1, k), &kOne, d.data(), &kOne, &evec[element(k + 1, 1, ldevec)],
                       &ldevec);
             }
         }
@@ -495,9 +485,9 @@ void DE5ESF(int n, int nevec, std::span<double> a, int lda, bool small, std::spa
 void DEVESF(int n, int nevec, std::span<double> a, int lda, bool small, std::span<double> eval,
             std::span<double> evec, int ldevec) {
     if (n >= 1 && nevec >= 1 && nevec <= n && lda >= n && ldevec >= n) {
-        require(a.size(), extent(n, n, lda), "DEVESF", "A");
-        require(eval.size(), static_cast<std::size_t>(nevec), "DEVESF", "EVAL");
-        require(evec.size(), extent(n, nevec, ldevec), "DEVESF", "EVEC");
+        require_length(a.size(), matrix_extent(n, n, lda), "DEVESF", "A");
+        require_length(eval.size(), static_cast<std::size_t>(nevec), "DEVESF", "EVAL");
+        require_length(evec.size(), matrix_extent(n, nevec, ldevec), "DEVESF", "EVEC");
     }
     E1PSH("DEVESF");
     if (n < 1) {

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
 #include "numlib/routines2/dsvrgn.h"
 #include "numlib/routines2/erset.h"
@@ -36,17 +37,13 @@ struct ConstMatrix {
     }
 };
 
-// Elements an N by N matrix with leading dimension LD occupies.
-std::uint64_t extent(std::int64_t n, std::int64_t ld) {
-    if (n < 1) return 0;
-    return static_cast<std::uint64_t>((n - 1) * ld + n);
-}
+using numlib::matrix_extent;
 
 // A span shorter than the arguments say is the caller's programming error:
 // leave the error stack as it was and unwind to the stop path.
 [[noreturn]] void too_short(const char* routine, const char* argument) {
     E1POP(routine);
-    throw std::length_error(std::string(routine) + ": " + argument + " is shorter than its dimensions require");
+    throw numlib::too_short_error(routine, argument);
 }
 
 template <typename Span>
@@ -184,7 +181,7 @@ void DE3LRG(int n, std::span<const double> a, int lda, std::span<std::complex<do
     }
     const std::int64_t ldacpy = work_leading_dimension(n, p, q);
     const auto nn = static_cast<std::size_t>(n);
-    require(a, extent(n, lda), "DE3LRG", "A");
+    require(a, matrix_extent(n, n, lda), "DE3LRG", "A");
     if (ldacpy > INT_MAX) too_short("DE3LRG", "ACOPY");
     require(acopy, static_cast<std::uint64_t>(ldacpy) * nn, "DE3LRG", "ACOPY");
     require(wk, 4 * static_cast<std::uint64_t>(nn), "DE3LRG", "WK");
@@ -284,8 +281,8 @@ void DCRGRG(int n, std::span<const double> a, int lda, std::span<double> b, int 
         E1MES(5, 3, "The argument LDB = %(I1).  It must be at least as large as N = %(I2).");
     }
     if (N1RCD(0) == 0) {
-        require(a, extent(n, lda), "DCRGRG", "A");
-        require(b, extent(n, ldb), "DCRGRG", "B");
+        require(a, matrix_extent(n, n, lda), "DCRGRG", "A");
+        require(b, matrix_extent(n, n, ldb), "DCRGRG", "B");
         const ConstMatrix from{a.data(), static_cast<std::size_t>(lda)};
         const Matrix to{b.data(), static_cast<std::size_t>(ldb)};
         for (int j = 1; j <= n; ++j) {
@@ -303,7 +300,7 @@ void DE9CRG(int n, int& low, int& igh, std::span<double> a, int lda, std::span<d
         E1POP("DE9CRG");
         return;
     }
-    require(a, extent(n, lda), "DE9CRG", "A");
+    require(a, matrix_extent(n, n, lda), "DE9CRG", "A");
     require(scale, static_cast<std::uint64_t>(n), "DE9CRG", "SCALE");
     const Matrix am{a.data(), static_cast<std::size_t>(lda)};
     auto sc = [&scale](int i) -> double& { return scale[static_cast<std::size_t>(i - 1)]; };
@@ -408,7 +405,7 @@ void DE4LRG(int lda, int n, int low, int igh, std::span<double> a, std::span<int
         return;
     }
     if (low < 1 || igh > n) too_short("DE4LRG", "A (LOW..IGH outside 1..N)");
-    require(a, extent(n, lda), "DE4LRG", "A");
+    require(a, matrix_extent(n, n, lda), "DE4LRG", "A");
     require(intv, static_cast<std::uint64_t>(igh), "DE4LRG", "INT");
     const Matrix am{a.data(), static_cast<std::size_t>(lda)};
 
@@ -443,7 +440,7 @@ void DE5LRG(int ldh, int nh, std::span<double> h, std::span<double> wr, std::spa
         E1POP("DE5LRG");
         return;
     }
-    require(h, extent(nh, ldh), "DE5LRG", "H");
+    require(h, matrix_extent(nh, nh, ldh), "DE5LRG", "H");
     require(wr, static_cast<std::uint64_t>(nh), "DE5LRG", "WR");
     require(wi, static_cast<std::uint64_t>(nh), "DE5LRG", "WI");
     const Matrix hm{h.data(), static_cast<std::size_t>(ldh)};

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
 #include "numlib/routines2/erset.h"
 #include "numlib/routines2/umach.h"
@@ -17,23 +18,9 @@
 namespace orv::num2 {
 namespace {
 
-// Elements a column-major NROWS x NCOLS matrix with leading dimension LD
-// occupies; 0 when it is empty.
-std::size_t extent(int nrows, int ncols, int ld) {
-    if (nrows < 1 || ncols < 1) return 0;
-    return static_cast<std::size_t>(ld) * static_cast<std::size_t>(ncols - 1) + static_cast<std::size_t>(nrows);
-}
-
-void require(std::size_t have, std::size_t need, const char* routine, const char* arg) {
-    if (have < need) {
-        throw std::length_error(std::string(routine) + ": array " + arg + " is shorter than its dimensions");
-    }
-}
-
-// 1-based element (i, j) of a column-major matrix.
-inline std::size_t at(int i, int j, int ld) {
-    return static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld);
-}
+using numlib::element;
+using numlib::matrix_extent;
+using numlib::require_length;
 
 // The smallest magnitude that may safely divide: the smallest normalised
 // double, or the reciprocal of the largest when that is bigger.
@@ -71,14 +58,14 @@ void check_order(int n, int lda, int ld2, const char* name2) {
 
 void DVFILL(int n, double da, std::span<double> dx, int incx) {
     if (n < 1 || incx < 1) return;
-    require(dx.size(), static_cast<std::size_t>(n - 1) * static_cast<std::size_t>(incx) + 1, "DVFILL", "DX");
+    require_length(dx.size(), static_cast<std::size_t>(n - 1) * static_cast<std::size_t>(incx) + 1, "DVFILL", "DX");
     for (std::size_t i = 0, k = 0; i < static_cast<std::size_t>(n); ++i, k += static_cast<std::size_t>(incx)) {
         dx[k] = da;
     }
 }
 
 void DCSFRG(int n, std::span<double> a, int lda) {
-    if (n >= 1 && lda >= n) require(a.size(), extent(n, n, lda), "DCSFRG", "A");
+    if (n >= 1 && lda >= n) require_length(a.size(), matrix_extent(n, n, lda), "DCSFRG", "A");
     E1PSH("DCSFRG");
     if (n < 1) {
         MSGINT(1, n);
@@ -93,7 +80,7 @@ void DCSFRG(int n, std::span<double> a, int lda) {
         for (int j = 1; j < n; ++j) {
             const int len = n - j;
             const int one = 1;
-            dcopy_(&len, &a[at(j, j + 1, lda)], &lda, &a[at(j + 1, j, lda)], &one);
+            dcopy_(&len, &a[element(j, j + 1, lda)], &lda, &a[element(j + 1, j, lda)], &one);
         }
     }
     E1POP("DCSFRG");
@@ -101,35 +88,35 @@ void DCSFRG(int n, std::span<double> a, int lda) {
 
 void DLFTDS(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac) {
     if (n >= 1 && lda >= n && ldfac >= n) {
-        require(a.size(), extent(n, n, lda), "DLFTDS", "A");
-        require(fac.size(), extent(n, n, ldfac), "DLFTDS", "FAC");
+        require_length(a.size(), matrix_extent(n, n, lda), "DLFTDS", "A");
+        require_length(fac.size(), matrix_extent(n, n, ldfac), "DLFTDS", "FAC");
     }
     E1PSH("DLFTDS");
     check_order(n, lda, ldfac, "LDFAC");
     if (N1RTY(0) == 0) {
         // Full symmetric copy taken from the upper triangle.
         for (int j = 1; j <= n; ++j) {
-            for (int i = 1; i <= n; ++i) fac[at(i, j, ldfac)] = a[at(i, j, lda)];
+            for (int i = 1; i <= n; ++i) fac[element(i, j, ldfac)] = a[element(i, j, lda)];
         }
         for (int j = 1; j < n; ++j) {
-            for (int i = j + 1; i <= n; ++i) fac[at(i, j, ldfac)] = fac[at(j, i, ldfac)];
+            for (int i = j + 1; i <= n; ++i) fac[element(i, j, ldfac)] = fac[element(j, i, ldfac)];
         }
         // Right-looking factorisation L L' in the lower triangle.  A pivot
         // that is not positive, NaN included, ends it.
         int failed = 0;
         for (int j = 1; j <= n; ++j) {
-            const double pivot = fac[at(j, j, ldfac)];
+            const double pivot = fac[element(j, j, ldfac)];
             if (!(pivot > 0.0)) {
                 failed = j;
                 break;
             }
             const double root = std::sqrt(pivot);
-            fac[at(j, j, ldfac)] = root;
+            fac[element(j, j, ldfac)] = root;
             const double rec = 1.0 / root;
-            for (int i = j + 1; i <= n; ++i) fac[at(i, j, ldfac)] *= rec;
+            for (int i = j + 1; i <= n; ++i) fac[element(i, j, ldfac)] *= rec;
             for (int k = j + 1; k <= n; ++k) {
-                const double lkj = fac[at(k, j, ldfac)];
-                for (int i = k; i <= n; ++i) fac[at(i, k, ldfac)] -= fac[at(i, j, ldfac)] * lkj;
+                const double lkj = fac[element(k, j, ldfac)];
+                for (int i = k; i <= n; ++i) fac[element(i, k, ldfac)] -= fac[element(i, j, ldfac)] * lkj;
             }
         }
         if (failed != 0) {
@@ -138,7 +125,7 @@ void DLFTDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
         }
         // R = L' into the upper triangle, partial or not.
         for (int j = 1; j < n; ++j) {
-            for (int i = j + 1; i <= n; ++i) fac[at(j, i, ldfac)] = fac[at(i, j, ldfac)];
+            for (int i = j + 1; i <= n; ++i) fac[element(j, i, ldfac)] = fac[element(i, j, ldfac)];
         }
     }
     E1POP("DLFTDS");
@@ -147,9 +134,9 @@ void DLFTDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
 void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac, double& rcond,
             std::span<double> wk) {
     if (n >= 1 && lda >= n && ldfac >= n) {
-        require(a.size(), extent(n, n, lda), "DL2CDS", "A");
-        require(fac.size(), extent(n, n, ldfac), "DL2CDS", "FAC");
-        require(wk.size(), static_cast<std::size_t>(n), "DL2CDS", "WK");
+        require_length(a.size(), matrix_extent(n, n, lda), "DL2CDS", "A");
+        require_length(fac.size(), matrix_extent(n, n, ldfac), "DL2CDS", "FAC");
+        require_length(wk.size(), static_cast<std::size_t>(n), "DL2CDS", "WK");
     }
     E1PSH("DL2CDS");
     check_order(n, lda, ldfac, "LDFAC");
@@ -176,9 +163,9 @@ void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
     if (flag == 2) {
         const int one = 1;
         for (int j = 1; j <= n; ++j) {
-            double s = dasum_(&j, &a[at(1, j, lda)], &one);
+            double s = dasum_(&j, &a[element(1, j, lda)], &one);
             const int rest = n - j;
-            if (rest > 0) s += dasum_(&rest, &a[at(j, j + 1, lda)], &lda);
+            if (rest > 0) s += dasum_(&rest, &a[element(j, j + 1, lda)], &lda);
             if (s > anorm) anorm = s;
         }
     }
@@ -191,7 +178,7 @@ void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
 
     if (flag == 2) {
         const double small = safe_minimum();
-        auto r = [&](int i, int j) -> double { return fac[at(i, j, ldfac)]; };
+        auto r = [&](int i, int j) -> double { return fac[element(i, j, ldfac)]; };
         std::span<double> z = wk.first(static_cast<std::size_t>(n));
         auto zk = [&](int k) -> double& { return z[static_cast<std::size_t>(k - 1)]; };
         auto scale_z = [&](double s) {
@@ -295,8 +282,8 @@ void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
 
 void DLINRT(int n, std::span<const double> a, int lda, int ipath, std::span<double> ainv, int ldainv) {
     if (n >= 1 && lda >= n && ldainv >= n) {
-        require(a.size(), extent(n, n, lda), "DLINRT", "A");
-        require(ainv.size(), extent(n, n, ldainv), "DLINRT", "AINV");
+        require_length(a.size(), matrix_extent(n, n, lda), "DLINRT", "A");
+        require_length(ainv.size(), matrix_extent(n, n, ldainv), "DLINRT", "AINV");
     }
     E1PSH("DLINRT");
     check_order(n, lda, ldainv, "LDAINV");
@@ -310,7 +297,7 @@ void DLINRT(int n, std::span<const double> a, int lda, int ipath, std::span<doub
     }
 
     const double small = safe_minimum();
-    auto t = [&](int i, int j) -> double& { return ainv[at(i, j, ldainv)]; };
+    auto t = [&](int i, int j) -> double& { return ainv[element(i, j, ldainv)]; };
     auto singular = [&](int j) {
         MSGINT(1, j);
         E1MES(5, 5,
@@ -322,7 +309,7 @@ void DLINRT(int n, std::span<const double> a, int lda, int ipath, std::span<doub
         // Upper: the copy may be in place, so each element is read before
         // its own column's lower part is cleared.
         for (int j = 1; j <= n; ++j) {
-            for (int i = 1; i <= j; ++i) t(i, j) = a[at(i, j, lda)];
+            for (int i = 1; i <= j; ++i) t(i, j) = a[element(i, j, lda)];
             for (int i = j + 1; i <= n; ++i) t(i, j) = 0.0;
         }
         for (int j = 1; j <= n; ++j) {
@@ -347,7 +334,7 @@ void DLINRT(int n, std::span<const double> a, int lda, int ipath, std::span<doub
     } else {
         for (int j = 1; j <= n; ++j) {
             for (int i = 1; i < j; ++i) t(i, j) = 0.0;
-            for (int i = j; i <= n; ++i) t(i, j) = a[at(i, j, lda)];
+            for (int i = j; i <= n; ++i) t(i, j) = a[element(i, j, lda)];
         }
         for (int j = n; j >= 1; --j) {
             if (std::fabs(t(j, j)) <= small) {
@@ -374,9 +361,9 @@ void DLINRT(int n, std::span<const double> a, int lda, int ipath, std::span<doub
 
 void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, int ldainv, std::span<double> wk) {
     if (n >= 1 && lda >= n && ldainv >= n) {
-        require(a.size(), extent(n, n, lda), "DL2NDS", "A");
-        require(ainv.size(), extent(n, n, ldainv), "DL2NDS", "AINV");
-        require(wk.size(), static_cast<std::size_t>(n), "DL2NDS", "WK");
+        require_length(a.size(), matrix_extent(n, n, lda), "DL2NDS", "A");
+        require_length(ainv.size(), matrix_extent(n, n, ldainv), "DL2NDS", "AINV");
+        require_length(wk.size(), static_cast<std::size_t>(n), "DL2NDS", "WK");
     }
     E1PSH("DL2NDS");
     check_order(n, lda, ldainv, "LDAINV");
@@ -399,9 +386,9 @@ void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, i
     const double alpha = 1.0;
     for (int j = 1; j <= n; ++j) {
         const int jm1 = j - 1;
-        if (jm1 > 0) dsyr_("U", &jm1, &alpha, &ainv[at(1, j, ldainv)], &one, ainv.data(), &ldainv, 1);
-        const double d = ainv[at(j, j, ldainv)];
-        dscal_(&j, &d, &ainv[at(1, j, ldainv)], &one);
+        if (jm1 > 0) dsyr_("U", &jm1, &alpha, &ainv[element(1, j, ldainv)], &one, ainv.data(), &ldainv, 1);
+        const double d = ainv[element(j, j, ldainv)];
+        dscal_(&j, &d, &ainv[element(1, j, ldainv)], &one);
     }
     if (rcond <= DMACH(4)) {
         MSGDBL(1, rcond);
@@ -415,8 +402,8 @@ void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, i
 
 void DLINDS(int n, std::span<const double> a, int lda, std::span<double> ainv, int ldainv) {
     if (n >= 1 && lda >= n && ldainv >= n) {
-        require(a.size(), extent(n, n, lda), "DLINDS", "A");
-        require(ainv.size(), extent(n, n, ldainv), "DLINDS", "AINV");
+        require_length(a.size(), matrix_extent(n, n, lda), "DLINDS", "A");
+        require_length(ainv.size(), matrix_extent(n, n, ldainv), "DLINDS", "AINV");
     }
     E1PSH("DLINDS");
     if (n < 1) {
@@ -440,9 +427,9 @@ void DMRRRR(int nra, int nca, std::span<const double> a, int lda, int nrb, int n
     const bool dims_ok = nra >= 1 && nca >= 1 && nrb >= 1 && ncb >= 1 && nrc >= 1 && ncc >= 1 && lda >= nra &&
                          ldb >= nrb && ldc >= nrc && nrb == nca && nrc == nra && ncc == ncb;
     if (dims_ok) {
-        require(a.size(), extent(nra, nca, lda), "DMRRRR", "A");
-        require(b.size(), extent(nrb, ncb, ldb), "DMRRRR", "B");
-        require(c.size(), extent(nrc, ncc, ldc), "DMRRRR", "C");
+        require_length(a.size(), matrix_extent(nra, nca, lda), "DMRRRR", "A");
+        require_length(b.size(), matrix_extent(nrb, ncb, ldb), "DMRRRR", "B");
+        require_length(c.size(), matrix_extent(nrc, ncc, ldc), "DMRRRR", "C");
     }
     E1PSH("DMRRRR");
     struct Shape {

@@ -5,14 +5,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "numlib/array_args.h"
 #include "numlib/routines2/erset.h"
 
 namespace orv::num2 {
 namespace {
 
-void require(bool ok, const char* routine, const char* argument) {
-    if (!ok) throw std::length_error(std::string(routine) + ": " + argument + " is shorter than N");
-}
+using numlib::require_length;
 
 // RB(I..J) segments still to be sorted.  The larger part of every partition
 // is stacked and the smaller one sorted next, so entry k of the stack was
@@ -162,8 +161,8 @@ void sort_vector(const char* name, const char* err, int n, std::span<const doubl
 
 void DSVRGN(int n, std::span<const double> ra, std::span<double> rb) {
     if (n >= 1) {
-        require(ra.size() >= static_cast<std::size_t>(n), "DSVRGN", "RA");
-        require(rb.size() >= static_cast<std::size_t>(n), "DSVRGN", "RB");
+        require_length(ra.size(), n, "DSVRGN", "RA");
+        require_length(rb.size(), n, "DSVRGN", "RB");
     }
     sort_vector("DSVRGN", "N = %(I1).  The length of RA and RB, N, must be greater than or equal to one.", n, ra, rb,
                 nullptr);
@@ -171,9 +170,9 @@ void DSVRGN(int n, std::span<const double> ra, std::span<double> rb) {
 
 void DSVRGP(int n, std::span<const double> ra, std::span<double> rb, std::span<int> iperm) {
     if (n >= 1) {
-        require(ra.size() >= static_cast<std::size_t>(n), "DSVRGP", "RA");
-        require(rb.size() >= static_cast<std::size_t>(n), "DSVRGP", "RB");
-        require(iperm.size() >= static_cast<std::size_t>(n), "DSVRGP", "IPERM");
+        require_length(ra.size(), n, "DSVRGP", "RA");
+        require_length(rb.size(), n, "DSVRGP", "RB");
+        require_length(iperm.size(), n, "DSVRGP", "IPERM");
     }
     sort_vector("DSVRGP",
                 "The length of vectors RA, RB and IPERM must be greater than or equal to one.  On input the length, "

@@ -11,30 +11,19 @@
 #include "numlib/routines1/machine.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num1_fixture.h"
 
 namespace orv::num1 {
 namespace {
 
-class StatusConvention : public ::testing::Test {
+class StatusConvention : public Num1Fixture {
 protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        int six = 6;
-        ADVUNIT(1, six);
-        ERRUNIT(1, six);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
     // The window records without their carriage-control blank.
     std::vector<std::string> shown() const {
         std::vector<std::string> out;
         for (const auto& r : host_.records) out.push_back(r.substr(1));
         return out;
     }
-    testing::FakeHost host_;
 };
 
 const std::vector<std::string> kRecords{" ** On entry, N.lt.2: N =          1", "   second record    "};

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "numlib/routines1/errexit.h"
-#include "support/fake_host.h"
+#include "num1_fixture.h"
 
 namespace orv::num1 {
 namespace {
@@ -103,10 +103,8 @@ TEST(F01QCFTest, ColumnsAlreadyReducedGiveIdentityReflectors) {
     EXPECT_EQ(zeta[2], 0.0);
 }
 
-class F01QMessages : public ::testing::Test {
+class F01QMessages : public Num1Fixture {
 protected:
-    void SetUp() override { rt::set_host(&host_); }
-    void TearDown() override { rt::set_host(nullptr); }
     // The records of NAMES (with integer VALUES or text) then the count.
     std::vector<std::string> expected(const std::string& routine, const std::vector<std::string>& names,
                                       const std::vector<std::string>& values, const std::vector<bool>& text) {
@@ -126,7 +124,6 @@ protected:
         r.push_back(" ** NUM soft failure - control returned");
         return r;
     }
-    testing::FakeHost host_;
 };
 
 TEST_F(F01QMessages, EveryRoutineReportsEachInvalidArgument) {

@@ -11,7 +11,7 @@
 #include "numlib/routines1/errexit.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num1_fixture.h"
 #include "support/symmetric_eigen_oracle.h"
 
 namespace orv::num1 {
@@ -50,19 +50,7 @@ Outcome run(int n, const std::vector<double>& full, int ia, int iv, int ifail = 
     return o;
 }
 
-class F02ABFTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        int six = 6;
-        ERRUNIT(1, six);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    testing::FakeHost host_;
-};
+class F02ABFTest : public Num1Fixture {};
 
 // Random, clustered, repeated and graded eigenvalues against dsyev; N = 300
 // makes sweeps longer than one block of buffered rotations.

@@ -12,7 +12,7 @@
 #include "numlib/routines1/errexit.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num1_fixture.h"
 #include "support/symmetric_eigen_oracle.h"
 
 namespace orv::num1 {
@@ -47,19 +47,7 @@ bool same_bits(const std::vector<double>& x, const std::vector<double>& y) {
     return x.size() == y.size() && std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0;
 }
 
-class F02FAFTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        int six = 6;
-        ERRUNIT(1, six);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    testing::FakeHost host_;
-};
+class F02FAFTest : public Num1Fixture {};
 
 // Every JOB/UPLO spelling on random, diagonal, clustered and repeated
 // eigenvalues against dsyev.  The triangle not named by UPLO and the padding

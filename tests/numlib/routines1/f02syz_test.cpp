@@ -10,7 +10,7 @@
 
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/f02wuf.h"
-#include "support/fake_host.h"
+#include "num1_fixture.h"
 
 namespace orv::num1 {
 namespace {
@@ -77,12 +77,7 @@ TEST(F02SYZTest, NonConvergenceStopsAfterFiftyNSweeps) {
     EXPECT_EQ(work[0], 151.0);  // one more than the 150 sweeps made
 }
 
-class F02SYZMessages : public ::testing::Test {
-protected:
-    void SetUp() override { rt::set_host(&host_); }
-    void TearDown() override { rt::set_host(nullptr); }
-    testing::FakeHost host_;
-};
+class F02SYZMessages : public Num1Fixture {};
 
 TEST_F(F02SYZMessages, ArgumentErrorsAreCountedPerRoutine) {
     std::vector<double> big(100, 0.0);

@@ -14,7 +14,7 @@
 #include "numlib/blas_lapack.h"
 #include "numlib/routines1/errexit.h"
 #include "runtime/io_error.h"
-#include "support/fake_host.h"
+#include "num1_fixture.h"
 
 namespace orv::num1 {
 namespace {
@@ -312,16 +312,7 @@ TEST(F02WEFTest, ZeroAndDiagonalMatricesFollowTheSignRules) {
     }
 }
 
-class F02WEFMessages : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        int six = 6;
-        ERRUNIT(1, six);
-    }
-    void TearDown() override { rt::set_host(nullptr); }
-    testing::FakeHost host_;
-};
+class F02WEFMessages : public Num1Fixture {};
 
 TEST_F(F02WEFMessages, EmptyMatricesSucceedWithoutAnyCheck) {
     std::vector<double> none;

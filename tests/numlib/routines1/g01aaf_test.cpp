@@ -13,7 +13,7 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/double_double.h"
-#include "support/fake_host.h"
+#include "num1_fixture.h"
 
 namespace orv::num1 {
 namespace {
@@ -40,19 +40,7 @@ Moments run(const std::vector<double>& x, int iwt, std::vector<double> wt, int i
     return m;
 }
 
-class G01AAFTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        int six = 6;
-        ERRUNIT(1, six);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    testing::FakeHost host_;
-};
+class G01AAFTest : public Num1Fixture {};
 
 TEST_F(G01AAFTest, UnweightedOneToFour) {
     for (int iwt : {0, 2, -1}) {  // anything but 1 means unweighted

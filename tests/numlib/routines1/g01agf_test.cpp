@@ -18,7 +18,7 @@
 #include "numlib/routines1/errexit.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num1_fixture.h"
 
 namespace orv::num1 {
 namespace {
@@ -38,23 +38,13 @@ std::vector<std::string> split_lines(const std::string& text) {
 }
 
 // The plot goes to a report file on unit 11, messages to the window.
-class ScatterPlot : public ::testing::Test {
+class ScatterPlot : public Num1Fixture {
 protected:
     void SetUp() override {
-        rt::set_host(&host_);
-        int six = 6;
-        ERRUNIT(1, six);
-        path_ = ::testing::TempDir() + "/g01agf_" + std::to_string(::getpid()) + ".out";
-        rt::open_unit_or_fail(11, path_);
+        Num1Fixture::SetUp();
+        open_report_unit("g01agf");
         int eleven = 11;
         ADVUNIT(1, eleven);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        int six = 6;
-        ADVUNIT(1, six);
-        rt::set_host(nullptr);
-        std::remove(path_.c_str());
     }
     std::string plot(std::vector<double> x, std::vector<double> y, int nstepx, int nstepy) {
         std::vector<int> isort(x.size());
@@ -64,8 +54,6 @@ protected:
         rt::close_unit(11);
         return read_file(path_);
     }
-    testing::FakeHost host_;
-    std::string path_;
 };
 
 // The engine's eigenvalue plot: X = 1..20, Y = the eigenvalues of a 20 x 20

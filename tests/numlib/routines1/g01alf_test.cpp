@@ -13,7 +13,7 @@
 #include "numlib/routines1/errexit.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num1_fixture.h"
 
 namespace orv::num1 {
 namespace {
@@ -47,19 +47,7 @@ std::vector<double> tukey(std::vector<double> v) {
             at_depth_from_above(hinge_depth), v.back()};
 }
 
-class G01ALFTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        int six = 6;
-        ERRUNIT(1, six);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    testing::FakeHost host_;
-};
+class G01ALFTest : public Num1Fixture {};
 
 TEST_F(G01ALFTest, SmallSamples) {
     struct Case {

@@ -13,7 +13,7 @@
 #include "numlib/routines1/errexit.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num1_fixture.h"
 
 namespace orv::num1 {
 namespace {
@@ -71,19 +71,7 @@ TEST(G01FAF, TailsAreExactTransformsOfTheLowerTail) {
 }
 
 // Failure messages go to the window (unit 6), recorded by a fake host.
-class G01FAFErrors : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        int six = 6;
-        ERRUNIT(1, six);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    testing::FakeHost host_;
-};
+class G01FAFErrors : public Num1Fixture {};
 
 TEST_F(G01FAFErrors, ArgumentErrorsAndTheirRecords) {
     const double nan = std::numeric_limits<double>::quiet_NaN();

@@ -14,7 +14,7 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/double_double.h"
-#include "support/fake_host.h"
+#include "num1_fixture.h"
 
 namespace orv::num1 {
 namespace {
@@ -54,19 +54,7 @@ double ulp(double v) {
 
 bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-class G02BAFTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        int six = 6;
-        ERRUNIT(1, six);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    testing::FakeHost host_;
-};
+class G02BAFTest : public Num1Fixture {};
 
 TEST_F(G02BAFTest, ArgumentErrorsComputeNothing) {
     struct Case {

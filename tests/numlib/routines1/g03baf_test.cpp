@@ -12,7 +12,7 @@
 #include "numlib/routines1/errexit.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num1_fixture.h"
 #include "support/symmetric_eigen_oracle.h"
 
 namespace orv::num1 {
@@ -82,19 +82,7 @@ void expect_consistent(const Outcome& o, const std::vector<double>& fl0, int nva
     }
 }
 
-class G03BAFTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        int six = 6;
-        ERRUNIT(1, six);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    testing::FakeHost host_;
-};
+class G03BAFTest : public Num1Fixture {};
 
 // Loadings of perfect simple structure (each variable on one factor) turned
 // by a random orthogonal matrix: Varimax, with and without row

@@ -18,24 +18,12 @@
 #include "numlib/routines1/m01zaf.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num1_fixture.h"
 
 namespace orv::num1 {
 namespace {
 
-class Sorting : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        int six = 6;
-        ERRUNIT(1, six);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    testing::FakeHost host_;
-};
+class Sorting : public Num1Fixture {};
 
 // Data sets with many ties, runs and lopsided partitions, of sizes around
 // the insertion-pass threshold and the run limit of the ranking.

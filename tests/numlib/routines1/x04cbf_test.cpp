@@ -14,7 +14,7 @@
 #include "numlib/routines1/errexit.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num1_fixture.h"
 
 namespace orv::num1 {
 namespace {
@@ -63,23 +63,13 @@ std::string read_file(const std::string& path) {
 }
 
 // Tables go to a report file on unit 11, messages to the window.
-class MatrixPrinter : public ::testing::Test {
+class MatrixPrinter : public Num1Fixture {
 protected:
     void SetUp() override {
-        rt::set_host(&host_);
-        int six = 6;
-        ERRUNIT(1, six);
-        path_ = ::testing::TempDir() + "/x04cbf_" + std::to_string(::getpid()) + ".out";
-        rt::open_unit_or_fail(11, path_);
+        Num1Fixture::SetUp();
+        open_report_unit("x04cbf");
         int eleven = 11;
         ADVUNIT(1, eleven);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        int six = 6;
-        ADVUNIT(1, six);
-        rt::set_host(nullptr);
-        std::remove(path_.c_str());
     }
     std::string report() {
         rt::close_unit(11);
@@ -88,8 +78,6 @@ protected:
     static std::string golden(const std::string& name) {
         return read_file(std::string(ORV_TEST_DATA_DIR) + "/numlib/golden/x04cbf/" + name + ".txt");
     }
-    testing::FakeHost host_;
-    std::string path_;
 };
 
 const auto kLoadings = [](int i, int j) { return ((i * 37 + j * 11) % 200 - 100) / 123.0; };

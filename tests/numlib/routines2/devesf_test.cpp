@@ -18,7 +18,7 @@
 #include "numlib/routines2/umach.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
 
 namespace orv::num2 {
 namespace {
@@ -27,27 +27,12 @@ using Matrix = std::vector<double>;
 using Records = std::vector<std::string>;
 const double kEps = std::ldexp(1.0, -52);
 
-class SymmetricEigen : public ::testing::Test {
+class SymmetricEigen : public Num2Fixture {
 protected:
     void SetUp() override {
-        rt::set_host(&host_);
-        reset_error_machinery();
-        reset_options();
+        Num2Fixture::SetUp();
         SETSED(2024);
     }
-    void TearDown() override {
-        reset_error_machinery();
-        reset_options();
-        reset_random_state();
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    Records take() {
-        Records r = host_.records;
-        host_.records.clear();
-        return r;
-    }
-    testing::FakeHost host_;
 };
 
 struct Result {

@@ -17,7 +17,7 @@
 #include "numlib/routines2/erset.h"
 #include "numlib/routines2/umach.h"
 #include "runtime/io_error.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
 
 namespace orv::num2 {
 namespace {
@@ -25,20 +25,7 @@ namespace {
 using cplx = std::complex<double>;
 using Values = std::vector<cplx>;
 
-class GeneralEigen : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        reset_error_machinery();
-        reset_options();
-    }
-    void TearDown() override {
-        reset_error_machinery();
-        reset_options();
-        rt::set_host(nullptr);
-    }
-    testing::FakeHost host_;
-};
+class GeneralEigen : public Num2Fixture {};
 
 Values devlrg(int n, const std::vector<double>& a) {
     Values eval(static_cast<std::size_t>(n), cplx(-77.0, -77.0));

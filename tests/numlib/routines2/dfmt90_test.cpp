@@ -15,7 +15,7 @@
 #include "numlib/routines2/umach.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
 
 namespace orv::num2 {
 namespace {
@@ -26,21 +26,7 @@ using test::squeeze;
 const double kNaN = std::nan("");
 const double kInf = std::numeric_limits<double>::infinity();
 
-class Formats : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        reset_error_machinery();
-        reset_options();
-    }
-    void TearDown() override {
-        reset_error_machinery();
-        reset_options();
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    testing::FakeHost host_;
-};
+class Formats : public Num2Fixture {};
 
 // 40 characters: TEXT and blanks after it.
 std::string field(const std::string& text) { return text + std::string(40 - text.size(), ' '); }

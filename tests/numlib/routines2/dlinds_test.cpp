@@ -16,43 +16,17 @@
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
 
 namespace orv::num2 {
 namespace {
 
 using Matrix = std::vector<double>;
 using Records = std::vector<std::string>;
+using testing::stops;
 const double kEps = std::ldexp(1.0, -52);
 
-class SpdInverse : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        reset_error_machinery();
-        reset_options();
-    }
-    void TearDown() override {
-        reset_error_machinery();
-        reset_options();
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    static bool stops(const std::function<void()>& body) {
-        try {
-            body();
-        } catch (const rt::Stop&) {
-            return true;
-        }
-        return false;
-    }
-    Records take() {
-        Records r = host_.records;
-        host_.records.clear();
-        return r;
-    }
-    testing::FakeHost host_;
-};
+class SpdInverse : public Num2Fixture {};
 
 Matrix hilbert(int n) {
     Matrix h(n * n);

@@ -15,26 +15,12 @@
 #include "numlib/routines2/umach.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
 
 namespace orv::num2 {
 namespace {
 
-class NormalDistribution : public ::testing::Test {
-protected:
-    void SetUp() override {
-        reset_error_machinery();
-        reset_options();
-        rt::set_host(&host_);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-        reset_error_machinery();
-        reset_options();
-    }
-    testing::FakeHost host_;
-};
+class NormalDistribution : public Num2Fixture {};
 
 struct Reference {
     std::string name;

@@ -14,7 +14,7 @@
 #include "numlib/routines2/umach.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
 
 namespace orv::num2 {
 namespace {
@@ -23,21 +23,7 @@ using test::message_texts;
 using test::squeeze;
 using Vec = std::vector<double>;
 
-class FrequencyTable : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        reset_error_machinery();
-        reset_options();
-    }
-    void TearDown() override {
-        reset_error_machinery();
-        reset_options();
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    testing::FakeHost host_;
-};
+class FrequencyTable : public Num2Fixture {};
 
 // The engine's residual classes: the bounds are single-precision constants.
 TEST_F(FrequencyTable, EngineResidualClasses) {

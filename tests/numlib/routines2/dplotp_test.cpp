@@ -17,7 +17,7 @@
 #include "numlib/routines2/umach.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
 
 namespace orv::num2 {
 namespace {
@@ -35,25 +35,15 @@ Lines split_lines(const std::string& text) {
 
 // The plot goes to a report on unit 11 with the engine's page of 80 x 50;
 // messages go to the window.
-class PrinterPlot : public ::testing::Test {
+class PrinterPlot : public Num2Fixture {
 protected:
     void SetUp() override {
-        rt::set_host(&host_);
-        reset_error_machinery();
-        reset_options();
-        path_ = ::testing::TempDir() + "/dplotp_" + std::to_string(::getpid()) + ".out";
-        rt::open_unit_or_fail(11, path_);
+        Num2Fixture::SetUp();
+        open_report_unit("dplotp");
         int unit = 11, width = 80, length = 50;
         UMACH(-2, unit);
         PGOPT(-1, width);
         PGOPT(-2, length);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        reset_error_machinery();
-        reset_options();
-        rt::set_host(nullptr);
-        std::remove(path_.c_str());
     }
     std::string report() {
         rt::close_unit(11);
@@ -67,8 +57,6 @@ protected:
                "Factor Y", title);
         return report();
     }
-    testing::FakeHost host_;
-    std::string path_;
 };
 
 // The engine's factor pattern plot.  Checked by hand: ticks -1.0 .. 1.0 by

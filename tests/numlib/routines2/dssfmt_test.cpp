@@ -13,7 +13,7 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "message_texts.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
 
 namespace orv::num2 {
 namespace {
@@ -23,21 +23,7 @@ using Records = std::vector<std::string>;
 using test::message_texts;
 using test::squeeze;
 
-class Ticks : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        reset_error_machinery();
-        reset_options();
-    }
-    void TearDown() override {
-        reset_error_machinery();
-        reset_options();
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    testing::FakeHost host_;
-};
+class Ticks : public Num2Fixture {};
 
 struct TickCase {
     double fmn, fmx;

@@ -15,23 +15,12 @@
 #include "numlib/routines2/erset.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
 
 namespace orv::num2 {
 namespace {
 
-class SortTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        reset_error_machinery();
-    }
-    void TearDown() override {
-        reset_error_machinery();
-        rt::set_host(nullptr);
-    }
-    testing::FakeHost host_;
-};
+class SortTest : public Num2Fixture {};
 
 std::vector<double> pattern(int n, int kind, std::mt19937& gen) {
     std::vector<double> v(static_cast<std::size_t>(n));

@@ -13,7 +13,7 @@
 #include "numlib/routines2/umach.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
 
 namespace orv::num2 {
 namespace {
@@ -31,23 +31,7 @@ int current_seed() {
     return s;
 }
 
-class RandomNumbers : public ::testing::Test {
-protected:
-    void SetUp() override {
-        reset_random_state();
-        reset_error_machinery();
-        reset_options();
-        rt::set_host(&host_);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-        reset_random_state();
-        reset_error_machinery();
-        reset_options();
-    }
-    testing::FakeHost host_;
-};
+class RandomNumbers : public Num2Fixture {};
 
 TEST_F(RandomNumbers, MinimalStandardSequence) {
     SETSED(1);

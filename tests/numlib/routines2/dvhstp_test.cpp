@@ -18,7 +18,7 @@
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
 
 namespace orv::num2 {
 namespace {
@@ -28,25 +28,15 @@ using test::squeeze;
 using Vec = std::vector<double>;
 
 // The histogram goes to a report on unit 11; messages go to the window.
-class Histogram : public ::testing::Test {
+class Histogram : public Num2Fixture {
 protected:
     void SetUp() override {
-        rt::set_host(&host_);
-        reset_error_machinery();
-        reset_options();
-        path_ = ::testing::TempDir() + "/dvhstp_" + std::to_string(::getpid()) + ".out";
-        rt::open_unit_or_fail(11, path_);
+        Num2Fixture::SetUp();
+        open_report_unit("dvhstp");
         int unit = 11, width = 80, length = 50;
         UMACH(-2, unit);
         PGOPT(-1, width);
         PGOPT(-2, length);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        reset_error_machinery();
-        reset_options();
-        rt::set_host(nullptr);
-        std::remove(path_.c_str());
     }
     std::string report() {
         rt::close_unit(11);
@@ -59,8 +49,6 @@ protected:
         DVHSTP(static_cast<int>(frq.size()), frq, isp, title);
         return report();
     }
-    testing::FakeHost host_;
-    std::string path_;
 };
 
 // Residual-like values: sums of four equidistributed sequences, centred and

@@ -12,44 +12,15 @@
 #include "numlib/routines2/umach.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
 
 namespace orv::num2 {
 namespace {
 
 using Records = std::vector<std::string>;
+using testing::stops_plainly;
 
-class ErrorMachinery : public ::testing::Test {
-protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        reset_error_machinery();
-        reset_options();
-    }
-    void TearDown() override {
-        reset_error_machinery();
-        reset_options();
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    // Runs `body`; true when it ended the run.
-    static bool stops(const std::function<void()>& body) {
-        try {
-            body();
-        } catch (const rt::Stop& s) {
-            EXPECT_TRUE(s.message.empty());
-            EXPECT_EQ(s.exit_status, 1);
-            return true;
-        }
-        return false;
-    }
-    Records take() {
-        Records r = host_.records;
-        host_.records.clear();
-        return r;
-    }
-    testing::FakeHost host_;
-};
+class ErrorMachinery : public Num2Fixture {};
 
 // A routine called by the engine (level 2) that calls one more routine
 // (level 3) which raises the message.
@@ -62,7 +33,7 @@ void raise_at_depth(int depth, int type, int code, std::string_view text) {
 }
 
 TEST_F(ErrorMachinery, BadSeverityPrintsTwoRecordsAndStopsAtThePop) {
-    EXPECT_TRUE(stops([] { ERSET(9, 1, 1); }));
+    EXPECT_TRUE(stops_plainly([] { ERSET(9, 1, 1); }));
     // The head leaves 46 characters; the last blank within them is the
     // second of the two after the full stop: the first record ends before
     // it, the next record starts after it.
@@ -77,7 +48,7 @@ TEST_F(ErrorMachinery, BadSeverityPrintsTwoRecordsAndStopsAtThePop) {
 TEST_F(ErrorMachinery, BadActionsUnderEverythingPrintedAreReportedAndChangeNothing) {
     ERSET(0, 1, 0);
     take();
-    EXPECT_FALSE(stops([] { ERSET(3, 7, -2); }));
+    EXPECT_FALSE(stops_plainly([] { ERSET(3, 7, -2); }));
     const Records r = take();
     ASSERT_EQ(r.size(), 6u);
     EXPECT_EQ(r[1], " *** TERMINAL ERROR 2 from ERSET.  Invalid value specified for printing");
@@ -127,7 +98,7 @@ TEST_F(ErrorMachinery, ActionsReachTheNamedTypes) {
 
 TEST_F(ErrorMachinery, AttributeWorkerRefusesBadValues) {
     int p = 3, s = 0;
-    EXPECT_TRUE(stops([&] { ERATTR(2, p, s); }));
+    EXPECT_TRUE(stops_plainly([&] { ERATTR(2, p, s); }));
     const Records r = take();
     ASSERT_EQ(r.size(), 3u);
     EXPECT_EQ(r[1], " *** TERMINAL ERROR 1 from ERATTR.  Invalid value specified for print table");
@@ -149,7 +120,7 @@ TEST_F(ErrorMachinery, TerminalErrorBelowTheCalledRoutinePrintsATraceback) {
                        "     DLFTDS                               5           4    (Called internally)",
                        "     DLINDS                               0           0",
                        "     USER                                 0           0"}));
-    EXPECT_TRUE(stops([] { E1POP("dLFTDS"); }));
+    EXPECT_TRUE(stops_plainly([] { E1POP("dLFTDS"); }));
     EXPECT_TRUE(host_.records.empty());  // printed once, where it arose
 }
 
@@ -160,7 +131,7 @@ TEST_F(ErrorMachinery, WarningTravelsUpAndPrintsWhenTheCalledRoutineReturns) {
     E1MES(3, 2, "The iteration for eigenvector %(I1) did not converge.");
     E1POP("DE2ESF");
     EXPECT_TRUE(host_.records.empty());
-    EXPECT_FALSE(stops([] { E1POP("DEVESF"); }));
+    EXPECT_FALSE(stops_plainly([] { E1POP("DEVESF"); }));
     EXPECT_EQ(take(), (Records{"", " *** WARNING  ERROR 2 from DEVESF.  The iteration for eigenvector 7 did not",
                                " ***          converge."}));
     EXPECT_EQ(LSTERR(), 2);
@@ -201,7 +172,7 @@ TEST_F(ErrorMachinery, DefaultsDecideWhereEachTypeStops) {
         SCOPED_TRACE(c.type * 10 + c.depth);
         reset_error_machinery();
         host_.records.clear();
-        EXPECT_EQ(stops([&] { raise_at_depth(c.depth, c.type, 3, "Short text."); }), c.stops);
+        EXPECT_EQ(stops_plainly([&] { raise_at_depth(c.depth, c.type, 3, "Short text."); }), c.stops);
         EXPECT_EQ(host_.records.size(), c.records);
     }
 }
@@ -210,7 +181,7 @@ TEST_F(ErrorMachinery, NothingPrintedNothingStopping) {
     ERSET(0, 0, 0);
     E1PSH("DLINDS");
     E1MES(4, 2, "The input matrix is not positive definite.");
-    EXPECT_FALSE(stops([] { E1POP("DLINDS"); }));
+    EXPECT_FALSE(stops_plainly([] { E1POP("DLINDS"); }));
     EXPECT_TRUE(host_.records.empty());
     EXPECT_EQ(LSTERR(), 2);
 }
@@ -224,7 +195,7 @@ TEST_F(ErrorMachinery, EverythingPrintedNoteOnlyFromTheCalledRoutine) {
     EXPECT_EQ(take(), (Records{"", " *** NOTE     ERROR 5 from DOUTER.  A note."}));
     EXPECT_EQ(LSTERR(), 5);
     // An immediate fatal error prints at once, returns and reads as 0.
-    EXPECT_FALSE(stops([] { raise_at_depth(2, 7, 6, "At once."); }));
+    EXPECT_FALSE(stops_plainly([] { raise_at_depth(2, 7, 6, "At once."); }));
     EXPECT_EQ(take(), (Records{"", " *** FATAL    ERROR 6 from DOUTER.  At once."}));
     EXPECT_EQ(LSTERR(), 0);
 }
@@ -234,9 +205,9 @@ TEST_F(ErrorMachinery, ImmediateFatalStopsOnlyAtTheUserLevel) {
     E1PSH("DINNER");
     E1MES(7, 9, "Immediate.");
     EXPECT_EQ(host_.records.size(), 8u);  // printed at once with its traceback
-    EXPECT_FALSE(stops([] { E1POP("DINNER"); }));
+    EXPECT_FALSE(stops_plainly([] { E1POP("DINNER"); }));
     E1MES(6, 1, "Then a warning.");
-    EXPECT_TRUE(stops([] { E1POP("DOUTER"); }));  // type 7 pending: its stop wins
+    EXPECT_TRUE(stops_plainly([] { E1POP("DOUTER"); }));  // type 7 pending: its stop wins
 }
 
 TEST_F(ErrorMachinery, LongTextsAreWrappedWithoutLoss) {
@@ -405,35 +376,35 @@ TEST_F(ErrorMachinery, LeadingDimensionChecks) {
 
 TEST_F(ErrorMachinery, MisuseOfTheStackStopsWhateverTheAttributes) {
     ERSET(0, 1, 0);
-    EXPECT_TRUE(stops([] { E1POP("DGONE"); }));
+    EXPECT_TRUE(stops_plainly([] { E1POP("DGONE"); }));
     EXPECT_EQ(take(), (Records{"", " *** TERMINAL ERROR 1 from E1POP.  Error condition in E1POP.  Cannot pop from",
                                " ***          DGONE because stack is empty."}));
 
     reset_error_machinery();
     E1PSH("DOUTER");
-    EXPECT_TRUE(stops([] { E1POP("DOTHER"); }));
+    EXPECT_TRUE(stops_plainly([] { E1POP("DOTHER"); }));
     EXPECT_EQ(take(), (Records{"", " *** TERMINAL ERROR 2 from DOUTER.  Error condition in E1POP.  DOTHER does",
                                " ***          not match the name DOUTER in the stack."}));
 
     reset_error_machinery();
     ERSET(0, 0, 0);  // not printed, but still stops
-    EXPECT_TRUE(stops([] { E1POP("DGONE"); }));
+    EXPECT_TRUE(stops_plainly([] { E1POP("DGONE"); }));
     EXPECT_TRUE(host_.records.empty());
 
     reset_error_machinery();
     ERSET(0, 0, 0);  // the N1RTY message is always printed
     E1PSH("DOUTER");
-    EXPECT_TRUE(stops([] { N1RTY(2); }));
+    EXPECT_TRUE(stops_plainly([] { N1RTY(2); }));
     EXPECT_EQ(take(), (Records{"", " *** TERMINAL ERROR 1 from DOUTER.  The argument passed to N1RTY must be 0 or",
                                " ***          1."}));
-    EXPECT_TRUE(stops([] { N1RCD(-1); }));
+    EXPECT_TRUE(stops_plainly([] { N1RCD(-1); }));
     EXPECT_EQ(take()[1], " *** TERMINAL ERROR 1 from DOUTER.  The argument passed to N1RCD must be 0 or");
 }
 
 TEST_F(ErrorMachinery, StackHoldsFiftyLevels) {
     for (int level = 2; level <= 50; ++level) E1PSH("L" + std::to_string(level));
     EXPECT_EQ(N1RTY(1), -1);  // no level below the deepest
-    EXPECT_TRUE(stops([] { E1PSH("ONEMORE"); }));
+    EXPECT_TRUE(stops_plainly([] { E1PSH("ONEMORE"); }));
     const Records r = take();
     ASSERT_EQ(r.size(), 3u + 3u + 50u);
     EXPECT_EQ(r[1], " *** TERMINAL ERROR 1 from L50.  Error condition in E1PSH.  Push would cause");

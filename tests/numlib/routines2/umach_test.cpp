@@ -15,48 +15,22 @@
 #include "numlib/routines2/erset.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
 
 namespace orv::num2 {
 namespace {
 
 using Records = std::vector<std::string>;
+using testing::stops_plainly;
 
-class LibrarySettings : public ::testing::Test {
+class LibrarySettings : public Num2Fixture {
 protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-        reset_error_machinery();
-        reset_options();
-    }
-    void TearDown() override {
-        reset_error_machinery();
-        reset_options();
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-    static bool stops(const std::function<void()>& body) {
-        try {
-            body();
-        } catch (const rt::Stop& s) {
-            EXPECT_TRUE(s.message.empty());
-            EXPECT_EQ(s.exit_status, 1);
-            return true;
-        }
-        return false;
-    }
-    Records take() {
-        Records r = host_.records;
-        host_.records.clear();
-        return r;
-    }
     // The code of the terminal message in the only message printed, 0 for none.
     int printed_code() {
         const Records r = take();
         if (r.size() < 2) return 0;
         return std::stoi(r[1].substr(std::string(" *** TERMINAL ERROR").size()));
     }
-    testing::FakeHost host_;
 };
 
 TEST_F(LibrarySettings, UnitsAndPage) {
@@ -88,11 +62,11 @@ TEST_F(LibrarySettings, UnitsAndPage) {
 TEST_F(LibrarySettings, UmachRefusesOtherIndexesWithItsOwnText) {
     ERSET(0, 0, 0);  // its text and stop do not depend on the attributes
     int unit = 0;
-    EXPECT_TRUE(stops([&] { UMACH(-4, unit); }));
+    EXPECT_TRUE(stops_plainly([&] { UMACH(-4, unit); }));
     EXPECT_EQ(take(), (Records{"", " *** TERMINAL ERROR 5 from UMACH.  The absolute",
                                " ***          value of the index variable must be",
                                " ***          1, 2, or 3.  IABS(N) =      4.", ""}));
-    EXPECT_TRUE(stops([&] { UMACH(INT_MIN, unit); }));
+    EXPECT_TRUE(stops_plainly([&] { UMACH(INT_MIN, unit); }));
     EXPECT_EQ(take()[3], " ***          1, 2, or 3.  IABS(N) = ******.");
 }
 
@@ -124,7 +98,7 @@ TEST_F(LibrarySettings, PageChecks) {
 
     ERSET(0, 2, 2);
     page = 9;
-    EXPECT_TRUE(stops([&] { PGOPT(-1, page); }));
+    EXPECT_TRUE(stops_plainly([&] { PGOPT(-1, page); }));
 }
 
 TEST_F(LibrarySettings, IntegerConstants) {
@@ -132,7 +106,7 @@ TEST_F(LibrarySettings, IntegerConstants) {
     for (int n = 1; n <= 12; ++n) EXPECT_EQ(IMACH(n), expected[n - 1]) << n;
     // The complaint goes to the output unit.
     ERSET(0, 0, 0);
-    EXPECT_TRUE(stops([] { IMACH(13); }));
+    EXPECT_TRUE(stops_plainly([] { IMACH(13); }));
     EXPECT_EQ(take(), (Records{"", " *** TERMINAL ERROR 5 from IMACH.  The argument",
                                " ***          must be between 1 and 12 inclusive.", " ***          N =     13.", ""}));
 }
@@ -161,16 +135,16 @@ TEST_F(LibrarySettings, FloatingConstants) {
 TEST_F(LibrarySettings, BadConstantIndexIsATerminalError) {
     ERSET(0, 1, 0);
     double d = 0.0;
-    EXPECT_FALSE(stops([&] { d = DMACH(9); }));
+    EXPECT_FALSE(stops_plainly([&] { d = DMACH(9); }));
     EXPECT_TRUE(std::isnan(d));
     EXPECT_EQ(take(), (Records{"", " *** TERMINAL ERROR 5 from DMACH.  The argument must be between 1 and 8",
                                " ***          inclusive. N = 9"}));
     float a = 0.0f;
-    EXPECT_FALSE(stops([&] { a = AMACH(0); }));
+    EXPECT_FALSE(stops_plainly([&] { a = AMACH(0); }));
     EXPECT_TRUE(std::isnan(a));
     EXPECT_EQ(printed_code(), 5);
     ERSET(0, 2, 2);
-    EXPECT_TRUE(stops([] { DMACH(-1); }));
+    EXPECT_TRUE(stops_plainly([] { DMACH(-1); }));
 }
 
 TEST_F(LibrarySettings, ChapterOptionsReadAndWritten) {

@@ -1,0 +1,21 @@
+// The library fixture for routines with the error stack: error machinery,
+// options and random state back to their defaults around each test.
+#pragma once
+
+#include "numlib/routines2/dunif.h"
+#include "numlib/routines2/erset.h"
+#include "numlib/routines2/umach.h"
+#include "support/library_fixture.h"
+
+namespace orv::num2 {
+
+class Num2Fixture : public testing::LibraryFixture {
+protected:
+    void reset_library() override {
+        reset_error_machinery();
+        reset_options();
+        reset_random_state();
+    }
+};
+
+}  // namespace orv::num2
