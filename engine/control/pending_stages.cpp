@@ -19,13 +19,6 @@ namespace {
 }  // namespace
 
 void TRPSTG(JOBSET&, RUNDATA&) { unavailable("The triplet test"); }
-void EXTSTG(JOBSET&, RUNDATA&) { unavailable("Factor extraction"); }
-void UNRSTG(JOBSET&, RUNDATA&) { unavailable("The unrotated solution"); }
-void WVMSTG(JOBSET&, RUNDATA&) { unavailable("Weighted Varimax"); }
-void VARSTG(JOBSET&, RUNDATA&) { unavailable("Varimax"); }
-void PROSTG(JOBSET&, RUNDATA&) { unavailable("Promax"); }
-void OBLSTG(JOBSET&, RUNDATA&) { unavailable("Direct Oblimin"); }
-void HKSTG(JOBSET&, RUNDATA&) { unavailable("Harris-Kaiser"); }
 void ITMSTG(JOBSET&, RUNDATA&) { unavailable("The sorted item listing"); }
 void SCRSTG(JOBSET&, RUNDATA&) { unavailable("Factor scoring"); }
 void SCPSTG(JOBSET&, RUNDATA&) { unavailable("The factor score plot"); }

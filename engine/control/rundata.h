@@ -3,6 +3,7 @@
 // dimension.
 #pragma once
 
+#include <string>
 #include <vector>
 
 namespace orv::engine {
@@ -21,6 +22,18 @@ struct RUNDATA {
     std::vector<int> ORDER;      // NVAR items in printed order (sorted tables)
     int NCOLS = 0;               // record width of the correlation, eigenvalue and residual tables
     bool SCORED = false;         // factor scores were computed
+    std::vector<double> R0;      // NVAR x NVAR correlations as they entered extraction (model fit)
+    std::vector<double> RHAT;    // NVAR x NVAR reproduced matrix L L' of the last extraction pass
+    int NPASS = 0;               // extraction pass counter (iterations reported: NPASS - 1)
+    std::vector<double> P;       // NVAR x NFAC oblique pattern, rows in printed order (sorted under SORT)
+    std::vector<double> P0;      // NVAR x NFAC oblique pattern in item order
+    std::vector<double> S0;      // NVAR x NFAC oblique structure P0 PHI in item order
+    // Orthogonal rotation (Varimax, weighted Varimax): A has its rows in
+    // printed order under SORT; A0 keeps item order (a copy of A when nothing
+    // was sorted), for the Promax and score stages.
+    std::vector<double> A;          // NVAR x NFAC rotated loadings
+    std::vector<double> A0;         // NVAR x NFAC rotated loadings in item order
+    std::vector<std::string> SLAB;  // NVAR labels in printed order (sorted tables)
 };
 
 }  // namespace orv::engine

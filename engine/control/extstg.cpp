@@ -1,0 +1,140 @@
+// The factor extraction stage: the eigenvalues of the initial correlation
+// matrix, principal axes with iterated communalities (PFA) or principal
+// components (PCA), and the model fit that follows at once.
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "engine/control/eigplt.h"
+#include "engine/control/fitstg.h"
+#include "engine/control/stages.h"
+#include "engine/control/units.h"
+#include "engine/stats/loadng.h"
+#include "engine/stats/maxcor.h"
+#include "engine/stats/reflct.h"
+#include "engine/stats/smccom.h"
+#include "numlib/routines2/devesf.h"
+#include "numlib/routines2/erset.h"
+#include "runtime/formatted_io.h"
+#include "runtime/host.h"
+#include "runtime/io_error.h"
+#include "runtime/list_io.h"
+
+namespace orv::engine {
+
+namespace {
+
+// With as many factors as variables the communalities reproduce the whole
+// diagonal, and their sum equals NVAR up to rounding: the divergence test
+// then allows this many units in the last place of NVAR.
+constexpr double kFullRankUlps = 8.0;
+
+[[noreturn]] void diverged(int pass) {
+    static const rt::Format format = rt::parse_format("(T30,'ERROR 100:  SERIOUS PROBLEMS OCCURED DURING ITERATION',I3)");
+    rt::write(LUCON, format, pass);
+    rt::host().pause();
+    throw rt::Stop{"", 1};
+}
+
+void eigen_trouble(int code) {
+    if (code == 1) rt::write_list(LUCON, "The iteration for an eigenvalue failed to converge.");
+    if (code == 2) rt::write_list(LUCON, "inverse iteration did not converge. Eigenvector is not correct.");
+    if (code == 3) rt::write_list(LUCON, "The eigenvectors have lost orthogonality.");
+}
+
+}  // namespace
+
+void EXTSTG(JOBSET& job, RUNDATA& run) {
+    static const rt::Format banner = rt::parse_format("(T30,A,/)");
+    static const rt::Format counter = rt::parse_format("('+',T30,'Iteration: ',1X,I3)");
+    static const rt::Format warning = rt::parse_format("(T30,A)");
+
+    const int NVAR = job.NVAR;
+    const int NFAC = job.NFAC;
+    const auto nvar = static_cast<std::size_t>(NVAR);
+    const auto nfac = static_cast<std::size_t>(NFAC);
+    const bool pfa = job.MODTYP == "PFA ";
+    const bool pca = job.MODTYP == "PCA ";
+    std::vector<double>& R = run.R;
+
+    if (pfa) rt::write(LUCON, banner, "Performing factor analysis");
+    if (pca) rt::write(LUCON, banner, "Performing principal components analysis");
+
+    double delta = 1.0;
+    double sum = static_cast<double>(NVAR);
+    int pass = 1;
+    run.R0 = R;
+
+    EIGPLT(R, NVAR, LURPT, job.PAGEWIDTH, job.JOBDIR, job.JOBBAS, job.OUTPUT, job.OUTCOD, 7);
+
+    if (pfa) {
+        const std::string_view init = std::string_view(job.INIT_COM).substr(0, 3);
+        if (init == "SMC") SMCCOM(R, NVAR);
+        if (init == "HIR") MAXCOR(R, NVAR);
+    }
+
+    const double limit = NFAC == NVAR ? NVAR * (1.0 + kFullRankUlps * DBL_EPSILON) : static_cast<double>(NVAR);
+
+    std::vector<double> eval(nfac), evec(nvar * nfac), work(nvar * nvar);
+    std::vector<double>& L = run.L;
+    L.assign(nvar * nfac, 0.0);
+    // The first pass always runs: a COMP_EPS of 1 or more, or a MAXIT below
+    // 1, still gives the loadings of one pass instead of none.
+    do {
+        rt::write(LUCON, counter, pass);
+        const double previous = sum;
+        std::fill(eval.begin(), eval.end(), 0.0);
+        std::fill(evec.begin(), evec.end(), 0.0);
+        std::fill(L.begin(), L.end(), 0.0);
+
+        // The eigen routine may tidy the lower triangle of its matrix; R's
+        // off-diagonal entries stay as they came.
+        work = R;
+        num2::DEVESF(NVAR, NFAC, work, NVAR, false, eval, evec, NVAR);
+        eigen_trouble(num2::LSTERR());
+        LOADNG(eval, evec, L, NVAR, NFAC);
+
+        // The new communalities: the diagonal of L L'.
+        sum = 0.0;
+        for (std::size_t i = 0; i < nvar; ++i) {
+            double h = 0.0;
+            for (std::size_t k = 0; k < nfac; ++k) h += L[i + nvar * k] * L[i + nvar * k];
+            R[i + nvar * i] = h;
+        }
+        for (std::size_t i = 0; i < nvar; ++i) sum += R[i + nvar * i];
+        delta = std::abs(previous - sum);
+
+        // A sum that is not a number fails this test too.
+        if (!(sum <= limit)) diverged(pass);
+        if (pca) delta = 0.0;
+        ++pass;
+    } while (delta > job.COMP_EPS && pass <= job.MAXIT);
+
+    // The reproduced matrix of the last pass, before reflection (which does
+    // not change it).
+    run.RHAT.assign(nvar * nvar, 0.0);
+    for (std::size_t j = 0; j < nvar; ++j)
+        for (std::size_t i = 0; i < nvar; ++i) {
+            double s = 0.0;
+            for (std::size_t k = 0; k < nfac; ++k) s += L[i + nvar * k] * L[j + nvar * k];
+            run.RHAT[i + nvar * j] = s;
+        }
+    run.NPASS = pass;
+
+    REFLCT(L, NVAR, NFAC);
+
+    // The pass limit ended the loop: with MAXIT of 1 or more this is the
+    // counter at MAXIT + 1, even when the last pass met the criterion.
+    if (pfa && pass > job.MAXIT) {
+        const char* text = "**** Communalities Failed to Converge ****";
+        rt::write(LUCON, warning, text);
+        rt::write_list(LURPT, text);
+    }
+
+    FITSTG(job, run);
+}
+
+}  // namespace orv::engine

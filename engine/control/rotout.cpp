@@ -1,0 +1,96 @@
+#include "engine/control/rotout.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/control/deflab.h"
+#include "engine/control/opnmat.h"
+#include "engine/control/trace.h"
+#include "engine/control/units.h"
+#include "engine/stats/srtitm.h"
+#include "numlib/routines1/errexit.h"
+#include "numlib/routines1/x04cbf.h"
+#include "runtime/formatted_io.h"
+#include "runtime/units.h"
+
+namespace orv::engine {
+
+namespace {
+
+bool is_sort(const JOBSET& job) { return job.SRTOPT == "SORT           "; }
+bool is_nosort(const JOBSET& job) { return job.SRTOPT == "NOSORT         "; }
+bool is_labels(const JOBSET& job) { return job.LABOPT == "LABELS         "; }
+bool is_nolabels(const JOBSET& job) { return job.LABOPT == "NOLABELS       "; }
+
+int table(const JOBSET& job, std::span<const double> m, std::string_view title, std::string_view labrow,
+          std::span<const std::string> labels) {
+    int report = LURPT;
+    num1::ADVUNIT(1, report);
+    int ifail = 0;
+    num1::X04CBF("G", "N", job.NVAR, job.NFAC, m, job.NVAR, "F8.3", TITL80(title), labrow, labels, "I", {},
+                 job.PAGEWIDTH, 0, ifail);
+    return ifail;
+}
+
+}  // namespace
+
+std::string TITL80(std::string_view text) {
+    std::string title(text.substr(0, 80));
+    title.resize(80, ' ');
+    return title;
+}
+
+void ROTLAB(JOBSET& job, RUNDATA& run) {
+    const auto nvar = static_cast<std::size_t>(job.NVAR);
+    if (!is_labels(job)) DEFLAB(job.NVAR, job.VARLAB);
+    if (job.VARLAB.size() < nvar) job.VARLAB.resize(nvar, blank_text(15));
+    run.SLAB.assign(nvar, blank_text(15));
+    if (run.ORDER.size() != nvar) run.ORDER.assign(nvar, 0);
+}
+
+void LODTAB(const JOBSET& job, RUNDATA& run, std::span<double> M, std::string_view sorted,
+            std::string_view unsorted, const int* sites) {
+    auto trace = [&](int ifail, int k) {
+        if (sites != nullptr) TRACE(ifail, sites[k]);
+    };
+    if (is_sort(job)) {
+        SRTITM(M, job.NVAR, job.NFAC, run.ORDER);
+        for (std::size_t p = 0; p < run.SLAB.size(); ++p)
+            run.SLAB[p] = job.VARLAB[static_cast<std::size_t>(run.ORDER[p] - 1)];
+        trace(table(job, M, sorted, "C", run.SLAB), 0);
+    } else if (is_nosort(job) && is_labels(job)) {
+        trace(table(job, M, unsorted, "C", job.VARLAB), 1);
+    } else if (is_nosort(job) && is_nolabels(job)) {
+        trace(table(job, M, unsorted, "I", {}), 2);
+    }
+}
+
+int ROWTAB(const JOBSET& job, const RUNDATA& run, std::span<const double> M, std::string_view title) {
+    if (is_sort(job)) return table(job, M, title, "C", run.SLAB);
+    if (is_nosort(job) && is_labels(job)) return table(job, M, title, "C", job.VARLAB);
+    if (is_nosort(job) && is_nolabels(job)) return table(job, M, title, "I", {});
+    return 0;
+}
+
+bool FACSEL(const JOBSET& job) {
+    if (job.OUTPUT != "T") return false;
+    for (std::size_t i = 0; i < 7 && i < job.OUTCOD.size(); ++i)
+        if (job.OUTCOD[i].substr(0, 3) == "FAC") return true;
+    return false;
+}
+
+void FACWRT(const JOBSET& job, std::span<const double> M) {
+    static const rt::Format record = rt::parse_format("(I4,1X,999(F8.4))");
+    const auto nvar = static_cast<std::size_t>(job.NVAR);
+    const auto nfac = static_cast<std::size_t>(job.NFAC);
+    OPNMAT(LUFAC, job.JOBDIR, job.JOBBAS, "fac");
+    std::vector<double> row(nfac);
+    for (std::size_t i = 0; i < nvar; ++i) {
+        for (std::size_t j = 0; j < nfac; ++j) row[j] = M[i + j * nvar];
+        rt::write(LUFAC, record, static_cast<int>(i + 1), row);
+    }
+    rt::close_unit(LUFAC);
+}
+
+}  // namespace orv::engine

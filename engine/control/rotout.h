@@ -1,0 +1,44 @@
+// Report and file pieces shared by the rotation stages: the label lists of
+// the loading tables, the loading tables themselves and the .fac file.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "engine/control/jobset.h"
+#include "engine/control/rundata.h"
+
+namespace orv::engine {
+
+// Makes the label lists ready for the tables: VARLAB gets the default labels
+// (DEFLAB) unless LABOPT is LABELS, and SLAB gets NVAR entries.  A labels
+// word that is neither LABELS nor NOLABELS thereby sorts with the default
+// labels instead of empty ones.
+void ROTLAB(JOBSET& job, RUNDATA& run);
+
+// Under SORT: SRTITM reorders the rows of M (NVAR x NFAC) and fills ORDER,
+// and SLAB follows ORDER.  Then the loading table of M on the report, titled
+// SORTED or UNSORTED: sorted labels under SORT, VARLAB under NOSORT with
+// LABELS, row numbers under NOSORT with NOLABELS, nothing for any other
+// word.  With SITES (sorted, unsorted with labels, unsorted with numbers)
+// the printer's status goes to TRACE with the site of the table printed.
+void LODTAB(const JOBSET& job, RUNDATA& run, std::span<double> M, std::string_view sorted,
+            std::string_view unsorted, const int* sites = nullptr);
+
+// A table of M (NVAR x NFAC) titled TITLE with the row labels of the loading
+// tables (as LODTAB, without sorting); returns the printer's status, or 0
+// when no table is printed.
+int ROWTAB(const JOBSET& job, const RUNDATA& run, std::span<const double> M, std::string_view title);
+
+// Whether the .fac (and .phi) files are asked for: OUTPUT is T and FAC
+// stands among the first seven codes of >OUTPUT:.
+bool FACSEL(const JOBSET& job);
+
+// The .fac file: one record (I4,1X,999(F8.4)) per row of M (NVAR x NFAC),
+// numbered by position.
+void FACWRT(const JOBSET& job, std::span<const double> M);
+
+// The 80-character title of a matrix table.
+std::string TITL80(std::string_view text);
+
+}  // namespace orv::engine

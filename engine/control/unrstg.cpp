@@ -1,0 +1,83 @@
+// The unrotated solution: the unrotated .fac file (PFA), the loadings, the
+// variance each factor explains, Heywood warnings and the final
+// communalities.
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "engine/control/opnmat.h"
+#include "engine/control/stages.h"
+#include "engine/control/units.h"
+#include "engine/stats/heywrn.h"
+#include "numlib/routines1/errexit.h"
+#include "numlib/routines1/x04cbf.h"
+#include "runtime/formatted_io.h"
+#include "runtime/units.h"
+
+namespace orv::engine {
+
+namespace {
+
+void empty_line() {
+    static const rt::Format format = rt::parse_format("()");
+    rt::write(LURPT, format);
+}
+
+}  // namespace
+
+void UNRSTG(JOBSET& job, RUNDATA& run) {
+    static const rt::Format fac_record = rt::parse_format("(I4,1X,999(F8.4))");
+
+    const int NVAR = job.NVAR;
+    const int NFAC = job.NFAC;
+    const auto nvar = static_cast<std::size_t>(NVAR);
+    const auto nfac = static_cast<std::size_t>(NFAC);
+    const std::vector<double>& L = run.L;
+
+    // The unrotated loadings go into .fac only for a PFA job that is not
+    // rotated.
+    bool listed = false;
+    if (job.OUTPUT == "T")
+        for (int i = 0; i < 7; ++i)
+            if (std::string_view(job.OUTCOD[static_cast<std::size_t>(i)]).substr(0, 3) == "FAC") listed = true;
+    if (job.ROTNAM == "None                     " && job.MODTYP == "PFA " && listed) {
+        OPNMAT(LUFAC, job.JOBDIR, job.JOBBAS, "fac");
+        std::vector<double> row(nfac);
+        for (std::size_t i = 0; i < nvar; ++i) {
+            for (std::size_t k = 0; k < nfac; ++k) row[k] = L[i + nvar * k];
+            rt::write(LUFAC, fac_record, static_cast<int>(i + 1), row);
+        }
+        rt::close_unit(LUFAC);
+    }
+
+    int report = LURPT;
+    num1::ADVUNIT(1, report);
+    int ifail = 0;
+    if (job.LABOPT == "LABELS         ")
+        num1::X04CBF("G", "N", NVAR, NFAC, L, NVAR, "F8.3", "Unrotated Factor Loadings", "C", job.VARLAB, "I", {},
+                     job.PAGEWIDTH, 0, ifail);
+    else if (job.LABOPT == "NOLABELS       ")
+        num1::X04CBF("G", "N", NVAR, NFAC, L, NVAR, "F8.3", "Unrotated Factor Loadings", "I", {}, "I", {},
+                     job.PAGEWIDTH, 0, ifail);
+
+    std::vector<double>& V = run.FACSS;
+    V.assign(nfac, 0.0);
+    for (std::size_t j = 0; j < nfac; ++j)
+        for (std::size_t i = 0; i < nvar; ++i) V[j] = L[i + nvar * j] * L[i + nvar * j] + V[j];
+    empty_line();
+    num1::X04CBF("G", "N", 1, NFAC, V, 1, "F10.3", "Variance explained by each factor", "N", {}, "I", {},
+                 job.PAGEWIDTH, 0, ifail);
+
+    std::vector<double>& H = run.COMM;
+    H.assign(nvar, 0.0);
+    for (std::size_t i = 0; i < nvar; ++i) H[i] = run.R[i + nvar * i];
+    HEYWRN(H, NVAR, LURPT);
+    empty_line();
+    num1::X04CBF("G", "N", 1, NVAR, H, 1, "F8.2", "Final communality estimates", "N", {}, "I", {}, job.PAGEWIDTH,
+                 0, ifail);
+    empty_line();
+
+    run.ORDER.assign(nvar, 0);
+}
+
+}  // namespace orv::engine
