@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the example jobs in this folder: example.in with example.dat, and
-rotate.in with loadings.dat.
+"""Writes the example job: example.in and example.dat in this folder.
 
 Twelve items on a seven-point scale answered by 300 simulated subjects; items
 1-6 load on one factor and items 7-12 on a second, the two factors
@@ -53,7 +52,7 @@ def main():
         ">METRIC: CO RAW NOSMOOTH",
         ">MODEL: PFA 2 NOLABELS NOSORT",
         ">ROTATE: VARIMAX",
-        ">SCORE: REG",
+        ">SCORE: NONE",
         ">PLOT: LOADINGS",
         ">TECHNICAL: .0001 200 .0001 200 T .2 SMC 120 F",
         ">FORMAT: (F4.0,12F3.0)",
@@ -62,28 +61,5 @@ def main():
         f.write("\n".join(job) + "\n")
 
 
-def rotation_job():
-    # The population loadings of the data above, given to model ROT.
-    loadings = [0.75, 0.70, 0.65, 0.60, 0.55, 0.50]
-    rows = ["%6.2f%6.2f" % ((a, 0.0) if j < 6 else (0.0, a)) for j, a in enumerate(loadings * 2)]
-    with open(os.path.join(HERE, "loadings.dat"), "w") as f:
-        f.write("\n".join(rows) + "\n")
-    job = [
-        "* Example job: a given loading matrix, reported without rotation",
-        ">TITLE: Example - given loadings of twelve items",
-        ">DATA: loadings.dat %d %d" % (NVAR, NSUBJ),
-        ">OUTFILE: rotate.out LONG",
-        ">METRIC: CO FLD1 NOSMOOTH",
-        ">MODEL: ROT 2 NOLABELS NOSORT",
-        ">ROTATE: NONE",
-        ">SCORE: NONE",
-        ">PLOT: NONE",
-        ">FORMAT: (2F6.2)",
-    ]
-    with open(os.path.join(HERE, "rotate.in"), "w") as f:
-        f.write("\n".join(job) + "\n")
-
-
 if __name__ == "__main__":
-    rotation_job()
     main()

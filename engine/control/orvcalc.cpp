@@ -74,6 +74,7 @@ void ORVCALC() {
                run.FACSS);
         RDLABS(job.LABOPT, job.NVAR, job.VARLAB);
         write_head(job);
+        run.ORDER.assign(static_cast<std::size_t>(job.NVAR), 0);  // items in their own order
     } else {
         CORSTG(job, run);
         RDLABS(job.LABOPT, job.NVAR, job.VARLAB);
