@@ -132,7 +132,7 @@ TEST_F(SortTest, NanDataStayInsideTheArrays) {
             ASSERT_TRUE(std::isnan(v) ? std::isnan(ra[p - 1]) : v == ra[p - 1]) << "n=" << n;
         }
         std::vector<double> rb2(ra.size() + 2, before);
-        rb2.back() = after;
+        rb2[ra.size() + 1] = after;
         DSVRGN(n, ra, std::span<double>(rb2).subspan(1, ra.size()));
         ASSERT_EQ(rb2.front(), before);
         ASSERT_EQ(rb2.back(), after);
