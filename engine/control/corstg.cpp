@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/control/codsel.h"
+#include "engine/control/fatal.h"
 #include "engine/control/opnmat.h"
 #include "engine/control/rdcor.h"
 #include "engine/control/rdraw.h"
@@ -18,8 +20,6 @@
 #include "numlib/routines1/g02baf.h"
 #include "numlib/routines1/x04cbf.h"
 #include "runtime/formatted_io.h"
-#include "runtime/host.h"
-#include "runtime/io_error.h"
 #include "runtime/units.h"
 
 namespace orv::engine {
@@ -29,15 +29,6 @@ namespace {
 void console(const char* text) {
     static const rt::Format format = rt::parse_format("(T30,A)");
     rt::write(LUCON, format, text);
-}
-
-// A matrix file is written when OUTPUT is T and its code stands among the
-// first seven codes of the >OUTPUT: line.
-bool listed(const JOBSET& job, const char* code) {
-    if (job.OUTPUT != "T") return false;
-    for (int i = 0; i < 7; ++i)
-        if (job.OUTCOD[i] == code) return true;
-    return false;
 }
 
 // NVAR records of R, one row each.
@@ -64,12 +55,15 @@ void pearson(const JOBSET& job, RUNDATA& run) {
                  ifail);
 }
 
+// A correlation matrix is read only for the metrics DI, OR and CO.
 [[noreturn]] void no_branch(const JOBSET& job) {
-    static const rt::Format format = rt::parse_format("(T30,A,/,/)");
-    rt::write(LUCON, format,
-              "FATAL ERROR: Input type COR cannot be used with metric " + job.METRIC + " on >METRIC: line");
-    rt::host().pause();
-    throw rt::Stop{"", 1};
+    FATAL("FATAL ERROR: Input type COR cannot be used with metric " + job.METRIC + " on >METRIC: line");
+}
+
+// A loading matrix is the input of model ROT alone.
+[[noreturn]] void no_loadings_branch(const JOBSET& job) {
+    FATAL("FATAL ERROR: Input type " + trimmed(job.DATTYP) + " cannot be used with model " + trimmed(job.MODTYP) +
+          " on >MODEL: line");
 }
 
 }  // namespace
@@ -99,7 +93,7 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
             IPSAT(job.NSUBJ, nvar, run.X);
             pearson(job, run);
         }
-        if (listed(job, "COR")) {
+        if (CODSEL(job, "COR")) {
             static const rt::Format nine = rt::parse_format("(999(F12.9,1X))");
             static const rt::Format three = rt::parse_format("(999(F8.3))");
             OPNMAT(LUCOR, job.JOBDIR, job.JOBBAS, "cor");
@@ -112,6 +106,8 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
         // No reading branch exists: stop before any stage meets the missing
         // matrix.
         no_branch(job);
+    } else {
+        no_loadings_branch(job);
     }
 
     if (job.SMOOPT == "SM") {
@@ -124,7 +120,7 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
             std::vector<double> s(size, 0.0);
             SMOOTH(run.R, nvar, s);
             run.R = s;
-            if (named && listed(job, "SMO")) {
+            if (named && CODSEL(job, "SMO")) {
                 static const rt::Format nine = rt::parse_format("(999(F12.9,1X))");
                 OPNMAT(LUSMO, job.JOBDIR, job.JOBBAS, "smo");
                 write_matrix(LUSMO, run.R, nvar, nine);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/control/eigplt.h"
+#include "engine/control/fatal.h"
 #include "engine/control/fitstg.h"
 #include "engine/control/stages.h"
 #include "engine/control/units.h"
@@ -19,8 +20,6 @@
 #include "numlib/routines2/devesf.h"
 #include "numlib/routines2/erset.h"
 #include "runtime/formatted_io.h"
-#include "runtime/host.h"
-#include "runtime/io_error.h"
 #include "runtime/list_io.h"
 
 namespace orv::engine {
@@ -34,9 +33,7 @@ constexpr double kFullRankUlps = 8.0;
 
 [[noreturn]] void diverged(int pass) {
     static const rt::Format format = rt::parse_format("(T30,'ERROR 100:  SERIOUS PROBLEMS OCCURED DURING ITERATION',I3)");
-    rt::write(LUCON, format, pass);
-    rt::host().pause();
-    throw rt::Stop{"", 1};
+    FATAL(format, pass);
 }
 
 void eigen_trouble(int code) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/control/codsel.h"
 #include "engine/control/opnmat.h"
 #include "engine/control/units.h"
 #include "numlib/routines1/g01aaf.h"
@@ -34,15 +35,6 @@ const rt::Format& two_lines() {
 }
 
 bool is_long(const JOBSET& job) { return job.VERBOS == "LONG "; }
-
-// A matrix file is written when OUTPUT is T and its code stands among the
-// first seven codes of the >OUTPUT: line.
-bool listed(const JOBSET& job, const char* code) {
-    if (job.OUTPUT != "T") return false;
-    for (int i = 0; i < 7 && i < static_cast<int>(job.OUTCOD.size()); ++i)
-        if (job.OUTCOD[static_cast<std::size_t>(i)] == code) return true;
-    return false;
-}
 
 // The residual matrix (1 - h^2 on its diagonal) in a LONG report.
 void PRTRES(const std::vector<double>& d, int nvar, const std::string& verbos, int pagewidth) {
@@ -157,7 +149,7 @@ void FITSTG(JOBSET& job, RUNDATA& run) {
     // Without a single residual there is nothing to count.
     if (k >= 1) RESHST(v, k);
 
-    if (is_long(job) && listed(job, "RSD")) {
+    if (is_long(job) && CODSEL(job, "RSD")) {
         static const rt::Format row_format = rt::parse_format("(999(F12.9,1X))");
         OPNMAT(LURSD, job.JOBDIR, job.JOBBAS, "rsd");
         std::vector<double> row(n);

@@ -35,6 +35,13 @@ void PATPLT(std::span<const double> L, int NVAR, int NFAC) {
     }
 }
 
+void PATCAP(std::string_view PLTOPT, std::string_view CAPTION, std::span<const double> L, int NVAR, int NFAC) {
+    if (PLTOPT != "LOADINGS" && PLTOPT != "ALL     ") return;
+    static const rt::Format caption = rt::parse_format("(A80)");
+    rt::write(LURPT, caption, CAPTION);
+    PATPLT(L, NVAR, NFAC);
+}
+
 void HYPBOX(std::span<const double> L, int NVAR, int NFAC, double WIDTH) {
     static const rt::Format head = rt::parse_format("(/,/,\"0===========HYPERPLANE COUNT====================0\",/)");
     static const rt::Format tail = rt::parse_format("(/,/,\"0==============================================0\",/)");

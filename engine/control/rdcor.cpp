@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "engine/control/fatal.h"
 #include "engine/control/jobset.h"
 #include "engine/control/units.h"
 #include "runtime/formatted_io.h"
-#include "runtime/host.h"
-#include "runtime/io_error.h"
 #include "runtime/list_io.h"
 
 namespace orv::engine {
@@ -18,9 +17,7 @@ void RDCOR(const std::string& METRIC, const std::string& DATFIL, int NVAR, std::
     if (METRIC.substr(0, 2) == "DI") {
         if (rt::open_unit(LUDAT, file, old_file) != 0) {
             static const rt::Format missing = rt::parse_format("(/,T27,A47,/,/)");
-            rt::write(LUCON, missing, "FATAL ERROR! Input correlation matrix not found");
-            rt::host().pause();
-            throw rt::Stop{"", 1};
+            FATAL(missing, "FATAL ERROR! Input correlation matrix not found");
         }
     } else {
         rt::open_unit_or_fail(LUDAT, file, old_file);

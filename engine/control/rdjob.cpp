@@ -9,10 +9,11 @@
 #include <span>
 #include <string_view>
 
+#include "engine/control/fatal.h"
 #include "engine/control/units.h"
 #include "engine/control/upcase.h"
 #include "runtime/formatted_io.h"
-#include "runtime/host.h"
+#include "runtime/io_error.h"
 #include "runtime/list_io.h"
 #include "runtime/units.h"
 
@@ -55,14 +56,6 @@ std::string padded(std::string_view word, std::size_t width) {
 
 // A padded word compared with an unpadded one.
 bool is(const std::string& field, std::string_view word) { return trimmed(field) == word; }
-
-// The fatal stop: the message records, the pause prompt, the stop line.
-template <typename... Texts>
-[[noreturn]] void fatal(const rt::Format& layout, const Texts&... texts) {
-    rt::write(LUCON, layout, texts...);
-    rt::host().pause();
-    throw rt::Stop{"", 1};
-}
 
 // Steps back over the line just read, so that the next read sees it again.
 void give_back() { rt::backspace_unit(LUJOB); }
@@ -129,10 +122,10 @@ void read_data(JOBSET& job) {
         line.end();
     }
     UPCASE(key);
-    if (key != ">DATA:") fatal(f.t30a38, "FATAL ERROR: Keyword  >DATA:   missing");
+    if (key != ">DATA:") FATAL(f.t30a38, "FATAL ERROR: Keyword  >DATA:   missing");
     // Counts below 1 would size every array of the run from garbage.
-    if (job.NVAR < 1) fatal(f.t30, "FATAL ERROR: Number of variables on >DATA: must be at least 1");
-    if (job.NSUBJ < 1) fatal(f.t30, "FATAL ERROR: Number of subjects on >DATA: must be at least 1");
+    if (job.NVAR < 1) FATAL("FATAL ERROR: Number of variables on >DATA: must be at least 1");
+    if (job.NSUBJ < 1) FATAL("FATAL ERROR: Number of subjects on >DATA: must be at least 1");
 }
 
 // The optional >ITEMS: line and the item texts it names.
@@ -175,9 +168,9 @@ void read_outfile(JOBSET& job) {
         line.end();
     }
     upcase_all(key, job.VERBOS);
-    if (key != ">OUTFILE:") fatal(f.t30a41, "FATAL ERROR: Keyword  >OUTFILE:   missing");
+    if (key != ">OUTFILE:") FATAL(f.t30a41, "FATAL ERROR: Keyword  >OUTFILE:   missing");
     if (!is(job.VERBOS, "SHORT") && !is(job.VERBOS, "LONG"))
-        fatal(f.t30a45, "FATAL ERROR: Keyword  Print_Verbosity missing");
+        FATAL(f.t30a45, "FATAL ERROR: Keyword  Print_Verbosity missing");
 }
 
 void read_metric(JOBSET& job) {
@@ -187,14 +180,14 @@ void read_metric(JOBSET& job) {
     job.SMOOPT = blank_text(2);
     std::string key = keyword_line(8, job.METRIC, job.DATTYP, job.SMOOPT);
     upcase_all(job.METRIC, job.DATTYP, job.SMOOPT);
-    if (key != ">METRIC:") fatal(f.t30a50, "FATAL ERROR: Keyword  >METRIC:   missing");
+    if (key != ">METRIC:") FATAL(f.t30a50, "FATAL ERROR: Keyword  >METRIC:   missing");
     static constexpr std::string_view metrics[] = {"DC", "CD", "IP", "OR", "CO", "DI"};
     static constexpr std::string_view types[] = {"FLD2", "FLD1", "RAW", "COR"};
     const bool metric_ok = std::any_of(std::begin(metrics), std::end(metrics),
                                        [&](std::string_view m) { return is(job.METRIC, m); });
     const bool type_ok =
         std::any_of(std::begin(types), std::end(types), [&](std::string_view t) { return is(job.DATTYP, t); });
-    if (!metric_ok || !type_ok) fatal(f.t30a50, "FATAL ERROR: Unrecognized keyword on >METRIC: line");
+    if (!metric_ok || !type_ok) FATAL(f.t30a50, "FATAL ERROR: Unrecognized keyword on >METRIC: line");
 }
 
 void read_phi(JOBSET& job) {
@@ -207,13 +200,13 @@ void read_phi(JOBSET& job) {
         line.end();
     }
     UPCASE(key);
-    if (key != ">PHI:") fatal(layouts().t30a50, "FATAL ERROR: Keyword  >PHI:   missing");
+    if (key != ">PHI:") FATAL(layouts().t30a50, "FATAL ERROR: Keyword  >PHI:   missing");
 }
 
 void open_raw_data(const JOBSET& job) {
     // The data file must exist: a missing one is not created empty.
     if (rt::open_unit(LUDAT, trimmed(job.DATFIL), {rt::OpenStatus::Old, true}) != 0)
-        fatal(layouts().raw_data, "FATAL ERROR! Problem opening Raw Data File");
+        FATAL(layouts().raw_data, "FATAL ERROR! Problem opening Raw Data File");
 }
 
 // The guessing-parameter line of metric DC (its keyword is not checked) and
@@ -241,10 +234,10 @@ void read_model(JOBSET& job) {
     job.SRTOPT = blank_text(15);
     std::string key = keyword_line(7, job.MODTYP, job.NFAC, job.LABOPT, job.SRTOPT);
     upcase_all(job.MODTYP, job.LABOPT, job.SRTOPT);
-    if (key != ">MODEL:") fatal(f.t30a39, "FATAL ERROR: Keyword  >MODEL:   missing");
+    if (key != ">MODEL:") FATAL(f.t30a39, "FATAL ERROR: Keyword  >MODEL:   missing");
     // NFAC of 0 or below ends the run after the correlations; more factors
     // than variables cannot be extracted.
-    if (job.NFAC > job.NVAR) fatal(f.t30, "FATAL ERROR: Number of factors on >MODEL: exceeds number of variables");
+    if (job.NFAC > job.NVAR) FATAL("FATAL ERROR: Number of factors on >MODEL: exceeds number of variables");
 }
 
 void read_rotate(JOBSET& job) {
@@ -252,7 +245,7 @@ void read_rotate(JOBSET& job) {
     job.ROTMTH = blank_text(8);
     std::string key = keyword_line(8, job.ROTMTH);
     UPCASE(job.ROTMTH);
-    if (key != ">ROTATE:") fatal(f.t29a41, "FATAL ERROR: Keyword >ROTATE:    missing");
+    if (key != ">ROTATE:") FATAL(f.t29a41, "FATAL ERROR: Keyword >ROTATE:    missing");
 
     // The methods with a parameter read their line again; the method word
     // read the second time is not kept, so ROTMTH stays upper case.
@@ -268,7 +261,8 @@ void read_rotate(JOBSET& job) {
         job.ROTNAM = padded("Oblimin", 25);
         give_back();
         keyword_line(8, word, job.DELTA);
-        if (job.DELTA > 0.0)
+        // NaN is refused with the values above 0.0.
+        if (!(job.DELTA <= 0.0))
             throw rt::Stop{"*********FATAL ERROR: The Oblimin Delta parameter must be less than 0.0*********", 1};
     } else if (is(job.ROTMTH, "PROMAX")) {
         job.ROTNAM = padded("Promax", 25);
@@ -276,8 +270,10 @@ void read_rotate(JOBSET& job) {
         try {
             keyword_line(8, word, job.POWER);
         } catch (const rt::IoError&) {
-            fatal(f.t29a37, "FATAL ERROR: Promax requires a power");
+            FATAL(f.t29a37, "FATAL ERROR: Promax requires a power");
         }
+        // The target needs a positive power.
+        if (job.POWER < 1) FATAL("FATAL ERROR: The Promax power must be at least 1");
     } else if (is(job.ROTMTH, "HK")) {
         job.ROTNAM = padded("Harris-Kaiser", 25);
         give_back();
@@ -297,16 +293,16 @@ void read_score_and_plot(JOBSET& job) {
     job.SCRMTH = blank_text(8);
     std::string key = keyword_line(7, job.SCRMTH);
     UPCASE(job.SCRMTH);
-    if (key != ">SCORE:") fatal(f.t30a39, "FATAL ERROR: Keyword >SCORE:    missing");
+    if (key != ">SCORE:") FATAL(f.t30a39, "FATAL ERROR: Keyword >SCORE:    missing");
     // Scores need the subjects' data.
     if (is(job.DATTYP, "COR")) job.SCRMTH = padded("NOSCORE", 8);
 
     job.PLTOPT = blank_text(8);
     key = keyword_line(6, job.PLTOPT);
     UPCASE(job.PLTOPT);
-    if (key != ">PLOT:") fatal(f.t30a38, "FATAL ERROR: Keyword >PLOT:    missing");
+    if (key != ">PLOT:") FATAL(f.t30a38, "FATAL ERROR: Keyword >PLOT:    missing");
     if (is(job.PLTOPT, "ALL") && is(job.SCRMTH, "NOSCORE"))
-        fatal(f.plots, "FATAL ERROR: You have requested factor score plots", "without computing factor scores.");
+        FATAL(f.plots, "FATAL ERROR: You have requested factor score plots", "without computing factor scores.");
 }
 
 // The optional >TECHNICAL: line; the engine's defaults when it is absent.
@@ -332,7 +328,7 @@ void read_technical(JOBSET& job) {
 
 // The >OUTPUT: line: a count, then that many matrix-file codes.
 void read_output(JOBSET& job) {
-    if (keyword_line(8) != ">OUTPUT:") fatal(layouts().t30a38, "FATAL ERROR: Keyword >OUTPUT: missing");
+    if (keyword_line(8) != ">OUTPUT:") FATAL(layouts().t30a38, "FATAL ERROR: Keyword >OUTPUT: missing");
     give_back();
     job.OUTCOD.assign(job.OUTCOD.size(), blank_text(3));
     std::string key(8, ' ');
@@ -355,7 +351,7 @@ void read_format(JOBSET& job) {
     job.DATFMT = blank_text(80);
     rt::read(LUJOB, layouts().format, key, job.DATFMT);
     UPCASE(key);
-    if (key != ">FORMAT:") fatal(layouts().t30a40, "FATAL ERROR: Keyword  >FORMAT:   missing");
+    if (key != ">FORMAT:") FATAL(layouts().t30a40, "FATAL ERROR: Keyword  >FORMAT:   missing");
 }
 
 }  // namespace

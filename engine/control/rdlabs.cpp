@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "engine/control/fatal.h"
 #include "engine/control/jobset.h"
 #include "engine/control/units.h"
 #include "engine/control/upcase.h"
 #include "runtime/formatted_io.h"
-#include "runtime/host.h"
 #include "runtime/io_error.h"
 #include "runtime/list_io.h"
 
@@ -33,9 +33,7 @@ void RDLABS(const std::string& LABOPT, int NVAR, std::vector<std::string>& VARLA
     UPCASE(keyword);
     if (!present || keyword != ">LABELS:") {
         static const rt::Format missing = rt::parse_format("(T30,A40,/,/)");
-        rt::write(LUCON, missing, "FATAL ERROR: Keyword  >LABELS:   missing");
-        rt::host().pause();
-        throw rt::Stop{"", 1};
+        FATAL(missing, "FATAL ERROR: Keyword  >LABELS:   missing");
     }
 
     rt::backspace_unit(LUJOB);

@@ -5,26 +5,15 @@
 #include <cstddef>
 #include <string_view>
 
+#include "engine/control/fatal.h"
 #include "engine/control/jobset.h"
 #include "engine/control/units.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines2/devesf.h"
 #include "runtime/formatted_io.h"
-#include "runtime/host.h"
-#include "runtime/io_error.h"
 #include "runtime/list_io.h"
 
 namespace orv::engine {
-
-namespace {
-
-[[noreturn]] void fatal(const rt::Format& layout, std::string_view message) {
-    rt::write(LUCON, layout, message);
-    rt::host().pause();
-    throw rt::Stop{"", 1};
-}
-
-}  // namespace
 
 void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::string& DATTYP,
             const std::string& PHIFIL, int NVAR, int NFAC, std::vector<double>& L,
@@ -38,7 +27,7 @@ void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::str
     const std::size_t nfac = static_cast<std::size_t>(std::max(NFAC, 0));
 
     if (rt::open_unit(LUDAT, trimmed(DATFIL), old_file) != 0)
-        fatal(pattern_missing, "FATAL ERROR! Factor Pattern file not found");
+        FATAL(pattern_missing, "FATAL ERROR! Factor Pattern file not found");
     int report = LURPT;
     num1::ADVUNIT(1, report);
 
@@ -56,7 +45,7 @@ void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::str
     PHI.clear();
     if (DATTYP.substr(0, 4) == "FLD2") {
         if (rt::open_unit(LUPHIN, trimmed(PHIFIL), old_file) != 0)
-            fatal(phi_missing, "FATAL ERROR! Factor correlation file not found");
+            FATAL(phi_missing, "FATAL ERROR! Factor correlation file not found");
         PHI.assign(nfac * nfac, 0.0);
         rt::UnitSource source(LUPHIN);
         for (std::size_t i = 0; i < nfac; ++i) {
@@ -72,7 +61,7 @@ void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::str
             const int n = static_cast<int>(nfac);
             num2::DEVESF(n, n, a, n, false, eval, evec, n);
             if (std::any_of(eval.begin(), eval.end(), [](double e) { return e < 0.0; }))
-                fatal(phi_indefinite, "FATAL ERROR! Factor correlation matrix has a negative eigenvalue");
+                FATAL(phi_indefinite, "FATAL ERROR! Factor correlation matrix has a negative eigenvalue");
 
             // L := L V Lambda^(1/2): column k of the result is L v_k sqrt(lambda_k).
             std::vector<double> lv(nvar * nfac, 0.0);

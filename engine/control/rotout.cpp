@@ -49,21 +49,20 @@ void ROTLAB(JOBSET& job, RUNDATA& run) {
     if (run.ORDER.size() != nvar) run.ORDER.assign(nvar, 0);
 }
 
+void SRTROW(const JOBSET& job, RUNDATA& run, std::span<double> M) {
+    if (!is_sort(job)) return;
+    SRTITM(M, job.NVAR, job.NFAC, run.ORDER);
+    for (std::size_t p = 0; p < run.SLAB.size(); ++p)
+        run.SLAB[p] = job.VARLAB[static_cast<std::size_t>(run.ORDER[p] - 1)];
+}
+
 void LODTAB(const JOBSET& job, RUNDATA& run, std::span<double> M, std::string_view sorted,
             std::string_view unsorted, const int* sites) {
-    auto trace = [&](int ifail, int k) {
-        if (sites != nullptr) TRACE(ifail, sites[k]);
-    };
-    if (is_sort(job)) {
-        SRTITM(M, job.NVAR, job.NFAC, run.ORDER);
-        for (std::size_t p = 0; p < run.SLAB.size(); ++p)
-            run.SLAB[p] = job.VARLAB[static_cast<std::size_t>(run.ORDER[p] - 1)];
-        trace(table(job, M, sorted, "C", run.SLAB), 0);
-    } else if (is_nosort(job) && is_labels(job)) {
-        trace(table(job, M, unsorted, "C", job.VARLAB), 1);
-    } else if (is_nosort(job) && is_nolabels(job)) {
-        trace(table(job, M, unsorted, "I", {}), 2);
-    }
+    SRTROW(job, run, M);
+    const int site = is_sort(job) ? 0 : !is_nosort(job) ? -1 : is_labels(job) ? 1 : is_nolabels(job) ? 2 : -1;
+    if (site < 0) return;
+    const int ifail = ROWTAB(job, run, M, site == 0 ? sorted : unsorted);
+    if (sites != nullptr) TRACE(ifail, sites[site]);
 }
 
 int ROWTAB(const JOBSET& job, const RUNDATA& run, std::span<const double> M, std::string_view title) {
@@ -71,13 +70,6 @@ int ROWTAB(const JOBSET& job, const RUNDATA& run, std::span<const double> M, std
     if (is_nosort(job) && is_labels(job)) return table(job, M, title, "C", job.VARLAB);
     if (is_nosort(job) && is_nolabels(job)) return table(job, M, title, "I", {});
     return 0;
-}
-
-bool FACSEL(const JOBSET& job) {
-    if (job.OUTPUT != "T") return false;
-    for (std::size_t i = 0; i < 7 && i < job.OUTCOD.size(); ++i)
-        if (job.OUTCOD[i].substr(0, 3) == "FAC") return true;
-    return false;
 }
 
 void FACWRT(const JOBSET& job, std::span<const double> M) {
@@ -91,6 +83,45 @@ void FACWRT(const JOBSET& job, std::span<const double> M) {
         rt::write(LUFAC, record, static_cast<int>(i + 1), row);
     }
     rt::close_unit(LUFAC);
+}
+
+void PHITAB(const JOBSET& job, std::span<const double> PHI, std::string_view title) {
+    TWOLIN();
+    int report = LURPT;
+    num1::ADVUNIT(1, report);
+    int ifail = 0;
+    num1::X04CBF("G", "N", job.NFAC, job.NFAC, PHI, job.NFAC, "F8.3", TITL80(title), "I", {}, "I", {},
+                 job.PAGEWIDTH, 0, ifail);
+}
+
+void PHIWRT(const JOBSET& job, std::span<const double> PHI) {
+    static const rt::Format record = rt::parse_format("(999(F12.9,1X))");
+    const auto nfac = static_cast<std::size_t>(job.NFAC);
+    OPNMAT(LUPHI, job.JOBDIR, job.JOBBAS, "phi");
+    std::vector<double> row(nfac);
+    for (std::size_t i = 0; i < nfac; ++i) {
+        for (std::size_t j = 0; j < nfac; ++j) row[j] = PHI[i + j * nfac];
+        rt::write(LUPHI, record, row);
+    }
+    rt::close_unit(LUPHI);
+}
+
+std::vector<double> STRMAT(std::span<const double> P, std::span<const double> PHI, int NVAR, int NFAC) {
+    const auto n = static_cast<std::size_t>(NVAR);
+    const auto k = static_cast<std::size_t>(NFAC);
+    std::vector<double> s(n * k, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < k; ++j) {
+            double sum = 0.0;
+            for (std::size_t m = 0; m < k; ++m) sum += P[i + m * n] * PHI[m + j * k];
+            s[i + j * n] = sum;
+        }
+    return s;
+}
+
+void TWOLIN() {
+    static const rt::Format format = rt::parse_format("(/)");
+    rt::write(LURPT, format);
 }
 
 }  // namespace orv::engine

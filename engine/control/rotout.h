@@ -1,9 +1,12 @@
 // Report and file pieces shared by the rotation stages: the label lists of
-// the loading tables, the loading tables themselves and the .fac file.
+// the loading tables, the loading tables themselves, the factor correlations
+// and structure of the oblique solutions, and the .fac and .phi files.
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/control/jobset.h"
 #include "engine/control/rundata.h"
@@ -17,11 +20,14 @@ namespace orv::engine {
 void ROTLAB(JOBSET& job, RUNDATA& run);
 
 // Under SORT: SRTITM reorders the rows of M (NVAR x NFAC) and fills ORDER,
-// and SLAB follows ORDER.  Then the loading table of M on the report, titled
-// SORTED or UNSORTED: sorted labels under SORT, VARLAB under NOSORT with
-// LABELS, row numbers under NOSORT with NOLABELS, nothing for any other
-// word.  With SITES (sorted, unsorted with labels, unsorted with numbers)
-// the printer's status goes to TRACE with the site of the table printed.
+// and SLAB follows ORDER.  Any other sort word leaves M as it is.
+void SRTROW(const JOBSET& job, RUNDATA& run, std::span<double> M);
+
+// SRTROW, then the loading table of M on the report, titled SORTED or
+// UNSORTED: sorted labels under SORT, VARLAB under NOSORT with LABELS, row
+// numbers under NOSORT with NOLABELS, nothing for any other word.  With
+// SITES (sorted, unsorted with labels, unsorted with numbers) the printer's
+// status goes to TRACE with the site of the table printed.
 void LODTAB(const JOBSET& job, RUNDATA& run, std::span<double> M, std::string_view sorted,
             std::string_view unsorted, const int* sites = nullptr);
 
@@ -30,13 +36,22 @@ void LODTAB(const JOBSET& job, RUNDATA& run, std::span<double> M, std::string_vi
 // when no table is printed.
 int ROWTAB(const JOBSET& job, const RUNDATA& run, std::span<const double> M, std::string_view title);
 
-// Whether the .fac (and .phi) files are asked for: OUTPUT is T and FAC
-// stands among the first seven codes of >OUTPUT:.
-bool FACSEL(const JOBSET& job);
-
 // The .fac file: one record (I4,1X,999(F8.4)) per row of M (NVAR x NFAC),
 // numbered by position.
 void FACWRT(const JOBSET& job, std::span<const double> M);
+
+// Two empty lines on the report, then the NFAC x NFAC factor correlations
+// PHI titled TITLE, rows and columns numbered.
+void PHITAB(const JOBSET& job, std::span<const double> PHI, std::string_view title);
+
+// The .phi file: one record (999(F12.9,1X)) per row of PHI (NFAC x NFAC).
+void PHIWRT(const JOBSET& job, std::span<const double> PHI);
+
+// The structure matrix P PHI of the NVAR x NFAC pattern P.
+std::vector<double> STRMAT(std::span<const double> P, std::span<const double> PHI, int NVAR, int NFAC);
+
+// A format with one slash on the report: two empty lines.
+void TWOLIN();
 
 // The 80-character title of a matrix table.
 std::string TITL80(std::string_view text);

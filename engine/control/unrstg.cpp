@@ -2,17 +2,16 @@
 // variance each factor explains, Heywood warnings and the final
 // communalities.
 #include <cstddef>
-#include <string_view>
 #include <vector>
 
-#include "engine/control/opnmat.h"
+#include "engine/control/codsel.h"
+#include "engine/control/rotout.h"
 #include "engine/control/stages.h"
 #include "engine/control/units.h"
 #include "engine/stats/heywrn.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/x04cbf.h"
 #include "runtime/formatted_io.h"
-#include "runtime/units.h"
 
 namespace orv::engine {
 
@@ -26,8 +25,6 @@ void empty_line() {
 }  // namespace
 
 void UNRSTG(JOBSET& job, RUNDATA& run) {
-    static const rt::Format fac_record = rt::parse_format("(I4,1X,999(F8.4))");
-
     const int NVAR = job.NVAR;
     const int NFAC = job.NFAC;
     const auto nvar = static_cast<std::size_t>(NVAR);
@@ -36,19 +33,7 @@ void UNRSTG(JOBSET& job, RUNDATA& run) {
 
     // The unrotated loadings go into .fac only for a PFA job that is not
     // rotated.
-    bool listed = false;
-    if (job.OUTPUT == "T")
-        for (int i = 0; i < 7; ++i)
-            if (std::string_view(job.OUTCOD[static_cast<std::size_t>(i)]).substr(0, 3) == "FAC") listed = true;
-    if (job.ROTNAM == "None                     " && job.MODTYP == "PFA " && listed) {
-        OPNMAT(LUFAC, job.JOBDIR, job.JOBBAS, "fac");
-        std::vector<double> row(nfac);
-        for (std::size_t i = 0; i < nvar; ++i) {
-            for (std::size_t k = 0; k < nfac; ++k) row[k] = L[i + nvar * k];
-            rt::write(LUFAC, fac_record, static_cast<int>(i + 1), row);
-        }
-        rt::close_unit(LUFAC);
-    }
+    if (job.ROTNAM == "None                     " && job.MODTYP == "PFA " && CODSEL(job, "FAC")) FACWRT(job, L);
 
     int report = LURPT;
     num1::ADVUNIT(1, report);

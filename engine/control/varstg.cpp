@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/control/codsel.h"
 #include "engine/control/moment.h"
 #include "engine/control/patplt.h"
 #include "engine/control/rotout.h"
@@ -41,10 +42,6 @@ double cos2d(double degrees) {
     return c * c;
 }
 
-void two_empty_lines() {
-    static const rt::Format format = rt::parse_format("(/)");
-    rt::write(LURPT, format);
-}
 void empty_line() {
     static const rt::Format format = rt::parse_format("()");
     rt::write(LURPT, format);
@@ -73,13 +70,13 @@ void orthomax(const JOBSET& job, RUNDATA& run, const char* stand, int site) {
         throw rt::Stop{"", 1};
     }
     TRACE(ifail, site);
-    two_empty_lines();
+    TWOLIN();
 }
 
 // R1: two empty lines and the label lists.  R2: the loading table, sorted
 // or not; A0 keeps item order.
 void loading_table(JOBSET& job, RUNDATA& run, const char* sorted, const char* unsorted, const int* sites) {
-    two_empty_lines();
+    TWOLIN();
     ROTLAB(job, run);
     run.A0 = run.A;
     LODTAB(job, run, run.A, sorted, unsorted, sites);
@@ -119,19 +116,6 @@ void objective(const JOBSET& job, const RUNDATA& run) {
     rt::write(LURPT, format, total);
 }
 
-// R6: the caption, right-aligned in 80 columns, and the pattern plots.
-void plots(const JOBSET& job, const RUNDATA& run, const char* caption) {
-    if (job.PLTOPT != "LOADINGS" && job.PLTOPT != "ALL     ") return;
-    static const rt::Format format = rt::parse_format("(A80)");
-    rt::write(LURPT, format, caption);
-    PATPLT(run.A, job.NVAR, job.NFAC);
-}
-
-// R4: the rotated .fac file.
-void fac_file(const JOBSET& job, const RUNDATA& run) {
-    if (FACSEL(job)) FACWRT(job, run.A);
-}
-
 }  // namespace
 
 void WVMSTG(JOBSET& job, RUNDATA& run) {
@@ -141,10 +125,13 @@ void WVMSTG(JOBSET& job, RUNDATA& run) {
     auto l = [&](std::size_t i, std::size_t j) -> double& { return run.L[i + j * nvar]; };
 
     // Normalise the rows by the root communality and reflect the rows whose
-    // first loading is negative.
+    // first loading is negative.  A variable without communality has no
+    // loadings: its row stays zero instead of becoming 0/0.
     std::vector<int> reflected(nvar, 0);
-    for (std::size_t i = 0; i < nvar; ++i)
-        for (std::size_t j = 0; j < nfac; ++j) l(i, j) = l(i, j) / std::sqrt(run.COMM[i]);
+    for (std::size_t i = 0; i < nvar; ++i) {
+        const double root = std::sqrt(run.COMM[i]);
+        for (std::size_t j = 0; j < nfac; ++j) l(i, j) = root == 0.0 ? 0.0 : l(i, j) / root;
+    }
     for (std::size_t i = 0; i < nvar; ++i) {
         if (l(i, 0) < 0.0) {
             reflected[i] = 1;
@@ -177,8 +164,10 @@ void WVMSTG(JOBSET& job, RUNDATA& run) {
     for (std::size_t i = 0; i < nvar; ++i)
         if (reflected[i] == 1)
             for (std::size_t j = 0; j < nfac; ++j) a(i, j) = -a(i, j);
-    for (std::size_t i = 0; i < nvar; ++i)
-        for (std::size_t j = 0; j < nfac; ++j) a(i, j) = std::sqrt(run.COMM[i]) * a(i, j);
+    for (std::size_t i = 0; i < nvar; ++i) {
+        const double root = std::sqrt(run.COMM[i]);
+        for (std::size_t j = 0; j < nfac; ++j) a(i, j) = root == 0.0 ? 0.0 : root * a(i, j);
+    }
 
     SRTFAC(run.A, job.NVAR, job.NFAC);
     REFLCT(run.A, job.NVAR, job.NFAC);
@@ -187,8 +176,8 @@ void WVMSTG(JOBSET& job, RUNDATA& run) {
                   "Varimax Rotated Factor Loadings  (Cureton - Mulaik Weights)", kWeightedSites);
     variance(job, run, 1384);
     HYPBOX(run.A, job.NVAR, job.NFAC, job.HYPER_WIDTH);
-    plots(job, run, "Factor Pattern Plots:  Weighted Varimax Rotation");
-    fac_file(job, run);
+    PATCAP(job.PLTOPT, "Factor Pattern Plots:  Weighted Varimax Rotation", run.A, job.NVAR, job.NFAC);
+    if (CODSEL(job, "FAC")) FACWRT(job, run.A);
 }
 
 void VARSTG(JOBSET& job, RUNDATA& run) {
@@ -200,11 +189,11 @@ void VARSTG(JOBSET& job, RUNDATA& run) {
 
     loading_table(job, run, "VARIMAX: Sorted Factor Loadings ", "Varimax Rotated Factor Loadings",
                   kVarimaxSites);
-    fac_file(job, run);
+    if (CODSEL(job, "FAC")) FACWRT(job, run.A);
     variance(job, run, 1558);
     objective(job, run);
     HYPBOX(run.A, job.NVAR, job.NFAC, job.HYPER_WIDTH);
-    plots(job, run, "Factor Pattern Plots:  Varimax Rotation");
+    PATCAP(job.PLTOPT, "Factor Pattern Plots:  Varimax Rotation", run.A, job.NVAR, job.NFAC);
 }
 
 }  // namespace orv::engine

@@ -5,11 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/units.h"
+#include "engine/control/fatal.h"
 #include "engine/stats/spdinv.h"
 #include "numlib/routines1/f04aef.h"
-#include "runtime/formatted_io.h"
-#include "runtime/host.h"
 
 namespace orv::engine {
 
@@ -25,13 +23,6 @@ double ipow(double x, int n) {
         if ((m % 2u) != 0u) y = y * x;
     }
     return n < 0 ? 1.0 / y : y;
-}
-
-[[noreturn]] void fatal(const std::string& text) {
-    static const rt::Format layout = rt::parse_format("(T30,A,/,/)");
-    rt::write(LUCON, layout, text);
-    rt::host().pause();
-    throw rt::Stop{"", 1};
 }
 
 // C := A' B for the n x k matrices A and B (leading dimension n); C is k x k.
@@ -62,8 +53,6 @@ void product(const std::vector<double>& a, const std::vector<double>& b, std::si
 
 void PRMTGT(std::span<const double> A, std::span<double> P, std::span<double> PHI, int NVAR, int NFAC,
             int POWER) {
-    if (POWER < 1) fatal("FATAL ERROR: The Promax power must be at least 1");
-
     const std::size_t n = static_cast<std::size_t>(NVAR < 0 ? 0 : NVAR);
     const std::size_t k = static_cast<std::size_t>(NFAC < 0 ? 0 : NFAC);
     std::vector<double> a(A.begin(), A.begin() + static_cast<std::ptrdiff_t>(n * k));
@@ -82,7 +71,7 @@ void PRMTGT(std::span<const double> A, std::span<double> P, std::span<double> PH
         double m = 0.0;
         for (std::size_t i = 0; i < n; ++i) m = std::fabs(g[i + n * j]) > m ? std::fabs(g[i + n * j]) : m;
         if (m == 0.0) {
-            fatal("FATAL ERROR: Promax factor " + std::to_string(j + 1) +
+            FATAL("FATAL ERROR: Promax factor " + std::to_string(j + 1) +
                   " has no non-zero loading; no target can be built");
         }
         for (std::size_t i = 0; i < n; ++i) g[i + n * j] = g[i + n * j] / m;

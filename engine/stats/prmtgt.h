@@ -14,7 +14,8 @@ namespace orv::engine {
 // correlations PHI = (U'U)^-1 (NFAC x NFAC, stored full, leading dimension
 // NFAC).  An exact zero in the normalised loadings, and a variable whose
 // loadings are all zero, give a zero target element.  A factor whose
-// loadings are all zero, or a POWER below 1, end the run with a fatal stop.
+// loadings are all zero ends the run with a fatal stop.  POWER is at least
+// 1: the command-file reader refuses any other.
 void PRMTGT(std::span<const double> A, std::span<double> P,
             std::span<double> PHI, int NVAR, int NFAC, int POWER);
 

@@ -4,13 +4,12 @@
 #include <cstddef>
 #include <vector>
 
+#include "engine/control/fatal.h"
 #include "engine/control/trace.h"
 #include "engine/control/units.h"
 #include "numlib/routines1/f02faf.h"
 #include "numlib/routines1/m01caf.h"
 #include "runtime/formatted_io.h"
-#include "runtime/host.h"
-#include "runtime/io_error.h"
 
 namespace orv::engine {
 
@@ -64,11 +63,9 @@ void SMOOTH(std::span<double> R, int N, std::span<double> RS) {
     // A variable with nothing left on the kept eigenvectors has no scale.
     for (std::size_t i = 0; i < n; ++i) {
         if (!(RS[i + n * i] > 0.0)) {
-            static const rt::Format fatal = rt::parse_format("(T30,A,I4,A/T30,A,///)");
-            rt::write(LUCON, fatal, "FATAL ERROR: SMOOTHING LEAVES VARIABLE", static_cast<int>(i + 1),
-                      " WITHOUT VARIANCE", "(NO WEIGHT ON ANY EIGENVALUE OF AT LEAST 0.005)");
-            rt::host().pause();
-            throw rt::Stop{"", 1};
+            static const rt::Format layout = rt::parse_format("(T30,A,I4,A/T30,A,///)");
+            FATAL(layout, "FATAL ERROR: SMOOTHING LEAVES VARIABLE", static_cast<int>(i + 1), " WITHOUT VARIANCE",
+                  "(NO WEIGHT ON ANY EIGENVALUE OF AT LEAST 0.005)");
         }
         d[i] = 1.0 / std::sqrt(RS[i + n * i]);
     }

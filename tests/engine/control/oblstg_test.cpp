@@ -311,6 +311,50 @@ INSTANTIATE_TEST_SUITE_P(Oblique, Invariants,
                                            InvariantCase{true, 0.5, "SORT           ", true},
                                            InvariantCase{true, 0.0, "NOSORT         ", false}));
 
+// Under SORT the pattern is always sorted (ORDER, SLAB, P0 in item order,
+// .fac by position), but the pattern and structure tables need LABELS or
+// NOLABELS; every labels word but LABELS leaves the default labels in
+// VARLAB, as in the other rotation stages.
+TEST_F(StageRun, SortedTablesNeedAKnownLabelsWord) {
+    const Reference& r = reference("oblimin_reference.txt", "harman74_turned 0");
+    const int n = r.nvar, k = r.nf;
+    const struct {
+        const char* word;
+        bool tables;
+        bool defaults;
+    } cases[] = {{"LABELS         ", true, false}, {"NOLABELS       ", true, true}, {"NAMES          ", false, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.word);
+        TearDown();
+        SetUp();
+        run_ = RUNDATA{};
+        job_.LABOPT = c.word;
+        job_.VARLAB.assign(static_cast<std::size_t>(n), "read label     ");
+        load(r.blocks.at("A"), n, k);
+        rotate(false, 0.0);
+
+        const std::string report = slurp(dir_ / "report.out");
+        EXPECT_EQ(report.find("Oblimin Sorted Factor Loadings") != std::string::npos, c.tables) << report;
+        EXPECT_EQ(report.find("Oblimin Factor Structure Matrix") != std::string::npos, c.tables);
+        EXPECT_NE(report.find("Oblimin: Inter-factor Correlations"), std::string::npos);
+        EXPECT_NE(report.find("HYPERPLANE COUNT"), std::string::npos);
+
+        ASSERT_EQ(job_.VARLAB.size(), static_cast<std::size_t>(n));
+        EXPECT_EQ(job_.VARLAB[1], c.defaults ? "V002           " : "read label     ");
+        const Matrix fac = read_matrix_file(dir_ / "job.fac", n, k + 1, 0);
+        for (int p = 0; p < n; ++p) {
+            const int item = run_.ORDER.at(p) - 1;
+            ASSERT_GE(item, 0);
+            ASSERT_LT(item, n);
+            EXPECT_EQ(run_.SLAB.at(p), job_.VARLAB[item]);
+            for (int j = 0; j < k; ++j) {
+                EXPECT_EQ(run_.P[p + j * n], run_.P0[item + j * n]);
+                EXPECT_NEAR(fac[p + (j + 1) * n], run_.P[p + j * n], 0.5E-4 + 1.0E-12);
+            }
+        }
+    }
+}
+
 // A Harris-Kaiser parameter outside [0, 1] stops before anything is rotated
 // or written.
 TEST_F(StageRun, HarrisKaiserParameterOutsideTheUnitIntervalIsFatal) {

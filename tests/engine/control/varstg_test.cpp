@@ -2,9 +2,11 @@
 // given loadings: Varimax against R's stats::varimax, the invariants of
 // every rotation, the weighted-Varimax weights and the variance routine.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -206,6 +208,54 @@ TEST_F(RotationStage, WeightedVarimaxHoldsTheAngleArgumentToOne) {
     rotate();
     for (double v : run_.A) EXPECT_TRUE(std::isfinite(v));
     EXPECT_LT(max_diff(outer(run_.A, 6, 2), outer(l, 6, 2)), 1e-12);
+}
+
+// A variable without loadings has communality 0: its row is left at zero
+// (no 0/0 handed to the rotation) and comes back as exact zeros.
+TEST_F(RotationStage, WeightedVarimaxKeepsARowWithoutLoadingsAtZero) {
+    const Case c = reference_cases()[1];  // harman74, four factors
+    Matrix l = c.l;
+    const int row = 3;
+    for (int j = 0; j < c.nfac; ++j) l[row + j * c.nvar] = 0.0;
+    prepare("WVARIMAX", c.nvar, c.nfac, l);
+    rotate();
+    for (double v : run_.A) ASSERT_TRUE(std::isfinite(v));
+    for (int j = 0; j < c.nfac; ++j) {
+        EXPECT_EQ(run_.A[row + j * c.nvar], 0.0);
+        EXPECT_FALSE(std::signbit(run_.A[row + j * c.nvar]));
+    }
+    EXPECT_LT(max_diff(outer(run_.A, c.nvar, c.nfac), outer(l, c.nvar, c.nfac)), 1e-12);
+}
+
+// The same through the program: a ROT job whose loading file has a row of
+// zeros runs to its end, and the row is zeros in the sorted .fac file.
+TEST(RotationJob, WeightedVarimaxWithARowOfZeroLoadingsRuns) {
+    const fs::path jobs = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "rotation";
+    char tmpl[] = "/tmp/orv_wvmzero_XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const fs::path dir = tmpl;
+    for (const char* file : {"wvm_zero_row.in", "wvm_zero_row.dat"}) fs::copy_file(jobs / file, dir / file);
+    const std::string command =
+        "cd '" + dir.string() + "' && '" + ORVCALC_PATH + "' wvm_zero_row.in < /dev/null > window.txt 2>&1";
+    const int status = std::system(command.c_str());
+    auto text = [](const fs::path& path) {
+        std::ifstream in(path);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << text(dir / "window.txt");
+    const std::string fac = text(dir / "wvm_zero_row.fac");
+    int zero_rows = 0;
+    std::istringstream rows(fac);
+    for (std::string line; std::getline(rows, line);) {
+        ASSERT_EQ(line.size(), 29u) << line;
+        if (line.substr(4) == "   0.0000  0.0000  0.0000") ++zero_rows;
+    }
+    EXPECT_EQ(zero_rows, 1) << fac;
+    EXPECT_NE(text(dir / "wvm.out").find("Factor Loadings  (Cureton - Mulaik Weights)"), std::string::npos);
+    fs::remove_all(dir);
 }
 
 TEST_F(RotationStage, PromaxDoesNotDependOnTheSortOption) {
