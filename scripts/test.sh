@@ -10,6 +10,6 @@ scripts/setup.sh build
 
 if [ "${1:-}" = "--sanitize" ]; then
   scripts/setup.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DORV_SANITIZE=ON
-  (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  (cd build-asan && ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
      ctest --output-on-failure -j"$(nproc)")
 fi

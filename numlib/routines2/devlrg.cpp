@@ -117,18 +117,11 @@ void DEVLRG(int n, std::span<const double> a, int lda, std::span<std::complex<do
             require(eval, static_cast<std::uint64_t>(n), "DEVLRG", "EVAL");
             const std::int64_t ldacpy = work_leading_dimension(n, option.p(), option.q());
             const auto nn = static_cast<std::uint64_t>(n);
-            std::unique_ptr<double[]> acopy;
-            std::unique_ptr<double[]> wk;
-            std::unique_ptr<int[]> iwk;
-            try {
-                acopy = std::make_unique_for_overwrite<double[]>(static_cast<std::uint64_t>(ldacpy) * nn);
-                wk = std::make_unique_for_overwrite<double[]>(4 * nn);
-                iwk = std::make_unique_for_overwrite<int[]>(2 * nn);
-            } catch (const std::bad_alloc&) {
-                acopy.reset();
-                wk.reset();
-                iwk.reset();
-            }
+            // Storage that cannot be had is the routine's own error, so ask
+            // for it without exceptions.
+            std::unique_ptr<double[]> acopy(new (std::nothrow) double[static_cast<std::uint64_t>(ldacpy) * nn]);
+            std::unique_ptr<double[]> wk(acopy ? new (std::nothrow) double[4 * nn] : nullptr);
+            std::unique_ptr<int[]> iwk(wk ? new (std::nothrow) int[2 * nn] : nullptr);
             if (!acopy || !wk || !iwk) {
                 fill_nan(eval, n);
                 MSGINT(1, n);
