@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
 #include "numlib/routines2/dlinds.h"
 #include "numlib/routines2/dsvrgn.h"
@@ -17,12 +18,6 @@
 
 namespace orv::num2 {
 namespace {
-
-void require(std::size_t have, std::size_t need, const char* routine, const char* arg) {
-    if (have < need) {
-        throw std::length_error(std::string(routine) + ": array " + arg + " is shorter than its dimensions");
-    }
-}
 
 // Results of the last sortedness scan: 1 when the values are in
 // non-decreasing order (0 otherwise), and the NaN count, negative when a
@@ -150,7 +145,7 @@ int IDANAN(int n, std::span<const double> x, int incx) {
         return 0;
     }
     if (n == 0 || incx == 0) return 0;
-    require(x.size(), static_cast<std::size_t>(n - 1) * static_cast<std::size_t>(incx) + 1, "IDANAN", "X");
+    numlib::require_length(x.size(), static_cast<std::size_t>(n - 1) * static_cast<std::size_t>(incx) + 1, "IDANAN", "X");
     for (int i = 1; i <= n; ++i) {
         if (ISDNAN(x[static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(incx)])) return i;
     }
@@ -158,7 +153,7 @@ int IDANAN(int n, std::span<const double> x, int incx) {
 }
 
 void DU1MVV(int nobs, std::span<double> x, int& nmiss) {
-    if (nobs >= 1) require(x.size(), static_cast<std::size_t>(nobs), "DU1MVV", "X");
+    if (nobs >= 1) numlib::require_length(x.size(), static_cast<std::size_t>(nobs), "DU1MVV", "X");
     E1PSH("DU1MVV");
     nmiss = 0;
     if (nobs < 1) {
@@ -192,13 +187,13 @@ void DU1MVV(int nobs, std::span<double> x, int& nmiss) {
 
 void DEQTIL(int nobs, std::span<const double> x, int nqprop, std::span<const double> qprop, std::span<double> q,
             std::span<double> xlo, std::span<double> xhi, int& nmiss) {
-    if (nobs >= 1) require(x.size(), static_cast<std::size_t>(nobs), "DEQTIL", "X");
+    if (nobs >= 1) numlib::require_length(x.size(), static_cast<std::size_t>(nobs), "DEQTIL", "X");
     if (nqprop >= 1) {
         const auto need = static_cast<std::size_t>(nqprop);
-        require(qprop.size(), need, "DEQTIL", "QPROP");
-        require(q.size(), need, "DEQTIL", "Q");
-        require(xlo.size(), need, "DEQTIL", "XLO");
-        require(xhi.size(), need, "DEQTIL", "XHI");
+        numlib::require_length(qprop.size(), need, "DEQTIL", "QPROP");
+        numlib::require_length(q.size(), need, "DEQTIL", "Q");
+        numlib::require_length(xlo.size(), need, "DEQTIL", "XLO");
+        numlib::require_length(xhi.size(), need, "DEQTIL", "XHI");
     }
     E1PSH("DEQTIL");
     if (nobs < 1) {
@@ -242,13 +237,13 @@ void DEQTIL(int nobs, std::span<const double> x, int nqprop, std::span<const dou
 
 void DE2TIL(int nobs, std::span<const double> x, int nqprop, std::span<const double> qprop, std::span<double> q,
             std::span<double> xlo, std::span<double> xhi, int& nmiss, std::span<double> wk) {
-    if (nobs >= 1) require(x.size(), static_cast<std::size_t>(nobs), "DE2TIL", "X");
+    if (nobs >= 1) numlib::require_length(x.size(), static_cast<std::size_t>(nobs), "DE2TIL", "X");
     if (nqprop >= 1) {
         const auto need = static_cast<std::size_t>(nqprop);
-        require(qprop.size(), need, "DE2TIL", "QPROP");
-        require(q.size(), need, "DE2TIL", "Q");
-        require(xlo.size(), need, "DE2TIL", "XLO");
-        require(xhi.size(), need, "DE2TIL", "XHI");
+        numlib::require_length(qprop.size(), need, "DE2TIL", "QPROP");
+        numlib::require_length(q.size(), need, "DE2TIL", "Q");
+        numlib::require_length(xlo.size(), need, "DE2TIL", "XLO");
+        numlib::require_length(xhi.size(), need, "DE2TIL", "XHI");
     }
     E1PSH("DE2TIL");
     if (nqprop < 1) {
@@ -284,7 +279,7 @@ void DE2TIL(int nobs, std::span<const double> x, int nqprop, std::span<const dou
         n = n_all - g_nm;
         xs = x.data();
     } else {
-        require(wk.size(), static_cast<std::size_t>(n_all), "DE2TIL", "WK");
+        numlib::require_length(wk.size(), static_cast<std::size_t>(n_all), "DE2TIL", "WK");
         const int one = 1;
         dcopy_(&n_all, x.data(), &one, wk.data(), &one);
         DU1MVV(n_all, wk, nmiss);

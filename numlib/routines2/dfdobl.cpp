@@ -10,30 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
 #include "numlib/routines2/dlinds.h"
 #include "numlib/routines2/erset.h"
 
 namespace orv::num2 {
 namespace {
-
-// Elements a column-major NROWS x NCOLS matrix with leading dimension LD
-// occupies; 0 when it is empty.
-std::size_t extent(int nrows, int ncols, int ld) {
-    if (nrows < 1 || ncols < 1) return 0;
-    return static_cast<std::size_t>(ld) * static_cast<std::size_t>(ncols - 1) + static_cast<std::size_t>(nrows);
-}
-
-void require(std::size_t have, std::size_t need, const char* routine, const char* arg) {
-    if (have < need) {
-        throw std::length_error(std::string(routine) + ": array " + arg + " is shorter than its dimensions");
-    }
-}
-
-// 1-based element (i, j) of a column-major matrix.
-inline std::size_t at(int i, int j, int ld) {
-    return static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld);
-}
 
 // The sweep limit and tolerance in force for the current call.
 int g_maxit = 30;
@@ -50,10 +33,10 @@ double signed_cube_root(double x) {
 void require_arrays(const char* routine, int nvar, int nf, std::span<const double> a, int lda,
                     std::span<double> b, int ldb, std::span<double> t, int ldt, std::span<double> fcor,
                     int ldfcor) {
-    require(a.size(), extent(nvar, nf, lda), routine, "A");
-    require(b.size(), extent(nvar, nf, ldb), routine, "B");
-    require(t.size(), extent(nf, nf, ldt), routine, "T");
-    require(fcor.size(), extent(nf, nf, ldfcor), routine, "FCOR");
+    numlib::require_length(a.size(), numlib::matrix_extent(nvar, nf, lda), routine, "A");
+    numlib::require_length(b.size(), numlib::matrix_extent(nvar, nf, ldb), routine, "B");
+    numlib::require_length(t.size(), numlib::matrix_extent(nf, nf, ldt), routine, "T");
+    numlib::require_length(fcor.size(), numlib::matrix_extent(nf, nf, ldfcor), routine, "FCOR");
 }
 
 bool dimensions_valid(int nvar, int nf, int lda, int ldb, int ldt, int ldfcor) {
@@ -136,9 +119,9 @@ void DF2OBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
         throw std::length_error("DF2OBL: NF or a leading dimension does not fit NVAR and NF");
     }
     require_arrays("DF2OBL", nvar, nf, a, lda, b, ldb, t, ldt, fcor, ldfcor);
-    require(h.size(), static_cast<std::size_t>(nvar), "DF2OBL", "H");
-    require(d.size(), static_cast<std::size_t>(nf), "DF2OBL", "D");
-    require(r.size(), static_cast<std::size_t>(nvar), "DF2OBL", "R");
+    numlib::require_length(h.size(), static_cast<std::size_t>(nvar), "DF2OBL", "H");
+    numlib::require_length(d.size(), static_cast<std::size_t>(nf), "DF2OBL", "D");
+    numlib::require_length(r.size(), static_cast<std::size_t>(nvar), "DF2OBL", "R");
 
     E1PSH("DF2OBL");
     if (nvar < 2) {
@@ -167,9 +150,9 @@ void DF2OBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
     const double wn = w / nvar;
     const int one = 1;
 
-    auto B = [&](int i, int j) -> double& { return b[at(i, j, ldb)]; };
-    auto T = [&](int i, int j) -> double& { return t[at(i, j, ldt)]; };
-    auto F = [&](int i, int j) -> double& { return fcor[at(i, j, ldfcor)]; };
+    auto B = [&](int i, int j) -> double& { return b[numlib::element(i, j, ldb)]; };
+    auto T = [&](int i, int j) -> double& { return t[numlib::element(i, j, ldt)]; };
+    auto F = [&](int i, int j) -> double& { return fcor[numlib::element(i, j, ldfcor)]; };
     auto H = [&](int i) -> double& { return h[static_cast<std::size_t>(i - 1)]; };
     auto D = [&](int j) -> double& { return d[static_cast<std::size_t>(j - 1)]; };
     auto R = [&](int i) -> double& { return r[static_cast<std::size_t>(i - 1)]; };
@@ -184,9 +167,9 @@ void DF2OBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
 
     // Start from T = FCOR = I and B = A.
     for (int j = 1; j <= nf; ++j) {
-        DVFILL(nf, 0.0, t.subspan(at(1, j, ldt)), 1);
+        DVFILL(nf, 0.0, t.subspan(numlib::element(1, j, ldt)), 1);
         T(j, j) = 1.0;
-        DVFILL(nf, 0.0, fcor.subspan(at(1, j, ldfcor)), 1);
+        DVFILL(nf, 0.0, fcor.subspan(numlib::element(1, j, ldfcor)), 1);
         F(j, j) = 1.0;
     }
     DMRRRR(nvar, nf, a, lda, nf, nf, t, ldt, nvar, nf, b, ldb);
@@ -195,7 +178,7 @@ void DF2OBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
         // A row of zeros has no direction: it is left as it is rather than
         // divided by its zero length.
         for (int i = 1; i <= nvar; ++i) {
-            H(i) = dnrm2_(&nf, &a[at(i, 1, lda)], &lda);
+            H(i) = dnrm2_(&nf, &a[numlib::element(i, 1, lda)], &lda);
             if (H(i) != 0.0) {
                 const double scale = 1.0 / H(i);
                 dscal_(&nf, &scale, &B(i, 1), &ldb);

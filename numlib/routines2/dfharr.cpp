@@ -10,30 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
 #include "numlib/routines2/dlinds.h"
 #include "numlib/routines2/erset.h"
 
 namespace orv::num2 {
 namespace {
-
-// Elements a column-major NROWS x NCOLS matrix with leading dimension LD
-// occupies; 0 when it is empty.
-std::size_t extent(int nrows, int ncols, int ld) {
-    if (nrows < 1 || ncols < 1) return 0;
-    return static_cast<std::size_t>(ld) * static_cast<std::size_t>(ncols - 1) + static_cast<std::size_t>(nrows);
-}
-
-void require(std::size_t have, std::size_t need, const char* routine, const char* arg) {
-    if (have < need) {
-        throw std::length_error(std::string(routine) + ": array " + arg + " is shorter than its dimensions");
-    }
-}
-
-// 1-based element (i, j) of a column-major matrix.
-inline std::size_t at(int i, int j, int ld) {
-    return static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld);
-}
 
 bool dimensions_valid(int nvar, int nf, int lda, int ldb, int ldt, int ldfcor) {
     return nf >= 1 && nvar >= nf && lda >= nvar && ldb >= nvar && ldt >= nf && ldfcor >= nf;
@@ -42,11 +25,11 @@ bool dimensions_valid(int nvar, int nf, int lda, int ldb, int ldt, int ldfcor) {
 void require_arrays(const char* routine, int nvar, int nf, std::span<const double> a, int lda,
                     std::span<const double> wt, std::span<double> b, int ldb, std::span<double> t, int ldt,
                     std::span<double> fcor, int ldfcor) {
-    require(a.size(), extent(nvar, nf, lda), routine, "A");
-    require(wt.size(), static_cast<std::size_t>(nvar), routine, "WT");
-    require(b.size(), extent(nvar, nf, ldb), routine, "B");
-    require(t.size(), extent(nf, nf, ldt), routine, "T");
-    require(fcor.size(), extent(nf, nf, ldfcor), routine, "FCOR");
+    numlib::require_length(a.size(), numlib::matrix_extent(nvar, nf, lda), routine, "A");
+    numlib::require_length(wt.size(), static_cast<std::size_t>(nvar), routine, "WT");
+    numlib::require_length(b.size(), numlib::matrix_extent(nvar, nf, ldb), routine, "B");
+    numlib::require_length(t.size(), numlib::matrix_extent(nf, nf, ldt), routine, "T");
+    numlib::require_length(fcor.size(), numlib::matrix_extent(nf, nf, ldfcor), routine, "FCOR");
 }
 
 // Sum of x_l * y_l * z_l over N elements of three strided vectors; a
@@ -120,8 +103,8 @@ void DF2ARR(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
         throw std::length_error("DF2ARR: NF or a leading dimension does not fit NVAR and NF");
     }
     require_arrays("DF2ARR", nvar, nf, a, lda, wt, b, ldb, t, ldt, fcor, ldfcor);
-    require(wk.size(), 2 * static_cast<std::size_t>(nf), "DF2ARR", "WK");
-    require(wkv.size(), static_cast<std::size_t>(nvar), "DF2ARR", "WKV");
+    numlib::require_length(wk.size(), 2 * static_cast<std::size_t>(nf), "DF2ARR", "WK");
+    numlib::require_length(wkv.size(), static_cast<std::size_t>(nvar), "DF2ARR", "WKV");
 
     E1PSH("DF2ARR");
     if (maxit < 1) {
@@ -143,10 +126,10 @@ void DF2ARR(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
     const double eps_used = eps > 0.0 ? eps : 0.0001;
     const int one = 1;
 
-    auto A = [&](int i, int j) { return a[at(i, j, lda)]; };
-    auto B = [&](int i, int j) -> double& { return b[at(i, j, ldb)]; };
-    auto T = [&](int i, int j) -> double& { return t[at(i, j, ldt)]; };
-    auto F = [&](int i, int j) -> double& { return fcor[at(i, j, ldfcor)]; };
+    auto A = [&](int i, int j) { return a[numlib::element(i, j, lda)]; };
+    auto B = [&](int i, int j) -> double& { return b[numlib::element(i, j, ldb)]; };
+    auto T = [&](int i, int j) -> double& { return t[numlib::element(i, j, ldt)]; };
+    auto F = [&](int i, int j) -> double& { return fcor[numlib::element(i, j, ldfcor)]; };
     auto WK = [&](int j) -> double& { return wk[static_cast<std::size_t>(j - 1)]; };
     auto WKV = [&](int j) -> double& { return wkv[static_cast<std::size_t>(j - 1)]; };
 
@@ -203,10 +186,10 @@ void DF2OTA(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
     if (nf < 1 || nvar < 1 || lda < nvar || ldb < nvar || ldt < nf) {
         throw std::length_error("DF2OTA: a count or leading dimension is not valid");
     }
-    require(a.size(), extent(nvar, nf, lda), "DF2OTA", "A");
-    require(b.size(), extent(nvar, nf, ldb), "DF2OTA", "B");
-    require(t.size(), extent(nf, nf, ldt), "DF2OTA", "T");
-    if (norm == 1) require(wkv.size(), static_cast<std::size_t>(nvar), "DF2OTA", "WKV");
+    numlib::require_length(a.size(), numlib::matrix_extent(nvar, nf, lda), "DF2OTA", "A");
+    numlib::require_length(b.size(), numlib::matrix_extent(nvar, nf, ldb), "DF2OTA", "B");
+    numlib::require_length(t.size(), numlib::matrix_extent(nf, nf, ldt), "DF2OTA", "T");
+    if (norm == 1) numlib::require_length(wkv.size(), static_cast<std::size_t>(nvar), "DF2OTA", "WKV");
 
     E1PSH("DF2OTA");
     const double eps2 = eps > 0.0 ? eps : 0.0001;
@@ -214,17 +197,17 @@ void DF2OTA(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
     const double g = w / nvar;
     const int one = 1;
 
-    auto B = [&](int i, int j) -> double& { return b[at(i, j, ldb)]; };
-    auto T = [&](int i, int j) -> double& { return t[at(i, j, ldt)]; };
+    auto B = [&](int i, int j) -> double& { return b[numlib::element(i, j, ldb)]; };
+    auto T = [&](int i, int j) -> double& { return t[numlib::element(i, j, ldt)]; };
 
     for (int j = 1; j <= nf; ++j) {
-        DVFILL(nf, 0.0, t.subspan(at(1, j, ldt)), 1);
+        DVFILL(nf, 0.0, t.subspan(numlib::element(1, j, ldt)), 1);
         T(j, j) = 1.0;
     }
     // B and A may share their storage; copying a column onto itself is
     // harmless.
     for (int j = 1; j <= nf; ++j) {
-        if (a.data() + at(1, j, lda) != &B(1, j)) dcopy_(&nvar, &a[at(1, j, lda)], &one, &B(1, j), &one);
+        if (a.data() + numlib::element(1, j, lda) != &B(1, j)) dcopy_(&nvar, &a[numlib::element(1, j, lda)], &one, &B(1, j), &one);
     }
     if (nf == 1) {
         E1POP("DF2OTA");
@@ -234,7 +217,7 @@ void DF2OTA(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
     if (norm == 1) {
         // A row of zeros stays zero instead of being divided by its length.
         for (int i = 1; i <= nvar; ++i) {
-            const double* row = &a[at(i, 1, lda)];
+            const double* row = &a[numlib::element(i, 1, lda)];
             wkv[static_cast<std::size_t>(i - 1)] = std::sqrt(ddot_(&nf, row, &lda, row, &lda));
             const double len = wkv[static_cast<std::size_t>(i - 1)];
             if (len != 0.0) {
