@@ -93,8 +93,8 @@ run_r() {
 }
 
 printf '\n%-12s %9s %9s %7s %12s %12s %9s\n' job "all($cores)" "1 core" speedup psych lavaan "R/orv"
-for spec in "tet 200" "pol 100" "pea 500"; do
-    set -- $spec
+for job in "tet 200" "pol 100" "pea 500"; do
+    set -- $job
     job="$1" nvar="$2"
     all="$(run_orvcalc "$job")"
     one="$(run_orvcalc "$job" taskset -c 0)"

@@ -19,26 +19,13 @@ Usage: scripts/make_pfa_jobs.py [output folder]
 import os
 import sys
 
+from job_data import Generator, writer
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "tests", "engine", "jobs", "pfa")
 
 
-class Generator:
-    def __init__(self, seed):
-        self.state = seed
-
-    def uniform(self):
-        # 64-bit LCG (Knuth's MMIX constants); the top 32 bits as a fraction.
-        self.state = (6364136223846793005 * self.state + 1442695040888963407) % 2**64
-        return (self.state >> 32) / 2**32
-
-    def normal(self):
-        return sum(self.uniform() for _ in range(12)) - 6.0
-
-
-def write(name, text):
-    with open(os.path.join(OUT, name), "w", newline="\n") as f:
-        f.write(text)
+write = writer(OUT)
 
 
 def scores():

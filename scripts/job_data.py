@@ -1,0 +1,29 @@
+"""Deterministic test data for the job generators in this folder.
+
+A 64-bit linear congruential generator (Knuth's MMIX constants) with
+Irwin-Hall deviates (the sum of twelve uniforms less six): every value is
+computed exactly, so generated files are the same on every machine and
+Python version.
+"""
+import os
+
+
+class Generator:
+    def __init__(self, seed):
+        self.state = seed
+
+    def uniform(self):
+        # The top 32 bits of the state as a fraction.
+        self.state = (6364136223846793005 * self.state + 1442695040888963407) % 2**64
+        return (self.state >> 32) / 2**32
+
+    def normal(self):
+        return sum(self.uniform() for _ in range(12)) - 6.0
+
+
+def writer(folder):
+    """A function that writes a text file with LF line ends into `folder`."""
+    def write(name, text):
+        with open(os.path.join(folder, name), "w", newline="\n") as f:
+            f.write(text)
+    return write
