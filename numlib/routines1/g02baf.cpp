@@ -4,8 +4,11 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "numlib/array_args.h"
@@ -26,15 +29,44 @@ typedef double Pair __attribute__((vector_size(16)));
 // and stored back, never combined from partial sums.
 constexpr int kGroup = 4;
 constexpr int kBlock = 128;
+// Below this N x M x M the default is one thread.
+constexpr double kThreadedWork = 1 << 22;
 
 using numlib::matrix_extent;
 using numlib::require_length;
 
-// Means, one running sum per variable in observation order; four variables
-// at a time so that the four sums overlap in time.
-void column_means(int n, int m, const double* x, std::ptrdiff_t ldx, double* xbar) {
-    int j = 0;
-    for (; j + 4 <= m; j += 4) {
+// Runs body(w) for w = 0 .. workers-1, worker 0 on the calling thread; the
+// first exception thrown is passed on after all have ended.
+template <typename Body>
+void run_workers(int workers, Body body) {
+    if (workers <= 1) {
+        body(0);
+        return;
+    }
+    std::exception_ptr error;
+    std::mutex error_lock;
+    auto guarded = [&](int w) {
+        try {
+            body(w);
+        } catch (...) {
+            std::lock_guard<std::mutex> hold(error_lock);
+            if (!error) error = std::current_exception();
+        }
+    };
+    std::vector<std::thread> pool;
+    pool.reserve(static_cast<std::size_t>(workers - 1));
+    for (int w = 1; w < workers; ++w) pool.emplace_back(guarded, w);
+    guarded(0);
+    for (auto& thread : pool) thread.join();
+    if (error) std::rethrow_exception(error);
+}
+
+// Means of the variables J0 .. J1-1, one running sum per variable in
+// observation order; four variables at a time so that the four sums
+// overlap in time.
+void column_means(int n, int j0, int j1, const double* x, std::ptrdiff_t ldx, double* xbar) {
+    int j = j0;
+    for (; j + 4 <= j1; j += 4) {
         const double* c0 = x + j * ldx;
         const double* c1 = c0 + ldx;
         const double* c2 = c1 + ldx;
@@ -51,11 +83,30 @@ void column_means(int n, int m, const double* x, std::ptrdiff_t ldx, double* xba
         xbar[j + 2] = s2 / n;
         xbar[j + 3] = s3 / n;
     }
-    for (; j < m; ++j) {
+    for (; j < j1; ++j) {
         const double* c = x + j * ldx;
         double s = 0.0;
         for (int i = 0; i < n; ++i) s += c[i];
         xbar[j] = s / n;
+    }
+}
+
+// Whether the variables J0 .. J1-1 are constant.  A variable whose
+// observations are all equal has no deviations at all.  Its computed mean
+// need not equal the common value exactly (0.1 three times sums to
+// 0.30000000000000004), and the rounding residue would otherwise pass for
+// variance; its deviations are taken as the exact zeros they are.
+void constant_columns(int n, int j0, int j1, const double* x, std::ptrdiff_t ldx, char* constant) {
+    for (int j = j0; j < j1; ++j) {
+        const double* c = x + j * ldx;
+        constant[j] = 1;
+        for (int i = 1; i < n; ++i) {
+            if (!(c[i] == c[0])) {
+                constant[j] = 0;
+                break;
+            }
+        }
+        if (n > 0 && !(c[0] == c[0])) constant[j] = 0;  // NaN data stays NaN
     }
 }
 
@@ -83,34 +134,16 @@ void tile(const Pair* kp, const Pair* jp, int nb, Pair* acc) {
     acc[4] = a20, acc[5] = a21, acc[6] = a30, acc[7] = a31;
 }
 
-// SSP(k, j) for k <= j (0-based here) into SSP's upper triangle.
-void cross_products(int n, int m, const double* x, std::ptrdiff_t ldx, const double* xbar, double* ssp,
-                    std::ptrdiff_t ldssp) {
-    const int groups = (m + kGroup - 1) / kGroup;
-    // A variable whose observations are all equal has no deviations at
-    // all.  Its computed mean need not equal the common value exactly
-    // (0.1 three times sums to 0.30000000000000004), and the rounding
-    // residue would otherwise pass for variance; its deviations are taken
-    // as the exact zeros they are.
-    std::vector<char> constant(static_cast<std::size_t>(groups) * kGroup, 1);
-    for (int j = 0; j < m; ++j) {
-        const double* c = x + j * ldx;
-        for (int i = 1; i < n; ++i) {
-            if (!(c[i] == c[0])) {
-                constant[j] = 0;
-                break;
-            }
-        }
-        if (n > 0 && !(c[0] == c[0])) constant[j] = 0;  // NaN data stays NaN
-    }
-
-    std::vector<Pair> kpanel(static_cast<std::size_t>(groups) * kBlock * 2);
-    std::vector<Pair> jpanel(static_cast<std::size_t>(groups) * kBlock * 4);
-    std::vector<Pair> acc(static_cast<std::size_t>(groups) * groups * 8, Pair{0.0, 0.0});
-
+// The tile columns JG0 .. JG1-1: every tile (kg, jg) with kg <= jg carried
+// through all the observations.  Only the panels of groups below JG1 are
+// built; the column panels only from JG0 on.
+void tile_columns(int n, int m, int groups, int jg0, int jg1, const double* x, std::ptrdiff_t ldx,
+                  const double* xbar, const char* constant, Pair* acc) {
+    std::vector<Pair> kpanel(static_cast<std::size_t>(jg1) * kBlock * 2);
+    std::vector<Pair> jpanel(static_cast<std::size_t>(jg1) * kBlock * 4);
     for (int i0 = 0; i0 < n; i0 += kBlock) {
         const int nb = std::min(kBlock, n - i0);
-        for (int g = 0; g < groups; ++g) {
+        for (int g = 0; g < jg1; ++g) {
             double d[kGroup][kBlock];
             for (int t = 0; t < kGroup; ++t) {
                 const int j = g * kGroup + t;
@@ -123,14 +156,16 @@ void cross_products(int n, int m, const double* x, std::ptrdiff_t ldx, const dou
                 for (int i = 0; i < nb; ++i) d[t][i] = c[i] - mean;
             }
             Pair* kp = &kpanel[static_cast<std::size_t>(g) * kBlock * 2];
-            Pair* jp = &jpanel[static_cast<std::size_t>(g) * kBlock * 4];
             for (int i = 0; i < nb; ++i) {
                 kp[2 * i] = Pair{d[0][i], d[1][i]};
                 kp[2 * i + 1] = Pair{d[2][i], d[3][i]};
-                for (int t = 0; t < kGroup; ++t) jp[4 * i + t] = Pair{d[t][i], d[t][i]};
             }
+            if (g < jg0) continue;
+            Pair* jp = &jpanel[static_cast<std::size_t>(g) * kBlock * 4];
+            for (int i = 0; i < nb; ++i)
+                for (int t = 0; t < kGroup; ++t) jp[4 * i + t] = Pair{d[t][i], d[t][i]};
         }
-        for (int jg = 0; jg < groups; ++jg) {
+        for (int jg = jg0; jg < jg1; ++jg) {
             const Pair* jp = &jpanel[static_cast<std::size_t>(jg) * kBlock * 4];
             for (int kg = 0; kg <= jg; ++kg) {
                 tile(&kpanel[static_cast<std::size_t>(kg) * kBlock * 2], jp, nb,
@@ -138,6 +173,44 @@ void cross_products(int n, int m, const double* x, std::ptrdiff_t ldx, const dou
             }
         }
     }
+}
+
+// Means into XBAR and SSP(k, j) for k <= j (0-based here) into SSP's upper
+// triangle, on up to THREADS threads.  The tiles are independent sums, so
+// the tile columns are shared out in contiguous runs of about equal tile
+// counts; the variables likewise for the means.  Every sum is computed
+// exactly as on one thread.
+void cross_products(int n, int m, const double* x, std::ptrdiff_t ldx, double* xbar, double* ssp,
+                    std::ptrdiff_t ldssp, int threads) {
+    const int groups = (m + kGroup - 1) / kGroup;
+    const int workers = std::max(1, std::min(threads, groups));
+    std::vector<char> constant(static_cast<std::size_t>(groups) * kGroup, 1);
+
+    run_workers(workers, [&](int w) {
+        const int j0 = static_cast<int>(static_cast<long long>(m) * w / workers);
+        const int j1 = static_cast<int>(static_cast<long long>(m) * (w + 1) / workers);
+        column_means(n, j0, j1, x, ldx, xbar);
+        constant_columns(n, j0, j1, x, ldx, constant.data());
+    });
+
+    // Worker w takes the tile columns from first[w] up to first[w + 1]:
+    // column jg holds jg + 1 tiles.
+    std::vector<int> first(static_cast<std::size_t>(workers) + 1, groups);
+    first[0] = 0;
+    {
+        const long long total = static_cast<long long>(groups) * (groups + 1) / 2;
+        long long done = 0;
+        int w = 1;
+        for (int jg = 0; jg < groups && w < workers; ++jg) {
+            done += jg + 1;
+            while (w < workers && done * workers >= total * w) first[static_cast<std::size_t>(w++)] = jg + 1;
+        }
+    }
+    std::vector<Pair> acc(static_cast<std::size_t>(groups) * groups * 8, Pair{0.0, 0.0});
+    run_workers(workers, [&](int w) {
+        const int jg0 = first[static_cast<std::size_t>(w)], jg1 = first[static_cast<std::size_t>(w) + 1];
+        if (jg0 < jg1) tile_columns(n, m, groups, jg0, jg1, x, ldx, xbar, constant.data(), acc.data());
+    });
 
     for (int j = 0; j < m; ++j) {
         const int jg = j / kGroup, t = j % kGroup;
@@ -152,7 +225,7 @@ void cross_products(int n, int m, const double* x, std::ptrdiff_t ldx, const dou
 }  // namespace
 
 void G02BAF(int n, int m, std::span<const double> x, int ldx, std::span<double> xbar, std::span<double> stdev,
-            std::span<double> ssp, int ldssp, std::span<double> r, int ldr, int& ifail) {
+            std::span<double> ssp, int ldssp, std::span<double> r, int ldr, int& ifail, int threads) {
     int ierror = 0;
     if (n < 2) ierror = 1;
     else if (m < 2) ierror = 2;
@@ -170,8 +243,12 @@ void G02BAF(int n, int m, std::span<const double> x, int ldx, std::span<double> 
     auto S = [&](int i, int j) -> double& { return ssp[(i - 1) + static_cast<std::size_t>(j - 1) * ldssp]; };
     auto R = [&](int i, int j) -> double& { return r[(i - 1) + static_cast<std::size_t>(j - 1) * ldr]; };
 
-    column_means(n, m, x.data(), ldx, xbar.data());
-    cross_products(n, m, x.data(), ldx, xbar.data(), ssp.data(), ldssp);
+    // Small problems are not worth the threads unless a count is asked for.
+    if (threads <= 0) {
+        threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        if (static_cast<double>(n) * m * m < kThreadedWork) threads = 1;
+    }
+    cross_products(n, m, x.data(), ldx, xbar.data(), ssp.data(), ldssp, threads);
     for (int j = 1; j <= m; ++j)
         for (int k = 1; k < j; ++k) S(j, k) = S(k, j);
 

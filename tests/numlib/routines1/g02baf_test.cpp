@@ -272,3 +272,39 @@ TEST_F(G02BAFTest, DiagonalIsOneToTheLastBitForAnyVariance) {
 
 }  // namespace
 }  // namespace orv::num1
+
+namespace orv::num1 {
+namespace {
+
+// The sums are shared among threads by tile; every count gives the bits of
+// one thread, padding rows included, on shapes whose last tile is partial.
+TEST_F(G02BAFTest, SameBitsWhateverTheThreadCount) {
+    Xorshift rng{99};
+    for (int m : {2, 5, 17, 40}) {
+        const int n = 300, ldx = n + 3, lds = m + 2;
+        SCOPED_TRACE(m);
+        std::vector<double> x(static_cast<std::size_t>(ldx) * m);
+        for (double& v : x) v = rng.uniform() * 10.0 - 3.0;
+        for (int i = 0; i < n; ++i) x[i + (m - 1) * ldx] = 0.1;  // a constant variable
+        auto with = [&](int threads) {
+            Result res{0, std::vector<double>(m), std::vector<double>(m),
+                       std::vector<double>(static_cast<std::size_t>(lds) * m, kSentinel),
+                       std::vector<double>(static_cast<std::size_t>(lds) * m, kSentinel)};
+            G02BAF(n, m, x, ldx, res.xbar, res.sd, res.ssp, lds, res.r, lds, res.ifail, threads);
+            return res;
+        };
+        const Result one = with(1);
+        ASSERT_EQ(one.ifail, 0);
+        for (int threads : {0, 2, 3, 7, 16}) {
+            SCOPED_TRACE(threads);
+            const Result got = with(threads);
+            ASSERT_EQ(got.ifail, 0);
+            for (const auto& [a, b] : {std::pair{&got.xbar, &one.xbar}, {&got.sd, &one.sd}, {&got.ssp, &one.ssp},
+                                       {&got.r, &one.r}})
+                for (std::size_t k = 0; k < a->size(); ++k) ASSERT_TRUE(same_bits((*a)[k], (*b)[k])) << k;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace orv::num1

@@ -1,0 +1,181 @@
+// Raw data read on several threads: the values, the records taken from the
+// unit and every error are those of the subject-by-subject read.
+#include "engine/control/rdraw.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/control/units.h"
+#include "runtime/io_error.h"
+#include "runtime/units.h"
+
+namespace orv::engine {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kThreadCounts[] = {1, 2, 3, 8};
+
+// Fields per record of one subject: the identifier (5 wide) comes first in
+// the first record, the values are 3 wide.
+using Layout = std::vector<int>;
+
+double value(int i, int j) { return (i * 7 + j * 13) % 1000; }
+
+// NSUBJ subjects under LAYOUT; the subject BAD (0-based) gets a letter in
+// its item BAD_ITEM (1-based, the identifier is item 1); the text stops
+// after the record CUT (counted over the file) when CUT >= 0.
+std::string make_data(int nsubj, const Layout& layout, std::vector<std::pair<int, int>> bad = {}, long cut = -1,
+                      const std::string& tail = "") {
+    std::string text;
+    long records = 0;
+    char field[16];
+    for (int i = 0; i < nsubj; ++i) {
+        int j = 0;
+        for (std::size_t r = 0; r < layout.size(); ++r) {
+            if (cut >= 0 && records == cut) return text;
+            for (int f = 0; f < layout[r]; ++f) {
+                const int item = r == 0 && f == 0 ? 1 : j + 2;
+                if (item == 1) std::snprintf(field, sizeof field, "%5d", i + 1);
+                else std::snprintf(field, sizeof field, "%3d", static_cast<int>(value(i, j++)));
+                for (const auto& [s, it] : bad)
+                    if (s == i && it == item) field[1] = 'x';
+                text += field;
+            }
+            text += '\n';
+            ++records;
+        }
+    }
+    return text + tail;
+}
+
+class RdrawTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/orv_rdraw_XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+    }
+    void TearDown() override {
+        rt::close_all_units();
+        fs::remove_all(dir_);
+    }
+    std::string put(const std::string& text) {
+        const std::string path = dir_ + "/raw file.dat";
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+    // The error of RDRAW on THREADS threads, "" without one.
+    std::string error_of(const std::string& path, const std::string& format, int nsubj, int nvar, int threads) {
+        if (!path.empty()) rt::open_unit_or_fail(LUDAT, path, {rt::OpenStatus::Old, true});
+        std::vector<double> id, x;
+        std::string what;
+        try {
+            RDRAW(format, nsubj, nvar, id, x, threads);
+        } catch (const rt::IoError& e) {
+            what = e.what();
+        }
+        rt::close_unit(LUDAT);
+        return what;
+    }
+    std::string dir_;
+};
+
+TEST_F(RdrawTest, SameValuesAndRecordsWhateverTheThreadCount) {
+    struct Case {
+        const char* what;
+        std::string format;
+        Layout layout;
+        int nsubj;
+    };
+    const std::vector<Case> cases = {
+        {"one record each, over two windows", "(F5.0,4F3.0)", {5}, 70000},
+        {"long records, windows ended by their size", "(F5.0,300F3.0)", {301}, 20000},
+        {"a slash", "(F5.0,2F3.0/2F3.0)", {3, 2}, 5000},
+        {"reversion to the inner group", "(F5.0,(3F3.0))", {4, 3, 1}, 5000},
+        {"a slash after the last item skips a record", "(F5.0,4F3.0/)", {5, 0}, 5000},
+        {"fewer subjects than a chunk", "(F5.0,4F3.0)", {5}, 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int nvar = -1;
+        for (int n : c.layout) nvar += n;
+        const std::string path = put(make_data(c.nsubj, c.layout, {}, -1, "after the data\n"));
+        for (int threads : kThreadCounts) {
+            SCOPED_TRACE(threads);
+            rt::open_unit_or_fail(LUDAT, path, {rt::OpenStatus::Old, true});
+            std::vector<double> id, x;
+            RDRAW(c.format, c.nsubj, nvar, id, x, threads);
+            ASSERT_EQ(id.size(), static_cast<std::size_t>(c.nsubj));
+            for (int i = 0; i < c.nsubj; ++i) {
+                ASSERT_EQ(id[i], i + 1);
+                for (int j = 0; j < nvar; ++j)
+                    ASSERT_EQ(x[i + static_cast<std::size_t>(j) * c.nsubj], value(i, j)) << i << " " << j;
+            }
+            // The unit stands after the subjects' records, as after the
+            // subject-by-subject read.
+            std::string next;
+            ASSERT_TRUE(rt::read_record(LUDAT, next));
+            EXPECT_EQ(next, "after the data");
+            rt::close_unit(LUDAT);
+        }
+    }
+}
+
+TEST_F(RdrawTest, FirstFailingSubjectReportedAsOnOneThread) {
+    const Layout two = {3, 2};
+    struct Case {
+        const char* what;
+        std::string format;
+        Layout layout;
+        int nsubj;
+        std::string data;
+        rt::IoErrorKind kind;
+    };
+    const std::vector<Case> cases = {
+        {"two bad subjects in different chunks", "(F5.0,2F3.0/2F3.0)", two, 5000,
+         make_data(5000, two, {{3900, 5}, {1200, 3}}), rt::IoErrorKind::Conversion},
+        {"a bad subject in the second window", "(F5.0,4F3.0)", {5}, 70000, make_data(70000, {5}, {{69000, 4}}),
+         rt::IoErrorKind::Conversion},
+        {"end of file inside the last subject", "(F5.0,2F3.0/2F3.0)", two, 5000,
+         make_data(5000, two, {}, 2 * 5000 - 1), rt::IoErrorKind::EndOfFile},
+        {"end of file at a subject's start", "(F5.0,2F3.0/2F3.0)", two, 5000, make_data(4000, two),
+         rt::IoErrorKind::EndOfFile},
+        {"a bad field before the end of file", "(F5.0,2F3.0/2F3.0)", two, 5000,
+         make_data(5000, two, {{4999, 2}}, 2 * 5000 - 1), rt::IoErrorKind::Conversion},
+        {"a bad subject before the end of file", "(F5.0,4F3.0)", {5}, 5000, make_data(3000, {5}, {{2500, 5}}),
+         rt::IoErrorKind::Conversion},
+        {"a literal in the format", "(F5.0,'a',4F3.0)", {5}, 5000, make_data(5000, {5}),
+         rt::IoErrorKind::BadFormat},
+        {"a text descriptor for a number", "(F5.0,A3,3F3.0)", {5}, 5000, make_data(5000, {5}),
+         rt::IoErrorKind::ItemMismatch},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int nvar = -1;
+        for (int n : c.layout) nvar += n;
+        const std::string path = put(c.data);
+        const std::string sequential = error_of(path, c.format, c.nsubj, nvar, 1);
+        ASSERT_NE(sequential, "");
+        EXPECT_NE(sequential.find(path), std::string::npos) << sequential;
+        for (int threads : kThreadCounts) EXPECT_EQ(error_of(path, c.format, c.nsubj, nvar, threads), sequential);
+    }
+    // The first bad subject's item is the one named.
+    const std::string path = put(make_data(5000, two, {{3900, 5}, {1200, 3}}));
+    EXPECT_NE(error_of(path, "(F5.0,2F3.0/2F3.0)", 5000, 4, 8).find("item 3,"), std::string::npos);
+
+    // A unit with no file fails alike.
+    const std::string unconnected = error_of("", "(F5.0,4F3.0)", 5000, 4, 1);
+    ASSERT_NE(unconnected, "");
+    EXPECT_EQ(error_of("", "(F5.0,4F3.0)", 5000, 4, 8), unconnected);
+}
+
+}  // namespace
+}  // namespace orv::engine
