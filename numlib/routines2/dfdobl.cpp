@@ -14,6 +14,7 @@
 #include "numlib/blas_lapack.h"
 #include "numlib/routines2/dlinds.h"
 #include "numlib/routines2/erset.h"
+#include "numlib/routines2/oblique_args.h"
 
 namespace orv::num2 {
 namespace {
@@ -30,19 +31,6 @@ double signed_cube_root(double x) {
 
 // Sizes of the arrays the rotation reads and writes, for dimensions that
 // have passed the count and leading-dimension checks.
-void require_arrays(const char* routine, int nvar, int nf, std::span<const double> a, int lda,
-                    std::span<double> b, int ldb, std::span<double> t, int ldt, std::span<double> fcor,
-                    int ldfcor) {
-    numlib::require_length(a.size(), numlib::matrix_extent(nvar, nf, lda), routine, "A");
-    numlib::require_length(b.size(), numlib::matrix_extent(nvar, nf, ldb), routine, "B");
-    numlib::require_length(t.size(), numlib::matrix_extent(nf, nf, ldt), routine, "T");
-    numlib::require_length(fcor.size(), numlib::matrix_extent(nf, nf, ldfcor), routine, "FCOR");
-}
-
-bool dimensions_valid(int nvar, int nf, int lda, int ldb, int ldt, int ldfcor) {
-    return nf >= 1 && nvar >= nf && lda >= nvar && ldb >= nvar && ldt >= nf && ldfcor >= nf;
-}
-
 }  // namespace
 
 double oblimin_cubic_root(double a, double b, double c0) {
@@ -71,8 +59,8 @@ double oblimin_cubic_root(double a, double b, double c0) {
 
 void DFDOBL(int nvar, int nf, std::span<const double> a, int lda, int norm, double w, int maxit, double eps,
             std::span<double> b, int ldb, std::span<double> t, int ldt, std::span<double> fcor, int ldfcor) {
-    if (dimensions_valid(nvar, nf, lda, ldb, ldt, ldfcor)) {
-        require_arrays("DFDOBL", nvar, nf, a, lda, b, ldb, t, ldt, fcor, ldfcor);
+    if (oblique::dimensions_valid(nvar, nf, lda, ldb, ldt, ldfcor)) {
+        oblique::require_matrices("DFDOBL", nvar, nf, a, lda, b, ldb, t, ldt, fcor, ldfcor);
     }
     E1PSH("DFDOBL");
     if (nf < 1 || nvar < nf) {
@@ -90,23 +78,11 @@ void DFDOBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
         d.resize(static_cast<std::size_t>(nf));
         r.resize(static_cast<std::size_t>(nvar));
     } catch (const std::bad_alloc&) {
-        MSGINT(1, nvar);
-        MSGINT(2, nf);
-        E1MES(5, 2, "The required storage cannot be allocated based on NVAR = %(I1) and NF = %(I2).");
+        oblique::storage_failed(nvar, nf);
         E1POP("DFDOBL");
         return;
     }
-    if (ldfcor < nf || ldt < nf || lda < nvar || ldb < nvar) {
-        MSGINT(1, lda);
-        MSGINT(2, ldb);
-        MSGINT(3, ldt);
-        MSGINT(4, ldfcor);
-        MSGINT(5, nvar);
-        MSGINT(6, nf);
-        E1MES(5, 3,
-              "LDA = %(I1), LDB = %(I2), LDT = %(I3), and LDFCOR = %(I4).  LDA and LDB must be greater than or "
-              "equal to NVAR = %(I5).  LDT and LDFCOR must be greater than or equal to NF = %(I6).");
-    } else {
+    if (oblique::leading_dimensions_fit(nvar, nf, lda, ldb, ldt, ldfcor)) {
         DF2OBL(nvar, nf, a, lda, norm, w, maxit, eps, b, ldb, t, ldt, fcor, ldfcor, h, d, r);
     }
     E1POP("DFDOBL");
@@ -115,10 +91,10 @@ void DFDOBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
 void DF2OBL(int nvar, int nf, std::span<const double> a, int lda, int norm, double w, int maxit, double eps,
             std::span<double> b, int ldb, std::span<double> t, int ldt, std::span<double> fcor, int ldfcor,
             std::span<double> h, std::span<double> d, std::span<double> r) {
-    if (!dimensions_valid(nvar, nf, lda, ldb, ldt, ldfcor)) {
+    if (!oblique::dimensions_valid(nvar, nf, lda, ldb, ldt, ldfcor)) {
         throw std::length_error("DF2OBL: NF or a leading dimension does not fit NVAR and NF");
     }
-    require_arrays("DF2OBL", nvar, nf, a, lda, b, ldb, t, ldt, fcor, ldfcor);
+    oblique::require_matrices("DF2OBL", nvar, nf, a, lda, b, ldb, t, ldt, fcor, ldfcor);
     numlib::require_length(h.size(), static_cast<std::size_t>(nvar), "DF2OBL", "H");
     numlib::require_length(d.size(), static_cast<std::size_t>(nf), "DF2OBL", "D");
     numlib::require_length(r.size(), static_cast<std::size_t>(nvar), "DF2OBL", "R");

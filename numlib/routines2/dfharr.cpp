@@ -14,23 +14,10 @@
 #include "numlib/blas_lapack.h"
 #include "numlib/routines2/dlinds.h"
 #include "numlib/routines2/erset.h"
+#include "numlib/routines2/oblique_args.h"
 
 namespace orv::num2 {
 namespace {
-
-bool dimensions_valid(int nvar, int nf, int lda, int ldb, int ldt, int ldfcor) {
-    return nf >= 1 && nvar >= nf && lda >= nvar && ldb >= nvar && ldt >= nf && ldfcor >= nf;
-}
-
-void require_arrays(const char* routine, int nvar, int nf, std::span<const double> a, int lda,
-                    std::span<const double> wt, std::span<double> b, int ldb, std::span<double> t, int ldt,
-                    std::span<double> fcor, int ldfcor) {
-    numlib::require_length(a.size(), numlib::matrix_extent(nvar, nf, lda), routine, "A");
-    numlib::require_length(wt.size(), static_cast<std::size_t>(nvar), routine, "WT");
-    numlib::require_length(b.size(), numlib::matrix_extent(nvar, nf, ldb), routine, "B");
-    numlib::require_length(t.size(), numlib::matrix_extent(nf, nf, ldt), routine, "T");
-    numlib::require_length(fcor.size(), numlib::matrix_extent(nf, nf, ldfcor), routine, "FCOR");
-}
 
 // Sum of x_l * y_l * z_l over N elements of three strided vectors; a
 // negative stride runs from the far end, N <= 0 gives 0.0.
@@ -56,8 +43,9 @@ double row_divisor(double weight) {
 void DFHARR(int nvar, int nf, std::span<const double> a, int lda, int norm, int maxit, double w, double c,
             double eps, std::span<const double> wt, std::span<double> b, int ldb, std::span<double> t, int ldt,
             std::span<double> fcor, int ldfcor) {
-    if (dimensions_valid(nvar, nf, lda, ldb, ldt, ldfcor)) {
-        require_arrays("DFHARR", nvar, nf, a, lda, wt, b, ldb, t, ldt, fcor, ldfcor);
+    if (oblique::dimensions_valid(nvar, nf, lda, ldb, ldt, ldfcor)) {
+        oblique::require_matrices("DFHARR", nvar, nf, a, lda, b, ldb, t, ldt, fcor, ldfcor);
+        numlib::require_length(wt.size(), static_cast<std::size_t>(nvar), "DFHARR", "WT");
     }
     E1PSH("DFHARR");
     if (nf > nvar || nvar < 1 || nf < 1) {
@@ -74,23 +62,11 @@ void DFHARR(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
         wk.resize(2 * static_cast<std::size_t>(nf));
         wkv.resize(static_cast<std::size_t>(nvar));
     } catch (const std::bad_alloc&) {
-        MSGINT(1, nvar);
-        MSGINT(2, nf);
-        E1MES(5, 2, "The required storage cannot be allocated based on NVAR = %(I1) and NF = %(I2).");
+        oblique::storage_failed(nvar, nf);
         E1POP("DFHARR");
         return;
     }
-    if (ldfcor < nf || ldt < nf || lda < nvar || ldb < nvar) {
-        MSGINT(1, lda);
-        MSGINT(2, ldb);
-        MSGINT(3, ldt);
-        MSGINT(4, ldfcor);
-        MSGINT(5, nvar);
-        MSGINT(6, nf);
-        E1MES(5, 3,
-              "LDA = %(I1), LDB = %(I2), LDT = %(I3), and LDFCOR = %(I4).  LDA and LDB must be greater than or "
-              "equal to NVAR = %(I5).  LDT and LDFCOR must be greater than or equal to NF = %(I6).");
-    } else {
+    if (oblique::leading_dimensions_fit(nvar, nf, lda, ldb, ldt, ldfcor)) {
         DF2ARR(nvar, nf, a, lda, norm, maxit, w, c, eps, wt, b, ldb, t, ldt, fcor, ldfcor, wk, wkv);
     }
     E1POP("DFHARR");
@@ -99,10 +75,11 @@ void DFHARR(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
 void DF2ARR(int nvar, int nf, std::span<const double> a, int lda, int norm, int maxit, double w, double c,
             double eps, std::span<const double> wt, std::span<double> b, int ldb, std::span<double> t, int ldt,
             std::span<double> fcor, int ldfcor, std::span<double> wk, std::span<double> wkv) {
-    if (!dimensions_valid(nvar, nf, lda, ldb, ldt, ldfcor)) {
+    if (!oblique::dimensions_valid(nvar, nf, lda, ldb, ldt, ldfcor)) {
         throw std::length_error("DF2ARR: NF or a leading dimension does not fit NVAR and NF");
     }
-    require_arrays("DF2ARR", nvar, nf, a, lda, wt, b, ldb, t, ldt, fcor, ldfcor);
+    oblique::require_matrices("DF2ARR", nvar, nf, a, lda, b, ldb, t, ldt, fcor, ldfcor);
+    numlib::require_length(wt.size(), static_cast<std::size_t>(nvar), "DF2ARR", "WT");
     numlib::require_length(wk.size(), 2 * static_cast<std::size_t>(nf), "DF2ARR", "WK");
     numlib::require_length(wkv.size(), static_cast<std::size_t>(nvar), "DF2ARR", "WKV");
 
