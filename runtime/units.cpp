@@ -111,6 +111,22 @@ public:
     }
 
     void write_record(std::string_view record) {
+        start_writing();
+        pending_.append(record);
+        pending_.push_back('\n');
+        pos_ += record.size() + 1;
+        if (pending_.size() >= kWriteChunk) write_pending();
+    }
+
+    // Whole records, each with its line end.
+    void write_records(std::string_view records) {
+        start_writing();
+        pending_.append(records);
+        pos_ += records.size();
+        if (pending_.size() >= kWriteChunk) write_pending();
+    }
+
+    void start_writing() {
         if (!writable_) throw fail(IoErrorKind::System, "the file is connected for reading only");
         if (!writing_) {
             // The record written becomes the last of the file.
@@ -121,10 +137,6 @@ public:
             pending_.clear();
         }
         after_end_ = false;
-        pending_.append(record);
-        pending_.push_back('\n');
-        pos_ += record.size() + 1;
-        if (pending_.size() >= kWriteChunk) write_pending();
     }
 
     void flush() {
@@ -559,6 +571,19 @@ void write_record(int unit, std::string_view record) {
         return;
     }
     throw not_connected(unit);
+}
+
+void write_records(int unit, std::string_view records) {
+    if (Unit* u = find(unit)) {
+        u->write_records(records);
+        return;
+    }
+    while (!records.empty()) {
+        const std::size_t end = records.find('\n');
+        write_record(unit, records.substr(0, end));
+        if (end == std::string_view::npos) return;
+        records.remove_prefix(end + 1);
+    }
 }
 
 }  // namespace orv::rt

@@ -58,5 +58,8 @@ std::string unit_file_name(int unit);
 // reading or writing an unconnected unit throws IoError (NotConnected).
 bool read_record(int unit, std::string& record);
 void write_record(int unit, std::string_view record);
+// Writes RECORDS, whole records each ending in a line end, as write_record
+// would one by one.
+void write_records(int unit, std::string_view records);
 
 }  // namespace orv::rt

@@ -7,6 +7,7 @@
 #include "engine/control/codsel.h"
 #include "engine/control/fatal.h"
 #include "engine/control/opnmat.h"
+#include "engine/control/parallel.h"
 #include "engine/control/rdcor.h"
 #include "engine/control/rdraw.h"
 #include "engine/control/stages.h"
@@ -33,11 +34,12 @@ void console(const char* text) {
 
 // NVAR records of R, one row each.
 void write_matrix(int unit, const std::vector<double>& r, int nvar, const rt::Format& format) {
-    std::vector<double> row(static_cast<std::size_t>(nvar));
-    for (int i = 0; i < nvar; ++i) {
-        for (int j = 0; j < nvar; ++j) row[j] = r[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * nvar];
-        rt::write(unit, format, row);
-    }
+    const auto n = static_cast<std::size_t>(nvar);
+    write_in_order(unit, n, thread_count(0), [&](std::size_t i, HeldRecords& held) {
+        std::vector<double> row(n);
+        for (std::size_t j = 0; j < n; ++j) row[j] = r[i + j * n];
+        write(held, format, row);
+    });
 }
 
 void read_data(const JOBSET& job, RUNDATA& run) {

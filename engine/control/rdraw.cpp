@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
-#include <cstdint>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <string_view>
 #include <thread>
 
-#include <sys/mman.h>
-
+#include "engine/control/data_array.h"
 #include "engine/control/jobset.h"
 #include "engine/control/units.h"
 #include "runtime/formatted_io.h"
@@ -21,11 +20,13 @@ namespace orv::engine {
 namespace {
 
 // Records and characters read in one window at most: the records of a
-// window are read from the unit first, then its subjects are converted on
-// all threads.
+// window are read from the unit while the subjects of the window before it
+// are converted on all threads.  The first window, which nothing overlaps,
+// is a sixteenth of that; each one after it doubles, up to the full size.
 constexpr std::size_t kWindowRecords = std::size_t{1} << 16;
-constexpr std::size_t kWindowBytes = std::size_t{16} << 20;
-// Subjects handed to a thread at a time.
+constexpr std::size_t kWindowBytes = std::size_t{1} << 23;
+constexpr int kFirstWindowShift = 4;
+// Subjects handed to a thread at a time, at most.
 constexpr std::size_t kChunk = 64;
 // Fewer records than this are read subject by subject (default threads).
 constexpr std::size_t kThreadedRecords = 4096;
@@ -71,34 +72,38 @@ struct Window {
 };
 
 // Reads up to WANTED records, stopping early after a whole subject (PER
-// records) once the window holds kWindowBytes.
-void fill(Window& window, int unit, std::size_t wanted, std::size_t per) {
+// records) once the window holds BYTES.
+void fill(Window& window, int unit, std::size_t wanted, std::size_t per, std::size_t bytes) {
     window.text.clear();
     window.ends.clear();
-    std::string record;
-    for (std::size_t k = 0; k < wanted; ++k) {
-        if (k % per == 0 && window.text.size() >= kWindowBytes) return;
-        try {
+    window.failure = nullptr;
+    try {
+        if (window.text.capacity() < 2 * kWindowBytes) {
+            window.text.reserve(2 * kWindowBytes);
+            prepare_pages(window.text.data(), window.text.capacity());
+        }
+        std::string record;
+        for (std::size_t k = 0; k < wanted; ++k) {
+            if (k % per == 0 && window.text.size() >= bytes) return;
             if (!rt::read_record(unit, record)) {
                 window.ended = true;
                 return;
             }
-        } catch (...) {
-            window.failure = std::current_exception();
-            window.ended = true;
-            return;
+            window.text += record;
+            window.ends.push_back(window.text.size());
         }
-        window.text += record;
-        window.ends.push_back(window.text.size());
+    } catch (...) {
+        window.failure = std::current_exception();
+        window.ended = true;
     }
 }
 
 // The records of one subject out of a window, read as from the unit: past
 // the last record held it gives the end of the file, or rethrows the unit's
 // failure; errors name the unit and its file as the unit's own source does.
-class HeldRecords final : public rt::RecordSource {
+class WindowRecords final : public rt::RecordSource {
 public:
-    HeldRecords(const Window& window, std::size_t first, std::size_t last, int unit, const std::string& file)
+    WindowRecords(const Window& window, std::size_t first, std::size_t last, int unit, const std::string& file)
         : window_(window), next_(first), last_(last), unit_(unit), file_(file) {}
 
     bool next_record(std::string& record) override {
@@ -120,38 +125,8 @@ private:
     const std::string& file_;
 };
 
-// Makes room for N values in V.  The first zeroing of a large array is
-// paid mostly in the kernel, a page fault every 4 KiB on one thread, and
-// would cost as much as the read itself: the array is asked for huge pages
-// and its pages are brought in by THREADS threads beforehand (hints only;
-// V is zeroed by the caller as before).
-void reserve_prefaulted(std::vector<double>& v, std::size_t n, int threads) {
-    if (v.capacity() >= n) return;
-    std::vector<double>().swap(v);
-    v.reserve(n);
-#if defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_WRITE)
-    constexpr std::uintptr_t huge = std::uintptr_t{1} << 21;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(v.data()) + huge - 1) & ~(huge - 1);
-    const auto end = reinterpret_cast<std::uintptr_t>(v.data() + n) & ~(huge - 1);
-    if (end <= begin) return;
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    const std::uintptr_t pages = (end - begin) / huge;
-    const auto workers = std::min<std::uintptr_t>(static_cast<std::uintptr_t>(std::max(threads, 1)), pages);
-    auto populate = [&](std::uintptr_t w) {
-        const std::uintptr_t p0 = begin + pages * w / workers * huge, p1 = begin + pages * (w + 1) / workers * huge;
-        ::madvise(reinterpret_cast<void*>(p0), p1 - p0, MADV_POPULATE_WRITE);
-    };
-    std::vector<std::thread> pool;
-    for (std::uintptr_t w = 1; w < workers; ++w) pool.emplace_back(populate, w);
-    populate(0);
-    for (auto& thread : pool) thread.join();
-#else
-    (void)threads;
-#endif
-}
-
 void read_subject(rt::RecordSource& source, const rt::Format& format, std::size_t i, std::size_t nsubj,
-                  std::size_t nvar, std::vector<double>& SUBJID, std::vector<double>& X) {
+                  std::size_t nvar, std::vector<double>& SUBJID, DataArray& X) {
     rt::FormattedInput in(source, format);
     in >> SUBJID[i];
     for (std::size_t j = 0; j < nvar; ++j) in >> X[i + j * nsubj];
@@ -164,24 +139,26 @@ void read_subject(rt::RecordSource& source, const rt::Format& format, std::size_
 // lowest-numbered subject that fails.
 void read_window(const Window& window, std::size_t first, std::size_t count, std::size_t per,
                  const rt::Format& format, std::size_t nsubj, std::size_t nvar, int threads,
-                 const std::string& file, std::vector<double>& SUBJID, std::vector<double>& X) {
+                 const std::string& file, std::vector<double>& SUBJID, DataArray& X) {
     const std::size_t held = window.ends.size();
     std::atomic<std::size_t> next{0};
     std::mutex lock;
     std::size_t failed = count;  // lowest failing subject of the window
     std::exception_ptr error;
+    const std::size_t chunk =
+        std::clamp<std::size_t>(count / (4 * static_cast<std::size_t>(std::max(threads, 1))), 1, kChunk);
     auto work = [&] {
         for (;;) {
-            const std::size_t c0 = next.fetch_add(kChunk);
+            const std::size_t c0 = next.fetch_add(chunk);
             if (c0 >= count) return;
             {
                 std::lock_guard<std::mutex> hold(lock);
                 if (c0 > failed) return;
             }
-            const std::size_t c1 = std::min(count, c0 + kChunk);
+            const std::size_t c1 = std::min(count, c0 + chunk);
             for (std::size_t s = c0; s < c1; ++s) {
                 try {
-                    HeldRecords source(window, std::min(held, s * per), std::min(held, (s + 1) * per), LUDAT,
+                    WindowRecords source(window, std::min(held, s * per), std::min(held, (s + 1) * per), LUDAT,
                                        file);
                     read_subject(source, format, first + s, nsubj, nvar, SUBJID, X);
                 } catch (...) {
@@ -196,7 +173,7 @@ void read_window(const Window& window, std::size_t first, std::size_t count, std
         }
     };
     std::vector<std::thread> pool;
-    const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(threads), (count + kChunk - 1) / kChunk);
+    const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(threads), (count + chunk - 1) / chunk);
     for (std::size_t w = 1; w < workers; ++w) pool.emplace_back(work);
     work();
     for (auto& thread : pool) thread.join();
@@ -205,14 +182,12 @@ void read_window(const Window& window, std::size_t first, std::size_t count, std
 
 }  // namespace
 
-void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, std::vector<double>& SUBJID, std::vector<double>& X,
-           int threads) {
+void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, std::vector<double>& SUBJID, DataArray& X, int threads) {
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     SUBJID.assign(nsubj, 0.0);
-    if (threads != 1) reserve_prefaulted(X, nsubj * nvar, threads > 0 ? threads : cores);
-    X.assign(nsubj * nvar, 0.0);
+    fresh(X, nsubj * nvar);
     if (nsubj == 0) return;
 
     // The format is the user's: parsed once for the whole file.
@@ -228,21 +203,46 @@ void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, std::vector<double>& 
         return;
     }
 
-    // The windows are read in turn; a window's subjects in parallel.  Each
-    // subject takes the same number of records, so its records are known
-    // before any is converted, and errors come out as the subject-by-subject
-    // read gives them: the first failing subject's, naming the unit and file.
+    // Each subject takes the same number of records, so its records are
+    // known before any is converted.  While one window's subjects are
+    // converted in parallel, the next window is read from the unit; errors
+    // come out as the subject-by-subject read gives them: the first failing
+    // subject's, naming the unit and file.
     const std::string file = rt::unit_file_name(LUDAT);
-    const std::size_t window_subjects = std::max<std::size_t>(1, kWindowRecords / per);
-    Window window;
-    for (std::size_t first = 0; first < nsubj;) {
-        std::size_t count = std::min(window_subjects, nsubj - first);
-        fill(window, LUDAT, count * per, per);
+    int shift = kFirstWindowShift;
+    auto window_subjects = [&] { return std::max<std::size_t>(1, (kWindowRecords >> shift) / per); };
+    auto window_bytes = [&] { return kWindowBytes >> shift; };
+    Window windows[2];
+    auto subjects_held = [&](const Window& window, std::size_t wanted) {
         // A window cut short by the end of the file (or a failed read) ends
         // in an error of one of its subjects; one full enough ends early.
-        if (!window.ended) count = window.ends.size() / per;
-        read_window(window, first, count, per, format, nsubj, nvar, threads, file, SUBJID, X);
-        first += count;
+        return window.ended ? wanted : window.ends.size() / per;
+    };
+    // The pages of X are brought in beside the reading and converting.
+    std::thread pages(populate_pages, static_cast<void*>(X.data()), X.size() * sizeof(double));
+    struct Joined {
+        std::thread& thread;
+        ~Joined() { thread.join(); }
+    } joined{pages};
+    std::size_t wanted = std::min(window_subjects(), nsubj);
+    fill(windows[0], LUDAT, wanted * per, per, window_bytes());
+    for (std::size_t first = 0, w = 0; first < nsubj; w ^= 1) {
+        Window& current = windows[w];
+        const std::size_t count = subjects_held(current, wanted);
+        const std::size_t next_first = first + count;
+        const bool more = next_first < nsubj;
+        if (shift > 0) --shift;
+        wanted = more ? std::min(window_subjects(), nsubj - next_first) : 0;
+        std::thread reader;
+        if (more) reader = std::thread(fill, std::ref(windows[w ^ 1]), LUDAT, wanted * per, per, window_bytes());
+        try {
+            read_window(current, first, count, per, format, nsubj, nvar, threads, file, SUBJID, X);
+        } catch (...) {
+            if (reader.joinable()) reader.join();
+            throw;
+        }
+        if (reader.joinable()) reader.join();
+        first = next_first;
     }
 }
 

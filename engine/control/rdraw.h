@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/control/data_array.h"
+
 namespace orv::engine {
 
 // Reads the raw data file on LUDAT: for each of the NSUBJ subjects one
@@ -18,7 +20,7 @@ namespace orv::engine {
 // THREADS: the threads that convert the subjects (0: one per core, or one
 // for a small file; 1: subject by subject); the results, the records read
 // and the errors are the same for every count.
-void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, std::vector<double>& SUBJID,
-           std::vector<double>& X, int threads = 0);
+void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, std::vector<double>& SUBJID, DataArray& X,
+           int threads = 0);
 
 }  // namespace orv::engine

@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/control/data_array.h"
+
 namespace orv::engine {
 
 struct RUNDATA {
     std::vector<double> SUBJID;  // NSUBJ subject identifiers (raw data)
-    std::vector<double> X;       // NSUBJ x NVAR data
+    DataArray X;                 // NSUBJ x NVAR data
     std::vector<double> XBAR;    // NVAR means (metrics CO and IP on raw data)
     std::vector<double> XSTD;    // NVAR standard deviations (CO and IP)
     std::vector<double> SSP;     // NVAR x NVAR sums of squares and cross-products (CO and IP)

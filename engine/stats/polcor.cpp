@@ -2,16 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <exception>
-#include <mutex>
 #include <string_view>
-#include <thread>
 #include <vector>
 
+#include "engine/control/parallel.h"
 #include "engine/control/units.h"
 #include "numlib/routines1/g01faf.h"
 #include "numlib/routines1/g01haf.h"
@@ -95,30 +92,82 @@ Fault categorise(const double* column, int nsubj, Variable& var) {
     throw rt::Stop{"", 1};
 }
 
+// The corner probabilities G(a, b) = Prob(U <= tj[a], V <= ti[b]) on the
+// outer thresholds -999999 and 999999 of a table.  There the bivariate
+// normal takes its degenerate forms: 0 on the lower edges, a value that does
+// not depend on RHO on the last column, one that depends only on the sign
+// of RHO on the last row (1 at the top corner).  They are computed once per
+// table, by the same routine, instead of once per trial value, as are the
+// terms of the inner thresholds that do not depend on RHO.
+struct Borders {
+    bool usable = false;  // the table has the outer thresholds
+    std::array<double, kSlots> last_column{};                   // G(a, ni), a = 0..nj
+    std::array<double, kSlots> last_row_up{}, last_row_down{};  // G(nj, b) for RHO >= 0 and RHO < 0
+    std::array<double, kSlots> tail_j{}, tail_i{};              // corner terms of tj[a] and ti[b]
+};
+
+Borders borders(int nj, int ni, const double* tj, const double* ti) {
+    Borders out;
+    out.usable = nj < kSlots && ni < kSlots && tj[0] == -kInfinity && ti[0] == -kInfinity &&
+                 tj[nj] == kInfinity && ti[ni] == kInfinity;
+    if (!out.usable) return out;
+    for (int a = 0; a <= nj; ++a) out.tail_j[static_cast<std::size_t>(a)] = num1::detail::corner_tail(tj[a]);
+    for (int b = 0; b <= ni; ++b) out.tail_i[static_cast<std::size_t>(b)] = num1::detail::corner_tail(ti[b]);
+    for (int a = 0; a <= nj; ++a) {
+        int ifail = 0;
+        out.last_column[static_cast<std::size_t>(a)] = num1::G01HAF(tj[a], ti[ni], 0.5, ifail);
+    }
+    for (int b = 0; b <= ni; ++b) {
+        int ifail = 0;
+        out.last_row_up[static_cast<std::size_t>(b)] = num1::G01HAF(tj[nj], ti[b], 0.5, ifail);
+        ifail = 0;
+        out.last_row_down[static_cast<std::size_t>(b)] = num1::G01HAF(tj[nj], ti[b], -0.5, ifail);
+    }
+    return out;
+}
+
 // The log-likelihood kernel of POLLIK for a table of NJ x NI cells (first
 // index the category of variable J, stride SLOT between columns).  The
 // bivariate normal probabilities at the corners are evaluated once, on the
 // (NJ+1) x (NI+1) grid of thresholds, and combined into each cell as
 // ((G(a,b) - G(a-1,b)) - G(a,b-1)) + G(a-1,b-1).
 double loglik(int nj, int ni, const double* tj, const double* ti, const int* count, double* p, int slot, double rho,
-              std::vector<double>& grid) {
+              const Borders& edges, std::vector<double>& grid) {
     const std::size_t rows = static_cast<std::size_t>(nj) + 1;
     grid.resize(rows * (static_cast<std::size_t>(ni) + 1));
-    for (int b = 0; b <= ni; ++b) {
-        for (int a = 0; a <= nj; ++a) {
-            int ifail = 0;
-            grid[static_cast<std::size_t>(a) + rows * static_cast<std::size_t>(b)] = num1::G01HAF(tj[a], ti[b], rho, ifail);
+    auto at = [&](int a, int b) -> double& { return grid[static_cast<std::size_t>(a) + rows * static_cast<std::size_t>(b)]; };
+    if (edges.usable && std::abs(rho) <= 1.0) {
+        const auto& last_row = rho >= 0.0 ? edges.last_row_up : edges.last_row_down;
+        for (int b = 0; b <= ni; ++b) {
+            at(0, b) = 0.0;
+            at(nj, b) = last_row[static_cast<std::size_t>(b)];
+        }
+        for (int a = 1; a < nj; ++a) {
+            at(a, 0) = 0.0;
+            at(a, ni) = edges.last_column[static_cast<std::size_t>(a)];
+        }
+        for (int b = 1; b < ni; ++b) {
+            for (int a = 1; a < nj; ++a) {
+                at(a, b) = num1::detail::bivariate_with_tails(tj[a], ti[b], rho, edges.tail_j[static_cast<std::size_t>(a)],
+                                                               edges.tail_i[static_cast<std::size_t>(b)]);
+            }
+        }
+    } else {
+        for (int b = 0; b <= ni; ++b) {
+            for (int a = 0; a <= nj; ++a) {
+                int ifail = 0;
+                at(a, b) = num1::G01HAF(tj[a], ti[b], rho, ifail);
+            }
         }
     }
-    auto g = [&](int a, int b) { return grid[static_cast<std::size_t>(a) + rows * static_cast<std::size_t>(b)]; };
     double ll = 0.0;
     for (int a = 1; a <= nj; ++a) {
         for (int b = 1; b <= ni; ++b) {
-            const double cell = ((g(a, b) - g(a - 1, b)) - g(a, b - 1)) + g(a - 1, b - 1);
-            const std::size_t at = static_cast<std::size_t>(a - 1) + static_cast<std::size_t>(slot) * static_cast<std::size_t>(b - 1);
-            p[at] = cell;
+            const double cell = ((at(a, b) - at(a - 1, b)) - at(a, b - 1)) + at(a - 1, b - 1);
+            const std::size_t k = static_cast<std::size_t>(a - 1) + static_cast<std::size_t>(slot) * static_cast<std::size_t>(b - 1);
+            p[k] = cell;
             // A cell without subjects would add a zero.
-            if (cell > 0.0 && count[at] != 0) ll += count[at] * std::log(cell);
+            if (cell > 0.0 && count[k] != 0) ll += count[k] * std::log(cell);
         }
     }
     return ll;
@@ -146,6 +195,7 @@ Pair search(const Variable& hi, const Variable& lo, int nsubj) {
     }
     std::vector<double> p(count.size(), 0.0);
     std::vector<double> grid;
+    const Borders edges = borders(nj, ni, lo.t.data(), hi.t.data());
 
     const double limit = static_cast<double>(0.000001f);
     double step = 0.05;
@@ -153,25 +203,24 @@ Pair search(const Variable& hi, const Variable& lo, int nsubj) {
     int m = 41;
     double best_ll = -999999.0;
     double best = 0.0;
-    double last = 2.0;   // the previous trial value (none yet)
-    bool found = false;  // a trial value has beaten the start value of B
+    std::vector<double> tried;  // the trial values whose likelihood is known
+    tried.reserve(128);
     Pair out;
     for (int pass = 1; pass <= 30; ++pass) {
         for (int k = 0; k < m; ++k) {
             r = r + step;
             if (r >= 0.9) r = 0.9;
             if (r <= -0.9) r = -0.9;
-            // A value tried just before, or the best so far, cannot beat the
-            // best: its likelihood is the same as it was.
-            if (!found || (r != last && r != best)) {
-                const double ll = loglik(nj, ni, lo.t.data(), hi.t.data(), count.data(), p.data(), nj, r, grid);
+            // A value tried before cannot beat the best: its likelihood is
+            // the same as it was, and the best is at least that.
+            if (std::find(tried.begin(), tried.end(), r) == tried.end()) {
+                tried.push_back(r);
+                const double ll = loglik(nj, ni, lo.t.data(), hi.t.data(), count.data(), p.data(), nj, r, edges, grid);
                 if (ll > best_ll) {
                     best_ll = ll;
                     best = r;
-                    found = true;
                 }
             }
-            last = r;
         }
         if (step < limit) break;
         r = best - step;
@@ -189,34 +238,6 @@ Pair search(const Variable& hi, const Variable& lo, int nsubj) {
     return out;
 }
 
-// Runs body(k) for k = 0 .. count-1 on up to THREADS threads; an exception
-// of any call is rethrown once all have ended.
-template <typename Body>
-void for_each_pair(std::size_t count, int threads, Body body) {
-    const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)), count);
-    if (workers <= 1) {
-        for (std::size_t k = 0; k < count; ++k) body(k);
-        return;
-    }
-    std::atomic<std::size_t> next{0};
-    std::exception_ptr error;
-    std::mutex lock;
-    auto work = [&] {
-        try {
-            for (std::size_t k = next++; k < count; k = next++) body(k);
-        } catch (...) {
-            std::lock_guard<std::mutex> hold(lock);
-            if (!error) error = std::current_exception();
-            next = count;
-        }
-    };
-    std::vector<std::thread> pool;
-    for (std::size_t w = 1; w < workers; ++w) pool.emplace_back(work);
-    work();
-    for (auto& thread : pool) thread.join();
-    if (error) std::rethrow_exception(error);
-}
-
 void write_progress(int i, int j) {
     static const rt::Format progress =
         rt::parse_format("(\"+\",T29,\" Computing polychoric correlations for variables: \",I3,1X,I3)");
@@ -228,11 +249,6 @@ void write_warning(int luout, int i, int j) {
     rt::write(luout, warning, "!!!WARNING: CORRELATION ", i, j, "   AT BOUNDARY!!!");
 }
 
-int thread_count(int threads) {
-    if (threads > 0) return threads;
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
-
 }  // namespace
 
 void POLLIK(int K, double RHO, int I, int J, int NVAR, std::span<double> P, std::span<const int> N,
@@ -241,10 +257,12 @@ void POLLIK(int K, double RHO, int I, int J, int NVAR, std::span<double> P, std:
     (void)NPAIR;
     const std::size_t table = static_cast<std::size_t>(kSlots) * kSlots * static_cast<std::size_t>(K - 1);
     const std::size_t column = static_cast<std::size_t>(kSlots);
+    const int nj = NCAT[static_cast<std::size_t>(J - 1)];
+    const int ni = NCAT[static_cast<std::size_t>(I - 1)];
+    const double* tj = T.data() + column * static_cast<std::size_t>(J - 1);
+    const double* ti = T.data() + column * static_cast<std::size_t>(I - 1);
     std::vector<double> grid;
-    LL = loglik(NCAT[static_cast<std::size_t>(J - 1)], NCAT[static_cast<std::size_t>(I - 1)],
-                T.data() + column * static_cast<std::size_t>(J - 1), T.data() + column * static_cast<std::size_t>(I - 1),
-                N.data() + table, P.data() + table, kSlots, RHO, grid);
+    LL = loglik(nj, ni, tj, ti, N.data() + table, P.data() + table, kSlots, RHO, borders(nj, ni, tj, ti), grid);
 }
 
 void POLCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R, int LUOUT, int THREADS) {
@@ -256,7 +274,7 @@ void POLCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     // order with a fault ends the run.
     std::vector<Variable> vars(nvar);
     std::vector<Fault> faults(nvar, Fault::none);
-    for_each_pair(nvar, threads, [&](std::size_t v) { faults[v] = categorise(X.data() + v * n, NSUBJ, vars[v]); });
+    parallel_for(nvar, threads, [&](std::size_t v) { faults[v] = categorise(X.data() + v * n, NSUBJ, vars[v]); });
     for (std::size_t v = 0; v < nvar; ++v) {
         if (faults[v] != Fault::none) stop_for(faults[v], static_cast<int>(v + 1), vars[v].ncat);
     }
@@ -271,7 +289,7 @@ void POLCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
         }
     }
     std::vector<Pair> result(npairs);
-    for_each_pair(npairs, threads, [&](std::size_t k) {
+    parallel_for(npairs, threads, [&](std::size_t k) {
         result[k] = search(vars[static_cast<std::size_t>(pair_i[k] - 1)], vars[static_cast<std::size_t>(pair_j[k] - 1)], NSUBJ);
     });
 

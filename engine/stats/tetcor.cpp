@@ -1,18 +1,16 @@
 #include "engine/stats/tetcor.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <exception>
 #include <limits>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "engine/control/data_array.h"
 #include "engine/control/opnmat.h"
+#include "engine/control/parallel.h"
 #include "engine/control/units.h"
 #include "engine/stats/polcor.h"
 #include "numlib/routines1/g01faf.h"
@@ -144,7 +142,7 @@ void newton(double ti, double tj, double p11, double r0, const double* previous,
 struct Items {
     int nsubj = 0;
     std::size_t words = 0;
-    std::vector<std::uint64_t> bits;  // keyed indicators, `words` per variable
+    std::vector<std::uint64_t, ZeroedAllocator<std::uint64_t>> bits;  // keyed indicators, `words` per variable
     std::vector<std::int64_t> keyed;  // keyed counts
     std::vector<double> p;            // proportions (corrected for guessing with CFLAG 1)
     std::vector<double> praw;         // raw proportions
@@ -232,40 +230,6 @@ void pair_work(const Items& items, int i, int j, PairWork& out) {
     newton(items.t[i - 1], items.t[j - 1], p11, out.r0, nullptr, 1, out);
 }
 
-// Runs body(k) for k = 0 .. count-1 on `threads` threads.
-template <typename Body>
-void parallel_for(std::size_t count, int threads, Body body) {
-    const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)), count);
-    if (workers <= 1) {
-        for (std::size_t k = 0; k < count; ++k) body(k);
-        return;
-    }
-    constexpr std::size_t chunk = 16;
-    std::atomic<std::size_t> next{0};
-    std::exception_ptr error;
-    std::mutex error_lock;
-    auto work = [&] {
-        try {
-            for (;;) {
-                const std::size_t first = next.fetch_add(chunk);
-                if (first >= count) return;
-                const std::size_t last = std::min(count, first + chunk);
-                for (std::size_t k = first; k < last; ++k) body(k);
-            }
-        } catch (...) {
-            std::lock_guard<std::mutex> hold(error_lock);
-            if (!error) error = std::current_exception();
-            next = count;
-        }
-    };
-    std::vector<std::thread> pool;
-    pool.reserve(workers - 1);
-    for (std::size_t w = 1; w < workers; ++w) pool.emplace_back(work);
-    work();
-    for (auto& thread : pool) thread.join();
-    if (error) std::rethrow_exception(error);
-}
-
 // The pair's polychoric correlation, for a pair whose Newton iterations did
 // not settle: POLCOR on the two columns (variable i first), its window line
 // and boundary warning naming the pair's own variables.
@@ -294,7 +258,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
         "\"0 \",2(F8.2,2X),\"     r(phi) = \",F5.3//)");
     static const rt::Format ser_record = rt::parse_format("(999(F12.9,1X))");
 
-    const int threads = THREADS > 0 ? THREADS : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int threads = thread_count(THREADS);
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
     auto x = [&](std::size_t s, std::size_t v) { return X[s + v * nsubj]; };
@@ -320,16 +284,21 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     Items items;
     items.nsubj = NSUBJ;
     items.words = (nsubj + 63) / 64;
-    items.bits.assign(items.words * nvar, 0);
+    fresh(items.bits, items.words * nvar);
     items.keyed.assign(nvar, 0);
     parallel_for(nvar, threads, [&](std::size_t v) {
         std::uint64_t* bits = &items.bits[v * items.words];
+        const double* column = X.data() + v * nsubj;
         std::int64_t count = 0;
-        for (std::size_t s = 0; s < nsubj; ++s) {
-            if (x(s, v) == keyed_value) {
-                bits[s / 64] |= std::uint64_t{1} << (s % 64);
-                ++count;
-            }
+        // A word of 64 subjects at a time, built in a register.
+        for (std::size_t w = 0; w < items.words; ++w) {
+            const std::size_t first = w * 64;
+            const std::size_t n = std::min<std::size_t>(64, nsubj - first);
+            std::uint64_t word = 0;
+            for (std::size_t b = 0; b < n; ++b)
+                word |= static_cast<std::uint64_t>(column[first + b] == keyed_value) << b;
+            bits[w] = word;
+            count += std::popcount(word);
         }
         items.keyed[v] = count;
     });
@@ -382,7 +351,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
             pair_j[static_cast<std::size_t>(k)] = j;
         }
     }
-    parallel_for(npairs, threads, [&](std::size_t k) { pair_work(items, pair_i[k], pair_j[k], work[k]); });
+    parallel_for(npairs, threads, [&](std::size_t k) { pair_work(items, pair_i[k], pair_j[k], work[k]); }, 16);
 
     // 9. In pair order: the window line, the choice that depends on the
     // previous pair, the stops of failing library calls, the fall-backs.
@@ -414,7 +383,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     // 10. Counts, r(phi) and standard errors; the .frq records.
     std::vector<double> se(nvar * nvar, 0.0);
     const double n = NSUBJ;
-    for (std::size_t k = 0; k < npairs; ++k) {
+    write_in_order(LUFRQ, npairs, threads, [&](std::size_t k, HeldRecords& held) {
         const int i = pair_i[k];
         const int j = pair_j[k];
         const PairWork& pair = work[k];
@@ -430,22 +399,22 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
         const double error = 1.0 / (n * density) * 1.0 / std::sqrt(1.0 / n01 + 1.0 / n11 + 1.0 / n00 + 1.0 / n10);
         // Mirrored after the density's clamp, so R stays symmetric.
         rr(j, i) = r;
-        if (n10 <= 5.0 || n00 <= 5.0 || n01 <= 5.0 || n11 <= 5.0) rt::write(LUFRQ, small_cells);
-        rt::write(LUFRQ, pair_record, j, i, n01, n11, r, error, n00, n10, rphi);
+        if (n10 <= 5.0 || n00 <= 5.0 || n01 <= 5.0 || n11 <= 5.0) write(held, small_cells);
+        write(held, pair_record, j, i, n01, n11, r, error, n00, n10, rphi);
         se[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * nvar] = error;
         se[static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(i - 1) * nvar] = error;
-    }
+    });
 
     // 11. Unit diagonal; zero standard errors on it.
     for (int v = 1; v <= NVAR; ++v) rr(v, v) = 1.0;
 
     // 12. The .ser file, one record per row.
     OPNMAT(LUSER, JOBDIR, JOBBAS, "ser");
-    std::vector<double> row(nvar);
-    for (std::size_t a = 0; a < nvar; ++a) {
+    write_in_order(LUSER, nvar, threads, [&](std::size_t a, HeldRecords& held) {
+        std::vector<double> row(nvar);
         for (std::size_t b = 0; b < nvar; ++b) row[b] = se[a + b * nvar];
-        rt::write(LUSER, ser_record, row);
-    }
+        write(held, ser_record, row);
+    });
 
     // 13. .frq and .ser are closed; .dff stays open to the end of the run.
     rt::close_unit(LUFRQ);

@@ -53,7 +53,12 @@ double degenerate(double x, double y, double rho) {
     return 0.5 * (detail::bivariate_erfc(-x * s, ierr) - detail::bivariate_erfc(y * s, ierr));
 }
 
-double bivariate(double x, double y, double rho) {
+// The probability for |RHO| <= 1.  TAIL_X() and TAIL_Y() give the
+// complementary error function of |X| / sqrt 2 and |Y| / sqrt 2, which do
+// not depend on RHO, so that a caller with many values of RHO can give them
+// ready.
+template <typename TailX, typename TailY>
+double bivariate(double x, double y, double rho, TailX tail_x, TailY tail_y) {
     const double s = std::sqrt(0.5);
     const double twopi = 2.0 * MCPI();
     int ierr = 0;
@@ -144,28 +149,42 @@ double bivariate(double x, double y, double rho) {
         sum -= c[n] * t[n] * dp;
     }
     double result = std::exp(e) * sum / twopi;
-    if (g1 < 0.0) result += 0.5 * gx * detail::bivariate_erfc(std::abs(x) * s, ierr);
-    if (g2 < 0.0) result += 0.5 * gy * detail::bivariate_erfc(std::abs(y) * s, ierr);
+    if (g1 < 0.0) result += 0.5 * gx * tail_x();
+    if (g2 < 0.0) result += 0.5 * gy * tail_y();
     if (gx < 0.0 && gy < 0.0) result += 1.0;
     return result;
 }
 
 }  // namespace
 
+namespace detail {
+
+double corner_tail(double x) {
+    int ierr = 0;
+    return bivariate_erfc(std::abs(x) * std::sqrt(0.5), ierr);
+}
+
+double bivariate_with_tails(double x, double y, double rho, double tail_x, double tail_y) {
+    const double result = bivariate(x, y, rho, [=] { return tail_x; }, [=] { return tail_y; });
+    return result < 0.0 ? 0.0 : result;
+}
+
+}  // namespace detail
+
 double G01HAF(double x, double y, double rho, int& ifail) {
-    static const rt::Format range = rt::parse_format("(1X,A,1P,D13.5)");
-    int ierror = 0;
-    std::vector<std::string> rec(1);  // the one message record
-    double result = 0.0;
-    if (!(std::abs(rho) <= 1.0)) {
-        ierror = 1;
-        rt::write_internal(rec, 80, range, "** On entry, RHO.lt.-1.0 .or. RHO.gt.1.0 : RHO = ", rho);
-    } else {
-        result = bivariate(x, y, rho);
-        if (result < 0.0) result = 0.0;
+    if (std::abs(rho) <= 1.0) {
+        // The common path builds no message: the routine is called millions
+        // of times by the correlation searches.
+        const double result =
+            bivariate(x, y, rho, [=] { return detail::corner_tail(x); }, [=] { return detail::corner_tail(y); });
+        ifail = 0;
+        return result < 0.0 ? 0.0 : result;
     }
-    ifail = ERREXIT(ifail, ierror, "G01HAF", ierror == 0 ? 0 : 1, rec);
-    return result;
+    static const rt::Format range = rt::parse_format("(1X,A,1P,D13.5)");
+    std::vector<std::string> rec(1);  // the one message record
+    rt::write_internal(rec, 80, range, "** On entry, RHO.lt.-1.0 .or. RHO.gt.1.0 : RHO = ", rho);
+    ifail = ERREXIT(ifail, 1, "G01HAF", 1, rec);
+    return 0.0;
 }
 
 }  // namespace orv::num1

@@ -18,6 +18,15 @@ namespace detail {
 // exactly 2 from -6.25 down.  IFAIL is always set to 0.
 double bivariate_erfc(double x, int& ifail);
 
+// The term of a corner coordinate X that does not depend on RHO:
+// bivariate_erfc(|X| / sqrt 2).
+double corner_tail(double x);
+
+// G01HAF's value for |RHO| <= 1 (no checks, no error number), with the
+// corner terms of X and Y given by corner_tail: for callers that evaluate
+// one grid of corners at many values of RHO.
+double bivariate_with_tails(double x, double y, double rho, double tail_x, double tail_y);
+
 }  // namespace detail
 
 }  // namespace orv::num1

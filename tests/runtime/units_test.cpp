@@ -227,6 +227,25 @@ TEST_F(UnitsTest, WritingCutsTheFileAfterTheRecordWritten) {
     }
 }
 
+TEST_F(UnitsTest, HeldRecordsWriteAsRecordByRecord) {
+    // A block of whole records lands where the same records one by one
+    // would: after a read it cuts the file there, and BACKSPACE and the
+    // window see each record.
+    put("f", "one\ntwo\n");
+    open_unit_or_fail(10, path("f"), {OpenStatus::Old});
+    EXPECT_EQ(next(10), "one");
+    write_records(10, "A\n\nB\n");
+    write_record(10, "C");
+    backspace_unit(10);
+    EXPECT_EQ(next(10), "C");
+    close_unit(10);
+    EXPECT_EQ(get("f"), "one\nA\n\nB\nC\n");
+
+    write_records(kConsoleUnit, " first\n second\n");
+    EXPECT_EQ(host_.records, (Records{" first", " second"}));
+    EXPECT_THROW(write_records(33, "x\n"), IoError);
+}
+
 TEST_F(UnitsTest, ReopenScratchFlushAndNames) {
     open_unit_or_fail(11, path("rep.txt"), {OpenStatus::Replace});
     write_record(11, "first");

@@ -109,7 +109,8 @@ TEST_F(RdInputTest, RawDataUnderRunTimeFormats) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         open_input(LUDAT, "raw.dat", c.data);
-        std::vector<double> id{-1}, x{-1};
+        std::vector<double> id{-1};
+        DataArray x{-1};
         std::string datfmt = c.format;
         datfmt.resize(80, ' ');
         RDRAW(datfmt, c.nsubj, c.nvar, id, x);
@@ -136,7 +137,8 @@ TEST_F(RdInputTest, RawDataFailuresAreTheRunTimes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         open_input(LUDAT, "raw.dat", c.data);
-        std::vector<double> id, x;
+        std::vector<double> id;
+        DataArray x;
         try {
             RDRAW(c.format, 3, 2, id, x);
             ADD_FAILURE() << "no error";

@@ -75,7 +75,8 @@ protected:
     // The error of RDRAW on THREADS threads, "" without one.
     std::string error_of(const std::string& path, const std::string& format, int nsubj, int nvar, int threads) {
         if (!path.empty()) rt::open_unit_or_fail(LUDAT, path, {rt::OpenStatus::Old, true});
-        std::vector<double> id, x;
+        std::vector<double> id;
+        DataArray x;
         std::string what;
         try {
             RDRAW(format, nsubj, nvar, id, x, threads);
@@ -111,7 +112,8 @@ TEST_F(RdrawTest, SameValuesAndRecordsWhateverTheThreadCount) {
         for (int threads : kThreadCounts) {
             SCOPED_TRACE(threads);
             rt::open_unit_or_fail(LUDAT, path, {rt::OpenStatus::Old, true});
-            std::vector<double> id, x;
+            std::vector<double> id;
+            DataArray x;
             RDRAW(c.format, c.nsubj, nvar, id, x, threads);
             ASSERT_EQ(id.size(), static_cast<std::size_t>(c.nsubj));
             for (int i = 0; i < c.nsubj; ++i) {

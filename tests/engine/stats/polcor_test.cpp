@@ -13,6 +13,7 @@
 
 #include <unistd.h>
 
+#include "numlib/routines1/g01haf.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
@@ -200,6 +201,34 @@ TEST(Pollik, CellsWithoutProbabilityAddNothing) {
         }
     EXPECT_NEAR(total, 1.0, 1e-12);
     EXPECT_NEAR(ll, expected, 1e-12);
+}
+
+TEST(Pollik, CellsAreTheBivariateNormalDifferencesBitForBit) {
+    // The outer thresholds take short cuts; every cell must still be the
+    // difference of the routine's own corner values, for every sign of RHO.
+    std::vector<double> t(30, 0.0);
+    const double tj[] = {-999999.0, -2.1, -0.4, 0.0, 1.3, 999999.0}, ti[] = {-999999.0, -7.9, 0.3, 2.6, 999999.0};
+    std::copy(std::begin(tj), std::end(tj), t.begin());
+    std::copy(std::begin(ti), std::end(ti), t.begin() + 15);
+    std::vector<int> n(225, 1), ncat{5, 4};
+    for (double rho : {-1.0, -0.9, -0.5, -1e-17, -0.0, 0.0, 1e-17, 0.37, 0.9, 1.0}) {
+        SCOPED_TRACE(rho);
+        std::vector<double> p(225, -1.0);
+        double ll = 0.0;
+        POLLIK(1, rho, 2, 1, 2, p, n, ncat, t, ll, 1);
+        auto g = [&](int a, int b) {
+            int ifail = 0;
+            return num1::G01HAF(tj[a], ti[b], rho, ifail);
+        };
+        double expected = 0.0;
+        for (int a = 1; a <= 5; ++a)
+            for (int b = 1; b <= 4; ++b) {
+                const double cell = ((g(a, b) - g(a - 1, b)) - g(a, b - 1)) + g(a - 1, b - 1);
+                EXPECT_EQ(p[static_cast<std::size_t>(a - 1 + 15 * (b - 1))], cell) << a << " " << b;
+                if (cell > 0.0) expected += std::log(cell);
+            }
+        EXPECT_EQ(ll, expected);
+    }
 }
 
 TEST_F(Polcor, ResultsAndRecordsDoNotDependOnTheThreadCount) {

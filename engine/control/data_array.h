@@ -1,0 +1,77 @@
+// Storage for the large arrays of a run (the raw data, the record windows of
+// the data file).  On a machine where every first touch of a 4 KiB page is a
+// fault into the kernel, a fresh 100 MB array costs more to bring in than to
+// fill; these arrays are therefore mapped in 2 MiB pages and brought in
+// before use, on one thread, by one system call.
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace orv::engine {
+
+// Below this size the heap serves the array.
+inline constexpr std::size_t kLargeArrayBytes = std::size_t{1} << 21;
+
+// Asks for 2 MiB pages over [DATA, DATA + BYTES), and brings the pages in
+// (hints: where the kernel refuses, the pages come on first touch as ever).
+void prepare_pages(void* data, std::size_t bytes);
+void populate_pages(void* data, std::size_t bytes);
+
+// Maps BYTES of zeroed memory on 2 MiB boundaries, in 2 MiB pages where the
+// kernel has them; nullptr when the mapping fails.
+void* map_zeroed(std::size_t bytes);
+void unmap_zeroed(void* data, std::size_t bytes);
+
+// An allocator whose memory is always zeroed (calloc, or a fresh mapping for
+// large arrays) and whose elements are default-initialised: a vector that
+// grows from empty by resize() holds zeros without writing them.  Growing a
+// vector again after shrinking it keeps what the dropped elements held, so
+// the arrays built on it are only ever made anew (see fresh()).
+template <typename T>
+struct ZeroedAllocator {
+    using value_type = T;
+    ZeroedAllocator() = default;
+    template <typename U>
+    ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t n) {
+        if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+        const std::size_t bytes = n * sizeof(T);
+        void* p = bytes >= kLargeArrayBytes ? map_zeroed(bytes) : std::calloc(n == 0 ? 1 : n, sizeof(T));
+        if (p == nullptr) throw std::bad_alloc();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        const std::size_t bytes = n * sizeof(T);
+        if (bytes >= kLargeArrayBytes)
+            unmap_zeroed(p, bytes);
+        else
+            std::free(p);
+    }
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    friend bool operator==(const ZeroedAllocator&, const ZeroedAllocator&) { return true; }
+};
+
+// The NSUBJ x NVAR data of a run.
+using DataArray = std::vector<double, ZeroedAllocator<double>>;
+
+// A new array of N zeros in place of V's contents.
+template <typename T>
+void fresh(std::vector<T, ZeroedAllocator<T>>& v, std::size_t n) {
+    std::vector<T, ZeroedAllocator<T>> made;
+    made.resize(n);
+    v.swap(made);
+}
+
+}  // namespace orv::engine
