@@ -1,8 +1,8 @@
 // Storage for the large arrays of a run (the raw data, the record windows of
 // the data file).  On a machine where every first touch of a 4 KiB page is a
 // fault into the kernel, a fresh 100 MB array costs more to bring in than to
-// fill; these arrays are therefore mapped in 2 MiB pages and brought in
-// before use, on one thread, by one system call.
+// fill; these arrays are therefore mapped in 2 MiB pages, and the largest
+// brought in by one system call beside the work that fills them.
 #pragma once
 
 #include <cstddef>
@@ -16,8 +16,9 @@ namespace orv::engine {
 // Below this size the heap serves the array.
 inline constexpr std::size_t kLargeArrayBytes = std::size_t{1} << 21;
 
-// Asks for 2 MiB pages over [DATA, DATA + BYTES), and brings the pages in
-// (hints: where the kernel refuses, the pages come on first touch as ever).
+// Asks for 2 MiB pages over [DATA, DATA + BYTES); populate_pages brings
+// the pages in.  Hints only: where the kernel refuses, the pages come on
+// first touch as ever.
 void prepare_pages(void* data, std::size_t bytes);
 void populate_pages(void* data, std::size_t bytes);
 
