@@ -11,6 +11,7 @@
 
 #include "engine/control/data_array.h"
 #include "engine/control/jobset.h"
+#include "engine/control/parallel.h"
 #include "engine/control/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/units.h"
@@ -185,7 +186,6 @@ void read_window(const Window& window, std::size_t first, std::size_t count, std
 void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, std::vector<double>& SUBJID, DataArray& X, int threads) {
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
-    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     SUBJID.assign(nsubj, 0.0);
     fresh(X, nsubj * nvar);
     if (nsubj == 0) return;
@@ -194,7 +194,7 @@ void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, std::vector<double>& 
     const rt::Format format = rt::parse_format(trimmed(DATFMT));
     const std::size_t per = records_per_subject(format, nvar);
     if (threads <= 0) {
-        threads = cores;
+        threads = thread_count(0);
         if (per == 0 || nsubj * std::min(per, kThreadedRecords) < kThreadedRecords) threads = 1;
     }
     if (threads == 1 || per == 0 || per > kWindowRecords) {
