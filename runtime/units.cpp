@@ -36,8 +36,11 @@ namespace orv::rt {
 
 namespace {
 
-constexpr std::size_t kReadChunk = 1 << 20;   // bytes read per system call
-constexpr std::size_t kWriteChunk = 1 << 20;  // pending output written at this size
+// The read buffer starts small and doubles at each refill up to its full
+// size, so that a short file does not bring in a megabyte of fresh pages.
+constexpr std::size_t kFirstRead = 1 << 16;
+constexpr std::size_t kReadChunk = 1 << 20;   // bytes read per system call at most
+constexpr std::size_t kWriteChunk = 1 << 18;  // pending output written at this size
 constexpr std::size_t kBackChunk = 1 << 16;   // bytes scanned per step of BACKSPACE
 // Longest record read: a file without line ends must not take all memory.
 constexpr std::size_t kMaxRecord = std::size_t{1} << 30;
@@ -112,18 +115,30 @@ public:
 
     void write_record(std::string_view record) {
         start_writing();
+        make_room(record.size() + 1);
         pending_.append(record);
         pending_.push_back('\n');
         pos_ += record.size() + 1;
-        if (pending_.size() >= kWriteChunk) write_pending();
     }
 
-    // Whole records, each with its line end.
+    // Whole records, each with its line end.  A block larger than the
+    // pending buffer goes to the file as it stands.
     void write_records(std::string_view records) {
         start_writing();
-        pending_.append(records);
+        make_room(records.size());
+        if (records.size() >= kWriteChunk) {
+            write_bytes(records.data(), records.size());
+            pending_off_ += records.size();
+        } else {
+            pending_.append(records);
+        }
         pos_ += records.size();
-        if (pending_.size() >= kWriteChunk) write_pending();
+    }
+
+    // Writes what is pending when BYTES more would take it past its size.
+    void make_room(std::size_t bytes) {
+        if (pending_.size() + bytes > kWriteChunk && !pending_.empty()) write_pending();
+        if (pending_.capacity() < kWriteChunk) pending_.reserve(kWriteChunk);
     }
 
     void start_writing() {
@@ -212,7 +227,12 @@ private:
 
     // Refills the read buffer from the current position; false at the end.
     bool fill() {
-        if (buffer_.size() < kReadChunk) buffer_.resize(kReadChunk);
+        // Doubled after a read that filled it.
+        if (buffer_.empty() || (buffer_len_ == buffer_.size() && buffer_.size() < kReadChunk)) {
+            const std::size_t size = buffer_.empty() ? kFirstRead : 2 * buffer_.size();
+            buffer_.clear();
+            buffer_.resize(size);
+        }
         for (;;) {
             ssize_t n = regular_ ? ::pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(pos_))
                                  : ::read(fd_, buffer_.data(), buffer_.size());
@@ -227,11 +247,18 @@ private:
     }
 
     void write_pending() {
+        write_bytes(pending_.data(), pending_.size());
+        pending_off_ += pending_.size();
+        pending_.clear();
+    }
+
+    // Writes SIZE bytes at pending_off_.  On failure what is pending is
+    // dropped and the error thrown.
+    void write_bytes(const char* data, std::size_t size) {
         std::size_t done = 0;
-        while (done < pending_.size()) {
-            ssize_t n = regular_ ? ::pwrite(fd_, pending_.data() + done, pending_.size() - done,
-                                            static_cast<off_t>(pending_off_ + done))
-                                 : ::write(fd_, pending_.data() + done, pending_.size() - done);
+        while (done < size) {
+            ssize_t n = regular_ ? ::pwrite(fd_, data + done, size - done, static_cast<off_t>(pending_off_ + done))
+                                 : ::write(fd_, data + done, size - done);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 const int err = errno;
@@ -241,8 +268,6 @@ private:
             }
             done += static_cast<std::size_t>(n);
         }
-        pending_off_ += pending_.size();
-        pending_.clear();
     }
 
     char read_byte(std::uint64_t at) {

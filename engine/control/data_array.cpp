@@ -28,18 +28,6 @@ void prepare_pages(void* data, std::size_t bytes) {
 #endif
 }
 
-void populate_pages(void* data, std::size_t bytes) {
-#if defined(MADV_POPULATE_WRITE)
-    const auto address = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t begin = (address + kPage - 1) & ~(kPage - 1);
-    const std::uintptr_t end = (address + bytes) & ~(kPage - 1);
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
-#else
-    (void)data;
-    (void)bytes;
-#endif
-}
-
 void* map_zeroed(std::size_t bytes) {
     // Mapped with one huge page to spare, then trimmed to start on a huge
     // page boundary, so that every page of the array can be a huge one.

@@ -1,8 +1,7 @@
 // Storage for the large arrays of a run (the raw data, the record windows of
 // the data file).  On a machine where every first touch of a 4 KiB page is a
 // fault into the kernel, a fresh 100 MB array costs more to bring in than to
-// fill; these arrays are therefore mapped in 2 MiB pages, and the largest
-// brought in by one system call beside the work that fills them.
+// fill; these arrays are therefore mapped in 2 MiB pages.
 #pragma once
 
 #include <cstddef>
@@ -14,13 +13,11 @@
 namespace orv::engine {
 
 // Below this size the heap serves the array.
-inline constexpr std::size_t kLargeArrayBytes = std::size_t{1} << 21;
+inline constexpr std::size_t kLargeArrayBytes = std::size_t{1} << 20;
 
-// Asks for 2 MiB pages over [DATA, DATA + BYTES); populate_pages brings
-// the pages in.  Hints only: where the kernel refuses, the pages come on
-// first touch as ever.
+// Asks for 2 MiB pages over [DATA, DATA + BYTES).  A hint only: where the
+// kernel refuses, the pages come in 4 KiB on first touch as ever.
 void prepare_pages(void* data, std::size_t bytes);
-void populate_pages(void* data, std::size_t bytes);
 
 // Maps BYTES of zeroed memory on 2 MiB boundaries, in 2 MiB pages where the
 // kernel has them; nullptr when the mapping fails.

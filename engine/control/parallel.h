@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <cstdint>
 #include <cstddef>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -25,14 +28,48 @@ inline int thread_count(int threads) {
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
-// Runs body(k) for k = 0 .. COUNT-1 on up to THREADS threads, CHUNK
-// iterations at a time.  The first exception thrown stops the handing out
-// of further iterations and is rethrown once all threads have ended.
+// Threads kept for the parallel work of one stage.  Starting a thread
+// costs about a tenth of a millisecond on some machines, so a stage that
+// runs many parallel loops starts its threads once.  A pool for THREADS
+// threads has THREADS - 1 helpers; the calling thread is the last.
+class WorkerPool {
+public:
+    explicit WorkerPool(int helpers);
+    ~WorkerPool();  // waits for a task still running, then ends the helpers
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    int helpers() const { return static_cast<int>(threads_.size()); }
+
+    // Runs task(w) on the helpers w = 0 .. N-1 (N at most helpers()) while
+    // the caller goes on; wait() returns when they are done and rethrows the
+    // first exception a helper threw.  Each start is paired with a wait.
+    void start(int n, std::function<void(int)> task);
+    void wait();
+
+private:
+    void serve(int index);
+
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    std::function<void(int)> task_;
+    std::uint64_t generation_ = 0;  // one more at each start
+    int active_ = 0;                // helpers given the current task
+    int running_ = 0;               // of those, not yet done
+    bool closing_ = false;
+    std::exception_ptr error_;
+    std::vector<std::thread> threads_;
+};
+
+// Runs body(k) for k = 0 .. COUNT-1 on the pool's helpers and the calling
+// thread, CHUNK iterations at a time.  The first exception thrown stops the
+// handing out of further iterations and is rethrown once all have ended.
 template <typename Body>
-void parallel_for(std::size_t count, int threads, Body body, std::size_t chunk = 1) {
+void parallel_for(WorkerPool& pool, std::size_t count, Body body, std::size_t chunk = 1) {
     chunk = std::max<std::size_t>(chunk, 1);
     const std::size_t workers =
-        std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)), (count + chunk - 1) / chunk);
+        std::min<std::size_t>(static_cast<std::size_t>(pool.helpers()) + 1, (count + chunk - 1) / chunk);
     if (workers <= 1) {
         for (std::size_t k = 0; k < count; ++k) body(k);
         return;
@@ -54,12 +91,18 @@ void parallel_for(std::size_t count, int threads, Body body, std::size_t chunk =
             next = count;
         }
     };
-    std::vector<std::thread> pool;
-    pool.reserve(workers - 1);
-    for (std::size_t w = 1; w < workers; ++w) pool.emplace_back(work);
+    pool.start(static_cast<int>(workers - 1), [&](int) { work(); });
     work();
-    for (auto& thread : pool) thread.join();
+    pool.wait();
     if (error) std::rethrow_exception(error);
+}
+
+// The same on THREADS threads started for this loop alone.
+template <typename Body>
+void parallel_for(std::size_t count, int threads, Body body, std::size_t chunk = 1) {
+    const std::size_t most = (count + std::max<std::size_t>(chunk, 1) - 1) / std::max<std::size_t>(chunk, 1);
+    WorkerPool pool(static_cast<int>(std::clamp<std::size_t>(most, 1, static_cast<std::size_t>(std::max(threads, 1)))) - 1);
+    parallel_for(pool, count, body, chunk);
 }
 
 // The records of formatted statements, held in memory, each followed by a
@@ -85,23 +128,112 @@ void write(HeldRecords& held, const rt::Format& format, const Items&... items) {
 }
 
 // The statements 0 .. COUNT-1, statement(k, held) writing statement k into
-// its held records, formatted on THREADS threads a block at a time and
-// written to UNIT in order.
+// its held records, formatted on the pool's helpers a few statements at a
+// time while the calling thread writes them to UNIT in order.  Statements
+// are formatted into a ring of reused slots, so that the text held at any
+// time is a few blocks, not the whole file.  When a statement throws, every
+// statement before it is written, with the records the failing one made,
+// and the lowest failing statement's exception is rethrown.
+template <typename Statement>
+void write_in_order(WorkerPool& pool, int unit, std::size_t count, Statement statement) {
+    const std::size_t workers = static_cast<std::size_t>(pool.helpers());
+    const std::size_t chunk = std::clamp<std::size_t>(count / (8 * std::max<std::size_t>(workers, 1)), 1, 64);
+    const std::size_t chunks = (count + chunk - 1) / chunk;
+    if (workers == 0 || chunks <= 1) {
+        HeldRecords held;
+        for (std::size_t k = 0; k < count; ++k) {
+            held.text.clear();
+            try {
+                statement(k, held);
+            } catch (...) {
+                rt::write_records(unit, held.text);
+                throw;
+            }
+            rt::write_records(unit, held.text);
+        }
+        return;
+    }
+
+    // Slot s serves the chunks s, s + S, s + 2S, ...; `formatted` and
+    // `written` count the rounds of the slot that are formatted and written.
+    // kStop in `written` sends the helpers home.
+    constexpr std::size_t kStop = static_cast<std::size_t>(-1);
+    struct Slot {
+        HeldRecords held;
+        std::atomic<std::size_t> formatted{0};
+        std::atomic<std::size_t> written{0};
+    };
+    const std::size_t nslots = std::min(chunks, 4 * workers);
+    std::vector<Slot> slots(nslots);
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> failed{kStop};  // lowest failing chunk
+    std::exception_ptr error;
+    std::mutex error_lock;
+
+    auto format = [&](int) {
+        for (;;) {
+            const std::size_t c = next.fetch_add(1);
+            if (c >= chunks || c > failed.load()) return;
+            Slot& slot = slots[c % nslots];
+            const std::size_t round = c / nslots;
+            for (std::size_t w = slot.written.load(); w != round; w = slot.written.load()) {
+                if (w == kStop) return;
+                slot.written.wait(w);
+            }
+            slot.held.text.clear();
+            const std::size_t last = std::min(count, (c + 1) * chunk);
+            for (std::size_t k = c * chunk; k < last; ++k) {
+                try {
+                    statement(k, slot.held);
+                } catch (...) {
+                    std::lock_guard<std::mutex> hold(error_lock);
+                    if (c < failed.load()) {
+                        failed = c;
+                        error = std::current_exception();
+                    }
+                    break;
+                }
+            }
+            slot.formatted = round + 1;
+            slot.formatted.notify_all();
+        }
+    };
+    auto stop = [&] {
+        for (Slot& slot : slots) {
+            slot.written = kStop;
+            slot.written.notify_all();
+        }
+    };
+
+    // A failing chunk is formatted (up to its failing statement) and written
+    // last; the writer never waits for a chunk after it.
+    pool.start(static_cast<int>(workers), format);
+    try {
+        for (std::size_t c = 0; c < chunks; ++c) {
+            Slot& slot = slots[c % nslots];
+            const std::size_t round = c / nslots;
+            for (std::size_t f = slot.formatted.load(); f != round + 1; f = slot.formatted.load())
+                slot.formatted.wait(f);
+            rt::write_records(unit, slot.held.text);
+            if (c == failed.load()) break;
+            slot.written = round + 1;
+            slot.written.notify_all();
+        }
+    } catch (...) {
+        stop();
+        pool.wait();
+        throw;
+    }
+    stop();
+    pool.wait();
+    if (error) std::rethrow_exception(error);
+}
+
+// The same with THREADS formatting threads started for it alone.
 template <typename Statement>
 void write_in_order(int unit, std::size_t count, int threads, Statement statement) {
-    constexpr std::size_t kBlock = std::size_t{1} << 16;
-    std::vector<HeldRecords> held(std::min(count, kBlock));
-    for (std::size_t first = 0; first < count; first += kBlock) {
-        const std::size_t n = std::min(kBlock, count - first);
-        parallel_for(
-            n, threads,
-            [&](std::size_t k) {
-                held[k].text.clear();
-                statement(first + k, held[k]);
-            },
-            16);
-        for (std::size_t k = 0; k < n; ++k) rt::write_records(unit, held[k].text);
-    }
+    WorkerPool pool(threads > 1 && count > 1 ? threads : 0);
+    write_in_order(pool, unit, count, statement);
 }
 
 }  // namespace orv::engine

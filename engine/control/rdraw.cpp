@@ -7,7 +7,6 @@
 #include <functional>
 #include <mutex>
 #include <string_view>
-#include <thread>
 
 #include "engine/control/data_array.h"
 #include "engine/control/jobset.h"
@@ -23,10 +22,10 @@ namespace {
 // Records and characters read in one window at most: the records of a
 // window are read from the unit while the subjects of the window before it
 // are converted on all threads.  The first window, which nothing overlaps,
-// is a sixteenth of that; each one after it doubles, up to the full size.
+// is a sixty-fourth of that; each one after it doubles, up to the full size.
 constexpr std::size_t kWindowRecords = std::size_t{1} << 16;
 constexpr std::size_t kWindowBytes = std::size_t{1} << 23;
-constexpr int kFirstWindowShift = 4;
+constexpr int kFirstWindowShift = 6;
 // Subjects handed to a thread at a time, at most.
 constexpr std::size_t kChunk = 64;
 // Fewer records than this are read subject by subject (default threads).
@@ -127,7 +126,7 @@ private:
 };
 
 void read_subject(rt::RecordSource& source, const rt::Format& format, std::size_t i, std::size_t nsubj,
-                  std::size_t nvar, std::vector<double>& SUBJID, DataArray& X) {
+                  std::size_t nvar, DataArray& SUBJID, DataArray& X) {
     rt::FormattedInput in(source, format);
     in >> SUBJID[i];
     for (std::size_t j = 0; j < nvar; ++j) in >> X[i + j * nsubj];
@@ -135,12 +134,13 @@ void read_subject(rt::RecordSource& source, const rt::Format& format, std::size_
 }
 
 // Converts the subjects FIRST .. FIRST+COUNT-1 from the window, whose
-// records start with FIRST's; PER records each.  A subject whose records
-// run past the window's takes what is left.  Throws the error of the
-// lowest-numbered subject that fails.
-void read_window(const Window& window, std::size_t first, std::size_t count, std::size_t per,
-                 const rt::Format& format, std::size_t nsubj, std::size_t nvar, int threads,
-                 const std::string& file, std::vector<double>& SUBJID, DataArray& X) {
+// records start with FIRST's; PER records each, on THREADS threads of the
+// pool's (the caller being one) while one more helper runs BESIDE.  A
+// subject whose records run past the window's takes what is left.  Throws
+// the error of the lowest-numbered subject that fails.
+void read_window(WorkerPool& pool, const std::function<void()>& beside, const Window& window, std::size_t first,
+                 std::size_t count, std::size_t per, const rt::Format& format, std::size_t nsubj, std::size_t nvar,
+                 int threads, const std::string& file, DataArray& SUBJID, DataArray& X) {
     const std::size_t held = window.ends.size();
     std::atomic<std::size_t> next{0};
     std::mutex lock;
@@ -173,20 +173,29 @@ void read_window(const Window& window, std::size_t first, std::size_t count, std
             }
         }
     };
-    std::vector<std::thread> pool;
-    const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(threads), (count + chunk - 1) / chunk);
-    for (std::size_t w = 1; w < workers; ++w) pool.emplace_back(work);
+    const int workers =
+        static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), (count + chunk - 1) / chunk));
+    const int helpers = workers - 1 + (beside ? 1 : 0);
+    pool.start(helpers, [&](int w) {
+        if (beside && w == helpers - 1)
+            beside();
+        else
+            work();
+    });
     work();
-    for (auto& thread : pool) thread.join();
+    pool.wait();
     if (error) std::rethrow_exception(error);
 }
 
 }  // namespace
 
-void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, std::vector<double>& SUBJID, DataArray& X, int threads) {
+void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, DataArray& X, int threads) {
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
-    SUBJID.assign(nsubj, 0.0);
+    fresh(SUBJID, nsubj);
+    // The pages of X come in as the converting threads first write them, in
+    // parallel; a thread bringing them in ahead would hold the address space
+    // against every other thread's allocations until it was done.
     fresh(X, nsubj * nvar);
     if (nsubj == 0) return;
 
@@ -218,12 +227,9 @@ void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, std::vector<double>& 
         // in an error of one of its subjects; one full enough ends early.
         return window.ended ? wanted : window.ends.size() / per;
     };
-    // The pages of X are brought in beside the reading and converting.
-    std::thread pages(populate_pages, static_cast<void*>(X.data()), X.size() * sizeof(double));
-    struct Joined {
-        std::thread& thread;
-        ~Joined() { thread.join(); }
-    } joined{pages};
+    // One helper per thread: the converting threads but the caller, and the
+    // reader.
+    WorkerPool pool(threads);
     std::size_t wanted = std::min(window_subjects(), nsubj);
     fill(windows[0], LUDAT, wanted * per, per, window_bytes());
     for (std::size_t first = 0, w = 0; first < nsubj; w ^= 1) {
@@ -233,15 +239,13 @@ void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, std::vector<double>& 
         const bool more = next_first < nsubj;
         if (shift > 0) --shift;
         wanted = more ? std::min(window_subjects(), nsubj - next_first) : 0;
-        std::thread reader;
-        if (more) reader = std::thread(fill, std::ref(windows[w ^ 1]), LUDAT, wanted * per, per, window_bytes());
-        try {
-            read_window(current, first, count, per, format, nsubj, nvar, threads, file, SUBJID, X);
-        } catch (...) {
-            if (reader.joinable()) reader.join();
-            throw;
+        std::function<void()> reader;
+        if (more) {
+            reader = [&next = windows[w ^ 1], records = wanted * per, per, bytes = window_bytes()] {
+                fill(next, LUDAT, records, per, bytes);
+            };
         }
-        if (reader.joinable()) reader.join();
+        read_window(pool, reader, current, first, count, per, format, nsubj, nvar, threads, file, SUBJID, X);
         first = next_first;
     }
 }

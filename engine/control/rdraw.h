@@ -20,7 +20,7 @@ namespace orv::engine {
 // THREADS: the threads that convert the subjects (0: one per core, or one
 // for a small file; 1: subject by subject); the results, the records read
 // and the errors are the same for every count.
-void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, std::vector<double>& SUBJID, DataArray& X,
+void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, DataArray& X,
            int threads = 0);
 
 }  // namespace orv::engine

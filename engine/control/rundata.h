@@ -11,7 +11,7 @@
 namespace orv::engine {
 
 struct RUNDATA {
-    std::vector<double> SUBJID;  // NSUBJ subject identifiers (raw data)
+    DataArray SUBJID;            // NSUBJ subject identifiers (raw data)
     DataArray X;                 // NSUBJ x NVAR data
     std::vector<double> XBAR;    // NVAR means (metrics CO and IP on raw data)
     std::vector<double> XSTD;    // NVAR standard deviations (CO and IP)

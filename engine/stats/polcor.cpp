@@ -268,13 +268,13 @@ void POLLIK(int K, double RHO, int I, int J, int NVAR, std::span<double> P, std:
 void POLCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R, int LUOUT, int THREADS) {
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
     const std::size_t n = static_cast<std::size_t>(std::max(NSUBJ, 0));
-    const int threads = thread_count(THREADS);
+    WorkerPool pool(thread_count(THREADS) - 1);
 
     // Categories, counts and thresholds per variable; the first variable in
     // order with a fault ends the run.
     std::vector<Variable> vars(nvar);
     std::vector<Fault> faults(nvar, Fault::none);
-    parallel_for(nvar, threads, [&](std::size_t v) { faults[v] = categorise(X.data() + v * n, NSUBJ, vars[v]); });
+    parallel_for(pool, nvar, [&](std::size_t v) { faults[v] = categorise(X.data() + v * n, NSUBJ, vars[v]); });
     for (std::size_t v = 0; v < nvar; ++v) {
         if (faults[v] != Fault::none) stop_for(faults[v], static_cast<int>(v + 1), vars[v].ncat);
     }
@@ -289,7 +289,7 @@ void POLCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
         }
     }
     std::vector<Pair> result(npairs);
-    parallel_for(npairs, threads, [&](std::size_t k) {
+    parallel_for(pool, npairs, [&](std::size_t k) {
         result[k] = search(vars[static_cast<std::size_t>(pair_i[k] - 1)], vars[static_cast<std::size_t>(pair_j[k] - 1)], NSUBJ);
     });
 

@@ -258,7 +258,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
         "\"0 \",2(F8.2,2X),\"     r(phi) = \",F5.3//)");
     static const rt::Format ser_record = rt::parse_format("(999(F12.9,1X))");
 
-    const int threads = thread_count(THREADS);
+    WorkerPool pool(thread_count(THREADS) - 1);
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
     auto x = [&](std::size_t s, std::size_t v) { return X[s + v * nsubj]; };
@@ -286,7 +286,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     items.words = (nsubj + 63) / 64;
     fresh(items.bits, items.words * nvar);
     items.keyed.assign(nvar, 0);
-    parallel_for(nvar, threads, [&](std::size_t v) {
+    parallel_for(pool, nvar, [&](std::size_t v) {
         std::uint64_t* bits = &items.bits[v * items.words];
         const double* column = X.data() + v * nsubj;
         std::int64_t count = 0;
@@ -343,7 +343,8 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     // 5, 8, 9. Every pair's cells, start value and Newton iterations, in
     // parallel; pair k is (i, j) with k = (i-1)(i-2)/2 + j-1.
     const std::size_t npairs = nvar < 2 ? 0 : nvar * (nvar - 1) / 2;
-    std::vector<PairWork> work(npairs);
+    std::vector<PairWork, ZeroedAllocator<PairWork>> work;
+    fresh(work, npairs);
     std::vector<int> pair_i(npairs), pair_j(npairs);
     for (int i = 2, k = 0; i <= NVAR; ++i) {
         for (int j = 1; j < i; ++j, ++k) {
@@ -351,7 +352,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
             pair_j[static_cast<std::size_t>(k)] = j;
         }
     }
-    parallel_for(npairs, threads, [&](std::size_t k) { pair_work(items, pair_i[k], pair_j[k], work[k]); }, 16);
+    parallel_for(pool, npairs, [&](std::size_t k) { pair_work(items, pair_i[k], pair_j[k], work[k]); }, 16);
 
     // 9. In pair order: the window line, the choice that depends on the
     // previous pair, the stops of failing library calls, the fall-backs.
@@ -383,7 +384,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     // 10. Counts, r(phi) and standard errors; the .frq records.
     std::vector<double> se(nvar * nvar, 0.0);
     const double n = NSUBJ;
-    write_in_order(LUFRQ, npairs, threads, [&](std::size_t k, HeldRecords& held) {
+    write_in_order(pool, LUFRQ, npairs, [&](std::size_t k, HeldRecords& held) {
         const int i = pair_i[k];
         const int j = pair_j[k];
         const PairWork& pair = work[k];
@@ -410,7 +411,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
 
     // 12. The .ser file, one record per row.
     OPNMAT(LUSER, JOBDIR, JOBBAS, "ser");
-    write_in_order(LUSER, nvar, threads, [&](std::size_t a, HeldRecords& held) {
+    write_in_order(pool, LUSER, nvar, [&](std::size_t a, HeldRecords& held) {
         std::vector<double> row(nvar);
         for (std::size_t b = 0; b < nvar; ++b) row[b] = se[a + b * nvar];
         write(held, ser_record, row);

@@ -246,6 +246,44 @@ TEST_F(UnitsTest, HeldRecordsWriteAsRecordByRecord) {
     EXPECT_THROW(write_records(33, "x\n"), IoError);
 }
 
+TEST_F(UnitsTest, LargeBlocksAndRecordsAcrossBufferEnds) {
+    // Blocks larger than the pending output, between single records, land
+    // in order; records of every length read back across the ends of a read
+    // buffer that grows as the file is read, also after a BACKSPACE.
+    std::string expected;
+    std::vector<std::string> records;
+    auto line = [](std::size_t k) { return std::string(k * 37 % 5000, static_cast<char>('a' + k % 26)); };
+    open_unit_or_fail(10, path("f"), {OpenStatus::Replace});
+    for (std::size_t k = 0; k < 400; ++k) {
+        if (k % 100 == 50) {
+            std::string block;
+            for (std::size_t b = 0; b < 200; ++b) {
+                records.push_back(line(k + b) + "#");
+                block += records.back() + "\n";
+            }
+            write_records(10, block);
+            expected += block;
+        } else {
+            records.push_back(line(k));
+            write_record(10, records.back());
+            expected += records.back() + "\n";
+        }
+    }
+    records.push_back(std::string(300000, 'z'));  // longer than any buffer before it
+    write_record(10, records.back());
+    expected += records.back() + "\n";
+    close_unit(10);
+    ASSERT_EQ(get("f"), expected);
+
+    open_unit_or_fail(10, path("f"), {OpenStatus::Old});
+    EXPECT_EQ(read_all(10), records);
+    rewind_unit(10);
+    for (std::size_t k = 0; k < 700; ++k) ASSERT_EQ(next(10), records[k]) << k;
+    backspace_unit(10);
+    for (std::size_t k = 699; k < records.size(); ++k) ASSERT_EQ(next(10), records[k]) << k;
+    close_unit(10);
+}
+
 TEST_F(UnitsTest, ReopenScratchFlushAndNames) {
     open_unit_or_fail(11, path("rep.txt"), {OpenStatus::Replace});
     write_record(11, "first");

@@ -109,12 +109,12 @@ TEST_F(RdInputTest, RawDataUnderRunTimeFormats) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         open_input(LUDAT, "raw.dat", c.data);
-        std::vector<double> id{-1};
+        DataArray id{-1};
         DataArray x{-1};
         std::string datfmt = c.format;
         datfmt.resize(80, ' ');
         RDRAW(datfmt, c.nsubj, c.nvar, id, x);
-        EXPECT_EQ(id, c.id);
+        EXPECT_EQ(std::vector<double>(id.begin(), id.end()), c.id);
         ASSERT_EQ(x.size(), c.x.size());
         for (int i = 0; i < c.nsubj; ++i)
             for (int j = 0; j < c.nvar; ++j)
@@ -137,7 +137,7 @@ TEST_F(RdInputTest, RawDataFailuresAreTheRunTimes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         open_input(LUDAT, "raw.dat", c.data);
-        std::vector<double> id;
+        DataArray id;
         DataArray x;
         try {
             RDRAW(c.format, 3, 2, id, x);

@@ -75,7 +75,7 @@ protected:
     // The error of RDRAW on THREADS threads, "" without one.
     std::string error_of(const std::string& path, const std::string& format, int nsubj, int nvar, int threads) {
         if (!path.empty()) rt::open_unit_or_fail(LUDAT, path, {rt::OpenStatus::Old, true});
-        std::vector<double> id;
+        DataArray id;
         DataArray x;
         std::string what;
         try {
@@ -112,7 +112,7 @@ TEST_F(RdrawTest, SameValuesAndRecordsWhateverTheThreadCount) {
         for (int threads : kThreadCounts) {
             SCOPED_TRACE(threads);
             rt::open_unit_or_fail(LUDAT, path, {rt::OpenStatus::Old, true});
-            std::vector<double> id;
+            DataArray id;
             DataArray x;
             RDRAW(c.format, c.nsubj, nvar, id, x, threads);
             ASSERT_EQ(id.size(), static_cast<std::size_t>(c.nsubj));
