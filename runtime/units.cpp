@@ -39,7 +39,7 @@ namespace {
 // The read buffer starts small and doubles at each refill up to its full
 // size, so that a short file does not bring in a megabyte of fresh pages.
 constexpr std::size_t kFirstRead = 1 << 16;
-constexpr std::size_t kReadChunk = 1 << 20;   // bytes read per system call at most
+constexpr std::size_t kReadChunk = 1 << 18;   // bytes read per system call at most
 constexpr std::size_t kWriteChunk = 1 << 18;  // pending output written at this size
 constexpr std::size_t kBackChunk = 1 << 16;   // bytes scanned per step of BACKSPACE
 // Longest record read: a file without line ends must not take all memory.

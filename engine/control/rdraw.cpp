@@ -4,8 +4,10 @@
 #include <atomic>
 #include <cstddef>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string_view>
 
 #include "engine/control/data_array.h"
@@ -25,6 +27,8 @@ namespace {
 // is a sixty-fourth of that; each one after it doubles, up to the full size.
 constexpr std::size_t kWindowRecords = std::size_t{1} << 16;
 constexpr std::size_t kWindowBytes = std::size_t{1} << 23;
+// Room in a window for the records of its last subject past kWindowBytes.
+constexpr std::size_t kWindowSlack = std::size_t{1} << 20;
 constexpr int kFirstWindowShift = 6;
 // Subjects handed to a thread at a time, at most.
 constexpr std::size_t kChunk = 64;
@@ -58,44 +62,75 @@ std::size_t records_per_subject(const rt::Format& format, std::size_t nvar) {
 
 // The records of a window, read from the unit in one go.  `failure` is what
 // the unit threw at the record after the last one held (a failed read); at
-// the end of the file it is empty.
+// the end of the file it is empty.  Its arrays are made once, large enough
+// for any window but one whose last subject has very long records, and are
+// then only filled again, so that the reader does not meet fresh pages.
 struct Window {
-    std::string text;
-    std::vector<std::size_t> ends;  // end of each record in `text`
+    Window() {
+        fresh(text, kWindowBytes + kWindowSlack);
+        fresh(ends, kWindowRecords);
+    }
+
+    std::vector<char, ZeroedAllocator<char>> text;         // the records, `size` bytes
+    std::vector<std::size_t, ZeroedAllocator<std::size_t>> ends;  // end of each record in `text`
+    std::size_t size = 0;
+    std::size_t held = 0;  // records held
     std::exception_ptr failure;
     bool ended = false;  // the unit has no more records (end of file or failure)
 
     std::string_view record(std::size_t k) const {
         const std::size_t start = k == 0 ? 0 : ends[k - 1];
-        return std::string_view(text).substr(start, ends[k] - start);
+        return std::string_view(text.data() + start, ends[k] - start);
+    }
+
+    void append(std::string_view record) {
+        if (record.size() > text.size() - size) {
+            std::vector<char, ZeroedAllocator<char>> larger;
+            fresh(larger, std::max(2 * text.size(), size + record.size()));
+            std::copy_n(text.data(), size, larger.data());
+            text.swap(larger);
+        }
+        if (held == ends.size()) ends.resize(2 * ends.size());
+        std::copy(record.begin(), record.end(), text.data() + size);
+        size += record.size();
+        ends[held++] = size;
     }
 };
 
 // Reads up to WANTED records, stopping early after a whole subject (PER
 // records) once the window holds BYTES.
 void fill(Window& window, int unit, std::size_t wanted, std::size_t per, std::size_t bytes) {
-    window.text.clear();
-    window.ends.clear();
+    window.size = 0;
+    window.held = 0;
     window.failure = nullptr;
     try {
-        if (window.text.capacity() < 2 * kWindowBytes) {
-            window.text.reserve(2 * kWindowBytes);
-            prepare_pages(window.text.data(), window.text.capacity());
-        }
         std::string record;
         for (std::size_t k = 0; k < wanted; ++k) {
-            if (k % per == 0 && window.text.size() >= bytes) return;
+            if (k % per == 0 && window.size >= bytes) return;
             if (!rt::read_record(unit, record)) {
                 window.ended = true;
                 return;
             }
-            window.text += record;
-            window.ends.push_back(window.text.size());
+            window.append(record);
         }
     } catch (...) {
         window.failure = std::current_exception();
         window.ended = true;
     }
+}
+
+// Writes a zero into every page of the arrays, on all threads of the pool:
+// fresh pages are brought in together and ahead of the work, not one by one
+// by the reader and, at the first window, by the converting threads.
+void bring_in(WorkerPool& pool, const std::vector<std::span<char>>& arrays) {
+    constexpr std::size_t kPage = 4096;
+    constexpr std::size_t kBlock = std::size_t{1} << 21;
+    std::vector<std::span<char>> blocks;
+    for (const auto& a : arrays)
+        for (std::size_t at = 0; at < a.size(); at += kBlock) blocks.push_back(a.subspan(at, std::min(kBlock, a.size() - at)));
+    parallel_for(pool, blocks.size(), [&](std::size_t b) {
+        for (std::size_t at = 0; at < blocks[b].size(); at += kPage) blocks[b][at] = 0;
+    });
 }
 
 // The records of one subject out of a window, read as from the unit: past
@@ -141,7 +176,7 @@ void read_subject(rt::RecordSource& source, const rt::Format& format, std::size_
 void read_window(WorkerPool& pool, const std::function<void()>& beside, const Window& window, std::size_t first,
                  std::size_t count, std::size_t per, const rt::Format& format, std::size_t nsubj, std::size_t nvar,
                  int threads, const std::string& file, DataArray& SUBJID, DataArray& X) {
-    const std::size_t held = window.ends.size();
+    const std::size_t held = window.held;
     std::atomic<std::size_t> next{0};
     std::mutex lock;
     std::size_t failed = count;  // lowest failing subject of the window
@@ -225,13 +260,30 @@ void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, Da
     auto subjects_held = [&](const Window& window, std::size_t wanted) {
         // A window cut short by the end of the file (or a failed read) ends
         // in an error of one of its subjects; one full enough ends early.
-        return window.ended ? wanted : window.ends.size() / per;
+        return window.ended ? wanted : window.held / per;
     };
     // One helper per thread: the converting threads but the caller, and the
     // reader.
     WorkerPool pool(threads);
     std::size_t wanted = std::min(window_subjects(), nsubj);
     fill(windows[0], LUDAT, wanted * per, per, window_bytes());
+    {
+        // The window text needed is at most the file (when its size is known).
+        std::error_code failed;
+        const std::uintmax_t file_size = std::filesystem::file_size(file, failed);
+        auto text = [&](Window& window, std::size_t from) {
+            const std::size_t end =
+                failed ? window.text.size()
+                       : static_cast<std::size_t>(std::min<std::uintmax_t>(window.text.size(), file_size));
+            from = std::min(end, (from + 4095) / 4096 * 4096);
+            return std::span<char>(window.text.data() + from, end - from);
+        };
+        auto bytes = [](auto& array, std::size_t from) {
+            return std::span<char>(reinterpret_cast<char*>(array.data() + from), (array.size() - from) * sizeof(array[0]));
+        };
+        bring_in(pool, {bytes(X, 0), bytes(SUBJID, 0), text(windows[1], 0), bytes(windows[1].ends, 0),
+                        text(windows[0], windows[0].size), bytes(windows[0].ends, windows[0].held)});
+    }
     for (std::size_t first = 0, w = 0; first < nsubj; w ^= 1) {
         Window& current = windows[w];
         const std::size_t count = subjects_held(current, wanted);

@@ -131,6 +131,34 @@ TEST_F(RdrawTest, SameValuesAndRecordsWhateverTheThreadCount) {
     }
 }
 
+TEST_F(RdrawTest, SubjectsLongerThanTheRoomOfAWindow) {
+    // Records of 2.5 MiB: once windows are at their full size a window takes
+    // four subjects, the last of them past the room made for a window.
+    constexpr int nsubj = 12;
+    std::string text;
+    char field[16];
+    for (int i = 0; i < nsubj; ++i) {
+        std::snprintf(field, sizeof field, "%5d%3d", i + 1, static_cast<int>(value(i, 0)));
+        text += field + std::string((std::size_t{5} << 19) - 8, ' ') + "\n";
+    }
+    const std::string path = put(text + "after the data\n");
+    for (int threads : {2, 3}) {
+        SCOPED_TRACE(threads);
+        rt::open_unit_or_fail(LUDAT, path, {rt::OpenStatus::Old, true});
+        DataArray id;
+        DataArray x;
+        RDRAW("(F5.0,F3.0)", nsubj, 1, id, x, threads);
+        for (int i = 0; i < nsubj; ++i) {
+            EXPECT_EQ(id[i], i + 1);
+            EXPECT_EQ(x[i], value(i, 0)) << i;
+        }
+        std::string next;
+        ASSERT_TRUE(rt::read_record(LUDAT, next));
+        EXPECT_EQ(next, "after the data");
+        rt::close_unit(LUDAT);
+    }
+}
+
 TEST_F(RdrawTest, FirstFailingSubjectReportedAsOnOneThread) {
     const Layout two = {3, 2};
     struct Case {
