@@ -382,7 +382,8 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     }
 
     // 10. Counts, r(phi) and standard errors; the .frq records.
-    std::vector<double> se(nvar * nvar, 0.0);
+    std::vector<double, ZeroedAllocator<double>> se;  // its pages come in on the threads that fill it
+    fresh(se, nvar * nvar);
     const double n = NSUBJ;
     write_in_order(pool, LUFRQ, npairs, [&](std::size_t k, HeldRecords& held) {
         const int i = pair_i[k];
