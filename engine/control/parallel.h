@@ -97,14 +97,6 @@ void parallel_for(WorkerPool& pool, std::size_t count, Body body, std::size_t ch
     if (error) std::rethrow_exception(error);
 }
 
-// The same on THREADS threads started for this loop alone.
-template <typename Body>
-void parallel_for(std::size_t count, int threads, Body body, std::size_t chunk = 1) {
-    const std::size_t most = (count + std::max<std::size_t>(chunk, 1) - 1) / std::max<std::size_t>(chunk, 1);
-    WorkerPool pool(static_cast<int>(std::clamp<std::size_t>(most, 1, static_cast<std::size_t>(std::max(threads, 1)))) - 1);
-    parallel_for(pool, count, body, chunk);
-}
-
 // The records of formatted statements, held in memory, each followed by a
 // line end, until they are written to their unit.
 class HeldRecords final : public rt::RecordSink {
