@@ -35,7 +35,7 @@ void console(const char* text) {
 // NVAR records of R, one row each.
 void write_matrix(int unit, const std::vector<double>& r, int nvar, const rt::Format& format) {
     const auto n = static_cast<std::size_t>(nvar);
-    write_in_order(unit, n, thread_count(0), [&](std::size_t i, HeldRecords& held) {
+    write_in_order(unit, n, thread_count(0, n), [&](std::size_t i, HeldRecords& held) {
         std::vector<double> row(n);
         for (std::size_t j = 0; j < n; ++j) row[j] = r[i + j * n];
         write(held, format, row);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <limits>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -22,10 +23,12 @@
 
 namespace orv::engine {
 
-// THREADS when positive, else one per core.
-inline int thread_count(int threads) {
+// THREADS when positive, else one per core, but no more than there are
+// ITEMS of work to share (a thread costs more to start than a small item).
+inline int thread_count(int threads, std::size_t items = std::numeric_limits<std::size_t>::max()) {
     if (threads > 0) return threads;
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    return static_cast<int>(std::clamp<std::size_t>(items, 1, cores));
 }
 
 // Threads kept for the parallel work of one stage.  Starting a thread

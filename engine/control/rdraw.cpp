@@ -228,9 +228,8 @@ void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, Da
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
     fresh(SUBJID, nsubj);
-    // The pages of X come in as the converting threads first write them, in
-    // parallel; a thread bringing them in ahead would hold the address space
-    // against every other thread's allocations until it was done.
+    // X comes zeroed and unbacked; its pages are brought in on all threads
+    // once the first window is read (below), or by the plain read.
     fresh(X, nsubj * nvar);
     if (nsubj == 0) return;
 

@@ -258,9 +258,9 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
         "\"0 \",2(F8.2,2X),\"     r(phi) = \",F5.3//)");
     static const rt::Format ser_record = rt::parse_format("(999(F12.9,1X))");
 
-    WorkerPool pool(thread_count(THREADS) - 1);
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
+    WorkerPool pool(thread_count(THREADS, nvar * nvar / 2) - 1);  // about one item a pair
     auto x = [&](std::size_t s, std::size_t v) { return X[s + v * nsubj]; };
     auto rr = [&](int i, int j) -> double& {
         return R[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * nvar];

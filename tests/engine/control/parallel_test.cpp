@@ -157,5 +157,15 @@ TEST_F(ParallelTest, PoolEndsOnlyAfterItsTask) {
     EXPECT_TRUE(done.load());
 }
 
+TEST_F(ParallelTest, DefaultThreadsAreCappedByTheWorkButAGivenCountIsKept) {
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    EXPECT_EQ(thread_count(0), cores);
+    EXPECT_EQ(thread_count(0, 0), 1);
+    EXPECT_EQ(thread_count(0, 1), 1);
+    EXPECT_EQ(thread_count(0, 2), std::min(2, cores));
+    EXPECT_EQ(thread_count(0, 1000000), cores);
+    EXPECT_EQ(thread_count(5, 1), 5);  // tests and callers that ask for threads get them
+}
+
 }  // namespace
 }  // namespace orv::engine
