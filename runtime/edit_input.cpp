@@ -16,8 +16,9 @@
 //  - a comma is a bad character: gfortran ends a field early at a comma in
 //    external files only, and that needs the caller to know where the field
 //    ended.
-// Conversion is correctly rounded: the digits, with the exponent folded in,
-// go to std::from_chars.  At most kMaxDigits significant digits are kept;
+// Conversion is correctly rounded: short fields are converted exactly by
+// one multiply or divide, the others go, with the exponent folded in, to
+// std::from_chars.  At most kMaxDigits significant digits are kept;
 // any further nonzero digit is kept as a sticky digit, which decides the
 // rounding exactly as the full string would (a double never needs more than
 // 767 significant digits to round).  No heap allocation on success.
@@ -208,6 +209,16 @@ std::string edit_real_input(const DataEdit& edit, std::string_view field, double
         v = std::numeric_limits<double>::infinity();
     } else if (magnitude < -330) {
         v = 0.0;
+    } else if (kept <= 15 && scale10 >= -22 && scale10 <= 22) {
+        // Short fields, the usual case: below 10^15 the digits are an exact
+        // double, and so is every power of ten up to 10^22, so one multiply
+        // or divide rounds correctly, as the general path would.
+        static constexpr double kTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                           1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        std::int64_t m = 0;
+        for (int k = 0; k < kept; ++k) m = m * 10 + (digits[k] - '0');
+        const double exact = static_cast<double>(m);
+        v = scale10 >= 0 ? exact * kTens[scale10] : exact / kTens[-scale10];
     } else {
         char buf[kMaxDigits + 16];
         char* p = buf;

@@ -7,7 +7,9 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -179,6 +181,36 @@ TEST(EditInput, HugeFields) {
     EXPECT_EQ(edit_integer_input(edit('I'), std::string(1'000'000, '7'), i), "integer overflow");
     EXPECT_EQ(edit_integer_input(edit('I'), std::string(1'000'000, '0') + "42", i), "");
     EXPECT_EQ(i, 42);
+}
+
+// Short decimals, where one multiply or divide by a power of ten must give
+// the correctly rounded value: checked bit for bit against strtod over
+// random digits, point positions and exponents on both sides of the limits
+// of that path (15 digits, 10^+-22), with the implied fraction of F8.3.
+TEST(EditInput, ShortFieldsRoundAsTheirFullDecimalValue) {
+    std::mt19937_64 random(20261209);
+    for (int trial = 0; trial < 200000; ++trial) {
+        const int ndigits = 1 + static_cast<int>(random() % 17);
+        std::string mantissa;
+        for (int k = 0; k < ndigits; ++k) mantissa.push_back(static_cast<char>('0' + random() % 10));
+        const bool point = random() % 4 != 0;
+        if (point) mantissa.insert(random() % (mantissa.size() + 1), 1, '.');
+        const int exponent = static_cast<int>(random() % 61) - 30;
+        const bool with_exponent = random() % 2 == 0;
+        const std::string field =
+            (random() % 2 ? "-" : "") + mantissa + (with_exponent ? "E" + std::to_string(exponent) : "");
+        const int d = point ? 0 : 3;
+        // The same number written for strtod: the implied fraction as an
+        // exponent of its own.
+        std::string plain = field;
+        if (!with_exponent) plain += "E0";
+        const std::size_t e = plain.find('E');
+        const long total = std::stol(plain.substr(e + 1)) - d;
+        plain = plain.substr(0, e) + "E" + std::to_string(total);
+        double v = 0;
+        ASSERT_EQ(edit_real_input(edit('F', d), field, v), "") << field;
+        ASSERT_EQ(bits(v), bits(std::strtod(plain.c_str(), nullptr))) << field << " vs " << plain;
+    }
 }
 
 TEST(EditInput, GarbageBytesAreRejected) {
