@@ -10,9 +10,9 @@
 #include <cstddef>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <string>
-#include <limits>
 #include <string_view>
 #include <thread>
 #include <vector>
