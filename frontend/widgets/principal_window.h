@@ -1,43 +1,11 @@
-// The frame that holds the principal text the wizard writes into: one
-// fixed-pitch, unwrapped text box, File > Build and the Help menu.  The
-// file commands, document windows and running the engine build on it.
+// The window the wizard writes its text into: the main window, whose
+// principal document window holds that text.
 #pragma once
 
-#include <QMainWindow>
-#include <memory>
-
-#include "frontend/widgets/qt_prompts.h"
-#include "frontend/widgets/wizard_windows.h"
-#include "frontend/wizard.h"
-
-class QPlainTextEdit;
+#include "frontend/widgets/main_window.h"
 
 namespace orv::frontend {
 
-class ManualBrowser;
-
-class PrincipalWindow : public QMainWindow, public PrincipalText {
-    Q_OBJECT
-public:
-    // `prompts` answers the wizard's questions; the window's own Qt dialogs
-    // serve when it is null.
-    explicit PrincipalWindow(Prompts* prompts = nullptr);
-    ~PrincipalWindow() override;
-
-    void set_text(const std::string& text) override;
-    // The whole text, lines ended with CR LF.
-    std::string text() const;
-    QPlainTextEdit* editor() const { return editor_; }
-    WizardWindows& wizard() { return *wizard_; }
-    ManualBrowser* browser();
-    void about();
-
-private:
-    QtPrompts qt_prompts_;
-    Prompts& prompts_;
-    QPlainTextEdit* editor_;
-    std::unique_ptr<WizardWindows> wizard_;
-    std::unique_ptr<ManualBrowser> browser_;
-};
+using PrincipalWindow = MainWindow;
 
 }  // namespace orv::frontend

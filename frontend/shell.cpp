@@ -1,0 +1,129 @@
+#include "frontend/shell.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+
+namespace orv::frontend {
+
+void job_file_read_or_written(ShellState& s, Wizard& w, const std::string& path) {
+    s.open_file = path;
+    w.build.SAVEFLAG = true;
+}
+
+void save_as_started(Wizard& w) { w.build.SAVEFLAG = false; }
+
+bool may_run(const ShellState& s, const Wizard& w) { return w.build.SAVEFLAG && !s.open_file.empty(); }
+
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+bool starts_with_keyword(std::string_view line, std::string_view keyword) {
+    if (line.size() < keyword.size()) return false;
+    for (std::size_t i = 0; i < keyword.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(line[i])) != keyword[i]) return false;
+    return true;
+}
+
+std::string name_after_keyword(std::string_view rest) {
+    std::size_t i = 0;
+    while (i < rest.size() && is_blank(rest[i])) ++i;
+    std::string name;
+    if (i < rest.size() && (rest[i] == '\'' || rest[i] == '"')) {
+        const char quote = rest[i++];
+        while (i < rest.size()) {
+            if (rest[i] == quote) {
+                if (i + 1 < rest.size() && rest[i + 1] == quote) {
+                    name += quote;
+                    i += 2;
+                    continue;
+                }
+                break;
+            }
+            name += rest[i++];
+        }
+        return name;
+    }
+    while (i < rest.size() && !is_blank(rest[i]) && rest[i] != ',' && rest[i] != '\r') name += rest[i++];
+    return name;
+}
+
+}  // namespace
+
+std::optional<std::string> report_name(std::string_view text) {
+    static constexpr std::string_view keyword = ">OUTFILE:";
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        while (!line.empty() && is_blank(line.front())) line.remove_prefix(1);
+        if (starts_with_keyword(line, keyword)) {
+            std::string name = name_after_keyword(line.substr(keyword.size()));
+            if (name.empty()) return std::nullopt;
+            return name;
+        }
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+std::string resolve_in(const std::string& working_directory, const std::string& name) {
+    if (!name.empty() && name.front() == '/') return name;
+    if (working_directory.empty() || working_directory.back() == '/') return working_directory + name;
+    return working_directory + "/" + name;
+}
+
+std::vector<std::string> engine_candidates(const std::string& program_directory,
+                                           const std::string& start_directory) {
+    std::vector<std::string> out{resolve_in(program_directory, kEngineName)};
+    const std::string second = resolve_in(start_directory, kEngineName);
+    if (second != out.front()) out.push_back(second);
+    return out;
+}
+
+FileStamp stamp_of(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return {true, static_cast<std::uintmax_t>(st.st_size),
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            static_cast<std::uint64_t>(st.st_ino)};
+}
+
+void OutputTail::append(std::string_view bytes) {
+    for (char c : bytes) {
+        if (c == '\n') {
+            if (!partial_.empty()) lines_.push_back(partial_);
+            if (lines_.size() > kLines) lines_.pop_front();
+            partial_.clear();
+        } else if (c != '\r' && partial_.size() < kLineChars) {
+            partial_ += c;
+        }
+    }
+}
+
+std::string OutputTail::text() const {
+    std::string out;
+    for (const std::string& line : lines_) out += line + "\n";
+    out += partial_;
+    while (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
+}
+
+RunVerdict judge_run(const EngineEnd& end, const std::string& report, bool report_is_new) {
+    if (!end.started) return {false, std::string(kEngineName) + " could not be started: " + end.start_error};
+    if (!end.crashed && end.exit_status == 0) {
+        if (report_is_new) return {true, ""};
+        return {false, std::string(kEngineName) + " ended without writing the report " + report + "."};
+    }
+    std::string message = end.crashed ? std::string(kEngineName) + " ended abnormally."
+                                      : std::string(kEngineName) + " stopped with exit status " +
+                                            std::to_string(end.exit_status) + ".";
+    if (!end.output.empty()) message += "\n\n" + end.output;
+    message += report_is_new ? "\n\nThe report it wrote, " + report + ", is shown."
+                             : "\n\nIt wrote no new report; " + report + " is not shown.";
+    return {report_is_new, message};
+}
+
+}  // namespace orv::frontend
