@@ -19,6 +19,7 @@
 #include <QToolBar>
 
 #include "fakes.h"
+#include "shell_fakes.h"
 #include "frontend/widgets/about.h"
 #include "frontend/widgets/browser.h"
 #include "frontend/widgets/dialogs.h"
@@ -81,7 +82,7 @@ void pick(QWidget* w, const char* box, const QString& item) {
 
 class Widgets : public ::testing::Test {
 protected:
-    Widgets() : window(&prompts) {}
+    Widgets() : window(&prompts, &shell) {}
     void TearDown() override { QLocale::setDefault(QLocale::c()); }
 
     WizardWindows& wizard() { return window.wizard(); }
@@ -100,6 +101,7 @@ protected:
     }
 
     FakePrompts prompts;
+    testing::FakeShellPrompts shell;
     PrincipalWindow window;
 };
 
