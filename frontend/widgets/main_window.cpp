@@ -233,10 +233,25 @@ DocumentWindow* MainWindow::new_document() {
     // The first window, and the first after the principal one was closed,
     // is the one the commands act on.
     if (!principal_) principal_ = doc;
-    const QSize room = area_->viewport()->size();
-    if (room.width() > 100 && room.height() > 100) doc->resize(room * 3 / 4);
+    if (shown_before_) size_document(doc);
     doc->show();
     return doc;
+}
+
+// A new document window takes three quarters of the frame's inside.
+void MainWindow::size_document(DocumentWindow* doc) const {
+    const QSize room = area_->viewport()->size();
+    if (room.width() > 100 && room.height() > 100) doc->resize(room * 3 / 4);
+}
+
+// The frame's inside has its size only once the frame is shown.
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_before_) return;
+    shown_before_ = true;
+    QTimer::singleShot(0, this, [this] {
+        for (DocumentWindow* doc : documents()) size_document(doc);
+    });
 }
 
 DocumentWindow* MainWindow::principal() {

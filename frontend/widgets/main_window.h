@@ -88,6 +88,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void create_menus();
@@ -103,6 +104,7 @@ private:
     bool save_principal();
     bool document_closing(DocumentWindow* doc);
     void set_running(bool running);
+    void size_document(DocumentWindow* doc) const;
     void engine_ended(const EngineEnd& end);
 
     QtPrompts qt_prompts_;
@@ -121,6 +123,7 @@ private:
     FileStamp report_before_;
     QList<QAction*> commands_;  // disabled while the engine runs
     QLabel* panels_[3] = {};
+    bool shown_before_ = false;
 };
 
 }  // namespace orv::frontend
