@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ gfortran clang libclang-rt-14-dev
-          libblas-dev liblapack-dev libgtest-dev python3)
+          libblas-dev liblapack-dev libgtest-dev python3 qt6-base-dev fonts-liberation)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
