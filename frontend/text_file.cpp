@@ -39,12 +39,16 @@ bool utf8_to_latin1(std::string_view text, std::string& out) {
 }
 
 std::string with_line_end(std::string_view text, LineEnd end) {
-    if (end == LineEnd::Lf) return std::string(text);
     std::string out;
     out.reserve(text.size() + text.size() / 16);
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.substr(i, kLoneCr.size()) == kLoneCr) {
+            out += '\r';
+            i += kLoneCr.size() - 1;
+            continue;
+        }
+        if (text[i] == '\n' && end == LineEnd::CrLf) out += '\r';
+        out += text[i];
     }
     return out;
 }
@@ -92,8 +96,11 @@ DecodedText decode_text(std::string_view bytes) {
     const std::string text = out.format.encoding == Encoding::Utf8 ? std::string(bytes) : latin1_to_utf8(bytes);
     out.text.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        out.text += text[i];
+        if (text[i] != '\r') {
+            out.text += text[i];
+        } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+            out.text += kLoneCr;
+        }
     }
     return out;
 }

@@ -19,8 +19,12 @@ struct TextFormat {
     Encoding encoding = Encoding::Utf8;
 };
 
+// A CR that ends no line is shown as the symbol for CR (U+240D), since a
+// text box would break the line there, and is written back as a CR.
+inline constexpr std::string_view kLoneCr = "\xE2\x90\x8D";
+
 struct DecodedText {
-    std::string text;  // UTF-8, every CR LF turned into LF
+    std::string text;  // UTF-8, every CR LF turned into LF, a lone CR into kLoneCr
     TextFormat format;
 };
 

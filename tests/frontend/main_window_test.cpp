@@ -235,6 +235,28 @@ TEST_F(Shell, OpenEditAndSaveKeepLineEndsAndMakeTheSavedFileTheJob) {
     EXPECT_EQ(read_all(path("latin.in")), ">TITLE: Gr\xF6\xDF" "e\r\n");
 }
 
+TEST_F(Shell, OddBytesSurviveOpenAndSave) {
+    const QByteArray odd = QByteArray("a\rb\r\n\tc\r\n", 10) + QByteArray("\xEF\xBB\xBF bom\r\n");
+    write_file(path("odd.in"), odd);
+    open(path("odd.in"));
+    save_as("mnuFileSave", path("odd.in"));
+    EXPECT_EQ(read_all(path("odd.in")), odd);
+}
+
+TEST_F(Shell, WizardBuildAsksBeforeReplacingChangedText) {
+    trigger("mnuFileBuild");
+    write_file(path("mine.in"), "mine");
+    open(path("mine.in"));
+    QTest::keyClicks(principal()->editor(), "typed ");
+    shell.unsaved = {Unsaved::Cancel};
+    window->wizard().build();
+    EXPECT_EQ(shell.unsaved_asked, 1);
+    EXPECT_EQ(plain(principal()), "typed mine");
+    window->wizard().build();  // Discard
+    EXPECT_TRUE(plain(principal()).startsWith(">TITLE: "));
+    EXPECT_TRUE(principal()->modified());  // the built text is not saved yet
+}
+
 TEST_F(Shell, WizardTextIsSavedWithCrLf) {
     window->set_text(">TITLE: built\r\n>LABELS: ");
     EXPECT_TRUE(principal()->modified());

@@ -29,8 +29,10 @@ TEST(TextFile, CrLfAndLfFilesComeBackAsTheyWere) {
     // A mixed file is saved with its first line end throughout.
     const DecodedText mixed = decode_text("a\r\nb\nc\r\n");
     EXPECT_EQ(encode_text(mixed.text, mixed.format), "a\r\nb\r\nc\r\n");
-    // A CR that ends no line stays.
-    EXPECT_EQ(decode_text("a\rb\r\n").text, "a\rb\n");
+    // A CR that ends no line is shown as its symbol and written back as a CR.
+    EXPECT_EQ(decode_text("a\rb\r\n").text, "a\xE2\x90\x8D" "b\n");
+    for (const std::string bytes : {"a\rb\r\n", "\r", "x\r\r\n", "a\rb\nc\n"})
+        EXPECT_EQ(encode_text(decode_text(bytes).text, decode_text(bytes).format), bytes);
 }
 
 TEST(TextFile, Latin1FilesKeepEveryByteAndUtf8StaysUtf8) {
