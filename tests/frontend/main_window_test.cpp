@@ -694,13 +694,3 @@ TEST_F(WindowPlacement, OffScreenOrBadValuesFallBack) {
 
 }  // namespace
 }  // namespace orv::frontend
-
-int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (!text.startsWith("This plugin does not support")) fprintf(stderr, "%d: %s\n", type, qPrintable(text));
-    });
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -437,15 +437,3 @@ TEST_F(Widgets, AboutBoxNamesTheProgramAndHasNoSystemInformation) {
 
 }  // namespace
 }  // namespace orv::frontend
-
-int main(int argc, char** argv) {
-    // Listing the tests at build time needs no display either.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The offscreen platform cannot raise windows; it says so every time.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (!text.startsWith("This plugin does not support")) fprintf(stderr, "%d: %s\n", type, qPrintable(text));
-    });
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
