@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs orvshell under Xvfb, drives it from the keyboard and saves
+# Runs orvshell itself under Xvfb, drives it from the keyboard and saves
 # screenshots in out/screenshots/: the main window with a 130-column report,
 # the engine's window during a run and at the end of a stopped run, the
 # message the front end then shows, and the wizard's hub.  For people, not
