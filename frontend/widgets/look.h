@@ -34,7 +34,8 @@ QLabel* make_prompt(QWidget* parent, const QString& text, const char* name = nul
 QLabel* make_heading(QWidget* parent, const QString& text, const char* name = nullptr);
 QPushButton* make_button(QWidget* parent, const char* name, const QString& caption);
 QLineEdit* make_line(QWidget* parent, const char* name);
-// An editable list box that adds nothing on Enter and completes nothing.
+// An editable list box that ignores Enter (it adds nothing and picks
+// nothing) and completes nothing.
 QComboBox* make_combo(QWidget* parent, const char* name, const std::vector<std::string>& items);
 
 inline QString qs(const std::string& s) { return QString::fromStdString(s); }

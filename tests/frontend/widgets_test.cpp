@@ -252,6 +252,13 @@ TEST_F(Widgets, RotationParameterWithADecimalPointInAnyLocale) {
     QWidget* d = open("Command1", Dialog::Rotate);
     auto* parameter = child<QLineEdit>(d, "txbxRot");
     EXPECT_FALSE(parameter->isVisible());
+    // An item's text typed and entered is no pick: no prompt, no parameter.
+    type_combo(d, "cmbRot", "Promax");
+    QTest::keyClick(child<QComboBox>(d, "cmbRot")->lineEdit(), Qt::Key_Return);
+    EXPECT_FALSE(parameter->isVisible());
+    EXPECT_EQ(child<QLabel>(d, "lblRot")->text(), "");
+    EXPECT_EQ(child<QComboBox>(d, "cmbRot")->count(), 6);
+    EXPECT_EQ(wizard().model().rotate.cmbRot, "Promax");
     pick(d, "cmbRot", "HK  Harris-Kaiser ortho-oblique");
     EXPECT_TRUE(parameter->isVisible());
     EXPECT_EQ(parameter->text(), "0.5");
