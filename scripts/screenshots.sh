@@ -16,6 +16,7 @@ fi
 out=out/screenshots
 mkdir -p "$out"
 coproc DRIVER { QT_QPA_PLATFORM=xcb "$build_dir/tests/frontend/screenshot_driver"; }
+driver_pid=$DRIVER_PID
 while read -r -u "${DRIVER[0]}" word name id; do
   [ "$word" = SHOT ] || continue
   import -window "$id" "$out/$name.png"
@@ -25,4 +26,4 @@ while read -r -u "${DRIVER[0]}" word name id; do
   echo "$out/$name.png"
   echo >&"${DRIVER[1]}"
 done
-wait "$DRIVER_PID"
+wait "$driver_pid"

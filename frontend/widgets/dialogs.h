@@ -124,6 +124,7 @@ public:
 private:
     QComboBox* score_;
     QLabel* message_;
+    bool message_shown_ = true;
 };
 
 class PlotDialog : public WizardDialog {

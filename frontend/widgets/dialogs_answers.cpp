@@ -110,8 +110,10 @@ DataDialog::DataDialog(WizardWindows& windows) : WizardDialog(windows, Dialog::D
     auto* open = make_button(this, "cmdDataFile", "Open Data File");
     layout->addWidget(open, 0, Qt::AlignLeft);
     file_ = make_line(this, "txbxbDataFilename");
-    // Shows the data file that will be written; chosen only with the button.
+    // Shows the data file that will be written; chosen only with the button,
+    // and coloured as a box that cannot be typed in.
     file_->setReadOnly(true);
+    paint_base(file_, kLightCyan);
     file_->setMinimumWidth(420);
     layout->addWidget(file_);
     layout->addWidget(make_prompt(this, "Number of Variables"));

@@ -44,7 +44,10 @@ void ScoreDialog::refresh(const Wizard& w) {
     show_text(score_, w.score.cmbScore);
     paint_closed(score_, !w.score.cmbScoreEnabled);
     paint_closed(score_->lineEdit(), !w.score.cmbScoreEnabled);
+    // The window takes the message's room only while it is shown.
     message_->setVisible(w.score.lblScoreMsgVisible);
+    if (message_shown_ != w.score.lblScoreMsgVisible) adjustSize();
+    message_shown_ = w.score.lblScoreMsgVisible;
 }
 
 // ---- Plot ------------------------------------------------------------------
@@ -102,7 +105,7 @@ TechnicalDialog::TechnicalDialog(WizardWindows& windows) : WizardDialog(windows,
         grid->addWidget(prompt, r, 0);
         if (row.box) {
             QLineEdit* e = make_line(this, row.name);
-            e->setFixedWidth(230);
+            e->setFixedWidth(300);
             boxes_[next_box++] = e;
             grid->addWidget(e, r, 1);
             const int box = row.box;
@@ -111,7 +114,7 @@ TechnicalDialog::TechnicalDialog(WizardWindows& windows) : WizardDialog(windows,
         } else {
             QComboBox* c =
                 make_combo(this, row.name, row.combo == 2 ? Lists::tech_init : Lists::tech_bool);
-            c->setFixedWidth(230);
+            c->setFixedWidth(300);
             combos_[row.combo - 1] = c;
             grid->addWidget(c, r, 1);
             const int combo = row.combo;

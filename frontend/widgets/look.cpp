@@ -50,12 +50,25 @@ void paint_background(QWidget* w, const QColor& colour) {
     w->setAutoFillBackground(true);
 }
 
-void paint_closed(QWidget* box, bool closed) {
+void paint_base(QWidget* box, const QColor& colour) {
     QPalette p = box->palette();
-    const QPalette standard = QApplication::palette(box);
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        p.setColor(group, QPalette::Base, closed ? kLightCyan : standard.color(group, QPalette::Base));
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        p.setColor(group, QPalette::Base, colour);
+        p.setColor(group, QPalette::Button, colour);  // what a list box's field is drawn with
+    }
     box->setPalette(p);
+}
+
+void paint_closed(QWidget* box, bool closed) {
+    if (closed) {
+        paint_base(box, kLightCyan);
+    } else {
+        QPalette p = box->palette();
+        const QPalette standard = QApplication::palette(box);
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            for (auto role : {QPalette::Base, QPalette::Button}) p.setColor(group, role, standard.color(group, role));
+        box->setPalette(p);
+    }
     box->setEnabled(!closed);
 }
 

@@ -24,6 +24,8 @@ QFont prompt_font();   // "Times New Roman"
 QFont heading_font();  // "Arial Black"
 
 void paint_background(QWidget* w, const QColor& colour);
+// A box's own background (what it shows text on), in every state.
+void paint_base(QWidget* box, const QColor& colour);
 // A box closed to the user gets the light cyan background, an open one the
 // system's window background.
 void paint_closed(QWidget* box, bool closed);
