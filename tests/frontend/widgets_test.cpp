@@ -8,14 +8,17 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include "fakes.h"
@@ -24,6 +27,7 @@
 #include "frontend/widgets/dialogs.h"
 #include "frontend/widgets/hub.h"
 #include "frontend/widgets/principal_window.h"
+#include "frontend/widgets/qt_prompts.h"
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -438,6 +442,45 @@ TEST_F(Widgets, AboutBoxNamesTheProgramAndHasNoSystemInformation) {
     about.show();
     click(&about, "cmdOK");
     EXPECT_FALSE(about.isVisible());
+}
+
+// The questions the wizard asks, as the user sees them.
+TEST(QtPromptsTest, MessageInputAndFileFilters) {
+    QWidget owner;
+    QtPrompts prompts(&owner);
+    QString seen;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seen = box->windowTitle() + "|" + box->text();
+        EXPECT_EQ(box->buttons().size(), 1);
+        box->button(QMessageBox::Ok)->click();
+    });
+    prompts.message("WinOrvalis Warning!", "Maximum column width = 120");
+    EXPECT_EQ(seen, "WinOrvalis Warning!|Maximum column width = 120");
+
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        seen = dialog->windowTitle() + "|" + dialog->labelText();
+        dialog->setTextValue("c params.cpr");
+        dialog->accept();
+    });
+    EXPECT_EQ(prompts.input("Please enter the name of the file with the IRT c parameters", "Orvalis"), "c params.cpr");
+    EXPECT_EQ(seen, "Orvalis|Please enter the name of the file with the IRT c parameters");
+    // Cancel gives an empty answer, whatever was typed.
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->setTextValue("typed");
+        dialog->reject();
+    });
+    EXPECT_EQ(prompts.input("Prompt", "Orvalis"), "");
+
+    EXPECT_EQ(qt_filter("ORVAL Data (*.dat)|*.dat|All Files (*.*)|*.*"), "ORVAL Data (*.dat);;All Files (*)");
+    EXPECT_EQ(qt_filter("ORVAL Input (*.in)|*.in|OV Output (*.out)|*.out|All Files (*.*)|*.*"),
+              "ORVAL Input (*.in);;OV Output (*.out);;All Files (*)");
+    EXPECT_EQ(qt_filter("Texts|*.txt;*.text"), "Texts (*.txt *.text)");
 }
 
 }  // namespace
