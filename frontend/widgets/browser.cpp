@@ -32,6 +32,7 @@ void ManualView::doSetSource(const QUrl& name, QTextDocument::ResourceType type)
 ManualBrowser::ManualBrowser() : QWidget(nullptr, Qt::Window) {
     register_manual();
     setObjectName("frmBrowser");
+    setAttribute(Qt::WA_QuitOnClose, false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     auto* tools = new QToolBar(this);

@@ -129,6 +129,9 @@ TEST_F(Widgets, HubShownCentredByFileBuild) {
     EXPECT_EQ(next_tab(next_tab(w))->objectName(), "Command1");
     EXPECT_EQ(next_tab(child<QPushButton>(hub(), "cmdFormat"))->objectName(), "Command2");
     EXPECT_EQ(mark("lblBuildTitle"), "");
+    // The wizard's windows do not keep the program running.
+    EXPECT_FALSE(hub()->testAttribute(Qt::WA_QuitOnClose));
+    EXPECT_FALSE(open("cmdTitle", Dialog::Title)->testAttribute(Qt::WA_QuitOnClose));
     // CANCEL hides it and keeps everything.
     click(hub(), "Command2");
     EXPECT_FALSE(hub()->isVisible());
@@ -424,6 +427,7 @@ TEST_F(Widgets, ManualBrowserPagesAndAddressList) {
     EXPECT_EQ(entries, 1);
     EXPECT_EQ(address->itemText(0), kManualFolder);
     EXPECT_EQ(address->currentIndex(), 0);
+    EXPECT_FALSE(b->testAttribute(Qt::WA_QuitOnClose));
     // Shown again: the same window, not reloaded.
     b->present();
     EXPECT_EQ(window.browser(), b);
