@@ -54,8 +54,6 @@ std::string padded(std::string_view word, std::size_t width) {
     return text;
 }
 
-// A padded word compared with an unpadded one.
-bool is(const std::string& field, std::string_view word) { return trimmed(field) == word; }
 
 // Steps back over the line just read, so that the next read sees it again.
 void give_back() { rt::backspace_unit(LUJOB); }
@@ -169,7 +167,7 @@ void read_outfile(JOBSET& job) {
     }
     upcase_all(key, job.VERBOS);
     if (key != ">OUTFILE:") FATAL(f.t30a41, "FATAL ERROR: Keyword  >OUTFILE:   missing");
-    if (!is(job.VERBOS, "SHORT") && !is(job.VERBOS, "LONG"))
+    if (!is_word(job.VERBOS, "SHORT") && !is_word(job.VERBOS, "LONG"))
         FATAL(f.t30a45, "FATAL ERROR: Keyword  Print_Verbosity missing");
 }
 
@@ -184,9 +182,9 @@ void read_metric(JOBSET& job) {
     static constexpr std::string_view metrics[] = {"DC", "CD", "IP", "OR", "CO", "DI"};
     static constexpr std::string_view types[] = {"FLD2", "FLD1", "RAW", "COR"};
     const bool metric_ok = std::any_of(std::begin(metrics), std::end(metrics),
-                                       [&](std::string_view m) { return is(job.METRIC, m); });
+                                       [&](std::string_view m) { return is_word(job.METRIC, m); });
     const bool type_ok =
-        std::any_of(std::begin(types), std::end(types), [&](std::string_view t) { return is(job.DATTYP, t); });
+        std::any_of(std::begin(types), std::end(types), [&](std::string_view t) { return is_word(job.DATTYP, t); });
     if (!metric_ok || !type_ok) FATAL(f.t30a50, "FATAL ERROR: Unrecognized keyword on >METRIC: line");
 }
 
@@ -251,20 +249,20 @@ void read_rotate(JOBSET& job) {
     // read the second time is not kept, so ROTMTH stays upper case.
     std::string again(8, ' '), word(8, ' ');
     job.ROTNAM = blank_text(25);
-    if (is(job.ROTMTH, "VARIMAX")) {
+    if (is_word(job.ROTMTH, "VARIMAX")) {
         job.ROTNAM = padded("Varimax", 25);
-    } else if (is(job.ROTMTH, "WVARIMAX")) {
+    } else if (is_word(job.ROTMTH, "WVARIMAX")) {
         job.ROTNAM = padded("Weighted Varimax", 25);
-    } else if (is(job.ROTMTH, "NONE")) {
+    } else if (is_word(job.ROTMTH, "NONE")) {
         job.ROTNAM = padded("None", 25);
-    } else if (is(job.ROTMTH, "OBLIMIN")) {
+    } else if (is_word(job.ROTMTH, "OBLIMIN")) {
         job.ROTNAM = padded("Oblimin", 25);
         give_back();
         keyword_line(8, word, job.DELTA);
         // NaN is refused with the values above 0.0.
         if (!(job.DELTA <= 0.0))
             throw rt::Stop{"*********FATAL ERROR: The Oblimin Delta parameter must be less than 0.0*********", 1};
-    } else if (is(job.ROTMTH, "PROMAX")) {
+    } else if (is_word(job.ROTMTH, "PROMAX")) {
         job.ROTNAM = padded("Promax", 25);
         give_back();
         try {
@@ -274,13 +272,13 @@ void read_rotate(JOBSET& job) {
         }
         // The target needs a positive power.
         if (job.POWER < 1) FATAL("FATAL ERROR: The Promax power must be at least 1");
-    } else if (is(job.ROTMTH, "HK")) {
+    } else if (is_word(job.ROTMTH, "HK")) {
         job.ROTNAM = padded("Harris-Kaiser", 25);
         give_back();
         keyword_line(8, word, job.HKPAR);
     }
 
-    if (is(job.SRTOPT, "SORT") && is(job.ROTMTH, "NONE")) {
+    if (is_word(job.SRTOPT, "SORT") && is_word(job.ROTMTH, "NONE")) {
         rt::write(LUCON, f.t30, "WARNING: Orvalis does not sort unrotated solutions");
         job.SRTOPT = padded("NOSORT", 15);
     }
@@ -295,13 +293,13 @@ void read_score_and_plot(JOBSET& job) {
     UPCASE(job.SCRMTH);
     if (key != ">SCORE:") FATAL(f.t30a39, "FATAL ERROR: Keyword >SCORE:    missing");
     // Scores need the subjects' data.
-    if (is(job.DATTYP, "COR")) job.SCRMTH = padded("NOSCORE", 8);
+    if (is_word(job.DATTYP, "COR")) job.SCRMTH = padded("NOSCORE", 8);
 
     job.PLTOPT = blank_text(8);
     key = keyword_line(6, job.PLTOPT);
     UPCASE(job.PLTOPT);
     if (key != ">PLOT:") FATAL(f.t30a38, "FATAL ERROR: Keyword >PLOT:    missing");
-    if (is(job.PLTOPT, "ALL") && is(job.SCRMTH, "NOSCORE"))
+    if (is_word(job.PLTOPT, "ALL") && is_word(job.SCRMTH, "NOSCORE"))
         FATAL(f.plots, "FATAL ERROR: You have requested factor score plots", "without computing factor scores.");
 }
 
@@ -375,10 +373,10 @@ void RDJOB(JOBSET& job) {
     read_items(job);
     read_outfile(job);
     read_metric(job);
-    if (is(job.DATTYP, "FLD2")) read_phi(job);
-    if (is(job.DATTYP, "RAW")) open_raw_data(job);
+    if (is_word(job.DATTYP, "FLD2")) read_phi(job);
+    if (is_word(job.DATTYP, "RAW")) open_raw_data(job);
     job.CPRFLG = 0;
-    if (is(job.METRIC, "DC")) read_guessing(job);
+    if (is_word(job.METRIC, "DC")) read_guessing(job);
     read_model(job);
     read_rotate(job);
     read_score_and_plot(job);

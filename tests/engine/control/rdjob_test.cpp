@@ -482,3 +482,15 @@ TEST(Upcase, LeftAdjustsAndUpperCasesLettersOnly) {
 
 }  // namespace
 }  // namespace orv::engine
+
+TEST(BlankPaddedWords, MatchOnlyTheWordFollowedByBlanks) {
+    using orv::engine::is_word;
+    EXPECT_TRUE(is_word("PROMAX  ", "PROMAX"));
+    EXPECT_TRUE(is_word("PROMAX", "PROMAX"));
+    EXPECT_TRUE(is_word("        ", ""));
+    EXPECT_FALSE(is_word("PROMAXX ", "PROMAX"));  // a longer word
+    EXPECT_FALSE(is_word("PROMA   ", "PROMAX"));  // a shorter field
+    EXPECT_FALSE(is_word(" PROMAX ", "PROMAX"));  // leading blanks count
+    EXPECT_FALSE(is_word("PROMAX X", "PROMAX"));  // text after the blanks
+    EXPECT_FALSE(is_word("REG     ", ""));
+}
