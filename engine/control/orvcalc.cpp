@@ -46,10 +46,10 @@ void rotate_list_and_score(JOBSET& job, RUNDATA& run) {
     if (job.ROTMTH == "PROMAX  " && several) PROSTG(job, run);
     if (job.ROTMTH == "OBLIMIN " && several) OBLSTG(job, run);
     if (job.ROTMTH == "HK      " && several) HKSTG(job, run);
-    if (job.ITMKEY == ">ITEMS:" && job.SRTOPT == "SORT           ") ITMSTG(job, run);
-    const bool metric_scored = job.METRIC == "CO" || job.METRIC == "IP";
-    if (metric_scored && (job.SCRMTH == "REG     " || job.SCRMTH == "BART    ")) SCRSTG(job, run);
-    if ((job.PLTOPT == "SCORES  " || job.PLTOPT == "ALL     ") && run.SCORED) SCPSTG(job, run);
+    if (job.ITMKEY == ">ITEMS:" && is_word(job.SRTOPT, "SORT")) ITMSTG(job, run);
+    const bool metric_scored = is_word(job.METRIC, "CO") || is_word(job.METRIC, "IP");
+    if (metric_scored && (is_word(job.SCRMTH, "REG") || is_word(job.SCRMTH, "BART"))) SCRSTG(job, run);
+    if ((is_word(job.PLTOPT, "SCORES") || is_word(job.PLTOPT, "ALL")) && run.SCORED) SCPSTG(job, run);
 }
 
 }  // namespace
