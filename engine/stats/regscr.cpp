@@ -10,7 +10,6 @@
 #include "engine/control/parallel.h"
 #include "engine/control/units.h"
 #include "engine/stats/spdinv.h"
-#include "numlib/routines1/errexit.h"
 #include "numlib/routines1/g01aaf.h"
 #include "numlib/routines1/g02baf.h"
 #include "numlib/routines1/x04cbf.h"
