@@ -111,24 +111,46 @@ void SCRRAW(std::span<const double> X, std::span<const double> XBAR, std::span<c
     const auto nsubj = static_cast<std::size_t>(NSUBJ);
     const auto nvar = static_cast<std::size_t>(NVAR);
     const auto nfac = static_cast<std::size_t>(NFAC);
-    double z[kBlock];
+    // Four variables at a time: each partial sum stays in a register over
+    // their four terms, added in variable order as one at a time would.
+    constexpr std::size_t kStep = 4;
+    double z[kStep][kBlock];
     for (std::size_t i0 = first; i0 < last; i0 += kBlock) {
         const std::size_t count = std::min(kBlock, last - i0);
         for (std::size_t k = 0; k < nfac; ++k) std::fill_n(&S[at(i0, k, nsubj)], count, 0.0);
-        for (std::size_t j = 0; j < nvar; ++j) {
-            const double mean = XBAR[j];
-            const double sd = XSD[j];
-            const double* x = &X[at(i0, j, nsubj)];
-            // A variable without variance stands at its mean for every
-            // subject: standardised, that is 0, not 0/0.
-            if (sd == 0.0)
-                std::fill_n(z, count, 0.0);
-            else
-                for (std::size_t i = 0; i < count; ++i) z[i] = (x[i] - mean) / sd;
+        for (std::size_t j0 = 0; j0 < nvar; j0 += kStep) {
+            const std::size_t step = std::min(kStep, nvar - j0);
+            for (std::size_t t = 0; t < step; ++t) {
+                const std::size_t j = j0 + t;
+                const double mean = XBAR[j];
+                const double sd = XSD[j];
+                const double* x = &X[at(i0, j, nsubj)];
+                // A variable without variance stands at its mean for every
+                // subject: standardised, that is 0, not 0/0.
+                if (sd == 0.0)
+                    std::fill_n(z[t], count, 0.0);
+                else
+                    for (std::size_t i = 0; i < count; ++i) z[t][i] = (x[i] - mean) / sd;
+            }
             for (std::size_t k = 0; k < nfac; ++k) {
-                const double w = W[at(j, k, nvar)];
                 double* s = &S[at(i0, k, nsubj)];
-                for (std::size_t i = 0; i < count; ++i) s[i] += z[i] * w;
+                if (step == kStep) {
+                    const double w0 = W[at(j0, k, nvar)], w1 = W[at(j0 + 1, k, nvar)];
+                    const double w2 = W[at(j0 + 2, k, nvar)], w3 = W[at(j0 + 3, k, nvar)];
+                    for (std::size_t i = 0; i < count; ++i) {
+                        double sum = s[i];
+                        sum += z[0][i] * w0;
+                        sum += z[1][i] * w1;
+                        sum += z[2][i] * w2;
+                        sum += z[3][i] * w3;
+                        s[i] = sum;
+                    }
+                } else {
+                    for (std::size_t t = 0; t < step; ++t) {
+                        const double w = W[at(j0 + t, k, nvar)];
+                        for (std::size_t i = 0; i < count; ++i) s[i] += z[t][i] * w;
+                    }
+                }
             }
         }
     }
