@@ -210,7 +210,7 @@ ScoreBlocks FSCORE(ScoreMethod method, std::span<const double> X, std::span<cons
             rt::parse_format("(T30,'FATAL ERROR: The scores of factor ',I4,' have no variance',/,/)");
         static const rt::Format invalid =
             rt::parse_format("(T30,'FATAL ERROR: The scores of factor ',I4,' are not all finite numbers',/,/)");
-        FATAL(sd[k] == 0.0 ? flat : invalid, static_cast<int>(k + 1));
+        FATAL(std::isfinite(mean[k]) && std::isfinite(sd[k]) ? flat : invalid, static_cast<int>(k + 1));
     }
 
     parallel_for(pool, blocks, [&](std::size_t b) {

@@ -360,5 +360,22 @@ TEST_F(ScoreFailure, ScoreColumnWithoutVarianceNamesTheFactor) {
     EXPECT_TRUE(has(records, "FATAL ERROR: The scores of factor    2 have no variance"));
 }
 
+// A value that is not a number makes the first factor's scores so: the
+// stop names the factor instead of standardising them.
+TEST_F(ScoreFailure, ScoresThatAreNotNumbersNameTheFactor) {
+    const Case& c = reference("three_varimax", "REG");
+    const Matrix x = read_data(c);
+    Moments m = moments(x, c.nsubj, c.nvar);
+    Matrix bad = x;
+    bad[17] = std::nan("");
+    Matrix s(static_cast<std::size_t>(c.nsubj * c.nfac), 0.0);
+    EXPECT_TRUE(testing::stops_plainly([&] {
+        FSCORE(ScoreMethod::Regression, bad, m.xbar, m.xsd, c.nvar, c.nsubj, c.nfac, m.r, c.blocks.at("L"), s, 11,
+               120, "PFA ");
+    }));
+    const auto records = take();
+    EXPECT_TRUE(has(records, "FATAL ERROR: The scores of factor    1 are not all finite numbers"));
+}
+
 }  // namespace
 }  // namespace orv::engine
