@@ -328,9 +328,16 @@ struct FailedOpen {
     std::string reason;
 };
 
+// A file the run reads, by the name it was given.
+struct MarkedInput {
+    std::string file;
+    std::string use;
+};
+
 struct Table {
     std::map<int, std::unique_ptr<Unit>> units;
     std::map<int, FailedOpen> failed;
+    std::vector<MarkedInput> inputs;
     std::string last_open_error;
 };
 
@@ -393,6 +400,20 @@ std::string name_from_host(int unit) {
     }
 }
 
+// The use of the marked input that is the regular file ST describes.  Each
+// input is looked up by its name now, so a file created or replaced since it
+// was marked is judged as it stands.
+std::string use_of(const struct stat& st) {
+    if (!S_ISREG(st.st_mode)) return {};
+    for (const MarkedInput& input : table().inputs) {
+        struct stat other{};
+        if (::stat(input.file.c_str(), &other) == 0 && S_ISREG(other.st_mode) && other.st_dev == st.st_dev &&
+            other.st_ino == st.st_ino)
+            return input.use;
+    }
+    return {};
+}
+
 struct OpenResult {
     int status = 0;  // 0, or the errno of the failure
     std::string reason;
@@ -447,6 +468,14 @@ OpenResult open_file(int unit, std::string name, OpenOptions options) {
             if (number != unit && other->device() == st.st_dev && other->inode() == st.st_ino) {
                 r.status = EBUSY;
                 r.reason = "the file is already connected to unit " + std::to_string(number);
+                return r;
+            }
+        }
+        // An input of the run is never written, so never opened to be.
+        if (!read_only) {
+            if (std::string use = use_of(st); !use.empty()) {
+                r.status = EPERM;
+                r.reason = "the file is " + use + " and is not to be written";
                 return r;
             }
         }
@@ -529,6 +558,18 @@ void open_unit_or_fail(int unit, std::string_view file, OpenOptions options) {
 
 const std::string& last_open_error() { return table().last_open_error; }
 
+void mark_input(std::string_view file, std::string use) {
+    std::string name(trim_trailing(file));
+    if (!name.empty()) table().inputs.push_back(MarkedInput{std::move(name), std::move(use)});
+}
+
+std::string input_use(std::string_view file) {
+    struct stat st{};
+    const std::string name(trim_trailing(file));
+    if (name.empty() || ::stat(name.c_str(), &st) != 0) return {};
+    return use_of(st);
+}
+
 void close_unit(int unit) {
     Table& t = table();
     t.failed.erase(unit);
@@ -544,6 +585,7 @@ void close_all_units() {
     std::map<int, std::unique_ptr<Unit>> units = std::move(t.units);
     t.units.clear();
     t.failed.clear();
+    t.inputs.clear();
     // Every unit is closed even when one fails; the first failure is thrown.
     std::optional<IoError> first;
     for (auto& [number, u] : units) {
