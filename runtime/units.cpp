@@ -10,6 +10,12 @@
 // it the last record of the file, so the first write after an open, a read,
 // a REWIND or a BACKSPACE cuts the file at the current position.  An open
 // that only reads leaves the file as it was.
+//
+// One lock guards the table and every unit: the run computes in one thread,
+// but a stop from outside (stop_signals.h) writes every unit's pending
+// output from another thread, and must find no transfer half done.  A read
+// that may wait for its data (a pipe, a terminal) lets the lock go while it
+// waits.
 #include "runtime/units.h"
 
 #include <fcntl.h>
@@ -24,6 +30,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +53,15 @@ constexpr std::size_t kBackChunk = 1 << 16;   // bytes scanned per step of BACKS
 constexpr std::size_t kMaxRecord = std::size_t{1} << 30;
 
 std::string os_reason(int err) { return std::strerror(err); }
+
+// The lock of the table and of every transfer.  Recursive, for operations
+// that call others (an open closes the unit first).  Never destroyed: a stop
+// from outside may hold it while the process ends.
+std::recursive_timed_mutex& transfer_lock() {
+    static auto* lock = new std::recursive_timed_mutex;
+    return *lock;
+}
+using Guard = std::lock_guard<std::recursive_timed_mutex>;
 
 // The file name as OPEN sees it: trailing blanks are not part of it.
 std::string_view trim_trailing(std::string_view text) {
@@ -234,8 +250,19 @@ private:
             buffer_.resize(size);
         }
         for (;;) {
-            ssize_t n = regular_ ? ::pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(pos_))
-                                 : ::read(fd_, buffer_.data(), buffer_.size());
+            ssize_t n;
+            if (regular_) {
+                n = ::pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(pos_));
+            } else {
+                // A stream may keep the read waiting for ever: a stop from
+                // outside must be able to write the other units meanwhile.
+                // It touches no unit that is reading.
+                transfer_lock().unlock();
+                n = ::read(fd_, buffer_.data(), buffer_.size());
+                const int err = errno;
+                transfer_lock().lock();
+                errno = err;
+            }
             if (n < 0) {
                 if (errno == EINTR) continue;
                 throw system_error(errno);
@@ -524,6 +551,14 @@ OpenResult open_file(int unit, std::string name, OpenOptions options) {
 }  // namespace
 
 int open_unit(int unit, std::string_view file, OpenOptions options) {
+    std::string name(trim_trailing(file));
+    if (name.empty() && options.status != OpenStatus::Scratch && unit >= 0) {
+        // The host may wait for the user: not under the lock.
+        name = name_from_host(unit);
+        // A file chosen by the user must exist.
+        options.status = OpenStatus::Old;
+    }
+    Guard guard(transfer_lock());
     Table& t = table();
     t.last_open_error.clear();
     if (unit < 0) {
@@ -533,12 +568,6 @@ int open_unit(int unit, std::string_view file, OpenOptions options) {
     if (find(unit) != nullptr) close_unit(unit);
     t.failed.erase(unit);
 
-    std::string name(trim_trailing(file));
-    if (name.empty() && options.status != OpenStatus::Scratch) {
-        name = name_from_host(unit);
-        // A file chosen by the user must exist.
-        options.status = OpenStatus::Old;
-    }
     OpenResult r = open_file(unit, std::move(name), options);
     if (r.status != 0) {
         t.failed[unit] = FailedOpen{r.file, r.reason};
@@ -549,6 +578,7 @@ int open_unit(int unit, std::string_view file, OpenOptions options) {
 
 void open_unit_or_fail(int unit, std::string_view file, OpenOptions options) {
     if (open_unit(unit, file, options) == 0) return;
+    Guard guard(transfer_lock());
     const FailedOpen* f = nullptr;
     auto it = table().failed.find(unit);
     if (it != table().failed.end()) f = &it->second;
@@ -556,10 +586,14 @@ void open_unit_or_fail(int unit, std::string_view file, OpenOptions options) {
                   f != nullptr ? f->file : std::string(file));
 }
 
-const std::string& last_open_error() { return table().last_open_error; }
+const std::string& last_open_error() {
+    Guard guard(transfer_lock());
+    return table().last_open_error;
+}
 
 void mark_input(std::string_view file, std::string use) {
     std::string name(trim_trailing(file));
+    Guard guard(transfer_lock());
     if (!name.empty()) table().inputs.push_back(MarkedInput{std::move(name), std::move(use)});
 }
 
@@ -567,10 +601,12 @@ std::string input_use(std::string_view file) {
     struct stat st{};
     const std::string name(trim_trailing(file));
     if (name.empty() || ::stat(name.c_str(), &st) != 0) return {};
+    Guard guard(transfer_lock());
     return use_of(st);
 }
 
 void close_unit(int unit) {
+    Guard guard(transfer_lock());
     Table& t = table();
     t.failed.erase(unit);
     auto it = t.units.find(unit);
@@ -581,6 +617,7 @@ void close_unit(int unit) {
 }
 
 void close_all_units() {
+    Guard guard(transfer_lock());
     Table& t = table();
     std::map<int, std::unique_ptr<Unit>> units = std::move(t.units);
     t.units.clear();
@@ -599,6 +636,7 @@ void close_all_units() {
 }
 
 void flush_all_units() {
+    Guard guard(transfer_lock());
     std::optional<IoError> first;
     for (auto& [number, u] : table().units) {
         try {
@@ -610,18 +648,42 @@ void flush_all_units() {
     if (first) throw *first;
 }
 
-void rewind_unit(int unit) { connected(unit).rewind(); }
+bool flush_all_units_and_hold(std::chrono::milliseconds wait) {
+    // Taken and never given back: no thread transfers anything after this.
+    if (!transfer_lock().try_lock_for(wait)) return false;
+    for (auto& [number, u] : table().units) {
+        try {
+            u->flush();
+        } catch (...) {
+            // The other units are still written.
+        }
+    }
+    return true;
+}
 
-void backspace_unit(int unit) { connected(unit).backspace(); }
+void rewind_unit(int unit) {
+    Guard guard(transfer_lock());
+    connected(unit).rewind();
+}
 
-bool unit_connected(int unit) { return find(unit) != nullptr; }
+void backspace_unit(int unit) {
+    Guard guard(transfer_lock());
+    connected(unit).backspace();
+}
+
+bool unit_connected(int unit) {
+    Guard guard(transfer_lock());
+    return find(unit) != nullptr;
+}
 
 std::string unit_file_name(int unit) {
+    Guard guard(transfer_lock());
     Unit* u = find(unit);
     return u == nullptr ? std::string() : u->path();
 }
 
 bool read_record(int unit, std::string& record) {
+    Guard guard(transfer_lock());
     if (Unit* u = find(unit)) return u->read_record(record);
     if (unit == kConsoleUnit)
         throw IoError(IoErrorKind::NotConnected, "the window unit takes no input", unit);
@@ -629,6 +691,7 @@ bool read_record(int unit, std::string& record) {
 }
 
 void write_record(int unit, std::string_view record) {
+    Guard guard(transfer_lock());
     if (Unit* u = find(unit)) {
         u->write_record(record);
         return;
@@ -641,6 +704,7 @@ void write_record(int unit, std::string_view record) {
 }
 
 void write_records(int unit, std::string_view records) {
+    Guard guard(transfer_lock());
     if (Unit* u = find(unit)) {
         u->write_records(records);
         return;

@@ -10,6 +10,7 @@
 // IoError naming the failure, the unit and the file.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -53,6 +54,12 @@ void close_unit(int unit);
 void close_all_units();
 // Flushes every unit's pending output to its file.
 void flush_all_units();
+// For a process that is about to end from another thread: waits at most
+// WAIT for the transfer under way to end, writes every unit's pending
+// output to its file (a unit that fails does not keep the others from it)
+// and from then on keeps every thread from any further transfer.  False
+// when the transfer under way did not end in time; nothing is written then.
+bool flush_all_units_and_hold(std::chrono::milliseconds wait);
 
 // REWIND: to the first record.
 void rewind_unit(int unit);
