@@ -57,8 +57,8 @@ StopSignals::~StopSignals() {
         pthread_kill(watcher_, SIGTERM);
         pthread_join(watcher_, nullptr);
     }
-    const sigset_t set = stop_set();
-    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    // The signals stay blocked: one that comes now, as the process ends, must
+    // not kill it with a status of its own.
 }
 
 }  // namespace orv::rt

@@ -18,7 +18,7 @@ public:
     // it starts from now on, and starts the watcher.  Make it first in main,
     // before any other thread exists.
     StopSignals();
-    // Stops the watcher and unblocks the signals.
+    // Stops the watcher; the signals stay blocked until the process ends.
     ~StopSignals();
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
