@@ -691,12 +691,15 @@ bool read_record(int unit, std::string& record) {
 }
 
 void write_record(int unit, std::string_view record) {
-    Guard guard(transfer_lock());
+    std::unique_lock<std::recursive_timed_mutex> guard(transfer_lock());
     if (Unit* u = find(unit)) {
         u->write_record(record);
         return;
     }
     if (unit == kConsoleUnit) {
+        // The window may keep its writer waiting (a pipe that is full); a
+        // stop from outside does not touch it.
+        guard.unlock();
         host().write_record(record);
         return;
     }
@@ -704,10 +707,12 @@ void write_record(int unit, std::string_view record) {
 }
 
 void write_records(int unit, std::string_view records) {
-    Guard guard(transfer_lock());
-    if (Unit* u = find(unit)) {
-        u->write_records(records);
-        return;
+    {
+        Guard guard(transfer_lock());
+        if (Unit* u = find(unit)) {
+            u->write_records(records);
+            return;
+        }
     }
     while (!records.empty()) {
         const std::size_t end = records.find('\n');
