@@ -41,17 +41,6 @@ TEST_F(JobChecks, CountsThatTheJobDoesNotUseAreNotRefused) {
     // A CMT job runs whatever its factor count.
     put(at("job.in"), job("m.cor 3 100", "CO COR NS", "CMT 7 NOLABELS NOSORT"));
     expect_finished(run("job.in"));
-
-    // Raw data still need subjects, and extraction no more factors than
-    // variables.
-    put(at("data.dat"), " 1 1 2 4\n");
-    put(at("job.in"), job("data.dat 3 0", "CO RAW NS", "CMT 1 NOLABELS NOSORT"));
-    EXPECT_EQ(run("job.in"), 1);
-    EXPECT_NE(window_.find("FATAL ERROR: Number of subjects on >DATA: must be at least 1"), std::string::npos);
-    put(at("job.in"), job("m.cor 3 100", "CO COR NS", "PFA 4 NOLABELS NOSORT"));
-    EXPECT_EQ(run("job.in"), 1);
-    EXPECT_NE(window_.find("FATAL ERROR: Number of factors on >MODEL: exceeds number of variables"),
-              std::string::npos);
 }
 
 TEST_F(JobChecks, CommandFileEndingBeforeAKeywordLine) {
