@@ -1,17 +1,26 @@
 #include "engine/control/opnmat.h"
 
+#include "engine/control/fatal.h"
 #include "engine/control/jobset.h"
 #include "engine/control/mkfnam.h"
-#include "runtime/units.h"
 
 namespace orv::engine {
+
+void open_output(int unit, const std::string& path, std::string_view use, rt::OpenStatus status) {
+    const std::string input = rt::input_use(path);
+    if (!input.empty()) {
+        static const rt::Format layout = rt::parse_format("(T30,A,/,T30,A,/,T30,A,/,/)");
+        FATAL(layout, "FATAL ERROR: " + std::string(use) + " is the same file as", input, path);
+    }
+    rt::open_unit_or_fail(unit, path, {status, false});
+}
 
 std::string OPNMAT(int unit, std::string_view jobdir, std::string_view jobbas, std::string_view extension) {
     std::string base(jobbas);
     std::string name;
     MKFNAM(base, name, extension);
     std::string path = trimmed(std::string(jobdir)) + name;
-    rt::open_unit_or_fail(unit, path, {rt::OpenStatus::Unknown, false});
+    open_output(unit, path, "The matrix file " + trimmed(name), rt::OpenStatus::Unknown);
     return path;
 }
 
