@@ -74,7 +74,7 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
     const int nvar = job.NVAR;
     const auto size = static_cast<std::size_t>(nvar) * static_cast<std::size_t>(nvar);
     const std::string& m = job.METRIC;
-    const bool raw = job.DATTYP == "RAW ";
+    const bool raw = is_word(job.DATTYP, "RAW");
 
     if (raw) {
         run.R.assign(size, 0.0);
@@ -102,9 +102,9 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
             write_matrix(LUCOR, run.R, nvar, m == "IP" ? three : nine);
         }
         if (m == "IP") rt::close_unit(LUDAT);
-    } else if (job.DATTYP == "COR " && (m == "DI" || m == "OR" || m == "CO")) {
+    } else if (is_word(job.DATTYP, "COR") && (m == "DI" || m == "OR" || m == "CO")) {
         RDCOR(m, job.DATFIL, nvar, run.R);
-    } else if (job.DATTYP == "COR ") {
+    } else if (is_word(job.DATTYP, "COR")) {
         // No reading branch exists: stop before any stage meets the missing
         // matrix.
         no_branch(job);
@@ -114,8 +114,8 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
 
     if (job.SMOOPT == "SM") {
         const bool named = (raw && (m == "DI" || m == "DC" || m == "OR" || m == "CD")) ||
-                           (job.DATTYP == "COR " && (m == "DI" || m == "OR" || m == "CD"));
-        const bool unnamed = m == "CO" && job.DATTYP == "COR ";
+                           (is_word(job.DATTYP, "COR") && (m == "DI" || m == "OR" || m == "CD"));
+        const bool unnamed = m == "CO" && is_word(job.DATTYP, "COR");
         if (named || unnamed) {
             static const rt::Format line = rt::parse_format("(T30,A22)");
             rt::write(LUCON, line, "Smoothing Correlations");
@@ -140,10 +140,10 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
 void CORPRT(const JOBSET& job, RUNDATA& run) {
     int ifail = 0;
     const int nvar = job.NVAR;
-    if (job.LABOPT == "LABELS         ") {
+    if (is_word(job.LABOPT, "LABELS")) {
         num1::X04CBF("G", "B", nvar, nvar, run.R, nvar, "F15.3", "CORRELATION MATRIX", "C", job.VARLAB, "C",
                      job.VARLAB, run.NCOLS, 0, ifail);
-    } else if (job.LABOPT == "NOLABELS       ") {
+    } else if (is_word(job.LABOPT, "NOLABELS")) {
         num1::X04CBF("G", "B", nvar, nvar, run.R, nvar, "F8.3", "CORRELATION MATRIX", "I", {}, "I", {}, run.NCOLS,
                      0, ifail);
     }

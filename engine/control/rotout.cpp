@@ -18,10 +18,10 @@ namespace orv::engine {
 
 namespace {
 
-bool is_sort(const JOBSET& job) { return job.SRTOPT == "SORT           "; }
-bool is_nosort(const JOBSET& job) { return job.SRTOPT == "NOSORT         "; }
-bool is_labels(const JOBSET& job) { return job.LABOPT == "LABELS         "; }
-bool is_nolabels(const JOBSET& job) { return job.LABOPT == "NOLABELS       "; }
+bool is_sort(const JOBSET& job) { return is_word(job.SRTOPT, "SORT"); }
+bool is_nosort(const JOBSET& job) { return is_word(job.SRTOPT, "NOSORT"); }
+bool is_labels(const JOBSET& job) { return is_word(job.LABOPT, "LABELS"); }
+bool is_nolabels(const JOBSET& job) { return is_word(job.LABOPT, "NOLABELS"); }
 
 int table(const JOBSET& job, std::span<const double> m, std::string_view title, std::string_view labrow,
           std::span<const std::string> labels) {
