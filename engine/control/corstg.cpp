@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "engine/control/codsel.h"
-#include "engine/control/fatal.h"
-#include "engine/control/opnmat.h"
-#include "engine/control/parallel.h"
+#include "engine/common/fatal.h"
+#include "engine/common/opnmat.h"
+#include "runtime/parallel.h"
 #include "engine/control/rdcor.h"
 #include "engine/control/rdraw.h"
 #include "engine/control/stages.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "engine/stats/ipsat.h"
 #include "engine/stats/medspl.h"
 #include "engine/stats/polcor.h"
@@ -35,7 +35,7 @@ void console(const char* text) {
 // NVAR records of R, one row each.
 void write_matrix(int unit, const std::vector<double>& r, int nvar, const rt::Format& format) {
     const auto n = static_cast<std::size_t>(nvar);
-    write_in_order(unit, n, thread_count(0, n), [&](std::size_t i, HeldRecords& held) {
+    rt::write_in_order(unit, n, rt::thread_count(0, n), [&](std::size_t i, rt::HeldRecords& held) {
         std::vector<double> row(n);
         for (std::size_t j = 0; j < n; ++j) row[j] = r[i + j * n];
         write(held, format, row);

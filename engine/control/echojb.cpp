@@ -3,7 +3,7 @@
 #include <cstddef>
 
 #include "engine/control/jobset.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
 #include "runtime/list_io.h"

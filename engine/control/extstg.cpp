@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "engine/control/eigplt.h"
-#include "engine/control/fatal.h"
+#include "engine/common/fatal.h"
 #include "engine/control/fitstg.h"
 #include "engine/control/stages.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "engine/stats/loadng.h"
 #include "engine/stats/maxcor.h"
 #include "engine/stats/reflct.h"

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "engine/control/codsel.h"
-#include "engine/control/opnmat.h"
-#include "engine/control/units.h"
+#include "engine/common/opnmat.h"
+#include "engine/common/units.h"
 #include "numlib/routines1/g01aaf.h"
 #include "numlib/routines1/g01alf.h"
 #include "numlib/routines1/x04cbf.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/control/codsel.h"
-#include "engine/control/fatal.h"
+#include "engine/common/fatal.h"
 #include "engine/control/patplt.h"
 #include "engine/control/rotout.h"
 #include "engine/control/stages.h"

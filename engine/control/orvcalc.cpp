@@ -8,7 +8,7 @@
 #include "engine/control/rdload.h"
 #include "engine/control/rundata.h"
 #include "engine/control/stages.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/host.h"
 #include "runtime/io_error.h"

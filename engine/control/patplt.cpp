@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/control/jobset.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "engine/stats/hypcnt.h"
 #include "numlib/routines2/dplotp.h"
 #include "numlib/routines2/umach.h"

@@ -9,8 +9,8 @@
 #include <span>
 #include <string_view>
 
-#include "engine/control/fatal.h"
-#include "engine/control/units.h"
+#include "engine/common/fatal.h"
+#include "engine/common/units.h"
 #include "engine/control/upcase.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"

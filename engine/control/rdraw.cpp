@@ -10,10 +10,10 @@
 #include <span>
 #include <string_view>
 
-#include "engine/control/data_array.h"
+#include "engine/common/data_array.h"
 #include "engine/control/jobset.h"
-#include "engine/control/parallel.h"
-#include "engine/control/units.h"
+#include "runtime/parallel.h"
+#include "engine/common/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/units.h"
 
@@ -122,7 +122,7 @@ void fill(Window& window, int unit, std::size_t wanted, std::size_t per, std::si
 // Writes a zero into every page of the arrays, on all threads of the pool:
 // fresh pages are brought in together and ahead of the work, not one by one
 // by the reader and, at the first window, by the converting threads.
-void bring_in(WorkerPool& pool, const std::vector<std::span<char>>& arrays) {
+void bring_in(rt::WorkerPool& pool, const std::vector<std::span<char>>& arrays) {
     constexpr std::size_t kPage = 4096;
     constexpr std::size_t kBlock = std::size_t{1} << 21;
     std::vector<std::span<char>> blocks;
@@ -173,7 +173,7 @@ void read_subject(rt::RecordSource& source, const rt::Format& format, std::size_
 // pool's (the caller being one) while one more helper runs BESIDE.  A
 // subject whose records run past the window's takes what is left.  Throws
 // the error of the lowest-numbered subject that fails.
-void read_window(WorkerPool& pool, const std::function<void()>& beside, const Window& window, std::size_t first,
+void read_window(rt::WorkerPool& pool, const std::function<void()>& beside, const Window& window, std::size_t first,
                  std::size_t count, std::size_t per, const rt::Format& format, std::size_t nsubj, std::size_t nvar,
                  int threads, const std::string& file, DataArray& SUBJID, DataArray& X) {
     const std::size_t held = window.held;
@@ -237,7 +237,7 @@ void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, Da
     const rt::Format format = rt::parse_format(trimmed(DATFMT));
     const std::size_t per = records_per_subject(format, nvar);
     if (threads <= 0) {
-        threads = thread_count(0);
+        threads = rt::thread_count(0);
         if (per == 0 || nsubj * std::min(per, kThreadedRecords) < kThreadedRecords) threads = 1;
     }
     if (threads == 1 || per == 0 || per > kWindowRecords) {
@@ -263,7 +263,7 @@ void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, Da
     };
     // One helper per thread: the converting threads but the caller, and the
     // reader.
-    WorkerPool pool(threads);
+    rt::WorkerPool pool(threads);
     std::size_t wanted = std::min(window_subjects(), nsubj);
     fill(windows[0], LUDAT, wanted * per, per, window_bytes());
     {

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "engine/control/deflab.h"
-#include "engine/control/opnmat.h"
-#include "engine/control/trace.h"
-#include "engine/control/units.h"
+#include "engine/common/opnmat.h"
+#include "engine/common/trace.h"
+#include "engine/common/units.h"
 #include "engine/stats/srtitm.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/x04cbf.h"

@@ -7,7 +7,7 @@
 #include "engine/control/codsel.h"
 #include "engine/control/rotout.h"
 #include "engine/control/stages.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "engine/stats/heywrn.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/x04cbf.h"

@@ -1,7 +1,7 @@
 // Work on several threads: loops on a kept pool of threads, and formatted
 // statements written in order whatever the number of threads, also when a
 // statement fails.
-#include "engine/control/parallel.h"
+#include "runtime/parallel.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@
 #include "runtime/format.h"
 #include "runtime/units.h"
 
-namespace orv::engine {
+namespace orv::rt {
 namespace {
 
 namespace fs = std::filesystem;
@@ -168,4 +168,4 @@ TEST_F(ParallelTest, DefaultThreadsAreCappedByTheWorkButAGivenCountIsKept) {
 }
 
 }  // namespace
-}  // namespace orv::engine
+}  // namespace orv::rt

@@ -21,7 +21,7 @@
 #include "runtime/records.h"
 #include "runtime/units.h"
 
-namespace orv::engine {
+namespace orv::rt {
 
 // THREADS when positive, else one per core, but no more than there are
 // ITEMS of work to share (a thread costs more to start than a small item).
@@ -231,4 +231,4 @@ void write_in_order(int unit, std::size_t count, int threads, Statement statemen
     write_in_order(pool, unit, count, statement);
 }
 
-}  // namespace orv::engine
+}  // namespace orv::rt

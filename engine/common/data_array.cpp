@@ -1,4 +1,4 @@
-#include "engine/control/data_array.h"
+#include "engine/common/data_array.h"
 
 #include <cstdint>
 

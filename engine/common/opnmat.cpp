@@ -1,7 +1,7 @@
-#include "engine/control/opnmat.h"
+#include "engine/common/opnmat.h"
 
-#include "engine/control/jobset.h"
-#include "engine/control/mkfnam.h"
+#include "engine/common/fields.h"
+#include "engine/common/mkfnam.h"
 #include "runtime/units.h"
 
 namespace orv::engine {

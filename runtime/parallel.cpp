@@ -1,8 +1,8 @@
-#include "engine/control/parallel.h"
+#include "runtime/parallel.h"
 
 #include <utility>
 
-namespace orv::engine {
+namespace orv::rt {
 
 WorkerPool::WorkerPool(int helpers) {
     threads_.reserve(static_cast<std::size_t>(std::max(helpers, 0)));
@@ -73,4 +73,4 @@ void WorkerPool::serve(int index) {
     }
 }
 
-}  // namespace orv::engine
+}  // namespace orv::rt
