@@ -51,7 +51,7 @@ void pearson(const JOBSET& job, RUNDATA& run) {
     const auto nvar = static_cast<std::size_t>(job.NVAR);
     run.XBAR.assign(nvar, 0.0);
     run.XSTD.assign(nvar, 0.0);
-    run.SSP.assign(nvar * nvar, 0.0);
+    zeros(run.SSP, nvar * nvar, "the cross-products SSP");
     int ifail = 0;
     num1::G02BAF(job.NSUBJ, job.NVAR, run.X, job.NSUBJ, run.XBAR, run.XSTD, run.SSP, job.NVAR, run.R, job.NVAR,
                  ifail);
@@ -77,8 +77,9 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
     const bool raw = is_word(job.DATTYP, "RAW");
 
     if (raw) {
-        run.R.assign(size, 0.0);
+        // Sized from the declared count only once the data are in.
         read_data(job, run);
+        zeros(run.R, size, "the correlation matrix R");
         if (m == "CD") {
             MEDSPL(run.X, job.NSUBJ, nvar);
             TETCOR(run.X, job.NSUBJ, nvar, run.R, LURPT, job.JOBDIR, job.JOBBAS, job.CPRFLG, job.CPARM);

@@ -227,10 +227,10 @@ void read_window(rt::WorkerPool& pool, const std::function<void()>& beside, cons
 void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, DataArray& X, int threads) {
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
-    fresh(SUBJID, nsubj);
-    // X comes zeroed and unbacked; its pages are brought in on all threads
-    // once the first window is read (below), or by the plain read.
-    fresh(X, nsubj * nvar);
+    // Zeroed and unbacked: their pages come in as the data fill them, so
+    // declared counts larger than the file take no memory.
+    fresh(SUBJID, nsubj, "the subject identifiers SUBJID");
+    fresh(X, nsubj * nvar, "the raw data X");
     if (nsubj == 0) return;
 
     // The format is the user's: parsed once for the whole file.
@@ -280,7 +280,7 @@ void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, Da
         auto bytes = [](auto& array, std::size_t from) {
             return std::span<char>(reinterpret_cast<char*>(array.data() + from), (array.size() - from) * sizeof(array[0]));
         };
-        bring_in(pool, {bytes(X, 0), bytes(SUBJID, 0), text(windows[1], 0), bytes(windows[1].ends, 0),
+        bring_in(pool, {text(windows[1], 0), bytes(windows[1].ends, 0),
                         text(windows[0], windows[0].size), bytes(windows[0].ends, windows[0].held)});
     }
     for (std::size_t first = 0, w = 0; first < nsubj; w ^= 1) {
