@@ -29,12 +29,17 @@ void prepare_pages(void* data, std::size_t bytes);
 void* map_zeroed(std::size_t bytes);
 void unmap_zeroed(void* data, std::size_t bytes);
 
+namespace detail {
+// Set while fresh() sizes a vector just allocated: its memory is known to
+// be zeros, so its new elements need not be looked at.
+inline thread_local bool fresh_memory = false;
+}  // namespace detail
+
 // An allocator whose memory is always zeroed (calloc, or a fresh mapping for
-// large arrays) and whose new elements are zeros: an element is written only
-// where its bytes are not zero already, so a vector that grows into fresh
-// memory by resize() holds zeros without bringing in a page (reading a page
-// never touched maps the kernel's zero page), and one that grows again after
-// shrinking gets zeros where the dropped elements were.
+// large arrays) and whose new elements are zeros.  An array made by fresh()
+// holds zeros without a byte written or read, so its pages come in only as
+// data fill them; any other growth (after a shrink, say) writes a zero
+// where an element's bytes are not zero already.
 template <typename T>
 struct ZeroedAllocator {
     using value_type = T;
@@ -59,9 +64,11 @@ struct ZeroedAllocator {
     template <typename U>
     void construct(U* p) noexcept {
         static_assert(std::is_trivially_copyable_v<U>, "zeroed arrays hold plain values");
-        const auto* bytes = reinterpret_cast<const unsigned char*>(p);
-        if (std::any_of(bytes, bytes + sizeof(U), [](unsigned char b) { return b != 0; }))
-            std::memset(static_cast<void*>(p), 0, sizeof(U));
+        if (!detail::fresh_memory) {
+            const auto* bytes = reinterpret_cast<const unsigned char*>(p);
+            if (std::any_of(bytes, bytes + sizeof(U), [](unsigned char b) { return b != 0; }))
+                std::memset(static_cast<void*>(p), 0, sizeof(U));
+        }
         ::new (static_cast<void*>(p)) U;
     }
     template <typename U, typename... Args>
@@ -78,7 +85,14 @@ using DataArray = std::vector<double, ZeroedAllocator<double>>;
 template <typename T>
 void fresh(std::vector<T, ZeroedAllocator<T>>& v, std::size_t n) {
     std::vector<T, ZeroedAllocator<T>> made;
-    made.resize(n);
+    struct Mark {
+        Mark() { detail::fresh_memory = true; }
+        ~Mark() { detail::fresh_memory = false; }
+    };
+    {
+        const Mark fresh_memory;
+        made.resize(n);
+    }
     v.swap(made);
 }
 
