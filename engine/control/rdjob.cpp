@@ -9,9 +9,9 @@
 #include <span>
 #include <string_view>
 
-#include "engine/control/fatal.h"
-#include "engine/control/opnmat.h"
-#include "engine/control/units.h"
+#include "engine/common/fatal.h"
+#include "engine/common/opnmat.h"
+#include "engine/common/units.h"
 #include "engine/control/upcase.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
@@ -334,15 +334,17 @@ void read_technical(JOBSET& job) {
                      job.INIT_COM, job.PAGEWIDTH, job.OUTPUT);
         upcase_all(job.RNDSTRTS, job.OUTPUT, job.INIT_COM);
     } else {
-        job.COMP_EPS = 0.0001;
-        job.MAXIT = 200;
-        job.ROT_EPS = 0.0001;
-        job.ROT_MAXIT = 200;
-        job.RNDSTRTS = "T";
-        job.HYPER_WIDTH = 0.2;
-        job.INIT_COM = "ONE";
-        job.PAGEWIDTH = 130;
-        job.OUTPUT = "F";
+        // The defaults stand once, in JOBSET.
+        const JOBSET defaults;
+        job.COMP_EPS = defaults.COMP_EPS;
+        job.MAXIT = defaults.MAXIT;
+        job.ROT_EPS = defaults.ROT_EPS;
+        job.ROT_MAXIT = defaults.ROT_MAXIT;
+        job.RNDSTRTS = defaults.RNDSTRTS;
+        job.HYPER_WIDTH = defaults.HYPER_WIDTH;
+        job.INIT_COM = defaults.INIT_COM;
+        job.PAGEWIDTH = defaults.PAGEWIDTH;
+        job.OUTPUT = defaults.OUTPUT;
         give_back();
     }
 }

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/mkfnam.h"
-#include "engine/control/parallel.h"
+#include "engine/common/mkfnam.h"
+#include "runtime/parallel.h"
 #include "engine/control/scrstg.h"
 #include "engine/control/stages.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "engine/stats/regscr.h"
 #include "numlib/routines2/dplotp.h"
 #include "numlib/routines2/umach.h"
@@ -63,16 +63,16 @@ void write_scores(const JOBSET& job, const RUNDATA& run, int threads) {
     static const rt::Format starred = rt::parse_format("(A15,999(F8.3))");
     const auto nsubj = static_cast<std::size_t>(job.NSUBJ);
     const auto nfac = static_cast<std::size_t>(job.NFAC);
-    WorkerPool pool(thread_count(threads, nsubj / 64 + 1) - 1);
-    write_in_order(pool, LUFSC, nsubj, [&](std::size_t i, HeldRecords& held) {
+    rt::WorkerPool pool(rt::thread_count(threads, nsubj / 64 + 1) - 1);
+    rt::write_in_order(pool, LUFSC, nsubj, [&](std::size_t i, rt::HeldRecords& held) {
         thread_local std::vector<double> row;
         row.resize(nfac);
         for (std::size_t k = 0; k < nfac; ++k) row[k] = run.SC[i + k * nsubj];
         long long id = 0;
         if (whole_identifier(run.SUBJID[i], id))
-            write(held, record, id, row);
+            rt::write(held, record, id, row);
         else
-            write(held, starred, std::string(15, '*'), row);
+            rt::write(held, starred, std::string(15, '*'), row);
     });
 }
 

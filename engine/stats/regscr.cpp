@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/fatal.h"
-#include "engine/control/parallel.h"
-#include "engine/control/units.h"
+#include "engine/common/fatal.h"
+#include "runtime/parallel.h"
+#include "engine/common/units.h"
 #include "engine/stats/spdinv.h"
 #include "numlib/routines1/g01aaf.h"
 #include "numlib/routines1/g02baf.h"
@@ -173,8 +173,8 @@ ScoreBlocks FSCORE(ScoreMethod method, std::span<const double> X, std::span<cons
 
     // S = Z W over blocks of subjects on all threads; no copy of the data.
     const std::size_t blocks = (nsubj + kBlock - 1) / kBlock;
-    WorkerPool pool(thread_count(THREADS, blocks) - 1);
-    parallel_for(pool, blocks, [&](std::size_t b) {
+    rt::WorkerPool pool(rt::thread_count(THREADS, blocks) - 1);
+    rt::parallel_for(pool, blocks, [&](std::size_t b) {
         SCRRAW(X, XBAR, XSD, out.W, NSUBJ, NVAR, NFAC, b * kBlock, std::min(nsubj, (b + 1) * kBlock), S);
     });
 
@@ -213,7 +213,7 @@ ScoreBlocks FSCORE(ScoreMethod method, std::span<const double> X, std::span<cons
         FATAL(std::isfinite(mean[k]) && std::isfinite(sd[k]) ? flat : invalid, static_cast<int>(k + 1));
     }
 
-    parallel_for(pool, blocks, [&](std::size_t b) {
+    rt::parallel_for(pool, blocks, [&](std::size_t b) {
         const std::size_t first = b * kBlock;
         const std::size_t last = std::min(nsubj, first + kBlock);
         for (std::size_t k = 0; k < nfac; ++k)
