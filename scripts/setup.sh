@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks to build and test Orvalis, then
 # configures and builds.  Usage: scripts/setup.sh [BUILD_DIR [cmake options...]]
-# The front end needs Qt 6 and the Liberation fonts; with ORV_NO_QT=1 they are
-# neither installed nor used, and the engine is built alone.
+# Environment: ORV_TARGETS  the targets to build (default: all, which holds
+# the programs and the tests; benchmarks build only on request).
+#              ORV_NO_QT    when set, Qt 6 and the Liberation fonts that the
+# front end needs are neither installed nor used: the engine is built alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,4 +31,6 @@ fi
 build_dir="${1:-build}"
 shift || true
 cmake -S . -B "$build_dir" -G Ninja "${qt_options[@]}" "$@" >/dev/null
-cmake --build "$build_dir" -j"$(nproc)"
+targets=()
+for t in ${ORV_TARGETS:-}; do targets+=(--target "$t"); done
+cmake --build "$build_dir" -j"$(nproc)" "${targets[@]}"
