@@ -104,14 +104,6 @@ void load_technical(Wizard& w) {
 
 void load_format(Wizard& w) { w.format.strFORTRANFormat.clear(); }
 
-template <typename Form>
-bool ensure(Wizard& w, Form& form, void (*load)(Wizard&)) {
-    if (form.loaded) return false;
-    form.loaded = true;
-    load(w);
-    return true;
-}
-
 // The score choice is open only for continuous raw data.  Tested whenever
 // the dialog is shown, so a metric saved later counts; a closed choice
 // shows "None".
@@ -122,22 +114,34 @@ void score_test(Wizard& w) {
     w.score.lblScoreMsgVisible = !open;
 }
 
-bool* visible_flag(Wizard& w, Dialog d) {
+FormState& form(Wizard& w, Dialog d) {
     switch (d) {
-        case Dialog::Comments: return &w.comments.visible;
-        case Dialog::Title: return &w.title.visible;
-        case Dialog::Data: return &w.data.visible;
-        case Dialog::OutFile: return &w.outfile.visible;
-        case Dialog::Metric: return &w.metric.visible;
-        case Dialog::Model: return &w.model.visible;
-        case Dialog::Rotate: return &w.rotate.visible;
-        case Dialog::Score: return &w.score.visible;
-        case Dialog::Plot: return &w.plot.visible;
-        case Dialog::Technical: return &w.technical.visible;
-        case Dialog::Format: return &w.format.visible;
-        case Dialog::OutMatrix: return &w.outmatrix.visible;
+        case Dialog::Comments: return w.comments;
+        case Dialog::Title: return w.title;
+        case Dialog::Data: return w.data;
+        case Dialog::OutFile: return w.outfile;
+        case Dialog::Metric: return w.metric;
+        case Dialog::Model: return w.model;
+        case Dialog::Rotate: return w.rotate;
+        case Dialog::Score: return w.score;
+        case Dialog::Plot: return w.plot;
+        case Dialog::Technical: return w.technical;
+        case Dialog::Format: return w.format;
+        case Dialog::OutMatrix: return w.outmatrix;
     }
-    return &w.comments.visible;
+    return w.comments;
+}
+
+// The load handlers in the order of Dialog; the output-matrix dialog has none.
+void load_nothing(Wizard&) {}
+void (*const kLoaders[kDialogs])(Wizard&) = {
+    load_comments, load_title, load_data, load_outfile,   load_metric, load_model,
+    load_rotate,   load_score, load_plot, load_technical, load_format, load_nothing};
+
+// Every Save hides its dialog and sets its step mark.
+void hide_and_mark(Wizard& w, Dialog d) {
+    form(w, d).visible = false;
+    mark(w, d);
 }
 
 }  // namespace
@@ -145,49 +149,24 @@ bool* visible_flag(Wizard& w, Dialog d) {
 // ---- Showing and hiding ----------------------------------------------------
 
 void load_dialog(Wizard& w, Dialog d) {
-    switch (d) {
-        case Dialog::Comments: ensure(w, w.comments, load_comments); break;
-        case Dialog::Title: ensure(w, w.title, load_title); break;
-        case Dialog::Data: ensure(w, w.data, load_data); break;
-        case Dialog::OutFile: ensure(w, w.outfile, load_outfile); break;
-        case Dialog::Metric: ensure(w, w.metric, load_metric); break;
-        case Dialog::Model: ensure(w, w.model, load_model); break;
-        case Dialog::Rotate: ensure(w, w.rotate, load_rotate); break;
-        case Dialog::Score: ensure(w, w.score, load_score); break;
-        case Dialog::Plot: ensure(w, w.plot, load_plot); break;
-        case Dialog::Technical: ensure(w, w.technical, load_technical); break;
-        case Dialog::Format: ensure(w, w.format, load_format); break;
-        case Dialog::OutMatrix: w.outmatrix.loaded = true; break;
-    }
+    FormState& f = form(w, d);
+    if (f.loaded) return;
+    // Marked first: the load handler sets controls, whose handlers load again.
+    f.loaded = true;
+    kLoaders[static_cast<std::size_t>(d)](w);
 }
 
-bool dialog_loaded(const Wizard& w, Dialog d) {
-    switch (d) {
-        case Dialog::Comments: return w.comments.loaded;
-        case Dialog::Title: return w.title.loaded;
-        case Dialog::Data: return w.data.loaded;
-        case Dialog::OutFile: return w.outfile.loaded;
-        case Dialog::Metric: return w.metric.loaded;
-        case Dialog::Model: return w.model.loaded;
-        case Dialog::Rotate: return w.rotate.loaded;
-        case Dialog::Score: return w.score.loaded;
-        case Dialog::Plot: return w.plot.loaded;
-        case Dialog::Technical: return w.technical.loaded;
-        case Dialog::Format: return w.format.loaded;
-        case Dialog::OutMatrix: return w.outmatrix.loaded;
-    }
-    return false;
-}
+bool dialog_loaded(const Wizard& w, Dialog d) { return form(const_cast<Wizard&>(w), d).loaded; }
 
-bool dialog_visible(const Wizard& w, Dialog d) { return *visible_flag(const_cast<Wizard&>(w), d); }
+bool dialog_visible(const Wizard& w, Dialog d) { return form(const_cast<Wizard&>(w), d).visible; }
 
 void show_dialog(Wizard& w, Dialog d) {
     load_dialog(w, d);
     if (d == Dialog::Score) score_test(w);
-    *visible_flag(w, d) = true;
+    form(w, d).visible = true;
 }
 
-void hide_dialog(Wizard& w, Dialog d) { *visible_flag(w, d) = false; }
+void hide_dialog(Wizard& w, Dialog d) { form(w, d).visible = false; }
 
 // ---- Title and comments ----------------------------------------------------
 
@@ -198,8 +177,7 @@ void title_set_text(Wizard& w, const std::string& text) {
 
 void title_save(Wizard& w) {
     load_dialog(w, Dialog::Title);
-    w.title.visible = false;
-    mark(w, Dialog::Title);
+    hide_and_mark(w, Dialog::Title);
 }
 
 void comments_set_text(Wizard& w, const std::string& text) {
@@ -221,8 +199,7 @@ std::string comment_lines(const std::string& text) {
 
 void comments_save(Wizard& w) {
     load_dialog(w, Dialog::Comments);
-    w.comments.visible = false;
-    mark(w, Dialog::Comments);
+    hide_and_mark(w, Dialog::Comments);
     w.comments.CommentLine = comment_lines(w.comments.txbxComments);
 }
 
@@ -250,8 +227,7 @@ void data_set_numsub(Wizard& w, const std::string& text) {
 
 void data_save(Wizard& w) {
     load_dialog(w, Dialog::Data);
-    w.data.visible = false;
-    mark(w, Dialog::Data);
+    hide_and_mark(w, Dialog::Data);
 }
 
 // ---- Report ----------------------------------------------------------------
@@ -278,8 +254,7 @@ void outfile_pick_long(Wizard& w) {
 
 void outfile_save(Wizard& w) {
     load_dialog(w, Dialog::OutFile);
-    w.outfile.visible = false;
-    mark(w, Dialog::OutFile);
+    hide_and_mark(w, Dialog::OutFile);
 }
 
 // ---- Metric ----------------------------------------------------------------
@@ -358,8 +333,7 @@ void model_pick_sort(Wizard& w, bool sort) {
 
 void model_save(Wizard& w) {
     load_dialog(w, Dialog::Model);
-    w.model.visible = false;
-    mark(w, Dialog::Model);
+    hide_and_mark(w, Dialog::Model);
 }
 
 // ---- Rotation --------------------------------------------------------------
@@ -419,8 +393,7 @@ void rotate_save(Wizard& w) {
     } else if (t == "HK  Harris-Kaiser ortho-oblique") {
         r.strRotation = "HK";
     }
-    r.visible = false;
-    mark(w, Dialog::Rotate);
+    hide_and_mark(w, Dialog::Rotate);
 }
 
 // ---- Scores, plot ----------------------------------------------------------
@@ -432,8 +405,7 @@ void score_set_text(Wizard& w, const std::string& text) {
 
 void score_save(Wizard& w) {
     load_dialog(w, Dialog::Score);
-    w.score.visible = false;
-    mark(w, Dialog::Score);
+    hide_and_mark(w, Dialog::Score);
     const std::string head = left_chars(w.score.cmbScore, 2);
     if (head == "No") w.score.strScoreType = "NOSCORE";
     if (head == "RE") w.score.strScoreType = "REG";
@@ -448,8 +420,7 @@ void plot_set_text(Wizard& w, const std::string& text) {
 void plot_save(Wizard& w) {
     load_dialog(w, Dialog::Plot);
     w.plot.strPlot = w.plot.cboPlot;
-    w.plot.visible = false;
-    mark(w, Dialog::Plot);
+    hide_and_mark(w, Dialog::Plot);
 }
 
 // ---- Technical -------------------------------------------------------------
@@ -502,8 +473,7 @@ void technical_save(Wizard& w, Prompts& prompts) {
     t.strRndStrts = left_chars(t.cboTech1, 1);
     t.strInitCom = left_chars(t.cboTech2, 3);
     t.strOutput = left_chars(t.cboTech3, 1);
-    t.visible = false;
-    mark(w, Dialog::Technical);
+    hide_and_mark(w, Dialog::Technical);
     if (t.cboTech3 == "True") show_dialog(w, Dialog::OutMatrix);
 }
 
@@ -539,8 +509,7 @@ void format_set_text(Wizard& w, const std::string& text) {
 
 void format_save(Wizard& w) {
     load_dialog(w, Dialog::Format);
-    w.format.visible = false;
-    mark(w, Dialog::Format);
+    hide_and_mark(w, Dialog::Format);
 }
 
 // ---- Hub, reset and build --------------------------------------------------

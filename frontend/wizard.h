@@ -45,90 +45,82 @@ enum class Dialog { Comments, Title, Data, OutFile, Metric, Model, Rotate, Score
 inline constexpr int kDialogs = 12;
 inline constexpr int kStepMarks = 11;
 
-struct CommentsForm {
+// What every form has: loaded (its load handler has run) and shown.
+struct FormState {
     bool loaded = false, visible = false;
+};
+
+struct CommentsForm : FormState {
     std::string txbxComments;  // line breaks are CR LF
     std::string CommentLine;
 };
 
-struct TitleForm {
-    bool loaded = false, visible = false;
+struct TitleForm : FormState {
     std::string TitleText;
 };
 
-struct DataForm {
-    bool loaded = false, visible = false;
+struct DataForm : FormState {
     std::string dialogFileName;  // CommonDialog1's file name: the data file written
     std::string txbxbDataFilename, txtbxNumVar, txtbxNumSub;
     std::string NumVar, NumSub;
 };
 
-struct OutFileForm {
-    bool loaded = false, visible = false;
+struct OutFileForm : FormState {
     std::string txbxOutFile;
     bool optOut1 = false, optOut2 = false;
     std::string Outfile, PrintVerbosity;
 };
 
-struct MetricForm {
-    bool loaded = false, visible = false;
+struct MetricForm : FormState {
     std::string cboMetric1, cboMetric2, cboMetric3;
     std::string VariableMetric, DataType, SmoothOption;
     std::string strGuessFile;  // "EMPTY" or a finished >CPARAM: line
     std::string strPhiFile;    // "EMPTY" or a finished >PHI: line
 };
 
-struct ModelForm {
-    bool loaded = false, visible = false;
+struct ModelForm : FormState {
     std::string cboModel1, txbModel;
     bool txbModelEnabled = true;  // disabled boxes have the light cyan background
     bool optLabel1 = false, optLabel2 = false, optSortYes = false, optSortNo = false;
     std::string Model, NumFact, Labels, SortLabels;
 };
 
-struct RotateForm {
-    bool loaded = false, visible = false;
+struct RotateForm : FormState {
     std::string cmbRot, lblRot, txbxRot;
     bool txbxRotVisible = false;
     std::string strRotation, strRotOption;
 };
 
-struct ScoreForm {
-    bool loaded = false, visible = false;
+struct ScoreForm : FormState {
     std::string cmbScore;
     bool cmbScoreEnabled = true, lblScoreMsgVisible = false;
     std::string strScoreType;
 };
 
-struct PlotForm {
-    bool loaded = false, visible = false;
+struct PlotForm : FormState {
     std::string cboPlot;
     std::string strPlot;
 };
 
-struct TechnicalForm {
-    bool loaded = false, visible = false;
+struct TechnicalForm : FormState {
     std::string Text1, Text2, Text3, Text4, Text6, Text8;
     std::string cboTech1, cboTech2, cboTech3;
     std::string strComEps, strMaxIt, strRotEps, strRotMaxIt, strRndStrts, strHyperWidth, strInitCom, strPageWidth,
         strOutput;
 };
 
-struct OutMatrixForm {
-    bool loaded = false, visible = false;
+struct OutMatrixForm : FormState {
     bool chkCOR = false, chkSMO = false, chkEIG = false, chkFAC = false, chkRSD = false;
     std::int16_t numOutMatrix = 0;
     std::string strOutMatrix;
 };
 
-struct FormatForm {
-    bool loaded = false, visible = false;
+struct FormatForm : FormState {
     std::string txtFormat;
     std::string strFORTRANFormat;
 };
 
-struct BuildForm {
-    bool loaded = false, visible = false;
+struct BuildForm : FormState {
     std::array<bool, kStepMarks> marks{};  // a set mark shows "*"
     bool SAVEFLAG = false;
 };

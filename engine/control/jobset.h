@@ -11,19 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/common/fields.h"
+
 namespace orv::engine {
 
 // Widest file name a command file may give (Linux PATH_MAX).
 inline constexpr std::size_t kPathWidth = 4096;
-
-// A blank-padded text of `width` characters.
-inline std::string blank_text(std::size_t width) { return std::string(width, ' '); }
-
-// The text without its trailing blanks.
-inline std::string trimmed(const std::string& text) {
-    const auto last = text.find_last_not_of(' ');
-    return last == std::string::npos ? std::string() : text.substr(0, last + 1);
-}
 
 struct JOBSET {
     std::string JOBTTL = blank_text(80);  // >TITLE: columns 8-87, case kept

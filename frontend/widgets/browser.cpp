@@ -24,9 +24,15 @@ QVariant ManualView::loadResource(int type, const QUrl& name) {
     return QTextBrowser::loadResource(type, name);
 }
 
+void ManualView::doSetSource(const QUrl& name, QTextDocument::ResourceType type) {
+    const QUrl current = source();
+    QTextBrowser::doSetSource(name.isRelative() && !current.isEmpty() ? current.resolved(name) : name, type);
+}
+
 ManualBrowser::ManualBrowser() : QWidget(nullptr, Qt::Window) {
     register_manual();
     setObjectName("frmBrowser");
+    setAttribute(Qt::WA_QuitOnClose, false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     auto* tools = new QToolBar(this);

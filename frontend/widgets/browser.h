@@ -17,12 +17,16 @@ namespace orv::frontend {
 inline const char* const kManualStart = "qrc:/manual/index.html";
 inline const char* const kManualFolder = "qrc:/manual/";
 
-// A text browser that shows a folder's index page for a folder address.
+// A text browser that shows a folder's index page for a folder address and
+// keeps every address it shows absolute, as the address list lists them.
 class ManualView : public QTextBrowser {
     Q_OBJECT
 public:
     using QTextBrowser::QTextBrowser;
     QVariant loadResource(int type, const QUrl& name) override;
+
+protected:
+    void doSetSource(const QUrl& name, QTextDocument::ResourceType type) override;
 };
 
 class ManualBrowser : public QWidget {

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
+#include <string>
 
 #include "frontend/wizard.h"
 
+class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -33,6 +36,17 @@ protected:
     Wizard& model();
     // Runs after every handler: all windows show the model again.
     void done();
+
+    using Handler = std::function<void(Wizard&)>;
+    using TextHandler = std::function<void(Wizard&, const std::string&)>;
+    // A click runs `handler`, then every window shows the model again.
+    void on_click(QAbstractButton* button, Handler handler);
+    // Typing runs `handler` with the box's text.
+    void on_typed(QLineEdit* box, TextHandler handler);
+    // An editable list box: typing runs `typed`, a pick runs `picked` with
+    // the item's text.
+    void on_combo(QComboBox* box, TextHandler typed, TextHandler picked);
+
     WizardWindows& windows_;
 
 private:
@@ -124,6 +138,7 @@ public:
 private:
     QComboBox* score_;
     QLabel* message_;
+    bool message_shown_ = true;
 };
 
 class PlotDialog : public WizardDialog {

@@ -40,20 +40,12 @@ MetricDialog::MetricDialog(WizardWindows& windows) : WizardDialog(windows, Dialo
         boxes_[i] = make_combo(this, names[i], *items[i]);
         layout->addWidget(boxes_[i]);
         const int box = i + 1;
-        QComboBox* c = boxes_[i];
-        connect(c->lineEdit(), &QLineEdit::textEdited, this,
-                [this, box](const QString& t) { metric_set_text(model(), box, ss(t)); });
-        connect(c, &QComboBox::activated, this, [this, box, c](int index) {
-            metric_set_text(model(), box, ss(c->itemText(index)));
-            done();
-        });
+        const auto set = [box](Wizard& w, const std::string& t) { metric_set_text(w, box, t); };
+        on_combo(boxes_[i], set, set);
     }
     auto* save = make_button(this, "cmdMetric", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
-    connect(save, &QPushButton::clicked, this, [this] {
-        metric_save(model(), windows_.prompts());
-        done();
-    });
+    on_click(save, [this](Wizard& w) { metric_save(w, windows_.prompts()); });
 }
 
 void MetricDialog::refresh(const Wizard& w) {
@@ -102,33 +94,13 @@ ModelDialog::ModelDialog(WizardWindows& windows) : WizardDialog(windows, Dialog:
     auto* save = make_button(this, "cmdModel", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
 
-    connect(model_->lineEdit(), &QLineEdit::textEdited, this,
-            [this](const QString& t) { model_set_text(model(), ss(t)); });
-    connect(model_, &QComboBox::activated, this, [this](int index) {
-        model_pick(model(), ss(model_->itemText(index)));
-        done();
-    });
-    connect(dims_, &QLineEdit::textEdited, this, [this](const QString& t) { model_set_dimensions(model(), ss(t)); });
-    connect(user_, &QRadioButton::clicked, this, [this] {
-        model_pick_labels(model(), true);
-        done();
-    });
-    connect(generated_, &QRadioButton::clicked, this, [this] {
-        model_pick_labels(model(), false);
-        done();
-    });
-    connect(sort_, &QRadioButton::clicked, this, [this] {
-        model_pick_sort(model(), true);
-        done();
-    });
-    connect(nosort_, &QRadioButton::clicked, this, [this] {
-        model_pick_sort(model(), false);
-        done();
-    });
-    connect(save, &QPushButton::clicked, this, [this] {
-        model_save(model());
-        done();
-    });
+    on_combo(model_, model_set_text, model_pick);
+    on_typed(dims_, model_set_dimensions);
+    on_click(user_, [](Wizard& w) { model_pick_labels(w, true); });
+    on_click(generated_, [](Wizard& w) { model_pick_labels(w, false); });
+    on_click(sort_, [](Wizard& w) { model_pick_sort(w, true); });
+    on_click(nosort_, [](Wizard& w) { model_pick_sort(w, false); });
+    on_click(save, model_save);
 }
 
 void ModelDialog::refresh(const Wizard& w) {
@@ -158,18 +130,9 @@ RotateDialog::RotateDialog(WizardWindows& windows) : WizardDialog(windows, Dialo
     layout->addWidget(parameter_);
     auto* save = make_button(this, "cmdRotate", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
-    connect(rot_->lineEdit(), &QLineEdit::textEdited, this,
-            [this](const QString& t) { rotate_set_text(model(), ss(t)); });
-    connect(rot_, &QComboBox::activated, this, [this](int index) {
-        rotate_pick(model(), ss(rot_->itemText(index)));
-        done();
-    });
-    connect(parameter_, &QLineEdit::textEdited, this,
-            [this](const QString& t) { rotate_set_parameter(model(), ss(t)); });
-    connect(save, &QPushButton::clicked, this, [this] {
-        rotate_save(model());
-        done();
-    });
+    on_combo(rot_, rotate_set_text, rotate_pick);
+    on_typed(parameter_, rotate_set_parameter);
+    on_click(save, rotate_save);
 }
 
 void RotateDialog::refresh(const Wizard& w) {

@@ -1,6 +1,7 @@
 // The dialog base, and the comments, title, data and report dialogs.
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -19,6 +20,8 @@ WizardDialog::WizardDialog(WizardWindows& windows, Dialog id, const QString& cap
     : QWidget(nullptr, Qt::Window), windows_(windows), id_(id) {
     setWindowTitle(caption);
     paint_background(this, kLightCyan);
+    // Closing the main window ends the program, whatever dialogs are open.
+    setAttribute(Qt::WA_QuitOnClose, false);
 }
 
 void WizardDialog::present() {
@@ -37,6 +40,26 @@ void WizardDialog::closeEvent(QCloseEvent* event) {
 Wizard& WizardDialog::model() { return windows_.model(); }
 
 void WizardDialog::done() { windows_.sync(); }
+
+void WizardDialog::on_click(QAbstractButton* button, Handler handler) {
+    connect(button, &QAbstractButton::clicked, this, [this, handler = std::move(handler)] {
+        handler(model());
+        done();
+    });
+}
+
+void WizardDialog::on_typed(QLineEdit* box, TextHandler handler) {
+    connect(box, &QLineEdit::textEdited, this,
+            [this, handler = std::move(handler)](const QString& t) { handler(model(), ss(t)); });
+}
+
+void WizardDialog::on_combo(QComboBox* box, TextHandler typed, TextHandler picked) {
+    on_typed(box->lineEdit(), std::move(typed));
+    connect(box, &QComboBox::activated, this, [this, box, picked = std::move(picked)](int index) {
+        picked(model(), ss(box->itemText(index)));
+        done();
+    });
+}
 
 // ---- Comments --------------------------------------------------------------
 
@@ -69,10 +92,7 @@ CommentsDialog::CommentsDialog(WizardWindows& windows) : WizardDialog(windows, D
     connect(box_, &QPlainTextEdit::textChanged, this, [this] {
         comments_set_text(model(), crlf_text(box_->toPlainText()));
     });
-    connect(save, &QPushButton::clicked, this, [this] {
-        comments_save(model());
-        done();
-    });
+    on_click(save, comments_save);
 }
 
 void CommentsDialog::refresh(const Wizard& w) {
@@ -92,11 +112,8 @@ TitleDialog::TitleDialog(WizardWindows& windows) : WizardDialog(windows, Dialog:
     layout->addWidget(box_);
     auto* save = make_button(this, "cmdTitleSave", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
-    connect(box_, &QLineEdit::textEdited, this, [this](const QString& t) { title_set_text(model(), ss(t)); });
-    connect(save, &QPushButton::clicked, this, [this] {
-        title_save(model());
-        done();
-    });
+    on_typed(box_, title_set_text);
+    on_click(save, title_save);
 }
 
 void TitleDialog::refresh(const Wizard& w) { show_text(box_, w.title.TitleText); }
@@ -110,8 +127,10 @@ DataDialog::DataDialog(WizardWindows& windows) : WizardDialog(windows, Dialog::D
     auto* open = make_button(this, "cmdDataFile", "Open Data File");
     layout->addWidget(open, 0, Qt::AlignLeft);
     file_ = make_line(this, "txbxbDataFilename");
-    // Shows the data file that will be written; chosen only with the button.
+    // Shows the data file that will be written; chosen only with the button,
+    // and coloured as a box that cannot be typed in.
     file_->setReadOnly(true);
+    paint_base(file_, kLightCyan);
     file_->setMinimumWidth(420);
     layout->addWidget(file_);
     layout->addWidget(make_prompt(this, "Number of Variables"));
@@ -122,16 +141,10 @@ DataDialog::DataDialog(WizardWindows& windows) : WizardDialog(windows, Dialog::D
     layout->addWidget(numsub_);
     auto* save = make_button(this, "cmdSaveData", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
-    connect(open, &QPushButton::clicked, this, [this] {
-        data_open_file(model(), windows_.prompts());
-        done();
-    });
-    connect(numvar_, &QLineEdit::textEdited, this, [this](const QString& t) { data_set_numvar(model(), ss(t)); });
-    connect(numsub_, &QLineEdit::textEdited, this, [this](const QString& t) { data_set_numsub(model(), ss(t)); });
-    connect(save, &QPushButton::clicked, this, [this] {
-        data_save(model());
-        done();
-    });
+    on_click(open, [this](Wizard& w) { data_open_file(w, windows_.prompts()); });
+    on_typed(numvar_, data_set_numvar);
+    on_typed(numsub_, data_set_numsub);
+    on_click(save, data_save);
 }
 
 void DataDialog::refresh(const Wizard& w) {
@@ -158,19 +171,10 @@ OutFileDialog::OutFileDialog(WizardWindows& windows) : WizardDialog(windows, Dia
     layout->addWidget(long_);
     auto* save = make_button(this, "cmdSaveOutfile", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
-    connect(box_, &QLineEdit::textEdited, this, [this](const QString& t) { outfile_set_text(model(), ss(t)); });
-    connect(short_, &QRadioButton::clicked, this, [this] {
-        outfile_pick_short(model());
-        done();
-    });
-    connect(long_, &QRadioButton::clicked, this, [this] {
-        outfile_pick_long(model());
-        done();
-    });
-    connect(save, &QPushButton::clicked, this, [this] {
-        outfile_save(model());
-        done();
-    });
+    on_typed(box_, outfile_set_text);
+    on_click(short_, outfile_pick_short);
+    on_click(long_, outfile_pick_long);
+    on_click(save, outfile_save);
 }
 
 void OutFileDialog::refresh(const Wizard& w) {

@@ -28,23 +28,18 @@ ScoreDialog::ScoreDialog(WizardWindows& windows) : WizardDialog(windows, Dialog:
     layout->addWidget(message_);
     auto* save = make_button(this, "cmdScore", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
-    connect(score_->lineEdit(), &QLineEdit::textEdited, this,
-            [this](const QString& t) { score_set_text(model(), ss(t)); });
-    connect(score_, &QComboBox::activated, this, [this](int index) {
-        score_set_text(model(), ss(score_->itemText(index)));
-        done();
-    });
-    connect(save, &QPushButton::clicked, this, [this] {
-        score_save(model());
-        done();
-    });
+    on_combo(score_, score_set_text, score_set_text);
+    on_click(save, score_save);
 }
 
 void ScoreDialog::refresh(const Wizard& w) {
     show_text(score_, w.score.cmbScore);
     paint_closed(score_, !w.score.cmbScoreEnabled);
     paint_closed(score_->lineEdit(), !w.score.cmbScoreEnabled);
+    // The window takes the message's room only while it is shown.
     message_->setVisible(w.score.lblScoreMsgVisible);
+    if (message_shown_ != w.score.lblScoreMsgVisible) adjustSize();
+    message_shown_ = w.score.lblScoreMsgVisible;
 }
 
 // ---- Plot ------------------------------------------------------------------
@@ -57,16 +52,8 @@ PlotDialog::PlotDialog(WizardWindows& windows) : WizardDialog(windows, Dialog::P
     layout->addWidget(plot_);
     auto* save = make_button(this, "cmdMetric", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
-    connect(plot_->lineEdit(), &QLineEdit::textEdited, this,
-            [this](const QString& t) { plot_set_text(model(), ss(t)); });
-    connect(plot_, &QComboBox::activated, this, [this](int index) {
-        plot_set_text(model(), ss(plot_->itemText(index)));
-        done();
-    });
-    connect(save, &QPushButton::clicked, this, [this] {
-        plot_save(model());
-        done();
-    });
+    on_combo(plot_, plot_set_text, plot_set_text);
+    on_click(save, plot_save);
 }
 
 void PlotDialog::refresh(const Wizard& w) { show_text(plot_, w.plot.cboPlot); }
@@ -102,33 +89,26 @@ TechnicalDialog::TechnicalDialog(WizardWindows& windows) : WizardDialog(windows,
         grid->addWidget(prompt, r, 0);
         if (row.box) {
             QLineEdit* e = make_line(this, row.name);
-            e->setFixedWidth(230);
+            e->setFixedWidth(300);
             boxes_[next_box++] = e;
             grid->addWidget(e, r, 1);
             const int box = row.box;
-            connect(e, &QLineEdit::textEdited, this,
-                    [this, box](const QString& t) { technical_set_box(model(), box, ss(t)); });
+            on_typed(e, [box](Wizard& w, const std::string& t) { technical_set_box(w, box, t); });
         } else {
             QComboBox* c =
                 make_combo(this, row.name, row.combo == 2 ? Lists::tech_init : Lists::tech_bool);
-            c->setFixedWidth(230);
+            c->setFixedWidth(300);
             combos_[row.combo - 1] = c;
             grid->addWidget(c, r, 1);
             const int combo = row.combo;
-            connect(c->lineEdit(), &QLineEdit::textEdited, this,
-                    [this, combo](const QString& t) { technical_type_combo(model(), combo, ss(t)); });
-            connect(c, &QComboBox::activated, this, [this, combo, c](int index) {
-                technical_pick_combo(model(), combo, ss(c->itemText(index)));
-                done();
-            });
+            on_combo(
+                c, [combo](Wizard& w, const std::string& t) { technical_type_combo(w, combo, t); },
+                [combo](Wizard& w, const std::string& t) { technical_pick_combo(w, combo, t); });
         }
     }
     auto* save = make_button(this, "cmdTechnical", "Save");
     grid->addWidget(save, 9, 1, Qt::AlignRight);
-    connect(save, &QPushButton::clicked, this, [this] {
-        technical_save(model(), windows_.prompts());
-        done();
-    });
+    on_click(save, [this](Wizard& w) { technical_save(w, windows_.prompts()); });
 }
 
 void TechnicalDialog::refresh(const Wizard& w) {
@@ -160,10 +140,7 @@ OutMatrixDialog::OutMatrixDialog(WizardWindows& windows) : WizardDialog(windows,
     }
     auto* save = make_button(this, "cmdOutMatrix", "SAVE");
     layout->addWidget(save, 0, Qt::AlignRight);
-    connect(save, &QPushButton::clicked, this, [this] {
-        outmatrix_save(model());
-        done();
-    });
+    on_click(save, outmatrix_save);
 }
 
 void OutMatrixDialog::refresh(const Wizard& w) {
@@ -184,11 +161,8 @@ FormatDialog::FormatDialog(WizardWindows& windows) : WizardDialog(windows, Dialo
     layout->addWidget(box_);
     auto* save = make_button(this, "cmdFormat", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
-    connect(box_, &QLineEdit::textEdited, this, [this](const QString& t) { format_set_text(model(), ss(t)); });
-    connect(save, &QPushButton::clicked, this, [this] {
-        format_save(model());
-        done();
-    });
+    on_typed(box_, format_set_text);
+    on_click(save, format_save);
 }
 
 void FormatDialog::refresh(const Wizard& w) { show_text(box_, w.format.txtFormat); }

@@ -39,6 +39,7 @@ const Key kKeys[kStepMarks] = {
 HubWindow::HubWindow(WizardWindows& windows) : QWidget(nullptr, Qt::Window), windows_(windows) {
     setObjectName("frmBuild");
     setWindowTitle("Orvalis 2.0");
+    setAttribute(Qt::WA_QuitOnClose, false);
     paint_background(this, kTeal);
     auto* grid = new QGridLayout(this);
     grid->setHorizontalSpacing(8);

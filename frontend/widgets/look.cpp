@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,6 +11,25 @@
 #include <vector>
 
 namespace orv::frontend {
+
+namespace {
+
+// Swallows Enter in an editable list box: a typed text that equals an item
+// must not count as a pick (which would run the box's click handler), and
+// nothing is added to the list.
+class NoEnter : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+}  // namespace
 
 QFont prompt_font() {
     QFont f("Times New Roman", 11);
@@ -30,12 +50,25 @@ void paint_background(QWidget* w, const QColor& colour) {
     w->setAutoFillBackground(true);
 }
 
-void paint_closed(QWidget* box, bool closed) {
+void paint_base(QWidget* box, const QColor& colour) {
     QPalette p = box->palette();
-    const QPalette standard = QApplication::palette(box);
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        p.setColor(group, QPalette::Base, closed ? kLightCyan : standard.color(group, QPalette::Base));
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        p.setColor(group, QPalette::Base, colour);
+        p.setColor(group, QPalette::Button, colour);  // what a list box's field is drawn with
+    }
     box->setPalette(p);
+}
+
+void paint_closed(QWidget* box, bool closed) {
+    if (closed) {
+        paint_base(box, kLightCyan);
+    } else {
+        QPalette p = box->palette();
+        const QPalette standard = QApplication::palette(box);
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            for (auto role : {QPalette::Base, QPalette::Button}) p.setColor(group, role, standard.color(group, role));
+        box->setPalette(p);
+    }
     box->setEnabled(!closed);
 }
 
@@ -82,6 +115,7 @@ QComboBox* make_combo(QWidget* parent, const char* name, const std::vector<std::
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
     c->setCompleter(nullptr);
+    c->lineEdit()->installEventFilter(new NoEnter(c));
     for (const std::string& item : items) c->addItem(qs(item));
     c->setMinimumContentsLength(20);
     c->setSizeAdjustPolicy(QComboBox::AdjustToContents);

@@ -24,6 +24,8 @@ QFont prompt_font();   // "Times New Roman"
 QFont heading_font();  // "Arial Black"
 
 void paint_background(QWidget* w, const QColor& colour);
+// A box's own background (what it shows text on), in every state.
+void paint_base(QWidget* box, const QColor& colour);
 // A box closed to the user gets the light cyan background, an open one the
 // system's window background.
 void paint_closed(QWidget* box, bool closed);
@@ -34,7 +36,8 @@ QLabel* make_prompt(QWidget* parent, const QString& text, const char* name = nul
 QLabel* make_heading(QWidget* parent, const QString& text, const char* name = nullptr);
 QPushButton* make_button(QWidget* parent, const char* name, const QString& caption);
 QLineEdit* make_line(QWidget* parent, const char* name);
-// An editable list box that adds nothing on Enter and completes nothing.
+// An editable list box that ignores Enter (it adds nothing and picks
+// nothing) and completes nothing.
 QComboBox* make_combo(QWidget* parent, const char* name, const std::vector<std::string>& items);
 
 inline QString qs(const std::string& s) { return QString::fromStdString(s); }

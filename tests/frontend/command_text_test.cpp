@@ -102,6 +102,8 @@ struct MetricCase {
     const char* line;
 };
 
+void PrintTo(const MetricCase& c, std::ostream* os) { *os << '"' << c.item << '"'; }
+
 class EachMetric : public ::testing::TestWithParam<MetricCase> {};
 
 TEST_P(EachMetric, WritesItsCodeAndOnlyDcItsParameterLine) {

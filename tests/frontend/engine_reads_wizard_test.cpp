@@ -1,8 +1,7 @@
 // Texts composed by the wizard, one per model, read back by the engine's own
 // command-file reader into the expected settings and run by the real engine
 // to its normal end, from a folder whose name holds a blank.  The triplet
-// test and factor scores are not in this engine yet, so those jobs are
-// checked up to their settings.
+// test is not in this engine yet, so its job is checked up to its settings.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -13,7 +12,7 @@
 
 #include "engine/control/jobset.h"
 #include "engine/control/rdjob.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "fakes.h"
 #include "frontend/command_text.h"
 #include "job_driver.h"
@@ -236,24 +235,28 @@ TEST_F(EngineReadsWizard, PromaxJobReadAsWritten) {
     ASSERT_EQ(run("promax"), 0) << window_;
 }
 
-// Stages this engine does not have yet: settings only.
-TEST_F(EngineReadsWizard, TripletTestAndScoredJobsUpToTheirSettings) {
+TEST_F(EngineReadsWizard, ScoredJobWithEveryPlot) {
+    JobAnswers s = example("scores");
+    s.score = "BART:   Bartlett's method";
+    s.plot = "All";
+    const JOBSET job = read(compose(s), "scores");
+    EXPECT_EQ(trimmed(job.SCRMTH), "BART");
+    EXPECT_EQ(trimmed(job.PLTOPT), "ALL");
+    ASSERT_EQ(run("scores"), 0) << window_;
+    EXPECT_TRUE(fs::exists(dir_ / "scores.fsc"));
+}
+
+// The triplet test is not in this engine yet: settings only.
+TEST_F(EngineReadsWizard, TripletTestUpToItsSettings) {
     JobAnswers t = example("trp");
     t.metric = "OR  Ordered Polytomous ";
     t.model = "TRP  Triplet test of trivariate normality";
     t.dims = "";
     t.rotation = "None";
-    JOBSET job = read(compose(t), "trp");
+    const JOBSET job = read(compose(t), "trp");
     EXPECT_EQ(trimmed(job.MODTYP), "TRP");
     EXPECT_EQ(job.METRIC, "OR");
     EXPECT_EQ(job.NFAC, 1);
-
-    JobAnswers s = example("scores");
-    s.score = "BART:   Bartlett's method";
-    s.plot = "All";
-    job = read(compose(s), "scores");
-    EXPECT_EQ(trimmed(job.SCRMTH), "BART");
-    EXPECT_EQ(trimmed(job.PLTOPT), "ALL");
 }
 
 // Names with an apostrophe and a comma survive the reader.

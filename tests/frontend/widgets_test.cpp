@@ -8,14 +8,17 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include "fakes.h"
@@ -25,6 +28,7 @@
 #include "frontend/widgets/dialogs.h"
 #include "frontend/widgets/hub.h"
 #include "frontend/widgets/principal_window.h"
+#include "frontend/widgets/qt_prompts.h"
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -127,6 +131,9 @@ TEST_F(Widgets, HubShownCentredByFileBuild) {
     EXPECT_EQ(next_tab(next_tab(w))->objectName(), "Command1");
     EXPECT_EQ(next_tab(child<QPushButton>(hub(), "cmdFormat"))->objectName(), "Command2");
     EXPECT_EQ(mark("lblBuildTitle"), "");
+    // The wizard's windows do not keep the program running.
+    EXPECT_FALSE(hub()->testAttribute(Qt::WA_QuitOnClose));
+    EXPECT_FALSE(open("cmdTitle", Dialog::Title)->testAttribute(Qt::WA_QuitOnClose));
     // CANCEL hides it and keeps everything.
     click(hub(), "Command2");
     EXPECT_FALSE(hub()->isVisible());
@@ -254,6 +261,13 @@ TEST_F(Widgets, RotationParameterWithADecimalPointInAnyLocale) {
     QWidget* d = open("Command1", Dialog::Rotate);
     auto* parameter = child<QLineEdit>(d, "txbxRot");
     EXPECT_FALSE(parameter->isVisible());
+    // An item's text typed and entered is no pick: no prompt, no parameter.
+    type_combo(d, "cmbRot", "Promax");
+    QTest::keyClick(child<QComboBox>(d, "cmbRot")->lineEdit(), Qt::Key_Return);
+    EXPECT_FALSE(parameter->isVisible());
+    EXPECT_EQ(child<QLabel>(d, "lblRot")->text(), "");
+    EXPECT_EQ(child<QComboBox>(d, "cmbRot")->count(), 6);
+    EXPECT_EQ(wizard().model().rotate.cmbRot, "Promax");
     pick(d, "cmbRot", "HK  Harris-Kaiser ortho-oblique");
     EXPECT_TRUE(parameter->isVisible());
     EXPECT_EQ(parameter->text(), "0.5");
@@ -415,6 +429,7 @@ TEST_F(Widgets, ManualBrowserPagesAndAddressList) {
     EXPECT_EQ(entries, 1);
     EXPECT_EQ(address->itemText(0), kManualFolder);
     EXPECT_EQ(address->currentIndex(), 0);
+    EXPECT_FALSE(b->testAttribute(Qt::WA_QuitOnClose));
     // Shown again: the same window, not reloaded.
     b->present();
     EXPECT_EQ(window.browser(), b);
@@ -433,6 +448,45 @@ TEST_F(Widgets, AboutBoxNamesTheProgramAndHasNoSystemInformation) {
     about.show();
     click(&about, "cmdOK");
     EXPECT_FALSE(about.isVisible());
+}
+
+// The questions the wizard asks, as the user sees them.
+TEST(QtPromptsTest, MessageInputAndFileFilters) {
+    QWidget owner;
+    QtPrompts prompts(&owner);
+    QString seen;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seen = box->windowTitle() + "|" + box->text();
+        EXPECT_EQ(box->buttons().size(), 1);
+        box->button(QMessageBox::Ok)->click();
+    });
+    prompts.message("WinOrvalis Warning!", "Maximum column width = 120");
+    EXPECT_EQ(seen, "WinOrvalis Warning!|Maximum column width = 120");
+
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        seen = dialog->windowTitle() + "|" + dialog->labelText();
+        dialog->setTextValue("c params.cpr");
+        dialog->accept();
+    });
+    EXPECT_EQ(prompts.input("Please enter the name of the file with the IRT c parameters", "Orvalis"), "c params.cpr");
+    EXPECT_EQ(seen, "Orvalis|Please enter the name of the file with the IRT c parameters");
+    // Cancel gives an empty answer, whatever was typed.
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->setTextValue("typed");
+        dialog->reject();
+    });
+    EXPECT_EQ(prompts.input("Prompt", "Orvalis"), "");
+
+    EXPECT_EQ(qt_filter("ORVAL Data (*.dat)|*.dat|All Files (*.*)|*.*"), "ORVAL Data (*.dat);;All Files (*)");
+    EXPECT_EQ(qt_filter("ORVAL Input (*.in)|*.in|OV Output (*.out)|*.out|All Files (*.*)|*.*"),
+              "ORVAL Input (*.in);;OV Output (*.out);;All Files (*)");
+    EXPECT_EQ(qt_filter("Texts|*.txt;*.text"), "Texts (*.txt *.text)");
 }
 
 }  // namespace
