@@ -39,21 +39,25 @@ Unsaved QtShellPrompts::ask_unsaved(const QString& caption, const QString& text)
     }
 }
 
-bool QtShellPrompts::print_dialog(QPrinter& printer, bool selection) {
-    QPrintDialog dialog(&printer, parent_);
+void prepare_print_dialog(QPrintDialog& dialog, bool selection) {
     dialog.setWindowTitle("Print");
-    // No page numbers to choose; the selection when there is one.
     QAbstractPrintDialog::PrintDialogOptions options = dialog.options();
     options &= ~QAbstractPrintDialog::PrintPageRange;
     options.setFlag(QAbstractPrintDialog::PrintSelection, selection);
     dialog.setOptions(options);
-    printer.setPrintRange(selection ? QPrinter::Selection : QPrinter::AllPages);
+}
+
+void prepare_page_setup(QPageSetupDialog& dialog) { dialog.setWindowTitle("Page Setup"); }
+
+bool QtShellPrompts::print_dialog(QPrinter& printer, bool selection) {
+    QPrintDialog dialog(&printer, parent_);
+    prepare_print_dialog(dialog, selection);
     return dialog.exec() == QDialog::Accepted;
 }
 
 void QtShellPrompts::page_setup(QPrinter& printer) {
     QPageSetupDialog dialog(&printer, parent_);
-    dialog.setWindowTitle("Page Setup");
+    prepare_page_setup(dialog);
     dialog.exec();
 }
 

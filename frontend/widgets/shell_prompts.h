@@ -6,6 +6,8 @@
 #include <QString>
 #include <optional>
 
+class QPageSetupDialog;
+class QPrintDialog;
 class QPrinter;
 class QWidget;
 
@@ -26,6 +28,11 @@ public:
     virtual bool print_dialog(QPrinter& printer, bool selection) = 0;
     virtual void page_setup(QPrinter& printer) = 0;
 };
+
+// The print dialog titled "Print", without page numbers to choose, offering
+// the selection when there is one; the page-setup dialog titled "Page Setup".
+void prepare_print_dialog(QPrintDialog& dialog, bool selection);
+void prepare_page_setup(QPageSetupDialog& dialog);
 
 class QtShellPrompts : public ShellPrompts {
 public:

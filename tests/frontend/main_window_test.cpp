@@ -12,7 +12,9 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPageSetupDialog>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -344,6 +346,20 @@ TEST_F(Shell, PrintsTheWholeTextOrTheSelectionToPdf) {
     trigger("mnuFilePageSetup");
     EXPECT_EQ(shell.page_setups, 1);
     EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(Shell, PrintDialogsAsTheCommandsShowThem) {
+    QPrinter printer;
+    for (const bool selection : {false, true}) {
+        QPrintDialog dialog(&printer);
+        prepare_print_dialog(dialog, selection);
+        EXPECT_EQ(dialog.windowTitle(), "Print");
+        EXPECT_FALSE(dialog.testOption(QAbstractPrintDialog::PrintPageRange));
+        EXPECT_EQ(dialog.testOption(QAbstractPrintDialog::PrintSelection), selection);
+    }
+    QPageSetupDialog setup(&printer);
+    prepare_page_setup(setup);
+    EXPECT_EQ(setup.windowTitle(), "Page Setup");
 }
 
 TEST_F(Shell, ClipboardCommandsActOnThePrincipalWindow) {
