@@ -186,6 +186,15 @@ TEST_F(Shell, StartWindowIsThePrincipalOneAndExtraWindowsAreIndependent) {
     trigger("mnuFileClose");
     ASSERT_EQ(window->documents().size(), 1);
     EXPECT_EQ(principal(), window->documents()[0]);
+    // With no window open, File > Open makes one and loads the file into it.
+    principal()->close();
+    QApplication::processEvents();
+    ASSERT_TRUE(window->documents().isEmpty());
+    write_file(path("j.in"), "job");
+    open(path("j.in"));
+    ASSERT_EQ(window->documents().size(), 1);
+    EXPECT_EQ(principal(), window->documents()[0]);
+    EXPECT_EQ(plain(principal()), "job");
 }
 
 TEST_F(Shell, ReportOf130ColumnsShownWithoutWrapping) {
