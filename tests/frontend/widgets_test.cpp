@@ -401,6 +401,21 @@ TEST_F(Widgets, WholeJobBuiltIntoThePrincipalWindow) {
     EXPECT_EQ(window.editor()->font().family(), "Courier New");
 }
 
+TEST_F(Widgets, FirstBuildFromTheHubWithTheReminder) {
+    file_build();
+    click(hub(), "cmdEnd");
+    EXPECT_EQ(window.text(),
+              ">TITLE: \r\n>DATA:     \r\n>OUTFILE:    \r\n>METRIC:    \r\n>MODEL: PFA 1  LABELS SORT \r\n"
+              ">ROTATE:   \r\n>SCORE:  \r\n>PLOT: None \r\n>TECHNICAL: 0.0001 200 0.00001 200 T 0.2 ONE 120 F \r\n"
+              ">FORMAT:  \r\n>LABELS: ");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0], std::make_pair(std::string("WinOrvalis Reminder"),
+                                                  std::string("Remember to input Variable Labels")));
+    // The build opens no dialog window.
+    EXPECT_EQ(wizard().existing(Dialog::Score), nullptr);
+    EXPECT_FALSE(hub()->isVisible());
+}
+
 TEST_F(Widgets, ManualBrowserPagesAndAddressList) {
     ManualBrowser* b = window.browser();
     b->present();
