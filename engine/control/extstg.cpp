@@ -15,6 +15,7 @@
 #include "engine/control/units.h"
 #include "engine/stats/loadng.h"
 #include "engine/stats/maxcor.h"
+#include "engine/stats/library_status.h"
 #include "engine/stats/reflct.h"
 #include "engine/stats/smccom.h"
 #include "numlib/routines2/devesf.h"
@@ -92,6 +93,7 @@ void EXTSTG(JOBSET& job, RUNDATA& run) {
         work = R;
         num2::DEVESF(NVAR, NFAC, work, NVAR, false, eval, evec, NVAR);
         eigen_trouble(num2::LSTERR());
+        stop_on_library_error();
         LOADNG(eval, evec, L, NVAR, NFAC);
 
         // The new communalities: the diagonal of L L'.

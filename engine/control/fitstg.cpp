@@ -12,6 +12,7 @@
 #include "engine/control/codsel.h"
 #include "engine/control/opnmat.h"
 #include "engine/control/units.h"
+#include "engine/stats/library_status.h"
 #include "numlib/routines1/g01aaf.h"
 #include "numlib/routines1/g01alf.h"
 #include "numlib/routines1/x04cbf.h"
@@ -54,7 +55,9 @@ void RESHST(const std::vector<double>& v, int k) {
     std::vector<double> marks(kClasses, 0.0);
     std::vector<double> counts(kClasses, 0.0);
     num2::DOWFRQ(k, v, kClasses, 1, -kResidualBound, kResidualBound, 0.0, marks, counts);
+    stop_on_library_error();
     num2::DVHSTP(kClasses, counts, 1, "Distribution of Residuals:  R - R^hat");
+    stop_on_library_error();
     rt::write(LURPT, two_lines());
 
     static const rt::Format block = rt::parse_format(

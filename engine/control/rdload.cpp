@@ -8,6 +8,7 @@
 #include "engine/control/fatal.h"
 #include "engine/control/jobset.h"
 #include "engine/control/units.h"
+#include "engine/stats/library_status.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines2/devesf.h"
 #include "runtime/formatted_io.h"
@@ -60,6 +61,7 @@ void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::str
             std::vector<double> a = PHI;  // PHI stays as read
             const int n = static_cast<int>(nfac);
             num2::DEVESF(n, n, a, n, false, eval, evec, n);
+            stop_on_library_error();
             if (std::any_of(eval.begin(), eval.end(), [](double e) { return e < 0.0; }))
                 FATAL(phi_indefinite, "FATAL ERROR! Factor correlation matrix has a negative eigenvalue");
 

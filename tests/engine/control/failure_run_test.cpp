@@ -1,0 +1,137 @@
+// Failures through the real program: a job that cannot be computed ends,
+// with exit status 1 and a message, instead of looping for ever or running
+// on to "Finished" with tables of zeros or NaN.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kExamples = fs::path(ORV_TEST_DATA_DIR) / ".." / "examples";
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class FailureRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/orv_fail_XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        fs::copy_file(kExamples / "example.dat", dir_ / "example.dat");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    void put(const std::string& name, const std::string& text) const {
+        std::ofstream(dir_ / name, std::ios::binary) << text;
+    }
+    std::string get(const std::string& name) const { return slurp(dir_ / name); }
+
+    // Runs orvcalc on `job` in the job folder, for at most `seconds`; keeps
+    // the window text.  A run that had to be killed returns 124.
+    int run(const std::string& job, int seconds = 60) {
+        const std::string command = "cd '" + dir_.string() + "' && timeout -s KILL " + std::to_string(seconds) +
+                                    " '" + ORVCALC_PATH + "' " + job + " < /dev/null > window.txt 2>&1";
+        const int status = std::system(command.c_str());
+        window_ = get("window.txt");
+        if (WIFSIGNALED(status)) return 124;
+        return WIFEXITED(status) ? (WEXITSTATUS(status) == 137 ? 124 : WEXITSTATUS(status)) : -1;
+    }
+
+    // The README's example job with some of its lines replaced.
+    static std::string example(const std::vector<std::pair<std::string, std::string>>& lines) {
+        std::istringstream in(slurp(kExamples / "example.in"));
+        std::string out, line;
+        while (std::getline(in, line)) {
+            for (const auto& [key, text] : lines)
+                if (line.rfind(key, 0) == 0) line = key + " " + text;
+            out += line + "\n";
+        }
+        return out;
+    }
+
+    // A job on the correlation file m.cor of NVAR variables.
+    std::string cor_job(int nvar, const std::string& model, const std::string& technical) const {
+        return ">TITLE: correlation file\n>DATA: m.cor " + std::to_string(nvar) +
+               " 100\n>OUTFILE: m.out SHORT\n>METRIC: CO COR NOSMOOTH\n>MODEL: " + model +
+               " NOLABELS NOSORT\n>ROTATE: NONE\n>SCORE: NONE\n>PLOT: NONE\n>TECHNICAL: " + technical +
+               "\n>FORMAT: (F4.0)\n";
+    }
+
+    bool finished() const { return window_.find("Finished") != std::string::npos; }
+
+    fs::path dir_;
+    std::string window_;
+};
+
+// Balancing for the eigenvalue table used to spin for ever on a sum near
+// the overflow limit.  The job now ends at once; its communalities then
+// diverge, which is the engine's own fatal error.
+TEST_F(FailureRun, EntryNearTheOverflowLimitEnds) {
+    // A correlation matrix with 2^1022 in place of one of its entries.
+    put("m.cor",
+        "1 -0.71 -0.84 -0.96 4.4942328371557898e+307\n-0.71 1 -0.77 -0.94 0.51\n-0.84 -0.77 1 -0.10 -0.10\n"
+        "-0.96 -0.94 -0.10 1 -0.20\n-0.87 0.51 -0.10 -0.20 1\n");
+    put("job.in", cor_job(5, "PFA 1", ".0001 200 .0001 200 T .2 ONE 120 F"));
+    EXPECT_EQ(run("job.in", 1), 1) << window_;
+    EXPECT_NE(window_.find("ERROR 100:  SERIOUS PROBLEMS OCCURED DURING ITERATION"), std::string::npos) << window_;
+    EXPECT_NE(get("m.out").find("Eigenvalues of Initial Correlation Matrix"), std::string::npos);
+}
+
+// After the first positive definite inversion (squared multiple
+// correlations) the library only prints its errors; the engine stops on a
+// fatal or terminal one.
+TEST_F(FailureRun, LibraryFailuresAfterTheFirstInversionFailTheRun) {
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> lines;
+        std::string message;
+        std::string table;  // what the run used to print after the failure
+    };
+    const std::vector<Case> cases{
+        // A negative rotation criterion.
+        {{{">ROTATE:", "OBLIMIN 0"}, {">TECHNICAL:", ".0001 200 -.0001 200 F .2 SMC 120 F"}},
+         "\n*** TERMINAL ERROR 9 from DF2OBL.  EPS = -1.000000000000000D-04.  EPS must\n",
+         "Oblimin Rotated Factor Loadings"},
+        // A zero iteration limit.
+        {{{">ROTATE:", "HK 0.5"}, {">TECHNICAL:", ".0001 200 .0001 0 F .2 SMC 120 F"}},
+         "\n*** TERMINAL ERROR 7 from DF2ARR.  MAXIT = 0.  MAXIT must be 1 or more.\n",
+         "Harris-Kaiser Rotated Factor Loadings"},
+    };
+    for (const Case& c : cases) {
+        put("job.in", example(c.lines));
+        EXPECT_EQ(run("job.in"), 1) << window_;
+        EXPECT_NE(window_.find(c.message), std::string::npos) << window_;
+        EXPECT_NE(window_.find("Stop - Program terminated."), std::string::npos) << window_;
+        EXPECT_FALSE(finished()) << window_;
+        const std::string report = get("example.out");
+        EXPECT_NE(report.find("Final communality estimates"), std::string::npos);
+        EXPECT_EQ(report.find(c.table), std::string::npos);
+    }
+
+    // Squared multiple correlations of a matrix that is not positive
+    // definite, although its last eigenvalue is positive.
+    put("m.cor", "1.0 0.9 0.9\n0.9 1.0 0.3\n0.9 0.3 1.0\n");
+    put("job.in", cor_job(3, "PFA 1", ".0001 200 .0001 200 T .2 SMC 120 F"));
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find("\n*** FATAL    ERROR 2 from DLINDS.  The leading 3 by 3 submatrix of the input\n"),
+              std::string::npos)
+        << window_;
+    EXPECT_EQ(window_.find("Iteration:"), std::string::npos) << window_;
+    EXPECT_FALSE(finished());
+}
+
+}  // namespace
