@@ -89,6 +89,7 @@ void oblique_stage(JOBSET& job, RUNDATA& run, Method method) {
                      phi, nfac);
     }
     stop_on_library_error();
+    ROTCHK(method == Method::Oblimin ? "Oblimin" : "Harris-Kaiser", p, phi);
     REFOBL(p, phi, nvar, nfac);
     SRTOBL(p, nvar, nfac, phi);
 

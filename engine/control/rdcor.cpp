@@ -1,13 +1,16 @@
 #include "engine/control/rdcor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 
 #include "engine/control/fatal.h"
+#include "engine/control/finite.h"
 #include "engine/control/jobset.h"
 #include "engine/control/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/list_io.h"
+#include "runtime/units.h"
 
 namespace orv::engine {
 
@@ -28,10 +31,14 @@ void RDCOR(const std::string& METRIC, const std::string& DATFIL, int NVAR, std::
 
     const std::size_t n = static_cast<std::size_t>(std::max(NVAR, 0));
     R.assign(n * n, 0.0);
-    rt::UnitSource source(LUDAT);
+    rt::UnitSource unit(LUDAT);
+    CountingSource source(unit);
     for (std::size_t i = 0; i < n; ++i) {
         rt::ListInput in(source);
-        for (std::size_t j = 0; j < n; ++j) in >> R[i + j * n];
+        for (std::size_t j = 0; j < n; ++j) {
+            in >> R[i + j * n];
+            if (!std::isfinite(R[i + j * n])) stop_not_finite(rt::unit_file_name(LUDAT), source.records(), R[i + j * n]);
+        }
         in.finish();
     }
 }

@@ -6,6 +6,7 @@
 #include "engine/control/rdjob.h"
 
 #include <algorithm>
+#include <cmath>
 #include <span>
 #include <string_view>
 
@@ -276,6 +277,7 @@ void read_rotate(JOBSET& job) {
         job.ROTNAM = padded("Harris-Kaiser", 25);
         give_back();
         keyword_line(8, word, job.HKPAR);
+        if (!std::isfinite(job.HKPAR)) FATAL("FATAL ERROR: The Harris-Kaiser parameter must be a finite number");
     }
 
     if (is_word(job.SRTOPT, "SORT") && is_word(job.ROTMTH, "NONE")) {
@@ -310,6 +312,13 @@ void read_technical(JOBSET& job) {
         keyword_line(11, job.COMP_EPS, job.MAXIT, job.ROT_EPS, job.ROT_MAXIT, job.RNDSTRTS, job.HYPER_WIDTH,
                      job.INIT_COM, job.PAGEWIDTH, job.OUTPUT);
         upcase_all(job.RNDSTRTS, job.OUTPUT, job.INIT_COM);
+        // NaN would pass every test of the iterations and the hyperplane
+        // count, an infinity would end them at once: neither is a setting.
+        const std::pair<const char*, double> reals[] = {
+            {"COMP_EPS", job.COMP_EPS}, {"ROT_EPS", job.ROT_EPS}, {"HYPER_WIDTH", job.HYPER_WIDTH}};
+        for (const auto& [name, value] : reals)
+            if (!std::isfinite(value))
+                FATAL(std::string("FATAL ERROR: Technical parameter ") + name + " must be a finite number");
     } else {
         job.COMP_EPS = 0.0001;
         job.MAXIT = 200;

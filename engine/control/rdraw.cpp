@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstddef>
 #include <exception>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <string_view>
 
 #include "engine/control/data_array.h"
+#include "engine/control/finite.h"
 #include "engine/control/jobset.h"
 #include "engine/control/parallel.h"
 #include "engine/control/units.h"
@@ -160,12 +162,40 @@ private:
     const std::string& file_;
 };
 
+// Record of the file, counted from 1, that holds item ITEM (0 the
+// identifier, j the j-th value) of subject I (from 0) when every subject
+// takes PER records: the records that end before the item's edit.
+std::size_t record_of(const rt::Format& format, std::size_t per, std::size_t i, std::size_t item) {
+    RecordCounter counter;
+    try {
+        rt::FormatWalker walker(format, counter);
+        for (std::size_t k = 0; k <= item; ++k) walker.next_edit();
+    } catch (const rt::IoError&) {
+    }
+    return i * per + counter.records;
+}
+
+// A value of subject SUBJECT (item ITEM: 0 the identifier) that is not a
+// finite number.
+struct NonFiniteItem {
+    std::size_t subject;
+    std::size_t item;
+    double value;
+};
+
 void read_subject(rt::RecordSource& source, const rt::Format& format, std::size_t i, std::size_t nsubj,
                   std::size_t nvar, DataArray& SUBJID, DataArray& X) {
     rt::FormattedInput in(source, format);
     in >> SUBJID[i];
     for (std::size_t j = 0; j < nvar; ++j) in >> X[i + j * nsubj];
     in.finish();
+    // One test per value while the subject's values are still at hand.
+    bool finite = std::isfinite(SUBJID[i]);
+    for (std::size_t j = 0; j < nvar; ++j) finite &= std::isfinite(X[i + j * nsubj]);
+    if (finite) return;
+    if (!std::isfinite(SUBJID[i])) throw NonFiniteItem{i, 0, SUBJID[i]};
+    for (std::size_t j = 0; j < nvar; ++j)
+        if (!std::isfinite(X[i + j * nsubj])) throw NonFiniteItem{i, j + 1, X[i + j * nsubj]};
 }
 
 // Converts the subjects FIRST .. FIRST+COUNT-1 from the window, whose
@@ -222,9 +252,8 @@ void read_window(WorkerPool& pool, const std::function<void()>& beside, const Wi
     if (error) std::rethrow_exception(error);
 }
 
-}  // namespace
-
-void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, DataArray& X, int threads) {
+// RDRAW's work, without the test that every value is finite.
+void read_raw(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, DataArray& X, int threads) {
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
     fresh(SUBJID, nsubj);
@@ -298,6 +327,19 @@ void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, Da
         }
         read_window(pool, reader, current, first, count, per, format, nsubj, nvar, threads, file, SUBJID, X);
         first = next_first;
+    }
+}
+
+}  // namespace
+
+void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, DataArray& X, int threads) {
+    try {
+        read_raw(DATFMT, NSUBJ, NVAR, SUBJID, X, threads);
+    } catch (const NonFiniteItem& bad) {
+        const rt::Format format = rt::parse_format(trimmed(DATFMT));
+        const std::size_t per = records_per_subject(format, static_cast<std::size_t>(std::max(NVAR, 0)));
+        stop_not_finite(rt::unit_file_name(LUDAT),
+                        static_cast<long long>(record_of(format, per, bad.subject, bad.item)), bad.value);
     }
 }
 

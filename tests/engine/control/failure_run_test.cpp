@@ -134,4 +134,113 @@ TEST_F(FailureRun, LibraryFailuresAfterTheFirstInversionFailTheRun) {
     EXPECT_FALSE(finished());
 }
 
+// Technical and rotation parameters that are not finite numbers are refused
+// while the command file is read: no report is made.
+TEST_F(FailureRun, NonFiniteParametersAreRefused) {
+    const std::vector<std::pair<std::vector<std::pair<std::string, std::string>>, std::string>> cases{
+        {{{">TECHNICAL:", "NaN 200 .0001 200 T .2 SMC 120 F"}}, "Technical parameter COMP_EPS"},
+        {{{">TECHNICAL:", ".0001 200 Inf 200 T .2 SMC 120 F"}}, "Technical parameter ROT_EPS"},
+        {{{">TECHNICAL:", ".0001 200 .0001 200 T -Infinity SMC 120 F"}}, "Technical parameter HYPER_WIDTH"},
+        {{{">ROTATE:", "HK Infinity"}}, "The Harris-Kaiser parameter"},
+    };
+    for (const auto& [lines, name] : cases) {
+        put("job.in", example(lines));
+        EXPECT_EQ(run("job.in"), 1) << window_;
+        EXPECT_NE(window_.find("FATAL ERROR: " + name + " must be a finite number\n"), std::string::npos) << window_;
+        EXPECT_FALSE(fs::exists(dir_ / "example.out"));
+    }
+}
+
+// A value that is not a finite number in the raw data, a correlation,
+// loading or factor-correlation file stops the run with the file, the
+// record and the value.
+TEST_F(FailureRun, NonFiniteValuesInInputFilesStopTheRun) {
+    // Raw data: the value of variable 2 of subject 5 (columns 8-10).
+    std::string data = slurp(kExamples / "example.dat");
+    std::size_t at = 0;
+    for (int record = 1; record < 5; ++record) at = data.find('\n', at) + 1;
+    data.replace(at + 7, 3, "NaN");
+    put("nan.dat", data);
+    put("job.in", example({{">DATA:", "nan.dat 12 300"}}));
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find("FATAL ERROR: Value NaN in record 5 of file " + (dir_ / "nan.dat").string() +
+                               " is not a finite number\n"),
+              std::string::npos)
+        << window_;
+    EXPECT_EQ(window_.find("Performing factor analysis"), std::string::npos);
+
+    // Correlations: a row may run over several records.
+    put("m.cor", "1.0 0.5\n0.2\n0.5 1.0 0.3\n0.2 0.3 -Inf\n");
+    put("job.in", cor_job(3, "CMT 1", ".0001 200 .0001 200 T .2 ONE 120 F"));
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find("FATAL ERROR: Value -Infinity in record 4 of file " + (dir_ / "m.cor").string() +
+                               " is not a finite number\n"),
+              std::string::npos)
+        << window_;
+    EXPECT_FALSE(finished());
+
+    // Loadings, then the factor correlations of an oblique input.
+    const std::string rot = ">TITLE: loadings\n>DATA: load.dat 3 100\n>OUTFILE: rot.out SHORT\n"
+                            ">METRIC: CO FLD2 NOSMOOTH\n>PHI: phi.dat\n>MODEL: ROT 2 NOLABELS NOSORT\n"
+                            ">ROTATE: VARIMAX\n>SCORE: NONE\n>PLOT: NONE\n>FORMAT: (2F5.1)\n";
+    put("job.in", rot);
+    put("load.dat", "  0.7  0.1\n  0.6  nan\n  0.1  0.8\n");
+    put("phi.dat", "1.0 0.3\n0.3 1.0\n");
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find("FATAL ERROR: Value NaN in record 2 of file " + (dir_ / "load.dat").string() +
+                               " is not a finite number\n"),
+              std::string::npos)
+        << window_;
+    put("load.dat", "  0.7  0.1\n  0.6  0.2\n  0.1  0.8\n");
+    put("phi.dat", "1.0 0.3\n0.3 Infinity\n");
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find("FATAL ERROR: Value Infinity in record 2 of file " + (dir_ / "phi.dat").string() +
+                               " is not a finite number\n"),
+              std::string::npos)
+        << window_;
+    EXPECT_FALSE(finished());
+}
+
+// A continuous variable without variance stops the run before extraction,
+// as the tetrachoric stage stops for one; a CMT job still reports its
+// correlations (zeros for that variable).
+TEST_F(FailureRun, VariableWithoutVarianceStopsBeforeExtraction) {
+    std::istringstream in(slurp(kExamples / "example.dat"));
+    std::string data;
+    for (std::string line; std::getline(in, line);) data += line.replace(10, 3, "  4") + "\n";
+    put("constant.dat", data);
+    put("job.in", example({{">DATA:", "constant.dat 12 300"}}));
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find(std::string(28, ' ') + "FATAL ERROR: VARIABLE   3 HAS NO VARIANCE\n"), std::string::npos)
+        << window_;
+    EXPECT_EQ(window_.find("Performing factor analysis"), std::string::npos) << window_;
+    EXPECT_NE(get("example.out").find("CORRELATION MATRIX"), std::string::npos);
+
+    put("job.in", example({{">DATA:", "constant.dat 12 300"}, {">MODEL:", "CMT 2 NOLABELS NOSORT"}}));
+    EXPECT_EQ(run("job.in"), 0) << window_;
+    EXPECT_TRUE(finished());
+    const std::string report = get("example.out");
+    EXPECT_NE(report.find("\n  3    0.000   0.000   0.000   0.000"), std::string::npos) << report;
+}
+
+// A rotated solution that is not finite stops as the Varimax stage's
+// not-a-number stop does: Oblimin of identical loading rows.
+TEST_F(FailureRun, RotatedSolutionThatIsNotFiniteStopsTheRun) {
+    put("same.dat", "  .5  .5\n  .5  .5\n  .5  .5\n  .5  .5\n");
+    put("job.in", ">TITLE: identical rows\n>DATA: same.dat 4 100\n>OUTFILE: same.out SHORT\n"
+                  ">METRIC: CO FLD1 NOSMOOTH\n>MODEL: ROT 2 NOLABELS NOSORT\n>ROTATE: OBLIMIN 0\n>SCORE: NONE\n"
+                  ">PLOT: NONE\n>TECHNICAL: .0001 200 .0001 200 F .2 ONE 120 T\n>OUTPUT: 1 FAC\n>FORMAT: (2F4.1)\n");
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find(std::string(28, ' ') + "Fatal Error: Serious problems occured during Oblimin Rotation\n"),
+              std::string::npos)
+        << window_;
+    const std::string report = get("same.out");
+    EXPECT_NE(report.find("\n****Serious problems occured during Oblimin Rotation****\n" + std::string(18, ' ') +
+                          " Execution Terminated"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(report.find("NaN"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir_ / "same.fac"));
+}
+
 }  // namespace
