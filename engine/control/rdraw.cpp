@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
+#include <bit>
+#include <cstdint>
 #include <cstddef>
 #include <exception>
 #include <filesystem>
@@ -189,13 +190,46 @@ void read_subject(rt::RecordSource& source, const rt::Format& format, std::size_
     in >> SUBJID[i];
     for (std::size_t j = 0; j < nvar; ++j) in >> X[i + j * nsubj];
     in.finish();
-    // One test per value while the subject's values are still at hand.
-    bool finite = std::isfinite(SUBJID[i]);
-    for (std::size_t j = 0; j < nvar; ++j) finite &= std::isfinite(X[i + j * nsubj]);
-    if (finite) return;
-    if (!std::isfinite(SUBJID[i])) throw NonFiniteItem{i, 0, SUBJID[i]};
-    for (std::size_t j = 0; j < nvar; ++j)
-        if (!std::isfinite(X[i + j * nsubj])) throw NonFiniteItem{i, j + 1, X[i + j * nsubj]};
+}
+
+// True when V is NaN or an infinity: its exponent bits are all ones.
+inline bool not_finite(double v) {
+    constexpr std::uint64_t exponent = 0x7ff0000000000000u;
+    return (std::bit_cast<std::uint64_t>(v) & exponent) == exponent;
+}
+
+// Throws the first value of the subjects FROM .. TO-1 that is not a finite
+// number, if any.  The subjects were just converted, so their values are
+// still at hand; each column's part is tested in one pass.
+void check_finite(std::size_t from, std::size_t to, std::size_t nsubj, std::size_t nvar, const DataArray& SUBJID,
+                  const DataArray& X) {
+    bool bad = false;
+    for (std::size_t i = from; i < to; ++i) bad |= not_finite(SUBJID[i]);
+    for (std::size_t j = 0; j < nvar; ++j) {
+        const double* column = X.data() + j * nsubj;
+        for (std::size_t i = from; i < to; ++i) bad |= not_finite(column[i]);
+    }
+    if (!bad) return;
+    for (std::size_t i = from; i < to; ++i) {
+        if (not_finite(SUBJID[i])) throw NonFiniteItem{i, 0, SUBJID[i]};
+        for (std::size_t j = 0; j < nvar; ++j)
+            if (not_finite(X[i + j * nsubj])) throw NonFiniteItem{i, j + 1, X[i + j * nsubj]};
+    }
+}
+
+// Converts the subjects FROM .. TO-1 one after the other and tests their
+// values; the first subject that fails either way ends the read with its
+// error.
+void read_subjects(rt::RecordSource& source, const rt::Format& format, std::size_t from, std::size_t to,
+                   std::size_t nsubj, std::size_t nvar, DataArray& SUBJID, DataArray& X) {
+    std::size_t i = from;
+    try {
+        for (; i < to; ++i) read_subject(source, format, i, nsubj, nvar, SUBJID, X);
+    } catch (...) {
+        check_finite(from, i, nsubj, nvar, SUBJID, X);
+        throw;
+    }
+    check_finite(from, to, nsubj, nvar, SUBJID, X);
 }
 
 // Converts the subjects FIRST .. FIRST+COUNT-1 from the window, whose
@@ -222,18 +256,31 @@ void read_window(WorkerPool& pool, const std::function<void()>& beside, const Wi
                 if (c0 > failed) return;
             }
             const std::size_t c1 = std::min(count, c0 + chunk);
-            for (std::size_t s = c0; s < c1; ++s) {
+            std::size_t s = c0;
+            std::exception_ptr chunk_error;
+            for (; s < c1; ++s) {
                 try {
                     WindowRecords source(window, std::min(held, s * per), std::min(held, (s + 1) * per), LUDAT,
                                        file);
                     read_subject(source, format, first + s, nsubj, nvar, SUBJID, X);
                 } catch (...) {
-                    std::lock_guard<std::mutex> hold(lock);
-                    if (s < failed) {
-                        failed = s;
-                        error = std::current_exception();
-                    }
+                    chunk_error = std::current_exception();
                     break;
+                }
+            }
+            // A value that is not finite before the failing subject comes
+            // first.
+            try {
+                check_finite(first + c0, first + s, nsubj, nvar, SUBJID, X);
+            } catch (const NonFiniteItem& bad) {
+                s = bad.subject - first;
+                chunk_error = std::current_exception();
+            }
+            if (chunk_error) {
+                std::lock_guard<std::mutex> hold(lock);
+                if (s < failed) {
+                    failed = s;
+                    error = chunk_error;
                 }
             }
         }
@@ -271,7 +318,8 @@ void read_raw(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID,
     }
     if (threads == 1 || per == 0 || per > kWindowRecords) {
         rt::UnitSource source(LUDAT);
-        for (std::size_t i = 0; i < nsubj; ++i) read_subject(source, format, i, nsubj, nvar, SUBJID, X);
+        for (std::size_t i = 0; i < nsubj; i += kChunk)
+            read_subjects(source, format, i, std::min(nsubj, i + kChunk), nsubj, nvar, SUBJID, X);
         return;
     }
 
