@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -90,6 +91,15 @@ TEST_F(FailureRun, EntryNearTheOverflowLimitEnds) {
     EXPECT_EQ(run("job.in", 1), 1) << window_;
     EXPECT_NE(window_.find("ERROR 100:  SERIOUS PROBLEMS OCCURED DURING ITERATION"), std::string::npos) << window_;
     EXPECT_NE(get("m.out").find("Eigenvalues of Initial Correlation Matrix"), std::string::npos);
+
+    // A sum that used to overflow to infinity at once; the run ends, and
+    // the fit of a matrix this large is not reported as NaN.
+    put("m.cor", "1.0 1.7e308\n0.01 1.0\n");
+    put("job.in", cor_job(2, "PFA 1", ".0001 200 .0001 200 T .2 ONE 120 F"));
+    EXPECT_EQ(run("job.in", 1), 1) << window_;
+    EXPECT_NE(window_.find("FATAL ERROR: The fit statistics are not finite numbers\n"), std::string::npos)
+        << window_;
+    EXPECT_EQ(get("m.out").find("NaN"), std::string::npos);
 }
 
 // After the first positive definite inversion (squared multiple
@@ -241,6 +251,60 @@ TEST_F(FailureRun, RotatedSolutionThatIsNotFiniteStopsTheRun) {
         << report;
     EXPECT_EQ(report.find("NaN"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir_ / "same.fac"));
+}
+
+// Finite data whose correlations overflow: the run stops before the .cor
+// file or the report shows them, also for a CMT job.
+TEST_F(FailureRun, CorrelationsThatOverflowStopTheRun) {
+    std::istringstream in(slurp(kExamples / "example.dat"));
+    std::string data;
+    for (std::string line; std::getline(in, line);) data += line.substr(0, 4) + line[6] + "e300" + line.substr(7) + "\n";
+    put("huge.dat", data);
+    put("job.in", example({{">DATA:", "huge.dat 12 300"},
+                           {">MODEL:", "CMT 2 NOLABELS NOSORT"},
+                           {">TECHNICAL:", ".0001 200 .0001 200 T .2 SMC 120 T\n>OUTPUT: 1 COR"},
+                           {">FORMAT:", "(F4.0,F5.0,11F3.0)"}}));
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find("FATAL ERROR: The correlations of variable 1 are not finite numbers\n"),
+              std::string::npos)
+        << window_;
+    EXPECT_FALSE(fs::exists(dir_ / "job.cor"));
+    EXPECT_FALSE(finished());
+}
+
+// The rule over odd jobs that do run: whenever the run ends with status 0,
+// neither the report nor any matrix file holds NaN or an infinity.
+TEST_F(FailureRun, SuccessNeverShowsValuesThatAreNotFinite) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n", "PFA 2"},                  // nothing in common
+        {"0 0 0 0\n0 0 0 0\n0 0 0 0\n0 0 0 0\n", "PFA 2"},                  // no diagonal at all
+        {"1 1 1 1\n1 1 1 1\n1 1 1 1\n1 1 1 1\n", "PCA 2"},                  // one variable four times
+        {"1 .9 .9 .9\n.9 1 .9 .9\n.9 .9 1 .9\n.9 .9 .9 1\n", "PFA 3"},      // more factors than there are
+        {"1 -1 1 -1\n-1 1 -1 1\n1 -1 1 -1\n-1 1 -1 1\n", "PFA 2"},          // singular
+    };
+    int succeeded = 0;
+    for (const char* rotate : {"VARIMAX", "WVARIMAX", "PROMAX 3", "OBLIMIN 0", "HK 0.5"}) {
+        for (const auto& [matrix, model] : cases) {
+            put("m.cor", matrix);
+            std::string job = cor_job(4, model, ".0001 200 .0001 200 F .2 HIR 120 T");
+            job.replace(job.find(">ROTATE: NONE"), 13, std::string(">ROTATE: ") + rotate);
+            job.replace(job.find(">FORMAT:"), 0, ">OUTPUT: 4 EIG RSD FAC COR\n");
+            job.replace(job.find("SHORT"), 5, "LONG ");
+            put("job.in", job);
+            for (const char* file : {"m.out", "job.eig", "job.rsd", "job.fac", "job.phi"}) fs::remove(dir_ / file);
+            const int status = run("job.in");
+            if (status != 0) continue;
+            ++succeeded;
+            for (const char* file : {"m.out", "job.eig", "job.rsd", "job.fac", "job.phi"}) {
+                const std::string text = get(file);
+                EXPECT_EQ(text.find("NaN"), std::string::npos) << rotate << " " << model << " " << file << "\n"
+                                                               << text;
+                EXPECT_EQ(text.find("Infinity"), std::string::npos) << rotate << " " << model << " " << file;
+            }
+        }
+    }
+    std::cout << succeeded << " of 25 jobs ran to their end\n";
+    EXPECT_GT(succeeded, 0);
 }
 
 }  // namespace
