@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "engine/control/fatal.h"
+#include "engine/control/finite.h"
 #include "engine/control/units.h"
 #include "engine/control/upcase.h"
 #include "runtime/formatted_io.h"
@@ -222,8 +223,14 @@ void read_guessing(JOBSET& job) {
     job.CPARM.assign(static_cast<std::size_t>(job.NVAR), 0.0);
     job.CPRFLG = 1;
     rt::open_unit_or_fail(LUCPR, trimmed(job.CPRFIL), {rt::OpenStatus::Old, true});
-    std::span<double> values(job.CPARM);
-    rt::read_list(LUCPR, values);
+    rt::UnitSource unit(LUCPR);
+    CountingSource source(unit);
+    rt::ListInput in(source);
+    for (double& c : job.CPARM) {
+        in >> c;
+        if (!std::isfinite(c)) stop_not_finite(rt::unit_file_name(LUCPR), source.records(), c);
+    }
+    in.finish();
 }
 
 void read_model(JOBSET& job) {

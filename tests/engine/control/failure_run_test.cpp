@@ -209,6 +209,20 @@ TEST_F(FailureRun, NonFiniteValuesInInputFilesStopTheRun) {
               std::string::npos)
         << window_;
     EXPECT_FALSE(finished());
+
+    // Guessing parameters, laid out freely: refused with the command file.
+    const fs::path cmt = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "cmt";
+    fs::copy_file(cmt / "items.dat", dir_ / "items.dat");
+    put("guess.cpr", "0.10 0.05\n0.20 NaN 0.10\n0.00\n");
+    put("job.in", ">TITLE: guessing\n>DATA: items.dat 6 120\n>OUTFILE: dc.out SHORT\n>METRIC: DC RAW NS\n"
+                  ">CPARAM: guess.cpr\n>MODEL: CMT 2 NOLABELS NOSORT\n>ROTATE: NONE\n>SCORE: NOSCORE\n"
+                  ">PLOT: NONE\n>FORMAT: (F4.0,1X,6F1.0)\n");
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find("FATAL ERROR: Value NaN in record 2 of file " + (dir_ / "guess.cpr").string() +
+                               " is not a finite number\n"),
+              std::string::npos)
+        << window_;
+    EXPECT_FALSE(fs::exists(dir_ / "dc.out"));
 }
 
 // A continuous variable without variance stops the run before extraction,
