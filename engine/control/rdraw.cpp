@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <functional>
@@ -299,7 +299,7 @@ void read_window(WorkerPool& pool, const std::function<void()>& beside, const Wi
     if (error) std::rethrow_exception(error);
 }
 
-// RDRAW's work, without the test that every value is finite.
+// RDRAW's work; a value that is not finite comes out as NonFiniteItem.
 void read_raw(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, DataArray& X, int threads) {
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
