@@ -150,6 +150,7 @@ TEST_F(FailureRun, NonFiniteParametersAreRefused) {
     const std::vector<std::pair<std::vector<std::pair<std::string, std::string>>, std::string>> cases{
         {{{">TECHNICAL:", "NaN 200 .0001 200 T .2 SMC 120 F"}}, "Technical parameter COMP_EPS"},
         {{{">TECHNICAL:", ".0001 200 Inf 200 T .2 SMC 120 F"}}, "Technical parameter ROT_EPS"},
+        {{{">TECHNICAL:", ".0001 200 nan 200 T .2 SMC 120 F"}}, "Technical parameter ROT_EPS"},
         {{{">TECHNICAL:", ".0001 200 .0001 200 T -Infinity SMC 120 F"}}, "Technical parameter HYPER_WIDTH"},
         {{{">ROTATE:", "HK Infinity"}}, "The Harris-Kaiser parameter"},
     };
