@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/control/fatal.h"
+#include "engine/common/fatal.h"
 
 namespace orv::engine {
 

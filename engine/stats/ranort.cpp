@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/control/trace.h"
+#include "engine/common/trace.h"
 #include "engine/stats/library_status.h"
 #include "numlib/routines1/f02abf.h"
 #include "numlib/routines1/g02baf.h"
