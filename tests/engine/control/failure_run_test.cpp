@@ -75,6 +75,27 @@ protected:
 
     bool finished() const { return window_.find("Finished") != std::string::npos; }
 
+    // The score jobs' data set of ten variables; with DUPLICATE, variable 3
+    // a copy of variable 2.
+    static std::string score_data(bool duplicate) {
+        std::istringstream in(slurp(fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "scores" / "three.dat"));
+        std::string data;
+        for (std::string line; std::getline(in, line);) {
+            if (duplicate) line.replace(20, 7, line.substr(13, 7));
+            data += line + "\n";
+        }
+        return data;
+    }
+
+    // A raw-data job with scores, every plot and every matrix file.
+    static std::string score_job(const std::string& data, const std::string& model, const std::string& rotate,
+                                 const std::string& method) {
+        return ">TITLE: scores\n>DATA: " + data + " 10 240\n>OUTFILE: job.out LONG\n>METRIC: CO RAW NOSMOOTH\n"
+               ">MODEL: " + model + " NOLABELS SORT\n>ROTATE: " + rotate + "\n>SCORE: " + method +
+               "\n>PLOT: ALL\n>TECHNICAL: .0001 200 .000001 500 F .2 SMC 120 T\n>OUTPUT: 4 COR FAC EIG RSD\n"
+               ">FORMAT: (F6.0,10F7.2)\n";
+    }
+
     fs::path dir_;
     std::string window_;
 };
@@ -142,6 +163,25 @@ TEST_F(FailureRun, LibraryFailuresAfterTheFirstInversionFailTheRun) {
         << window_;
     EXPECT_EQ(window_.find("Iteration:"), std::string::npos) << window_;
     EXPECT_FALSE(finished());
+}
+
+// Regression scores of data with one variable twice: the correlation matrix
+// is not positive definite, a fatal error of the library.  The library's
+// message, then the score stage's own, status 1 and no scores.
+TEST_F(FailureRun, ScoresOfASingularCorrelationMatrixFailTheRun) {
+    put("dup.dat", score_data(true));
+    put("job.in", score_job("dup.dat", "PFA 3", "VARIMAX", "REG"));
+    put("job.fsc", "              1   0.500  -0.500   0.250\n");
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    const std::size_t library = window_.find("\n*** FATAL    ERROR 2 from DLINDS.");
+    const std::size_t own =
+        window_.find("FATAL ERROR: The correlation matrix cannot be inverted: no regression factor scores\n");
+    ASSERT_NE(library, std::string::npos) << window_;
+    ASSERT_NE(own, std::string::npos) << window_;
+    EXPECT_LT(library, own);
+    EXPECT_FALSE(finished());
+    EXPECT_EQ(get("job.out").find("Standardized regression weights"), std::string::npos);
+    EXPECT_EQ(get("job.fsc"), "");
 }
 
 // Technical and rotation parameters that are not finite numbers are refused
@@ -319,6 +359,35 @@ TEST_F(FailureRun, SuccessNeverShowsValuesThatAreNotFinite) {
         }
     }
     std::cout << succeeded << " of 25 jobs ran to their end\n";
+    EXPECT_GT(succeeded, 0);
+}
+
+// The same rule for score jobs, including those whose scores cannot be
+// computed: the report, the matrix files and the .fsc file.
+TEST_F(FailureRun, ScoreJobsNeverShowValuesThatAreNotFinite) {
+    put("three.dat", score_data(false));
+    put("dup.dat", score_data(true));
+    const char* files[] = {"job.out", "job.cor", "job.eig", "job.rsd", "job.fac", "job.phi", "job.fsc"};
+    int succeeded = 0, jobs = 0;
+    for (const char* data : {"three.dat", "dup.dat"})
+        for (const char* model : {"PFA 3", "PCA 10"})
+            for (const char* rotate : {"VARIMAX", "PROMAX 3", "OBLIMIN 0"})
+                for (const char* method : {"REG", "BART"}) {
+                    ++jobs;
+                    put("job.in", score_job(data, model, rotate, method));
+                    for (const char* file : files) fs::remove(dir_ / file);
+                    const int status = run("job.in");
+                    ASSERT_TRUE(status == 0 || status == 1) << data << " " << model << " " << rotate << " " << method;
+                    if (status == 1) continue;
+                    ++succeeded;
+                    for (const char* file : files) {
+                        const std::string text = get(file);
+                        EXPECT_EQ(text.find("NaN"), std::string::npos) << data << " " << model << " " << file;
+                        EXPECT_EQ(text.find("Infinity"), std::string::npos) << data << " " << model << " " << file;
+                    }
+                    EXPECT_FALSE(get("job.fsc").empty()) << data << " " << model << " " << rotate << " " << method;
+                }
+    std::cout << succeeded << " of " << jobs << " score jobs ran to their end\n";
     EXPECT_GT(succeeded, 0);
 }
 
