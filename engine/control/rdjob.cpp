@@ -290,9 +290,11 @@ void read_rotate(JOBSET& job) {
         job.ROTNAM = padded("Oblimin", 25);
         give_back();
         keyword_line(8, word, job.DELTA);
-        // NaN is refused with the values above 0.0.
+        // NaN is refused with the values above 0.0, minus infinity as the
+        // other parameters that are not finite numbers are.
         if (!(job.DELTA <= 0.0))
             throw rt::Stop{"*********FATAL ERROR: The Oblimin Delta parameter must be less than 0.0*********", 1};
+        if (!std::isfinite(job.DELTA)) FATAL("FATAL ERROR: The Oblimin Delta parameter must be a finite number");
     } else if (is_word(job.ROTMTH, "PROMAX")) {
         job.ROTNAM = padded("Promax", 25);
         give_back();

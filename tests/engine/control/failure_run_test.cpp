@@ -193,6 +193,7 @@ TEST_F(FailureRun, NonFiniteParametersAreRefused) {
         {{{">TECHNICAL:", ".0001 200 nan 200 T .2 SMC 120 F"}}, "Technical parameter ROT_EPS"},
         {{{">TECHNICAL:", ".0001 200 .0001 200 T -Infinity SMC 120 F"}}, "Technical parameter HYPER_WIDTH"},
         {{{">ROTATE:", "HK Infinity"}}, "The Harris-Kaiser parameter"},
+        {{{">ROTATE:", "OBLIMIN -Infinity"}}, "The Oblimin Delta parameter"},
     };
     for (const auto& [lines, name] : cases) {
         put("job.in", example(lines));
