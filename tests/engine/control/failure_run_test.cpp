@@ -2,60 +2,37 @@
 // with exit status 1 and a message, instead of looping for ever or running
 // on to "Finished" with tables of zeros or NaN.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "support/engine_run.h"
+#include "support/files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using orv::test::read_file;
 
 const fs::path kExamples = fs::path(ORV_TEST_DATA_DIR) / ".." / "examples";
 
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-class FailureRun : public ::testing::Test {
+class FailureRun : public orv::testing::EngineRun {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orv_fail_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        fs::copy_file(kExamples / "example.dat", dir_ / "example.dat");
+        EngineRun::SetUp();
+        fs::copy_file(kExamples / "example.dat", at("example.dat"));
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
-    void put(const std::string& name, const std::string& text) const {
-        std::ofstream(dir_ / name, std::ios::binary) << text;
-    }
-    std::string get(const std::string& name) const { return slurp(dir_ / name); }
-
-    // Runs orvcalc on `job` in the job folder, for at most `seconds`; keeps
-    // the window text.  A run that had to be killed returns 124.
-    int run(const std::string& job, int seconds = 60) {
-        const std::string command = "cd '" + dir_.string() + "' && timeout -s KILL " + std::to_string(seconds) +
-                                    " '" + ORVCALC_PATH + "' " + job + " < /dev/null > window.txt 2>&1";
-        const int status = std::system(command.c_str());
-        window_ = get("window.txt");
-        if (WIFSIGNALED(status)) return 124;
-        return WIFEXITED(status) ? (WEXITSTATUS(status) == 137 ? 124 : WEXITSTATUS(status)) : -1;
-    }
+    void put(const std::string& name, const std::string& text) const { EngineRun::put(at(name), text); }
+    std::string get(const std::string& name) const { return EngineRun::get(at(name)); }
 
     // The README's example job with some of its lines replaced.
     static std::string example(const std::vector<std::pair<std::string, std::string>>& lines) {
-        std::istringstream in(slurp(kExamples / "example.in"));
+        std::istringstream in(read_file(kExamples / "example.in"));
         std::string out, line;
         while (std::getline(in, line)) {
             for (const auto& [key, text] : lines)
@@ -75,10 +52,20 @@ protected:
 
     bool finished() const { return window_.find("Finished") != std::string::npos; }
 
+    // Runs job.in, which must stop on the value VALUE in record RECORD of
+    // the file NAME with status 1.
+    void expect_not_finite(const std::string& value, int record, const std::string& name) {
+        EXPECT_EQ(run("job.in"), 1) << window_;
+        EXPECT_NE(window_.find("FATAL ERROR: Value " + value + " in record " + std::to_string(record) + " of file " +
+                               at(name).string() + " is not a finite number\n"),
+                  std::string::npos)
+            << window_;
+    }
+
     // The score jobs' data set of ten variables; with DUPLICATE, variable 3
     // a copy of variable 2.
     static std::string score_data(bool duplicate) {
-        std::istringstream in(slurp(fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "scores" / "three.dat"));
+        std::istringstream in(read_file(fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "scores" / "three.dat"));
         std::string data;
         for (std::string line; std::getline(in, line);) {
             if (duplicate) line.replace(20, 7, line.substr(13, 7));
@@ -95,9 +82,6 @@ protected:
                "\n>PLOT: ALL\n>TECHNICAL: .0001 200 .000001 500 F .2 SMC 120 T\n>OUTPUT: 4 COR FAC EIG RSD\n"
                ">FORMAT: (F6.0,10F7.2)\n";
     }
-
-    fs::path dir_;
-    std::string window_;
 };
 
 // Balancing for the eigenvalue table used to spin for ever on a sum near
@@ -208,27 +192,19 @@ TEST_F(FailureRun, NonFiniteParametersAreRefused) {
 // record and the value.
 TEST_F(FailureRun, NonFiniteValuesInInputFilesStopTheRun) {
     // Raw data: the value of variable 2 of subject 5 (columns 8-10).
-    std::string data = slurp(kExamples / "example.dat");
+    std::string data = read_file(kExamples / "example.dat");
     std::size_t at = 0;
     for (int record = 1; record < 5; ++record) at = data.find('\n', at) + 1;
     data.replace(at + 7, 3, "NaN");
     put("nan.dat", data);
     put("job.in", example({{">DATA:", "nan.dat 12 300"}}));
-    EXPECT_EQ(run("job.in"), 1) << window_;
-    EXPECT_NE(window_.find("FATAL ERROR: Value NaN in record 5 of file " + (dir_ / "nan.dat").string() +
-                               " is not a finite number\n"),
-              std::string::npos)
-        << window_;
+    expect_not_finite("NaN", 5, "nan.dat");
     EXPECT_EQ(window_.find("Performing factor analysis"), std::string::npos);
 
     // Correlations: a row may run over several records.
     put("m.cor", "1.0 0.5\n0.2\n0.5 1.0 0.3\n0.2 0.3 -Inf\n");
     put("job.in", cor_job(3, "CMT 1", ".0001 200 .0001 200 T .2 ONE 120 F"));
-    EXPECT_EQ(run("job.in"), 1) << window_;
-    EXPECT_NE(window_.find("FATAL ERROR: Value -Infinity in record 4 of file " + (dir_ / "m.cor").string() +
-                               " is not a finite number\n"),
-              std::string::npos)
-        << window_;
+    expect_not_finite("-Infinity", 4, "m.cor");
     EXPECT_FALSE(finished());
 
     // Loadings, then the factor correlations of an oblique input.
@@ -238,18 +214,10 @@ TEST_F(FailureRun, NonFiniteValuesInInputFilesStopTheRun) {
     put("job.in", rot);
     put("load.dat", "  0.7  0.1\n  0.6  nan\n  0.1  0.8\n");
     put("phi.dat", "1.0 0.3\n0.3 1.0\n");
-    EXPECT_EQ(run("job.in"), 1) << window_;
-    EXPECT_NE(window_.find("FATAL ERROR: Value NaN in record 2 of file " + (dir_ / "load.dat").string() +
-                               " is not a finite number\n"),
-              std::string::npos)
-        << window_;
+    expect_not_finite("NaN", 2, "load.dat");
     put("load.dat", "  0.7  0.1\n  0.6  0.2\n  0.1  0.8\n");
     put("phi.dat", "1.0 0.3\n0.3 Infinity\n");
-    EXPECT_EQ(run("job.in"), 1) << window_;
-    EXPECT_NE(window_.find("FATAL ERROR: Value Infinity in record 2 of file " + (dir_ / "phi.dat").string() +
-                               " is not a finite number\n"),
-              std::string::npos)
-        << window_;
+    expect_not_finite("Infinity", 2, "phi.dat");
     EXPECT_FALSE(finished());
 
     // Guessing parameters, laid out freely: refused with the command file.
@@ -259,11 +227,7 @@ TEST_F(FailureRun, NonFiniteValuesInInputFilesStopTheRun) {
     put("job.in", ">TITLE: guessing\n>DATA: items.dat 6 120\n>OUTFILE: dc.out SHORT\n>METRIC: DC RAW NS\n"
                   ">CPARAM: guess.cpr\n>MODEL: CMT 2 NOLABELS NOSORT\n>ROTATE: NONE\n>SCORE: NOSCORE\n"
                   ">PLOT: NONE\n>FORMAT: (F4.0,1X,6F1.0)\n");
-    EXPECT_EQ(run("job.in"), 1) << window_;
-    EXPECT_NE(window_.find("FATAL ERROR: Value NaN in record 2 of file " + (dir_ / "guess.cpr").string() +
-                               " is not a finite number\n"),
-              std::string::npos)
-        << window_;
+    expect_not_finite("NaN", 2, "guess.cpr");
     EXPECT_FALSE(fs::exists(dir_ / "dc.out"));
 }
 
@@ -271,7 +235,7 @@ TEST_F(FailureRun, NonFiniteValuesInInputFilesStopTheRun) {
 // as the tetrachoric stage stops for one; a CMT job still reports its
 // correlations (zeros for that variable).
 TEST_F(FailureRun, VariableWithoutVarianceStopsBeforeExtraction) {
-    std::istringstream in(slurp(kExamples / "example.dat"));
+    std::istringstream in(read_file(kExamples / "example.dat"));
     std::string data;
     for (std::string line; std::getline(in, line);) data += line.replace(10, 3, "  4") + "\n";
     put("constant.dat", data);
@@ -312,7 +276,7 @@ TEST_F(FailureRun, RotatedSolutionThatIsNotFiniteStopsTheRun) {
 // Finite data whose correlations overflow: the run stops before the .cor
 // file or the report shows them, also for a CMT job.
 TEST_F(FailureRun, CorrelationsThatOverflowStopTheRun) {
-    std::istringstream in(slurp(kExamples / "example.dat"));
+    std::istringstream in(read_file(kExamples / "example.dat"));
     std::string data;
     for (std::string line; std::getline(in, line);) data += line.substr(0, 4) + line[6] + "e300" + line.substr(7) + "\n";
     put("huge.dat", data);

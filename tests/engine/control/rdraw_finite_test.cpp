@@ -5,11 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -17,24 +13,17 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
 
-namespace fs = std::filesystem;
-
 class RdrawFinite : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/orv_rdfin_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        rt::set_host(&host_);
-    }
+    void SetUp() override { rt::set_host(&host_); }
     void TearDown() override {
         rt::close_all_units();
         rt::set_host(nullptr);
-        fs::remove_all(dir_);
     }
     // NSUBJ subjects of an identifier (F5.0) and 4 values (F4.0), two values
     // to a record when SPLIT; the fields listed in BAD (subject, item with 0
@@ -53,8 +42,8 @@ protected:
             }
             data += '\n';
         }
-        const std::string path = (fs::path(dir_) / "raw.dat").string();
-        std::ofstream(path, std::ios::binary) << data;
+        const std::string path = (dir_ / "raw.dat").string();
+        test::write_file(path, data);
         return path;
     }
     // The window message of RDRAW on THREADS threads ("" when it reads all).
@@ -73,7 +62,7 @@ protected:
         rt::close_unit(LUDAT);
         return what;
     }
-    std::string dir_;
+    test::TempDir dir_{"orv_rdfin"};
     testing::FakeHost host_;
 };
 
