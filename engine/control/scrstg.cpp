@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/common/mkfnam.h"
+#include "engine/common/opnmat.h"
 #include "engine/common/units.h"
 #include "engine/control/scrstg.h"
 #include "engine/control/stages.h"
@@ -40,12 +41,14 @@ const std::vector<double>& score_loadings(const JOBSET& job, const RUNDATA& run,
 }
 
 // The .fsc file, emptied on opening: a run that stops before its scores
-// are written leaves an empty file, never the scores of an earlier run.
+// are written leaves an empty file, never the scores of an earlier run.  A
+// .fsc that is one of the job's inputs is refused as every output is.
 void open_scores_file(const JOBSET& job) {
     std::string base = job.JOBBAS;
     std::string name;
     MKFNAM(base, name, "fsc");
-    rt::open_unit_or_fail(LUFSC, trimmed(job.JOBDIR) + name, {rt::OpenStatus::Replace, false});
+    open_output(LUFSC, trimmed(job.JOBDIR) + name, "The factor score file " + trimmed(name),
+                rt::OpenStatus::Replace);
 }
 
 // The identifier of a .fsc record as the nearest whole number in 64 bits;
