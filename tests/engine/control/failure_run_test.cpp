@@ -271,6 +271,17 @@ TEST_F(FailureRun, RotatedSolutionThatIsNotFiniteStopsTheRun) {
         << report;
     EXPECT_EQ(report.find("NaN"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir_ / "same.fac"));
+
+    // Promax of the same rows: the least-squares fit of the target cannot
+    // invert A'A, a fatal error of the library, and the run stops there.
+    std::string promax = get("job.in");
+    promax.replace(promax.find("OBLIMIN 0"), 9, "PROMAX 3");
+    put("job.in", promax);
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find("\n*** FATAL    ERROR 2 from DLINDS."), std::string::npos) << window_;
+    EXPECT_FALSE(finished());
+    EXPECT_EQ(get("same.out").find("PROMAX Rotated Factor Loadings"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir_ / "same.fac"));
 }
 
 // Finite data whose correlations overflow: the run stops before the .cor
