@@ -479,6 +479,16 @@ TEST_F(Shell, TextWithoutOutfileIsNotRun) {
     EXPECT_FALSE(QFile::exists(path("ran")));
 }
 
+TEST_F(Shell, CommandFileGoneSinceItWasOpenedIsSaid) {
+    write_file(path("gone.in"), ">OUTFILE: r.out LONG\r\n");
+    open(path("gone.in"));
+    QFile::remove(path("gone.in"));
+    trigger("Run");
+    EXPECT_TRUE(shell.last_message().startsWith("The command file could not be read: " + path("gone.in") + ": "));
+    EXPECT_FALSE(window->running());
+    EXPECT_EQ(plain(principal()), ">OUTFILE: r.out LONG\n");
+}
+
 TEST_F(Shell, EngineNotFoundIsSaidAndNothingRuns) {
     write_file(path("j.in"), ">OUTFILE: r.out LONG\r\n");
     open(path("j.in"));
@@ -524,7 +534,7 @@ TEST_F(Run, OneArgumentNoShellStartDirectoryAndTheWindowHost) {
 }
 
 TEST_F(Run, CommandsWaitWhileTheEngineRunsAndTheWindowStaysLive) {
-    engine("sleep 1\necho done > r.out\n");
+    engine("sleep 2\necho done > r.out\n");
     job("j.in", ">OUTFILE: r.out LONG\r\n");
     window->wizard().file_build();
     QSignalSpy ended(window.get(), &MainWindow::run_ended);
