@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <limits>
 #include <numeric>
 #include <sstream>
@@ -19,16 +18,12 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "num1_fixture.h"
+#include "support/files.h"
 
 namespace orv::num1 {
 namespace {
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using orv::testing::read_file;
 
 std::vector<std::string> split_lines(const std::string& text) {
     std::vector<std::string> lines;
