@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/codsel.h"
 #include "engine/common/opnmat.h"
 #include "engine/common/units.h"
+#include "engine/control/codsel.h"
 #include "numlib/routines1/g01aaf.h"
 #include "numlib/routines1/g01alf.h"
 #include "numlib/routines1/x04cbf.h"

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "engine/common/fatal.h"
-#include "engine/control/jobset.h"
 #include "engine/common/units.h"
+#include "engine/control/jobset.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines2/devesf.h"
 #include "runtime/formatted_io.h"

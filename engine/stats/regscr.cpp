@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "engine/common/fatal.h"
-#include "runtime/parallel.h"
 #include "engine/common/units.h"
 #include "engine/stats/spdinv.h"
 #include "numlib/routines1/g01aaf.h"
@@ -16,6 +15,7 @@
 #include "numlib/routines2/erset.h"
 #include "runtime/formatted_io.h"
 #include "runtime/list_io.h"
+#include "runtime/parallel.h"
 
 namespace orv::engine {
 
