@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orv::testing {
 
@@ -32,6 +33,14 @@ inline std::string read_file(const fs::path& path) {
 
 inline void write_file(const fs::path& path, std::string_view text) {
     std::ofstream(path, std::ios::binary) << text;
+}
+
+// The lines of TEXT without their line ends.
+inline std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
 }
 
 inline bool updating_golden() { return std::getenv("ORV_UPDATE_GOLDEN") != nullptr; }

@@ -31,12 +31,7 @@ const fs::path kGolden = fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "cm
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using orv::testing::lines_of;
 
 using orv::testing::JobFolderRun;
 using orv::testing::Outputs;
@@ -120,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Branches, CmtJob, ::testing::ValuesIn(kCases),
 // The values of a matrix file, record by record.
 std::vector<std::vector<double>> values(const std::string& text) {
     std::vector<std::vector<double>> rows;
-    for (const auto& line : lines(text)) {
+    for (const auto& line : lines_of(text)) {
         std::istringstream in(line);
         rows.emplace_back();
         for (double v; in >> v;) rows.back().push_back(v);
@@ -133,10 +128,10 @@ TEST(CmtFiles, RecordLayoutsOfTheMatrixFiles) {
     // Nine decimals, 13 columns a value (the blank after the last is not
     // written); ipsatized data three decimals in 8 columns.
     const Outputs di = run.run("raw_di_short");
-    for (const auto& line : lines(di.at("raw_di_short.cor"))) EXPECT_EQ(line.size(), 6u * 13 - 1) << line;
+    for (const auto& line : lines_of(di.at("raw_di_short.cor"))) EXPECT_EQ(line.size(), 6u * 13 - 1) << line;
     const Outputs ip = run.run("raw_ip_short");
-    for (const auto& line : lines(ip.at("raw_ip_short.cor"))) EXPECT_EQ(line.size(), 15u * 8) << line;
-    EXPECT_EQ(lines(ip.at("raw_ip_short.cor"))[0].substr(0, 16), "   1.000  -0.043");
+    for (const auto& line : lines_of(ip.at("raw_ip_short.cor"))) EXPECT_EQ(line.size(), 15u * 8) << line;
+    EXPECT_EQ(lines_of(ip.at("raw_ip_short.cor"))[0].substr(0, 16), "   1.000  -0.043");
     // The .cor file holds R before smoothing, .smo after; both symmetric
     // with a unit diagonal.
     const Outputs cd = run.run("raw_cd_short");
@@ -181,7 +176,7 @@ TEST(CmtFiles, LoadingInputWithoutModelRotStops) {
 // The column numbers of the correlation table's first block, and the width
 // of its widest record.
 std::pair<int, std::size_t> first_block(const std::string& report) {
-    const auto all = lines(report);
+    const auto all = lines_of(report);
     const auto title = std::find(all.begin(), all.end(), " CORRELATION MATRIX");
     EXPECT_NE(title, all.end());
     if (title == all.end()) return {0, 0};
@@ -226,7 +221,7 @@ protected:
     // Columns 6.. of a fixture file, `width` characters a value, as NSUBJ x
     // NVAR column-major data.
     static std::vector<double> data(const std::string& file, int nvar, int width, int& nsubj) {
-        const auto rows = lines(read_file(kJobs / file));
+        const auto rows = lines_of(read_file(kJobs / file));
         nsubj = static_cast<int>(rows.size());
         std::vector<double> x(rows.size() * static_cast<std::size_t>(nvar));
         for (std::size_t s = 0; s < rows.size(); ++s)

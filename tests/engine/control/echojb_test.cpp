@@ -37,12 +37,7 @@ struct Head {
     std::string ROTNAM = "Varimax";
 };
 
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using orv::testing::lines_of;
 
 class EchojbTest : public ::testing::Test {
 protected:

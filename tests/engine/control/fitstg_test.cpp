@@ -25,12 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using orv::testing::read_file;
 
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using orv::testing::lines_of;
 
 int count_of(const std::string& text, const std::string& what) {
     int n = 0;

@@ -45,12 +45,7 @@ using orv::testing::write_file;
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using orv::testing::lines_of;
 
 std::string padded(const std::string& text, std::size_t width) {
     std::string s = text.substr(0, width);
@@ -167,7 +162,7 @@ TEST_F(ScoreStage, SameFilesOnOneAndEightThreads) {
     EXPECT_TRUE(has(reports[1], " Factor Score Plot"));
     EXPECT_TRUE(has(reports[1], "Factor X =   2   Factor Y =  3"));
 
-    const std::vector<std::string> records = lines(files[1]);
+    const std::vector<std::string> records = lines_of(files[1]);
     ASSERT_EQ(records.size(), 3000u);
     char want[64];
     for (int i : {0, 1, 2, 3, 1234, 2999}) {
@@ -300,7 +295,7 @@ TEST(ScoreJobs, ListingAndPlotsOfAnObliqueJob) {
     std::string long_text = "Numbers ";
     for (int k = 0; k < 30; ++k) long_text += "and sums ";
     int items = 0;
-    for (const std::string& line : lines(report.substr(listing, weights - listing))) {
+    for (const std::string& line : lines_of(report.substr(listing, weights - listing))) {
         if (!has(line, "  ITEM: ")) continue;
         ++items;
         EXPECT_TRUE(line.rfind("TRUE", 0) == 0 || line.rfind("FALSE", 0) == 0) << line;
@@ -323,7 +318,7 @@ TEST(ScoreJobs, ListingAndPlotsOfAnObliqueJob) {
         at = found;
     }
     EXPECT_EQ(report.find(" Factor Score Plot", at), std::string::npos);
-    EXPECT_EQ(lines(out.at("bart_ob_sort.fsc")).size(), 240u);
+    EXPECT_EQ(lines_of(out.at("bart_ob_sort.fsc")).size(), 240u);
 }
 
 // One factor under SORT: items in item order with the unrotated loadings,
@@ -334,14 +329,14 @@ TEST(ScoreJobs, OneFactorListsInItemOrderAndDrawsNoPlot) {
     ASSERT_EQ(out.at("status"), "0\n");
     const std::string& report = out.at("report");
     std::vector<std::string> texts;
-    for (const std::string& line : lines(report))
+    for (const std::string& line : lines_of(report))
         if (has(line, "  ITEM: ")) texts.push_back(line.substr(line.find("  ITEM: ") + 8, 20));
     ASSERT_EQ(texts.size(), 10u);
     EXPECT_EQ(texts[0], "I often read for ple");
     EXPECT_EQ(texts[4], "I can turn shapes ar");
     EXPECT_EQ(texts[9], "I keep my accounts i");
     EXPECT_FALSE(has(report, "Factor Score Plot"));
-    for (const std::string& line : lines(out.at("reg_onefac.fsc"))) EXPECT_EQ(line.size(), 23u) << line;
+    for (const std::string& line : lines_of(out.at("reg_onefac.fsc"))) EXPECT_EQ(line.size(), 23u) << line;
 }
 
 // Identifiers: the nearest whole number (halves away from zero), asterisks
@@ -350,7 +345,7 @@ TEST(ScoreJobs, IdentifiersRoundOrFillTheirFieldWithAsterisks) {
     JobFolderRun run(kJobs);
     const Outputs out = run.run("reg_ids");
     ASSERT_EQ(out.at("status"), "0\n");
-    const std::vector<std::string> records = lines(out.at("reg_ids.fsc"));
+    const std::vector<std::string> records = lines_of(out.at("reg_ids.fsc"));
     ASSERT_EQ(records.size(), 12u);
     const char* want[] = {"17", "3", "-4", "0", "-1", "123456789012345", "999999999999999", "***************",
                           "-99999999999999", "***************", "***************", "42"};
