@@ -23,9 +23,16 @@ protected:
 
     // Runs orvcalc in the run's folder on the command file `job` (a name in
     // the folder), standard input empty; returns the exit status (-1 when
-    // the program did not exit) and keeps the window text in window_.
-    int run(const std::string& job) {
-        const int status = run_program(dir_, ORVCALC_PATH, "'" + job + "'", dir_ / ".window");
+    // the program did not exit) and keeps the window text in window_.  With
+    // `seconds`, a run still going after that long is killed and returns
+    // 137.
+    int run(const std::string& job, int seconds = 0) {
+        const std::string quoted = "'" + job + "'";
+        const int status =
+            seconds > 0 ? run_program(dir_, "timeout",
+                                      "-s KILL " + std::to_string(seconds) + " '" + ORVCALC_PATH + "' " + quoted,
+                                      dir_ / ".window")
+                        : run_program(dir_, ORVCALC_PATH, quoted, dir_ / ".window");
         window_ = get(dir_ / ".window");
         std::filesystem::remove(dir_ / ".window");
         return status;
