@@ -137,6 +137,7 @@ struct WindowHost::State {
     bool program_ended = false;
     bool window_closed = false;
     bool stopped = false;
+    bool asking_to_close = false;
     int exit_status = 0;
     QEventLoop* loop = nullptr;
 
@@ -206,12 +207,18 @@ struct WindowHost::State {
     // The window's close button, or the end of the run closing it.
     bool may_close() {
         if (!program_ended) {
-            if (!ask(frame.get(), from_bytes(title),
-                     QStringLiteral("The run has not finished.\nStop the run and close the window?"), false))
-                return false;
-            stopped = true;
-            window_closed = true;
-            stop_run();  // by default the process ends here
+            asking_to_close = true;
+            const bool yes = ask(frame.get(), from_bytes(title),
+                                 QStringLiteral("The run has not finished.\nStop the run and close the window?"), false);
+            asking_to_close = false;
+            if (!yes) return false;
+            // The run may have ended while the question was shown: there is
+            // nothing left to stop then.
+            if (!program_ended) {
+                stopped = true;
+                window_closed = true;
+                stop_run();  // by default the process ends here
+            }
         }
         window_closed = true;
         quit_when_done();
@@ -233,7 +240,8 @@ struct WindowHost::State {
         this->status->setText(QStringLiteral("Finished"));
         program_ended = true;
         exit_status = stopped ? 1 : status;
-        if (!window_closed) {
+        // A user who is being asked whether to close is not asked again.
+        if (!window_closed && !asking_to_close) {
             const QString question =
                 QStringLiteral("Program Terminated with exit code %1\nExit Window?").arg(exit_status);
             if (mode == EndMode::Close || (mode == EndMode::Prompt && ask(frame.get(), from_bytes(title), question, false)))

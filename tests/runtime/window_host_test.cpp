@@ -456,6 +456,31 @@ TEST_F(WindowHostTest, ClosingDuringTheRunAsksThenStops) {
     EXPECT_FALSE(script.unexpected());
 }
 
+TEST_F(WindowHostTest, ARunThatEndsWhileTheCloseQuestionIsShownIsNotStopped) {
+    WindowHost& h = make();
+    Gate& running = gate();
+    Gate& end = gate();
+    // Yes to the close question, given only once the run has ended.
+    ModalScript script({[&](QWidget* w) {
+        end.open();
+        if (!QTest::qWaitFor([&] { return status() == "Finished"; }, 5000)) ADD_FAILURE() << "the run did not end";
+        ModalScript::answer(QMessageBox::Yes)(w);
+    }});
+    h.start([&] {
+        return run_program([&] {
+            running.open();
+            end.pass();
+        });
+    });
+    running.pass();
+    h.window()->close();
+    EXPECT_FALSE(h.window()->isVisible());
+    EXPECT_EQ(h.wait(), 0);
+    EXPECT_EQ(stops_, 0);
+    EXPECT_EQ(script.shown().size(), 1u);  // no end-of-run question on top
+    EXPECT_FALSE(script.unexpected());
+}
+
 // Closes the window while a run that has written to REPORT goes on, and
 // confirms the question.
 void close_during_run(const fs::path& report) {
