@@ -116,6 +116,7 @@ struct WindowHost::State {
     std::vector<std::string> arguments;
     std::function<void()> stop_run;
     std::string filter;  // computing thread only
+    bool interactive = true;
 
     std::unique_ptr<Frame> frame;
     QPlainTextEdit* text = nullptr;
@@ -244,16 +245,21 @@ struct WindowHost::State {
         if (!window_closed && !asking_to_close) {
             const QString question =
                 QStringLiteral("Program Terminated with exit code %1\nExit Window?").arg(exit_status);
-            if (mode == EndMode::Close || (mode == EndMode::Prompt && ask(frame.get(), from_bytes(title), question, false)))
+            if (mode == EndMode::Close ||
+                (mode == EndMode::Prompt && (!interactive || ask(frame.get(), from_bytes(title), question, false))))
                 frame->close();
         }
         quit_when_done();
     }
 };
 
-WindowHost::WindowHost(std::string title, std::vector<std::string> arguments, std::function<void()> stop_run)
+WindowHost::WindowHost(std::string title, std::vector<std::string> arguments, std::function<void()> stop_run,
+                       std::optional<bool> interactive)
     : state_(std::make_unique<State>()) {
     State& s = *state_;
+    const QString platform = QGuiApplication::platformName();
+    s.interactive = interactive ? *interactive
+                                : platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
     s.title = std::move(title);
     s.arguments = std::move(arguments);
     s.stop_run = stop_run ? std::move(stop_run) : [] { stop_from_outside("because its window was closed"); };
@@ -336,6 +342,7 @@ void WindowHost::set_dialog_filter(std::string_view filter) { state_->filter = f
 
 std::optional<std::string> WindowHost::choose_file(std::string_view title) {
     State& s = *state_;
+    if (!s.interactive) return std::nullopt;
     const QString caption = from_bytes(title);
     QStringList filters;
     for (const std::string& f : dialog_name_filters(s.filter)) filters << from_bytes(f);
@@ -354,6 +361,7 @@ std::optional<std::string> WindowHost::choose_file(std::string_view title) {
 
 bool WindowHost::ask_yes_no(std::string_view caption, std::string_view text, bool default_yes) {
     State& s = *state_;
+    if (!s.interactive) return true;
     const QString c = from_bytes(caption);
     const QString t = question_text(text);
     return s.on_window([&s, c, t, default_yes] {
@@ -376,6 +384,7 @@ void WindowHost::write_record(std::string_view record) {
 
 void WindowHost::pause() {
     State& s = *state_;
+    if (!s.interactive) return;  // nobody to press Enter: go on at once
     write_record(" Press Enter to continue");
     std::unique_lock<std::mutex> lock(s.mutex);
     s.waiting_for_enter = true;

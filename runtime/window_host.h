@@ -12,7 +12,8 @@
 // decides: Close closes the window, Prompt asks "Program Terminated with
 // exit code N" / "Exit Window?" (No preselected; Yes closes), Stay keeps the
 // window.  Closing the window while the program runs asks first, then stops
-// the run from outside (every unit written, exit status 1).
+// the run from outside (every unit written, exit status 1).  On a headless
+// platform nobody can answer, and nothing waits for an answer.
 //
 // This header needs no Qt; a QApplication must exist before a host is made.
 #pragma once
@@ -35,7 +36,15 @@ public:
     // closes the window during it; by default the process ends as a stop
     // from outside does (stop_signals.h).  A STOP_RUN that returns leaves
     // the program to end by itself; the exit status is then 1.
-    WindowHost(std::string title, std::vector<std::string> arguments, std::function<void()> stop_run = {});
+    //
+    // INTERACTIVE says whether someone can see the window and answer it;
+    // when absent it is decided from the platform (not on "offscreen" or
+    // "minimal", as in headless tests of the front end).  With nobody to
+    // answer, as on the terminal without one: the pause does not wait, the
+    // file dialog counts as cancelled, a question is answered Yes, and the
+    // end of the run closes the window without asking.
+    WindowHost(std::string title, std::vector<std::string> arguments, std::function<void()> stop_run = {},
+               std::optional<bool> interactive = std::nullopt);
     ~WindowHost() override;
     WindowHost(const WindowHost&) = delete;
     WindowHost& operator=(const WindowHost&) = delete;

@@ -165,11 +165,15 @@ protected:
 
     // A host on ARGUMENTS, installed as the process's host; a close during
     // the run calls `stopped` instead of ending the process.
-    WindowHost& make(std::vector<std::string> arguments = {}) {
-        host_ = std::make_unique<WindowHost>("orvcalc", std::move(arguments), [this] {
-            ++stops_;
-            on_stop_();
-        });
+    // The platform is offscreen: the host is told that someone answers.
+    WindowHost& make(std::vector<std::string> arguments = {}, bool interactive = true) {
+        host_ = std::make_unique<WindowHost>(
+            "orvcalc", std::move(arguments),
+            [this] {
+                ++stops_;
+                on_stop_();
+            },
+            interactive);
         set_host(host_.get());
         return *host_;
     }
@@ -411,12 +415,39 @@ TEST_F(WindowFileTest, CancelAndTerminateEndsWithoutAnotherQuestion) {
     EXPECT_EQ(window_text(), "");
 }
 
+TEST_F(WindowFileTest, WithNobodyToAnswerTheDialogIsCancelledAndTheRunEnds) {
+    WindowHost& h = make({}, false);
+    ModalScript none({});
+    h.start(open_job());
+    EXPECT_EQ(h.wait(), 1);
+    EXPECT_FALSE(h.window()->isVisible());
+    EXPECT_TRUE(none.shown().empty());
+}
+
 TEST_F(WindowFileTest, AnArgumentNeedsNoDialog) {
     WindowHost& h = make({" " + job_ + " "});
     ModalScript none({});
     h.start(open_job());
     EXPECT_EQ(h.wait(), 0);
     EXPECT_EQ(window_text(), ">TITLE: chosen");
+    EXPECT_TRUE(none.shown().empty());
+}
+
+TEST_F(WindowHostTest, WithNobodyToAnswerNothingWaits) {
+    // As in headless tests of the front end: the pause goes on at once, and
+    // the stop closes the window without asking.
+    WindowHost& h = make({}, false);
+    ModalScript none({});
+    h.start([&] {
+        return run_program([&] {
+            say(" FATAL ERROR: Keyword  >MODEL:   missing");
+            host().pause();
+            throw Stop{"", 1};
+        });
+    });
+    EXPECT_EQ(h.wait(), 1);
+    EXPECT_FALSE(h.window()->isVisible());
+    EXPECT_EQ(window_text(), "FATAL ERROR: Keyword  >MODEL:   missing\nStop - Program terminated.");
     EXPECT_TRUE(none.shown().empty());
 }
 
@@ -484,7 +515,7 @@ TEST_F(WindowHostTest, ARunThatEndsWhileTheCloseQuestionIsShownIsNotStopped) {
 // Closes the window while a run that has written to REPORT goes on, and
 // confirms the question.
 void close_during_run(const fs::path& report) {
-    WindowHost h("orvcalc", {});
+    WindowHost h("orvcalc", {}, {}, true);
     set_host(&h);
     Gate written;
     Gate never;
@@ -558,10 +589,12 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
 
     // Runs the engine on the example with ENVIRONMENT (assignments for env);
-    // returns the exit status and keeps its standard output and error.
+    // returns the exit status (137 when it had to be killed after a minute)
+    // and keeps its standard output and error.
     int run(const std::string& environment) {
         const std::string command = "cd '" + dir_.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                                    environment + " '" + ORVCALC_PATH + "' example.in < /dev/null > out.txt 2> err.txt";
+                                    environment + " timeout -s KILL 60 '" + ORVCALC_PATH +
+                                    "' example.in < /dev/null > out.txt 2> err.txt";
         const int status = std::system(command.c_str());
         out_ = read(dir_ / "out.txt");
         err_ = read(dir_ / "err.txt");
@@ -589,6 +622,14 @@ TEST_F(EngineHostChoice, WindowWhenAskedTerminalOtherwise) {
 
     ASSERT_EQ(run("ORVCALC_HOST=terminal"), 0);
     EXPECT_NE(out_.find("Finished"), std::string::npos);
+}
+
+TEST_F(EngineHostChoice, AFailingJobOnTheOffscreenPlatformEndsWithoutWaiting) {
+    // Front-end tests run the engine headless: its fatal stop must not wait
+    // for an answer that nobody can give.
+    fs::remove(dir_ / "example.dat");
+    ASSERT_EQ(run("ORVCALC_HOST=window QT_QPA_PLATFORM=offscreen"), 1) << err_;
+    EXPECT_EQ(out_, "");
 }
 
 TEST_F(EngineHostChoice, NoDisplayFallsBackToTheTerminal) {
