@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/control/stages.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/list_io.h"
 

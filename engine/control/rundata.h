@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/data_array.h"
+#include "engine/common/data_array.h"
 
 namespace orv::engine {
 

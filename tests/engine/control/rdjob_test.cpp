@@ -10,7 +10,7 @@
 #include <functional>
 #include <sstream>
 
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "engine/control/upcase.h"
 #include "runtime/program.h"
 #include "runtime/units.h"

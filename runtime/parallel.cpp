@@ -1,8 +1,17 @@
-#include "engine/control/parallel.h"
+#include "runtime/parallel.h"
+
+#include <sched.h>
 
 #include <utility>
 
-namespace orv::engine {
+namespace orv::rt {
+
+int usable_cpus() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
 
 WorkerPool::WorkerPool(int helpers) {
     threads_.reserve(static_cast<std::size_t>(std::max(helpers, 0)));
@@ -73,4 +82,4 @@ void WorkerPool::serve(int index) {
     }
 }
 
-}  // namespace orv::engine
+}  // namespace orv::rt

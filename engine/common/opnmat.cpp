@@ -1,8 +1,9 @@
-#include "engine/control/opnmat.h"
+#include "engine/common/opnmat.h"
 
-#include "engine/control/fatal.h"
-#include "engine/control/jobset.h"
-#include "engine/control/mkfnam.h"
+#include "engine/common/fatal.h"
+#include "engine/common/fields.h"
+#include "engine/common/mkfnam.h"
+#include "runtime/units.h"
 
 namespace orv::engine {
 

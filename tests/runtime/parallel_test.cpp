@@ -1,10 +1,11 @@
 // Work on several threads: loops on a kept pool of threads, and formatted
 // statements written in order whatever the number of threads, also when a
 // statement fails.
-#include "engine/control/parallel.h"
+#include "runtime/parallel.h"
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -22,7 +23,7 @@
 #include "runtime/format.h"
 #include "runtime/units.h"
 
-namespace orv::engine {
+namespace orv::rt {
 namespace {
 
 namespace fs = std::filesystem;
@@ -158,7 +159,10 @@ TEST_F(ParallelTest, PoolEndsOnlyAfterItsTask) {
 }
 
 TEST_F(ParallelTest, DefaultThreadsAreCappedByTheWorkButAGivenCountIsKept) {
-    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+    const int cores = CPU_COUNT(&set);
     EXPECT_EQ(thread_count(0), cores);
     EXPECT_EQ(thread_count(0, 0), 1);
     EXPECT_EQ(thread_count(0, 1), 1);
@@ -167,5 +171,25 @@ TEST_F(ParallelTest, DefaultThreadsAreCappedByTheWorkButAGivenCountIsKept) {
     EXPECT_EQ(thread_count(5, 1), 5);  // tests and callers that ask for threads get them
 }
 
+// The default follows the CPUs the process may use, not the machine's count:
+// under a one-CPU affinity (as taskset -c 0 gives) it is one thread.
+TEST_F(ParallelTest, DefaultThreadsFollowTheAffinity) {
+    cpu_set_t all;
+    CPU_ZERO(&all);
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    int first = 0;
+    while (!CPU_ISSET(first, &all)) ++first;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(first, &one);
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const int pinned = usable_cpus();
+    const int threads = thread_count(0);
+    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(pinned, 1);
+    EXPECT_EQ(threads, 1);
+    EXPECT_EQ(usable_cpus(), CPU_COUNT(&all));
+}
+
 }  // namespace
-}  // namespace orv::engine
+}  // namespace orv::rt

@@ -1,6 +1,6 @@
-#include "engine/control/mkfnam.h"
+#include "engine/common/mkfnam.h"
 
-#include "engine/control/jobset.h"
+#include "engine/common/fields.h"
 
 namespace orv::engine {
 

@@ -21,13 +21,17 @@
 #include "runtime/records.h"
 #include "runtime/units.h"
 
-namespace orv::engine {
+namespace orv::rt {
 
-// THREADS when positive, else one per core, but no more than there are
-// ITEMS of work to share (a thread costs more to start than a small item).
+// The CPUs the process may run on: its affinity, as taskset or a
+// container's CPU set leaves it (at least 1).
+int usable_cpus();
+
+// THREADS when positive, else one per usable CPU, but no more than there
+// are ITEMS of work to share (a thread costs more to start than a small item).
 inline int thread_count(int threads, std::size_t items = std::numeric_limits<std::size_t>::max()) {
     if (threads > 0) return threads;
-    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t cores = static_cast<std::size_t>(usable_cpus());
     return static_cast<int>(std::clamp<std::size_t>(items, 1, cores));
 }
 
@@ -231,4 +235,4 @@ void write_in_order(int unit, std::size_t count, int threads, Statement statemen
     write_in_order(pool, unit, count, statement);
 }
 
-}  // namespace orv::engine
+}  // namespace orv::rt

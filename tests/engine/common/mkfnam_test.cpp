@@ -1,5 +1,5 @@
 // Matrix file names, default labels and trace messages.
-#include "engine/control/mkfnam.h"
+#include "engine/common/mkfnam.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -8,9 +8,9 @@
 #include <fstream>
 
 #include "engine/control/deflab.h"
-#include "engine/control/opnmat.h"
-#include "engine/control/trace.h"
-#include "engine/control/units.h"
+#include "engine/common/opnmat.h"
+#include "engine/common/trace.h"
+#include "engine/common/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/host.h"
 #include "runtime/io_error.h"

@@ -1,6 +1,6 @@
-#include "engine/control/trace.h"
+#include "engine/common/trace.h"
 
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "runtime/formatted_io.h"
 
 namespace orv::engine {

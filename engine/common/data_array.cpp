@@ -1,8 +1,11 @@
-#include "engine/control/data_array.h"
+#include "engine/common/data_array.h"
 
 #include <cstdint>
+#include <string>
 
 #include <sys/mman.h>
+
+#include "runtime/io_error.h"
 
 namespace orv::engine {
 
@@ -43,6 +46,13 @@ void* map_zeroed(std::size_t bytes) {
     void* data = reinterpret_cast<void*>(aligned);
     prepare_pages(data, length);
     return data;
+}
+
+void no_memory(std::string_view name, std::size_t count, std::size_t size) {
+    std::string message = "Out of memory: no memory for ";
+    message.append(name);
+    message += " (" + std::to_string(count) + " values of " + std::to_string(size) + " bytes)";
+    throw rt::Stop{message, 1};
 }
 
 void unmap_zeroed(void* data, std::size_t bytes) {

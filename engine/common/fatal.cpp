@@ -1,4 +1,4 @@
-#include "engine/control/fatal.h"
+#include "engine/common/fatal.h"
 
 namespace orv::engine {
 
