@@ -431,9 +431,11 @@ TEST_F(UnitsTest, BlankNameAsksTheHost) {
     EXPECT_EQ(open_unit(12, ""), ENOENT);
     EXPECT_FALSE(fs::exists(path("nothere.in")));
 
-    // Cancel and Yes: the run stops with status 1.
+    // Cancel and Yes: the run stops with status 1, and the window closes
+    // without the end-of-run question.
     host_.files.clear();
     host_.answers = {true};
+    EXPECT_EQ(host_.end_mode(), EndMode::Prompt);
     try {
         open_unit(12, "");
         FAIL() << "no stop";
@@ -441,6 +443,7 @@ TEST_F(UnitsTest, BlankNameAsksTheHost) {
         EXPECT_EQ(s.exit_status, 1);
         EXPECT_TRUE(s.quiet);
     }
+    EXPECT_EQ(host_.end_mode(), EndMode::Close);
 }
 
 TEST_F(UnitsTest, HugeLineWithoutLineEnd) {
