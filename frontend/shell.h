@@ -60,8 +60,8 @@ struct FileStamp {
 };
 FileStamp stamp_of(const std::string& path);
 
-// The last lines the engine wrote on its standard output and error, kept for
-// the message after a failed run.
+// The last lines the engine wrote on its standard output, kept for the
+// message after a failed run.
 class OutputTail {
 public:
     static constexpr std::size_t kLines = 8;

@@ -31,7 +31,9 @@ void EngineProcess::start(const QString& program, const QStringList& arguments, 
     process_->setArguments(arguments);
     process_->setWorkingDirectory(working_directory);
     process_->setProcessEnvironment(environment);
-    process_->setProcessChannelMode(QProcess::MergedChannels);
+    // Its records come on standard output; what goes to standard error (the
+    // diagnostics of the libraries it uses) passes on to ours.
+    process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(process_, &QProcess::readyReadStandardOutput, this, [this] {
         const QByteArray bytes = process_->readAllStandardOutput();
         tail_.append(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));

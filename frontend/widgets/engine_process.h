@@ -1,6 +1,7 @@
 // One run of the engine as a child process: started with an argument list
-// (no shell), its output's last lines kept, its end reported once whether it
-// could not start, failed, crashed or finished.  The run is asynchronous.
+// (no shell), the last lines of its standard output kept, its end reported
+// once whether it could not start, failed, crashed or finished.  The run is
+// asynchronous.
 #pragma once
 
 #include <QObject>

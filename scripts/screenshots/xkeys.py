@@ -38,6 +38,22 @@ x11.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ct
 x11.XRaiseWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
 x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
 
+
+
+class WindowAttributes(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int), ("height", ctypes.c_int),
+                ("border_width", ctypes.c_int), ("depth", ctypes.c_int), ("visual", ctypes.c_void_p),
+                ("root", ctypes.c_ulong), ("c_class", ctypes.c_int), ("bit_gravity", ctypes.c_int),
+                ("win_gravity", ctypes.c_int), ("backing_store", ctypes.c_int), ("backing_planes", ctypes.c_ulong),
+                ("backing_pixel", ctypes.c_ulong), ("save_under", ctypes.c_int), ("colormap", ctypes.c_ulong),
+                ("map_installed", ctypes.c_int), ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
+                ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
+
+
+IS_VIEWABLE = 2
+x11.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(WindowAttributes)]
+
 MODIFIERS = {"ctrl": "Control_L", "shift": "Shift_L", "alt": "Alt_L"}
 
 
@@ -82,11 +98,13 @@ def focus(d, title):
     children, count = ctypes.POINTER(ctypes.c_ulong)(), ctypes.c_uint()
     x11.XQueryTree(d, x11.XDefaultRootWindow(d), ctypes.byref(root), ctypes.byref(parent),
                    ctypes.byref(children), ctypes.byref(count))
-    # The last match is the top of the stacking order.
+    # The last shown match is the top of the stacking order.
     found = None
     for i in range(count.value):
-        name = ctypes.c_char_p()
-        if x11.XFetchName(d, children[i], ctypes.byref(name)) and name.value == title.encode():
+        name, attributes = ctypes.c_char_p(), WindowAttributes()
+        if (x11.XFetchName(d, children[i], ctypes.byref(name)) and name.value == title.encode()
+                and x11.XGetWindowAttributes(d, children[i], ctypes.byref(attributes))
+                and attributes.map_state == IS_VIEWABLE):
             found = children[i]
     if found is None:
         sys.exit("no window titled " + title)
