@@ -20,7 +20,8 @@ mkdir -p "$out"
 work=$(mktemp -d)
 pids=()
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  # The programs first, the display last.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; sleep 0.2; done
   wait 2>/dev/null || true
   rm -rf "$work"
 }
