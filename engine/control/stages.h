@@ -12,8 +12,10 @@ namespace orv::engine {
 void CORSTG(JOBSET& job, RUNDATA& run);
 // The correlation matrix in the report (LONG reports).
 void CORPRT(const JOBSET& job, RUNDATA& run);
-// The triplet test of multivariate normality and its .mvn file.
-void TRPSTG(JOBSET& job, RUNDATA& run);
+// The triplet test of multivariate normality and its .mvn file; triplets
+// run on THREADS threads (0: one per core) with the same output whatever
+// their number.
+void TRPSTG(JOBSET& job, RUNDATA& run, int THREADS = 0);
 // Eigenvalue table and plot (.eig), factor extraction, model fit (.rsd).
 void EXTSTG(JOBSET& job, RUNDATA& run);
 // The unrotated solution (.fac for PFA).
