@@ -181,8 +181,7 @@ void TRPSTG(JOBSET& job, RUNDATA& run, int THREADS) {
     rt::write(LURPT, columns);
 
     // T = C(NVAR, 3), each division exact.
-    std::int64_t triplets = 1;
-    for (int m = 1; m <= 3; ++m) triplets = triplets * (nvar - m + 1) / m;
+    const std::int64_t triplets = triplet_count(nvar);
 
     const Indicators items = indicators(job, run);
     std::vector<std::int64_t> suspicious(static_cast<std::size_t>(nvar), 0);

@@ -241,6 +241,48 @@ double mvn_start_statistic(const double P[6], int N, std::span<const int> O) {
     return Objective(nodes(), weights(), patterns(), N, O).start_value(P);
 }
 
+std::int64_t triplet_count(int NVAR) {
+    std::int64_t t = 1;
+    for (int m = 1; m <= 3; ++m) t = t * (NVAR - m + 1) / m;
+    return t;
+}
+
+void mvn_expected(const double P[6], double E[8]) {
+    const int none[kPatterns] = {};
+    const Objective f(nodes(), weights(), patterns(), 1, none);
+    double c[3][kNodes];
+    for (int i = 0; i < 3; ++i) f.column(P[3 + i], P[i], c[i]);
+    const double* cols[3] = {c[0], c[1], c[2]};
+    f.expected(cols, E);
+}
+
+MvnStep mvn_step_search(const double P[6], const double D[6], double G2,
+                        const std::function<double(const double*)>& F) {
+    // An equal trial would be tried again with the same t, which gives the
+    // same value: it ends the search at once.
+    MvnStep step;
+    double t = 1.0;
+    for (int tries = 0; tries < 4; ++tries) {
+        double trial[kParams];
+        for (int i = 0; i < kParams; ++i) trial[i] = P[i] - t * D[i];
+        const double value = F(trial);
+        ++step.trials;
+        if (!std::isfinite(value)) {
+            t *= 0.5;
+            continue;
+        }
+        step.found = true;
+        step.g2 = value;
+        for (int i = 0; i < kParams; ++i) step.p[i] = trial[i];
+        if (value > G2) {
+            t *= 0.5;
+            continue;
+        }
+        break;
+    }
+    return step;
+}
+
 MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, double R13, double R23) {
     const Objective f(nodes(), weights(), patterns(), N, O);
     double p[kParams];
@@ -258,37 +300,15 @@ MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, d
             for (int j = 0; j < kParams; ++j) s += hinv[i + kParams * j] * g[j];
             d[i] = s;
         }
-        // Step search: halve on a worse (or not finite) trial, end on a
-        // better one.  An equal trial is tried again with the same step,
-        // which gives the same value, so it ends the search as well.
-        double t = 1.0;
-        double taken[kParams];
-        double taken_g2 = 0.0;
-        bool found = false;
-        for (int tries = 0; tries < 4; ++tries) {
-            double trial[kParams];
-            for (int i = 0; i < kParams; ++i) trial[i] = p[i] - t * d[i];
-            const double trial_g2 = f.value_at(trial);
-            if (!std::isfinite(trial_g2)) {
-                t *= 0.5;
-                continue;
-            }
-            found = true;
-            for (int i = 0; i < kParams; ++i) taken[i] = trial[i];
-            taken_g2 = trial_g2;
-            if (trial_g2 > g2) {
-                t *= 0.5;
-                continue;
-            }
-            break;
-        }
-        if (!found) break;
-        for (int i = 0; i < kParams; ++i) p[i] = taken[i];
-        g2 = taken_g2;
+        const MvnStep step = mvn_step_search(p, d, g2, [&f](const double* trial) { return f.value_at(trial); });
+        if (!step.found) break;
+        for (int i = 0; i < kParams; ++i) p[i] = step.p[i];
+        g2 = step.g2;
         ++fit.iterations;
         if (std::abs(g[0]) <= tolerance) break;
     }
     fit.g2 = g2;
+    for (int i = 0; i < kParams; ++i) fit.p[i] = p[i];
     fit.evaluations = f.evaluations();
     return fit;
 }

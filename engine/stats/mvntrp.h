@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 
 namespace orv::engine {
@@ -61,10 +62,32 @@ void mvn_start(double R12, double R13, double R23, const double TAU[3], double P
 // is above 0 only.
 double mvn_start_statistic(const double P[6], int N, std::span<const int> O);
 
+// The number of triplets of NVAR variables, C(NVAR, 3), in 64 bits (the
+// product overflows 32 bits from about 1,300 variables).
+std::int64_t triplet_count(int NVAR);
+
+// The 8 pattern probabilities E at the parameters P (MVNFUN step 1).
+void mvn_expected(const double P[6], double E[8]);
+
+// The step search of one Newton iteration from P along D (the step is
+// P - t D) with the current statistic G2 and the objective F: t = 1, 0.5, ...
+// at most 4 trials; a trial that is worse or not finite halves t, a better
+// or equal one ends the search.  The last finite trial is taken; `found` is
+// false when no trial was finite.
+struct MvnStep {
+    bool found = false;
+    double g2 = 0.0;
+    double p[6] = {};
+    int trials = 0;
+};
+MvnStep mvn_step_search(const double P[6], const double D[6], double G2,
+                        const std::function<double(const double*)>& F);
+
 // What the fit of one triplet gives.
 struct MvnFit {
-    double g2 = 0.0;       // the statistic reported
-    int iterations = 0;    // Newton steps taken (at most 10)
+    double g2 = 0.0;               // the statistic reported
+    double p[6] = {};              // the parameters it belongs to
+    int iterations = 0;            // Newton steps taken (at most 10)
     std::int64_t evaluations = 0;  // values of G2 computed, MVNFUN's or their equivalent
 };
 
