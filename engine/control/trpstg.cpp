@@ -9,6 +9,7 @@
 // with the number of triplets: the statistics go to .mvn as they are
 // committed.
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <memory>
 #include <cstdint>
@@ -197,36 +198,74 @@ void TRPSTG(JOBSET& job, RUNDATA& run, int THREADS) {
         statistics = std::make_unique<rt::FormattedOutput>(mvn_sink, mvn_record);
     }
 
+    // Blocks of triplets in two buffers: while the helpers fit the next
+    // block, the calling thread commits the current one, then joins them.
     const int threads = thread_count(THREADS, static_cast<std::size_t>(std::min<std::int64_t>(triplets, 1 << 20)));
     WorkerPool pool(threads - 1);
     const std::size_t block = 256 * static_cast<std::size_t>(threads);
-    std::vector<int> triplet(3 * block);
-    std::vector<double> g2(block);
+    struct Block {
+        std::vector<int> triplet;
+        std::vector<double> g2;
+        std::size_t size = 0;
+        std::atomic<std::size_t> next{0};  // the next triplet to fit
+    };
+    Block blocks[2];
+    for (Block& b : blocks) {
+        b.triplet.resize(3 * block);
+        b.g2.resize(block);
+    }
     NXKSUB_KEPT kept;
     int more = 0;
     int current[3] = {0, 0, 0};  // the last triplet made
-    for (std::int64_t done = 0; done < triplets;) {
-        const auto size = static_cast<std::size_t>(std::min<std::int64_t>(triplets - done, static_cast<std::int64_t>(block)));
-        for (std::size_t t = 0; t < size; ++t) {
+    std::int64_t made = 0;
+    auto fill = [&](Block& b) {
+        b.size = static_cast<std::size_t>(std::min<std::int64_t>(triplets - made, static_cast<std::int64_t>(block)));
+        for (std::size_t t = 0; t < b.size; ++t) {
             NXKSUB(nvar, 3, current, more, kept);
             more = 1;
-            std::copy_n(current, 3, &triplet[3 * t]);
+            std::copy_n(current, 3, &b.triplet[3 * t]);
         }
-        parallel_for(pool, size, [&](std::size_t t) {
-            g2[t] = triplet_g2(items, job, run, triplet[3 * t], triplet[3 * t + 1], triplet[3 * t + 2]);
-        });
-        for (std::size_t t = 0; t < size; ++t) {
-            const int i = triplet[3 * t], j = triplet[3 * t + 1], k = triplet[3 * t + 2];
+        made += static_cast<std::int64_t>(b.size);
+        b.next = 0;
+    };
+    auto fit = [&](Block& b) {
+        for (std::size_t t; (t = b.next.fetch_add(1)) < b.size;)
+            b.g2[t] = triplet_g2(items, job, run, b.triplet[3 * t], b.triplet[3 * t + 1], b.triplet[3 * t + 2]);
+    };
+    auto commit = [&](const Block& b) {
+        for (std::size_t t = 0; t < b.size; ++t) {
+            const int i = b.triplet[3 * t], j = b.triplet[3 * t + 1], k = b.triplet[3 * t + 2];
+            const double g = b.g2[t];
             rt::write(LUCON, progress, i, j, k);
-            rt::write(LURPT, line, i, j, k, g2[t], mvn_mark(g2[t]));
-            if (g2[t] >= MVN_SUSPECT) {
+            rt::write(LURPT, line, i, j, k, g, mvn_mark(g));
+            if (g >= MVN_SUSPECT) {
                 ++suspicious[static_cast<std::size_t>(i - 1)];
                 ++suspicious[static_cast<std::size_t>(j - 1)];
                 ++suspicious[static_cast<std::size_t>(k - 1)];
             }
-            if (statistics) *statistics << g2[t];
+            if (statistics) *statistics << g;
         }
-        done += static_cast<std::int64_t>(size);
+    };
+    // Fits block B on the helpers and, once BEFORE has run, on this thread.
+    auto fit_while = [&](Block& b, auto before) {
+        const bool helped = pool.helpers() > 0 && b.size > 1;
+        if (helped) pool.start(pool.helpers(), [&](int) { fit(b); });
+        try {
+            before();
+            fit(b);
+        } catch (...) {
+            b.next = b.size;
+            if (helped) pool.wait();
+            throw;
+        }
+        if (helped) pool.wait();
+    };
+    fill(blocks[0]);
+    fit_while(blocks[0], [] {});
+    for (int cur = 0; blocks[cur].size > 0; cur ^= 1) {
+        Block& next = blocks[cur ^ 1];
+        fill(next);
+        fit_while(next, [&] { commit(blocks[cur]); });
     }
 
     rt::write(LURPT, tested, static_cast<long long>(triplets));
