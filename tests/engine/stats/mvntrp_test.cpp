@@ -316,7 +316,7 @@ TEST(MvnStart, SignsClampAndZeroCorrelations) {
     const double tau[3] = {0.2, -0.3, 0.5};
     double p[6];
     mvn_start(0.4, 0.3, 0.6, tau, p);
-    // Loadings sqrt(r r / r): 0.447, 0.894... wait for the clamp below.
+    // Loading of item 1: sqrt(r12 r13 / r23).
     const double l1 = std::sqrt(0.4 * 0.3 / 0.6);
     EXPECT_DOUBLE_EQ(p[3], l1 / std::sqrt(1.0 - l1 * l1));
     EXPECT_DOUBLE_EQ(p[0], -0.2 / std::sqrt(1.0 - l1 * l1));
@@ -346,7 +346,7 @@ TEST(MvnStart, SignsClampAndZeroCorrelations) {
     for (int i = 0; i < 6; ++i) EXPECT_TRUE(std::isfinite(p[i]));
     // The start reproduces each item's proportion of 1 within the
     // quadrature's error.
-    const double taus[3] = {num2::DNORDF(0.0) - 0.5, 0.6, -1.1};
+    const double taus[3] = {0.0, 0.6, -1.1};
     mvn_start(0.3, 0.4, 0.5, taus, p);
     double e[8];
     mvn_expected(p, e);
