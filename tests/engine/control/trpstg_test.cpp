@@ -15,6 +15,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -348,6 +349,33 @@ TEST_F(TrpStage, SameOutputOnOneAndEightThreads) {
     EXPECT_EQ(triplet_lines(one.report).size(), 1140u);
     EXPECT_TRUE(run_stage(8) == one);
     EXPECT_TRUE(run_stage(3) == one);
+}
+
+// The stage's counts come from bit-packed indicators; MVNTRP counts the
+// patterns subject by subject.  Their report lines must be the same.
+TEST_F(TrpStage, LinesEqualMvntrpOnTheColumns) {
+    make_data(9, 257, 5);  // 257 subjects: a last word with one bit
+    const Result stage = run_stage(4);
+    rt::open_unit_or_fail(LURPT, (dir_ / "direct").string(), {rt::OpenStatus::Replace, false});
+    const int n = job_.NSUBJ;
+    auto column = [&](int v) {
+        return std::span<const double>(run_.X).subspan(static_cast<std::size_t>(v - 1) * n, static_cast<std::size_t>(n));
+    };
+    auto r = [&](int a, int b) { return run_.R[static_cast<std::size_t>(a - 1) + static_cast<std::size_t>(b - 1) * 9]; };
+    for (int i = 1; i <= 9; ++i)
+        for (int j = i + 1; j <= 9; ++j)
+            for (int k = j + 1; k <= 9; ++k) {
+                double g2 = 0.0;
+                MVNTRP(i, j, k, column(i), column(j), column(k), r(i, j), r(i, k), r(j, k), n, LURPT, g2);
+            }
+    rt::close_all_units();
+    const auto direct = lines(slurp(dir_ / "direct"));
+    ASSERT_EQ(direct.size(), 84u);
+    const auto all = lines(stage.report);
+    std::size_t first = 0;
+    while (first < all.size() && all[first] != "   Triplet    LR Chi-Square") ++first;
+    ASSERT_LT(first + 2 + 84, all.size());
+    for (std::size_t t = 0; t < 84; ++t) EXPECT_EQ(all[first + 2 + t], direct[t]) << t;
 }
 
 TEST_F(TrpStage, MvnRecordContinuesAfter9999Statistics) {
