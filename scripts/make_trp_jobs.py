@@ -124,9 +124,13 @@ def main():
         "trp_cor": command_file("trp_cor", "A correlation matrix", "items.cor", 6, 150, dattyp="COR"),
         "trp_fld1": command_file("trp_fld1", "A loading matrix", "items.cor", 6, 150, dattyp="FLD1"),
         "trp_two": command_file("trp_two", "Two items", "small.dat", 2, 150),
-        "bad_code": command_file("bad_code", "A response 2", "bad_code.dat", 6, 150, metric="CO"),
-        "no_var0": command_file("no_var0", "Item 3 all 0", "no_var0.dat", 6, 150, metric="CO"),
-        "no_var1": command_file("no_var1", "Item 4 all 1", "no_var1.dat", 6, 150, metric="CO"),
+        # The data checks come before the correlations, whatever the metric.
+        "bad_code": command_file("bad_code", "A response 2", "bad_code.dat", 6, 150),
+        "bad_code_co": command_file("bad_code_co", "A response 2", "bad_code.dat", 6, 150, metric="CO"),
+        "no_var0": command_file("no_var0", "Item 3 all 0", "no_var0.dat", 6, 150),
+        "no_var1": command_file("no_var1", "Item 4 all 1", "no_var1.dat", 6, 150),
+        # Most answers of item 1 are 1, its median: the split makes it all 0.
+        "split_cd": command_file("split_cd", "Median split, item 1 all 0", "small.dat", 6, 150, metric="CD"),
     }
     for name, text in jobs.items():
         write(name + ".in", text)

@@ -52,37 +52,6 @@ std::string value_text(double value) {
     return first == std::string::npos ? text : text.substr(first, last - first + 1);
 }
 
-// The job can be tested: raw data, three variables or more, responses 0 and
-// 1 only, and each variable with both.  Each check stops the run before any
-// triplet is fitted.
-void check_job(const JOBSET& job, const RUNDATA& run) {
-    static const rt::Format no_variance = rt::parse_format("(T30,A21,I4,A16,///)");
-    if (!is_word(job.DATTYP, "RAW")) {
-        FATAL("FATAL ERROR: Input type " + trimmed(job.DATTYP) + " cannot be used with model " +
-              trimmed(job.MODTYP) + " on >MODEL: line");
-    }
-    if (job.NVAR < 3) FATAL("FATAL ERROR: The triplet test needs at least 3 variables on >DATA: line");
-    const auto nsubj = static_cast<std::size_t>(job.NSUBJ);
-    for (int v = 0; v < job.NVAR; ++v) {
-        const double* column = run.X.data() + static_cast<std::size_t>(v) * nsubj;
-        for (std::size_t s = 0; s < nsubj; ++s) {
-            if (column[s] != 0.0 && column[s] != 1.0) {
-                FATAL("FATAL ERROR: Variable " + std::to_string(v + 1) + " has the response " +
-                      value_text(column[s]) + " for subject " + std::to_string(s + 1) +
-                      "; the triplet test takes only 0 and 1");
-            }
-        }
-    }
-    for (int v = 0; v < job.NVAR; ++v) {
-        const double* column = run.X.data() + static_cast<std::size_t>(v) * nsubj;
-        const auto ones = std::count(column, column + nsubj, 1.0);
-        if (ones == 0 || ones == static_cast<std::ptrdiff_t>(nsubj)) {
-            rt::write(LUCON, no_variance, "FATAL ERROR: VARIABLE", v + 1, " HAS NO VARIANCE");
-            throw rt::Stop{"", 1};
-        }
-    }
-}
-
 Indicators indicators(const JOBSET& job, const RUNDATA& run) {
     const auto nsubj = static_cast<std::size_t>(job.NSUBJ);
     const auto nvar = static_cast<std::size_t>(job.NVAR);
@@ -160,6 +129,37 @@ double triplet_g2(const Indicators& items, const JOBSET& job, const RUNDATA& run
 
 }  // namespace
 
+void TRPJOB(const JOBSET& job) {
+    if (!is_word(job.DATTYP, "RAW")) {
+        FATAL("FATAL ERROR: Input type " + trimmed(job.DATTYP) + " cannot be used with model " +
+              trimmed(job.MODTYP) + " on >MODEL: line");
+    }
+    if (job.NVAR < 3) FATAL("FATAL ERROR: The triplet test needs at least 3 variables on >DATA: line");
+}
+
+void TRPDAT(const JOBSET& job, const RUNDATA& run) {
+    static const rt::Format no_variance = rt::parse_format("(T30,A21,I4,A16,///)");
+    const auto nsubj = static_cast<std::size_t>(job.NSUBJ);
+    for (int v = 0; v < job.NVAR; ++v) {
+        const double* column = run.X.data() + static_cast<std::size_t>(v) * nsubj;
+        for (std::size_t s = 0; s < nsubj; ++s) {
+            if (column[s] != 0.0 && column[s] != 1.0) {
+                FATAL("FATAL ERROR: Variable " + std::to_string(v + 1) + " has the response " +
+                      value_text(column[s]) + " for subject " + std::to_string(s + 1) +
+                      "; the triplet test takes only 0 and 1");
+            }
+        }
+    }
+    for (int v = 0; v < job.NVAR; ++v) {
+        const double* column = run.X.data() + static_cast<std::size_t>(v) * nsubj;
+        const auto ones = std::count(column, column + nsubj, 1.0);
+        if (ones == 0 || ones == static_cast<std::ptrdiff_t>(nsubj)) {
+            rt::write(LUCON, no_variance, "FATAL ERROR: VARIABLE", v + 1, " HAS NO VARIANCE");
+            throw rt::Stop{"", 1};
+        }
+    }
+}
+
 void TRPSTG(JOBSET& job, RUNDATA& run, int THREADS) {
     static const rt::Format head =
         rt::parse_format("(/,/,\"0==============Triplet Test of Multivariate Normality============0\",/)");
@@ -176,7 +176,8 @@ void TRPSTG(JOBSET& job, RUNDATA& run, int THREADS) {
     static const rt::Format row = rt::parse_format("(I3,13X,I8,23X,F8.2)");
     static const rt::Format mvn_record = rt::parse_format("(9999(F9.3,2X))");
 
-    check_job(job, run);
+    TRPJOB(job);
+    TRPDAT(job, run);
     const int nvar = job.NVAR;
     rt::write(LURPT, head);
     rt::write(LURPT, columns);

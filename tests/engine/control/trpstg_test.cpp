@@ -247,8 +247,12 @@ TEST(TrpJob, JobsThatCannotBeTestedStopWithTheirMessage) {
         {"trp_two", "FATAL ERROR: The triplet test needs at least 3 variables on >DATA: line\n\n\nStop"},
         {"bad_code",
          "FATAL ERROR: Variable 3 has the response 2.000000 for subject 42; the triplet test takes only 0 and 1\n\n\nStop"},
+        {"bad_code_co",
+         "FATAL ERROR: Variable 3 has the response 2.000000 for subject 42; the triplet test takes only 0 and 1\n\n\nStop"},
         {"no_var0", "FATAL ERROR: VARIABLE   3 HAS NO VARIANCE\n\n\n\nStop"},
         {"no_var1", "FATAL ERROR: VARIABLE   4 HAS NO VARIANCE\n\n\n\nStop"},
+        // Most answers of item 1 are 1, its median: the split makes it all 0.
+        {"split_cd", "FATAL ERROR: VARIABLE   1 HAS NO VARIANCE\n\n\n\nStop"},
     };
     for (const auto& [job, message] : cases) {
         SCOPED_TRACE(job);
@@ -256,7 +260,11 @@ TEST(TrpJob, JobsThatCannotBeTestedStopWithTheirMessage) {
         EXPECT_EQ(out.at("status"), "1\n");
         EXPECT_TRUE(has(out.at("window"), message)) << out.at("window");
         EXPECT_FALSE(has(out.at("window"), "Computing Triplet Test"));
-        EXPECT_FALSE(has(out.at("report"), "Triplet Test of Multivariate Normality"));
+        // Stopped before the correlations and the report head.
+        EXPECT_FALSE(has(out.at("window"), "Computing tetrachoric") || has(out.at("window"), "Computing correlations"));
+        EXPECT_FALSE(has(out.at("window"), "Reading Correlations"));
+        EXPECT_EQ(out.at("report"), "");
+        EXPECT_FALSE(out.count(job + ".frq"));  // the tetrachoric routine never started
         EXPECT_FALSE(out.count(job + ".mvn"));
         compare_with_golden(job, out);
     }
