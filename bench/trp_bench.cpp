@@ -21,10 +21,10 @@
 #include <thread>
 #include <vector>
 
+#include "engine/common/units.h"
 #include "engine/control/jobset.h"
 #include "engine/control/rundata.h"
 #include "engine/control/stages.h"
-#include "engine/control/units.h"
 #include "engine/stats/mvn_quadrature.h"
 #include "engine/stats/mvntrp.h"
 #include "engine/stats/tetcor.h"

@@ -11,22 +11,22 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/common/fatal.h"
+#include "engine/common/opnmat.h"
+#include "engine/common/units.h"
 #include "engine/control/codsel.h"
-#include "engine/control/fatal.h"
-#include "engine/control/opnmat.h"
-#include "engine/control/parallel.h"
 #include "engine/control/stages.h"
-#include "engine/control/units.h"
 #include "engine/stats/mvntrp.h"
 #include "numlib/routines2/dnordf.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
 #include "runtime/list_io.h"
+#include "runtime/parallel.h"
 #include "runtime/records.h"
 #include "runtime/units.h"
 
@@ -201,8 +201,8 @@ void TRPSTG(JOBSET& job, RUNDATA& run, int THREADS) {
 
     // Blocks of triplets in two buffers: while the helpers fit the next
     // block, the calling thread commits the current one, then joins them.
-    const int threads = thread_count(THREADS, static_cast<std::size_t>(std::min<std::int64_t>(triplets, 1 << 20)));
-    WorkerPool pool(threads - 1);
+    const int threads = rt::thread_count(THREADS, static_cast<std::size_t>(std::min<std::int64_t>(triplets, 1 << 20)));
+    rt::WorkerPool pool(threads - 1);
     const std::size_t block = 256 * static_cast<std::size_t>(threads);
     struct Block {
         std::vector<int> triplet;

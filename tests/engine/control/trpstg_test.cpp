@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/common/units.h"
 #include "engine/control/jobset.h"
 #include "engine/control/rundata.h"
 #include "engine/control/stages.h"
-#include "engine/control/units.h"
 #include "engine/stats/mvntrp.h"
 #include "numlib/routines2/erset.h"
 #include "runtime/io_error.h"
