@@ -7,14 +7,11 @@
 // from the runs; read every changed line before keeping them.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -25,6 +22,7 @@
 #include "engine/stats/tetcor.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/job_folder.h"
 
 namespace orv::engine {
 namespace {
@@ -34,14 +32,7 @@ namespace fs = std::filesystem;
 const fs::path kJobs = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "cmt";
 const fs::path kGolden = fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "cmt";
 
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void put(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+std::string slurp(const fs::path& path) { return orv::test::read_file(path); }
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -52,74 +43,18 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-// One finished run: what the golden folder of a job holds, by file name
-// ("status", "window", "report" and the files made beside the command file).
-using Outputs = std::map<std::string, std::string>;
+// One finished run: what the golden folder of a job holds, by file name.
+using Outputs = orv::test::JobOutputs;
 
-class CmtRun {
+// The CMT jobs copied to a folder of their own, run from another working
+// directory.
+class CmtRun : public orv::test::JobFolder {
 public:
-    CmtRun() {
-        char name[] = "/tmp/orv_cmt_XXXXXX";
-        if (::mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp");
-        dir_ = name;
-        fs::create_directories(dir_ / "jobs");
-        fs::create_directories(dir_ / "work");
-        for (const auto& entry : fs::directory_iterator(kJobs))
-            if (entry.path().extension() != ".in") fs::copy_file(entry.path(), dir_ / "jobs" / entry.path().filename());
-    }
-    ~CmtRun() { fs::remove_all(dir_); }
-
-    Outputs run(const std::string& job) {
-        std::set<std::string> inputs;
-        for (const auto& entry : fs::directory_iterator(dir_ / "jobs")) inputs.insert(entry.path().filename());
-        fs::copy_file(kJobs / (job + ".in"), dir_ / "jobs" / (job + ".in"));
-        inputs.insert(job + ".in");
-        const std::string command = "cd '" + (dir_ / "work").string() + "' && '" + ORVCALC_PATH + "' '" +
-                                    (dir_ / "jobs" / (job + ".in")).string() + "' < /dev/null > '" +
-                                    (dir_ / "window").string() + "' 2>&1";
-        const int status = std::system(command.c_str());
-        Outputs out;
-        out["status"] = std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\n";
-        out["window"] = slurp(dir_ / "window");
-        // The report is named without a folder: it lies in the working folder.
-        for (const auto& entry : fs::directory_iterator(dir_ / "work"))
-            out[entry.path().filename() == job + ".out" ? "report" : "work:" + entry.path().filename().string()] =
-                slurp(entry.path());
-        for (const auto& entry : fs::directory_iterator(dir_ / "jobs"))
-            if (!inputs.count(entry.path().filename())) out[entry.path().filename()] = slurp(entry.path());
-        return out;
-    }
-
-private:
-    fs::path dir_;
+    CmtRun() : JobFolder(kJobs) {}
 };
 
-Outputs golden(const std::string& job) {
-    Outputs out;
-    if (fs::is_directory(kGolden / job))
-        for (const auto& entry : fs::directory_iterator(kGolden / job)) out[entry.path().filename()] = slurp(entry.path());
-    return out;
-}
-
 void compare_with_golden(const std::string& job, const Outputs& got) {
-    if (std::getenv("ORV_UPDATE_GOLDEN") != nullptr) {
-        fs::remove_all(kGolden / job);
-        fs::create_directories(kGolden / job);
-        for (const auto& [name, text] : got) put(kGolden / job / name, text);
-        return;
-    }
-    const Outputs want = golden(job);
-    ASSERT_FALSE(want.empty()) << "no golden files for " << job;
-    std::set<std::string> got_names, want_names;
-    for (const auto& item : got) got_names.insert(item.first);
-    for (const auto& item : want) want_names.insert(item.first);
-    EXPECT_EQ(got_names, want_names) << job;
-    for (const auto& [name, text] : want) {
-        const auto it = got.find(name);
-        if (it != got.end()) {
-            EXPECT_EQ(it->second, text) << job << ": " << name;
-        }
-    }
+    orv::test::expect_golden_outputs(kGolden / job, got);
 }
 
 // A case of the stage, run as SHORT, LONG with labels and LONG without.

@@ -4,17 +4,13 @@
 // byte for byte with tests/engine/golden/trp/<job>/ (ORV_UPDATE_GOLDEN=1
 // rewrites them: read every changed line before keeping them).
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
-#include <set>
 #include <span>
 #include <sstream>
 #include <string>
@@ -29,6 +25,7 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/job_folder.h"
 
 namespace orv::engine {
 namespace {
@@ -37,13 +34,6 @@ namespace fs = std::filesystem;
 
 const fs::path kJobs = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "trp";
 const fs::path kGolden = fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "trp";
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -61,52 +51,13 @@ std::vector<double> numbers(const std::string& line) {
     return out;
 }
 
-using Outputs = std::map<std::string, std::string>;
+using Outputs = orv::test::JobOutputs;
 
-// Runs a job of kJobs with the real program from <tmp>/work.
-Outputs run_job(const std::string& job) {
-    char name[] = "/tmp/orv_trp_XXXXXX";
-    if (::mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp");
-    const fs::path dir = name;
-    fs::create_directories(dir / "work");
-    fs::copy(kJobs, dir / "jobs");
-    std::set<std::string> inputs;
-    for (const auto& entry : fs::directory_iterator(dir / "jobs")) inputs.insert(entry.path().filename());
-    const std::string command = "cd '" + (dir / "work").string() + "' && '" + ORVCALC_PATH + "' '" +
-                                (dir / "jobs" / (job + ".in")).string() + "' < /dev/null > '" +
-                                (dir / "window").string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    Outputs out;
-    out["status"] = std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\n";
-    out["window"] = slurp(dir / "window");
-    for (const auto& entry : fs::directory_iterator(dir / "work"))
-        out[entry.path().filename() == job + ".out" ? "report" : "work:" + entry.path().filename().string()] =
-            slurp(entry.path());
-    for (const auto& entry : fs::directory_iterator(dir / "jobs"))
-        if (!inputs.count(entry.path().filename())) out[entry.path().filename()] = slurp(entry.path());
-    fs::remove_all(dir);
-    return out;
-}
+// Runs a job of kJobs with the real program, in a folder of its own.
+Outputs run_job(const std::string& job) { return orv::test::JobFolder(kJobs).run(job); }
 
 void compare_with_golden(const std::string& job, const Outputs& got) {
-    const fs::path folder = kGolden / job;
-    if (std::getenv("ORV_UPDATE_GOLDEN") != nullptr) {
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        for (const auto& [name, text] : got) std::ofstream(folder / name, std::ios::binary) << text;
-        return;
-    }
-    ASSERT_TRUE(fs::is_directory(folder)) << "no golden files for " << job;
-    std::set<std::string> want_names, got_names;
-    for (const auto& entry : fs::directory_iterator(folder)) want_names.insert(entry.path().filename());
-    for (const auto& item : got) got_names.insert(item.first);
-    EXPECT_EQ(got_names, want_names) << job;
-    for (const auto& name : want_names) {
-        const auto it = got.find(name);
-        if (it != got.end()) {
-            EXPECT_EQ(it->second, slurp(folder / name)) << job << ": " << name;
-        }
-    }
+    orv::test::expect_golden_outputs(kGolden / job, got);
 }
 
 // The triplet lines of a report: variables and statistic.
@@ -238,6 +189,26 @@ TEST(TrpJob, ThreeItemsOneTriplet) {
     compare_with_golden("three", out);
 }
 
+// The engine takes one thread per CPU it may run on: pinned to one CPU it
+// fits the triplets on one thread and must leave the same files.
+TEST(TrpJob, SameFilesOnOneCpuAsOnAll) {
+    cpu_set_t all;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
+    const Outputs many = run_job("skewed");
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int c = 0; c < CPU_SETSIZE; ++c)
+        if (CPU_ISSET(c, &all)) {
+            CPU_SET(c, &one);
+            break;
+        }
+    ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+    const Outputs single = run_job("skewed");
+    ASSERT_EQ(::sched_setaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(single.at("status"), "0\n");
+    EXPECT_EQ(single, many);
+}
+
 // Each mend: the message, the exit status, and a report that ends where the
 // run stopped.
 TEST(TrpJob, JobsThatCannotBeTestedStopWithTheirMessage) {
@@ -339,7 +310,7 @@ protected:
         RUNDATA run = run_;
         TRPSTG(job, run, threads);
         rt::close_all_units();
-        return {host_.records, slurp(dir_ / "report"), slurp(dir_ / "job.mvn")};
+        return {host_.records, orv::test::read_file(dir_ / "report"), orv::test::read_file(dir_ / "job.mvn")};
     }
 
     fs::path dir_;
@@ -377,7 +348,7 @@ TEST_F(TrpStage, LinesEqualMvntrpOnTheColumns) {
                 MVNTRP(i, j, k, column(i), column(j), column(k), r(i, j), r(i, k), r(j, k), n, LURPT, g2);
             }
     rt::close_all_units();
-    const auto direct = lines(slurp(dir_ / "direct"));
+    const auto direct = lines(orv::test::read_file(dir_ / "direct"));
     ASSERT_EQ(direct.size(), 84u);
     const auto all = lines(stage.report);
     std::size_t first = 0;
