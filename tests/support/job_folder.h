@@ -30,6 +30,10 @@ public:
         fs::copy(jobs, dir_ / "jobs");
     }
 
+    // The copy of the jobs' folder, where the command files and their data
+    // lie and the matrix and side files are written.
+    fs::path jobs() const { return dir_ / "jobs"; }
+
     // Runs the job with standard input empty.
     JobOutputs run(const std::string& job) {
         std::set<std::string> inputs;

@@ -7,7 +7,6 @@
 // changed line before keeping them.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -15,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,6 +30,7 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/job_folder.h"
 
 namespace orv::engine {
 namespace {
@@ -281,67 +280,17 @@ TEST_F(ScoreStage, StopsLeaveAnEmptyScoreFile) {
 // ---------------------------------------------------------------------------
 // Whole jobs through the program.
 
-using Outputs = std::map<std::string, std::string>;
+using Outputs = orv::test::JobOutputs;
 
-class ScoreRun {
+// The score jobs copied to a folder of their own, run from another working
+// directory.
+class ScoreRun : public orv::test::JobFolder {
 public:
-    ScoreRun() {
-        char name[] = "/tmp/orv_scores_XXXXXX";
-        if (::mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp");
-        dir_ = name;
-        fs::create_directories(dir_ / "jobs");
-        fs::create_directories(dir_ / "work");
-        for (const auto& entry : fs::directory_iterator(kJobs))
-            if (entry.path().extension() != ".in") fs::copy_file(entry.path(), dir_ / "jobs" / entry.path().filename());
-    }
-    ~ScoreRun() { fs::remove_all(dir_); }
-    fs::path jobs() const { return dir_ / "jobs"; }
-
-    Outputs run(const std::string& job) {
-        std::set<std::string> inputs;
-        for (const auto& entry : fs::directory_iterator(jobs())) inputs.insert(entry.path().filename());
-        fs::copy_file(kJobs / (job + ".in"), jobs() / (job + ".in"));
-        inputs.insert(job + ".in");
-        const std::string command = "cd '" + (dir_ / "work").string() + "' && '" + ORVCALC_PATH + "' '" +
-                                    (jobs() / (job + ".in")).string() + "' < /dev/null > '" +
-                                    (dir_ / "window").string() + "' 2>&1";
-        const int status = std::system(command.c_str());
-        Outputs out;
-        out["status"] = std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\n";
-        out["window"] = slurp(dir_ / "window");
-        for (const auto& entry : fs::directory_iterator(dir_ / "work"))
-            out[entry.path().filename() == job + ".out" ? "report" : "work:" + entry.path().filename().string()] =
-                slurp(entry.path());
-        for (const auto& entry : fs::directory_iterator(jobs()))
-            if (!inputs.count(entry.path().filename())) out[entry.path().filename()] = slurp(entry.path());
-        return out;
-    }
-
-private:
-    fs::path dir_;
+    ScoreRun() : JobFolder(kJobs) {}
 };
 
 void compare_with_golden(const std::string& job, const Outputs& got) {
-    if (std::getenv("ORV_UPDATE_GOLDEN") != nullptr) {
-        fs::remove_all(kGolden / job);
-        fs::create_directories(kGolden / job);
-        for (const auto& [name, text] : got) put(kGolden / job / name, text);
-        return;
-    }
-    Outputs want;
-    if (fs::is_directory(kGolden / job))
-        for (const auto& entry : fs::directory_iterator(kGolden / job)) want[entry.path().filename()] = slurp(entry.path());
-    ASSERT_FALSE(want.empty()) << "no golden files for " << job;
-    std::set<std::string> got_names, want_names;
-    for (const auto& item : got) got_names.insert(item.first);
-    for (const auto& item : want) want_names.insert(item.first);
-    EXPECT_EQ(got_names, want_names) << job;
-    for (const auto& [name, text] : want) {
-        const auto it = got.find(name);
-        if (it != got.end()) {
-            EXPECT_EQ(it->second, text) << job << ": " << name;
-        }
-    }
+    orv::test::expect_golden_outputs(kGolden / job, got);
 }
 
 class ScoreJob : public ::testing::TestWithParam<const char*> {};
