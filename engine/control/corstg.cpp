@@ -1,6 +1,7 @@
 // The correlation stage: R from raw data or the correlation file, the .cor
 // file, smoothing and the .smo file, and the correlation table of a LONG
 // report.
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,18 @@ void pearson(const JOBSET& job, RUNDATA& run) {
           " on >MODEL: line");
 }
 
+// Correlations computed from finite data can still overflow (values near
+// the overflow limit): they stop the run before any file or table shows
+// them.
+void require_finite(const std::vector<double>& r, int nvar) {
+    const auto n = static_cast<std::size_t>(nvar);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < n; ++j)
+            if (!std::isfinite(r[i + j * n]))
+                FATAL("FATAL ERROR: The correlations of variable " + std::to_string(i + 1) +
+                      " are not finite numbers");
+}
+
 }  // namespace
 
 void CORSTG(JOBSET& job, RUNDATA& run) {
@@ -106,6 +119,7 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
             check_triplet_data();
             pearson(job, run);
         }
+        require_finite(run.R, nvar);
         if (CODSEL(job, "COR")) {
             static const rt::Format nine = rt::parse_format("(999(F12.9,1X))");
             static const rt::Format three = rt::parse_format("(999(F8.3))");

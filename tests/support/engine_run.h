@@ -39,9 +39,12 @@ protected:
 
     // Runs orvcalc in the run's folder on the command file `job` (a name in
     // the folder), standard input empty; returns the exit status (-1 when
-    // the program did not exit) and keeps the window text in window_.
-    int run(const std::string& job) {
-        const std::string command = "cd '" + dir_.string() + "' && '" + ORVCALC_PATH + "' '" + job +
+    // the program did not exit) and keeps the window text in window_.  With
+    // `seconds`, a run still going after that long is killed and returns
+    // 137.
+    int run(const std::string& job, int seconds = 0) {
+        const std::string limit = seconds > 0 ? "timeout -s KILL " + std::to_string(seconds) + " " : "";
+        const std::string command = "cd '" + dir_.string() + "' && " + limit + "'" + ORVCALC_PATH + "' '" + job +
                                     "' < /dev/null > '" + (dir_ / ".window").string() + "' 2>&1";
         const int status = std::system(command.c_str());
         window_ = get(dir_ / ".window");

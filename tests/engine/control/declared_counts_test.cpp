@@ -17,6 +17,11 @@ using orv::test::write_file;
 
 class DeclaredCounts : public ::testing::Test {
 protected:
+    void SetUp() override {
+#ifdef ORV_SANITIZED
+        GTEST_SKIP() << "the sanitizers' shadow memory does not fit the address-space limit";
+#endif
+    }
     // Runs the job under the address-space limit; the exit status, the
     // window text kept.
     int run(const std::string& job) {
