@@ -6,11 +6,8 @@
 // scripts/make_cmt_jobs.py.  ORV_UPDATE_GOLDEN=1 rewrites the golden files
 // from the runs; read every changed line before keeping them.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -21,8 +18,8 @@
 #include "engine/stats/polcor.h"
 #include "engine/stats/tetcor.h"
 #include "runtime/units.h"
+#include "support/engine_run.h"
 #include "support/fake_host.h"
-#include "support/job_folder.h"
 
 namespace orv::engine {
 namespace {
@@ -32,29 +29,16 @@ namespace fs = std::filesystem;
 const fs::path kJobs = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "cmt";
 const fs::path kGolden = fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "cmt";
 
-std::string slurp(const fs::path& path) { return orv::test::read_file(path); }
-
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using orv::testing::lines_of;
 
-// One finished run: what the golden folder of a job holds, by file name.
-using Outputs = orv::test::JobOutputs;
-
-// The CMT jobs copied to a folder of their own, run from another working
-// directory.
-class CmtRun : public orv::test::JobFolder {
-public:
-    CmtRun() : JobFolder(kJobs) {}
-};
+using orv::testing::JobFolderRun;
+using orv::testing::Outputs;
+using orv::testing::read_file;
 
 void compare_with_golden(const std::string& job, const Outputs& got) {
-    orv::test::expect_golden_outputs(kGolden / job, got);
+    orv::testing::expect_golden_folder(kGolden / job, got);
 }
 
 // A case of the stage, run as SHORT, LONG with labels and LONG without.
@@ -101,7 +85,7 @@ TEST_P(CmtJob, ShortLongAndNolabelsRunsMatchTheirGoldenFiles) {
     for (const std::string variant : {"short", "long", "nolab"}) {
         SCOPED_TRACE(variant);
         const std::string job = std::string(c.name) + "_" + variant;
-        CmtRun run;
+        JobFolderRun run(kJobs);
         const Outputs out = run.run(job);
         EXPECT_EQ(out.at("status"), std::to_string(c.status) + "\n");
         std::set<std::string> made, wanted;
@@ -131,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Branches, CmtJob, ::testing::ValuesIn(kCases),
 // The values of a matrix file, record by record.
 std::vector<std::vector<double>> values(const std::string& text) {
     std::vector<std::vector<double>> rows;
-    for (const auto& line : lines(text)) {
+    for (const auto& line : lines_of(text)) {
         std::istringstream in(line);
         rows.emplace_back();
         for (double v; in >> v;) rows.back().push_back(v);
@@ -140,14 +124,14 @@ std::vector<std::vector<double>> values(const std::string& text) {
 }
 
 TEST(CmtFiles, RecordLayoutsOfTheMatrixFiles) {
-    CmtRun run;
+    JobFolderRun run(kJobs);
     // Nine decimals, 13 columns a value (the blank after the last is not
     // written); ipsatized data three decimals in 8 columns.
     const Outputs di = run.run("raw_di_short");
-    for (const auto& line : lines(di.at("raw_di_short.cor"))) EXPECT_EQ(line.size(), 6u * 13 - 1) << line;
+    for (const auto& line : lines_of(di.at("raw_di_short.cor"))) EXPECT_EQ(line.size(), 6u * 13 - 1) << line;
     const Outputs ip = run.run("raw_ip_short");
-    for (const auto& line : lines(ip.at("raw_ip_short.cor"))) EXPECT_EQ(line.size(), 15u * 8) << line;
-    EXPECT_EQ(lines(ip.at("raw_ip_short.cor"))[0].substr(0, 16), "   1.000  -0.043");
+    for (const auto& line : lines_of(ip.at("raw_ip_short.cor"))) EXPECT_EQ(line.size(), 15u * 8) << line;
+    EXPECT_EQ(lines_of(ip.at("raw_ip_short.cor"))[0].substr(0, 16), "   1.000  -0.043");
     // The .cor file holds R before smoothing, .smo after; both symmetric
     // with a unit diagonal.
     const Outputs cd = run.run("raw_cd_short");
@@ -171,7 +155,7 @@ TEST(CmtFiles, RecordLayoutsOfTheMatrixFiles) {
 }
 
 TEST(CmtFiles, OutputFWritesNoMatrixFileButTheSideFiles) {
-    CmtRun run;
+    JobFolderRun run(kJobs);
     const Outputs out = run.run("output_f");
     EXPECT_FALSE(out.count("output_f.cor"));
     EXPECT_FALSE(out.count("output_f.smo"));
@@ -181,7 +165,7 @@ TEST(CmtFiles, OutputFWritesNoMatrixFileButTheSideFiles) {
 }
 
 TEST(CmtFiles, LoadingInputWithoutModelRotStops) {
-    CmtRun run;
+    JobFolderRun run(kJobs);
     const Outputs out = run.run("fld1_cmt");
     EXPECT_EQ(out.at("status"), "1\n");
     EXPECT_TRUE(has(out.at("window"),
@@ -192,7 +176,7 @@ TEST(CmtFiles, LoadingInputWithoutModelRotStops) {
 // The column numbers of the correlation table's first block, and the width
 // of its widest record.
 std::pair<int, std::size_t> first_block(const std::string& report) {
-    const auto all = lines(report);
+    const auto all = lines_of(report);
     const auto title = std::find(all.begin(), all.end(), " CORRELATION MATRIX");
     EXPECT_NE(title, all.end());
     if (title == all.end()) return {0, 0};
@@ -205,7 +189,7 @@ std::pair<int, std::size_t> first_block(const std::string& report) {
 }
 
 TEST(CmtFiles, PageWidth119PrintsWiderThanTheDefault130) {
-    CmtRun run;
+    JobFolderRun run(kJobs);
     const Outputs narrow = run.run("width119");
     const Outputs wide = run.run("raw_co_nolab");
     // 130 prints 110 columns: 13 values of 8 beside the row numbers; 119
@@ -227,21 +211,17 @@ TEST(CmtFiles, PageWidth119PrintsWiderThanTheDefault130) {
 class ThreadCount : public ::testing::Test {
 protected:
     void SetUp() override {
-        char name[] = "/tmp/orv_cmt_threads_XXXXXX";
-        ASSERT_NE(::mkdtemp(name), nullptr);
-        dir_ = name;
         rt::set_host(&host_);
     }
     void TearDown() override {
         rt::close_all_units();
         rt::set_host(nullptr);
-        fs::remove_all(dir_);
     }
 
     // Columns 6.. of a fixture file, `width` characters a value, as NSUBJ x
     // NVAR column-major data.
     static std::vector<double> data(const std::string& file, int nvar, int width, int& nsubj) {
-        const auto rows = lines(slurp(kJobs / file));
+        const auto rows = lines_of(read_file(kJobs / file));
         nsubj = static_cast<int>(rows.size());
         std::vector<double> x(rows.size() * static_cast<std::size_t>(nvar));
         for (std::size_t s = 0; s < rows.size(); ++s)
@@ -268,14 +248,14 @@ protected:
         call(out.r);
         rt::close_all_units();
         out.window = host_.records;
-        out.report = slurp(dir_ / "report");
-        out.frq = slurp(dir_ / "job.frq");
-        out.dff = slurp(dir_ / "job.dff");
-        out.ser = slurp(dir_ / "job.ser");
+        out.report = read_file(dir_ / "report");
+        out.frq = read_file(dir_ / "job.frq");
+        out.dff = read_file(dir_ / "job.dff");
+        out.ser = read_file(dir_ / "job.ser");
         return out;
     }
 
-    fs::path dir_;
+    orv::testing::TempDir dir_{"orv_cmt_threads"};
     orv::testing::FakeHost host_;
 };
 

@@ -6,11 +6,8 @@
 // ORV_UPDATE_GOLDEN=1 rewrites the golden files from the runs; read every
 // changed line before keeping them.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -29,8 +26,8 @@
 #include "numlib/routines2/umach.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
+#include "support/engine_run.h"
 #include "support/fake_host.h"
-#include "support/job_folder.h"
 
 namespace orv::engine {
 namespace {
@@ -41,23 +38,14 @@ using Matrix = std::vector<double>;
 const fs::path kJobs = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "scores";
 const fs::path kGolden = fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "scores";
 
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void put(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using orv::testing::JobFolderRun;
+using orv::testing::Outputs;
+using orv::testing::read_file;
+using orv::testing::write_file;
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using orv::testing::lines_of;
 
 std::string padded(const std::string& text, std::size_t width) {
     std::string s = text.substr(0, width);
@@ -74,9 +62,6 @@ std::string padded(const std::string& text, std::size_t width) {
 class ScoreStage : public ::testing::Test {
 protected:
     void SetUp() override {
-        char name[] = "/tmp/orv_scrstg_XXXXXX";
-        ASSERT_NE(::mkdtemp(name), nullptr);
-        dir_ = name;
         host_.records.clear();
         rt::set_host(&host_);
         num2::reset_error_machinery();
@@ -103,7 +88,6 @@ protected:
         rt::set_host(nullptr);
         num2::reset_error_machinery();
         num2::reset_options();
-        fs::remove_all(dir_);
     }
 
     void data(int nsubj) {
@@ -137,7 +121,7 @@ protected:
     fs::path fsc() const { return dir_ / "job.fsc"; }
     std::string report() {
         rt::close_unit(11);
-        return slurp(dir_ / "report.out");
+        return read_file(dir_ / "report.out");
     }
     // SCRSTG and SCPSTG on THREADS threads; false when the run stopped.
     bool stage(int threads) {
@@ -151,7 +135,7 @@ protected:
         return true;
     }
 
-    fs::path dir_;
+    orv::testing::TempDir dir_{"orv_scrstg"};
     testing::FakeHost host_;
     JOBSET job_;
     RUNDATA run_;
@@ -169,7 +153,7 @@ TEST_F(ScoreStage, SameFilesOnOneAndEightThreads) {
         data(3000);
         ASSERT_TRUE(stage(threads));
         reports[threads] = report();
-        files[threads] = slurp(fsc());
+        files[threads] = read_file(fsc());
         for (const std::string& r : host_.records) windows[threads] += r + "\n";
     }
     EXPECT_EQ(reports[8], reports[1]);
@@ -178,7 +162,7 @@ TEST_F(ScoreStage, SameFilesOnOneAndEightThreads) {
     EXPECT_TRUE(has(reports[1], " Factor Score Plot"));
     EXPECT_TRUE(has(reports[1], "Factor X =   2   Factor Y =  3"));
 
-    const std::vector<std::string> records = lines(files[1]);
+    const std::vector<std::string> records = lines_of(files[1]);
     ASSERT_EQ(records.size(), 3000u);
     char want[64];
     for (int i : {0, 1, 2, 3, 1234, 2999}) {
@@ -260,7 +244,7 @@ TEST_F(ScoreStage, StopsLeaveAnEmptyScoreFile) {
                  {"REG", 0, 2, "FATAL ERROR: The scores of factor    2 have no variance"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.method);
-        put(fsc(), "    1   0.100\n    2  -0.100\n");
+        write_file(fsc(), "    1   0.100\n    2  -0.100\n");
         host_.records.clear();
         job_.SCRMTH = padded(c.method, 8);
         run_.R = r;
@@ -269,7 +253,7 @@ TEST_F(ScoreStage, StopsLeaveAnEmptyScoreFile) {
             for (int j = 0; j < 10; ++j) run_.L[j + (c.flat - 1) * 10] = 0.0;
         EXPECT_FALSE(stage(1));
         EXPECT_FALSE(run_.SCORED);
-        EXPECT_EQ(slurp(fsc()), "");
+        EXPECT_EQ(read_file(fsc()), "");
         bool said = false;
         for (const std::string& record : host_.records) said = said || has(record, c.message);
         EXPECT_TRUE(said);
@@ -280,23 +264,14 @@ TEST_F(ScoreStage, StopsLeaveAnEmptyScoreFile) {
 // ---------------------------------------------------------------------------
 // Whole jobs through the program.
 
-using Outputs = orv::test::JobOutputs;
-
-// The score jobs copied to a folder of their own, run from another working
-// directory.
-class ScoreRun : public orv::test::JobFolder {
-public:
-    ScoreRun() : JobFolder(kJobs) {}
-};
-
 void compare_with_golden(const std::string& job, const Outputs& got) {
-    orv::test::expect_golden_outputs(kGolden / job, got);
+    orv::testing::expect_golden_folder(kGolden / job, got);
 }
 
 class ScoreJob : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ScoreJob, MatchesItsGoldenFiles) {
-    ScoreRun run;
+    JobFolderRun run(kJobs);
     compare_with_golden(GetParam(), run.run(GetParam()));
 }
 
@@ -308,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(Scores, ScoreJob,
 // The listing's item lines: sign word, loading, the text cut to 200
 // characters; the three score plots in pair order, each with its caption.
 TEST(ScoreJobs, ListingAndPlotsOfAnObliqueJob) {
-    ScoreRun run;
+    JobFolderRun run(kJobs);
     const Outputs out = run.run("bart_ob_sort");
     ASSERT_EQ(out.at("status"), "0\n");
     const std::string& report = out.at("report");
@@ -320,7 +295,7 @@ TEST(ScoreJobs, ListingAndPlotsOfAnObliqueJob) {
     std::string long_text = "Numbers ";
     for (int k = 0; k < 30; ++k) long_text += "and sums ";
     int items = 0;
-    for (const std::string& line : lines(report.substr(listing, weights - listing))) {
+    for (const std::string& line : lines_of(report.substr(listing, weights - listing))) {
         if (!has(line, "  ITEM: ")) continue;
         ++items;
         EXPECT_TRUE(line.rfind("TRUE", 0) == 0 || line.rfind("FALSE", 0) == 0) << line;
@@ -343,34 +318,34 @@ TEST(ScoreJobs, ListingAndPlotsOfAnObliqueJob) {
         at = found;
     }
     EXPECT_EQ(report.find(" Factor Score Plot", at), std::string::npos);
-    EXPECT_EQ(lines(out.at("bart_ob_sort.fsc")).size(), 240u);
+    EXPECT_EQ(lines_of(out.at("bart_ob_sort.fsc")).size(), 240u);
 }
 
 // One factor under SORT: items in item order with the unrotated loadings,
 // one score per .fsc record, no score plot.
 TEST(ScoreJobs, OneFactorListsInItemOrderAndDrawsNoPlot) {
-    ScoreRun run;
+    JobFolderRun run(kJobs);
     const Outputs out = run.run("reg_onefac");
     ASSERT_EQ(out.at("status"), "0\n");
     const std::string& report = out.at("report");
     std::vector<std::string> texts;
-    for (const std::string& line : lines(report))
+    for (const std::string& line : lines_of(report))
         if (has(line, "  ITEM: ")) texts.push_back(line.substr(line.find("  ITEM: ") + 8, 20));
     ASSERT_EQ(texts.size(), 10u);
     EXPECT_EQ(texts[0], "I often read for ple");
     EXPECT_EQ(texts[4], "I can turn shapes ar");
     EXPECT_EQ(texts[9], "I keep my accounts i");
     EXPECT_FALSE(has(report, "Factor Score Plot"));
-    for (const std::string& line : lines(out.at("reg_onefac.fsc"))) EXPECT_EQ(line.size(), 23u) << line;
+    for (const std::string& line : lines_of(out.at("reg_onefac.fsc"))) EXPECT_EQ(line.size(), 23u) << line;
 }
 
 // Identifiers: the nearest whole number (halves away from zero), asterisks
 // when it does not fit I15 or is beyond 64 bits.
 TEST(ScoreJobs, IdentifiersRoundOrFillTheirFieldWithAsterisks) {
-    ScoreRun run;
+    JobFolderRun run(kJobs);
     const Outputs out = run.run("reg_ids");
     ASSERT_EQ(out.at("status"), "0\n");
-    const std::vector<std::string> records = lines(out.at("reg_ids.fsc"));
+    const std::vector<std::string> records = lines_of(out.at("reg_ids.fsc"));
     ASSERT_EQ(records.size(), 12u);
     const char* want[] = {"17", "3", "-4", "0", "-1", "123456789012345", "999999999999999", "***************",
                           "-99999999999999", "***************", "***************", "42"};
@@ -384,8 +359,8 @@ TEST(ScoreJobs, IdentifiersRoundOrFillTheirFieldWithAsterisks) {
 // the library's message, the fatal message, status 1, no weights block, and
 // the .fsc of an earlier run emptied.
 TEST(ScoreJobs, SingularCorrelationMatrixFailsTheRun) {
-    ScoreRun run;
-    put(run.jobs() / "reg_ip_fail.fsc", "              1   0.500  -0.500\n");
+    JobFolderRun run(kJobs);
+    write_file(run.jobs_dir() / "reg_ip_fail.fsc", "              1   0.500  -0.500\n");
     const Outputs out = run.run("reg_ip_fail");
     EXPECT_EQ(out.at("status"), "1\n");
     const std::string& window = out.at("window");
@@ -394,12 +369,12 @@ TEST(ScoreJobs, SingularCorrelationMatrixFailsTheRun) {
     EXPECT_LT(window.rfind("from DLINDS"), window.find("FATAL ERROR: The correlation matrix"));
     EXPECT_TRUE(has(window, "Stop - Program terminated."));
     EXPECT_FALSE(has(out.at("report"), "Standardized regression weights"));
-    EXPECT_EQ(slurp(run.jobs() / "reg_ip_fail.fsc"), "");
+    EXPECT_EQ(read_file(run.jobs_dir() / "reg_ip_fail.fsc"), "");
 }
 
 // A ROT job asking for scores and score plots: the listing, no scores.
 TEST(ScoreJobs, LoadingsInputSkipsTheScores) {
-    ScoreRun run;
+    JobFolderRun run(kJobs);
     const Outputs out = run.run("rot_skipped");
     EXPECT_EQ(out.at("status"), "0\n");
     EXPECT_FALSE(has(out.at("window"), "Computing"));

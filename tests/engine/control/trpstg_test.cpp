@@ -24,8 +24,8 @@
 #include "numlib/routines2/erset.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
+#include "support/engine_run.h"
 #include "support/fake_host.h"
-#include "support/job_folder.h"
 
 namespace orv::engine {
 namespace {
@@ -37,12 +37,8 @@ const fs::path kGolden = fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "tr
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using orv::testing::lines_of;
+using orv::testing::read_file;
 
 std::vector<double> numbers(const std::string& line) {
     std::istringstream in(line);
@@ -51,13 +47,13 @@ std::vector<double> numbers(const std::string& line) {
     return out;
 }
 
-using Outputs = orv::test::JobOutputs;
+using orv::testing::Outputs;
 
 // Runs a job of kJobs with the real program, in a folder of its own.
-Outputs run_job(const std::string& job) { return orv::test::JobFolder(kJobs).run(job); }
+Outputs run_job(const std::string& job) { return orv::testing::JobFolderRun(kJobs).run(job); }
 
 void compare_with_golden(const std::string& job, const Outputs& got) {
-    orv::test::expect_golden_outputs(kGolden / job, got);
+    orv::testing::expect_golden_folder(kGolden / job, got);
 }
 
 // The triplet lines of a report: variables and statistic.
@@ -70,7 +66,7 @@ struct Line {
 std::vector<Line> triplet_lines(const std::string& report) {
     std::vector<Line> out;
     bool in = false;
-    for (const auto& l : lines(report)) {
+    for (const auto& l : lines_of(report)) {
         if (has(l, "   Triplet    LR Chi-Square")) {
             in = true;
             continue;
@@ -86,7 +82,7 @@ std::vector<Line> triplet_lines(const std::string& report) {
 // The summary rows: count and percentage per variable.
 std::vector<std::pair<long, double>> summary(const std::string& report) {
     std::vector<std::pair<long, double>> out;
-    const auto all = lines(report);
+    const auto all = lines_of(report);
     std::size_t r = 0;
     while (r < all.size() && all[r].rfind("--------   ---", 0) != 0) ++r;
     for (++r; r < all.size(); ++r) {
@@ -122,7 +118,7 @@ void expect_consistent(const Outputs& out, const std::string& job, int nvar) {
     EXPECT_TRUE(has(out.at("report"), "Number of triplets tested = " + std::string(8 - std::to_string(tl.size()).size(), ' ') +
                                           std::to_string(tl.size())));
     if (!out.count(job + ".mvn")) return;
-    const auto records = lines(out.at(job + ".mvn"));
+    const auto records = lines_of(out.at(job + ".mvn"));
     ASSERT_EQ(records.size(), 2u);
     const auto stats = numbers(records[0]);
     ASSERT_EQ(stats.size(), tl.size());
@@ -310,7 +306,7 @@ protected:
         RUNDATA run = run_;
         TRPSTG(job, run, threads);
         rt::close_all_units();
-        return {host_.records, orv::test::read_file(dir_ / "report"), orv::test::read_file(dir_ / "job.mvn")};
+        return {host_.records, read_file(dir_ / "report"), read_file(dir_ / "job.mvn")};
     }
 
     fs::path dir_;
@@ -348,9 +344,9 @@ TEST_F(TrpStage, LinesEqualMvntrpOnTheColumns) {
                 MVNTRP(i, j, k, column(i), column(j), column(k), r(i, j), r(i, k), r(j, k), n, LURPT, g2);
             }
     rt::close_all_units();
-    const auto direct = lines(orv::test::read_file(dir_ / "direct"));
+    const auto direct = lines_of(read_file(dir_ / "direct"));
     ASSERT_EQ(direct.size(), 84u);
-    const auto all = lines(stage.report);
+    const auto all = lines_of(stage.report);
     std::size_t first = 0;
     while (first < all.size() && all[first] != "   Triplet    LR Chi-Square") ++first;
     ASSERT_LT(first + 2 + 84, all.size());
@@ -362,7 +358,7 @@ TEST_F(TrpStage, MvnRecordContinuesAfter9999Statistics) {
     // second by format reversion.
     make_data(41, 60, 11);
     const Result out = run_stage(0);
-    const auto records = lines(out.mvn);
+    const auto records = lines_of(out.mvn);
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(numbers(records[0]).size(), 9999u);
     EXPECT_EQ(numbers(records[1]).size(), 10660u - 9999u);
