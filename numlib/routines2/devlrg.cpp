@@ -13,7 +13,9 @@
 
 #include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
+#include "numlib/routines2/devlrg_parallel.h"
 #include "numlib/routines2/dsvrgn.h"
+#include "numlib/routines2/eigen_team.h"
 #include "numlib/routines2/erset.h"
 #include "numlib/routines2/umach.h"
 
@@ -401,6 +403,12 @@ void DE4LRG(int lda, int n, int low, int igh, std::span<double> a, std::span<int
     require(a, matrix_extent(n, n, lda), "DE4LRG", "A");
     require(intv, static_cast<std::uint64_t>(igh), "DE4LRG", "INT");
     const Matrix am{a.data(), static_cast<std::size_t>(lda)};
+    // Large matrices share each step out over a team of threads (the
+    // multipliers and the chain of A(M,M) in WORK); the arithmetic is the
+    // same.  Without the work storage the loops stay sequential.
+    const int threads = eigen_team_size(igh - low + 1, 64);
+    std::unique_ptr<double[]> work(threads > 1 ? new (std::nothrow) double[2 * static_cast<std::size_t>(n)] : nullptr);
+    team::Team team(work ? threads : 1);
 
     for (int m = low + 1; m <= igh - 1; ++m) {
         double x = 0.0;
@@ -416,6 +424,10 @@ void DE4LRG(int lda, int n, int low, int igh, std::span<double> a, std::span<int
         if (i != m) {
             for (int j = 1; j <= igh; ++j) std::swap(am(j, i), am(j, m));
             for (int j = m - 1; j <= n; ++j) std::swap(am(i, j), am(m, j));
+        }
+        if (team.size() > 1) {
+            detail::hessenberg_step(a.data(), static_cast<std::size_t>(lda), n, m, igh, x, work.get(), team);
+            continue;
         }
         for (int r = m + 1; r <= igh; ++r) {
             const double y = am(r, m - 1) / x;
@@ -445,6 +457,7 @@ void DE5LRG(int ldh, int nh, std::span<double> h, std::span<double> wr, std::spa
         for (int i = 1; i <= std::min(j + 1, nh); ++i) norm += std::abs(hm(i, j));
     }
 
+    team::Team team(eigen_team_size(nh, 64));
     const long long limit = 100LL * nh;
     long long total = 0;
     int en = nh;
@@ -560,7 +573,13 @@ void DE5LRG(int ldh, int nh, std::span<double> h, std::span<double> wr, std::spa
 
         // Chase the bulge from row M to EN-1 with Householder reflections
         // I - u v' (u = (x, y, z), v = (1, q, r)), within rows and columns
-        // L..EN.
+        // L..EN; a large block shares the chase out over the threads.
+        if (team.size() > 1 && en - l + 1 >= eigen_parallel_order()) {
+            detail::chase_bulge(h.data(), static_cast<std::size_t>(ldh), l, m, en, p, q, r, team);
+            ++its;
+            ++total;
+            continue;
+        }
         for (int k = m; k <= en - 1; ++k) {
             const bool notlast = k != en - 1;
             double scaling = 1.0;

@@ -1,0 +1,31 @@
+// The threaded forms of the two long loops of the general-matrix
+// eigenvalues: one step of the Hessenberg reduction and one bulge chase of
+// the double-shift QR iteration.  Each gives every element the operations
+// of the sequential loop in the same order, split over the threads of the
+// eigen team (eigen_team.h), so the results are the same bit for bit.
+// Indices are 1-based; H is column-major with leading dimension LD.
+#pragma once
+
+#include <cstddef>
+
+#include "numlib/routines2/eigen_team.h"
+
+namespace orv::num2::detail {
+
+// Step M of the reduction of rows and columns LOW..IGH of the N by N
+// matrix A, after the pivot row has been exchanged into row M and X =
+// A(M, M-1) is not zero: the multipliers into A(M+1..IGH, M-1), row I'
+// less its multiplier times row M over columns M..N, column M plus the
+// multiplier times column I' over rows 1..IGH, for I' = M+1..IGH in turn.
+// WORK holds 2*N doubles.  The caller has checked that the order is worth
+// the team.
+void hessenberg_step(double* a, std::size_t ld, int n, int m, int igh, double x, double* work, team::Team& team);
+
+// The chase of the bulge from row M to EN-1 within rows and columns L..EN
+// of the Hessenberg matrix H, starting from the scaled shift terms P, Q, R
+// at row M: the reflections are formed a block of steps at a time near the
+// diagonal, and their application to the columns right of the block and to
+// the rows above it is shared out.
+void chase_bulge(double* h, std::size_t ld, int l, int m, int en, double p, double q, double r, team::Team& team);
+
+}  // namespace orv::num2::detail

@@ -1,0 +1,160 @@
+#include "numlib/routines2/eigen_team.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+namespace orv::num2 {
+namespace {
+
+// Below this order the hand-offs and the start of the helpers cost more
+// than the threads gain (measured with bench/extraction_bench.sh and the
+// size sweep of bench/eigen_bench).
+constexpr int kDefaultParallelOrder = 160;
+
+std::atomic<int> threads_setting{0};
+std::atomic<int> order_setting{0};
+
+int affinity_count() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) != 0) return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return std::max(1, CPU_COUNT(&set));
+}
+
+inline void pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+// How long a helper spins for the next run before it sleeps, and how long
+// the caller spins for the helpers' last parts before it yields between
+// checks.
+constexpr auto kSpinFor = std::chrono::microseconds(200);
+
+}  // namespace
+
+void set_eigen_threads(int threads) { threads_setting.store(std::max(threads, 0)); }
+
+int eigen_threads() {
+    const int threads = threads_setting.load();
+    return threads > 0 ? threads : affinity_count();
+}
+
+void set_eigen_parallel_order(int order) { order_setting.store(std::max(order, 0)); }
+
+int eigen_parallel_order() {
+    const int order = order_setting.load();
+    return order > 0 ? order : kDefaultParallelOrder;
+}
+
+int eigen_team_size(int n, int min_share) {
+    if (n < eigen_parallel_order()) return 1;
+    const int by_work = std::max(1, n / std::max(min_share, 1));
+    return std::clamp(eigen_threads(), 1, by_work);
+}
+
+namespace team {
+
+namespace {
+constexpr int kMaxParts = 0xffff;
+constexpr std::uint64_t kPartMask = 0xffff;
+}  // namespace
+
+Team::Team(int threads) {
+    threads = std::min(threads, kMaxParts / 2);
+    // The helpers start from the run id before the first run, so that a
+    // helper that starts late still sees every later change of the word
+    // (the end of the team included).  A helper that cannot be started
+    // leaves the team smaller.
+    const std::uint64_t first = word_.load(std::memory_order_relaxed) >> 32;
+    while (size() < threads) {
+        try {
+            helpers_.emplace_back([this, first] { serve(first); });
+        } catch (...) {
+            break;
+        }
+    }
+}
+
+Team::~Team() {
+    closing_.store(true, std::memory_order_relaxed);
+    word_.fetch_add(std::uint64_t{1} << 32, std::memory_order_release);
+    word_.notify_all();
+    for (std::thread& helper : helpers_) helper.join();
+}
+
+int Team::parts(std::int64_t work, std::int64_t min_work) const {
+    return static_cast<int>(std::clamp<std::int64_t>(work / std::max<std::int64_t>(min_work, 1), 1, 2 * size()));
+}
+
+void Team::run_raw(int parts, void (*body)(void*, int, int), void* context) {
+    parts = std::min(parts, kMaxParts);
+    body_ = body;
+    context_ = context;
+    done_.store(0, std::memory_order_relaxed);
+    const std::uint64_t id = (word_.load(std::memory_order_relaxed) >> 32) + 1;
+    word_.store(id << 32 | static_cast<std::uint64_t>(parts) << 16, std::memory_order_release);
+    word_.notify_all();
+    work_on(id);
+    const auto start = std::chrono::steady_clock::now();
+    for (int spin = 0; done_.load(std::memory_order_acquire) != parts; ++spin) {
+        if ((spin & 63) == 63 && std::chrono::steady_clock::now() - start > kSpinFor) {
+            std::this_thread::yield();
+        } else {
+            pause();
+        }
+    }
+}
+
+void Team::work_on(std::uint64_t id) {
+    std::uint64_t word = word_.load(std::memory_order_acquire);
+    for (;;) {
+        const std::uint64_t parts = (word >> 16) & kPartMask;
+        const std::uint64_t next = word & kPartMask;
+        if ((word >> 32) != (id & 0xffffffffu) || next >= parts) return;
+        if (!word_.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel, std::memory_order_acquire))
+            continue;
+        body_(context_, static_cast<int>(next), static_cast<int>(parts));
+        done_.fetch_add(1, std::memory_order_release);
+        word = word_.load(std::memory_order_acquire);
+    }
+}
+
+void Team::serve(std::uint64_t seen) {
+    for (;;) {
+        std::uint64_t word = 0;
+        const auto start = std::chrono::steady_clock::now();
+        for (int spin = 0; ((word = word_.load(std::memory_order_acquire)) >> 32) == seen; ++spin) {
+            if ((spin & 63) == 63 && std::chrono::steady_clock::now() - start > kSpinFor) {
+                word_.wait(word, std::memory_order_acquire);
+            } else {
+                pause();
+            }
+        }
+        seen = word >> 32;
+        if (closing_.load(std::memory_order_relaxed)) return;
+        work_on(seen);
+    }
+}
+
+Range part(int first, int last, int t, int threads, bool triangle) {
+    const int len = last - first + 1;
+    if (len <= 0 || threads <= 1) return t == 0 ? Range{first, last} : Range{first, first - 1};
+    auto bound = [&](int k) -> int {  // indices in parts 0 .. k-1
+        if (k <= 0) return 0;
+        if (k >= threads) return len;
+        const double share = static_cast<double>(k) / threads;
+        const double b = triangle ? len * (1.0 - std::sqrt(1.0 - share)) : len * share;
+        return std::clamp(static_cast<int>(b + 0.5), 0, len);
+    };
+    return {first + bound(t), first + bound(t + 1) - 1};
+}
+
+}  // namespace team
+}  // namespace orv::num2

@@ -1,0 +1,102 @@
+// A team of threads for one call of an eigen routine's reduction or QR
+// sweeps.
+//
+// Those loops hand work out once per reflector or per block of reflectors,
+// thousands of times a call, each time for a few tens of microseconds of
+// arithmetic; so the team's helpers are started once per call and spin
+// briefly between runs before they sleep.  A run is cut into parts that
+// the calling thread and the helpers claim one at a time: when helpers are
+// late (a loaded machine), the caller does their parts itself instead of
+// waiting for them to be scheduled.  Every part is a fixed set of elements
+// that gets the same operations in the same order as in the sequential
+// loop, so results do not depend on the number of threads or on who did
+// which part.
+//
+// Library-internal: the engine does not call this.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+namespace orv::num2 {
+
+// Threads the eigen routines may use: THREADS when positive, else the CPUs
+// of the process's affinity mask (the default, 0).  A library-wide setting
+// for tests and benchmarks; read at every call.
+void set_eigen_threads(int threads);
+int eigen_threads();
+
+// Smallest order at which the reductions and QR sweeps run on threads;
+// smaller matrices take the sequential loops.  0 restores the default.
+void set_eigen_parallel_order(int order);
+int eigen_parallel_order();
+
+// The threads to use for loops of order N: 1 below the parallel order,
+// else eigen_threads(), but no more than one per MIN_SHARE of N.
+int eigen_team_size(int n, int min_share);
+
+namespace team {
+
+// THREADS threads for the duration of one routine call: the calling thread
+// and THREADS - 1 helpers (fewer when a helper cannot be started).  Runs
+// are started from the thread that made the team.
+class Team {
+public:
+    explicit Team(int threads);
+    ~Team();
+    Team(const Team&) = delete;
+    Team& operator=(const Team&) = delete;
+
+    int size() const { return static_cast<int>(helpers_.size()) + 1; }
+
+    // Parts to cut WORK into, at least MIN_WORK each: 1 .. 2 size().
+    int parts(std::int64_t work, std::int64_t min_work) const;
+
+    // Runs body(k, PARTS) for k = 0 .. PARTS-1 on the calling thread and
+    // the helpers, and returns when all have ended.  BODY must not throw.
+    template <typename Body>
+    void run(int parts, Body& body) {
+        if (parts <= 1 || helpers_.empty()) {
+            for (int k = 0; k < std::max(parts, 1); ++k) body(k, std::max(parts, 1));
+            return;
+        }
+        run_raw(
+            parts, [](void* c, int k, int n) { (*static_cast<Body*>(c))(k, n); }, &body);
+    }
+
+private:
+    void run_raw(int parts, void (*body)(void*, int, int), void* context);
+    // Claims and runs the parts of run ID while there are any.
+    void work_on(std::uint64_t id);
+    void serve(std::uint64_t seen);
+
+    std::vector<std::thread> helpers_;
+    // The run's id in the upper 32 bits, its number of parts in the next
+    // 16 and the next part to claim in the lower 16: a part is claimed by
+    // one compare-and-swap, which fails for a helper that comes late to a
+    // run already over.
+    std::atomic<std::uint64_t> word_{0};
+    std::atomic<int> done_{0};
+    std::atomic<bool> closing_{false};
+    // Written by the caller before the run's word is stored, read by a
+    // thread after it has claimed a part of that run.
+    void (*body_)(void*, int, int) = nullptr;
+    void* context_ = nullptr;
+};
+
+// Bounds of part T of THREADS of the range FIRST .. LAST (inclusive), so
+// that the parts carry about equal work where the work on index i grows
+// like LAST - i + 1 (TRIANGLE true) or is the same for all (false).  An
+// empty part has first > last.
+struct Range {
+    int first;
+    int last;
+};
+Range part(int first, int last, int t, int threads, bool triangle = false);
+
+}  // namespace team
+}  // namespace orv::num2
