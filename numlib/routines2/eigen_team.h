@@ -36,7 +36,8 @@ void set_eigen_parallel_order(int order);
 int eigen_parallel_order();
 
 // The threads to use for loops of order N: 1 below the parallel order,
-// else eigen_threads(), but no more than one per MIN_SHARE of N.
+// else eigen_threads(), but no more than one per MIN_SHARE of N (or per
+// parallel order, when that is smaller).
 int eigen_team_size(int n, int min_share);
 
 namespace team {
