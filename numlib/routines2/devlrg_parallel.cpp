@@ -214,25 +214,30 @@ void chase_bulge(double* h, std::size_t ld, int l, int m, int en, double p, doub
             }
             const int row_first = l + std::max(first - far_columns, 0);
             const int row_last = l + (end - far_columns) - 1;
-            if (row_first > row_last) return;
-            for (int s = 0; s < count; ++s) {
-                const Reflection& f = refl[static_cast<std::size_t>(s)];
-                const int k = steps[static_cast<std::size_t>(s)];
-                double* const c0 = hm.column(k);
-                double* const c1 = hm.column(k + 1);
-                if (f.notlast) {
-                    double* const c2 = hm.column(k + 2);
-                    for (int i = row_first; i <= row_last; ++i) {
-                        const double tt = f.x * c0[i] + f.y * c1[i] + f.z * c2[i];
-                        c0[i] = c0[i] - tt;
-                        c1[i] = c1[i] - tt * f.q;
-                        c2[i] = c2[i] - tt * f.r;
-                    }
-                } else {
-                    for (int i = row_first; i <= row_last; ++i) {
-                        const double tt = f.x * c0[i] + f.y * c1[i];
-                        c0[i] = c0[i] - tt;
-                        c1[i] = c1[i] - tt * f.q;
+            // A tile of rows at a time through all the steps, so that the
+            // tile's part of the block's columns stays in cache.
+            constexpr int kRows = 32;
+            for (int i0 = row_first; i0 <= row_last; i0 += kRows) {
+                const int i1 = std::min(row_last, i0 + kRows - 1);
+                for (int s = 0; s < count; ++s) {
+                    const Reflection& f = refl[static_cast<std::size_t>(s)];
+                    const int k = steps[static_cast<std::size_t>(s)];
+                    double* const c0 = hm.column(k);
+                    double* const c1 = hm.column(k + 1);
+                    if (f.notlast) {
+                        double* const c2 = hm.column(k + 2);
+                        for (int i = i0; i <= i1; ++i) {
+                            const double tt = f.x * c0[i] + f.y * c1[i] + f.z * c2[i];
+                            c0[i] = c0[i] - tt;
+                            c1[i] = c1[i] - tt * f.q;
+                            c2[i] = c2[i] - tt * f.r;
+                        }
+                    } else {
+                        for (int i = i0; i <= i1; ++i) {
+                            const double tt = f.x * c0[i] + f.y * c1[i];
+                            c0[i] = c0[i] - tt;
+                            c1[i] = c1[i] - tt * f.q;
+                        }
                     }
                 }
             }

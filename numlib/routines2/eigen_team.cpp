@@ -32,10 +32,13 @@ inline void pause() {
 #endif
 }
 
+// Parts a run may have at most.
+constexpr int kMaxParts = 256;
+
 // How long a helper spins for the next run before it sleeps, and how long
 // the caller spins for the helpers' last parts before it yields between
 // checks.
-constexpr auto kSpinFor = std::chrono::microseconds(200);
+constexpr auto kSpinFor = std::chrono::microseconds(30);
 
 }  // namespace
 
@@ -63,12 +66,8 @@ int eigen_team_size(int n, int min_share) {
 
 namespace team {
 
-namespace {
-constexpr int kMaxParts = 0xffff;
-constexpr std::uint64_t kPartMask = 0xffff;
-}  // namespace
-
-Team::Team(int threads) {
+Team::Team(int threads) : claims_(new std::atomic<std::uint64_t>[kMaxParts]) {
+    for (int k = 0; k < kMaxParts; ++k) claims_[k].store(0, std::memory_order_relaxed);
     threads = std::min(threads, kMaxParts / 2);
     // The helpers start from the run id before the first run, so that a
     // helper that starts late still sees every later change of the word
@@ -77,7 +76,8 @@ Team::Team(int threads) {
     const std::uint64_t first = word_.load(std::memory_order_relaxed) >> 32;
     while (size() < threads) {
         try {
-            helpers_.emplace_back([this, first] { serve(first); });
+            const int index = size();
+            helpers_.emplace_back([this, first, index] { serve(first, index); });
         } catch (...) {
             break;
         }
@@ -101,9 +101,9 @@ void Team::run_raw(int parts, void (*body)(void*, int, int), void* context) {
     context_ = context;
     done_.store(0, std::memory_order_relaxed);
     const std::uint64_t id = (word_.load(std::memory_order_relaxed) >> 32) + 1;
-    word_.store(id << 32 | static_cast<std::uint64_t>(parts) << 16, std::memory_order_release);
+    word_.store(id << 32 | static_cast<std::uint64_t>(parts), std::memory_order_release);
     word_.notify_all();
-    work_on(id);
+    work_on(id, parts, 0);
     const auto start = std::chrono::steady_clock::now();
     for (int spin = 0; done_.load(std::memory_order_acquire) != parts; ++spin) {
         if ((spin & 63) == 63 && std::chrono::steady_clock::now() - start > kSpinFor) {
@@ -114,21 +114,29 @@ void Team::run_raw(int parts, void (*body)(void*, int, int), void* context) {
     }
 }
 
-void Team::work_on(std::uint64_t id) {
-    std::uint64_t word = word_.load(std::memory_order_acquire);
-    for (;;) {
-        const std::uint64_t parts = (word >> 16) & kPartMask;
-        const std::uint64_t next = word & kPartMask;
-        if ((word >> 32) != (id & 0xffffffffu) || next >= parts) return;
-        if (!word_.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel, std::memory_order_acquire))
-            continue;
-        body_(context_, static_cast<int>(next), static_cast<int>(parts));
+bool Team::claim(int k, std::uint64_t id) {
+    std::atomic<std::uint64_t>& c = claims_[k];
+    std::uint64_t v = c.load(std::memory_order_relaxed);
+    while (v < id) {
+        if (c.compare_exchange_weak(v, id, std::memory_order_acq_rel, std::memory_order_relaxed)) return true;
+    }
+    return false;
+}
+
+void Team::work_on(std::uint64_t id, int parts, int index) {
+    auto take = [&](int k) {
+        if (!claim(k, id)) return;
+        body_(context_, k, parts);
         done_.fetch_add(1, std::memory_order_release);
-        word = word_.load(std::memory_order_acquire);
+    };
+    const int n = size();
+    for (int k = index; k < parts; k += n) take(k);
+    for (int k = 0; k < parts; ++k) {
+        if (k % n != index) take(k);
     }
 }
 
-void Team::serve(std::uint64_t seen) {
+void Team::serve(std::uint64_t seen, int index) {
     for (;;) {
         std::uint64_t word = 0;
         const auto start = std::chrono::steady_clock::now();
@@ -141,7 +149,7 @@ void Team::serve(std::uint64_t seen) {
         }
         seen = word >> 32;
         if (closing_.load(std::memory_order_relaxed)) return;
-        work_on(seen);
+        work_on(seen, static_cast<int>(word & 0xffffffffu), index);
     }
 }
 

@@ -5,9 +5,9 @@
 // thousands of times a call, each time for a few tens of microseconds of
 // arithmetic; so the team's helpers are started once per call and spin
 // briefly between runs before they sleep.  A run is cut into parts that
-// the calling thread and the helpers claim one at a time: when helpers are
-// late (a loaded machine), the caller does their parts itself instead of
-// waiting for them to be scheduled.  Every part is a fixed set of elements
+// the calling thread and the helpers claim one at a time, each thread its
+// own parts first: when helpers are late (a loaded machine), the others do
+// their parts instead of waiting for them to be scheduled.  Every part is a fixed set of elements
 // that gets the same operations in the same order as in the sequential
 // loop, so results do not depend on the number of threads or on who did
 // which part.
@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -71,16 +72,22 @@ public:
 
 private:
     void run_raw(int parts, void (*body)(void*, int, int), void* context);
-    // Claims and runs the parts of run ID while there are any.
-    void work_on(std::uint64_t id);
-    void serve(std::uint64_t seen);
+    // Claims part K for run ID: false when another thread has it.
+    bool claim(int k, std::uint64_t id);
+    // Thread INDEX runs the parts of run ID it can claim: its own first
+    // (INDEX, INDEX + size(), ...), which keep their rows in its cache from
+    // one run to the next, then any left by late threads.
+    void work_on(std::uint64_t id, int parts, int index);
+    void serve(std::uint64_t seen, int index);
 
     std::vector<std::thread> helpers_;
-    // The run's id in the upper 32 bits, its number of parts in the next
-    // 16 and the next part to claim in the lower 16: a part is claimed by
-    // one compare-and-swap, which fails for a helper that comes late to a
-    // run already over.
+    // The run's id in the upper 32 bits and its number of parts in the
+    // lower 32, stored once all else about the run is in place.
     std::atomic<std::uint64_t> word_{0};
+    // claims_[k]: the last run whose part k a thread has taken.  Claims only
+    // ever move to a later run, so a helper that comes late to a run already
+    // over claims nothing.
+    std::unique_ptr<std::atomic<std::uint64_t>[]> claims_;
     std::atomic<int> done_{0};
     std::atomic<bool> closing_{false};
     // Written by the caller before the run's word is stored, read by a
