@@ -10,9 +10,9 @@ namespace orv::num2 {
 namespace {
 
 // Below this order the hand-offs and the start of the helpers cost more
-// than the threads gain (measured with bench/extraction_bench.sh and the
-// size sweep of bench/eigen_bench).
-constexpr int kDefaultParallelOrder = 160;
+// than the threads gain: bench/eigen_bench.cpp on a shared 8-core machine
+// had 4 and 8 threads slower than one up to order 400 and even at 500.
+constexpr int kDefaultParallelOrder = 500;
 
 std::atomic<int> threads_setting{0};
 std::atomic<int> order_setting{0};

@@ -176,7 +176,7 @@ TEST_F(EigenThreads, SymmetricEigenpairsHaveTheSameBitsOnOneAndEightThreads) {
 // The default order keeps small matrices on the sequential loops, and the
 // threaded loops agree with them there too.
 TEST_F(EigenThreads, DefaultOrderAndForcedThreadsAgree) {
-    const int n = 200;
+    const int n = 600;
     const std::vector<double> r = correlation_matrix(n, 17);
     EXPECT_EQ(eigen_team_size(50, 64), 1);
     set_eigen_threads(8);
