@@ -3,8 +3,10 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/control/units.h"
+#include "engine/control/jobset.h"
+#include "engine/common/units.h"
 #include "engine/stats/hypcnt.h"
+#include "engine/stats/library_status.h"
 #include "numlib/routines2/dplotp.h"
 #include "numlib/routines2/umach.h"
 #include "runtime/formatted_io.h"
@@ -19,7 +21,9 @@ void PATPLT(std::span<const double> L, int NVAR, int NFAC) {
     int width = 80;
     int length = 50;
     num2::PGOPT(-1, width);
+    stop_on_library_error();
     num2::PGOPT(-2, length);
+    stop_on_library_error();
 
     const auto nvar = static_cast<std::size_t>(NVAR);
     std::vector<double> x(nvar), y(nvar);
@@ -30,13 +34,14 @@ void PATPLT(std::span<const double> L, int NVAR, int NFAC) {
                 y[i] = L[i + static_cast<std::size_t>(k - 1) * nvar];
             }
             num2::DPLOTP(NVAR, 1, x, y, NVAR, 1, range, "X", "Factor X", "Factor Y", " Factor Pattern Plot");
+            stop_on_library_error();
             rt::write(LURPT, caption, j, k);
         }
     }
 }
 
 void PATCAP(std::string_view PLTOPT, std::string_view CAPTION, std::span<const double> L, int NVAR, int NFAC) {
-    if (PLTOPT != "LOADINGS" && PLTOPT != "ALL     ") return;
+    if (!is_word(PLTOPT, "LOADINGS") && !is_word(PLTOPT, "ALL")) return;
     static const rt::Format caption = rt::parse_format("(A80)");
     rt::write(LURPT, caption, CAPTION);
     PATPLT(L, NVAR, NFAC);

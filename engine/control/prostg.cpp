@@ -14,7 +14,7 @@
 namespace orv::engine {
 
 void PROSTG(JOBSET& job, RUNDATA& run) {
-    if (job.NFAC < 2 || job.ROTMTH != "PROMAX  ") return;
+    if (job.NFAC < 2 || !is_word(job.ROTMTH, "PROMAX")) return;
     const int nvar = job.NVAR;
     const int nfac = job.NFAC;
     const auto size = static_cast<std::size_t>(nvar) * static_cast<std::size_t>(nfac);
@@ -23,6 +23,7 @@ void PROSTG(JOBSET& job, RUNDATA& run) {
     run.P.assign(size, 0.0);
     std::vector<double> phi(static_cast<std::size_t>(nfac) * static_cast<std::size_t>(nfac), 0.0);
     PRMTGT(run.A0, run.P, phi, nvar, nfac, job.POWER);
+    ROTCHK("Promax", run.P, phi);
     REFOBL(run.P, phi, nvar, nfac);
     SRTOBL(run.P, nvar, nfac, phi);
 

@@ -11,7 +11,9 @@ inline constexpr double SPDINC_FAILED = 123456.0;
 
 // AINV := A^-1 for the N x N matrices A and AINV (leading dimension N).
 // Sets every message type of numerical routines II to printed and not
-// stopping (ERSET(0, 1, 0)) for the rest of the run; reads no status.
+// stopping (ERSET(0, 1, 0)) for the rest of the run.  A fatal or terminal
+// error of DLINDS (A not positive definite) stops the run after the
+// library's message; a warning (A too ill-conditioned) goes on.
 void SPDINV(std::span<const double> A, int N, std::span<double> AINV);
 
 // As SPDINV, but with every message type of numerical routines II silent

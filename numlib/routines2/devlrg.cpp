@@ -41,6 +41,9 @@ struct ConstMatrix {
 
 using numlib::matrix_extent;
 
+// Passes of the balancing over rows and columns K..L at most.
+constexpr int kMaxBalancingPasses = 1000;
+
 // A span shorter than the arguments say is the caller's programming error:
 // leave the error stack as it was and unwind to the stop path.
 [[noreturn]] void too_short(const char* routine, const char* argument) {
@@ -354,8 +357,24 @@ void DE9CRG(int n, int& low, int& igh, std::span<double> a, int lda, std::span<d
 
         // Scale rows and columns K..L by powers of 16 until no scaling
         // reduces the norm by 5 %.
+        //
+        // The scaling stays inside a safe range, as LAPACK's balancing does:
+        // a sum is not driven past SFMAX2 or below SFMIN2, where one more
+        // factor of 256 could overflow or underflow, and no scale factor
+        // leaves SFMIN1..SFMAX1.  Without this a sum near the overflow limit
+        // turns infinite in the first inner loop, and the second one never
+        // ends.  Ordinary matrices never come near these limits, so their
+        // balancing is unchanged.  A sum that is not finite leaves its row
+        // alone, and the number of passes is bounded as well: a matrix of
+        // ordinary values settles in a few passes, the bound only ends what
+        // rounding among subnormal numbers could keep going.
+        const double sfmin1 = DMACH(1) / DMACH(4);
+        const double sfmax1 = 1.0 / sfmin1;
+        const double sfmin2 = sfmin1 * 16.0;
+        const double sfmax2 = 1.0 / sfmin2;
         for (int i = k; i <= l; ++i) sc(i) = 1.0;
-        for (bool changed = true; changed;) {
+        bool changed = true;
+        for (int pass = 1; changed && pass <= kMaxBalancingPasses; ++pass) {
             changed = false;
             for (int i = k; i <= l; ++i) {
                 double cs = 0.0;
@@ -365,20 +384,20 @@ void DE9CRG(int n, int& low, int& igh, std::span<double> a, int lda, std::span<d
                     cs += std::abs(am(j, i));
                     rs += std::abs(am(i, j));
                 }
-                // An infinite sum could never be brought into range (the
-                // loops below would not end); it is left as a zero sum is.
                 if (cs == 0.0 || rs == 0.0 || !std::isfinite(cs) || !std::isfinite(rs)) continue;
                 const double s = cs + rs;
                 double f = 1.0;
-                while (cs < rs / 16.0) {
+                while (cs < rs / 16.0 && cs < sfmax2 && f < sfmax2) {
                     f *= 16.0;
                     cs *= 256.0;
                 }
-                while (cs >= 16.0 * rs) {
+                while (cs >= 16.0 * rs && cs > sfmin2 && f > sfmin2) {
                     f /= 16.0;
                     cs /= 256.0;
                 }
                 if ((cs + rs) / f < 0.95 * s) {
+                    if (f < 1.0 && sc(i) < 1.0 && f * sc(i) <= sfmin1) continue;
+                    if (f > 1.0 && sc(i) > 1.0 && sc(i) >= sfmax1 / f) continue;
                     const double g = 1.0 / f;
                     sc(i) = f * sc(i);
                     changed = true;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "numlib/routines2/erset.h"
+#include "runtime/io_error.h"
 #include "support/fake_host.h"
 
 namespace orv::engine {
@@ -53,8 +54,9 @@ TEST_F(SpdinvTest, PrintsLibraryMessagesWithoutStopping) {
     expect_attributes(1, 0);
     EXPECT_TRUE(host_.records.empty());
 
-    // Not positive definite: the fatal message appears and the run goes on.
-    EXPECT_NO_THROW(SPDINV(kSingular, 3, ainv));
+    // Not positive definite: the fatal message appears, and the engine then
+    // stops the run itself although the library would go on.
+    EXPECT_THROW(SPDINV(kSingular, 3, ainv), rt::Stop);
     std::string all;
     for (const std::string& r : host_.records) all += r + "\n";
     EXPECT_NE(all.find("*** FATAL    ERROR 2 from DLINDS."), std::string::npos) << all;
