@@ -1,10 +1,11 @@
 #include "numlib/routines2/eigen_team.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <thread>
+
+#include "runtime/parallel.h"
 
 namespace orv::num2 {
 namespace {
@@ -16,13 +17,6 @@ constexpr int kDefaultParallelOrder = 500;
 
 std::atomic<int> threads_setting{0};
 std::atomic<int> order_setting{0};
-
-int affinity_count() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) != 0) return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    return std::max(1, CPU_COUNT(&set));
-}
 
 inline void pause() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -36,9 +30,9 @@ inline void pause() {
 constexpr int kMaxParts = 256;
 
 // How long a helper spins for the next run before it sleeps, and how long
-// the caller spins for the helpers' last parts before it yields between
-// checks.
-constexpr auto kSpinFor = std::chrono::microseconds(30);
+// the caller spins for the helpers' last parts before it sleeps.
+constexpr auto kSpinFor = std::chrono::microseconds(50);
+constexpr auto kWaitSpinFor = std::chrono::microseconds(200);
 
 }  // namespace
 
@@ -46,7 +40,7 @@ void set_eigen_threads(int threads) { threads_setting.store(std::max(threads, 0)
 
 int eigen_threads() {
     const int threads = threads_setting.load();
-    return threads > 0 ? threads : affinity_count();
+    return threads > 0 ? threads : rt::usable_cpus();
 }
 
 void set_eigen_parallel_order(int order) { order_setting.store(std::max(order, 0)); }
@@ -68,27 +62,28 @@ namespace team {
 
 Team::Team(int threads) : claims_(new std::atomic<std::uint64_t>[kMaxParts]) {
     for (int k = 0; k < kMaxParts; ++k) claims_[k].store(0, std::memory_order_relaxed);
-    threads = std::min(threads, kMaxParts / 2);
+    const int helpers = std::min(threads, kMaxParts / 2) - 1;
+    if (helpers <= 0) return;
     // The helpers start from the run id before the first run, so that a
     // helper that starts late still sees every later change of the word
-    // (the end of the team included).  A helper that cannot be started
-    // leaves the team smaller.
+    // (the end of the team included).
     const std::uint64_t first = word_.load(std::memory_order_relaxed) >> 32;
-    while (size() < threads) {
-        try {
-            const int index = size();
-            helpers_.emplace_back([this, first, index] { serve(first, index); });
-        } catch (...) {
-            break;
-        }
+    try {
+        pool_ = std::make_unique<rt::WorkerPool>(helpers);
+        pool_->start(pool_->helpers(), [this, first](int w) { serve(first, w + 1); });
+        helpers_ = pool_->helpers();
+    } catch (...) {
+        pool_.reset();
+        helpers_ = 0;
     }
 }
 
 Team::~Team() {
+    if (helpers_ == 0) return;
     closing_.store(true, std::memory_order_relaxed);
     word_.fetch_add(std::uint64_t{1} << 32, std::memory_order_release);
     word_.notify_all();
-    for (std::thread& helper : helpers_) helper.join();
+    pool_->wait();
 }
 
 int Team::parts(std::int64_t work, std::int64_t min_work) const {
@@ -104,10 +99,13 @@ void Team::run_raw(int parts, void (*body)(void*, int, int), void* context) {
     word_.store(id << 32 | static_cast<std::uint64_t>(parts), std::memory_order_release);
     word_.notify_all();
     work_on(id, parts, 0);
+    // Spin for the parts still running, then sleep until the last ends: a
+    // yield would hand the core to another process for a whole time slice.
     const auto start = std::chrono::steady_clock::now();
-    for (int spin = 0; done_.load(std::memory_order_acquire) != parts; ++spin) {
-        if ((spin & 63) == 63 && std::chrono::steady_clock::now() - start > kSpinFor) {
-            std::this_thread::yield();
+    int done = 0;
+    for (int spin = 0; (done = done_.load(std::memory_order_acquire)) != parts; ++spin) {
+        if ((spin & 63) == 63 && std::chrono::steady_clock::now() - start > kWaitSpinFor) {
+            done_.wait(done, std::memory_order_acquire);
         } else {
             pause();
         }
@@ -127,7 +125,7 @@ void Team::work_on(std::uint64_t id, int parts, int index) {
     auto take = [&](int k) {
         if (!claim(k, id)) return;
         body_(context_, k, parts);
-        done_.fetch_add(1, std::memory_order_release);
+        if (done_.fetch_add(1, std::memory_order_acq_rel) + 1 == parts) done_.notify_one();
     };
     const int n = size();
     for (int k = index; k < parts; k += n) take(k);

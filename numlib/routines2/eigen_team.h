@@ -20,8 +20,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <thread>
-#include <vector>
+
+namespace orv::rt {
+class WorkerPool;
+}  // namespace orv::rt
 
 namespace orv::num2 {
 
@@ -44,7 +46,8 @@ int eigen_team_size(int n, int min_share);
 namespace team {
 
 // THREADS threads for the duration of one routine call: the calling thread
-// and THREADS - 1 helpers (fewer when a helper cannot be started).  Runs
+// and THREADS - 1 helpers of a run-time worker pool, which serve the team's
+// runs until it ends (no helpers when the pool cannot be started).  Runs
 // are started from the thread that made the team.
 class Team {
 public:
@@ -53,7 +56,7 @@ public:
     Team(const Team&) = delete;
     Team& operator=(const Team&) = delete;
 
-    int size() const { return static_cast<int>(helpers_.size()) + 1; }
+    int size() const { return helpers_ + 1; }
 
     // Parts to cut WORK into, at least MIN_WORK each: 1 .. 2 size().
     int parts(std::int64_t work, std::int64_t min_work) const;
@@ -62,7 +65,7 @@ public:
     // the helpers, and returns when all have ended.  BODY must not throw.
     template <typename Body>
     void run(int parts, Body& body) {
-        if (parts <= 1 || helpers_.empty()) {
+        if (parts <= 1 || helpers_ == 0) {
             for (int k = 0; k < std::max(parts, 1); ++k) body(k, std::max(parts, 1));
             return;
         }
@@ -80,7 +83,8 @@ private:
     void work_on(std::uint64_t id, int parts, int index);
     void serve(std::uint64_t seen, int index);
 
-    std::vector<std::thread> helpers_;
+    std::unique_ptr<rt::WorkerPool> pool_;
+    int helpers_ = 0;
     // The run's id in the upper 32 bits and its number of parts in the
     // lower 32, stored once all else about the run is in place.
     std::atomic<std::uint64_t> word_{0};
