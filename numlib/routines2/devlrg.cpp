@@ -600,58 +600,9 @@ void DE5LRG(int ldh, int nh, std::span<double> h, std::span<double> wr, std::spa
             continue;
         }
         for (int k = m; k <= en - 1; ++k) {
-            const bool notlast = k != en - 1;
-            double scaling = 1.0;
-            if (k != m) {
-                p = hm(k, k - 1);
-                q = hm(k + 1, k - 1);
-                r = notlast ? hm(k + 2, k - 1) : 0.0;
-                scaling = std::max({std::abs(p), std::abs(q), std::abs(r)});
-                if (scaling == 0.0) continue;
-                p /= scaling;
-                q /= scaling;
-                r /= scaling;
-                // The bulge below the subdiagonal is annihilated by this
-                // reflection.
-                hm(k + 1, k - 1) = 0.0;
-                if (notlast) hm(k + 2, k - 1) = 0.0;
-            }
-            const double s = std::copysign(std::sqrt(p * p + q * q + r * r), p);
-            if (s == 0.0) continue;
-            if (k != m) hm(k, k - 1) = -s * scaling;
-            p = p + s;
-            const double x = p / s;
-            const double y = q / s;
-            const double z = r / s;
-            q = q / p;
-            r = r / p;
-            if (k == m && m > l) hm(k, k - 1) = hm(k, k - 1) * (1.0 - x);
-            const int last = std::min(en, k + 3);
-            if (notlast) {
-                for (int j = k; j <= en; ++j) {
-                    const double t = hm(k, j) + q * hm(k + 1, j) + r * hm(k + 2, j);
-                    hm(k, j) = hm(k, j) - t * x;
-                    hm(k + 1, j) = hm(k + 1, j) - t * y;
-                    hm(k + 2, j) = hm(k + 2, j) - t * z;
-                }
-                for (int i = l; i <= last; ++i) {
-                    const double t = x * hm(i, k) + y * hm(i, k + 1) + z * hm(i, k + 2);
-                    hm(i, k) = hm(i, k) - t;
-                    hm(i, k + 1) = hm(i, k + 1) - t * q;
-                    hm(i, k + 2) = hm(i, k + 2) - t * r;
-                }
-            } else {
-                for (int j = k; j <= en; ++j) {
-                    const double t = hm(k, j) + q * hm(k + 1, j);
-                    hm(k, j) = hm(k, j) - t * x;
-                    hm(k + 1, j) = hm(k + 1, j) - t * y;
-                }
-                for (int i = l; i <= last; ++i) {
-                    const double t = x * hm(i, k) + y * hm(i, k + 1);
-                    hm(i, k) = hm(i, k) - t;
-                    hm(i, k + 1) = hm(i, k + 1) - t * q;
-                }
-            }
+            detail::Reflection f{};
+            if (!detail::chase_reflection(h.data(), static_cast<std::size_t>(ldh), l, m, en, k, p, q, r, f)) continue;
+            detail::apply_reflection(h.data(), static_cast<std::size_t>(ldh), f, k, en, en, l);
         }
         ++its;
         ++total;

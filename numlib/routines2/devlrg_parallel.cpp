@@ -98,12 +98,71 @@ void hessenberg_step(double* a, std::size_t ld, int n, int m, int igh, double x,
     team.run(team.parts(elements, 8192), body);
 }
 
-namespace {
+bool chase_reflection(double* h, std::size_t ld, int l, int m, int en, int k, double& p, double& q, double& r,
+                      Reflection& f) {
+    const Matrix hm{h, ld};
+    const bool notlast = k != en - 1;
+    double scaling = 1.0;
+    if (k != m) {
+        p = hm(k, k - 1);
+        q = hm(k + 1, k - 1);
+        r = notlast ? hm(k + 2, k - 1) : 0.0;
+        scaling = std::max({std::abs(p), std::abs(q), std::abs(r)});
+        if (scaling == 0.0) return false;
+        p /= scaling;
+        q /= scaling;
+        r /= scaling;
+        // The bulge below the subdiagonal is annihilated by this reflection.
+        hm(k + 1, k - 1) = 0.0;
+        if (notlast) hm(k + 2, k - 1) = 0.0;
+    }
+    const double s = std::copysign(std::sqrt(p * p + q * q + r * r), p);
+    if (s == 0.0) return false;
+    if (k != m) hm(k, k - 1) = -s * scaling;
+    p = p + s;
+    f.x = p / s;
+    f.y = q / s;
+    f.z = r / s;
+    q = q / p;
+    r = r / p;
+    f.q = q;
+    f.r = r;
+    f.notlast = notlast;
+    if (k == m && m > l) hm(k, k - 1) = hm(k, k - 1) * (1.0 - f.x);
+    return true;
+}
 
-struct Reflection {
-    double x, y, z, q, r;
-    bool notlast;
-};
+void apply_reflection(double* h, std::size_t ld, const Reflection& f, int k, int en, int last_column, int first_row) {
+    const Matrix hm{h, ld};
+    const int last = std::min(en, k + 3);
+    if (f.notlast) {
+        for (int j = k; j <= last_column; ++j) {
+            const double t = hm(k, j) + f.q * hm(k + 1, j) + f.r * hm(k + 2, j);
+            hm(k, j) = hm(k, j) - t * f.x;
+            hm(k + 1, j) = hm(k + 1, j) - t * f.y;
+            hm(k + 2, j) = hm(k + 2, j) - t * f.z;
+        }
+        for (int i = first_row; i <= last; ++i) {
+            const double t = f.x * hm(i, k) + f.y * hm(i, k + 1) + f.z * hm(i, k + 2);
+            hm(i, k) = hm(i, k) - t;
+            hm(i, k + 1) = hm(i, k + 1) - t * f.q;
+            hm(i, k + 2) = hm(i, k + 2) - t * f.r;
+        }
+    } else {
+        for (int j = k; j <= last_column; ++j) {
+            const double t = hm(k, j) + f.q * hm(k + 1, j);
+            hm(k, j) = hm(k, j) - t * f.x;
+            hm(k + 1, j) = hm(k + 1, j) - t * f.y;
+        }
+        for (int i = first_row; i <= last; ++i) {
+            const double t = f.x * hm(i, k) + f.y * hm(i, k + 1);
+            hm(i, k) = hm(i, k) - t;
+            hm(i, k + 1) = hm(i, k + 1) - t * f.q;
+        }
+    }
+}
+
+namespace {
 
 // Steps of the chase formed near the diagonal before their application
 // further out is shared.
@@ -124,58 +183,10 @@ void chase_bulge(double* h, std::size_t ld, int l, int m, int en, double p, doub
         const int near_top = std::max(l, k0);
         int count = 0;
         for (int k = k0; k <= k1; ++k) {
-            const bool notlast = k != en - 1;
-            double scaling = 1.0;
-            if (k != m) {
-                p = hm(k, k - 1);
-                q = hm(k + 1, k - 1);
-                r = notlast ? hm(k + 2, k - 1) : 0.0;
-                scaling = std::max({std::abs(p), std::abs(q), std::abs(r)});
-                if (scaling == 0.0) continue;
-                p /= scaling;
-                q /= scaling;
-                r /= scaling;
-                hm(k + 1, k - 1) = 0.0;
-                if (notlast) hm(k + 2, k - 1) = 0.0;
-            }
-            const double s = std::copysign(std::sqrt(p * p + q * q + r * r), p);
-            if (s == 0.0) continue;
-            if (k != m) hm(k, k - 1) = -s * scaling;
-            p = p + s;
-            const double x = p / s;
-            const double y = q / s;
-            const double z = r / s;
-            q = q / p;
-            r = r / p;
-            if (k == m && m > l) hm(k, k - 1) = hm(k, k - 1) * (1.0 - x);
-            const int last = std::min(en, k + 3);
+            Reflection& f = refl[static_cast<std::size_t>(count)];
+            if (!chase_reflection(h, ld, l, m, en, k, p, q, r, f)) continue;
             // Columns up to WEND and rows from NEAR_TOP now; the rest below.
-            if (notlast) {
-                for (int j = k; j <= wend; ++j) {
-                    const double t = hm(k, j) + q * hm(k + 1, j) + r * hm(k + 2, j);
-                    hm(k, j) = hm(k, j) - t * x;
-                    hm(k + 1, j) = hm(k + 1, j) - t * y;
-                    hm(k + 2, j) = hm(k + 2, j) - t * z;
-                }
-                for (int i = near_top; i <= last; ++i) {
-                    const double t = x * hm(i, k) + y * hm(i, k + 1) + z * hm(i, k + 2);
-                    hm(i, k) = hm(i, k) - t;
-                    hm(i, k + 1) = hm(i, k + 1) - t * q;
-                    hm(i, k + 2) = hm(i, k + 2) - t * r;
-                }
-            } else {
-                for (int j = k; j <= wend; ++j) {
-                    const double t = hm(k, j) + q * hm(k + 1, j);
-                    hm(k, j) = hm(k, j) - t * x;
-                    hm(k + 1, j) = hm(k + 1, j) - t * y;
-                }
-                for (int i = near_top; i <= last; ++i) {
-                    const double t = x * hm(i, k) + y * hm(i, k + 1);
-                    hm(i, k) = hm(i, k) - t;
-                    hm(i, k + 1) = hm(i, k + 1) - t * q;
-                }
-            }
-            refl[static_cast<std::size_t>(count)] = {x, y, z, q, r, notlast};
+            apply_reflection(h, ld, f, k, en, wend, near_top);
             steps[static_cast<std::size_t>(count)] = k;
             ++count;
         }

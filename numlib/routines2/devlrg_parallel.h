@@ -1,6 +1,7 @@
 // The threaded forms of the two long loops of the general-matrix
 // eigenvalues: one step of the Hessenberg reduction and one bulge chase of
-// the double-shift QR iteration.  Each gives every element the operations
+// the double-shift QR iteration, with the steps of the chase that the
+// sequential loop shares.  Each gives every element the operations
 // of the sequential loop in the same order, split over the threads of the
 // eigen team (eigen_team.h), so the results are the same bit for bit.
 // Indices are 1-based; H is column-major with leading dimension LD.
@@ -20,6 +21,24 @@ namespace orv::num2::detail {
 // WORK holds 2*N doubles.  The caller has checked that the order is worth
 // the team.
 void hessenberg_step(double* a, std::size_t ld, int n, int m, int igh, double x, double* work, team::Team& team);
+
+// A reflection I - u v' of the chase, u = (x, y, z), v = (1, q, r); the
+// last step (NOTLAST false) reflects two rows.
+struct Reflection {
+    double x, y, z, q, r;
+    bool notlast;
+};
+
+// Forms the reflection of step K of the chase from row M within rows and
+// columns L..EN: from the shift terms P, Q, R at K = M, else from column
+// K-1, whose elements below the subdiagonal it clears.  False when the
+// step has nothing to reflect.
+bool chase_reflection(double* h, std::size_t ld, int l, int m, int en, int k, double& p, double& q, double& r,
+                      Reflection& f);
+
+// Applies reflection F of step K to rows K..K+2 over columns K..LAST_COLUMN
+// and to columns K..K+2 over rows FIRST_ROW..min(EN, K+3).
+void apply_reflection(double* h, std::size_t ld, const Reflection& f, int k, int en, int last_column, int first_row);
 
 // The chase of the bulge from row M to EN-1 within rows and columns L..EN
 // of the Hessenberg matrix H, starting from the scaled shift terms P, Q, R
