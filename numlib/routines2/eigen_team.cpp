@@ -11,8 +11,9 @@ namespace orv::num2 {
 namespace {
 
 // Below this order the hand-offs and the start of the helpers cost more
-// than the threads gain: bench/eigen_bench.cpp on a shared 8-core machine
-// had 4 and 8 threads slower than one up to order 400 and even at 500.
+// than the threads gain: on a shared 8-core machine bench/eigen_bench.cpp
+// had 4 and 8 threads slower than one up to order 400, and 4 threads first
+// level with one at 500.
 constexpr int kDefaultParallelOrder = 500;
 
 std::atomic<int> threads_setting{0};
