@@ -5,14 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/codsel.h"
 #include "engine/common/fatal.h"
 #include "engine/common/opnmat.h"
-#include "runtime/parallel.h"
+#include "engine/common/units.h"
+#include "engine/control/codsel.h"
 #include "engine/control/rdcor.h"
 #include "engine/control/rdraw.h"
 #include "engine/control/stages.h"
-#include "engine/common/units.h"
 #include "engine/stats/ipsat.h"
 #include "engine/stats/medspl.h"
 #include "engine/stats/polcor.h"
@@ -22,6 +21,7 @@
 #include "numlib/routines1/g02baf.h"
 #include "numlib/routines1/x04cbf.h"
 #include "runtime/formatted_io.h"
+#include "runtime/parallel.h"
 #include "runtime/units.h"
 
 namespace orv::engine {

@@ -8,11 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/control/eigplt.h"
 #include "engine/common/fatal.h"
+#include "engine/common/units.h"
+#include "engine/control/eigplt.h"
 #include "engine/control/fitstg.h"
 #include "engine/control/stages.h"
-#include "engine/common/units.h"
 #include "engine/stats/library_status.h"
 #include "engine/stats/loadng.h"
 #include "engine/stats/maxcor.h"

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/codsel.h"
 #include "engine/common/fatal.h"
 #include "engine/common/opnmat.h"
 #include "engine/common/units.h"
+#include "engine/control/codsel.h"
 #include "engine/stats/library_status.h"
 #include "numlib/routines1/g01aaf.h"
 #include "numlib/routines1/g01alf.h"

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/control/codsel.h"
 #include "engine/common/fatal.h"
+#include "engine/control/codsel.h"
 #include "engine/control/patplt.h"
 #include "engine/control/rotout.h"
 #include "engine/control/stages.h"

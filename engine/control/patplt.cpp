@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/control/jobset.h"
 #include "engine/common/units.h"
+#include "engine/control/jobset.h"
 #include "engine/stats/hypcnt.h"
 #include "engine/stats/library_status.h"
 #include "numlib/routines2/dplotp.h"

@@ -8,9 +8,9 @@
 
 #include "engine/common/data_array.h"
 #include "engine/common/fatal.h"
+#include "engine/common/units.h"
 #include "engine/control/finite.h"
 #include "engine/control/jobset.h"
-#include "engine/common/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/list_io.h"
 #include "runtime/units.h"

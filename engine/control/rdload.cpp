@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "engine/common/fatal.h"
+#include "engine/common/units.h"
 #include "engine/control/finite.h"
 #include "engine/control/jobset.h"
-#include "engine/common/units.h"
 #include "engine/stats/library_status.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines2/devesf.h"

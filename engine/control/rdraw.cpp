@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "engine/common/data_array.h"
+#include "engine/common/units.h"
 #include "engine/control/finite.h"
 #include "engine/control/jobset.h"
-#include "runtime/parallel.h"
-#include "engine/common/units.h"
 #include "runtime/formatted_io.h"
+#include "runtime/parallel.h"
 #include "runtime/units.h"
 
 namespace orv::engine {

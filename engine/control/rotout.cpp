@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/deflab.h"
 #include "engine/common/opnmat.h"
 #include "engine/common/trace.h"
 #include "engine/common/units.h"
+#include "engine/control/deflab.h"
 #include "engine/stats/srtitm.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/x04cbf.h"

@@ -22,21 +22,13 @@ namespace orv::engine {
 
 namespace {
 
-bool scored_metric(const JOBSET& job) { return is_word(job.METRIC, "CO") || is_word(job.METRIC, "IP"); }
-
-bool oblique(const JOBSET& job) {
-    return is_word(job.ROTMTH, "OBLIMIN") || is_word(job.ROTMTH, "PROMAX") || is_word(job.ROTMTH, "HK");
-}
-
-bool orthogonal(const JOBSET& job) { return is_word(job.ROTMTH, "VARIMAX") || is_word(job.ROTMTH, "WVARIMAX"); }
-
 // The loadings in item order that the scores are computed from: the rotated
 // loadings after an orthogonal rotation, the structure (regression) or the
 // pattern (Bartlett) after an oblique one, the unrotated loadings when no
 // rotation stage ran (rotation NONE, one factor, or an unknown word).
 const std::vector<double>& score_loadings(const JOBSET& job, const RUNDATA& run, ScoreMethod method) {
-    if (job.NFAC > 1 && orthogonal(job)) return run.A0;
-    if (job.NFAC > 1 && oblique(job)) return method == ScoreMethod::Regression ? run.S0 : run.P0;
+    if (job.NFAC > 1 && orthogonal_rotation(job)) return run.A0;
+    if (job.NFAC > 1 && oblique_rotation(job)) return method == ScoreMethod::Regression ? run.S0 : run.P0;
     return run.L;
 }
 

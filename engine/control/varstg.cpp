@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/common/trace.h"
+#include "engine/common/units.h"
 #include "engine/control/codsel.h"
 #include "engine/control/moment.h"
 #include "engine/control/patplt.h"
 #include "engine/control/rotout.h"
 #include "engine/control/stages.h"
-#include "engine/common/trace.h"
-#include "engine/common/units.h"
 #include "engine/stats/ranort.h"
 #include "engine/stats/reflct.h"
 #include "engine/stats/srtfac.h"

@@ -12,8 +12,8 @@
 
 namespace {
 
-using orv::test::read_file;
-using orv::test::write_file;
+using orv::testing::read_file;
+using orv::testing::write_file;
 
 class DeclaredCounts : public ::testing::Test {
 protected:
@@ -37,7 +37,7 @@ protected:
                " NOSMOOTH\n>MODEL: PFA 2 NOLABELS NOSORT\n>ROTATE: VARIMAX\n>SCORE: NONE\n>PLOT: NONE\n>FORMAT: " +
                format + "\n";
     }
-    orv::test::TempDir dir_{"orv_counts"};
+    orv::testing::TempDir dir_{"orv_counts"};
     std::string window_;
 };
 

@@ -22,11 +22,13 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
 
 namespace fs = std::filesystem;
+using orv::testing::read_file;
 
 struct Reference {
     std::string name, model, init;
@@ -65,13 +67,6 @@ struct PausingHost : testing::FakeHost {
     int pauses = 0;
     void pause() override { ++pauses; }
 };
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string padded(std::string text, std::size_t width) {
     text.resize(width, ' ');

@@ -16,7 +16,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using orv::test::read_file;
+using orv::testing::read_file;
 
 const fs::path kExamples = fs::path(ORV_TEST_DATA_DIR) / ".." / "examples";
 

@@ -43,7 +43,7 @@ protected:
             data += '\n';
         }
         const std::string path = (dir_ / "raw.dat").string();
-        test::write_file(path, data);
+        testing::write_file(path, data);
         return path;
     }
     // The window message of RDRAW on THREADS threads ("" when it reads all).
@@ -62,7 +62,7 @@ protected:
         rt::close_unit(LUDAT);
         return what;
     }
-    test::TempDir dir_{"orv_rdfin"};
+    testing::TempDir dir_{"orv_rdfin"};
     testing::FakeHost host_;
 };
 
