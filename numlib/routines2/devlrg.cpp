@@ -22,14 +22,7 @@
 namespace orv::num2 {
 namespace {
 
-// Column-major access with 1-based indices.
-struct Matrix {
-    double* p;
-    std::size_t ld;
-    double& operator()(int i, int j) const {
-        return p[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * ld];
-    }
-};
+using detail::Matrix;
 
 struct ConstMatrix {
     const double* p;

@@ -10,16 +10,6 @@
 namespace orv::num2::detail {
 namespace {
 
-// Column-major access with 1-based indices.
-struct Matrix {
-    double* p;
-    std::size_t ld;
-    double& operator()(int i, int j) const {
-        return p[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * ld];
-    }
-    double* column(int j) const { return p + static_cast<std::size_t>(j - 1) * ld - 1; }  // 1-based rows
-};
-
 // Part T of THREADS of the rows 1..IGH without M, the rows above M weighing
 // LOW and those below it HIGH.
 team::Range weighted_rows(int m, int igh, std::int64_t low, std::int64_t high, int t, int threads) {

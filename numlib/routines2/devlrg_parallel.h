@@ -13,6 +13,16 @@
 
 namespace orv::num2::detail {
 
+// Column-major access with 1-based indices.
+struct Matrix {
+    double* p;
+    std::size_t ld;
+    double& operator()(int i, int j) const {
+        return p[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * ld];
+    }
+    double* column(int j) const { return p + static_cast<std::size_t>(j - 1) * ld - 1; }  // 1-based rows
+};
+
 // Step M of the reduction of rows and columns LOW..IGH of the N by N
 // matrix A, after the pivot row has been exchanged into row M and X =
 // A(M, M-1) is not zero: the multipliers into A(M+1..IGH, M-1), row I'
