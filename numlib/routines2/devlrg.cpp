@@ -407,12 +407,13 @@ void DE4LRG(int lda, int n, int low, int igh, std::span<double> a, std::span<int
     require(frame, a, matrix_extent(n, n, lda), "DE4LRG", "A");
     require(frame, intv, static_cast<std::uint64_t>(igh), "DE4LRG", "INT");
     const Matrix am{a.data(), static_cast<std::size_t>(lda)};
-    // Large matrices share each step out over a team of threads (the
-    // multipliers and the chain of A(M,M) in WORK); the arithmetic is the
-    // same.  Without the work storage the loops stay sequential.
-    const int threads = eigen_team_size(igh - low + 1, 64);
-    std::unique_ptr<double[]> work(threads > 1 ? new (std::nothrow) double[2 * static_cast<std::size_t>(n)] : nullptr);
-    team::Team team(work ? threads : 1);
+    // Large matrices take each step column by column, shared out over a
+    // team of threads when they are larger still (the multipliers and the
+    // chain of A(M,M) in WORK); the arithmetic is the same.  Without the
+    // work storage the row-ordered loops serve.
+    const bool blocked = igh - low + 1 >= eigen_blocked_order();
+    std::unique_ptr<double[]> work(blocked ? new (std::nothrow) double[2 * static_cast<std::size_t>(n)] : nullptr);
+    team::Team team(work ? eigen_team_size(igh - low + 1, 64) : 1);
 
     for (int m = low + 1; m <= igh - 1; ++m) {
         double x = 0.0;
@@ -429,7 +430,7 @@ void DE4LRG(int lda, int n, int low, int igh, std::span<double> a, std::span<int
             for (int j = 1; j <= igh; ++j) std::swap(am(j, i), am(j, m));
             for (int j = m - 1; j <= n; ++j) std::swap(am(i, j), am(m, j));
         }
-        if (team.size() > 1) {
+        if (work) {
             detail::hessenberg_step(a.data(), static_cast<std::size_t>(lda), n, m, igh, x, work.get(), team);
             continue;
         }
@@ -575,8 +576,9 @@ void DE5LRG(int ldh, int nh, std::span<double> h, std::span<double> wr, std::spa
 
         // Chase the bulge from row M to EN-1 with Householder reflections
         // I - u v' (u = (x, y, z), v = (1, q, r)), within rows and columns
-        // L..EN; a large block shares the chase out over the threads.
-        if (team.size() > 1 && en - l + 1 >= eigen_parallel_order()) {
+        // L..EN; a large block takes the chase a block of steps at a time,
+        // shared out over the threads when there is a team.
+        if (en - l + 1 >= eigen_blocked_order()) {
             detail::chase_bulge(h.data(), static_cast<std::size_t>(ldh), l, m, en, p, q, r, team);
             ++its;
             ++total;

@@ -28,8 +28,7 @@ struct Matrix {
 // A(M, M-1) is not zero: the multipliers into A(M+1..IGH, M-1), row I'
 // less its multiplier times row M over columns M..N, column M plus the
 // multiplier times column I' over rows 1..IGH, for I' = M+1..IGH in turn.
-// WORK holds 2*N doubles.  The caller has checked that the order is worth
-// the team.
+// WORK holds 2*N doubles.  A team of one thread runs the same loops.
 void hessenberg_step(double* a, std::size_t ld, int n, int m, int igh, double x, double* work, team::Team& team);
 
 // A reflection I - u v' of the chase, u = (x, y, z), v = (1, q, r); the

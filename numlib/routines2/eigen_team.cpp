@@ -15,6 +15,9 @@ namespace {
 // had 4 and 8 threads slower than one up to order 400, and 4 threads first
 // level with one at 500.
 constexpr int kDefaultParallelOrder = 500;
+// The column-ordered loops on one thread beat the row-ordered ones from
+// about this order on (bench/eigen_bench.cpp).
+constexpr int kDefaultBlockedOrder = 200;
 
 std::atomic<int> threads_setting{0};
 std::atomic<int> order_setting{0};
@@ -49,6 +52,11 @@ void set_eigen_parallel_order(int order) { order_setting.store(std::max(order, 0
 int eigen_parallel_order() {
     const int order = order_setting.load();
     return order > 0 ? order : kDefaultParallelOrder;
+}
+
+int eigen_blocked_order() {
+    const int order = order_setting.load();
+    return order > 0 ? order : kDefaultBlockedOrder;
 }
 
 int eigen_team_size(int n, int min_share) {
@@ -88,6 +96,7 @@ Team::~Team() {
 }
 
 int Team::parts(std::int64_t work, std::int64_t min_work) const {
+    if (helpers_ == 0) return 1;
     return static_cast<int>(std::clamp<std::int64_t>(work / std::max<std::int64_t>(min_work, 1), 1, 2 * size()));
 }
 

@@ -38,6 +38,13 @@ int eigen_threads();
 void set_eigen_parallel_order(int order);
 int eigen_parallel_order();
 
+// Smallest order at which the Hessenberg reduction and the QR sweeps take
+// their column-ordered loops, on one thread as on a team: the parallel
+// order when one is set, else a default well below it (those loops keep
+// the matrix in cache better than the row-ordered ones, with the same
+// arithmetic).
+int eigen_blocked_order();
+
 // The threads to use for loops of order N: 1 below the parallel order,
 // else eigen_threads(), but no more than one per MIN_SHARE of N (or per
 // parallel order, when that is smaller).
