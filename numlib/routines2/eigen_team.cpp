@@ -30,6 +30,14 @@ inline void pause() {
 #endif
 }
 
+// Runs over which the caller alone and then the team are timed, the share
+// of the caller's time the team must beat, and the runs that then go the
+// faster way before the next comparison.  The runs of one call change in
+// size only slowly, so neighbouring windows compare like with like.
+constexpr int kWindow = 16;
+constexpr double kGain = 0.9;
+constexpr int kStretchRuns = 512;
+
 // Parts a run may have at most.
 constexpr int kMaxParts = 256;
 
@@ -102,23 +110,53 @@ int Team::parts(std::int64_t work, std::int64_t min_work) const {
 
 void Team::run_raw(int parts, void (*body)(void*, int, int), void* context) {
     parts = std::min(parts, kMaxParts);
-    body_ = body;
-    context_ = context;
-    done_.store(0, std::memory_order_relaxed);
-    const std::uint64_t id = (word_.load(std::memory_order_relaxed) >> 32) + 1;
-    word_.store(id << 32 | static_cast<std::uint64_t>(parts), std::memory_order_release);
-    word_.notify_all();
-    work_on(id, parts, 0);
-    // Spin for the parts still running, then sleep until the last ends: a
-    // yield would hand the core to another process for a whole time slice.
     const auto start = std::chrono::steady_clock::now();
-    int done = 0;
-    for (int spin = 0; (done = done_.load(std::memory_order_acquire)) != parts; ++spin) {
-        if ((spin & 63) == 63 && std::chrono::steady_clock::now() - start > kWaitSpinFor) {
-            done_.wait(done, std::memory_order_acquire);
-        } else {
-            pause();
+    const bool alone = pace_.alone();
+    if (alone) {
+        for (int k = 0; k < parts; ++k) body(context, k, parts);
+    } else {
+        body_ = body;
+        context_ = context;
+        done_.store(0, std::memory_order_relaxed);
+        const std::uint64_t id = (word_.load(std::memory_order_relaxed) >> 32) + 1;
+        word_.store(id << 32 | static_cast<std::uint64_t>(parts), std::memory_order_release);
+        word_.notify_all();
+        work_on(id, parts, 0);
+        // Spin for the parts still running, then sleep until the last ends:
+        // a yield would hand the core to another process for a time slice.
+        int done = 0;
+        for (int spin = 0; (done = done_.load(std::memory_order_acquire)) != parts; ++spin) {
+            if ((spin & 63) == 63 && std::chrono::steady_clock::now() - start > kWaitSpinFor) {
+                done_.wait(done, std::memory_order_acquire);
+            } else {
+                pause();
+            }
         }
+    }
+    pace_.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+}
+
+bool Team::Pace::alone() const { return phase == kProbeAlone || (phase == kStretch && stretch_alone); }
+
+void Team::Pace::record(double seconds) {
+    ++runs;
+    if (phase == kProbeAlone) {
+        alone_seconds += seconds;
+        if (runs == kWindow) {
+            phase = kProbeTeam;
+            runs = 0;
+        }
+    } else if (phase == kProbeTeam) {
+        team_seconds += seconds;
+        if (runs == kWindow) {
+            stretch_alone = team_seconds > kGain * alone_seconds;
+            phase = kStretch;
+            runs = 0;
+            alone_seconds = team_seconds = 0.0;
+        }
+    } else if (runs == kStretchRuns) {
+        phase = kProbeAlone;
+        runs = 0;
     }
 }
 

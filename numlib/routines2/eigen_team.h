@@ -7,10 +7,11 @@
 // briefly between runs before they sleep.  A run is cut into parts that
 // the calling thread and the helpers claim one at a time, each thread its
 // own parts first: when helpers are late (a loaded machine), the others do
-// their parts instead of waiting for them to be scheduled.  Every part is a fixed set of elements
-// that gets the same operations in the same order as in the sequential
-// loop, so results do not depend on the number of threads or on who did
-// which part.
+// their parts instead of waiting for them to be scheduled, and when the
+// team keeps being no faster than the caller alone, the caller does the
+// next runs by itself.  Every part is a fixed set of elements that gets
+// the same operations in the same order as in the sequential loop, so
+// results do not depend on the number of threads or on who did which part.
 //
 // Library-internal: the engine does not call this.
 #pragma once
@@ -92,6 +93,22 @@ private:
 
     std::unique_ptr<rt::WorkerPool> pool_;
     int helpers_ = 0;
+    // Whether runs go to the team or to the caller alone: a window of runs
+    // alone, a window on the team, then a stretch of runs the faster way
+    // (the same parts in the same order either way, so the same results).
+    // On a machine whose other work keeps the helpers from their parts the
+    // caller is faster alone.
+    struct Pace {
+        enum Phase { kProbeAlone, kProbeTeam, kStretch };
+        Phase phase = kProbeAlone;
+        int runs = 0;
+        double alone_seconds = 0.0;
+        double team_seconds = 0.0;
+        bool stretch_alone = false;
+        bool alone() const;
+        void record(double seconds);
+    };
+    Pace pace_;
     // The run's id in the upper 32 bits and its number of parts in the
     // lower 32, stored once all else about the run is in place.
     std::atomic<std::uint64_t> word_{0};
