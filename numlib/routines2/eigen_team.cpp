@@ -30,14 +30,6 @@ inline void pause() {
 #endif
 }
 
-// Runs over which the caller alone and then the team are timed, the share
-// of the caller's time the team must beat, and the runs that then go the
-// faster way before the next comparison.  The runs of one call change in
-// size only slowly, so neighbouring windows compare like with like.
-constexpr int kWindow = 16;
-constexpr double kGain = 0.9;
-constexpr int kStretchRuns = 512;
-
 // Parts a run may have at most.
 constexpr int kMaxParts = 256;
 
@@ -136,9 +128,9 @@ void Team::run_raw(int parts, void (*body)(void*, int, int), void* context) {
     pace_.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }
 
-bool Team::Pace::alone() const { return phase == kProbeAlone || (phase == kStretch && stretch_alone); }
+bool Pace::alone() const { return phase == kProbeAlone || (phase == kStretch && stretch_alone); }
 
-void Team::Pace::record(double seconds) {
+void Pace::record(double seconds) {
     ++runs;
     if (phase == kProbeAlone) {
         alone_seconds += seconds;

@@ -53,6 +53,31 @@ int eigen_team_size(int n, int min_share);
 
 namespace team {
 
+// Whether runs go to the team or to the caller alone: a window of runs
+// alone, a window on the team, then a stretch of runs the faster way
+// (the same parts in the same order either way, so the same results).
+// On a machine whose other work keeps the helpers from their parts the
+// caller is faster alone.
+struct Pace {
+    // Runs over which the caller alone and then the team are timed, the
+    // share of the caller's time the team must beat, and the runs that
+    // then go the faster way before the next comparison.  The runs of one
+    // call change in size only slowly, so neighbouring windows compare like
+    // with like.
+    static constexpr int kWindow = 16;
+    static constexpr double kGain = 0.9;
+    static constexpr int kStretchRuns = 512;
+
+    enum Phase { kProbeAlone, kProbeTeam, kStretch };
+    Phase phase = kProbeAlone;
+    int runs = 0;
+    double alone_seconds = 0.0;
+    double team_seconds = 0.0;
+    bool stretch_alone = false;
+    bool alone() const;
+    void record(double seconds);
+};
+
 // THREADS threads for the duration of one routine call: the calling thread
 // and THREADS - 1 helpers of a run-time worker pool, which serve the team's
 // runs until it ends (no helpers when the pool cannot be started).  Runs
@@ -93,21 +118,6 @@ private:
 
     std::unique_ptr<rt::WorkerPool> pool_;
     int helpers_ = 0;
-    // Whether runs go to the team or to the caller alone: a window of runs
-    // alone, a window on the team, then a stretch of runs the faster way
-    // (the same parts in the same order either way, so the same results).
-    // On a machine whose other work keeps the helpers from their parts the
-    // caller is faster alone.
-    struct Pace {
-        enum Phase { kProbeAlone, kProbeTeam, kStretch };
-        Phase phase = kProbeAlone;
-        int runs = 0;
-        double alone_seconds = 0.0;
-        double team_seconds = 0.0;
-        bool stretch_alone = false;
-        bool alone() const;
-        void record(double seconds);
-    };
     Pace pace_;
     // The run's id in the upper 32 bits and its number of parts in the
     // lower 32, stored once all else about the run is in place.

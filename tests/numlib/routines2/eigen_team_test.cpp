@@ -49,6 +49,30 @@ TEST(EigenTeam, TeamsEndWhateverTheirHelpersHaveSeen) {
     EXPECT_EQ(done.load(), 200 * 4);
 }
 
+// A window alone, a window on the team, then a stretch the faster way, and
+// the comparison again.
+TEST(EigenTeam, PaceGivesTheStretchToTheFasterWay) {
+    for (const double team_time : {0.5, 0.95, 2.0}) {
+        team::Pace pace;
+        for (int round = 0; round < 2; ++round) {
+            for (int k = 0; k < team::Pace::kWindow; ++k) {
+                ASSERT_TRUE(pace.alone());
+                pace.record(1.0);
+            }
+            for (int k = 0; k < team::Pace::kWindow; ++k) {
+                ASSERT_FALSE(pace.alone());
+                pace.record(team_time);
+            }
+            // The team must beat nine tenths of the time alone.
+            const bool alone = team_time > 0.9;
+            for (int k = 0; k < team::Pace::kStretchRuns; ++k) {
+                ASSERT_EQ(pace.alone(), alone) << team_time << ", run " << k;
+                pace.record(alone ? 1.0 : team_time);
+            }
+        }
+    }
+}
+
 TEST(EigenTeam, PartsCoverTheRangeInOrder) {
     for (bool triangle : {false, true}) {
         for (int len : {0, 1, 2, 5, 64, 999}) {
