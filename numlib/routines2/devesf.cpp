@@ -40,6 +40,53 @@ struct Vec {
 // Trailing orders below which a reduction step is not shared out.
 constexpr int kSharedStepOrder = 96;
 
+// Columns C..C+3 of the column sweep of p = B u for step I (see below):
+// each column adds its products to E below it and completes E of its own
+// index with its sum down from the diagonal.  The four sums run side by
+// side instead of one after another, each element of E still gains the
+// columns' products in column order, and each sum its terms in row order.
+void product_columns(int n, int i, int c, const double* a, std::size_t ld, double* e) {
+    auto col = [a, ld](int j) { return a + static_cast<std::size_t>(j - 1) * ld - 1; };  // 1-based rows
+    const double* const u = col(i);
+    const double* const a0 = col(c);
+    const double* const a1 = col(c + 1);
+    const double* const a2 = col(c + 2);
+    const double* const a3 = col(c + 3);
+    double* const E = e - 1;
+    const double u0 = u[c], u1 = u[c + 1], u2 = u[c + 2], u3 = u[c + 3];
+    double s0 = a0[c] * u0;
+    double s1 = a1[c + 1] * u1;
+    double s2 = a2[c + 2] * u2;
+    double s3 = a3[c + 3] * u3;
+    for (int r = c + 1; r <= c + 3; ++r) {
+        E[r] += a0[r] * u0;
+        s0 += a0[r] * u[r];
+    }
+    for (int r = c + 2; r <= c + 3; ++r) {
+        E[r] += a1[r] * u1;
+        s1 += a1[r] * u[r];
+    }
+    E[c + 3] += a2[c + 3] * u2;
+    s2 += a2[c + 3] * u[c + 3];
+    for (int r = c + 4; r <= n; ++r) {
+        const double ur = u[r];
+        double er = E[r];
+        er += a0[r] * u0;
+        s0 += a0[r] * ur;
+        er += a1[r] * u1;
+        s1 += a1[r] * ur;
+        er += a2[r] * u2;
+        s2 += a2[r] * ur;
+        er += a3[r] * u3;
+        s3 += a3[r] * ur;
+        E[r] = er;
+    }
+    E[c] += s0;
+    E[c + 1] += s1;
+    E[c + 2] += s2;
+    E[c + 3] += s3;
+}
+
 // p = B u for step I of the reduction into E(I+1..N), B the symmetric
 // trailing block read from the lower triangle of A (column-major, 1-based,
 // leading dimension LD) and u = A(I+1..N, I).  E(r) sums the elements left
@@ -179,7 +226,9 @@ void DE6CSF(int n, std::span<double> a, int lda, std::span<double> d, std::span<
                     shared_product(n, i, a.data(), static_cast<std::size_t>(lda), e.data(), team);
                 } else {
                     for (int r = i + 1; r <= n; ++r) E(r) = 0.0;
-                    for (int c = i + 1; c <= n; ++c) {
+                    int c = i + 1;
+                    for (; c + 3 <= n; c += 4) product_columns(n, i, c, a.data(), static_cast<std::size_t>(lda), e.data());
+                    for (; c <= n; ++c) {
                         const double uc = A(c, i);
                         double acc = A(c, c) * uc;
                         for (int r = c + 1; r <= n; ++r) {
