@@ -110,7 +110,33 @@ void shared_product(int n, int i, double* a, std::size_t ld, double* e, team::Te
             const double* const col = &A(1, c) - 1;
             for (int r = std::max(c + 1, range.first); r <= range.last; ++r) E[r] += col[r] * uc;
         }
-        for (int c = range.first; c <= range.last; ++c) {
+        // The sums down the columns, four side by side.
+        int c = range.first;
+        for (; c + 3 <= range.last; c += 4) {
+            const double* const a0 = &A(1, c) - 1;
+            const double* const a1 = &A(1, c + 1) - 1;
+            const double* const a2 = &A(1, c + 2) - 1;
+            const double* const a3 = &A(1, c + 3) - 1;
+            double s0 = a0[c] * u[c];
+            double s1 = a1[c + 1] * u[c + 1];
+            double s2 = a2[c + 2] * u[c + 2];
+            double s3 = a3[c + 3] * u[c + 3];
+            for (int r = c + 1; r <= c + 3; ++r) s0 += a0[r] * u[r];
+            for (int r = c + 2; r <= c + 3; ++r) s1 += a1[r] * u[r];
+            s2 += a2[c + 3] * u[c + 3];
+            for (int r = c + 4; r <= n; ++r) {
+                const double ur = u[r];
+                s0 += a0[r] * ur;
+                s1 += a1[r] * ur;
+                s2 += a2[r] * ur;
+                s3 += a3[r] * ur;
+            }
+            E[c] += s0;
+            E[c + 1] += s1;
+            E[c + 2] += s2;
+            E[c + 3] += s3;
+        }
+        for (; c <= range.last; ++c) {
             const double* const col = &A(1, c) - 1;
             double acc = col[c] * u[c];
             for (int r = c + 1; r <= n; ++r) acc += col[r] * u[r];
