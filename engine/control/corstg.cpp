@@ -88,13 +88,22 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
     const auto size = static_cast<std::size_t>(nvar) * static_cast<std::size_t>(nvar);
     const std::string& m = job.METRIC;
     const bool raw = is_word(job.DATTYP, "RAW");
+    // A triplet test job stops before its correlations when it cannot be
+    // tested: its data are checked as they enter the correlations.
+    const bool triplets = is_word(job.MODTYP, "TRP");
+    auto check_triplet_data = [&] {
+        if (triplets) TRPDAT(job, run);
+    };
+    if (triplets) TRPJOB(job);
 
     if (raw) {
         // Sized from the declared count only once the data are in.
         read_data(job, run);
         zeros(run.R, size, "the correlation matrix R");
+        if (m != "IP" && m != "CD") check_triplet_data();  // those two after their transformation
         if (m == "CD") {
             MEDSPL(run.X, job.NSUBJ, nvar);
+            check_triplet_data();
             TETCOR(run.X, job.NSUBJ, nvar, run.R, LURPT, job.JOBDIR, job.JOBBAS, job.CPRFLG, job.CPARM);
         } else if (m == "DI" || m == "DC") {
             console("Computing tetrachoric correlations");
@@ -107,6 +116,7 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
             pearson(job, run);
         } else if (m == "IP") {
             IPSAT(job.NSUBJ, nvar, run.X);
+            check_triplet_data();
             pearson(job, run);
         }
         require_finite(run.R, nvar);

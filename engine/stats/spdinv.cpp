@@ -2,6 +2,7 @@
 
 #include "engine/stats/library_status.h"
 #include "numlib/routines2/dlinds.h"
+#include "numlib/routines2/dlinds_pure.h"
 #include "numlib/routines2/erset.h"
 
 namespace orv::engine {
@@ -25,6 +26,10 @@ void SPDINC(std::span<const double> A, int N, std::span<double> AINV) {
     }
     num2::ERSET(0, 0, 0);
     stop_on_library_error();
+}
+
+void SPDINC_PURE(std::span<const double> A, int N, std::span<double> AINV) {
+    if (!num2::DLINDS_PURE(N, A, N, AINV, N)) AINV[0] = SPDINC_FAILED;
 }
 
 }  // namespace orv::engine

@@ -21,4 +21,8 @@ void SPDINV(std::span<const double> A, int N, std::span<double> AINV);
 // code 2 (not positive definite), AINV(1, 1) is set to SPDINC_FAILED.
 void SPDINC(std::span<const double> A, int N, std::span<double> AINV);
 
+// SPDINC for 1 <= N <= 16 without the library's error stack or message
+// settings, for parallel work: the same AINV and mark, bit for bit.
+void SPDINC_PURE(std::span<const double> A, int N, std::span<double> AINV);
+
 }  // namespace orv::engine
