@@ -6,6 +6,10 @@
 # are installed (Debian: r-cran-psych); without them the R line says so.
 # The matrix is made by bench/make_factor_matrix.py in a temporary folder.
 #
+# orvcalc runs once pinned to one CPU (taskset -c 0: the eigen routines then
+# keep their sequential loops) and once on all the CPUs it may use; the two
+# reports must be the same byte for byte.
+#
 # The orvcalc time covers the whole run: reading the matrix, the eigenvalue
 # table and plot, the iterations, the fit statistics and the report.  The R
 # time covers the fa() call alone, after the matrix has been read.  psych
@@ -44,17 +48,35 @@ cat >"$tmp/pfa10.in" <<'JOB'
 JOB
 
 now() { date +%s.%N; }
-best=""
-for ((k = 1; k <= runs; k++)); do
-    start="$(now)"
-    (cd "$tmp" && "$orvcalc" "$tmp/pfa10.in" </dev/null >"$tmp/window.txt" 2>&1) || {
-        echo "orvcalc failed:" >&2; tail -5 "$tmp/window.txt" >&2; exit 1; }
-    end="$(now)"
-    t="$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }')"
-    if [[ -z "$best" ]] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best="$t"; fi
-done
+# time_runs LABEL [PREFIX...]: the best of RUNS runs, its report kept as
+# LABEL.out; sets BEST.
+time_runs() {
+    local label="$1"; shift
+    best=""
+    for ((k = 1; k <= runs; k++)); do
+        start="$(now)"
+        (cd "$tmp" && "$@" "$orvcalc" "$tmp/pfa10.in" </dev/null >"$tmp/window.txt" 2>&1) || {
+            echo "orvcalc failed:" >&2; tail -5 "$tmp/window.txt" >&2; exit 1; }
+        end="$(now)"
+        t="$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }')"
+        if [[ -z "$best" ]] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best="$t"; fi
+    done
+    cp "$tmp/pfa10.out" "$tmp/$label.out"
+}
+cpus="$(nproc)"
+time_runs one taskset -c 0
+one="$best"
+time_runs all
+all="$best"
 iterations="$(sed -n 's/^Number of iterations during communality estimation: *//p' "$tmp/pfa10.out")"
-printf '%-44s %8s s  (%s iterations, best of %d)\n' "orvcalc PFA 10 factors, whole run" "$best" "$iterations" "$runs"
+printf '%-44s %8s s  (%s iterations, best of %d)\n' "orvcalc PFA 10 factors, whole run, 1 CPU" "$one" "$iterations" "$runs"
+printf '%-44s %8s s  (best of %d)\n' "orvcalc PFA 10 factors, whole run, $cpus CPUs" "$all" "$runs"
+awk -v a="$one" -v b="$all" -v c="$cpus" 'BEGIN { printf "orvcalc 1 CPU / %d CPUs: %.2f\n", c, a / b }'
+if cmp -s "$tmp/one.out" "$tmp/all.out"; then
+    echo "reports on 1 and $cpus CPUs: identical"
+else
+    echo "reports on 1 and $cpus CPUs: DIFFERENT" >&2; exit 1
+fi
 
 if command -v Rscript >/dev/null && Rscript -e 'suppressPackageStartupMessages(library(psych))' >/dev/null 2>&1; then
     cat >"$tmp/reference.R" <<'REF'
@@ -66,7 +88,8 @@ cat(sprintf("%.2f\n", proc.time()[["elapsed"]] - t0))
 REF
     r_time="$(Rscript "$tmp/reference.R" "$tmp/r1000.cor" 2>/dev/null | tail -1)"
     printf '%-44s %8s s  (fa() call only)\n' "psych $(Rscript -e 'cat(format(packageVersion("psych")))') fa(fm = \"pa\", nfactors = 10)" "$r_time"
-    awk -v a="$best" -v b="$r_time" 'BEGIN { printf "orvcalc / psych: %.2f\n", a / b }'
+    awk -v a="$one" -v b="$r_time" 'BEGIN { printf "psych / orvcalc 1 CPU: %.2f\n", b / a }'
+    awk -v a="$all" -v b="$r_time" -v c="$cpus" 'BEGIN { printf "psych / orvcalc %d CPUs: %.2f\n", c, b / a }'
 else
     echo "psych::fa: skipped (R or r-cran-psych not installed)"
 fi

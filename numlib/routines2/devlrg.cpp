@@ -13,21 +13,16 @@
 
 #include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
+#include "numlib/routines2/devlrg_parallel.h"
 #include "numlib/routines2/dsvrgn.h"
+#include "numlib/routines2/eigen_team.h"
 #include "numlib/routines2/erset.h"
 #include "numlib/routines2/umach.h"
 
 namespace orv::num2 {
 namespace {
 
-// Column-major access with 1-based indices.
-struct Matrix {
-    double* p;
-    std::size_t ld;
-    double& operator()(int i, int j) const {
-        return p[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * ld];
-    }
-};
+using detail::Matrix;
 
 struct ConstMatrix {
     const double* p;
@@ -412,6 +407,13 @@ void DE4LRG(int lda, int n, int low, int igh, std::span<double> a, std::span<int
     require(frame, a, matrix_extent(n, n, lda), "DE4LRG", "A");
     require(frame, intv, static_cast<std::uint64_t>(igh), "DE4LRG", "INT");
     const Matrix am{a.data(), static_cast<std::size_t>(lda)};
+    // Large matrices take each step column by column, shared out over a
+    // team of threads when they are larger still (the multipliers and the
+    // chain of A(M,M) in WORK); the arithmetic is the same.  Without the
+    // work storage the row-ordered loops serve.
+    const bool blocked = igh - low + 1 >= eigen_blocked_order();
+    std::unique_ptr<double[]> work(blocked ? new (std::nothrow) double[2 * static_cast<std::size_t>(n)] : nullptr);
+    team::Team team(work ? eigen_team_size(igh - low + 1, 64) : 1);
 
     for (int m = low + 1; m <= igh - 1; ++m) {
         double x = 0.0;
@@ -427,6 +429,10 @@ void DE4LRG(int lda, int n, int low, int igh, std::span<double> a, std::span<int
         if (i != m) {
             for (int j = 1; j <= igh; ++j) std::swap(am(j, i), am(j, m));
             for (int j = m - 1; j <= n; ++j) std::swap(am(i, j), am(m, j));
+        }
+        if (work) {
+            detail::hessenberg_step(a.data(), static_cast<std::size_t>(lda), n, m, igh, x, work.get(), team);
+            continue;
         }
         for (int r = m + 1; r <= igh; ++r) {
             const double y = am(r, m - 1) / x;
@@ -454,6 +460,7 @@ void DE5LRG(int ldh, int nh, std::span<double> h, std::span<double> wr, std::spa
         for (int i = 1; i <= std::min(j + 1, nh); ++i) norm += std::abs(hm(i, j));
     }
 
+    team::Team team(eigen_team_size(nh, 64));
     const long long limit = 100LL * nh;
     long long total = 0;
     int en = nh;
@@ -569,60 +576,18 @@ void DE5LRG(int ldh, int nh, std::span<double> h, std::span<double> wr, std::spa
 
         // Chase the bulge from row M to EN-1 with Householder reflections
         // I - u v' (u = (x, y, z), v = (1, q, r)), within rows and columns
-        // L..EN.
+        // L..EN; a large block takes the chase a block of steps at a time,
+        // shared out over the threads when there is a team.
+        if (en - l + 1 >= eigen_blocked_order()) {
+            detail::chase_bulge(h.data(), static_cast<std::size_t>(ldh), l, m, en, p, q, r, team);
+            ++its;
+            ++total;
+            continue;
+        }
         for (int k = m; k <= en - 1; ++k) {
-            const bool notlast = k != en - 1;
-            double scaling = 1.0;
-            if (k != m) {
-                p = hm(k, k - 1);
-                q = hm(k + 1, k - 1);
-                r = notlast ? hm(k + 2, k - 1) : 0.0;
-                scaling = std::max({std::abs(p), std::abs(q), std::abs(r)});
-                if (scaling == 0.0) continue;
-                p /= scaling;
-                q /= scaling;
-                r /= scaling;
-                // The bulge below the subdiagonal is annihilated by this
-                // reflection.
-                hm(k + 1, k - 1) = 0.0;
-                if (notlast) hm(k + 2, k - 1) = 0.0;
-            }
-            const double s = std::copysign(std::sqrt(p * p + q * q + r * r), p);
-            if (s == 0.0) continue;
-            if (k != m) hm(k, k - 1) = -s * scaling;
-            p = p + s;
-            const double x = p / s;
-            const double y = q / s;
-            const double z = r / s;
-            q = q / p;
-            r = r / p;
-            if (k == m && m > l) hm(k, k - 1) = hm(k, k - 1) * (1.0 - x);
-            const int last = std::min(en, k + 3);
-            if (notlast) {
-                for (int j = k; j <= en; ++j) {
-                    const double t = hm(k, j) + q * hm(k + 1, j) + r * hm(k + 2, j);
-                    hm(k, j) = hm(k, j) - t * x;
-                    hm(k + 1, j) = hm(k + 1, j) - t * y;
-                    hm(k + 2, j) = hm(k + 2, j) - t * z;
-                }
-                for (int i = l; i <= last; ++i) {
-                    const double t = x * hm(i, k) + y * hm(i, k + 1) + z * hm(i, k + 2);
-                    hm(i, k) = hm(i, k) - t;
-                    hm(i, k + 1) = hm(i, k + 1) - t * q;
-                    hm(i, k + 2) = hm(i, k + 2) - t * r;
-                }
-            } else {
-                for (int j = k; j <= en; ++j) {
-                    const double t = hm(k, j) + q * hm(k + 1, j);
-                    hm(k, j) = hm(k, j) - t * x;
-                    hm(k + 1, j) = hm(k + 1, j) - t * y;
-                }
-                for (int i = l; i <= last; ++i) {
-                    const double t = x * hm(i, k) + y * hm(i, k + 1);
-                    hm(i, k) = hm(i, k) - t;
-                    hm(i, k + 1) = hm(i, k + 1) - t * q;
-                }
-            }
+            detail::Reflection f{};
+            if (!detail::chase_reflection(h.data(), static_cast<std::size_t>(ldh), l, m, en, k, p, q, r, f)) continue;
+            detail::apply_reflection(h.data(), static_cast<std::size_t>(ldh), f, k, en, en, l);
         }
         ++its;
         ++total;

@@ -1,0 +1,109 @@
+// The eigen routines of the extraction on one thread and on a team: DEVLRG
+// (balancing, Hessenberg reduction, QR iteration) and DEVESF (tridiagonal
+// reduction and the rest) on N x N correlation matrices with a few factors,
+// for each N given (default 100 200 300 500 1000): with the row-ordered
+// loops, with the column-ordered (blocked) loops on one thread, and with
+// those on THREADS threads (default: one per usable CPU), the last two
+// taken at every order.  The ratios to the first column show from which
+// order each pays; the results are checked to be the same bit for bit.
+// Usage: orv_eigen_bench [-t THREADS] [N ...]
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <complex>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "numlib/routines2/devesf.h"
+#include "numlib/routines2/devlrg.h"
+#include "numlib/routines2/eigen_team.h"
+
+namespace {
+
+struct Rng {
+    std::uint64_t s = 88172645463325252ull;
+    double uniform() {
+        s ^= s << 13, s ^= s >> 7, s ^= s << 17;
+        return static_cast<double>(s >> 11) * 0x1.0p-53;
+    }
+};
+
+// A correlation matrix of N variables loading on 5 factors.
+std::vector<double> correlations(int n) {
+    Rng rng;
+    const int k = 5;
+    std::vector<double> l(static_cast<std::size_t>(n) * k);
+    for (double& v : l) v = 0.6 * rng.uniform() - 0.1;
+    std::vector<double> r(static_cast<std::size_t>(n) * n);
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            double s = 0.0;
+            for (int f = 0; f < k; ++f) s += l[static_cast<std::size_t>(i) * k + f] * l[static_cast<std::size_t>(j) * k + f];
+            r[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n] = i == j ? 1.0 : s;
+        }
+    }
+    return r;
+}
+
+struct Times {
+    double devlrg = 1e300, devesf = 1e300;
+    std::vector<std::complex<double>> eval;
+    std::vector<double> evec;
+};
+
+Times time_at(int n, const std::vector<double>& r, int threads, int runs) {
+    orv::num2::set_eigen_threads(threads);
+    Times t;
+    for (int k = 0; k < runs; ++k) {
+        std::vector<std::complex<double>> eval(static_cast<std::size_t>(n));
+        auto start = std::chrono::steady_clock::now();
+        orv::num2::DEVLRG(n, r, n, eval);
+        t.devlrg = std::min(t.devlrg, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        std::vector<double> a = r, ev(10), evec(static_cast<std::size_t>(n) * 10);
+        start = std::chrono::steady_clock::now();
+        orv::num2::DEVESF(n, 10, a, n, false, ev, evec, n);
+        t.devesf = std::min(t.devesf, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        t.eval = eval;
+        t.evec = evec;
+    }
+    return t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int threads = 0;
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-t") == 0 && i + 1 < argc) {
+            threads = std::atoi(argv[++i]);
+        } else {
+            sizes.push_back(std::atoi(argv[i]));
+        }
+    }
+    if (sizes.empty()) sizes = {100, 200, 300, 500, 1000};
+    orv::num2::set_eigen_threads(threads);
+    threads = orv::num2::eigen_threads();
+    std::printf("%6s | %9s %9s %9s | %9s %9s %9s  (s; ratios to row-ordered; %d threads)\n", "N", "DEVLRG", "blocked",
+                "team", "DEVESF", "blocked", "team", threads);
+    for (int n : sizes) {
+        const std::vector<double> r = correlations(n);
+        const int runs = n >= 1000 ? 1 : 3;
+        orv::num2::set_eigen_parallel_order(1 << 30);
+        const Times plain = time_at(n, r, 1, runs);
+        orv::num2::set_eigen_parallel_order(1);
+        const Times one = time_at(n, r, 1, runs);
+        const Times many = time_at(n, r, threads, runs);
+        auto same = [&](const Times& t) {
+            return std::memcmp(plain.eval.data(), t.eval.data(), plain.eval.size() * sizeof plain.eval[0]) == 0 &&
+                   std::memcmp(plain.evec.data(), t.evec.data(), plain.evec.size() * sizeof(double)) == 0;
+        };
+        std::printf("%6d | %9.4f %9.2f %9.2f | %9.4f %9.2f %9.2f  %s\n", n, plain.devlrg, plain.devlrg / one.devlrg,
+                    plain.devlrg / many.devlrg, plain.devesf, plain.devesf / one.devesf, plain.devesf / many.devesf,
+                    same(one) && same(many) ? "same bits" : "RESULTS DIFFER");
+    }
+    return 0;
+}

@@ -1,0 +1,131 @@
+// The extraction benchmark's job (10 principal-axis factors of 1,000
+// variables, the eigenvalue table, the eigenvalue and loading files) run by the real
+// program on one CPU and on all the CPUs the test may use: the report and
+// every matrix file byte for byte the same, whatever the eigen routines
+// shared out over their threads.
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The matrix of bench/make_factor_matrix.py: R = L L' + diag(1 - h^2), each
+// variable loading 0.45-0.80 on its own factor and -0.10-0.10 on the others.
+void write_factor_matrix(const fs::path& path, int nvar, int nfac) {
+    std::uint64_t state = 20293;
+    auto uniform = [&state] {
+        state = 6364136223846793005ull * state + 1442695040888963407ull;
+        return static_cast<double>(state >> 11) / 9007199254740992.0;
+    };
+    std::vector<std::vector<double>> loads(static_cast<std::size_t>(nvar));
+    for (int i = 0; i < nvar; ++i) {
+        std::vector<double>& row = loads[static_cast<std::size_t>(i)];
+        for (int f = 0; f < nfac; ++f) row.push_back(0.2 * uniform() - 0.1);
+        row[static_cast<std::size_t>(i % nfac)] = 0.45 + 0.35 * uniform();
+    }
+    std::FILE* out = std::fopen(path.c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    for (int i = 0; i < nvar; ++i) {
+        for (int j = 0; j < nvar; ++j) {
+            double s = 0.0;
+            for (int f = 0; f < nfac; ++f) s += loads[static_cast<std::size_t>(i)][static_cast<std::size_t>(f)] * loads[static_cast<std::size_t>(j)][static_cast<std::size_t>(f)];
+            std::fprintf(out, " %9.6f", i == j ? 1.0 : s);
+        }
+        std::fputc('\n', out);
+    }
+    std::fclose(out);
+}
+
+// Runs the job in DIR with the CPUs of MASK (all the test's own when null);
+// the exit status.
+int run_job(const fs::path& dir, const cpu_set_t* mask) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (mask != nullptr && ::sched_setaffinity(0, sizeof *mask, mask) != 0) ::_exit(90);
+        if (::chdir(dir.c_str()) != 0) ::_exit(91);
+        if (std::freopen("/dev/null", "r", stdin) == nullptr || std::freopen("window.txt", "w", stdout) == nullptr)
+            ::_exit(92);
+        ::dup2(::fileno(stdout), 2);
+        ::execl(ORVCALC_PATH, ORVCALC_PATH, "pfa10.in", static_cast<char*>(nullptr));
+        ::_exit(93);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(EigenThreadsJob, BenchmarkJobGivesTheSameFilesOnOneAndAllCpus) {
+    cpu_set_t all;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int c = 0; c < CPU_SETSIZE; ++c) {
+        if (CPU_ISSET(c, &all)) {
+            CPU_SET(c, &one);
+            break;
+        }
+    }
+
+    char tmpl[] = "/tmp/orv_eigthr_XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const fs::path root = tmpl;
+    const char* const job =
+        ">TITLE: Extraction benchmark, 1000 variables, 10 factors\n"
+        ">DATA: r1000.cor 1000 1000\n"
+        ">OUTFILE: pfa10.out SHORT\n"
+        ">METRIC: CO COR NOSMOOTH\n"
+        ">MODEL: PFA 10 NOLABELS NOSORT\n"
+        ">ROTATE: NONE\n"
+        ">SCORE: NONE\n"
+        ">PLOT: NONE\n"
+        ">TECHNICAL: .0001 200 .0001 200 F .2 SMC 130 T\n"
+        ">OUTPUT: 2 EIG FAC\n"
+        ">FORMAT: (1000F10.6)\n";
+    const char* const runs[] = {"one", "all"};
+    for (const char* name : runs) {
+        fs::create_directories(root / name);
+        std::ofstream(root / name / "pfa10.in") << job;
+    }
+    write_factor_matrix(root / "one" / "r1000.cor", 1000, 10);
+    fs::copy_file(root / "one" / "r1000.cor", root / "all" / "r1000.cor");
+
+    ASSERT_EQ(run_job(root / "one", &one), 0) << slurp(root / "one" / "window.txt");
+    ASSERT_EQ(run_job(root / "all", nullptr), 0) << slurp(root / "all" / "window.txt");
+
+    int compared = 0;
+    for (const auto& entry : fs::directory_iterator(root / "one")) {
+        const fs::path other = root / "all" / entry.path().filename();
+        ASSERT_TRUE(fs::exists(other)) << other;
+        EXPECT_TRUE(slurp(entry.path()) == slurp(other)) << entry.path().filename() << " differs";
+        ++compared;
+    }
+    // The command file, the matrix, the window, the report and the two
+    // matrix files.
+    EXPECT_EQ(compared, 6);
+    EXPECT_TRUE(fs::exists(root / "all" / "pfa10.eig"));
+    EXPECT_TRUE(fs::exists(root / "all" / "pfa10.fac"));
+    EXPECT_NE(slurp(root / "all" / "pfa10.out").find("Number of iterations during communality estimation"),
+              std::string::npos);
+    fs::remove_all(root);
+}
+
+}  // namespace

@@ -1,0 +1,226 @@
+// The eigen routines' team of threads, and the routines that use it: the
+// same bits with the row-ordered loops on one thread and with the
+// column-ordered loops on 1 and 8 threads, taken at every order where they
+// can run, on general and symmetric matrices of orders 1, 2, 3, 50, 161 and
+// 500.
+#include "numlib/routines2/eigen_team.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <complex>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "numlib/routines2/devesf.h"
+#include "numlib/routines2/devlrg.h"
+#include "num2_fixture.h"
+
+namespace orv::num2 {
+namespace {
+
+TEST(EigenTeam, EveryPartRunsOnceInEveryRun) {
+    team::Team crew(8);
+    for (int parts : {1, 2, 3, 7, 16, 100}) {
+        std::vector<std::atomic<int>> count(static_cast<std::size_t>(parts));
+        std::atomic<int> wrong_total{0};
+        auto body = [&](int k, int n) {
+            if (n != parts) ++wrong_total;
+            ++count[static_cast<std::size_t>(k)];
+        };
+        const int runs = 2000;
+        for (int r = 0; r < runs; ++r) crew.run(parts, body);
+        EXPECT_EQ(wrong_total.load(), 0);
+        for (int k = 0; k < parts; ++k) EXPECT_EQ(count[static_cast<std::size_t>(k)].load(), runs) << parts << " parts, part " << k;
+    }
+}
+
+// Helpers may start after the team has run or even after it has ended.
+TEST(EigenTeam, TeamsEndWhateverTheirHelpersHaveSeen) {
+    std::atomic<int> done{0};
+    auto body = [&](int, int) { ++done; };
+    for (int k = 0; k < 200; ++k) {
+        { team::Team unused(8); }
+        team::Team once(8);
+        once.run(4, body);
+    }
+    EXPECT_EQ(done.load(), 200 * 4);
+}
+
+// A window alone, a window on the team, then a stretch the faster way, and
+// the comparison again.
+TEST(EigenTeam, PaceGivesTheStretchToTheFasterWay) {
+    for (const double team_time : {0.5, 0.95, 2.0}) {
+        team::Pace pace;
+        for (int round = 0; round < 2; ++round) {
+            for (int k = 0; k < team::Pace::kWindow; ++k) {
+                ASSERT_TRUE(pace.alone());
+                pace.record(1.0);
+            }
+            for (int k = 0; k < team::Pace::kWindow; ++k) {
+                ASSERT_FALSE(pace.alone());
+                pace.record(team_time);
+            }
+            // The team must beat nine tenths of the time alone.
+            const bool alone = team_time > 0.9;
+            for (int k = 0; k < team::Pace::kStretchRuns; ++k) {
+                ASSERT_EQ(pace.alone(), alone) << team_time << ", run " << k;
+                pace.record(alone ? 1.0 : team_time);
+            }
+        }
+    }
+}
+
+TEST(EigenTeam, PartsCoverTheRangeInOrder) {
+    for (bool triangle : {false, true}) {
+        for (int len : {0, 1, 2, 5, 64, 999}) {
+            for (int parts : {1, 2, 3, 8, 16}) {
+                int next = 10;
+                std::int64_t heaviest = 0;
+                for (int k = 0; k < parts; ++k) {
+                    const team::Range r = team::part(10, 9 + len, k, parts, triangle);
+                    if (r.first > r.last) continue;
+                    EXPECT_EQ(r.first, next) << len << " " << parts << " " << triangle;
+                    std::int64_t work = 0;
+                    for (int i = r.first; i <= r.last; ++i) work += triangle ? 10 + len - i : 1;
+                    heaviest = std::max(heaviest, work);
+                    next = r.last + 1;
+                }
+                EXPECT_EQ(next, 10 + len);
+                // No part carries much more than its share.
+                const std::int64_t total = triangle ? static_cast<std::int64_t>(len) * (len + 1) / 2 : len;
+                EXPECT_LE(heaviest, total / parts + len + 1) << len << " " << parts << " " << triangle;
+            }
+        }
+    }
+}
+
+class EigenThreads : public Num2Fixture {
+protected:
+    void TearDown() override {
+        set_eigen_threads(0);
+        set_eigen_parallel_order(0);
+        Num2Fixture::TearDown();
+    }
+};
+
+std::uint64_t next_random(std::uint64_t& s) {
+    s = 6364136223846793005ull * s + 1442695040888963407ull;
+    return s >> 11;
+}
+
+// A general matrix with complex eigenvalues: random entries plus a skew part.
+std::vector<double> general_matrix(int n, std::uint64_t seed) {
+    std::vector<double> a(static_cast<std::size_t>(n) * n);
+    for (double& v : a) v = static_cast<double>(next_random(seed)) * 0x1.0p-53 - 0.5;
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < j; ++i) {
+            a[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n] += 0.3;
+            a[static_cast<std::size_t>(j) + static_cast<std::size_t>(i) * n] -= 0.3;
+        }
+    }
+    return a;
+}
+
+// A correlation matrix of a few factors, as the extraction sees it.
+std::vector<double> correlation_matrix(int n, std::uint64_t seed) {
+    const int k = 4;
+    std::vector<double> l(static_cast<std::size_t>(n) * k);
+    for (double& v : l) v = 0.7 * static_cast<double>(next_random(seed)) * 0x1.0p-53 - 0.1;
+    std::vector<double> r(static_cast<std::size_t>(n) * n);
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            double s = 0.0;
+            for (int f = 0; f < k; ++f) s += l[static_cast<std::size_t>(i) * k + f] * l[static_cast<std::size_t>(j) * k + f];
+            r[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n] = i == j ? 1.0 : s;
+        }
+    }
+    return r;
+}
+
+template <typename T>
+bool same_bits(const std::vector<T>& x, const std::vector<T>& y) {
+    return x.size() == y.size() && std::memcmp(x.data(), y.data(), x.size() * sizeof(T)) == 0;
+}
+
+std::vector<std::complex<double>> general_values(int n, const std::vector<double>& a, int threads) {
+    set_eigen_threads(threads);
+    std::vector<std::complex<double>> eval(static_cast<std::size_t>(n));
+    DEVLRG(n, a, n, eval);
+    return eval;
+}
+
+const int kOrders[] = {1, 2, 3, 50, 161, 500};
+
+// An order no matrix here reaches: the row-ordered loops everywhere.
+constexpr int kNever = 1 << 30;
+
+TEST_F(EigenThreads, GeneralEigenvaluesHaveTheSameBitsOnOneAndEightThreads) {
+    for (int n : kOrders) {
+        for (const std::vector<double>& a : {general_matrix(n, 7), correlation_matrix(n, 11)}) {
+            set_eigen_parallel_order(kNever);
+            const auto plain = general_values(n, a, 1);
+            set_eigen_parallel_order(2);
+            const auto one = general_values(n, a, 1);
+            const auto eight = general_values(n, a, 8);
+            EXPECT_TRUE(same_bits(plain, one)) << "order " << n;
+            EXPECT_TRUE(same_bits(plain, eight)) << "order " << n;
+            EXPECT_EQ(LSTERR(), 0) << "order " << n;
+        }
+    }
+    // The complex pairs of the general matrix were met.
+    const auto values = general_values(50, general_matrix(50, 7), 8);
+    EXPECT_TRUE(std::any_of(values.begin(), values.end(), [](const auto& v) { return v.imag() != 0.0; }));
+}
+
+struct Pairs {
+    std::vector<double> eval, evec, a;
+};
+
+Pairs symmetric_pairs(int n, int nevec, const std::vector<double>& r, int threads) {
+    set_eigen_threads(threads);
+    Pairs p{std::vector<double>(static_cast<std::size_t>(nevec)), std::vector<double>(static_cast<std::size_t>(n) * nevec), r};
+    // The upper triangle is not read; a changed copy shows that.
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < j; ++i) p.a[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n] *= 0.5;
+    }
+    DEVESF(n, nevec, p.a, n, false, p.eval, p.evec, n);
+    return p;
+}
+
+TEST_F(EigenThreads, SymmetricEigenpairsHaveTheSameBitsOnOneAndEightThreads) {
+    for (int n : kOrders) {
+        const std::vector<double> r = correlation_matrix(n, 13);
+        for (int nevec : {1, std::min(n, 10), n}) {
+            set_eigen_parallel_order(kNever);
+            const Pairs one = symmetric_pairs(n, nevec, r, 1);
+            set_eigen_parallel_order(2);
+            const Pairs eight = symmetric_pairs(n, nevec, r, 8);
+            EXPECT_TRUE(same_bits(one.eval, eight.eval)) << "order " << n << ", " << nevec << " pairs";
+            EXPECT_TRUE(same_bits(one.evec, eight.evec)) << "order " << n << ", " << nevec << " pairs";
+            EXPECT_TRUE(same_bits(one.a, eight.a)) << "order " << n << ", " << nevec << " pairs";
+        }
+    }
+}
+
+// The default order keeps small matrices on the sequential loops, and the
+// threaded loops agree with them there too.
+TEST_F(EigenThreads, DefaultOrderAndForcedThreadsAgree) {
+    const int n = 600;
+    const std::vector<double> r = correlation_matrix(n, 17);
+    EXPECT_EQ(eigen_team_size(50, 64), 1);
+    set_eigen_threads(8);
+    EXPECT_GT(eigen_team_size(n, 64), 1);
+    const auto by_default = general_values(n, r, 8);
+    const Pairs pairs_default = symmetric_pairs(n, 5, r, 8);
+    set_eigen_parallel_order(2);
+    EXPECT_TRUE(same_bits(by_default, general_values(n, r, 8)));
+    const Pairs forced = symmetric_pairs(n, 5, r, 8);
+    EXPECT_TRUE(same_bits(pairs_default.evec, forced.evec));
+    EXPECT_TRUE(same_bits(pairs_default.eval, forced.eval));
+}
+
+}  // namespace
+}  // namespace orv::num2
