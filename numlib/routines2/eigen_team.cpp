@@ -11,10 +11,11 @@ namespace orv::num2 {
 namespace {
 
 // Below this order the hand-offs and the start of the helpers cost more
-// than the threads gain: on a shared 8-core machine bench/eigen_bench.cpp
-// had 4 and 8 threads slower than one up to order 400, and 4 threads first
-// level with one at 500.
-constexpr int kDefaultParallelOrder = 500;
+// than the threads gain: on an 8-core machine bench/eigen_bench.cpp had 8
+// threads behind the one-thread column-ordered loops at orders 500 to 1250
+// (DEVLRG 1.22 against 1.46 of the row-ordered time at 500, 1.65 against
+// 1.94 at 1250) and first ahead at 1500 (2.38 against 2.15).
+constexpr int kDefaultParallelOrder = 1500;
 // The column-ordered loops on one thread beat the row-ordered ones from
 // about this order on (bench/eigen_bench.cpp).
 constexpr int kDefaultBlockedOrder = 200;
