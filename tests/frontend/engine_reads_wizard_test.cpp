@@ -1,7 +1,6 @@
 // Texts composed by the wizard, one per model, read back by the engine's own
 // command-file reader into the expected settings and run by the real engine
-// to its normal end, from a folder whose name holds a blank.  The triplet
-// test is not in this engine yet, so its job is checked up to its settings.
+// to its normal end, from a folder whose name holds a blank.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -246,17 +245,29 @@ TEST_F(EngineReadsWizard, ScoredJobWithEveryPlot) {
     EXPECT_TRUE(fs::exists(dir_ / "scores.fsc"));
 }
 
-// The triplet test is not in this engine yet: settings only.
-TEST_F(EngineReadsWizard, TripletTestUpToItsSettings) {
-    JobAnswers t = example("trp");
-    t.metric = "OR  Ordered Polytomous ";
+// Six dichotomous items through the triplet test: C(6, 3) triplets reported.
+TEST_F(EngineReadsWizard, TripletTestOfDichotomousItems) {
+    JobAnswers t;
+    t.title = "Six items, triplet test";
+    t.data_file = (dir_ / "items.dat").string();
+    t.nvar = "6";
+    t.nsub = "120";
+    t.outfile = "trp.out";
+    t.metric = "DI  Dichotomous ";
     t.model = "TRP  Triplet test of trivariate normality";
     t.dims = "";
     t.rotation = "None";
+    t.plot = "None";
+    t.format = "(F4.0,1X,6F1.0)";
     const JOBSET job = read(compose(t), "trp");
     EXPECT_EQ(trimmed(job.MODTYP), "TRP");
-    EXPECT_EQ(job.METRIC, "OR");
+    EXPECT_EQ(job.METRIC, "DI");
     EXPECT_EQ(job.NFAC, 1);
+    ASSERT_EQ(run("trp"), 0) << window_;
+    EXPECT_NE(window_.find("Finished"), std::string::npos);
+    const std::string report = slurp(dir_ / "trp.out");
+    EXPECT_NE(report.find("Triplet Test of Multivariate Normality"), std::string::npos) << report;
+    EXPECT_NE(report.find("Number of triplets tested =       20"), std::string::npos) << report;
 }
 
 // Names with an apostrophe and a comma survive the reader.
