@@ -1,8 +1,18 @@
 #include "engine/control/parallel.h"
 
+#include <sched.h>
+
 #include <utility>
 
 namespace orv::engine {
+
+int available_cores() {
+    // The mask is read at each call: it may change while the process runs.
+    cpu_set_t mask;
+    CPU_ZERO(&mask);
+    if (::sched_getaffinity(0, sizeof mask, &mask) == 0) return std::max(1, CPU_COUNT(&mask));
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
 
 WorkerPool::WorkerPool(int helpers) {
     threads_.reserve(static_cast<std::size_t>(std::max(helpers, 0)));

@@ -23,11 +23,15 @@
 
 namespace orv::engine {
 
-// THREADS when positive, else one per core, but no more than there are
-// ITEMS of work to share (a thread costs more to start than a small item).
+// The cores this process may run on: its CPU affinity (as taskset or a
+// container sets it), at least 1.
+int available_cores();
+
+// THREADS when positive, else one per available core, but no more than there
+// are ITEMS of work to share (a thread costs more to start than a small item).
 inline int thread_count(int threads, std::size_t items = std::numeric_limits<std::size_t>::max()) {
     if (threads > 0) return threads;
-    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t cores = static_cast<std::size_t>(available_cores());
     return static_cast<int>(std::clamp<std::size_t>(items, 1, cores));
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -158,13 +159,34 @@ TEST_F(ParallelTest, PoolEndsOnlyAfterItsTask) {
 }
 
 TEST_F(ParallelTest, DefaultThreadsAreCappedByTheWorkButAGivenCountIsKept) {
-    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    cpu_set_t mask;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof mask, &mask), 0);
+    const int cores = CPU_COUNT(&mask);
     EXPECT_EQ(thread_count(0), cores);
     EXPECT_EQ(thread_count(0, 0), 1);
     EXPECT_EQ(thread_count(0, 1), 1);
     EXPECT_EQ(thread_count(0, 2), std::min(2, cores));
     EXPECT_EQ(thread_count(0, 1000000), cores);
     EXPECT_EQ(thread_count(5, 1), 5);  // tests and callers that ask for threads get them
+}
+
+TEST_F(ParallelTest, DefaultThreadsFollowTheCpuAffinity) {
+    // One core allowed, as `taskset -c N` gives it: one thread, however many
+    // cores the machine has.
+    cpu_set_t saved, one;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof saved, &saved), 0);
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &saved)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+    const int cores = available_cores();
+    const int threads = thread_count(0, 1000000);
+    ASSERT_EQ(::sched_setaffinity(0, sizeof saved, &saved), 0);
+    EXPECT_EQ(cores, 1);
+    EXPECT_EQ(threads, 1);
 }
 
 }  // namespace
