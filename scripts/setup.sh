@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks to build and test Orvalis, then
 # configures and builds.  Usage: scripts/setup.sh [BUILD_DIR [cmake options...]]
+# With ORV_TARGET set, only that target (and what it needs) is built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,4 +22,4 @@ fi
 build_dir="${1:-build}"
 shift || true
 cmake -S . -B "$build_dir" -G Ninja "$@" >/dev/null
-cmake --build "$build_dir" -j"$(nproc)"
+cmake --build "$build_dir" -j"$(nproc)" ${ORV_TARGET:+--target "$ORV_TARGET"}
