@@ -7,7 +7,9 @@ begins with a line "==> NAME"; the command text comes first).
 File names in the command files become plain names of the job's folder.  A
 raw data file is cut to its first records, at most MAX_DATA bytes, and the
 subject count on >DATA: to the subjects those records hold, so that the seeds
-stay small and every job still reads all its data.
+stay small and every job still reads all its data.  The corpus also holds
+inputs the fuzzer found (named by their SHA-1), which this script leaves as
+they are.
 
 Usage: scripts/make_job_corpus.py [output folder]
 """
