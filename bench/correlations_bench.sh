@@ -6,9 +6,9 @@
 # where those packages are installed.  The data are made by
 # bench/make_correlation_data.py in a temporary folder.
 #
-# The engine takes one thread per core and has no setting for it, so the
-# one-core runs are pinned with taskset -c 0 (the pair threads then share
-# that core).  R times cover the correlation call only, after the data have
+# The engine takes one thread per CPU it may run on and has no setting for
+# it, so the one-core runs are pinned with taskset -c 0 (and then run on
+# one thread).  R times cover the correlation call only, after the data have
 # been read; orvcalc times cover the whole run: reading, correlating and
 # writing the report, the .cor file and the side files.
 #

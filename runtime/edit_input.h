@@ -1,10 +1,10 @@
 // Input editing of one field under one data edit descriptor
 // (ISO/IEC 1539 10.7.2 - 10.7.5).  `field` holds the characters of the field
-// as they stand in the record, already padded with blanks when the record
-// ended early.  Each function either stores the value and returns an empty
-// string, or leaves the target unchanged and returns a short message that
-// says what is wrong with the field (the caller adds the descriptor, unit,
-// file and record).
+// as they stand in the record; a field that the end of the record cut short
+// holds only the characters that are there.  Each function either stores the
+// value and returns an empty string, or leaves the target unchanged and
+// returns a short message that says what is wrong with the field (the
+// caller adds the descriptor, unit, file and record).
 //
 // Numeric input: blanks are ignored (BN) or read as zeros (BZ); an all-blank
 // field is zero; F/E/EN/ES/D/G accept an exponent written with E, D (either

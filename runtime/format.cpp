@@ -285,6 +285,9 @@ private:
         case 'Z':
             edit.width = width(start, true);
             if (accept('.')) edit.digits = number();
+            // At least m digits cannot fit in fewer than m columns (Iw.m
+            // with m > w); I0.m has no width to exceed.
+            if (edit.width > 0 && edit.digits > edit.width) fail_at("minimum digits exceed the field width", start);
             break;
         case 'F':
             edit.width = width(start, true);

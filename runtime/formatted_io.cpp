@@ -277,11 +277,13 @@ std::string_view FormattedInput::take_field(int width) {
     std::size_t w = width < 0 ? 0 : static_cast<std::size_t>(width);
     std::size_t start = pos_;
     pos_ += w;
-    if (start + w <= record_.size()) return std::string_view(record_).substr(start, w);
-    // Past the end of a short record the field reads as blanks.
-    padded_.assign(w, ' ');
-    if (start < record_.size()) padded_.replace(0, record_.size() - start, record_, start, record_.size() - start);
-    return padded_;
+    // A field cut short by the end of the record is what the record holds
+    // of it, as gfortran reads it: the missing columns are not blanks that BZ
+    // would turn into zeros, and an A field keeps the rightmost characters
+    // of what is there.  A field past the end is empty, which reads as an
+    // all-blank field.
+    if (start >= record_.size()) return {};
+    return std::string_view(record_).substr(start, w);
 }
 
 void FormattedInput::conversion_failed(const std::string& why) {

@@ -10,6 +10,12 @@
 // it the last record of the file, so the first write after an open, a read,
 // a REWIND or a BACKSPACE cuts the file at the current position.  An open
 // that only reads leaves the file as it was.
+//
+// One lock guards the table and every unit: the run computes in one thread,
+// but a stop from outside (stop_signals.h) writes every unit's pending
+// output from another thread, and must find no transfer half done.  A read
+// that may wait for its data (a pipe, a terminal) lets the lock go while it
+// waits.
 #include "runtime/units.h"
 
 #include <fcntl.h>
@@ -24,6 +30,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +53,15 @@ constexpr std::size_t kBackChunk = 1 << 16;   // bytes scanned per step of BACKS
 constexpr std::size_t kMaxRecord = std::size_t{1} << 30;
 
 std::string os_reason(int err) { return std::strerror(err); }
+
+// The lock of the table and of every transfer.  Recursive, for operations
+// that call others (an open closes the unit first).  Never destroyed: a stop
+// from outside may hold it while the process ends.
+std::recursive_timed_mutex& transfer_lock() {
+    static auto* lock = new std::recursive_timed_mutex;
+    return *lock;
+}
+using Guard = std::lock_guard<std::recursive_timed_mutex>;
 
 // The file name as OPEN sees it: trailing blanks are not part of it.
 std::string_view trim_trailing(std::string_view text) {
@@ -234,8 +250,19 @@ private:
             buffer_.resize(size);
         }
         for (;;) {
-            ssize_t n = regular_ ? ::pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(pos_))
-                                 : ::read(fd_, buffer_.data(), buffer_.size());
+            ssize_t n;
+            if (regular_) {
+                n = ::pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(pos_));
+            } else {
+                // A stream may keep the read waiting for ever: a stop from
+                // outside must be able to write the other units meanwhile.
+                // It touches no unit that is reading.
+                transfer_lock().unlock();
+                n = ::read(fd_, buffer_.data(), buffer_.size());
+                const int err = errno;
+                transfer_lock().lock();
+                errno = err;
+            }
             if (n < 0) {
                 if (errno == EINTR) continue;
                 throw system_error(errno);
@@ -328,9 +355,16 @@ struct FailedOpen {
     std::string reason;
 };
 
+// A file the run reads, by the name it was given.
+struct MarkedInput {
+    std::string file;
+    std::string use;
+};
+
 struct Table {
     std::map<int, std::unique_ptr<Unit>> units;
     std::map<int, FailedOpen> failed;
+    std::vector<MarkedInput> inputs;
     std::string last_open_error;
 };
 
@@ -393,6 +427,20 @@ std::string name_from_host(int unit) {
     }
 }
 
+// The use of the marked input that is the regular file ST describes.  Each
+// input is looked up by its name now, so a file created or replaced since it
+// was marked is judged as it stands.
+std::string use_of(const struct stat& st) {
+    if (!S_ISREG(st.st_mode)) return {};
+    for (const MarkedInput& input : table().inputs) {
+        struct stat other{};
+        if (::stat(input.file.c_str(), &other) == 0 && S_ISREG(other.st_mode) && other.st_dev == st.st_dev &&
+            other.st_ino == st.st_ino)
+            return input.use;
+    }
+    return {};
+}
+
 struct OpenResult {
     int status = 0;  // 0, or the errno of the failure
     std::string reason;
@@ -450,6 +498,14 @@ OpenResult open_file(int unit, std::string name, OpenOptions options) {
                 return r;
             }
         }
+        // An input of the run is never written, so never opened to be.
+        if (!read_only) {
+            if (std::string use = use_of(st); !use.empty()) {
+                r.status = EPERM;
+                r.reason = "the file is " + use + " and is not to be written";
+                return r;
+            }
+        }
     }
 
     int flags = O_CLOEXEC;
@@ -495,6 +551,14 @@ OpenResult open_file(int unit, std::string name, OpenOptions options) {
 }  // namespace
 
 int open_unit(int unit, std::string_view file, OpenOptions options) {
+    std::string name(trim_trailing(file));
+    if (name.empty() && options.status != OpenStatus::Scratch && unit >= 0) {
+        // The host may wait for the user: not under the lock.
+        name = name_from_host(unit);
+        // A file chosen by the user must exist.
+        options.status = OpenStatus::Old;
+    }
+    Guard guard(transfer_lock());
     Table& t = table();
     t.last_open_error.clear();
     if (unit < 0) {
@@ -504,12 +568,6 @@ int open_unit(int unit, std::string_view file, OpenOptions options) {
     if (find(unit) != nullptr) close_unit(unit);
     t.failed.erase(unit);
 
-    std::string name(trim_trailing(file));
-    if (name.empty() && options.status != OpenStatus::Scratch) {
-        name = name_from_host(unit);
-        // A file chosen by the user must exist.
-        options.status = OpenStatus::Old;
-    }
     OpenResult r = open_file(unit, std::move(name), options);
     if (r.status != 0) {
         t.failed[unit] = FailedOpen{r.file, r.reason};
@@ -520,6 +578,7 @@ int open_unit(int unit, std::string_view file, OpenOptions options) {
 
 void open_unit_or_fail(int unit, std::string_view file, OpenOptions options) {
     if (open_unit(unit, file, options) == 0) return;
+    Guard guard(transfer_lock());
     const FailedOpen* f = nullptr;
     auto it = table().failed.find(unit);
     if (it != table().failed.end()) f = &it->second;
@@ -527,9 +586,27 @@ void open_unit_or_fail(int unit, std::string_view file, OpenOptions options) {
                   f != nullptr ? f->file : std::string(file));
 }
 
-const std::string& last_open_error() { return table().last_open_error; }
+const std::string& last_open_error() {
+    Guard guard(transfer_lock());
+    return table().last_open_error;
+}
+
+void mark_input(std::string_view file, std::string use) {
+    std::string name(trim_trailing(file));
+    Guard guard(transfer_lock());
+    if (!name.empty()) table().inputs.push_back(MarkedInput{std::move(name), std::move(use)});
+}
+
+std::string input_use(std::string_view file) {
+    struct stat st{};
+    const std::string name(trim_trailing(file));
+    if (name.empty() || ::stat(name.c_str(), &st) != 0) return {};
+    Guard guard(transfer_lock());
+    return use_of(st);
+}
 
 void close_unit(int unit) {
+    Guard guard(transfer_lock());
     Table& t = table();
     t.failed.erase(unit);
     auto it = t.units.find(unit);
@@ -540,10 +617,12 @@ void close_unit(int unit) {
 }
 
 void close_all_units() {
+    Guard guard(transfer_lock());
     Table& t = table();
     std::map<int, std::unique_ptr<Unit>> units = std::move(t.units);
     t.units.clear();
     t.failed.clear();
+    t.inputs.clear();
     // Every unit is closed even when one fails; the first failure is thrown.
     std::optional<IoError> first;
     for (auto& [number, u] : units) {
@@ -557,6 +636,7 @@ void close_all_units() {
 }
 
 void flush_all_units() {
+    Guard guard(transfer_lock());
     std::optional<IoError> first;
     for (auto& [number, u] : table().units) {
         try {
@@ -568,18 +648,42 @@ void flush_all_units() {
     if (first) throw *first;
 }
 
-void rewind_unit(int unit) { connected(unit).rewind(); }
+bool flush_all_units_and_hold(std::chrono::milliseconds wait) {
+    // Taken and never given back: no thread transfers anything after this.
+    if (!transfer_lock().try_lock_for(wait)) return false;
+    for (auto& [number, u] : table().units) {
+        try {
+            u->flush();
+        } catch (...) {
+            // The other units are still written.
+        }
+    }
+    return true;
+}
 
-void backspace_unit(int unit) { connected(unit).backspace(); }
+void rewind_unit(int unit) {
+    Guard guard(transfer_lock());
+    connected(unit).rewind();
+}
 
-bool unit_connected(int unit) { return find(unit) != nullptr; }
+void backspace_unit(int unit) {
+    Guard guard(transfer_lock());
+    connected(unit).backspace();
+}
+
+bool unit_connected(int unit) {
+    Guard guard(transfer_lock());
+    return find(unit) != nullptr;
+}
 
 std::string unit_file_name(int unit) {
+    Guard guard(transfer_lock());
     Unit* u = find(unit);
     return u == nullptr ? std::string() : u->path();
 }
 
 bool read_record(int unit, std::string& record) {
+    Guard guard(transfer_lock());
     if (Unit* u = find(unit)) return u->read_record(record);
     if (unit == kConsoleUnit)
         throw IoError(IoErrorKind::NotConnected, "the window unit takes no input", unit);
@@ -587,11 +691,15 @@ bool read_record(int unit, std::string& record) {
 }
 
 void write_record(int unit, std::string_view record) {
+    std::unique_lock<std::recursive_timed_mutex> guard(transfer_lock());
     if (Unit* u = find(unit)) {
         u->write_record(record);
         return;
     }
     if (unit == kConsoleUnit) {
+        // The window may keep its writer waiting (a pipe that is full); a
+        // stop from outside does not touch it.
+        guard.unlock();
         host().write_record(record);
         return;
     }
@@ -599,9 +707,12 @@ void write_record(int unit, std::string_view record) {
 }
 
 void write_records(int unit, std::string_view records) {
-    if (Unit* u = find(unit)) {
-        u->write_records(records);
-        return;
+    {
+        Guard guard(transfer_lock());
+        if (Unit* u = find(unit)) {
+            u->write_records(records);
+            return;
+        }
     }
     while (!records.empty()) {
         const std::size_t end = records.find('\n');

@@ -10,6 +10,7 @@
 // IoError naming the failure, the unit and the file.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -34,14 +35,31 @@ int open_unit(int unit, std::string_view file, OpenOptions options = {});
 void open_unit_or_fail(int unit, std::string_view file, OpenOptions options = {});
 const std::string& last_open_error();
 
+// The inputs of a run.  A file marked as an input is never connected for
+// writing, under any name: device and inode decide, so links and other
+// spellings of the name are the same file.  USE names the input in messages
+// ("the raw data file named on >DATA:").  Only regular files count (writing
+// a device destroys nothing), and a file that does not exist is no input.
+// The marks last until close_all_units.
+void mark_input(std::string_view file, std::string use);
+// The use of the marked input that FILE is, or empty when it is none.
+std::string input_use(std::string_view file);
+
 // CLOSE: flushes and disconnects; harmless on a unit that is not connected.
 // A scratch file is deleted.
 void close_unit(int unit);
-// Closes every unit (unit 6 stays with its host).  Called on every way out of
-// a run so that each file ends where the run stopped.
+// Closes every unit (unit 6 stays with its host) and forgets the inputs
+// marked.  Called on every way out of a run so that each file ends where the
+// run stopped.
 void close_all_units();
 // Flushes every unit's pending output to its file.
 void flush_all_units();
+// For a process that is about to end from another thread: waits at most
+// WAIT for the transfer under way to end, writes every unit's pending
+// output to its file (a unit that fails does not keep the others from it)
+// and from then on keeps every thread from any further transfer.  False
+// when the transfer under way did not end in time; nothing is written then.
+bool flush_all_units_and_hold(std::chrono::milliseconds wait);
 
 // REWIND: to the first record.
 void rewind_unit(int unit);

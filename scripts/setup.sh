@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks to build and test Orvalis, then
 # configures and builds.  Usage: scripts/setup.sh [BUILD_DIR [cmake options...]]
-# With ORV_TARGET set, only that target (and what it needs) is built.
+# Environment: ORV_TARGETS  the targets to build (default: all, which holds
+# the programs and the tests; benchmarks build only on request).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,4 +23,6 @@ fi
 build_dir="${1:-build}"
 shift || true
 cmake -S . -B "$build_dir" -G Ninja "$@" >/dev/null
-cmake --build "$build_dir" -j"$(nproc)" ${ORV_TARGET:+--target "$ORV_TARGET"}
+targets=()
+for t in ${ORV_TARGETS:-}; do targets+=(--target "$t"); done
+cmake --build "$build_dir" -j"$(nproc)" "${targets[@]}"

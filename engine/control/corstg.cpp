@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "engine/control/codsel.h"
-#include "engine/control/fatal.h"
-#include "engine/control/opnmat.h"
-#include "engine/control/parallel.h"
+#include "engine/common/fatal.h"
+#include "engine/common/opnmat.h"
+#include "runtime/parallel.h"
 #include "engine/control/rdcor.h"
 #include "engine/control/rdraw.h"
 #include "engine/control/stages.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "engine/stats/ipsat.h"
 #include "engine/stats/medspl.h"
 #include "engine/stats/polcor.h"
@@ -35,7 +35,7 @@ void console(const char* text) {
 // NVAR records of R, one row each.
 void write_matrix(int unit, const std::vector<double>& r, int nvar, const rt::Format& format) {
     const auto n = static_cast<std::size_t>(nvar);
-    write_in_order(unit, n, thread_count(0, n), [&](std::size_t i, HeldRecords& held) {
+    rt::write_in_order(unit, n, rt::thread_count(0, n), [&](std::size_t i, rt::HeldRecords& held) {
         std::vector<double> row(n);
         for (std::size_t j = 0; j < n; ++j) row[j] = r[i + j * n];
         write(held, format, row);
@@ -51,7 +51,7 @@ void pearson(const JOBSET& job, RUNDATA& run) {
     const auto nvar = static_cast<std::size_t>(job.NVAR);
     run.XBAR.assign(nvar, 0.0);
     run.XSTD.assign(nvar, 0.0);
-    run.SSP.assign(nvar * nvar, 0.0);
+    zeros(run.SSP, nvar * nvar, "the cross-products SSP");
     int ifail = 0;
     num1::G02BAF(job.NSUBJ, job.NVAR, run.X, job.NSUBJ, run.XBAR, run.XSTD, run.SSP, job.NVAR, run.R, job.NVAR,
                  ifail);
@@ -74,11 +74,12 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
     const int nvar = job.NVAR;
     const auto size = static_cast<std::size_t>(nvar) * static_cast<std::size_t>(nvar);
     const std::string& m = job.METRIC;
-    const bool raw = job.DATTYP == "RAW ";
+    const bool raw = is_word(job.DATTYP, "RAW");
 
     if (raw) {
-        run.R.assign(size, 0.0);
+        // Sized from the declared count only once the data are in.
         read_data(job, run);
+        zeros(run.R, size, "the correlation matrix R");
         if (m == "CD") {
             MEDSPL(run.X, job.NSUBJ, nvar);
             TETCOR(run.X, job.NSUBJ, nvar, run.R, LURPT, job.JOBDIR, job.JOBBAS, job.CPRFLG, job.CPARM);
@@ -102,9 +103,9 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
             write_matrix(LUCOR, run.R, nvar, m == "IP" ? three : nine);
         }
         if (m == "IP") rt::close_unit(LUDAT);
-    } else if (job.DATTYP == "COR " && (m == "DI" || m == "OR" || m == "CO")) {
+    } else if (is_word(job.DATTYP, "COR") && (m == "DI" || m == "OR" || m == "CO")) {
         RDCOR(m, job.DATFIL, nvar, run.R);
-    } else if (job.DATTYP == "COR ") {
+    } else if (is_word(job.DATTYP, "COR")) {
         // No reading branch exists: stop before any stage meets the missing
         // matrix.
         no_branch(job);
@@ -114,8 +115,8 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
 
     if (job.SMOOPT == "SM") {
         const bool named = (raw && (m == "DI" || m == "DC" || m == "OR" || m == "CD")) ||
-                           (job.DATTYP == "COR " && (m == "DI" || m == "OR" || m == "CD"));
-        const bool unnamed = m == "CO" && job.DATTYP == "COR ";
+                           (is_word(job.DATTYP, "COR") && (m == "DI" || m == "OR" || m == "CD"));
+        const bool unnamed = m == "CO" && is_word(job.DATTYP, "COR");
         if (named || unnamed) {
             static const rt::Format line = rt::parse_format("(T30,A22)");
             rt::write(LUCON, line, "Smoothing Correlations");
@@ -140,10 +141,10 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
 void CORPRT(const JOBSET& job, RUNDATA& run) {
     int ifail = 0;
     const int nvar = job.NVAR;
-    if (job.LABOPT == "LABELS         ") {
+    if (is_word(job.LABOPT, "LABELS")) {
         num1::X04CBF("G", "B", nvar, nvar, run.R, nvar, "F15.3", "CORRELATION MATRIX", "C", job.VARLAB, "C",
                      job.VARLAB, run.NCOLS, 0, ifail);
-    } else if (job.LABOPT == "NOLABELS       ") {
+    } else if (is_word(job.LABOPT, "NOLABELS")) {
         num1::X04CBF("G", "B", nvar, nvar, run.R, nvar, "F8.3", "CORRELATION MATRIX", "I", {}, "I", {}, run.NCOLS,
                      0, ifail);
     }

@@ -3,7 +3,7 @@
 #include <cstddef>
 
 #include "engine/control/jobset.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
 #include "runtime/list_io.h"
@@ -37,7 +37,7 @@ void command_listing(const std::string& LABOPT) {
 
     rt::write(LURPT, heading);
     rt::rewind_unit(LUJOB);
-    const bool nolabels = field(LABOPT, 15) == "NOLABELS       ";
+    const bool nolabels = is_word(field(LABOPT, 15), "NOLABELS");
     std::string line = blank_text(200);
     for (int count = 0; count < 100; ++count) {
         try {
@@ -83,19 +83,19 @@ void model_block(const std::string& SMOOPT, const std::string& METRIC, int NFAC,
     else if (metric == "CD") coding = "Continous -> Dichotomous";
 
     const std::string model = field(MODTYP, 4);
-    if (model == "TRP ") rt::write(LURPT, text, "Model = Test of underlying multivariate normality");
+    if (is_word(model, "TRP")) rt::write(LURPT, text, "Model = Test of underlying multivariate normality");
     if (NFAC > 0) {
-        if (model == "PCA ") rt::write(LURPT, text, "Model = Principal Components Analysis");
-        if (model == "ROT ") rt::write(LURPT, text, "Model = Rotate existing matrix");
-        if (model == "PFA ") rt::write(LURPT, text, "Model = Principal Factor Analysis");
+        if (is_word(model, "PCA")) rt::write(LURPT, text, "Model = Principal Components Analysis");
+        if (is_word(model, "ROT")) rt::write(LURPT, text, "Model = Rotate existing matrix");
+        if (is_word(model, "PFA")) rt::write(LURPT, text, "Model = Principal Factor Analysis");
     }
 
     // A score word outside the three known ones leaves the score text blank.
     const std::string score = field(SCRMTH, 8);
     std::string score_text;
-    if (score == "REG     ") score_text = "Regression Method";
-    else if (score == "BART    ") score_text = "Bartlett Method";
-    else if (score == "NOSCORE ") score_text = "None";
+    if (is_word(score, "REG")) score_text = "Regression Method";
+    else if (is_word(score, "BART")) score_text = "Bartlett Method";
+    else if (is_word(score, "NOSCORE")) score_text = "None";
 
     rt::write(LURPT, counts, NSUBJ, NFAC, NVAR, field(coding, 31), field(smoothing, 11), field(ROTNAM, 25));
     if (metric == "CO") rt::write(LURPT, scores, field(score_text, 20));

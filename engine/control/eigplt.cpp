@@ -3,8 +3,8 @@
 #include <complex>
 #include <vector>
 
-#include "engine/control/opnmat.h"
-#include "engine/control/units.h"
+#include "engine/common/opnmat.h"
+#include "engine/common/units.h"
 #include "numlib/routines1/g01agf.h"
 #include "numlib/routines1/x04cbf.h"
 #include "numlib/routines2/devlrg.h"

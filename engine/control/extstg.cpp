@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "engine/control/eigplt.h"
-#include "engine/control/fatal.h"
+#include "engine/common/fatal.h"
 #include "engine/control/fitstg.h"
 #include "engine/control/stages.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "engine/stats/loadng.h"
 #include "engine/stats/maxcor.h"
 #include "engine/stats/reflct.h"
@@ -53,8 +53,8 @@ void EXTSTG(JOBSET& job, RUNDATA& run) {
     const int NFAC = job.NFAC;
     const auto nvar = static_cast<std::size_t>(NVAR);
     const auto nfac = static_cast<std::size_t>(NFAC);
-    const bool pfa = job.MODTYP == "PFA ";
-    const bool pca = job.MODTYP == "PCA ";
+    const bool pfa = is_word(job.MODTYP, "PFA");
+    const bool pca = is_word(job.MODTYP, "PCA");
     std::vector<double>& R = run.R;
 
     if (pfa) rt::write(LUCON, banner, "Performing factor analysis");

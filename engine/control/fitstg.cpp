@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "engine/control/codsel.h"
-#include "engine/control/opnmat.h"
-#include "engine/control/units.h"
+#include "engine/common/opnmat.h"
+#include "engine/common/units.h"
 #include "numlib/routines1/g01aaf.h"
 #include "numlib/routines1/g01alf.h"
 #include "numlib/routines1/x04cbf.h"
@@ -34,11 +34,11 @@ const rt::Format& two_lines() {
     return format;
 }
 
-bool is_long(const JOBSET& job) { return job.VERBOS == "LONG "; }
+bool is_long(const JOBSET& job) { return is_word(job.VERBOS, "LONG"); }
 
 // The residual matrix (1 - h^2 on its diagonal) in a LONG report.
 void PRTRES(const std::vector<double>& d, int nvar, const std::string& verbos, int pagewidth) {
-    if (verbos != "LONG ") return;
+    if (!is_word(verbos, "LONG")) return;
     const int ncols = pagewidth < 120 ? pagewidth : 110;
     rt::write(LURPT, two_lines());
     int ifail = 0;

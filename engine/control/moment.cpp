@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "runtime/host.h"
 #include "runtime/list_io.h"
 

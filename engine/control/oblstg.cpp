@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/control/codsel.h"
-#include "engine/control/fatal.h"
+#include "engine/common/fatal.h"
 #include "engine/control/patplt.h"
 #include "engine/control/rotout.h"
 #include "engine/control/stages.h"
@@ -50,9 +50,9 @@ std::size_t at(int i, int j, int rows) {
 std::vector<double> unique_variances(const JOBSET& job, const RUNDATA& run) {
     const int nvar = job.NVAR;
     std::vector<double> u(static_cast<std::size_t>(nvar), 1.0);
-    if (job.MODTYP == "PCA ") return u;
+    if (is_word(job.MODTYP, "PCA")) return u;
     for (int i = 0; i < nvar; ++i) {
-        if (job.MODTYP == "PFA ") {
+        if (is_word(job.MODTYP, "PFA")) {
             u[i] = 1.0 - run.R[at(i, i, nvar)];
         } else {
             double h = 0.0;
@@ -93,8 +93,8 @@ void oblique_stage(JOBSET& job, RUNDATA& run, Method method) {
     // The pattern and the structure tables need one of the two labels
     // words, sorted or not; P is sorted under SORT in any case, and P0 keeps
     // it in item order.
-    const bool tables = job.LABOPT == "LABELS         " || job.LABOPT == "NOLABELS       ";
-    const bool sorted = job.SRTOPT == "SORT           ";
+    const bool tables = is_word(job.LABOPT, "LABELS") || is_word(job.LABOPT, "NOLABELS");
+    const bool sorted = is_word(job.SRTOPT, "SORT");
     run.P0 = p;
     SRTROW(job, run, p);
     if (tables) ROWTAB(job, run, p, sorted ? texts.sorted : texts.rotated);

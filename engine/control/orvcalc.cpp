@@ -8,7 +8,7 @@
 #include "engine/control/rdload.h"
 #include "engine/control/rundata.h"
 #include "engine/control/stages.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/host.h"
 #include "runtime/io_error.h"
@@ -41,15 +41,15 @@ void normal_end() {
 // The rotation, listing and score stages (steps 10 to 17).
 void rotate_list_and_score(JOBSET& job, RUNDATA& run) {
     const bool several = job.NFAC > 1;
-    if (job.ROTMTH == "WVARIMAX") WVMSTG(job, run);
-    if ((job.ROTMTH == "VARIMAX " || job.ROTMTH == "PROMAX  ") && several) VARSTG(job, run);
-    if (job.ROTMTH == "PROMAX  " && several) PROSTG(job, run);
-    if (job.ROTMTH == "OBLIMIN " && several) OBLSTG(job, run);
-    if (job.ROTMTH == "HK      " && several) HKSTG(job, run);
-    if (job.ITMKEY == ">ITEMS:" && job.SRTOPT == "SORT           ") ITMSTG(job, run);
-    const bool metric_scored = job.METRIC == "CO" || job.METRIC == "IP";
-    if (metric_scored && (job.SCRMTH == "REG     " || job.SCRMTH == "BART    ")) SCRSTG(job, run);
-    if ((job.PLTOPT == "SCORES  " || job.PLTOPT == "ALL     ") && run.SCORED) SCPSTG(job, run);
+    if (is_word(job.ROTMTH, "WVARIMAX")) WVMSTG(job, run);
+    if ((is_word(job.ROTMTH, "VARIMAX") || is_word(job.ROTMTH, "PROMAX")) && several) VARSTG(job, run);
+    if (is_word(job.ROTMTH, "PROMAX") && several) PROSTG(job, run);
+    if (is_word(job.ROTMTH, "OBLIMIN") && several) OBLSTG(job, run);
+    if (is_word(job.ROTMTH, "HK") && several) HKSTG(job, run);
+    if (job.ITMKEY == ">ITEMS:" && is_word(job.SRTOPT, "SORT")) ITMSTG(job, run);
+    const bool metric_scored = is_word(job.METRIC, "CO") || is_word(job.METRIC, "IP");
+    if (metric_scored && (is_word(job.SCRMTH, "REG") || is_word(job.SCRMTH, "BART"))) SCRSTG(job, run);
+    if ((is_word(job.PLTOPT, "SCORES") || is_word(job.PLTOPT, "ALL")) && run.SCORED) SCPSTG(job, run);
 }
 
 }  // namespace
@@ -69,7 +69,7 @@ void ORVCALC() {
     SPLITP(job);
     RDJOB(job);
 
-    if (job.MODTYP == "ROT ") {
+    if (is_word(job.MODTYP, "ROT")) {
         RDLOAD(job.DATFIL, job.DATFMT, job.DATTYP, job.PHIFIL, job.NVAR, job.NFAC, run.L, run.PHI, run.COMM,
                run.FACSS);
         RDLABS(job.LABOPT, job.NVAR, job.VARLAB);
@@ -79,13 +79,13 @@ void ORVCALC() {
         CORSTG(job, run);
         RDLABS(job.LABOPT, job.NVAR, job.VARLAB);
         write_head(job);
-        if (job.VERBOS == "LONG ") CORPRT(job, run);
-        if (job.MODTYP == "TRP ") {
+        if (is_word(job.VERBOS, "LONG")) CORPRT(job, run);
+        if (is_word(job.MODTYP, "TRP")) {
             TRPSTG(job, run);
             normal_end();
             return;
         }
-        if (job.NFAC <= 0 || job.MODTYP == "CMT ") {
+        if (job.NFAC <= 0 || is_word(job.MODTYP, "CMT")) {
             normal_end();
             return;
         }
@@ -95,7 +95,7 @@ void ORVCALC() {
 
     // Neither rotation nor scores: the run ends here, without closing the
     // window by itself.
-    if (job.ROTMTH == "NONE    " && job.SCRMTH == "NONE    ") {
+    if (is_word(job.ROTMTH, "NONE") && is_word(job.SCRMTH, "NONE")) {
         rt::close_unit(LUDAT);
         rt::close_unit(LURPT);
         write_finished();

@@ -3,7 +3,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/control/units.h"
+#include "engine/control/jobset.h"
+#include "engine/common/units.h"
 #include "engine/stats/hypcnt.h"
 #include "numlib/routines2/dplotp.h"
 #include "numlib/routines2/umach.h"
@@ -36,7 +37,7 @@ void PATPLT(std::span<const double> L, int NVAR, int NFAC) {
 }
 
 void PATCAP(std::string_view PLTOPT, std::string_view CAPTION, std::span<const double> L, int NVAR, int NFAC) {
-    if (PLTOPT != "LOADINGS" && PLTOPT != "ALL     ") return;
+    if (!is_word(PLTOPT, "LOADINGS") && !is_word(PLTOPT, "ALL")) return;
     static const rt::Format caption = rt::parse_format("(A80)");
     rt::write(LURPT, caption, CAPTION);
     PATPLT(L, NVAR, NFAC);

@@ -19,8 +19,5 @@ namespace {
 }  // namespace
 
 void TRPSTG(JOBSET&, RUNDATA&) { unavailable("The triplet test"); }
-void ITMSTG(JOBSET&, RUNDATA&) { unavailable("The sorted item listing"); }
-void SCRSTG(JOBSET&, RUNDATA&) { unavailable("Factor scoring"); }
-void SCPSTG(JOBSET&, RUNDATA&) { unavailable("The factor score plot"); }
 
 }  // namespace orv::engine

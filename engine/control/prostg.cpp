@@ -14,7 +14,7 @@
 namespace orv::engine {
 
 void PROSTG(JOBSET& job, RUNDATA& run) {
-    if (job.NFAC < 2 || job.ROTMTH != "PROMAX  ") return;
+    if (job.NFAC < 2 || !is_word(job.ROTMTH, "PROMAX")) return;
     const int nvar = job.NVAR;
     const int nfac = job.NFAC;
     const auto size = static_cast<std::size_t>(nvar) * static_cast<std::size_t>(nfac);

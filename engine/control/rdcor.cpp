@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <new>
+#include <vector>
 
-#include "engine/control/fatal.h"
+#include "engine/common/data_array.h"
+#include "engine/common/fatal.h"
 #include "engine/control/jobset.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/list_io.h"
 
@@ -26,14 +29,27 @@ void RDCOR(const std::string& METRIC, const std::string& DATFIL, int NVAR, std::
     static const rt::Format progress = rt::parse_format("(T30,A20)");
     rt::write(LUCON, progress, "Reading Correlations");
 
+    // The rows are gathered as they are read, so that a declared order
+    // larger than the file takes no memory beyond what the file holds; R is
+    // made once every row is in.  A value the list leaves null stays zero.
     const std::size_t n = static_cast<std::size_t>(std::max(NVAR, 0));
-    R.assign(n * n, 0.0);
+    std::vector<double> rows;
+    std::vector<double> row;
     rt::UnitSource source(LUDAT);
     for (std::size_t i = 0; i < n; ++i) {
+        zeros(row, n, "a row of the correlation matrix R");
         rt::ListInput in(source);
-        for (std::size_t j = 0; j < n; ++j) in >> R[i + j * n];
+        for (std::size_t j = 0; j < n; ++j) in >> row[j];
         in.finish();
+        try {
+            rows.insert(rows.end(), row.begin(), row.end());
+        } catch (const std::bad_alloc&) {
+            no_memory("the correlation matrix R", n * n, sizeof(double));
+        }
     }
+    zeros(R, n * n, "the correlation matrix R");
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < n; ++j) R[i + j * n] = rows[i * n + j];
 }
 
 }  // namespace orv::engine

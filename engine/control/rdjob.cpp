@@ -9,8 +9,9 @@
 #include <span>
 #include <string_view>
 
-#include "engine/control/fatal.h"
-#include "engine/control/units.h"
+#include "engine/common/fatal.h"
+#include "engine/common/opnmat.h"
+#include "engine/common/units.h"
 #include "engine/control/upcase.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
@@ -70,13 +71,28 @@ private:
     rt::ListInput in_;
 };
 
+// True when `read` met the end of the command file: no line is left where
+// a keyword line should stand.  Such a file lacks the keyword, and the
+// caller gives the keyword's own message.
+template <typename Read>
+bool at_end(Read&& read) {
+    try {
+        read();
+        return false;
+    } catch (const rt::IoError& e) {
+        if (e.kind() != rt::IoErrorKind::EndOfFile) throw;
+        return true;
+    }
+}
+
 // Reads a keyword of `width` characters and the given items in one
-// list-directed read; the keyword comes back upper-cased.
+// list-directed read; the keyword comes back upper-cased, blank when the
+// command file has ended.
 template <typename... Items>
 std::string keyword_line(std::size_t width, Items&... items) {
     std::string key(width, ' ');
     Line line;
-    line.in() >> key;
+    if (at_end([&] { line.in() >> key; })) return key;
     if constexpr (sizeof...(items) > 0) (line.in() >> ... >> items);
     line.end();
     UPCASE(key);
@@ -94,13 +110,17 @@ void upcase_all(std::string& a, Rest&... rest) {
 void read_title(JOBSET& job) {
     const Layouts& f = layouts();
     std::string first(1, ' ');
-    rt::read(LUJOB, f.a1, first);
-    while (first == "*") rt::read(LUJOB, f.a1, first);
-    give_back();
+    bool ended = false;
+    do {
+        ended = at_end([&] { rt::read(LUJOB, f.a1, first); });
+    } while (!ended && first == "*");
 
     std::string key(7, ' ');
     job.JOBTTL = blank_text(80);
-    rt::read(LUJOB, f.title, key, job.JOBTTL);
+    if (!ended) {
+        give_back();
+        rt::read(LUJOB, f.title, key, job.JOBTTL);
+    }
     UPCASE(key);
     if (key != ">TITLE:") {
         rt::write_list(LUCON, "FATAL ERROR: Keyword  >TITLE:   missing");
@@ -112,25 +132,25 @@ void read_data(JOBSET& job) {
     const Layouts& f = layouts();
     std::string key(6, ' ');
     job.DATFIL = blank_text(kPathWidth);
-    {
-        Line line;
-        line.in() >> key;
+    if (Line line; !at_end([&] { line.in() >> key; })) {
         line.in().path(job.DATFIL);
         line.in() >> job.NVAR >> job.NSUBJ;
         line.end();
     }
     UPCASE(key);
     if (key != ">DATA:") FATAL(f.t30a38, "FATAL ERROR: Keyword  >DATA:   missing");
-    // Counts below 1 would size every array of the run from garbage.
+    // Counts below 1 would size every array of the run from garbage.  The
+    // subject count sizes only the raw data: it is checked once the input
+    // type is known.
     if (job.NVAR < 1) FATAL("FATAL ERROR: Number of variables on >DATA: must be at least 1");
-    if (job.NSUBJ < 1) FATAL("FATAL ERROR: Number of subjects on >DATA: must be at least 1");
 }
 
 // The optional >ITEMS: line and the item texts it names.
 void read_items(JOBSET& job) {
     const Layouts& f = layouts();
     job.ITMKEY = blank_text(7);
-    rt::read(LUJOB, f.a7, job.ITMKEY);
+    // At the end of the file the report line is missing: nothing to give back.
+    if (at_end([&] { rt::read(LUJOB, f.a7, job.ITMKEY); })) return;
     UPCASE(job.ITMKEY);
     if (job.ITMKEY == ">ITEMS:") {
         give_back();
@@ -158,9 +178,7 @@ void read_outfile(JOBSET& job) {
     std::string key(9, ' ');
     job.OUTFIL = blank_text(kPathWidth);
     job.VERBOS = blank_text(5);
-    {
-        Line line;
-        line.in() >> key;
+    if (Line line; !at_end([&] { line.in() >> key; })) {
         line.in().path(job.OUTFIL);
         line.in() >> job.VERBOS;
         line.end();
@@ -186,14 +204,15 @@ void read_metric(JOBSET& job) {
     const bool type_ok =
         std::any_of(std::begin(types), std::end(types), [&](std::string_view t) { return is_word(job.DATTYP, t); });
     if (!metric_ok || !type_ok) FATAL(f.t30a50, "FATAL ERROR: Unrecognized keyword on >METRIC: line");
+    // A correlation or loading matrix is read whatever the subject count.
+    if (is_word(job.DATTYP, "RAW") && job.NSUBJ < 1)
+        FATAL("FATAL ERROR: Number of subjects on >DATA: must be at least 1");
 }
 
 void read_phi(JOBSET& job) {
     std::string key(5, ' ');
     job.PHIFIL = blank_text(kPathWidth);
-    {
-        Line line;
-        line.in() >> key;
+    if (Line line; !at_end([&] { line.in() >> key; })) {
         line.in().path(job.PHIFIL);
         line.end();
     }
@@ -212,11 +231,12 @@ void open_raw_data(const JOBSET& job) {
 void read_guessing(JOBSET& job) {
     std::string key(8, ' ');
     job.CPRFIL = blank_text(kPathWidth);
-    {
-        Line line;
-        line.in() >> key;
+    // The keyword is not checked, but the line must be there.
+    if (Line line; !at_end([&] { line.in() >> key; })) {
         line.in().path(job.CPRFIL);
         line.end();
+    } else {
+        FATAL("FATAL ERROR: Keyword  >CPARAM:   missing");
     }
     job.CPARM.assign(static_cast<std::size_t>(job.NVAR), 0.0);
     job.CPRFLG = 1;
@@ -234,8 +254,11 @@ void read_model(JOBSET& job) {
     upcase_all(job.MODTYP, job.LABOPT, job.SRTOPT);
     if (key != ">MODEL:") FATAL(f.t30a39, "FATAL ERROR: Keyword  >MODEL:   missing");
     // NFAC of 0 or below ends the run after the correlations; more factors
-    // than variables cannot be extracted.
-    if (job.NFAC > job.NVAR) FATAL("FATAL ERROR: Number of factors on >MODEL: exceeds number of variables");
+    // than variables cannot be extracted or rotated.  CMT and TRP jobs end
+    // before any factor is formed, so they run whatever the count.
+    const bool factored = !is_word(job.MODTYP, "CMT") && !is_word(job.MODTYP, "TRP");
+    if (factored && job.NFAC > job.NVAR)
+        FATAL("FATAL ERROR: Number of factors on >MODEL: exceeds number of variables");
 }
 
 void read_rotate(JOBSET& job) {
@@ -311,15 +334,17 @@ void read_technical(JOBSET& job) {
                      job.INIT_COM, job.PAGEWIDTH, job.OUTPUT);
         upcase_all(job.RNDSTRTS, job.OUTPUT, job.INIT_COM);
     } else {
-        job.COMP_EPS = 0.0001;
-        job.MAXIT = 200;
-        job.ROT_EPS = 0.0001;
-        job.ROT_MAXIT = 200;
-        job.RNDSTRTS = "T";
-        job.HYPER_WIDTH = 0.2;
-        job.INIT_COM = "ONE";
-        job.PAGEWIDTH = 130;
-        job.OUTPUT = "F";
+        // The defaults stand once, in JOBSET.
+        const JOBSET defaults;
+        job.COMP_EPS = defaults.COMP_EPS;
+        job.MAXIT = defaults.MAXIT;
+        job.ROT_EPS = defaults.ROT_EPS;
+        job.ROT_MAXIT = defaults.ROT_MAXIT;
+        job.RNDSTRTS = defaults.RNDSTRTS;
+        job.HYPER_WIDTH = defaults.HYPER_WIDTH;
+        job.INIT_COM = defaults.INIT_COM;
+        job.PAGEWIDTH = defaults.PAGEWIDTH;
+        job.OUTPUT = defaults.OUTPUT;
         give_back();
     }
 }
@@ -347,9 +372,24 @@ void read_output(JOBSET& job) {
 void read_format(JOBSET& job) {
     std::string key(8, ' ');
     job.DATFMT = blank_text(80);
-    rt::read(LUJOB, layouts().format, key, job.DATFMT);
+    at_end([&] { rt::read(LUJOB, layouts().format, key, job.DATFMT); });
     UPCASE(key);
     if (key != ">FORMAT:") FATAL(layouts().t30a40, "FATAL ERROR: Keyword  >FORMAT:   missing");
+}
+
+// Marks every file the job names for reading, read already or to be read
+// later, as an input of the run: no report or matrix file may be written
+// over one of them.  The data file is named by what the job takes it for.
+void mark_inputs(const JOBSET& job) {
+    if (!job.JOBPTH.empty()) rt::mark_input(job.JOBPTH, "the command file");
+    const char* data = is_word(job.MODTYP, "ROT") || is_word(job.DATTYP, "FLD1") || is_word(job.DATTYP, "FLD2")
+                           ? "the loading matrix named on >DATA:"
+                       : is_word(job.DATTYP, "COR") ? "the correlation matrix named on >DATA:"
+                                                    : "the raw data file named on >DATA:";
+    rt::mark_input(job.DATFIL, data);
+    if (job.ITMKEY == ">ITEMS:") rt::mark_input(job.ITMNAM, "the item file named on >ITEMS:");
+    if (is_word(job.DATTYP, "FLD2")) rt::mark_input(job.PHIFIL, "the factor correlation file named on >PHI:");
+    if (is_word(job.METRIC, "DC")) rt::mark_input(job.CPRFIL, "the guessing-parameter file named on >CPARAM:");
 }
 
 }  // namespace
@@ -383,10 +423,11 @@ void RDJOB(JOBSET& job) {
     read_technical(job);
     if (job.OUTPUT == "T") read_output(job);
     read_format(job);
+    mark_inputs(job);
     // A report is replaced, never appended to: one left by an earlier run
     // must not pass for this run's.  A relative name is taken from the
     // working directory.
-    rt::open_unit_or_fail(LURPT, trimmed(job.OUTFIL), {rt::OpenStatus::Replace, false});
+    open_output(LURPT, trimmed(job.OUTFIL), "The report named on >OUTFILE:", rt::OpenStatus::Replace);
 }
 
 }  // namespace orv::engine

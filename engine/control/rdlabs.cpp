@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "engine/control/fatal.h"
+#include "engine/common/fatal.h"
 #include "engine/control/jobset.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "engine/control/upcase.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
@@ -18,7 +18,7 @@ void RDLABS(const std::string& LABOPT, int NVAR, std::vector<std::string>& VARLA
     VARLAB.assign(nvar, blank_text(15));
     std::string option = LABOPT;
     option.resize(15, ' ');
-    if (option != "LABELS         ") return;
+    if (!is_word(option, "LABELS")) return;
 
     // The keyword: the first item of the next line, its leftmost 8 characters.
     // A command file that ends before the line lacks the keyword as well.

@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <string_view>
 
-#include "engine/control/fatal.h"
+#include "engine/common/fatal.h"
 #include "engine/control/jobset.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines2/devesf.h"
 #include "runtime/formatted_io.h"

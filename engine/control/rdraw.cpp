@@ -4,16 +4,16 @@
 #include <atomic>
 #include <cstddef>
 #include <exception>
-#include <filesystem>
 #include <functional>
 #include <mutex>
-#include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
-#include "engine/control/data_array.h"
+#include "engine/common/data_array.h"
 #include "engine/control/jobset.h"
-#include "engine/control/parallel.h"
-#include "engine/control/units.h"
+#include "runtime/parallel.h"
+#include "engine/common/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/units.h"
 
@@ -21,15 +21,11 @@ namespace orv::engine {
 
 namespace {
 
-// Records and characters read in one window at most: the records of a
-// window are read from the unit while the subjects of the window before it
-// are converted on all threads.  The first window, which nothing overlaps,
-// is a sixty-fourth of that; each one after it doubles, up to the full size.
+// Records and characters read in one window at most: the calling thread
+// reads the records of a window from the unit while the other threads
+// convert the subjects of the window before it.
 constexpr std::size_t kWindowRecords = std::size_t{1} << 16;
 constexpr std::size_t kWindowBytes = std::size_t{1} << 23;
-// Room in a window for the records of its last subject past kWindowBytes.
-constexpr std::size_t kWindowSlack = std::size_t{1} << 20;
-constexpr int kFirstWindowShift = 6;
 // Subjects handed to a thread at a time, at most.
 constexpr std::size_t kChunk = 64;
 // Fewer records than this are read subject by subject (default threads).
@@ -62,51 +58,35 @@ std::size_t records_per_subject(const rt::Format& format, std::size_t nvar) {
 
 // The records of a window, read from the unit in one go.  `failure` is what
 // the unit threw at the record after the last one held (a failed read); at
-// the end of the file it is empty.  Its arrays are made once, large enough
-// for any window but one whose last subject has very long records, and are
-// then only filled again, so that the reader does not meet fresh pages.
+// the end of the file it is empty.  Its storage is kept from one window to
+// the next.
 struct Window {
-    Window() {
-        fresh(text, kWindowBytes + kWindowSlack);
-        fresh(ends, kWindowRecords);
-    }
-
-    std::vector<char, ZeroedAllocator<char>> text;         // the records, `size` bytes
-    std::vector<std::size_t, ZeroedAllocator<std::size_t>> ends;  // end of each record in `text`
-    std::size_t size = 0;
-    std::size_t held = 0;  // records held
+    std::string text;               // the records, one after another
+    std::vector<std::size_t> ends;  // end of each record in `text`
     std::exception_ptr failure;
     bool ended = false;  // the unit has no more records (end of file or failure)
 
+    std::size_t held() const { return ends.size(); }
     std::string_view record(std::size_t k) const {
         const std::size_t start = k == 0 ? 0 : ends[k - 1];
-        return std::string_view(text.data() + start, ends[k] - start);
+        return std::string_view(text).substr(start, ends[k] - start);
     }
-
     void append(std::string_view record) {
-        if (record.size() > text.size() - size) {
-            std::vector<char, ZeroedAllocator<char>> larger;
-            fresh(larger, std::max(2 * text.size(), size + record.size()));
-            std::copy_n(text.data(), size, larger.data());
-            text.swap(larger);
-        }
-        if (held == ends.size()) ends.resize(2 * ends.size());
-        std::copy(record.begin(), record.end(), text.data() + size);
-        size += record.size();
-        ends[held++] = size;
+        text.append(record);
+        ends.push_back(text.size());
     }
 };
 
 // Reads up to WANTED records, stopping early after a whole subject (PER
 // records) once the window holds BYTES.
 void fill(Window& window, int unit, std::size_t wanted, std::size_t per, std::size_t bytes) {
-    window.size = 0;
-    window.held = 0;
+    window.text.clear();
+    window.ends.clear();
     window.failure = nullptr;
     try {
         std::string record;
         for (std::size_t k = 0; k < wanted; ++k) {
-            if (k % per == 0 && window.size >= bytes) return;
+            if (k % per == 0 && window.text.size() >= bytes) return;
             if (!rt::read_record(unit, record)) {
                 window.ended = true;
                 return;
@@ -117,20 +97,6 @@ void fill(Window& window, int unit, std::size_t wanted, std::size_t per, std::si
         window.failure = std::current_exception();
         window.ended = true;
     }
-}
-
-// Writes a zero into every page of the arrays, on all threads of the pool:
-// fresh pages are brought in together and ahead of the work, not one by one
-// by the reader and, at the first window, by the converting threads.
-void bring_in(WorkerPool& pool, const std::vector<std::span<char>>& arrays) {
-    constexpr std::size_t kPage = 4096;
-    constexpr std::size_t kBlock = std::size_t{1} << 21;
-    std::vector<std::span<char>> blocks;
-    for (const auto& a : arrays)
-        for (std::size_t at = 0; at < a.size(); at += kBlock) blocks.push_back(a.subspan(at, std::min(kBlock, a.size() - at)));
-    parallel_for(pool, blocks.size(), [&](std::size_t b) {
-        for (std::size_t at = 0; at < blocks[b].size(); at += kPage) blocks[b][at] = 0;
-    });
 }
 
 // The records of one subject out of a window, read as from the unit: past
@@ -169,14 +135,14 @@ void read_subject(rt::RecordSource& source, const rt::Format& format, std::size_
 }
 
 // Converts the subjects FIRST .. FIRST+COUNT-1 from the window, whose
-// records start with FIRST's; PER records each, on THREADS threads of the
-// pool's (the caller being one) while one more helper runs BESIDE.  A
-// subject whose records run past the window's takes what is left.  Throws
-// the error of the lowest-numbered subject that fails.
-void read_window(WorkerPool& pool, const std::function<void()>& beside, const Window& window, std::size_t first,
+// records start with FIRST's; PER records each, on THREADS threads: the
+// pool's helpers, and the caller once it has run BESIDE (the read of the
+// next window).  A subject whose records run past the window's takes what
+// is left.  Throws the error of the lowest-numbered subject that fails.
+void read_window(rt::WorkerPool& pool, const std::function<void()>& beside, const Window& window, std::size_t first,
                  std::size_t count, std::size_t per, const rt::Format& format, std::size_t nsubj, std::size_t nvar,
                  int threads, const std::string& file, DataArray& SUBJID, DataArray& X) {
-    const std::size_t held = window.held;
+    const std::size_t held = window.held();
     std::atomic<std::size_t> next{0};
     std::mutex lock;
     std::size_t failed = count;  // lowest failing subject of the window
@@ -210,13 +176,14 @@ void read_window(WorkerPool& pool, const std::function<void()>& beside, const Wi
     };
     const int workers =
         static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), (count + chunk - 1) / chunk));
-    const int helpers = workers - 1 + (beside ? 1 : 0);
-    pool.start(helpers, [&](int w) {
-        if (beside && w == helpers - 1)
-            beside();
-        else
-            work();
-    });
+    // The unit is read on the calling thread only.
+    pool.start(beside ? workers : workers - 1, [&](int) { work(); });
+    try {
+        if (beside) beside();
+    } catch (...) {
+        pool.wait();
+        throw;
+    }
     work();
     pool.wait();
     if (error) std::rethrow_exception(error);
@@ -227,17 +194,17 @@ void read_window(WorkerPool& pool, const std::function<void()>& beside, const Wi
 void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, DataArray& X, int threads) {
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
-    fresh(SUBJID, nsubj);
-    // X comes zeroed and unbacked; its pages are brought in on all threads
-    // once the first window is read (below), or by the plain read.
-    fresh(X, nsubj * nvar);
+    // Zeroed and unbacked: their pages come in as the data fill them, so
+    // declared counts larger than the file take no memory.
+    fresh(SUBJID, nsubj, "the subject identifiers SUBJID");
+    fresh(X, nsubj * nvar, "the raw data X");
     if (nsubj == 0) return;
 
     // The format is the user's: parsed once for the whole file.
     const rt::Format format = rt::parse_format(trimmed(DATFMT));
     const std::size_t per = records_per_subject(format, nvar);
     if (threads <= 0) {
-        threads = thread_count(0);
+        threads = rt::thread_count(0);
         if (per == 0 || nsubj * std::min(per, kThreadedRecords) < kThreadedRecords) threads = 1;
     }
     if (threads == 1 || per == 0 || per > kWindowRecords) {
@@ -248,54 +215,26 @@ void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, Da
 
     // Each subject takes the same number of records, so its records are
     // known before any is converted.  While one window's subjects are
-    // converted in parallel, the next window is read from the unit; errors
-    // come out as the subject-by-subject read gives them: the first failing
-    // subject's, naming the unit and file.
+    // converted in parallel, the calling thread reads the next window from
+    // the unit; errors come out as the subject-by-subject read gives them:
+    // the first failing subject's, naming the unit and file.
     const std::string file = rt::unit_file_name(LUDAT);
-    int shift = kFirstWindowShift;
-    auto window_subjects = [&] { return std::max<std::size_t>(1, (kWindowRecords >> shift) / per); };
-    auto window_bytes = [&] { return kWindowBytes >> shift; };
+    const std::size_t window_subjects = std::max<std::size_t>(1, kWindowRecords / per);
     Window windows[2];
-    auto subjects_held = [&](const Window& window, std::size_t wanted) {
+    // One helper per thread: the caller converts only once its read is done.
+    rt::WorkerPool pool(threads);
+    std::size_t wanted = std::min(window_subjects, nsubj);
+    fill(windows[0], LUDAT, wanted * per, per, kWindowBytes);
+    for (std::size_t first = 0, w = 0; first < nsubj; w ^= 1) {
+        const Window& current = windows[w];
         // A window cut short by the end of the file (or a failed read) ends
         // in an error of one of its subjects; one full enough ends early.
-        return window.ended ? wanted : window.held / per;
-    };
-    // One helper per thread: the converting threads but the caller, and the
-    // reader.
-    WorkerPool pool(threads);
-    std::size_t wanted = std::min(window_subjects(), nsubj);
-    fill(windows[0], LUDAT, wanted * per, per, window_bytes());
-    {
-        // The window text needed is at most the file (when its size is known).
-        std::error_code failed;
-        const std::uintmax_t file_size = std::filesystem::file_size(file, failed);
-        auto text = [&](Window& window, std::size_t from) {
-            const std::size_t end =
-                failed ? window.text.size()
-                       : static_cast<std::size_t>(std::min<std::uintmax_t>(window.text.size(), file_size));
-            from = std::min(end, (from + 4095) / 4096 * 4096);
-            return std::span<char>(window.text.data() + from, end - from);
-        };
-        auto bytes = [](auto& array, std::size_t from) {
-            return std::span<char>(reinterpret_cast<char*>(array.data() + from), (array.size() - from) * sizeof(array[0]));
-        };
-        bring_in(pool, {bytes(X, 0), bytes(SUBJID, 0), text(windows[1], 0), bytes(windows[1].ends, 0),
-                        text(windows[0], windows[0].size), bytes(windows[0].ends, windows[0].held)});
-    }
-    for (std::size_t first = 0, w = 0; first < nsubj; w ^= 1) {
-        Window& current = windows[w];
-        const std::size_t count = subjects_held(current, wanted);
+        const std::size_t count = current.ended ? wanted : current.held() / per;
         const std::size_t next_first = first + count;
-        const bool more = next_first < nsubj;
-        if (shift > 0) --shift;
-        wanted = more ? std::min(window_subjects(), nsubj - next_first) : 0;
+        wanted = next_first < nsubj ? std::min(window_subjects, nsubj - next_first) : 0;
         std::function<void()> reader;
-        if (more) {
-            reader = [&next = windows[w ^ 1], records = wanted * per, per, bytes = window_bytes()] {
-                fill(next, LUDAT, records, per, bytes);
-            };
-        }
+        if (wanted > 0)
+            reader = [&next = windows[w ^ 1], records = wanted * per, per] { fill(next, LUDAT, records, per, kWindowBytes); };
         read_window(pool, reader, current, first, count, per, format, nsubj, nvar, threads, file, SUBJID, X);
         first = next_first;
     }

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/data_array.h"
+#include "engine/common/data_array.h"
 
 namespace orv::engine {
 

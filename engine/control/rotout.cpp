@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "engine/control/deflab.h"
-#include "engine/control/opnmat.h"
-#include "engine/control/trace.h"
-#include "engine/control/units.h"
+#include "engine/common/opnmat.h"
+#include "engine/common/trace.h"
+#include "engine/common/units.h"
 #include "engine/stats/srtitm.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/x04cbf.h"
@@ -18,10 +18,10 @@ namespace orv::engine {
 
 namespace {
 
-bool is_sort(const JOBSET& job) { return job.SRTOPT == "SORT           "; }
-bool is_nosort(const JOBSET& job) { return job.SRTOPT == "NOSORT         "; }
-bool is_labels(const JOBSET& job) { return job.LABOPT == "LABELS         "; }
-bool is_nolabels(const JOBSET& job) { return job.LABOPT == "NOLABELS       "; }
+bool is_sort(const JOBSET& job) { return is_word(job.SRTOPT, "SORT"); }
+bool is_nosort(const JOBSET& job) { return is_word(job.SRTOPT, "NOSORT"); }
+bool is_labels(const JOBSET& job) { return is_word(job.LABOPT, "LABELS"); }
+bool is_nolabels(const JOBSET& job) { return is_word(job.LABOPT, "NOLABELS"); }
 
 int table(const JOBSET& job, std::span<const double> m, std::string_view title, std::string_view labrow,
           std::span<const std::string> labels) {

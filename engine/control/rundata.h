@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/data_array.h"
+#include "engine/common/data_array.h"
 
 namespace orv::engine {
 
@@ -24,6 +24,7 @@ struct RUNDATA {
     std::vector<int> ORDER;      // NVAR items in printed order (sorted tables)
     int NCOLS = 0;               // record width of the correlation, eigenvalue and residual tables
     bool SCORED = false;         // factor scores were computed
+    DataArray SC;                // NSUBJ x NFAC standardised factor scores (score stage)
     std::vector<double> R0;      // NVAR x NVAR correlations as they entered extraction (model fit)
     std::vector<double> RHAT;    // NVAR x NVAR reproduced matrix L L' of the last extraction pass
     int NPASS = 0;               // extraction pass counter (iterations reported: NPASS - 1)

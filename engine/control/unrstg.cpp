@@ -7,7 +7,7 @@
 #include "engine/control/codsel.h"
 #include "engine/control/rotout.h"
 #include "engine/control/stages.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "engine/stats/heywrn.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/x04cbf.h"
@@ -33,15 +33,15 @@ void UNRSTG(JOBSET& job, RUNDATA& run) {
 
     // The unrotated loadings go into .fac only for a PFA job that is not
     // rotated.
-    if (job.ROTNAM == "None                     " && job.MODTYP == "PFA " && CODSEL(job, "FAC")) FACWRT(job, L);
+    if (is_word(job.ROTNAM, "None") && is_word(job.MODTYP, "PFA") && CODSEL(job, "FAC")) FACWRT(job, L);
 
     int report = LURPT;
     num1::ADVUNIT(1, report);
     int ifail = 0;
-    if (job.LABOPT == "LABELS         ")
+    if (is_word(job.LABOPT, "LABELS"))
         num1::X04CBF("G", "N", NVAR, NFAC, L, NVAR, "F8.3", "Unrotated Factor Loadings", "C", job.VARLAB, "I", {},
                      job.PAGEWIDTH, 0, ifail);
-    else if (job.LABOPT == "NOLABELS       ")
+    else if (is_word(job.LABOPT, "NOLABELS"))
         num1::X04CBF("G", "N", NVAR, NFAC, L, NVAR, "F8.3", "Unrotated Factor Loadings", "I", {}, "I", {},
                      job.PAGEWIDTH, 0, ifail);
 

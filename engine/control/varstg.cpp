@@ -11,8 +11,8 @@
 #include "engine/control/patplt.h"
 #include "engine/control/rotout.h"
 #include "engine/control/stages.h"
-#include "engine/control/trace.h"
-#include "engine/control/units.h"
+#include "engine/common/trace.h"
+#include "engine/common/units.h"
 #include "engine/stats/ranort.h"
 #include "engine/stats/reflct.h"
 #include "engine/stats/srtfac.h"
@@ -119,7 +119,7 @@ void objective(const JOBSET& job, const RUNDATA& run) {
 }  // namespace
 
 void WVMSTG(JOBSET& job, RUNDATA& run) {
-    if (job.NFAC < 2 || job.ROTMTH != "WVARIMAX") return;
+    if (job.NFAC < 2 || !is_word(job.ROTMTH, "WVARIMAX")) return;
     const auto nvar = static_cast<std::size_t>(job.NVAR);
     const auto nfac = static_cast<std::size_t>(job.NFAC);
     auto l = [&](std::size_t i, std::size_t j) -> double& { return run.L[i + j * nvar]; };
@@ -181,7 +181,7 @@ void WVMSTG(JOBSET& job, RUNDATA& run) {
 }
 
 void VARSTG(JOBSET& job, RUNDATA& run) {
-    if (job.NFAC < 2 || (job.ROTMTH != "VARIMAX " && job.ROTMTH != "PROMAX  ")) return;
+    if (job.NFAC < 2 || (!is_word(job.ROTMTH, "VARIMAX") && !is_word(job.ROTMTH, "PROMAX"))) return;
     if (job.RNDSTRTS == "T") RANORT(run.L, job.NVAR, job.NFAC);
     orthomax(job, run, "S", 1448);
     SRTFAC(run.A, job.NVAR, job.NFAC);

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "numlib/routines1/g01aaf.h"
 #include "runtime/io_error.h"
 #include "runtime/list_io.h"

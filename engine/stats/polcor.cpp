@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/control/parallel.h"
-#include "engine/control/units.h"
+#include "runtime/parallel.h"
+#include "engine/common/units.h"
 #include "numlib/routines1/g01faf.h"
 #include "numlib/routines1/g01haf.h"
 #include "numlib/routines1/m01caf.h"
@@ -268,7 +268,7 @@ void POLLIK(int K, double RHO, int I, int J, int NVAR, std::span<double> P, std:
 void POLCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R, int LUOUT, int THREADS) {
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
     const std::size_t n = static_cast<std::size_t>(std::max(NSUBJ, 0));
-    WorkerPool pool(thread_count(THREADS, nvar * nvar / 2) - 1);  // about one item a pair
+    rt::WorkerPool pool(rt::thread_count(THREADS, nvar * nvar / 2) - 1);  // about one item a pair
 
     // Categories, counts and thresholds per variable; the first variable in
     // order with a fault ends the run.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/fatal.h"
+#include "engine/common/fatal.h"
 #include "engine/stats/spdinv.h"
 #include "numlib/routines1/f04aef.h"
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/control/trace.h"
+#include "engine/common/trace.h"
 #include "numlib/routines1/f02abf.h"
 #include "numlib/routines1/g02baf.h"
 #include "numlib/routines2/dunif.h"

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/control/fatal.h"
-#include "engine/control/trace.h"
-#include "engine/control/units.h"
+#include "engine/common/fatal.h"
+#include "engine/common/trace.h"
+#include "engine/common/units.h"
 #include "numlib/routines1/f02faf.h"
 #include "numlib/routines1/m01caf.h"
 #include "runtime/formatted_io.h"

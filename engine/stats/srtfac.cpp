@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/control/trace.h"
+#include "engine/common/trace.h"
 #include "numlib/routines1/m01daf.h"
 
 namespace orv::engine {

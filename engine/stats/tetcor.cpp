@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/data_array.h"
-#include "engine/control/opnmat.h"
-#include "engine/control/parallel.h"
-#include "engine/control/units.h"
+#include "engine/common/data_array.h"
+#include "engine/common/opnmat.h"
+#include "runtime/parallel.h"
+#include "engine/common/units.h"
 #include "engine/stats/polcor.h"
 #include "numlib/routines1/g01faf.h"
 #include "numlib/routines1/g01haf.h"
@@ -273,7 +273,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
 
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
-    WorkerPool pool(thread_count(THREADS, nvar * nvar / 2) - 1);  // about one item a pair
+    rt::WorkerPool pool(rt::thread_count(THREADS, nvar * nvar / 2) - 1);  // about one item a pair
     auto x = [&](std::size_t s, std::size_t v) { return X[s + v * nsubj]; };
     auto rr = [&](int i, int j) -> double& {
         return R[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * nvar];
@@ -398,7 +398,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     std::vector<double, ZeroedAllocator<double>> se;  // its pages come in on the threads that fill it
     fresh(se, nvar * nvar);
     const double n = NSUBJ;
-    write_in_order(pool, LUFRQ, npairs, [&](std::size_t k, HeldRecords& held) {
+    write_in_order(pool, LUFRQ, npairs, [&](std::size_t k, rt::HeldRecords& held) {
         const int i = pair_i[k];
         const int j = pair_j[k];
         const PairWork& pair = work[k];
@@ -425,7 +425,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
 
     // 12. The .ser file, one record per row.
     OPNMAT(LUSER, JOBDIR, JOBBAS, "ser");
-    write_in_order(pool, LUSER, nvar, [&](std::size_t a, HeldRecords& held) {
+    write_in_order(pool, LUSER, nvar, [&](std::size_t a, rt::HeldRecords& held) {
         std::vector<double> row(nvar);
         for (std::size_t b = 0; b < nvar; ++b) row[b] = se[a + b * nvar];
         write(held, ser_record, row);

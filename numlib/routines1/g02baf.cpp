@@ -4,15 +4,13 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <exception>
-#include <mutex>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "numlib/array_args.h"
 #include "numlib/routines1/errexit.h"
+#include "runtime/parallel.h"
 
 namespace orv::num1 {
 
@@ -34,32 +32,6 @@ constexpr double kThreadedWork = 1 << 22;
 
 using numlib::matrix_extent;
 using numlib::require_length;
-
-// Runs body(w) for w = 0 .. workers-1, worker 0 on the calling thread; the
-// first exception thrown is passed on after all have ended.
-template <typename Body>
-void run_workers(int workers, Body body) {
-    if (workers <= 1) {
-        body(0);
-        return;
-    }
-    std::exception_ptr error;
-    std::mutex error_lock;
-    auto guarded = [&](int w) {
-        try {
-            body(w);
-        } catch (...) {
-            std::lock_guard<std::mutex> hold(error_lock);
-            if (!error) error = std::current_exception();
-        }
-    };
-    std::vector<std::thread> pool;
-    pool.reserve(static_cast<std::size_t>(workers - 1));
-    for (int w = 1; w < workers; ++w) pool.emplace_back(guarded, w);
-    guarded(0);
-    for (auto& thread : pool) thread.join();
-    if (error) std::rethrow_exception(error);
-}
 
 // Means of the variables J0 .. J1-1, one running sum per variable in
 // observation order; four variables at a time so that the four sums
@@ -185,8 +157,11 @@ void cross_products(int n, int m, const double* x, std::ptrdiff_t ldx, double* x
     const int groups = (m + kGroup - 1) / kGroup;
     const int workers = std::max(1, std::min(threads, groups));
     std::vector<char> constant(static_cast<std::size_t>(groups) * kGroup, 1);
+    rt::WorkerPool pool(workers - 1);
 
-    run_workers(workers, [&](int w) {
+    // Worker w's share, one iteration each.
+    rt::parallel_for(pool, static_cast<std::size_t>(workers), [&](std::size_t share) {
+        const int w = static_cast<int>(share);
         const int j0 = static_cast<int>(static_cast<long long>(m) * w / workers);
         const int j1 = static_cast<int>(static_cast<long long>(m) * (w + 1) / workers);
         column_means(n, j0, j1, x, ldx, xbar);
@@ -207,7 +182,8 @@ void cross_products(int n, int m, const double* x, std::ptrdiff_t ldx, double* x
         }
     }
     std::vector<Pair> acc(static_cast<std::size_t>(groups) * groups * 8, Pair{0.0, 0.0});
-    run_workers(workers, [&](int w) {
+    rt::parallel_for(pool, static_cast<std::size_t>(workers), [&](std::size_t share) {
+        const int w = static_cast<int>(share);
         const int jg0 = first[static_cast<std::size_t>(w)], jg1 = first[static_cast<std::size_t>(w) + 1];
         if (jg0 < jg1) tile_columns(n, m, groups, jg0, jg1, x, ldx, xbar, constant.data(), acc.data());
     });
@@ -245,8 +221,7 @@ void G02BAF(int n, int m, std::span<const double> x, int ldx, std::span<double> 
 
     // Small problems are not worth the threads unless a count is asked for.
     if (threads <= 0) {
-        threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-        if (static_cast<double>(n) * m * m < kThreadedWork) threads = 1;
+        threads = static_cast<double>(n) * m * m < kThreadedWork ? 1 : rt::thread_count(0);
     }
     cross_products(n, m, x.data(), ldx, xbar.data(), ssp.data(), ldssp, threads);
     for (int j = 1; j <= m; ++j)

@@ -14,7 +14,7 @@ namespace orv::num2 {
 int INITDS(std::span<const double> os, int nos, float eta) {
     if (nos >= 1 && os.size() < static_cast<std::size_t>(nos))
         throw std::length_error("INITDS: OS is shorter than NOS");
-    E1PSH("INITDS");
+    ErrorLevel frame("INITDS");
     int result = 0;
     if (nos < 1) {
         MSGINT(1, nos);
@@ -34,14 +34,13 @@ int INITDS(std::span<const double> os, int nos, float eta) {
             result = i < 1 ? 1 : i;
         }
     }
-    E1POP("INITDS");
     return result;
 }
 
 double DCSEVL(double x, std::span<const double> cs, int n) {
     if (n >= 1 && n <= 1000 && cs.size() < static_cast<std::size_t>(n))
         throw std::length_error("DCSEVL: CS is shorter than N");
-    E1PSH("DCSEVL");
+    ErrorLevel frame("DCSEVL");
     double result = DMACH(6);
     if (n < 1) {
         MSGINT(1, n);
@@ -63,7 +62,6 @@ double DCSEVL(double x, std::span<const double> cs, int n) {
         }
         result = 0.5 * (b0 - b2);
     }
-    E1POP("DCSEVL");
     return result;
 }
 

@@ -19,30 +19,32 @@
 namespace orv::num2 {
 namespace {
 
-// Results of the last sortedness scan: 1 when the values are in
-// non-decreasing order (0 otherwise), and the NaN count, negative when a
+// Result of a sortedness scan: sorted is 1 when the values are in
+// non-decreasing order (0 otherwise); nm is the NaN count, negative when a
 // NaN came before a value.
-int g_sorted = 1;
-int g_nm = 0;
+struct Order {
+    int sorted = 1;
+    int nm = 0;
+};
 
-void scan_order(int n, const double* x) {
-    g_sorted = 1;
-    g_nm = 0;
+Order scan_order(int n, const double* x) {
+    Order order;
     int sign = 1;
     double previous = DMACH(8);
     for (int i = 0; i < n; ++i) {
         const double v = x[i];
         if (ISDNAN(v)) {
-            ++g_nm;
+            ++order.nm;
         } else if (v < previous) {
-            g_sorted = 0;
-            return;
+            order.sorted = 0;
+            return order;
         } else {
             previous = v;
-            if (g_nm > 0) sign = -1;
+            if (order.nm > 0) sign = -1;
         }
     }
-    g_nm = sign * g_nm;
+    order.nm = sign * order.nm;
+    return order;
 }
 
 // 1-based position of the smallest |X(i)|, the first on a tie; 0 for
@@ -129,19 +131,17 @@ void quantile(const double* x, int n, double p, bool copied, double& q, double& 
 
 int IDANAN(int n, std::span<const double> x, int incx) {
     if (n < 0) {
-        E1PSH("IDANAN");
+        ErrorLevel frame("IDANAN");
         MSGINT(1, n);
         E1MES(5, 1, " The length of the input vector is %(I1).  The length must be non-negative.");
-        E1POP("IDANAN");
         return 0;
     }
     if (incx < 0) {
-        E1PSH("IDANAN");
+        ErrorLevel frame("IDANAN");
         MSGINT(1, incx);
         E1MES(5, 2,
               " The length of the incrementation of the input vector is %(I1).  The incrementation must be "
               "non-negative.");
-        E1POP("IDANAN");
         return 0;
     }
     if (n == 0 || incx == 0) return 0;
@@ -154,12 +154,11 @@ int IDANAN(int n, std::span<const double> x, int incx) {
 
 void DU1MVV(int nobs, std::span<double> x, int& nmiss) {
     if (nobs >= 1) numlib::require_length(x.size(), static_cast<std::size_t>(nobs), "DU1MVV", "X");
-    E1PSH("DU1MVV");
+    ErrorLevel frame("DU1MVV");
     nmiss = 0;
     if (nobs < 1) {
         MSGINT(1, nobs);
         E1MES(5, 1, "NOBS = %(I1).  NOBS must be greater than 0.");
-        E1POP("DU1MVV");
         return;
     }
     int p = IDANAN(nobs, x, 1);
@@ -182,7 +181,6 @@ void DU1MVV(int nobs, std::span<double> x, int& nmiss) {
             }
         }
     }
-    E1POP("DU1MVV");
 }
 
 void DEQTIL(int nobs, std::span<const double> x, int nqprop, std::span<const double> qprop, std::span<double> q,
@@ -195,17 +193,16 @@ void DEQTIL(int nobs, std::span<const double> x, int nqprop, std::span<const dou
         numlib::require_length(xlo.size(), need, "DEQTIL", "XLO");
         numlib::require_length(xhi.size(), need, "DEQTIL", "XHI");
     }
-    E1PSH("DEQTIL");
+    ErrorLevel frame("DEQTIL");
     if (nobs < 1) {
         MSGINT(1, nobs);
         E1MES(5, 4, "NOBS = %(I1).  There must be at least one observation.");
-        E1POP("DEQTIL");
         return;
     }
-    scan_order(nobs, x.data());
-    if (g_sorted == 1 && g_nm >= 0) {
-        nmiss = g_nm;
-        if (g_nm >= nobs) {
+    const Order order = scan_order(nobs, x.data());
+    if (order.sorted == 1 && order.nm >= 0) {
+        nmiss = order.nm;
+        if (order.nm >= nobs) {
             E1MES(3, 1,
                   "All of the observations are missing values.  The elements of Q, XLO and XHI have been set to "
                   "NaN (not a number).");
@@ -232,7 +229,6 @@ void DEQTIL(int nobs, std::span<const double> x, int nqprop, std::span<const dou
             DE2TIL(nobs, x, nqprop, qprop, q, xlo, xhi, nmiss, wk);
         }
     }
-    E1POP("DEQTIL");
 }
 
 void DE2TIL(int nobs, std::span<const double> x, int nqprop, std::span<const double> qprop, std::span<double> q,
@@ -245,7 +241,7 @@ void DE2TIL(int nobs, std::span<const double> x, int nqprop, std::span<const dou
         numlib::require_length(xlo.size(), need, "DE2TIL", "XLO");
         numlib::require_length(xhi.size(), need, "DE2TIL", "XHI");
     }
-    E1PSH("DE2TIL");
+    ErrorLevel frame("DE2TIL");
     if (nqprop < 1) {
         MSGINT(1, nqprop);
         E1MES(5, 2, "NQPROP = %(I1).  There must be at least one quantile to compute.");
@@ -259,24 +255,22 @@ void DE2TIL(int nobs, std::span<const double> x, int nqprop, std::span<const dou
                 E1MES(5, 3,
                       "QPROP(%(I1)) = %(D1).  The quantile proportion must be greater than 0.0 and less than  "
                       "1.0.");
-                E1POP("DE2TIL");
                 return;
             }
         }
     }
     if (N1RCD(0) != 0) {
-        E1POP("DE2TIL");
         return;
     }
 
     const int n_all = nobs < 0 ? 0 : nobs;
-    scan_order(n_all, x.data());
+    const Order order = scan_order(n_all, x.data());
     const double* xs = nullptr;
     int n = 0;
     bool copied = false;
-    if (g_sorted == 1 && g_nm >= 0) {
-        nmiss = g_nm;
-        n = n_all - g_nm;
+    if (order.sorted == 1 && order.nm >= 0) {
+        nmiss = order.nm;
+        n = n_all - order.nm;
         xs = x.data();
     } else {
         numlib::require_length(wk.size(), static_cast<std::size_t>(n_all), "DE2TIL", "WK");
@@ -309,7 +303,6 @@ void DE2TIL(int nobs, std::span<const double> x, int nqprop, std::span<const dou
         const auto s = static_cast<std::size_t>(i);
         quantile(xs, n, qprop[s], copied, q[s], xlo[s], xhi[s]);
     }
-    E1POP("DE2TIL");
 }
 
 }  // namespace orv::num2

@@ -47,7 +47,7 @@ void DE6CSF(int n, std::span<double> a, int lda, std::span<double> d, std::span<
     require_length(d.size(), static_cast<std::size_t>(n), "DE6CSF", "D");
     require_length(e.size(), static_cast<std::size_t>(n), "DE6CSF", "E");
     require_length(e2.size(), static_cast<std::size_t>(n), "DE6CSF", "E2");
-    E1PSH("DE6CSF");
+    ErrorLevel frame("DE6CSF");
     auto A = [&](int i, int j) -> double& { return a[element(i, j, lda)]; };
     const Vec D{d.data()}, E{e.data()}, E2{e2.data()};
     const double tol = DMACH(1) / DMACH(4);
@@ -141,7 +141,6 @@ void DE6CSF(int n, std::span<double> a, int lda, std::span<double> d, std::span<
     }
     E(1) = 0.0;
     E2(1) = 0.0;
-    E1POP("DE6CSF");
 }
 
 void DE5LSF(int n, std::span<double> d, std::span<double> e2, std::span<int> iwk) {
@@ -149,7 +148,7 @@ void DE5LSF(int n, std::span<double> d, std::span<double> e2, std::span<int> iwk
     require_length(d.size(), static_cast<std::size_t>(n), "DE5LSF", "D");
     require_length(e2.size(), static_cast<std::size_t>(n), "DE5LSF", "E2");
     require_length(iwk.size(), static_cast<std::size_t>(n), "DE5LSF", "IWK");
-    E1PSH("DE5LSF");
+    ErrorLevel frame("DE5LSF");
     if (n > 1) {
         const Vec D{d.data()}, E2{e2.data()};
         auto stack = [&](int k) -> int& { return iwk[static_cast<std::size_t>(k - 1)]; };
@@ -228,7 +227,6 @@ void DE5LSF(int n, std::span<double> d, std::span<double> e2, std::span<int> iwk
             }
         }
     }
-    E1POP("DE5LSF");
 }
 
 void DE6ESF(int n, int nevec, std::span<const double> eval, std::span<double> evec, int ldevec,
@@ -240,7 +238,7 @@ void DE6ESF(int n, int nevec, std::span<const double> eval, std::span<double> ev
     require_length(d.size(), static_cast<std::size_t>(n), "DE6ESF", "D");
     require_length(e.size(), static_cast<std::size_t>(n), "DE6ESF", "E");
     require_length(w.size(), 7 * static_cast<std::size_t>(n), "DE6ESF", "W");
-    E1PSH("DE6ESF");
+    ErrorLevel frame("DE6ESF");
     const std::size_t un = static_cast<std::size_t>(n);
     const Vec W1{w.data()}, W2{w.data() + un}, W3{w.data() + 2 * un}, W4{w.data() + 3 * un},
         W5{w.data() + 4 * un};
@@ -343,7 +341,6 @@ void DE6ESF(int n, int nevec, std::span<const double> eval, std::span<double> ev
     if (sum > eps) E1MES(3, 3, "The eigenvectors have lost orthogonality.");
 
     SETSED(saved_seed);
-    E1POP("DE6ESF");
 }
 
 void DE5ESF(int n, int nevec, std::span<double> a, int lda, bool small, std::span<double> eval,
@@ -355,11 +352,10 @@ void DE5ESF(int n, int nevec, std::span<double> a, int lda, bool small, std::spa
         require_length(wk.size(), 9 * static_cast<std::size_t>(n), "DE5ESF", "WK");
         require_length(iwk.size(), static_cast<std::size_t>(n), "DE5ESF", "IWK");
     }
-    E1PSH("DE5ESF");
+    ErrorLevel frame("DE5ESF");
     if (n < 1) {
         MSGINT(1, n);
         E1MES(5, 1, "The argument N = %(I1).  The order of the matrix must be at least 1.");
-        E1POP("DE5ESF");
         return;
     }
     if (nevec < 1 || nevec > n) {
@@ -384,7 +380,6 @@ void DE5ESF(int n, int nevec, std::span<double> a, int lda, bool small, std::spa
               "equal to the order of the matrix, N = %(I2).");
     }
     if (N1RTY(0) != 0) {
-        E1POP("DE5ESF");
         return;
     }
 
@@ -479,7 +474,6 @@ void DE5ESF(int n, int nevec, std::span<double> a, int lda, bool small, std::spa
         const int len = n - j;
         dcopy_(&len, &A(j, j + 1), &lda, &A(j + 1, j), &kOne);
     }
-    E1POP("DE5ESF");
 }
 
 void DEVESF(int n, int nevec, std::span<double> a, int lda, bool small, std::span<double> eval,
@@ -489,15 +483,13 @@ void DEVESF(int n, int nevec, std::span<double> a, int lda, bool small, std::spa
         require_length(eval.size(), static_cast<std::size_t>(nevec), "DEVESF", "EVAL");
         require_length(evec.size(), matrix_extent(n, nevec, ldevec), "DEVESF", "EVEC");
     }
-    E1PSH("DEVESF");
+    ErrorLevel frame("DEVESF");
     if (n < 1) {
         MSGINT(1, n);
         E1MES(5, 1, "The argument N = %(i1).  The order of the matrix must be at least 1. ");
-        E1POP("DEVESF");
         return;
     }
     if (N1RTY(0) != 0) {
-        E1POP("DEVESF");
         return;
     }
     const std::size_t un = static_cast<std::size_t>(n);
@@ -512,7 +504,6 @@ void DEVESF(int n, int nevec, std::span<double> a, int lda, bool small, std::spa
         DE5ESF(n, nevec, a, lda, small, eval, evec, ldevec, std::span<double>(wk.get(), 9 * un),
                std::span<int>(iwk.get(), un));
     }
-    E1POP("DEVESF");
 }
 
 }  // namespace orv::num2

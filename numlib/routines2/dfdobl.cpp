@@ -19,10 +19,6 @@
 namespace orv::num2 {
 namespace {
 
-// The sweep limit and tolerance in force for the current call.
-int g_maxit = 30;
-double g_eps = 0.0001;
-
 // |x|^(1/3) carrying the sign of x; a negative zero counts as negative.
 double signed_cube_root(double x) {
     const double third = 0.3333333333333333;
@@ -62,14 +58,13 @@ void DFDOBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
     if (oblique::dimensions_valid(nvar, nf, lda, ldb, ldt, ldfcor)) {
         oblique::require_matrices("DFDOBL", nvar, nf, a, lda, b, ldb, t, ldt, fcor, ldfcor);
     }
-    E1PSH("DFDOBL");
+    ErrorLevel frame("DFDOBL");
     if (nf < 1 || nvar < nf) {
         MSGINT(1, nf);
         MSGINT(2, nvar);
         E1MES(5, 1,
               "NF = %(I1) and NVAR = %(I2).  NF must be greater than or equal to 1 and NVAR must be greater "
               "than or equal to NF.");
-        E1POP("DFDOBL");
         return;
     }
     std::vector<double> h, d, r;
@@ -79,13 +74,11 @@ void DFDOBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
         r.resize(static_cast<std::size_t>(nvar));
     } catch (const std::bad_alloc&) {
         oblique::storage_failed(nvar, nf);
-        E1POP("DFDOBL");
         return;
     }
     if (oblique::leading_dimensions_fit(nvar, nf, lda, ldb, ldt, ldfcor)) {
         DF2OBL(nvar, nf, a, lda, norm, w, maxit, eps, b, ldb, t, ldt, fcor, ldfcor, h, d, r);
     }
-    E1POP("DFDOBL");
 }
 
 void DF2OBL(int nvar, int nf, std::span<const double> a, int lda, int norm, double w, int maxit, double eps,
@@ -99,7 +92,7 @@ void DF2OBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
     numlib::require_length(d.size(), static_cast<std::size_t>(nf), "DF2OBL", "D");
     numlib::require_length(r.size(), static_cast<std::size_t>(nvar), "DF2OBL", "R");
 
-    E1PSH("DF2OBL");
+    ErrorLevel frame("DF2OBL");
     if (nvar < 2) {
         MSGINT(1, nvar);
         E1MES(5, 1, "NVAR = %(I1).  NVAR must be 2 or more.");
@@ -117,12 +110,12 @@ void DF2OBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
         E1MES(5, 9, "EPS = %(D1).  EPS must be greater than or equal to 0.");
     }
     if (N1RCD(0) != 0) {
-        E1POP("DF2OBL");
         return;
     }
 
-    g_maxit = maxit == 0 ? 30 : maxit;
-    g_eps = eps == 0.0 ? 0.0001 : eps;
+    // The sweep limit and tolerance of this call.
+    const int limit = maxit == 0 ? 30 : maxit;
+    const double tolerance = eps == 0.0 ? 0.0001 : eps;
     const double wn = w / nvar;
     const int one = 1;
 
@@ -137,7 +130,6 @@ void DF2OBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
         E1MES(4, 1, "NF = 1.  No rotation is possible.");
         dcopy_(&nvar, a.data(), &one, b.data(), &one);
         T(1, 1) = 1.0;
-        E1POP("DF2OBL");
         return;
     }
 
@@ -171,7 +163,7 @@ void DF2OBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
 
     double f_old = 1.0E30;
     bool converged = false;
-    for (int iter = 1; iter <= g_maxit; ++iter) {
+    for (int iter = 1; iter <= limit; ++iter) {
         double crit = 0.0;
         for (int k = 2; k <= nf; ++k) {
             for (int j = 1; j <= k - 1; ++j) {
@@ -180,7 +172,7 @@ void DF2OBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
                 }
             }
         }
-        if (crit <= 0.0 || std::fabs((crit - f_old) / crit) < g_eps) {
+        if (crit <= 0.0 || std::fabs((crit - f_old) / crit) < tolerance) {
             converged = true;
             break;
         }
@@ -238,7 +230,7 @@ void DF2OBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
         }
     }
     if (!converged) {
-        MSGINT(1, g_maxit);
+        MSGINT(1, limit);
         E1MES(3, 1, "%(I1) iterations with no convergence.  Convergence assumed.");
     }
 
@@ -247,7 +239,6 @@ void DF2OBL(int nvar, int nf, std::span<const double> a, int lda, int norm, doub
             if (H(i) != 0.0) dscal_(&nf, &H(i), &B(i, 1), &ldb);
         }
     }
-    E1POP("DF2OBL");
 }
 
 }  // namespace orv::num2

@@ -47,14 +47,13 @@ void DFHARR(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
         oblique::require_matrices("DFHARR", nvar, nf, a, lda, b, ldb, t, ldt, fcor, ldfcor);
         numlib::require_length(wt.size(), static_cast<std::size_t>(nvar), "DFHARR", "WT");
     }
-    E1PSH("DFHARR");
+    ErrorLevel frame("DFHARR");
     if (nf > nvar || nvar < 1 || nf < 1) {
         MSGINT(1, nvar);
         MSGINT(2, nf);
         E1MES(5, 1,
               "NVAR = %(I1) and NF = %(I2).  NVAR and NF must be greater than or equal to 1 and NF must be "
               "less than or equal to NVAR.");
-        E1POP("DFHARR");
         return;
     }
     std::vector<double> wk, wkv;
@@ -63,13 +62,11 @@ void DFHARR(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
         wkv.resize(static_cast<std::size_t>(nvar));
     } catch (const std::bad_alloc&) {
         oblique::storage_failed(nvar, nf);
-        E1POP("DFHARR");
         return;
     }
     if (oblique::leading_dimensions_fit(nvar, nf, lda, ldb, ldt, ldfcor)) {
         DF2ARR(nvar, nf, a, lda, norm, maxit, w, c, eps, wt, b, ldb, t, ldt, fcor, ldfcor, wk, wkv);
     }
-    E1POP("DFHARR");
 }
 
 void DF2ARR(int nvar, int nf, std::span<const double> a, int lda, int norm, int maxit, double w, double c,
@@ -83,7 +80,7 @@ void DF2ARR(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
     numlib::require_length(wk.size(), 2 * static_cast<std::size_t>(nf), "DF2ARR", "WK");
     numlib::require_length(wkv.size(), static_cast<std::size_t>(nvar), "DF2ARR", "WKV");
 
-    E1PSH("DF2ARR");
+    ErrorLevel frame("DF2ARR");
     if (maxit < 1) {
         MSGINT(1, maxit);
         E1MES(5, 7, "MAXIT = %(I1).  MAXIT must be 1 or more.");
@@ -97,7 +94,6 @@ void DF2ARR(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
         E1MES(5, 9, "C = %(D1).  C must be greater than or equal 0.0 and less than or equal to 1.0.");
     }
     if (N1RCD(0) != 0) {
-        E1POP("DF2ARR");
         return;
     }
     const double eps_used = eps > 0.0 ? eps : 0.0001;
@@ -155,7 +151,6 @@ void DF2ARR(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
         const double u = row_divisor(wt[static_cast<std::size_t>(i - 1)]);
         for (int j = 1; j <= nf; ++j) B(i, j) = u * B(i, j) / WK(j);
     }
-    E1POP("DF2ARR");
 }
 
 void DF2OTA(int nvar, int nf, std::span<const double> a, int lda, int norm, int maxit, double w, double eps,
@@ -168,7 +163,7 @@ void DF2OTA(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
     numlib::require_length(t.size(), numlib::matrix_extent(nf, nf, ldt), "DF2OTA", "T");
     if (norm == 1) numlib::require_length(wkv.size(), static_cast<std::size_t>(nvar), "DF2OTA", "WKV");
 
-    E1PSH("DF2OTA");
+    ErrorLevel frame("DF2OTA");
     const double eps2 = eps > 0.0 ? eps : 0.0001;
     const double angle_min = 0.25 * eps2;
     const double g = w / nvar;
@@ -187,7 +182,6 @@ void DF2OTA(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
         if (a.data() + numlib::element(1, j, lda) != &B(1, j)) dcopy_(&nvar, &a[numlib::element(1, j, lda)], &one, &B(1, j), &one);
     }
     if (nf == 1) {
-        E1POP("DF2OTA");
         return;
     }
 
@@ -285,7 +279,6 @@ void DF2OTA(int nvar, int nf, std::span<const double> a, int lda, int norm, int 
             if (len != 0.0) dscal_(&nf, &len, &B(i, 1), &ldb);
         }
     }
-    E1POP("DF2OTA");
 }
 
 }  // namespace orv::num2

@@ -136,12 +136,11 @@ void DI1MAX(int n, std::span<const double> x, int incx, int& imax) {
     if (n >= 1 && incx >= 1 &&
         x.size() < static_cast<std::size_t>(1 + static_cast<long long>(n - 1) * incx))
         throw std::length_error("DI1MAX: X is shorter than N and INCX require");
-    E1PSH("DI1MAX");
+    ErrorLevel frame("DI1MAX");
     int icode = 1;
     CHKIRG(n, "N", 0, -1, icode);
     CHKIRG(incx, "INCX", 1, -1, icode);
     if (N1RCD(0) != 0) {
-        E1POP("DI1MAX");
         return;
     }
     imax = 0;
@@ -154,17 +153,15 @@ void DI1MAX(int n, std::span<const double> x, int incx, int& imax) {
             big = std::fabs(v);
         }
     }
-    E1POP("DI1MAX");
 }
 
 std::string DFMTX(double value, int nwidth, int nsig) {
-    E1PSH("DFMTX");
+    ErrorLevel frame("DFMTX");
     int icode = 1;
     CHKIRG(nwidth, "NWIDTH", 3, 40, icode);
     CHKIRG(nsig, "NSIG", 1, -1, icode);
     if (N1RCD(0) == 0) CHKORD(nsig, "NSIG", nwidth - 2, "NWIDTH-2", icode);
     if (N1RCD(0) != 0) {
-        E1POP("DFMTX");
         return kNoDescriptor;
     }
 
@@ -216,14 +213,13 @@ std::string DFMTX(double value, int nwidth, int nsig) {
     }
     const std::string result =
         exponent ? exponent_descriptor(nwidth, std::min(nwidth - 7, d - 1)) : fixed_descriptor(nwidth, dec);
-    E1POP("DFMTX");
     return result;
 }
 
 std::string DFMT90(int nra, int nca, std::span<const double> a, int lda, int itring, int nwidth, int nsig) {
     if (nra >= 0 && nca >= 1 && lda >= 1 && a.size() < static_cast<std::size_t>(last_index(nra, nca, lda, itring)))
         throw std::length_error("DFMT90: A is shorter than NRA, NCA and LDA require");
-    E1PSH("DFMT90");
+    ErrorLevel frame("DFMT90");
     int icode = 1;
     CHKIRG(nra, "NRA", 0, -1, icode);
     CHKIRG(lda, "LDA", 1, -1, icode);
@@ -235,7 +231,6 @@ std::string DFMT90(int nra, int nca, std::span<const double> a, int lda, int itr
     CHKIRG(nwidth, "NWIDTH", 3, 40, icode);
     CHKORD(std::abs(nsig) - 2, "NSIG-2", nwidth, "NWIDTH", icode);
     if (N1RCD(0) != 0) {
-        E1POP("DFMT90");
         return kNoDescriptor;
     }
 
@@ -280,18 +275,16 @@ std::string DFMT90(int nra, int nca, std::span<const double> a, int lda, int itr
             if (nsig >= 0 && result.compare(0, 4, "(0PF") == 0) result = FMTDEC(result, nra, nca, a, lda, itring);
         }
     }
-    E1POP("DFMT90");
     return result;
 }
 
 std::string DF1T90(int n, std::span<const double> x, int nwidth) {
     if (n > 0 && x.size() < static_cast<std::size_t>(n)) throw std::length_error("DF1T90: X is shorter than N");
-    E1PSH("DF1T90");
+    ErrorLevel frame("DF1T90");
     int icode = 1;
     CHKIRG(n, "N", 0, -1, icode);
     CHKIRG(nwidth, "NWIDTH", 3, 40, icode);
     if (N1RCD(0) != 0) {
-        E1POP("DF1T90");
         return kNoDescriptor;
     }
     // Significant digits enough to tell the largest and the smallest apart.
@@ -306,7 +299,6 @@ std::string DF1T90(int n, std::span<const double> x, int nwidth) {
     }
     const std::string result =
         DFMT90(n, 1, x, std::max(n, 1), 0, nwidth, -static_cast<int>(std::min<long long>(nsig, 1000)));
-    E1POP("DF1T90");
     return result;
 }
 

@@ -66,7 +66,7 @@ void DVFILL(int n, double da, std::span<double> dx, int incx) {
 
 void DCSFRG(int n, std::span<double> a, int lda) {
     if (n >= 1 && lda >= n) require_length(a.size(), matrix_extent(n, n, lda), "DCSFRG", "A");
-    E1PSH("DCSFRG");
+    ErrorLevel frame("DCSFRG");
     if (n < 1) {
         MSGINT(1, n);
         E1MES(5, 1, "N = %(I1).  The order of A, N, must be greater than 0.");
@@ -83,7 +83,6 @@ void DCSFRG(int n, std::span<double> a, int lda) {
             dcopy_(&len, &a[element(j, j + 1, lda)], &lda, &a[element(j + 1, j, lda)], &one);
         }
     }
-    E1POP("DCSFRG");
 }
 
 void DLFTDS(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac) {
@@ -91,7 +90,7 @@ void DLFTDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
         require_length(a.size(), matrix_extent(n, n, lda), "DLFTDS", "A");
         require_length(fac.size(), matrix_extent(n, n, ldfac), "DLFTDS", "FAC");
     }
-    E1PSH("DLFTDS");
+    ErrorLevel frame("DLFTDS");
     check_order(n, lda, ldfac, "LDFAC");
     if (N1RTY(0) == 0) {
         // Full symmetric copy taken from the upper triangle.
@@ -128,7 +127,6 @@ void DLFTDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
             for (int i = j + 1; i <= n; ++i) fac[element(j, i, ldfac)] = fac[element(i, j, ldfac)];
         }
     }
-    E1POP("DLFTDS");
 }
 
 void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac, double& rcond,
@@ -138,7 +136,7 @@ void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
         require_length(fac.size(), matrix_extent(n, n, ldfac), "DL2CDS", "FAC");
         require_length(wk.size(), static_cast<std::size_t>(n), "DL2CDS", "WK");
     }
-    E1PSH("DL2CDS");
+    ErrorLevel frame("DL2CDS");
     check_order(n, lda, ldfac, "LDFAC");
     rcond = 1.0;
     int flag = 2;
@@ -154,7 +152,6 @@ void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
         }
     }
     if (N1RTY(0) != 0) {
-        E1POP("DL2CDS");
         return;
     }
 
@@ -172,7 +169,6 @@ void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
 
     DLFTDS(n, a, lda, fac, ldfac);
     if (N1RTY(1) != 0) {
-        E1POP("DL2CDS");
         return;
     }
 
@@ -277,7 +273,6 @@ void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
               "The matrix is algorithmically singular.  An estimate of the reciprocal of its L1 condition "
               "number is RCOND = %(d1).");
     }
-    E1POP("DL2CDS");
 }
 
 void DLINRT(int n, std::span<const double> a, int lda, int ipath, std::span<double> ainv, int ldainv) {
@@ -285,14 +280,13 @@ void DLINRT(int n, std::span<const double> a, int lda, int ipath, std::span<doub
         require_length(a.size(), matrix_extent(n, n, lda), "DLINRT", "A");
         require_length(ainv.size(), matrix_extent(n, n, ldainv), "DLINRT", "AINV");
     }
-    E1PSH("DLINRT");
+    ErrorLevel frame("DLINRT");
     check_order(n, lda, ldainv, "LDAINV");
     if (ipath != 1 && ipath != 2) {
         MSGINT(1, ipath);
         E1MES(5, 4, "IPATH must be either 1 or 2 while a value of %(I1) is given.");
     }
     if (N1RTY(0) != 0) {
-        E1POP("DLINRT");
         return;
     }
 
@@ -356,7 +350,6 @@ void DLINRT(int n, std::span<const double> a, int lda, int ipath, std::span<doub
             }
         }
     }
-    E1POP("DLINRT");
 }
 
 void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, int ldainv, std::span<double> wk) {
@@ -365,17 +358,15 @@ void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, i
         require_length(ainv.size(), matrix_extent(n, n, ldainv), "DL2NDS", "AINV");
         require_length(wk.size(), static_cast<std::size_t>(n), "DL2NDS", "WK");
     }
-    E1PSH("DL2NDS");
+    ErrorLevel frame("DL2NDS");
     check_order(n, lda, ldainv, "LDAINV");
     if (N1RTY(0) != 0) {
-        E1POP("DL2NDS");
         return;
     }
     double rcond = 1.0;
     DL2CDS(n, a, lda, ainv, ldainv, rcond, wk);
     if (N1RTY(1) == 4) {
         // Not positive definite: AINV keeps the partial factor.
-        E1POP("DL2NDS");
         return;
     }
     DLINRT(n, ainv, ldainv, 2, ainv, ldainv);
@@ -397,7 +388,6 @@ void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, i
               "RCOND = %(D1).  The inverse might not be accurate.");
     }
     DCSFRG(n, ainv, ldainv);
-    E1POP("DL2NDS");
 }
 
 void DLINDS(int n, std::span<const double> a, int lda, std::span<double> ainv, int ldainv) {
@@ -405,7 +395,7 @@ void DLINDS(int n, std::span<const double> a, int lda, std::span<double> ainv, i
         require_length(a.size(), matrix_extent(n, n, lda), "DLINDS", "A");
         require_length(ainv.size(), matrix_extent(n, n, ldainv), "DLINDS", "AINV");
     }
-    E1PSH("DLINDS");
+    ErrorLevel frame("DLINDS");
     if (n < 1) {
         MSGINT(1, n);
         E1MES(5, 1, "The order of the matrix must be positive while N = %(i1) is given.");
@@ -419,7 +409,6 @@ void DLINDS(int n, std::span<const double> a, int lda, std::span<double> ainv, i
             DL2NDS(n, a, lda, ainv, ldainv, std::span<double>(work.get(), static_cast<std::size_t>(n)));
         }
     }
-    E1POP("DLINDS");
 }
 
 void DMRRRR(int nra, int nca, std::span<const double> a, int lda, int nrb, int ncb, std::span<const double> b,
@@ -431,7 +420,7 @@ void DMRRRR(int nra, int nca, std::span<const double> a, int lda, int nrb, int n
         require_length(b.size(), matrix_extent(nrb, ncb, ldb), "DMRRRR", "B");
         require_length(c.size(), matrix_extent(nrc, ncc, ldc), "DMRRRR", "C");
     }
-    E1PSH("DMRRRR");
+    ErrorLevel frame("DMRRRR");
     struct Shape {
         int nr, nc, ld;
         const char* count_text;
@@ -484,7 +473,6 @@ void DMRRRR(int nra, int nca, std::span<const double> a, int lda, int nrb, int n
         const double one = 1.0, zero = 0.0;
         dgemm_("N", "N", &nrc, &ncc, &nca, &one, a.data(), &lda, b.data(), &ldb, &zero, c.data(), &ldc, 1, 1);
     }
-    E1POP("DMRRRR");
 }
 
 }  // namespace orv::num2

@@ -61,18 +61,17 @@ struct ErfciConstants {
 
 double DNORDF(double x) {
     static const double sqrt_half = std::sqrt(0.5);
-    E1PSH("DNORDF");
+    ErrorLevel frame("DNORDF");
     const double result = 0.5 * DERFC(-sqrt_half * x);
     // The underflow alert for very negative X is expected: the result 0 is
     // right, so the caller sees no error.
     if (N1RTY(1) == 2) E1MES(0, 0, " ");
-    E1POP("DNORDF");
     return result;
 }
 
 double DNORIN(double p) {
     static const double minus_sqrt2 = -std::sqrt(2.0);
-    E1PSH("DNORIN");
+    ErrorLevel frame("DNORIN");
     double result = DMACH(6);
     // Written so that a NaN P fails the check as well.
     if (!(p > 0.0 && p < 1.0)) {
@@ -84,7 +83,6 @@ double DNORIN(double p) {
         // itself; the warning of DERFCI is dropped.
         if (N1RTY(1) == 3 && N1RCD(1) == 2) E1MES(0, 0, " ");
     }
-    E1POP("DNORIN");
     return result;
 }
 
@@ -98,7 +96,7 @@ double DERFC(double x) {
         c.sqeps = std::sqrt(2.0 * DMACH(3));
         return c;
     }();
-    E1PSH("DERFC");
+    ErrorLevel frame("DERFC");
     double result = 0.0;
     if (x <= k.xsml) {
         result = 2.0;
@@ -126,7 +124,6 @@ double DERFC(double x) {
             if (x < 0.0) result = 2.0 - result;
         }
     }
-    E1POP("DERFC");
     return result;
 }
 
@@ -140,7 +137,7 @@ double DERFCE(double x) {
         c.sqeps = std::sqrt(2.0 * DMACH(3));
         return c;
     }();
-    E1PSH("dERFCE");
+    ErrorLevel frame("dERFCE");
     double result = 0.0;
     if (x < k.xmin) {
         MSGDBL(1, x);
@@ -174,7 +171,6 @@ double DERFCE(double x) {
             if (x < 0.0) result = 2.0 * std::exp(y) - result;
         }
     }
-    E1POP("dERFCE");
     return result;
 }
 
@@ -189,7 +185,7 @@ double DERFCI(double x) {
         c.tol = 10.0 * DMACH(4);
         return c;
     }();
-    E1PSH("DERFCI");
+    ErrorLevel frame("DERFCI");
     double result = DMACH(6);
     // Written so that a NaN X fails the first check.
     if (!(x > 0.0)) {
@@ -230,7 +226,6 @@ double DERFCI(double x) {
             result = y >= 0.0 ? z : -z;
         }
     }
-    E1POP("DERFCI");
     return result;
 }
 

@@ -15,7 +15,7 @@ void DOWFRQ(int nobs, std::span<const double> x, int k, int iopt, double xlo, do
         throw std::length_error("DOWFRQ: X is shorter than NOBS");
     if (k >= 1 && (div.size() < static_cast<std::size_t>(k) || table.size() < static_cast<std::size_t>(k)))
         throw std::length_error("DOWFRQ: DIV or TABLE is shorter than K");
-    E1PSH("DOWFRQ");
+    ErrorLevel frame("DOWFRQ");
     if (nobs < 1) {
         MSGINT(1, nobs);
         E1MES(5, 1, "NOBS = %(I1).  There must be at least one observation.");
@@ -56,7 +56,6 @@ void DOWFRQ(int nobs, std::span<const double> x, int k, int iopt, double xlo, do
     if (nobs >= 1 && std::any_of(x.begin(), x.begin() + nobs, [](double v) { return ISDNAN(v); }))
         E1MES(5, 8, "X contains missing values.  Missing values are not allowed.");
     if (N1RCD(0) != 0) {
-        E1POP("DOWFRQ");
         return;
     }
 
@@ -133,7 +132,6 @@ void DOWFRQ(int nobs, std::span<const double> x, int k, int iopt, double xlo, do
             break;
         }
     }
-    E1POP("DOWFRQ");
 }
 
 }  // namespace orv::num2

@@ -92,7 +92,7 @@ void DPLOTP(int ndata, int nfun, std::span<const double> x, std::span<const doub
             std::span<const double> range, std::string_view symbol, std::string_view xtitle,
             std::string_view ytitle, std::string_view title) {
     if (range.size() < 4) throw std::length_error("DPLOTP: RANGE must hold 4 values");
-    E1PSH("DPLOTP");
+    ErrorLevel frame("DPLOTP");
     int nout = 0, pw = 0, pl = 0;
     UMACH(2, nout);
     PGOPT(1, pw);
@@ -120,7 +120,6 @@ void DPLOTP(int ndata, int nfun, std::span<const double> x, std::span<const doub
                     "INC = %(I1).  Displacement between elements of the X vector (INC) must be greater than "
                     "zero.");
     if (N1RCD(0) != 0) {
-        E1POP("DPLOTP");
         return;
     }
     int nf = nfun;
@@ -136,7 +135,7 @@ void DPLOTP(int ndata, int nfun, std::span<const double> x, std::span<const doub
     const long long last = (npts - 1) * inc;  // 0-based offset of the last point
     if (x.size() <= static_cast<std::size_t>(last) ||
         a.size() <= static_cast<std::size_t>(last + static_cast<long long>(nf - 1) * lda)) {
-        E1POP("DPLOTP");
+        frame.pop();
         throw std::length_error("DPLOTP: X or A is shorter than NDATA, NFUN, LDA and INC require");
     }
     auto xv = [&](long long k) { return x[static_cast<std::size_t>((k - 1) * inc)]; };
@@ -163,7 +162,6 @@ void DPLOTP(int ndata, int nfun, std::span<const double> x, std::span<const doub
     int nx = 0, ndec = 0;
     DSSFMT(xmin, xmax, (pw - 20) / 15 + 1, 1, first, ax.step, nx, ndec);
     if (N1RCD(1) != 0) {
-        E1POP("DPLOTP");
         return;
     }
     xmin = std::min(xmin, first);
@@ -190,7 +188,6 @@ void DPLOTP(int ndata, int nfun, std::span<const double> x, std::span<const doub
     int ny = 0;
     DSSFMT(ymin, ymax, (pl - 7) / 5 + 1, 1, first, ay.step, ny, ndec);
     if (N1RCD(1) != 0) {
-        E1POP("DPLOTP");
         return;
     }
     ymin = std::min(ymin, first);
@@ -201,7 +198,6 @@ void DPLOTP(int ndata, int nfun, std::span<const double> x, std::span<const doub
 
     const std::string ydesc = DF1T90(ny, ay.ticks, 10);
     if (N1RCD(1) != 0) {
-        E1POP("DPLOTP");
         return;
     }
 
@@ -330,7 +326,6 @@ void DPLOTP(int ndata, int nfun, std::span<const double> x, std::span<const doub
     // reach into the left margin.
     const std::string xdesc = DF1T90(nx, ax.ticks, 10);
     if (N1RCD(1) != 0) {
-        E1POP("DPLOTP");
         return;
     }
     std::string scale;
@@ -372,7 +367,6 @@ void DPLOTP(int ndata, int nfun, std::span<const double> x, std::span<const doub
         write_text(nout, " " + std::string(static_cast<std::size_t>(std::max(0, width / 2 - lx / 2 + 13)), ' ') +
                              std::string(xtitle.substr(0, static_cast<std::size_t>(lx))));
     }
-    E1POP("DPLOTP");
 }
 
 }  // namespace orv::num2

@@ -18,7 +18,7 @@ bool divides(double m, double k) { return std::trunc((m + 0.1) / k) * k >= m - 0
 }  // namespace
 
 void DSSFMT(double fmn, double fmx, int n, int mpv, double& first, double& step, int& nm, int& ndec) {
-    E1PSH("DSSFMT");
+    ErrorLevel frame("DSSFMT");
     if (fmx < fmn) {
         MSGDBL(1, fmx);
         MSGDBL(2, fmn);
@@ -42,7 +42,6 @@ void DSSFMT(double fmn, double fmx, int n, int mpv, double& first, double& step,
               "less than number of distinct plotting positions (N).");
     }
     if (N1RCD(0) != 0) {
-        E1POP("DSSFMT");
         return;
     }
 
@@ -104,7 +103,6 @@ void DSSFMT(double fmn, double fmx, int n, int mpv, double& first, double& step,
         k *= 10.0;
         if (std::trunc((m + 0.1) / k) * k > m - 0.1) --ndec;
     }
-    E1POP("DSSFMT");
 }
 
 }  // namespace orv::num2

@@ -145,7 +145,7 @@ void singleton_sort(double* rb, int* perm, int n) {
 // sorts.  ERR is the text of the N < 1 message.
 void sort_vector(const char* name, const char* err, int n, std::span<const double> ra, std::span<double> rb,
                  int* perm) {
-    E1PSH(name);
+    ErrorLevel frame(name);
     if (n >= 1 && ra.data() != rb.data()) {
         for (int i = 0; i < n; ++i) rb[static_cast<std::size_t>(i)] = ra[static_cast<std::size_t>(i)];
     }
@@ -154,7 +154,6 @@ void sort_vector(const char* name, const char* err, int n, std::span<const doubl
         E1MES(5, 1, err);
     }
     if (N1RCD(0) == 0) singleton_sort(rb.data(), perm, n);
-    E1POP(name);
 }
 
 }  // namespace

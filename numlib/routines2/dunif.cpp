@@ -116,10 +116,9 @@ void SETSED(int iseed) {
 
 void DRNNOA(int nr, std::span<double> r) {
     if (nr < 1) {
-        E1PSH("DRNNOA");
+        ErrorLevel frame("DRNNOA");
         int icode = 1;
         CHKIRG(nr, "NR", 1, 0, icode);
-        E1POP("DRNNOA");
         return;
     }
     if (r.size() < static_cast<std::size_t>(nr)) throw std::length_error("DRNNOA: R is shorter than NR");

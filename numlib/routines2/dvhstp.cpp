@@ -39,7 +39,7 @@ rt::Format class_format(std::string base, int count) {
 }  // namespace
 
 void DVHSTP(int nbar, std::span<const double> frq, int isp, std::string_view title) {
-    E1PSH("DVHSTP");
+    ErrorLevel frame("DVHSTP");
     if (isp != 0 && isp != 1 && isp != 4) {
         MSGINT(1, isp);
         E1MES(3, 1,
@@ -50,11 +50,10 @@ void DVHSTP(int nbar, std::span<const double> frq, int isp, std::string_view tit
     if (nbar < 1) {
         MSGINT(1, nbar);
         E1MES(5, 2, "The number of bars to be printed must be positive.  NBAR = %(I1).");
-        E1POP("DVHSTP");
         return;
     }
     if (frq.size() < static_cast<std::size_t>(nbar)) {
-        E1POP("DVHSTP");
+        frame.pop();
         throw std::length_error("DVHSTP: FRQ is shorter than NBAR");
     }
     int nb = nbar;
@@ -88,7 +87,6 @@ void DVHSTP(int nbar, std::span<const double> frq, int isp, std::string_view tit
         E1MES(5, 4,
               "The vector FRQ contains %(I1) negative number(s).  All elements of this vector must be "
               "nonnegative. FRQ(%(I2)) = %(D1) is the FIRST negative element.");
-        E1POP("DVHSTP");
         return;
     }
     if (fmax < 1.0) {
@@ -96,7 +94,6 @@ void DVHSTP(int nbar, std::span<const double> frq, int isp, std::string_view tit
         E1MES(3, 5,
               "The maximum value in the vector of frequencies (FRQ) is less than 1.0.  MAX(FRQ) = %(D1).  The "
               "body of the histogram will be blank.");
-        E1POP("DVHSTP");
         return;
     }
 
@@ -169,7 +166,6 @@ void DVHSTP(int nbar, std::span<const double> frq, int isp, std::string_view tit
         }
         rt::write(nout, class_format(base, static_cast<int>(numbers.size())), numbers);
     }
-    E1POP("DVHSTP");
 }
 
 }  // namespace orv::num2

@@ -4,6 +4,7 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <exception>
 #include <optional>
 #include <string>
 #include <vector>
@@ -369,6 +370,19 @@ void E1PSH(std::string_view name) {
     l.name = Machinery::padded_name(name);
     l.type = 0;
     l.code = 0;
+}
+
+ErrorLevel::ErrorLevel(std::string_view name) : name_(name), exceptions_(std::uncaught_exceptions()) {
+    E1PSH(name_);
+}
+
+ErrorLevel::~ErrorLevel() noexcept(false) {
+    if (!popped_ && std::uncaught_exceptions() == exceptions_) E1POP(name_);
+}
+
+void ErrorLevel::pop() {
+    popped_ = true;
+    E1POP(name_);
 }
 
 void E1POP(std::string_view name) {

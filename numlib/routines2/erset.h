@@ -3,7 +3,8 @@
 // standard argument checkers.
 //
 // Every routine pushes its name with E1PSH when it starts and pops it with
-// E1POP when it ends; in between it raises messages with E1MES.  Types:
+// E1POP when it ends (an ErrorLevel does both); in between it raises
+// messages with E1MES.  Types:
 // 1 note, 2 alert, 3 warning, 4 fatal, 5 terminal, 6 immediate warning,
 // 7 immediate fatal.  Whether a message is printed and whether it stops the
 // run is decided per type by the attributes (ERSET).  Messages go to the
@@ -27,6 +28,26 @@ int N1RCD(int iopt);
 
 void E1PSH(std::string_view name);
 void E1POP(std::string_view name);
+// One level of the error stack for a routine's call: E1PSH(NAME) when made,
+// E1POP(NAME), with its printing and stopping, when the routine returns by
+// any path.  A level that an exception leaves (a stop, a misuse, a short
+// array) is not popped: the run's stop path takes over from there, as it
+// does after a hand-written push.  pop() pops at once, for a routine that
+// throws after its level is done.  NAME must outlive the level.
+class ErrorLevel {
+public:
+    explicit ErrorLevel(std::string_view name);
+    ~ErrorLevel() noexcept(false);
+    ErrorLevel(const ErrorLevel&) = delete;
+    ErrorLevel& operator=(const ErrorLevel&) = delete;
+    void pop();
+
+private:
+    std::string_view name_;
+    int exceptions_;  // in flight when the level was made
+    bool popped_ = false;
+};
+
 // Raises a message of type IETYPE (-1 keeps the level's) and code IERCD
 // (negative keeps the level's) at the current level.
 void E1MES(int ietype, int iercd, std::string_view msg);

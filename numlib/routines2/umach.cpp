@@ -111,10 +111,9 @@ float machine_nan_single() { return std::bit_cast<float>(std::uint32_t{0x7FC0000
 
 // The complaint of DMACH and AMACH about N, as a terminal message.
 void bad_constant_index(std::string_view routine, int n) {
-    E1PSH(routine);
+    ErrorLevel frame(routine);
     MSGINT(1, n);
     E1MES(5, 5, "The argument must be between 1 and 8 inclusive. N = %(I1)");
-    E1POP(routine);
 }
 
 }  // namespace
@@ -146,7 +145,7 @@ void UMACH(int n, int& nunit) {
 }
 
 void PGOPT(int iopt, int& ipage) {
-    E1PSH("PGOPT");
+    ErrorLevel frame("PGOPT");
     int icode = 1;
     CHKIRG(iabs(iopt), "IABS(IOPT)", 1, 2, icode);
     if (N1RTY(0) == 0) {
@@ -170,7 +169,6 @@ void PGOPT(int iopt, int& ipage) {
             }
         }
     }
-    E1POP("PGOPT");
 }
 
 int IMACH(int n) {
@@ -222,12 +220,11 @@ float AMACH(int n) {
 
 void IUMAG(std::string_view prodnm, int ichp, int iact, int numopt, std::span<const int> iopts,
            std::span<int> ivals) {
-    E1PSH("IUMAG");
-    auto done = [] { E1POP("IUMAG"); };
+    ErrorLevel frame("IUMAG");
     if (iact != 1 && iact != 2) {
         MSGINT(1, iact);
         E1MES(5, 1, "IACT must be 1 to get option values or 2 to put option values.  IACT = %(I1) is invalid.");
-        return done();
+        return;
     }
     std::string product(prodnm.substr(0, std::min<std::size_t>(prodnm.size(), 4)));
     product.resize(4, ' ');
@@ -236,7 +233,7 @@ void IUMAG(std::string_view prodnm, int ichp, int iact, int numopt, std::span<co
     if (product != "MATH" && product != "STAT") {
         MSGTXT(1, prodnm);
         E1MES(5, 2, "The product name must be either MATH or STAT.  PRODNM = %(L1) is invalid.");
-        return done();
+        return;
     }
     if (!option_tables()) option_tables().emplace();
     OptionTable& table = product == "MATH" ? option_tables()->math : option_tables()->stat;
@@ -249,7 +246,7 @@ void IUMAG(std::string_view prodnm, int ichp, int iact, int numopt, std::span<co
                                   "must be between 1 and %(I2)."
                                 : "ICHP = %(I1) is an invalid STAT chapter number.  To get or put STAT options, ICHP "
                                   "must be between 1 and %(I2).");
-        return done();
+        return;
     }
     const auto& options = table.chapters[static_cast<std::size_t>(ichp - 1)];
     bool any = false;
@@ -261,12 +258,12 @@ void IUMAG(std::string_view prodnm, int ichp, int iact, int numopt, std::span<co
                                   "retrieved from or placed into them."
                                 : "No options exist for STAT chapter %(I1).  Only existing options may have values "
                                   "retrieved from or placed into them.");
-        return done();
+        return;
     }
     if (numopt <= 0) {
         MSGINT(1, numopt);
         E1MES(5, 5, "NUMOPT = %(I1) is an invalid number of options.  NUMOPT must be greater than zero.");
-        return done();
+        return;
     }
     if (iopts.size() < static_cast<std::size_t>(numopt)) throw std::length_error("IUMAG: IOPTS is shorter than NUMOPT");
     std::size_t needed = 0;
@@ -279,7 +276,7 @@ void IUMAG(std::string_view prodnm, int ichp, int iact, int numopt, std::span<co
             MSGTXT(1, product);
             MSGINT(3, ichp);
             E1MES(5, 6, "IOPTS(%(I1)) = %(I2) is an invalid %(L1) chapter %(I3) option number.");
-            return done();
+            return;
         }
         needed += options[static_cast<std::size_t>(number - 1)].count;
     }
@@ -292,16 +289,14 @@ void IUMAG(std::string_view prodnm, int ichp, int iact, int numopt, std::span<co
             else table.values[o.first + j] = ivals[k];
         }
     }
-    done();
 }
 
 void WROPT(int iopt, int& iset, int iscope) {
-    E1PSH("WROPT");
+    ErrorLevel frame("WROPT");
     int icode = 1;
     const int k = iabs(iopt);
     CHKIRG(k, "IABS(IOPT)", 0, 16, icode);
     if (N1RTY(0) != 0) {
-        E1POP("WROPT");
         return;
     }
     if (iopt < 0) {
@@ -320,11 +315,10 @@ void WROPT(int iopt, int& iset, int iscope) {
                                : print_settings.current[static_cast<std::size_t>(k - 1)];
         }
     }
-    E1POP("WROPT");
 }
 
 void CVTSI(std::string_view string, int& num) {
-    E1PSH("CVTSI");
+    ErrorLevel frame("CVTSI");
     num = 0;
     const std::size_t size = string.size();
     std::size_t i = 0;
@@ -365,15 +359,13 @@ void CVTSI(std::string_view string, int& num) {
             num = static_cast<int>(negative ? -magnitude : magnitude);
         }
     }
-    E1POP("CVTSI");
 }
 
 char ACHAR(int i) {
     if (i >= 0) return static_cast<char>(static_cast<unsigned char>(i & 0xFF));
-    E1PSH("ACHAR");
+    ErrorLevel frame("ACHAR");
     MSGINT(1, i);
     E1MES(5, 1, "The ASCII value must be non-negative while I = %(I1) is given.");
-    E1POP("ACHAR");
     return '\0';
 }
 

@@ -18,7 +18,7 @@
 #include "engine/control/jobset.h"
 #include "engine/control/orvcalc.h"
 #include "engine/control/rdjob.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines2/dunif.h"
 #include "numlib/routines2/erset.h"

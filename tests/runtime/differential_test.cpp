@@ -186,15 +186,13 @@ public:
                 DataEdit e = walker.next_edit();
                 Item item = input_item(e);
                 std::size_t width = e.width > 0 ? static_cast<std::size_t>(e.width) : item.a.size();
-                // We read a field beyond the record end as blanks (PAD='YES',
-                // 12.6.4.5.3), zeros under BZ, and keep the rightmost len
-                // characters of a blank-padded Aw field; gfortran cuts the
-                // field at the record end.  Such fields stay inside, and so do
-                // L fields: gfortran reads an L field past the end of an
-                // internal record on into the next record (and past the last).
-                if ((item.type == 'A' && width > item.a.size()) || item.type == 'L' ||
-                    (item.type != 'A' && e.modes.blank_zero))
-                    layout.need = std::max(layout.need, layout.pos + width);
+                // A field that the record end cuts is read as what is there
+                // of it, on both sides (no BZ zeros for the missing columns,
+                // the rightmost characters of a cut Aw field), so such fields
+                // are made.  L fields stay inside: gfortran reads an L field
+                // past the end of an internal record on into the next record
+                // (and past the last).
+                if (item.type == 'L') layout.need = std::max(layout.need, layout.pos + width);
                 if (item.type != 'A' && item.type != 'L')
                     layout.numbers.push_back({layout.records.size() - 1, layout.pos, width,
                                               item.type == 'I' || item.type == 'J', e.modes.blank_zero});

@@ -73,6 +73,7 @@ TEST(FormatParse, AcceptsEveryDescriptor) {
         {"()", "()"},
         {"(/)", "(1/)"},
         {"(2(I3,3(F5.1)),A)", "(2(I3,3(F5.1)),A)"},
+        {"(I5.5,I0.5,B4.0)", "(I5.5,I0.5,B4.0)"},
     };
     for (const auto& c : cases) EXPECT_EQ(render(parse_format(c.text)), c.parsed) << c.text;
 }
@@ -136,6 +137,8 @@ TEST(FormatParse, ErrorsNameWhatAndWhere) {
         {"(-2X)", "'P' expected after a signed scale factor", 1},
         {"(P)", "scale factor expected before 'P'", 1},
         {"(E10.3E0)", "exponent width must be positive", 1},
+        {"(I3.5)", "minimum digits exceed the field width", 1},
+        {"(F4.1,2Z3.4)", "minimum digits exceed the field width", 6},
         {"(99999999I5)", "number too large", 1},
         {"(I5,$)", "edit descriptor expected", 4},
         {"", "format must begin with '('", 0},

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <climits>
 #include <cmath>
 #include <string>
@@ -204,6 +206,39 @@ TEST(FormattedInput, FieldsRecordsAndReversion) {
     std::string next;
     ASSERT_TRUE(src.next_record(next));
     EXPECT_EQ(next, "3");
+}
+
+// A field that the end of the record cuts short is what the record holds
+// of it, as gfortran reads it (values from gfortran on this machine): the
+// missing columns are no BZ zeros, while blanks in the record still are.
+TEST(FormattedInput, FieldsCutByTheRecordEnd) {
+    int i = -1, j = -1;
+    read_records({"12"}, "(BZ,I5,I5)", i, j);
+    EXPECT_EQ(i, 12);
+    EXPECT_EQ(j, 0);
+    read_records({"12 "}, "(BZ,I5)", i);
+    EXPECT_EQ(i, 120);
+    double x = -1, y = -1;
+    read_records({"1.5E1"}, "(BZ,E10.2)", x);
+    EXPECT_EQ(x, 15.0);
+    read_records({"15"}, "(BZ,F6.2)", x);
+    EXPECT_EQ(x, 0.15);
+    read_records({"12 "}, "(BZ,F6.2)", x);
+    EXPECT_EQ(x, 1.2);
+    read_records({"inf"}, "(BZ,F8.1)", x);
+    EXPECT_EQ(x, std::numeric_limits<double>::infinity());
+    read_records({" 1 5", "  7"}, "(BZ,F2.0,F4.0/F4.0)", x, y, x);
+    EXPECT_EQ(y, 5.0);
+    EXPECT_EQ(x, 7.0);
+    // An Aw field wider than its item keeps the rightmost characters of what
+    // is there; a shorter one is padded on the right.
+    std::string c3(3, '#'), c6(6, '#');
+    read_records({"abcd"}, "(A5)", c3);
+    EXPECT_EQ(c3, "bcd");
+    read_records({"ab"}, "(A5)", c6);
+    EXPECT_EQ(c6, "ab    ");
+    read_records({"ab"}, "(A2,A4)", c3, c6);
+    EXPECT_EQ(c6, "      ");
 }
 
 TEST(FormattedInput, FailuresNameDescriptorAndRecord) {

@@ -325,6 +325,37 @@ TEST_F(UnitsTest, ReadOnlyAndSharedFiles) {
     EXPECT_EQ(next(10), "1 2 3");
 }
 
+// A marked input is never opened for writing, under any of its names, while
+// it may still be read; the marks end with the run.
+TEST_F(UnitsTest, MarkedInputsAreNeverWritten) {
+    put("data.txt", "1 2 3\n");
+    fs::create_hard_link(path("data.txt"), path("link.txt"));
+    mark_input(path("data.txt") + "   ", "the raw data file");
+    mark_input(path("later.txt"), "a file made later");
+    EXPECT_EQ(input_use(path("link.txt")), "the raw data file");
+    EXPECT_EQ(input_use(dir_ + "/./data.txt"), "the raw data file");
+    EXPECT_EQ(input_use(path("other.txt")), "");
+    for (OpenStatus status : {OpenStatus::Replace, OpenStatus::Unknown, OpenStatus::Default}) {
+        EXPECT_EQ(open_unit(11, path("link.txt"), {status}), EPERM);
+        EXPECT_NE(last_open_error().find("the raw data file"), std::string::npos) << last_open_error();
+        EXPECT_FALSE(unit_connected(11));
+    }
+    EXPECT_EQ(get("data.txt"), "1 2 3\n");
+    // Reading it is what it is for; a file that does not exist is no input
+    // until it does.
+    open_unit_or_fail(10, path("link.txt"), {OpenStatus::Old, true});
+    EXPECT_EQ(next(10), "1 2 3");
+    open_unit_or_fail(12, path("later.txt"), {OpenStatus::Unknown});
+    write_record(12, "made");
+    close_unit(12);
+    EXPECT_EQ(input_use(path("later.txt")), "a file made later");
+    EXPECT_NE(open_unit(12, path("later.txt"), {OpenStatus::Replace}), 0);
+    EXPECT_EQ(get("later.txt"), "made\n");
+    close_all_units();
+    EXPECT_EQ(input_use(path("data.txt")), "");
+    EXPECT_EQ(open_unit(11, path("data.txt"), {OpenStatus::Unknown}), 0);
+}
+
 // A device is written as a stream; a write that fails is reported with the
 // unit, the file and the system's reason, also by the stop path.
 TEST_F(UnitsTest, FailedWritesAreReported) {

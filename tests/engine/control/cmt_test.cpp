@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "engine/stats/polcor.h"
 #include "engine/stats/tetcor.h"
 #include "runtime/units.h"

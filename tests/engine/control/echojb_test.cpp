@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/control/echojb.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/control/fitstg.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines2/umach.h"
 #include "runtime/units.h"

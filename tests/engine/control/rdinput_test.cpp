@@ -15,7 +15,7 @@
 #include "engine/control/rdlabs.h"
 #include "engine/control/rdload.h"
 #include "engine/control/rdraw.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "numlib/routines1/errexit.h"
 #include "runtime/io_error.h"
 #include "runtime/list_io.h"

@@ -10,7 +10,7 @@
 #include <functional>
 #include <sstream>
 
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "engine/control/upcase.h"
 #include "runtime/program.h"
 #include "runtime/units.h"
@@ -212,6 +212,95 @@ TEST_F(ReaderTest, EveryFatalMessageWithItsWindowTextAndStatus) {
         EXPECT_EQ(out.pauses, c.pause ? 1 : 0);
         // A job that fails while it is read leaves no report.
         EXPECT_FALSE(fs::exists(dir_ / "report.out"));
+    }
+}
+
+// A command file that ends where a keyword line should stand lacks that
+// keyword: its own message, not an end-of-file failure.
+TEST_F(ReaderTest, FileEndingWhereAKeywordLineShouldStand) {
+    struct EndCase {
+        const char* name;
+        std::function<void(Job&)> edit;
+        const char* last_line;  // the job is cut after the line starting so
+        std::string message;
+        bool pause = true;
+    };
+    const std::string title = " FATAL ERROR: Keyword  >TITLE:   missing";
+    const std::vector<EndCase> cases = {
+        {"empty file", [](Job& j) { j.lines.clear(); }, nullptr, title, false},
+        {"comments only", [](Job&) {}, "* ", title, false},
+        {"after the title", [](Job&) {}, ">TITLE:", at(30, "FATAL ERROR: Keyword  >DATA:   missing")},
+        {"after the data line", [](Job&) {}, ">DATA:", at(30, "FATAL ERROR: Keyword  >OUTFILE:   missing")},
+        {"after the report line", [](Job&) {}, ">OUTFILE:", at(40, "FATAL ERROR: Keyword  >METRIC:   missing")},
+        {"before the phi line", [](Job& j) { j.set(">METRIC:", ">METRIC: CO FLD2 NS"); }, ">METRIC:",
+         at(43, "FATAL ERROR: Keyword  >PHI:   missing")},
+        {"before the guessing line", [](Job& j) { j.set(">METRIC:", ">METRIC: DC RAW NS"); }, ">METRIC:",
+         at(30, "FATAL ERROR: Keyword  >CPARAM:   missing")},
+        {"after the metric line", [](Job&) {}, ">METRIC:", at(30, "FATAL ERROR: Keyword  >MODEL:   missing")},
+        {"after the model line", [](Job&) {}, ">MODEL:", at(30, "FATAL ERROR: Keyword >ROTATE:    missing")},
+        {"after the rotation line", [](Job&) {}, ">ROTATE:", at(30, "FATAL ERROR: Keyword >SCORE:    missing")},
+        {"after the score line", [](Job&) {}, ">SCORE:", at(30, "FATAL ERROR: Keyword >PLOT:    missing")},
+        {"after the plot line", [](Job&) {}, ">PLOT:", at(30, "FATAL ERROR: Keyword  >FORMAT:   missing")},
+        {"after the technical line", [](Job&) {}, ">TECHNICAL:", at(31, "FATAL ERROR: Keyword >OUTPUT: missing")},
+        {"after the output line", [](Job&) {}, ">OUTPUT:", at(30, "FATAL ERROR: Keyword  >FORMAT:   missing")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Job job = base();
+        c.edit(job);
+        if (c.last_line != nullptr) {
+            auto it = job.find(c.last_line);
+            job.lines.erase(it + 1, job.lines.end());
+        }
+        fs::remove(dir_ / "report.out");
+        // With and without a line end after the last line.
+        for (bool last_eol : {true, false}) {
+            const Outcome out = run(job.text("\n", last_eol));
+            ASSERT_FALSE(out.records.empty());
+            EXPECT_EQ(out.records.front().substr(0, c.message.size()), c.message)
+                << ::testing::PrintToString(out.records);
+            EXPECT_EQ(out.records.back(), kStopLine);
+            EXPECT_EQ(out.status, 1);
+            EXPECT_EQ(out.pauses, c.pause ? 1 : 0);
+            EXPECT_FALSE(fs::exists(dir_ / "report.out"));
+        }
+    }
+    // A value missing at the end of a line that is there is still the
+    // run-time's end of file, naming the command file.
+    Job job = base();
+    job.lines.erase(job.find(">OUTFILE:"), job.lines.end());
+    job.lines.push_back(">OUTFILE: out.txt");
+    const Outcome out = run(job);
+    ASSERT_FALSE(out.records.empty());
+    EXPECT_NE(out.records.back().find("End of file"), std::string::npos) << out.records.back();
+    EXPECT_NE(out.records.back().find("unit 12"), std::string::npos) << out.records.back();
+}
+
+// Counts that other inputs do not need: a correlation or loading matrix is
+// read whatever the subject count, and CMT and TRP jobs form no factors.
+TEST_F(ReaderTest, CountsCheckedOnlyWhereTheyAreUsed) {
+    for (const char* line : {">DATA: none.cor 5 0", ">DATA: none.cor 5 -4"}) {
+        const Outcome out = run(base().set(">DATA:", line).set(">METRIC:", ">METRIC: CO COR NS"));
+        EXPECT_EQ(out.status, 0) << line << ::testing::PrintToString(out.records);
+    }
+    Outcome out = run(base()
+                          .set(">DATA:", ">DATA: none.fld 5 0")
+                          .set(">METRIC:", ">METRIC: CO FLD1 NS")
+                          .set(">MODEL:", ">MODEL: ROT 2 NOLABELS NOSORT"));
+    EXPECT_EQ(out.status, 0) << ::testing::PrintToString(out.records);
+    out = run(base().set(">DATA:", ">DATA: " + (dir_ / "data.dat").string() + " 5 0"));
+    EXPECT_EQ(out.records.front(), at(30, "FATAL ERROR: Number of subjects on >DATA: must be at least 1"));
+    EXPECT_EQ(out.status, 1);
+
+    for (const char* model : {">MODEL: CMT 9 NOLABELS NOSORT", ">MODEL: trp 6 NOLABELS NOSORT"}) {
+        out = run(base().set(">MODEL:", model));
+        EXPECT_EQ(out.status, 0) << model << ::testing::PrintToString(out.records);
+        EXPECT_GT(out.job.NFAC, out.job.NVAR);
+    }
+    for (const char* model : {">MODEL: PCA 6 NOLABELS NOSORT", ">MODEL: ROT 6 NOLABELS NOSORT"}) {
+        out = run(base().set(">MODEL:", model));
+        EXPECT_EQ(out.status, 1) << model;
+        EXPECT_EQ(out.records.front(), at(30, "FATAL ERROR: Number of factors on >MODEL: exceeds number of variables"));
     }
 }
 

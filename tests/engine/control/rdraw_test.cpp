@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 

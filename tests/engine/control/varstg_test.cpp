@@ -18,7 +18,7 @@
 #include "engine/control/moment.h"
 #include "engine/control/rundata.h"
 #include "engine/control/stages.h"
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "numlib/routines2/dunif.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"

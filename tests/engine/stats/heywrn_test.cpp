@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "runtime/units.h"
 
 namespace orv::engine {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/units.h"
+#include "engine/common/units.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,45 @@ TEST_F(ErrorMachinery, WarningTravelsUpAndPrintsWhenTheCalledRoutineReturns) {
     EXPECT_EQ(LSTERR(), 2);
     EXPECT_EQ(N1RTY(1), 3);
     EXPECT_EQ(N1RTY(0), 3);  // handed on to the user level as well
+}
+
+// A routine with a scoped level: a warning and an early return, or a throw.
+void scoped_routine(bool early, bool fail) {
+    ErrorLevel frame("DSCOPE");
+    MSGINT(1, 7);
+    E1MES(3, 2, "The iteration for eigenvector %(I1) did not converge.");
+    if (early) return;
+    if (fail) throw std::length_error("DSCOPE: X is short");
+    E1MES(3, 3, "A second warning.");
+}
+
+TEST_F(ErrorMachinery, ScopedLevelPopsOnEveryReturnButNotWhenAnExceptionLeaves) {
+    const Records warning{"", " *** WARNING  ERROR 2 from DSCOPE.  The iteration for eigenvector 7 did not",
+                          " ***          converge."};
+    scoped_routine(true, false);
+    EXPECT_EQ(take(), warning);  // popped at the early return, so printed there
+    EXPECT_EQ(LSTERR(), 2);
+    scoped_routine(false, false);
+    EXPECT_EQ(take(), (Records{"", " *** WARNING  ERROR 3 from DSCOPE.  A second warning."}));
+    EXPECT_EQ(LSTERR(), 3);
+
+    // The length error leaves the level on the stack, unprinted: the next
+    // pop at this depth is the routine's own.
+    EXPECT_THROW(scoped_routine(false, true), std::length_error);
+    EXPECT_TRUE(host_.records.empty());
+    EXPECT_FALSE(stops_plainly([] { E1POP("DSCOPE"); }));
+    EXPECT_EQ(take(), warning);
+
+    // pop() pops once; the level's end does not pop again.
+    {
+        ErrorLevel frame("DSCOPE");
+        E1MES(3, 4, "Popped early.");
+        frame.pop();
+        EXPECT_EQ(take(), (Records{"", " *** WARNING  ERROR 4 from DSCOPE.  Popped early."}));
+    }
+    EXPECT_TRUE(host_.records.empty());
+    raise_at_depth(2, 3, 5, "Still at the user level.");
+    EXPECT_EQ(take(), (Records{"", " *** WARNING  ERROR 5 from DOUTER.  Still at the user level."}));
 }
 
 TEST_F(ErrorMachinery, LastErrorAfterEachTypeAtTwoDepths) {

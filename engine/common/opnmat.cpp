@@ -1,0 +1,28 @@
+#include "engine/common/opnmat.h"
+
+#include "engine/common/fatal.h"
+#include "engine/common/fields.h"
+#include "engine/common/mkfnam.h"
+#include "runtime/units.h"
+
+namespace orv::engine {
+
+void open_output(int unit, const std::string& path, std::string_view use, rt::OpenStatus status) {
+    const std::string input = rt::input_use(path);
+    if (!input.empty()) {
+        static const rt::Format layout = rt::parse_format("(T30,A,/,T30,A,/,T30,A,/,/)");
+        FATAL(layout, "FATAL ERROR: " + std::string(use) + " is the same file as", input, path);
+    }
+    rt::open_unit_or_fail(unit, path, {status, false});
+}
+
+std::string OPNMAT(int unit, std::string_view jobdir, std::string_view jobbas, std::string_view extension) {
+    std::string base(jobbas);
+    std::string name;
+    MKFNAM(base, name, extension);
+    std::string path = trimmed(std::string(jobdir)) + name;
+    open_output(unit, path, "The matrix file " + trimmed(name), rt::OpenStatus::Unknown);
+    return path;
+}
+
+}  // namespace orv::engine

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "runtime/units.h"
+
+namespace orv::engine {
+
+// Opens the matrix file with the given extension ("cor", "fac", ...) on
+// `unit`, with status unknown (created when missing; an existing file is
+// written from its start): the command file's directory `jobdir`, trailing
+// blanks removed, followed by the name MKFNAM makes from `jobbas`.  Returns
+// the path opened.  A file that cannot be opened ends the run with the
+// run-time's failure message; one that is an input of the job is refused
+// as open_output says.
+std::string OPNMAT(int unit, std::string_view jobdir, std::string_view jobbas, std::string_view extension);
+
+// Opens the output file `path` on `unit` for writing, with `status`.  When
+// the file is one of the job's inputs (rt::mark_input), under whatever name,
+// nothing is opened or touched: the run stops with a fatal message that
+// names both uses (`use` is the output's, "The report named on >OUTFILE:")
+// and the file.  Any other failure ends the run with the run-time's message.
+void open_output(int unit, const std::string& path, std::string_view use, rt::OpenStatus status);
+
+}  // namespace orv::engine
