@@ -34,15 +34,20 @@ void* watch(void*) {
     while (sigwait(&set, &signal) != 0) {
     }
     if (leaving.load()) return nullptr;
-    const bool written = flush_all_units_and_hold(kTransferWait);
-    std::string line = "\nStop - Program terminated by signal " + std::to_string(signal) + " (" +
-                       ::strsignal(signal) + ")" + (written ? "" : "; output pending in a blocked transfer was lost") +
-                       "\n";
-    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, line.data(), line.size());
-    ::_exit(1);
+    stop_from_outside("by signal " + std::to_string(signal) + " (" + ::strsignal(signal) + ")");
 }
 
 }  // namespace
+
+void stop_from_outside(std::string_view cause) {
+    const bool written = flush_all_units_and_hold(kTransferWait);
+    std::string line = "\nStop - Program terminated ";
+    line += cause;
+    if (!written) line += "; output pending in a blocked transfer was lost";
+    line += "\n";
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, line.data(), line.size());
+    ::_exit(1);
+}
 
 StopSignals::StopSignals() {
     const sigset_t set = stop_set();

@@ -10,7 +10,15 @@
 
 #include <pthread.h>
 
+#include <string_view>
+
 namespace orv::rt {
+
+// Ends the process from a thread other than the computing one, as a stop
+// from outside: every unit's pending output is written (the transfer under
+// way is given a moment to end), "Stop - Program terminated " and CAUSE go
+// to standard error, and the process exits with status 1.
+[[noreturn]] void stop_from_outside(std::string_view cause);
 
 class StopSignals {
 public:

@@ -15,8 +15,8 @@
 #include <cstring>
 
 #include "runtime/io_error.h"
-#include "runtime/units.h"
 #include "runtime/text.h"
+#include "runtime/units.h"
 
 namespace orv::rt {
 

@@ -427,8 +427,12 @@ std::string name_from_host(int unit) {
             std::string_view name = trim_blanks(*chosen);
             if (!name.empty()) return std::string(name);
         }
-        if (h.ask_yes_no("File Open Error", "A File Must be Selected\r\rTerminate Program?", false))
-            throw Stop{"", 1, true};  // the user gave up: end without a stop line
+        if (h.ask_yes_no("File Open Error", "A File Must be Selected\r\rTerminate Program?", false)) {
+            // The user gave up: the run ends without a stop line, and the
+            // window closes without asking again.
+            h.set_end_mode(static_cast<int>(EndMode::Close));
+            throw Stop{"", 1, true};
+        }
     }
 }
 

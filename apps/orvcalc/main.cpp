@@ -1,5 +1,10 @@
-// orvcalc: the analysis engine, run in a terminal host.
+// orvcalc: the analysis engine.  It runs in its own window when the front
+// end starts it (ORVCALC_HOST=window), on the terminal otherwise.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/control/orvcalc.h"
@@ -7,14 +12,41 @@
 #include "runtime/program.h"
 #include "runtime/stop_signals.h"
 #include "runtime/terminal_host.h"
+#ifdef ORV_WINDOW_HOST
+#include "runtime/window_host.h"
+#endif
+
+namespace {
+
+int run_engine() { return orv::rt::run_program(orv::engine::ORVCALC); }
+
+bool window_asked() {
+    const char* host = std::getenv("ORVCALC_HOST");
+    return host != nullptr && std::string_view(host) == "window";
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // First, before any thread starts: SIGINT and SIGTERM end the run with
     // every file written up to where it stopped.
     orv::rt::StopSignals stop_signals;
-    orv::rt::TerminalHost host(std::vector<std::string>(argv + 1, argv + argc));
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+
+    if (window_asked()) {
+#ifdef ORV_WINDOW_HOST
+        if (orv::rt::window_possible())
+            return orv::rt::run_in_window(std::filesystem::path(argv[0]).stem().string(), std::move(arguments),
+                                          run_engine);
+        std::fputs("orvcalc: no display for the window; the run goes on in the terminal\n", stderr);
+#else
+        std::fputs("orvcalc: built without its window; the run goes on in the terminal\n", stderr);
+#endif
+    }
+
+    orv::rt::TerminalHost host(std::move(arguments));
     orv::rt::set_host(&host);
-    int status = orv::rt::run_program(orv::engine::ORVCALC);
+    const int status = run_engine();
     orv::rt::set_host(nullptr);
     return status;
 }

@@ -1,17 +1,17 @@
 // The correlation stage: R from raw data or the correlation file, the .cor
 // file, smoothing and the .smo file, and the correlation table of a LONG
 // report.
+#include <cmath>
 #include <string>
 #include <vector>
 
-#include "engine/control/codsel.h"
 #include "engine/common/fatal.h"
 #include "engine/common/opnmat.h"
-#include "runtime/parallel.h"
+#include "engine/common/units.h"
+#include "engine/control/codsel.h"
 #include "engine/control/rdcor.h"
 #include "engine/control/rdraw.h"
 #include "engine/control/stages.h"
-#include "engine/common/units.h"
 #include "engine/stats/ipsat.h"
 #include "engine/stats/medspl.h"
 #include "engine/stats/polcor.h"
@@ -21,6 +21,7 @@
 #include "numlib/routines1/g02baf.h"
 #include "numlib/routines1/x04cbf.h"
 #include "runtime/formatted_io.h"
+#include "runtime/parallel.h"
 #include "runtime/units.h"
 
 namespace orv::engine {
@@ -68,6 +69,18 @@ void pearson(const JOBSET& job, RUNDATA& run) {
           " on >MODEL: line");
 }
 
+// Correlations computed from finite data can still overflow (values near
+// the overflow limit): they stop the run before any file or table shows
+// them.
+void require_finite(const std::vector<double>& r, int nvar) {
+    const auto n = static_cast<std::size_t>(nvar);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < n; ++j)
+            if (!std::isfinite(r[i + j * n]))
+                FATAL("FATAL ERROR: The correlations of variable " + std::to_string(i + 1) +
+                      " are not finite numbers");
+}
+
 }  // namespace
 
 void CORSTG(JOBSET& job, RUNDATA& run) {
@@ -75,13 +88,22 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
     const auto size = static_cast<std::size_t>(nvar) * static_cast<std::size_t>(nvar);
     const std::string& m = job.METRIC;
     const bool raw = is_word(job.DATTYP, "RAW");
+    // A triplet test job stops before its correlations when it cannot be
+    // tested: its data are checked as they enter the correlations.
+    const bool triplets = is_word(job.MODTYP, "TRP");
+    auto check_triplet_data = [&] {
+        if (triplets) TRPDAT(job, run);
+    };
+    if (triplets) TRPJOB(job);
 
     if (raw) {
         // Sized from the declared count only once the data are in.
         read_data(job, run);
         zeros(run.R, size, "the correlation matrix R");
+        if (m != "IP" && m != "CD") check_triplet_data();  // those two after their transformation
         if (m == "CD") {
             MEDSPL(run.X, job.NSUBJ, nvar);
+            check_triplet_data();
             TETCOR(run.X, job.NSUBJ, nvar, run.R, LURPT, job.JOBDIR, job.JOBBAS, job.CPRFLG, job.CPARM);
         } else if (m == "DI" || m == "DC") {
             console("Computing tetrachoric correlations");
@@ -94,8 +116,10 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
             pearson(job, run);
         } else if (m == "IP") {
             IPSAT(job.NSUBJ, nvar, run.X);
+            check_triplet_data();
             pearson(job, run);
         }
+        require_finite(run.R, nvar);
         if (CODSEL(job, "COR")) {
             static const rt::Format nine = rt::parse_format("(999(F12.9,1X))");
             static const rt::Format three = rt::parse_format("(999(F8.3))");

@@ -2,8 +2,8 @@
 
 #include <cstddef>
 
-#include "engine/control/jobset.h"
 #include "engine/common/units.h"
+#include "engine/control/jobset.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
 #include "runtime/list_io.h"

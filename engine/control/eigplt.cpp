@@ -5,6 +5,7 @@
 
 #include "engine/common/opnmat.h"
 #include "engine/common/units.h"
+#include "engine/stats/library_status.h"
 #include "numlib/routines1/g01agf.h"
 #include "numlib/routines1/x04cbf.h"
 #include "numlib/routines2/devlrg.h"
@@ -25,6 +26,7 @@ void EIGPLT(std::span<const double> R, int NVAR, int LU, int PAGEWIDTH, std::str
 
     std::vector<std::complex<double>> roots(nvar);
     num2::DEVLRG(NVAR, R, NVAR, roots);
+    stop_on_library_error();
     std::vector<double> eval(nvar);
     for (std::size_t i = 0; i < nvar; ++i) eval[i] = roots[i].real();
 

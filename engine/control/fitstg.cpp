@@ -6,12 +6,15 @@
 
 #include <cmath>
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
-#include "engine/control/codsel.h"
+#include "engine/common/fatal.h"
 #include "engine/common/opnmat.h"
 #include "engine/common/units.h"
+#include "engine/control/codsel.h"
+#include "engine/stats/library_status.h"
 #include "numlib/routines1/g01aaf.h"
 #include "numlib/routines1/g01alf.h"
 #include "numlib/routines1/x04cbf.h"
@@ -54,7 +57,9 @@ void RESHST(const std::vector<double>& v, int k) {
     std::vector<double> marks(kClasses, 0.0);
     std::vector<double> counts(kClasses, 0.0);
     num2::DOWFRQ(k, v, kClasses, 1, -kResidualBound, kResidualBound, 0.0, marks, counts);
+    stop_on_library_error();
     num2::DVHSTP(kClasses, counts, 1, "Distribution of Residuals:  R - R^hat");
+    stop_on_library_error();
     rt::write(LURPT, two_lines());
 
     static const rt::Format block = rt::parse_format(
@@ -72,6 +77,13 @@ void RESHST(const std::vector<double>& v, int k) {
         "'0=============================================0')");
     rt::write(LURPT, last, kClasses, marks[kClasses - 1], counts[kClasses - 1]);
     rt::write(LURPT, two_lines());
+}
+
+// Fit statistics of correlations near the overflow limit overflow in turn
+// (squares, cubes, fourth powers): such a fit is not reported.
+void require_finite(std::initializer_list<double> statistics) {
+    for (const double s : statistics)
+        if (!std::isfinite(s)) FATAL("FATAL ERROR: The fit statistics are not finite numbers");
 }
 
 }  // namespace
@@ -111,6 +123,7 @@ void FITSTG(JOBSET& job, RUNDATA& run) {
     a /= nvar;
     b /= nvar;
     const double gfi = 1.0 - a / b;
+    require_finite({gfi});
     static const rt::Format gfi_line = rt::parse_format("('GFI = ',F6.4)");
     rt::write(LURPT, gfi_line, gfi);
 
@@ -129,6 +142,7 @@ void FITSTG(JOBSET& job, RUNDATA& run) {
         double mean = 0.0, sd = 0.0, skew = 0.0, kurt = 0.0, xmin = 0.0, xmax = 0.0, wtsum = 0.0;
         int ifail = 1;
         num1::G01AAF(k, v, iwt, wt, mean, sd, skew, kurt, xmin, xmax, wtsum, ifail);
+        require_finite({msr, rmsr, mean, sd, skew, kurt});
         static const rt::Format moments = rt::parse_format(
             "(/,'Mean squared residual ',F8.4,/,'Root Mean Squared Residual (RMSR) = ',F8.4,/,"
             "'Mean residual = ',F8.4,/,'Standard deviation of residuals = ',F8.4,/,"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/stages.h"
 #include "engine/common/units.h"
+#include "engine/control/stages.h"
 #include "runtime/formatted_io.h"
 #include "runtime/list_io.h"
 
@@ -19,12 +19,7 @@ namespace {
 // latest.
 constexpr int kMaxSteps = 99999;
 
-bool rotated(const JOBSET& job) {
-    if (job.NFAC < 2) return false;
-    for (const char* word : {"VARIMAX", "WVARIMAX", "PROMAX", "OBLIMIN", "HK"})
-        if (is_word(job.ROTMTH, word)) return true;
-    return false;
-}
+bool rotated(const JOBSET& job) { return job.NFAC >= 2 && (orthogonal_rotation(job) || oblique_rotation(job)); }
 
 }  // namespace
 
@@ -47,8 +42,7 @@ void ITMSTG(JOBSET& job, RUNDATA& run) {
     std::vector<int> order(rows);
     std::iota(order.begin(), order.end(), 1);
     if (rotated(job)) {
-        const bool orthogonal = is_word(job.ROTMTH, "VARIMAX") || is_word(job.ROTMTH, "WVARIMAX");
-        P = orthogonal ? &run.A : &run.P;
+        P = orthogonal_rotation(job) ? &run.A : &run.P;
         order = run.ORDER;
     }
     auto p = [&](int i, int k) { return (*P)[static_cast<std::size_t>(i) + static_cast<std::size_t>(k) * rows]; };

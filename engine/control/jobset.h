@@ -69,4 +69,16 @@ struct JOBSET {
     std::string JOBBAS = blank_text(15);  // its name, first 15 characters
 };
 
+// The rotation families of ROTMTH: an orthogonal rotation hands on rotated
+// loadings, an oblique one a pattern and a structure.
+inline bool orthogonal_rotation(const JOBSET& job) {
+    return is_word(job.ROTMTH, "VARIMAX") || is_word(job.ROTMTH, "WVARIMAX");
+}
+inline bool oblique_rotation(const JOBSET& job) {
+    return is_word(job.ROTMTH, "OBLIMIN") || is_word(job.ROTMTH, "PROMAX") || is_word(job.ROTMTH, "HK");
+}
+
+// The metrics whose raw data are scored: continuous and ipsatized.
+inline bool scored_metric(const JOBSET& job) { return is_word(job.METRIC, "CO") || is_word(job.METRIC, "IP"); }
+
 }  // namespace orv::engine

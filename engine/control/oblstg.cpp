@@ -6,11 +6,12 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/control/codsel.h"
 #include "engine/common/fatal.h"
+#include "engine/control/codsel.h"
 #include "engine/control/patplt.h"
 #include "engine/control/rotout.h"
 #include "engine/control/stages.h"
+#include "engine/stats/library_status.h"
 #include "engine/stats/ranort.h"
 #include "engine/stats/reflct.h"
 #include "engine/stats/srtfac.h"
@@ -87,6 +88,8 @@ void oblique_stage(JOBSET& job, RUNDATA& run, Method method) {
         num2::DFHARR(nvar, nfac, run.L, nvar, 1, job.ROT_MAXIT, 1.0, job.HKPAR, job.ROT_EPS, u, p, nvar, t, nfac,
                      phi, nfac);
     }
+    stop_on_library_error();
+    ROTCHK(method == Method::Oblimin ? "Oblimin" : "Harris-Kaiser", p, phi);
     REFOBL(p, phi, nvar, nfac);
     SRTOBL(p, nvar, nfac, phi);
 

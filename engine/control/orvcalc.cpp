@@ -1,5 +1,6 @@
 #include "engine/control/orvcalc.h"
 
+#include "engine/common/units.h"
 #include "engine/control/banner.h"
 #include "engine/control/echojb.h"
 #include "engine/control/jobset.h"
@@ -8,7 +9,6 @@
 #include "engine/control/rdload.h"
 #include "engine/control/rundata.h"
 #include "engine/control/stages.h"
-#include "engine/common/units.h"
 #include "runtime/formatted_io.h"
 #include "runtime/host.h"
 #include "runtime/io_error.h"
@@ -47,8 +47,7 @@ void rotate_list_and_score(JOBSET& job, RUNDATA& run) {
     if (is_word(job.ROTMTH, "OBLIMIN") && several) OBLSTG(job, run);
     if (is_word(job.ROTMTH, "HK") && several) HKSTG(job, run);
     if (job.ITMKEY == ">ITEMS:" && is_word(job.SRTOPT, "SORT")) ITMSTG(job, run);
-    const bool metric_scored = is_word(job.METRIC, "CO") || is_word(job.METRIC, "IP");
-    if (metric_scored && (is_word(job.SCRMTH, "REG") || is_word(job.SCRMTH, "BART"))) SCRSTG(job, run);
+    if (scored_metric(job) && (is_word(job.SCRMTH, "REG") || is_word(job.SCRMTH, "BART"))) SCRSTG(job, run);
     if ((is_word(job.PLTOPT, "SCORES") || is_word(job.PLTOPT, "ALL")) && run.SCORED) SCPSTG(job, run);
 }
 

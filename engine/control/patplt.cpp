@@ -3,9 +3,10 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/control/jobset.h"
 #include "engine/common/units.h"
+#include "engine/control/jobset.h"
 #include "engine/stats/hypcnt.h"
+#include "engine/stats/library_status.h"
 #include "numlib/routines2/dplotp.h"
 #include "numlib/routines2/umach.h"
 #include "runtime/formatted_io.h"
@@ -20,7 +21,9 @@ void PATPLT(std::span<const double> L, int NVAR, int NFAC) {
     int width = 80;
     int length = 50;
     num2::PGOPT(-1, width);
+    stop_on_library_error();
     num2::PGOPT(-2, length);
+    stop_on_library_error();
 
     const auto nvar = static_cast<std::size_t>(NVAR);
     std::vector<double> x(nvar), y(nvar);
@@ -31,6 +34,7 @@ void PATPLT(std::span<const double> L, int NVAR, int NFAC) {
                 y[i] = L[i + static_cast<std::size_t>(k - 1) * nvar];
             }
             num2::DPLOTP(NVAR, 1, x, y, NVAR, 1, range, "X", "Factor X", "Factor Y", " Factor Pattern Plot");
+            stop_on_library_error();
             rt::write(LURPT, caption, j, k);
         }
     }

@@ -23,6 +23,7 @@ void PROSTG(JOBSET& job, RUNDATA& run) {
     run.P.assign(size, 0.0);
     std::vector<double> phi(static_cast<std::size_t>(nfac) * static_cast<std::size_t>(nfac), 0.0);
     PRMTGT(run.A0, run.P, phi, nvar, nfac, job.POWER);
+    ROTCHK("Promax", run.P, phi);
     REFOBL(run.P, phi, nvar, nfac);
     SRTOBL(run.P, nvar, nfac, phi);
 

@@ -1,16 +1,19 @@
 #include "engine/control/rdcor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <new>
 #include <vector>
 
 #include "engine/common/data_array.h"
 #include "engine/common/fatal.h"
-#include "engine/control/jobset.h"
 #include "engine/common/units.h"
+#include "engine/control/finite.h"
+#include "engine/control/jobset.h"
 #include "runtime/formatted_io.h"
 #include "runtime/list_io.h"
+#include "runtime/units.h"
 
 namespace orv::engine {
 
@@ -35,11 +38,15 @@ void RDCOR(const std::string& METRIC, const std::string& DATFIL, int NVAR, std::
     const std::size_t n = static_cast<std::size_t>(std::max(NVAR, 0));
     std::vector<double> rows;
     std::vector<double> row;
-    rt::UnitSource source(LUDAT);
+    rt::UnitSource unit(LUDAT);
+    CountingSource source(unit);
     for (std::size_t i = 0; i < n; ++i) {
         zeros(row, n, "a row of the correlation matrix R");
         rt::ListInput in(source);
-        for (std::size_t j = 0; j < n; ++j) in >> row[j];
+        for (std::size_t j = 0; j < n; ++j) {
+            in >> row[j];
+            if (!std::isfinite(row[j])) stop_not_finite(rt::unit_file_name(LUDAT), source.records(), row[j]);
+        }
         in.finish();
         try {
             rows.insert(rows.end(), row.begin(), row.end());

@@ -6,12 +6,14 @@
 #include "engine/control/rdjob.h"
 
 #include <algorithm>
+#include <cmath>
 #include <span>
 #include <string_view>
 
 #include "engine/common/fatal.h"
 #include "engine/common/opnmat.h"
 #include "engine/common/units.h"
+#include "engine/control/finite.h"
 #include "engine/control/upcase.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
@@ -241,8 +243,14 @@ void read_guessing(JOBSET& job) {
     job.CPARM.assign(static_cast<std::size_t>(job.NVAR), 0.0);
     job.CPRFLG = 1;
     rt::open_unit_or_fail(LUCPR, trimmed(job.CPRFIL), {rt::OpenStatus::Old, true});
-    std::span<double> values(job.CPARM);
-    rt::read_list(LUCPR, values);
+    rt::UnitSource unit(LUCPR);
+    CountingSource source(unit);
+    rt::ListInput in(source);
+    for (double& c : job.CPARM) {
+        in >> c;
+        if (!std::isfinite(c)) stop_not_finite(rt::unit_file_name(LUCPR), source.records(), c);
+    }
+    in.finish();
 }
 
 void read_model(JOBSET& job) {
@@ -282,9 +290,11 @@ void read_rotate(JOBSET& job) {
         job.ROTNAM = padded("Oblimin", 25);
         give_back();
         keyword_line(8, word, job.DELTA);
-        // NaN is refused with the values above 0.0.
+        // NaN is refused with the values above 0.0, minus infinity as the
+        // other parameters that are not finite numbers are.
         if (!(job.DELTA <= 0.0))
             throw rt::Stop{"*********FATAL ERROR: The Oblimin Delta parameter must be less than 0.0*********", 1};
+        if (!std::isfinite(job.DELTA)) FATAL("FATAL ERROR: The Oblimin Delta parameter must be a finite number");
     } else if (is_word(job.ROTMTH, "PROMAX")) {
         job.ROTNAM = padded("Promax", 25);
         give_back();
@@ -299,6 +309,7 @@ void read_rotate(JOBSET& job) {
         job.ROTNAM = padded("Harris-Kaiser", 25);
         give_back();
         keyword_line(8, word, job.HKPAR);
+        if (!std::isfinite(job.HKPAR)) FATAL("FATAL ERROR: The Harris-Kaiser parameter must be a finite number");
     }
 
     if (is_word(job.SRTOPT, "SORT") && is_word(job.ROTMTH, "NONE")) {
@@ -333,6 +344,13 @@ void read_technical(JOBSET& job) {
         keyword_line(11, job.COMP_EPS, job.MAXIT, job.ROT_EPS, job.ROT_MAXIT, job.RNDSTRTS, job.HYPER_WIDTH,
                      job.INIT_COM, job.PAGEWIDTH, job.OUTPUT);
         upcase_all(job.RNDSTRTS, job.OUTPUT, job.INIT_COM);
+        // NaN would pass every test of the iterations and the hyperplane
+        // count, an infinity would end them at once: neither is a setting.
+        const std::pair<const char*, double> reals[] = {
+            {"COMP_EPS", job.COMP_EPS}, {"ROT_EPS", job.ROT_EPS}, {"HYPER_WIDTH", job.HYPER_WIDTH}};
+        for (const auto& [name, value] : reals)
+            if (!std::isfinite(value))
+                FATAL(std::string("FATAL ERROR: Technical parameter ") + name + " must be a finite number");
     } else {
         // The defaults stand once, in JOBSET.
         const JOBSET defaults;

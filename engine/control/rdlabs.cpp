@@ -4,8 +4,8 @@
 #include <cstddef>
 
 #include "engine/common/fatal.h"
-#include "engine/control/jobset.h"
 #include "engine/common/units.h"
+#include "engine/control/jobset.h"
 #include "engine/control/upcase.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"

@@ -6,12 +6,15 @@
 #include <string_view>
 
 #include "engine/common/fatal.h"
-#include "engine/control/jobset.h"
 #include "engine/common/units.h"
+#include "engine/control/finite.h"
+#include "engine/control/jobset.h"
+#include "engine/stats/library_status.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines2/devesf.h"
 #include "runtime/formatted_io.h"
 #include "runtime/list_io.h"
+#include "runtime/units.h"
 
 namespace orv::engine {
 
@@ -34,10 +37,14 @@ void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::str
     L.assign(nvar * nfac, 0.0);
     if (nvar > 0) {
         const rt::Format format = rt::parse_format(trimmed(DATFMT));
-        rt::UnitSource source(LUDAT);
+        rt::UnitSource unit(LUDAT);
+        CountingSource source(unit);
         for (std::size_t i = 0; i < nvar; ++i) {
             rt::FormattedInput in(source, format);
-            for (std::size_t k = 0; k < nfac; ++k) in >> L[i + k * nvar];
+            for (std::size_t k = 0; k < nfac; ++k) {
+                in >> L[i + k * nvar];
+                if (!std::isfinite(L[i + k * nvar])) stop_not_finite(rt::unit_file_name(LUDAT), source.records(), L[i + k * nvar]);
+            }
             in.finish();
         }
     }
@@ -47,10 +54,15 @@ void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::str
         if (rt::open_unit(LUPHIN, trimmed(PHIFIL), old_file) != 0)
             FATAL(phi_missing, "FATAL ERROR! Factor correlation file not found");
         PHI.assign(nfac * nfac, 0.0);
-        rt::UnitSource source(LUPHIN);
+        rt::UnitSource unit(LUPHIN);
+        CountingSource source(unit);
         for (std::size_t i = 0; i < nfac; ++i) {
             rt::ListInput in(source);
-            for (std::size_t k = 0; k < nfac; ++k) in >> PHI[i + k * nfac];
+            for (std::size_t k = 0; k < nfac; ++k) {
+                in >> PHI[i + k * nfac];
+                if (!std::isfinite(PHI[i + k * nfac]))
+                    stop_not_finite(rt::unit_file_name(LUPHIN), source.records(), PHI[i + k * nfac]);
+            }
             in.finish();
         }
 
@@ -60,6 +72,7 @@ void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::str
             std::vector<double> a = PHI;  // PHI stays as read
             const int n = static_cast<int>(nfac);
             num2::DEVESF(n, n, a, n, false, eval, evec, n);
+            stop_on_library_error();
             if (std::any_of(eval.begin(), eval.end(), [](double e) { return e < 0.0; }))
                 FATAL(phi_indefinite, "FATAL ERROR! Factor correlation matrix has a negative eigenvalue");
 

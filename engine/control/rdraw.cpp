@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -11,10 +13,11 @@
 #include <vector>
 
 #include "engine/common/data_array.h"
-#include "engine/control/jobset.h"
-#include "runtime/parallel.h"
 #include "engine/common/units.h"
+#include "engine/control/finite.h"
+#include "engine/control/jobset.h"
 #include "runtime/formatted_io.h"
+#include "runtime/parallel.h"
 #include "runtime/units.h"
 
 namespace orv::engine {
@@ -126,12 +129,73 @@ private:
     const std::string& file_;
 };
 
+// Record of the file, counted from 1, that holds item ITEM (0 the
+// identifier, j the j-th value) of subject I (from 0) when every subject
+// takes PER records: the records that end before the item's edit.
+std::size_t record_of(const rt::Format& format, std::size_t per, std::size_t i, std::size_t item) {
+    RecordCounter counter;
+    try {
+        rt::FormatWalker walker(format, counter);
+        for (std::size_t k = 0; k <= item; ++k) walker.next_edit();
+    } catch (const rt::IoError&) {
+    }
+    return i * per + counter.records;
+}
+
+// A value of subject SUBJECT (item ITEM: 0 the identifier) that is not a
+// finite number.
+struct NonFiniteItem {
+    std::size_t subject;
+    std::size_t item;
+    double value;
+};
+
 void read_subject(rt::RecordSource& source, const rt::Format& format, std::size_t i, std::size_t nsubj,
                   std::size_t nvar, DataArray& SUBJID, DataArray& X) {
     rt::FormattedInput in(source, format);
     in >> SUBJID[i];
     for (std::size_t j = 0; j < nvar; ++j) in >> X[i + j * nsubj];
     in.finish();
+}
+
+// True when V is NaN or an infinity: its exponent bits are all ones.
+inline bool not_finite(double v) {
+    constexpr std::uint64_t exponent = 0x7ff0000000000000u;
+    return (std::bit_cast<std::uint64_t>(v) & exponent) == exponent;
+}
+
+// Throws the first value of the subjects FROM .. TO-1 that is not a finite
+// number, if any.  The subjects were just converted, so their values are
+// still at hand; each column's part is tested in one pass.
+void check_finite(std::size_t from, std::size_t to, std::size_t nsubj, std::size_t nvar, const DataArray& SUBJID,
+                  const DataArray& X) {
+    bool bad = false;
+    for (std::size_t i = from; i < to; ++i) bad |= not_finite(SUBJID[i]);
+    for (std::size_t j = 0; j < nvar; ++j) {
+        const double* column = X.data() + j * nsubj;
+        for (std::size_t i = from; i < to; ++i) bad |= not_finite(column[i]);
+    }
+    if (!bad) return;
+    for (std::size_t i = from; i < to; ++i) {
+        if (not_finite(SUBJID[i])) throw NonFiniteItem{i, 0, SUBJID[i]};
+        for (std::size_t j = 0; j < nvar; ++j)
+            if (not_finite(X[i + j * nsubj])) throw NonFiniteItem{i, j + 1, X[i + j * nsubj]};
+    }
+}
+
+// Converts the subjects FROM .. TO-1 one after the other and tests their
+// values; the first subject that fails either way ends the read with its
+// error.
+void read_subjects(rt::RecordSource& source, const rt::Format& format, std::size_t from, std::size_t to,
+                   std::size_t nsubj, std::size_t nvar, DataArray& SUBJID, DataArray& X) {
+    std::size_t i = from;
+    try {
+        for (; i < to; ++i) read_subject(source, format, i, nsubj, nvar, SUBJID, X);
+    } catch (...) {
+        check_finite(from, i, nsubj, nvar, SUBJID, X);
+        throw;
+    }
+    check_finite(from, to, nsubj, nvar, SUBJID, X);
 }
 
 // Converts the subjects FIRST .. FIRST+COUNT-1 from the window, whose
@@ -158,18 +222,31 @@ void read_window(rt::WorkerPool& pool, const std::function<void()>& beside, cons
                 if (c0 > failed) return;
             }
             const std::size_t c1 = std::min(count, c0 + chunk);
-            for (std::size_t s = c0; s < c1; ++s) {
+            std::size_t s = c0;
+            std::exception_ptr chunk_error;
+            for (; s < c1; ++s) {
                 try {
                     WindowRecords source(window, std::min(held, s * per), std::min(held, (s + 1) * per), LUDAT,
                                        file);
                     read_subject(source, format, first + s, nsubj, nvar, SUBJID, X);
                 } catch (...) {
-                    std::lock_guard<std::mutex> hold(lock);
-                    if (s < failed) {
-                        failed = s;
-                        error = std::current_exception();
-                    }
+                    chunk_error = std::current_exception();
                     break;
+                }
+            }
+            // A value that is not finite before the failing subject comes
+            // first.
+            try {
+                check_finite(first + c0, first + s, nsubj, nvar, SUBJID, X);
+            } catch (const NonFiniteItem& bad) {
+                s = bad.subject - first;
+                chunk_error = std::current_exception();
+            }
+            if (chunk_error) {
+                std::lock_guard<std::mutex> hold(lock);
+                if (s < failed) {
+                    failed = s;
+                    error = chunk_error;
                 }
             }
         }
@@ -189,9 +266,8 @@ void read_window(rt::WorkerPool& pool, const std::function<void()>& beside, cons
     if (error) std::rethrow_exception(error);
 }
 
-}  // namespace
-
-void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, DataArray& X, int threads) {
+// RDRAW's work; a value that is not finite comes out as NonFiniteItem.
+void read_raw(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, DataArray& X, int threads) {
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
     // Zeroed and unbacked: their pages come in as the data fill them, so
@@ -209,7 +285,8 @@ void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, Da
     }
     if (threads == 1 || per == 0 || per > kWindowRecords) {
         rt::UnitSource source(LUDAT);
-        for (std::size_t i = 0; i < nsubj; ++i) read_subject(source, format, i, nsubj, nvar, SUBJID, X);
+        for (std::size_t i = 0; i < nsubj; i += kChunk)
+            read_subjects(source, format, i, std::min(nsubj, i + kChunk), nsubj, nvar, SUBJID, X);
         return;
     }
 
@@ -237,6 +314,19 @@ void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, Da
             reader = [&next = windows[w ^ 1], records = wanted * per, per] { fill(next, LUDAT, records, per, kWindowBytes); };
         read_window(pool, reader, current, first, count, per, format, nsubj, nvar, threads, file, SUBJID, X);
         first = next_first;
+    }
+}
+
+}  // namespace
+
+void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, DataArray& X, int threads) {
+    try {
+        read_raw(DATFMT, NSUBJ, NVAR, SUBJID, X, threads);
+    } catch (const NonFiniteItem& bad) {
+        const rt::Format format = rt::parse_format(trimmed(DATFMT));
+        const std::size_t per = records_per_subject(format, static_cast<std::size_t>(std::max(NVAR, 0)));
+        stop_not_finite(rt::unit_file_name(LUDAT),
+                        static_cast<long long>(record_of(format, per, bad.subject, bad.item)), bad.value);
     }
 }
 

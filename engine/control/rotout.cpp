@@ -1,17 +1,21 @@
 #include "engine/control/rotout.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <string>
 #include <vector>
 
-#include "engine/control/deflab.h"
 #include "engine/common/opnmat.h"
 #include "engine/common/trace.h"
 #include "engine/common/units.h"
+#include "engine/control/deflab.h"
 #include "engine/stats/srtitm.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/x04cbf.h"
 #include "runtime/formatted_io.h"
+#include "runtime/host.h"
+#include "runtime/io_error.h"
 #include "runtime/units.h"
 
 namespace orv::engine {
@@ -117,6 +121,20 @@ std::vector<double> STRMAT(std::span<const double> P, std::span<const double> PH
             s[i + j * n] = sum;
         }
     return s;
+}
+
+void ROTCHK(std::string_view name, std::span<const double> M, std::span<const double> PHI) {
+    auto finite = [](double v) { return std::isfinite(v); };
+    if (std::all_of(M.begin(), M.end(), finite) && std::all_of(PHI.begin(), PHI.end(), finite)) return;
+    static const rt::Format console = rt::parse_format("(/,/,/,T30,A,/,/,/)");
+    static const rt::Format report = rt::parse_format("(/,/,/,A)");
+    static const rt::Format ended = rt::parse_format("(T19,\" Execution Terminated\")");
+    const std::string rotation = std::string(name) + " Rotation";
+    rt::write(LUCON, console, "Fatal Error: Serious problems occured during " + rotation);
+    rt::host().pause();
+    rt::write(LURPT, report, "****Serious problems occured during " + rotation + "****");
+    rt::write(LURPT, ended);
+    throw rt::Stop{"", 1};
 }
 
 void TWOLIN() {

@@ -50,6 +50,15 @@ void PHIWRT(const JOBSET& job, std::span<const double> PHI);
 // The structure matrix P PHI of the NVAR x NFAC pattern P.
 std::vector<double> STRMAT(std::span<const double> P, std::span<const double> PHI, int NVAR, int NFAC);
 
+// Stops the run when the rotated solution M or the factor correlations PHI
+// hold a value that is not a finite number: the window gets "Fatal Error:
+// Serious problems occured during NAME Rotation" (/,/,/,T30,A,/,/,/), the
+// pause prompt follows, the report gets "****Serious problems occured
+// during NAME Rotation****" (/,/,/,A) and " Execution Terminated" (T19,A),
+// and the run ends with the plain stop.  For the Varimax stage this is its
+// own not-a-number stop, for every element instead of the first.
+void ROTCHK(std::string_view name, std::span<const double> M, std::span<const double> PHI = {});
+
 // A format with one slash on the report: two empty lines.
 void TWOLIN();
 

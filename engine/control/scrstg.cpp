@@ -6,45 +6,41 @@
 #include <vector>
 
 #include "engine/common/mkfnam.h"
-#include "runtime/parallel.h"
+#include "engine/common/opnmat.h"
+#include "engine/common/units.h"
 #include "engine/control/scrstg.h"
 #include "engine/control/stages.h"
-#include "engine/common/units.h"
+#include "engine/stats/library_status.h"
 #include "engine/stats/regscr.h"
 #include "numlib/routines2/dplotp.h"
 #include "numlib/routines2/umach.h"
 #include "runtime/formatted_io.h"
+#include "runtime/parallel.h"
 #include "runtime/units.h"
 
 namespace orv::engine {
 
 namespace {
 
-bool scored_metric(const JOBSET& job) { return is_word(job.METRIC, "CO") || is_word(job.METRIC, "IP"); }
-
-bool oblique(const JOBSET& job) {
-    return is_word(job.ROTMTH, "OBLIMIN") || is_word(job.ROTMTH, "PROMAX") || is_word(job.ROTMTH, "HK");
-}
-
-bool orthogonal(const JOBSET& job) { return is_word(job.ROTMTH, "VARIMAX") || is_word(job.ROTMTH, "WVARIMAX"); }
-
 // The loadings in item order that the scores are computed from: the rotated
 // loadings after an orthogonal rotation, the structure (regression) or the
 // pattern (Bartlett) after an oblique one, the unrotated loadings when no
 // rotation stage ran (rotation NONE, one factor, or an unknown word).
 const std::vector<double>& score_loadings(const JOBSET& job, const RUNDATA& run, ScoreMethod method) {
-    if (job.NFAC > 1 && orthogonal(job)) return run.A0;
-    if (job.NFAC > 1 && oblique(job)) return method == ScoreMethod::Regression ? run.S0 : run.P0;
+    if (job.NFAC > 1 && orthogonal_rotation(job)) return run.A0;
+    if (job.NFAC > 1 && oblique_rotation(job)) return method == ScoreMethod::Regression ? run.S0 : run.P0;
     return run.L;
 }
 
 // The .fsc file, emptied on opening: a run that stops before its scores
-// are written leaves an empty file, never the scores of an earlier run.
+// are written leaves an empty file, never the scores of an earlier run.  A
+// .fsc that is one of the job's inputs is refused as every output is.
 void open_scores_file(const JOBSET& job) {
     std::string base = job.JOBBAS;
     std::string name;
     MKFNAM(base, name, "fsc");
-    rt::open_unit_or_fail(LUFSC, trimmed(job.JOBDIR) + name, {rt::OpenStatus::Replace, false});
+    open_output(LUFSC, trimmed(job.JOBDIR) + name, "The factor score file " + trimmed(name),
+                rt::OpenStatus::Replace);
 }
 
 // The identifier of a .fsc record as the nearest whole number in 64 bits;
@@ -89,7 +85,7 @@ void SCRSTG(JOBSET& job, RUNDATA& run, int threads) {
     open_scores_file(job);
     const auto nsubj = static_cast<std::size_t>(job.NSUBJ);
     const auto nfac = static_cast<std::size_t>(job.NFAC);
-    fresh(run.SC, nsubj * nfac);
+    fresh(run.SC, nsubj * nfac, "the factor scores SC");
     const ScoreMethod method = regression ? ScoreMethod::Regression : ScoreMethod::Bartlett;
     const std::vector<double>& L = score_loadings(job, run, method);
     if (regression)
@@ -116,7 +112,9 @@ void FSCPLT(std::span<const double> SC, int NSUBJ, int NFAC) {
     int length = 50;
     int report = LURPT;
     num2::PGOPT(-1, width);
+    stop_on_library_error();
     num2::PGOPT(-2, length);
+    stop_on_library_error();
     num2::UMACH(-2, report);
     const auto nsubj = static_cast<std::size_t>(NSUBJ);
     for (int i = 1; i < NFAC; ++i) {
@@ -126,6 +124,7 @@ void FSCPLT(std::span<const double> SC, int NSUBJ, int NFAC) {
             std::vector<double> y(SC.begin() + static_cast<std::ptrdiff_t>((j - 1) * nsubj),
                                   SC.begin() + static_cast<std::ptrdiff_t>(j * nsubj));
             num2::DPLOTP(NSUBJ, 1, x, y, NSUBJ, 1, range, ". ", "Factor X", "Factor Y", " Factor Score Plot");
+            stop_on_library_error();
             rt::write(LURPT, caption, i, j);
         }
     }

@@ -12,8 +12,17 @@ namespace orv::engine {
 void CORSTG(JOBSET& job, RUNDATA& run);
 // The correlation matrix in the report (LONG reports).
 void CORPRT(const JOBSET& job, RUNDATA& run);
-// The triplet test of multivariate normality and its .mvn file.
-void TRPSTG(JOBSET& job, RUNDATA& run);
+// Whether a TRP job can be tested, each failure a stop: TRPJOB before any
+// input is read (raw data, at least three variables), TRPDAT on the data
+// as they enter the correlations (responses 0 and 1 only, both in every
+// variable).  The correlation stage calls them so that a job that cannot
+// be tested stops before its correlations; TRPSTG calls them again.
+void TRPJOB(const JOBSET& job);
+void TRPDAT(const JOBSET& job, const RUNDATA& run);
+// The triplet test of multivariate normality and its .mvn file; triplets
+// run on THREADS threads (0: one per core) with the same output whatever
+// their number.
+void TRPSTG(JOBSET& job, RUNDATA& run, int THREADS = 0);
 // Eigenvalue table and plot (.eig), factor extraction, model fit (.rsd).
 void EXTSTG(JOBSET& job, RUNDATA& run);
 // The unrotated solution (.fac for PFA).

@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <vector>
 
+#include "engine/common/units.h"
 #include "engine/control/codsel.h"
 #include "engine/control/rotout.h"
 #include "engine/control/stages.h"
-#include "engine/common/units.h"
 #include "engine/stats/heywrn.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/x04cbf.h"

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/common/trace.h"
+#include "engine/common/units.h"
 #include "engine/control/codsel.h"
 #include "engine/control/moment.h"
 #include "engine/control/patplt.h"
 #include "engine/control/rotout.h"
 #include "engine/control/stages.h"
-#include "engine/common/trace.h"
-#include "engine/common/units.h"
 #include "engine/stats/ranort.h"
 #include "engine/stats/reflct.h"
 #include "engine/stats/srtfac.h"
@@ -59,16 +59,8 @@ void orthomax(const JOBSET& job, RUNDATA& run, const char* stand, int site) {
     int ifail = 0;
     num1::G03BAF(stand, 1.0, nvar, nfac, run.L, nvar, run.A, rotation, nfac, job.ROT_EPS, job.ROT_MAXIT, iter,
                  work, ifail);
-    if (std::string(stand) == "S" && std::isnan(run.A[0])) {
-        static const rt::Format console = rt::parse_format("(/,/,/,T30,A61,/,/,/)");
-        static const rt::Format report = rt::parse_format("(/,/,/,A56)");
-        static const rt::Format ended = rt::parse_format("(T19,\" Execution Terminated\")");
-        rt::write(LUCON, console, "Fatal Error: Serious problems occured during Varimax Rotation");
-        rt::host().pause();
-        rt::write(LURPT, report, "****Serious problems occured during Varimax Rotation****");
-        rt::write(LURPT, ended);
-        throw rt::Stop{"", 1};
-    }
+    // The weighted stage checks its solution once the weights are undone.
+    if (std::string(stand) == "S") ROTCHK("Varimax", run.A);
     TRACE(ifail, site);
     TWOLIN();
 }
@@ -168,6 +160,7 @@ void WVMSTG(JOBSET& job, RUNDATA& run) {
         const double root = std::sqrt(run.COMM[i]);
         for (std::size_t j = 0; j < nfac; ++j) a(i, j) = root == 0.0 ? 0.0 : root * a(i, j);
     }
+    ROTCHK("Weighted Varimax", run.A);
 
     SRTFAC(run.A, job.NVAR, job.NFAC);
     REFLCT(run.A, job.NVAR, job.NFAC);

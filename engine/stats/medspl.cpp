@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "engine/stats/library_status.h"
 #include "numlib/routines2/deqtil.h"
 
 namespace orv::engine {
@@ -19,6 +20,7 @@ void MEDSPL(std::span<double> X, int NSUBJ, int NVAR) {
         std::array<double, 1> q{}, lo{}, hi{};
         int nmiss = 0;
         num2::DEQTIL(NSUBJ, column, 1, half, q, lo, hi, nmiss);
+        stop_on_library_error();
         median[v] = q[0];
     }
     for (std::size_t v = 0; v < nvar; ++v) {

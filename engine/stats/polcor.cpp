@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/parallel.h"
 #include "engine/common/units.h"
 #include "numlib/routines1/g01faf.h"
 #include "numlib/routines1/g01haf.h"
@@ -16,6 +15,7 @@
 #include "runtime/formatted_io.h"
 #include "runtime/host.h"
 #include "runtime/io_error.h"
+#include "runtime/parallel.h"
 
 namespace orv::engine {
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/common/trace.h"
+#include "engine/stats/library_status.h"
 #include "numlib/routines1/f02abf.h"
 #include "numlib/routines1/g02baf.h"
 #include "numlib/routines2/dunif.h"
@@ -18,6 +19,7 @@ void RANORT(std::span<double> L, int NVAR, int NFAC) {
     // 15 cases of NFAC independent normal deviates, column by column.
     std::vector<double> deviates(ncases * k), z(ncases * k, 0.0);
     num2::DRNNOA(ncases * NFAC, deviates);
+    stop_on_library_error();
     for (std::size_t e = 0; e < ncases * k; ++e) z[e] = deviates[e];
 
     // Their correlation matrix; its eigenvectors make the orthogonal matrix.

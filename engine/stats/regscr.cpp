@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/common/fatal.h"
-#include "runtime/parallel.h"
 #include "engine/common/units.h"
 #include "engine/stats/spdinv.h"
 #include "numlib/routines1/g01aaf.h"
@@ -15,7 +16,9 @@
 #include "numlib/routines1/x04cbf.h"
 #include "numlib/routines2/erset.h"
 #include "runtime/formatted_io.h"
+#include "runtime/io_error.h"
 #include "runtime/list_io.h"
+#include "runtime/parallel.h"
 
 namespace orv::engine {
 
@@ -27,10 +30,18 @@ constexpr std::size_t kBlock = 256;
 
 std::size_t at(std::size_t i, std::size_t j, std::size_t rows) { return i + j * rows; }
 
-// True when the numerical routines II call just made ended with a warning
-// or worse (DLINDS: 1 singular to working precision, 2 not positive
-// definite); the library has printed its message by then.
-bool library_failed() { return num2::N1RTY(1) >= 3; }
+// AINV := A^-1 through SPDINV.  An inversion that DLINDS does not finish
+// cleanly (a warning: singular to working precision; or the fatal error of
+// a matrix that is not positive definite, on which SPDINV stops) ends the
+// run with MESSAGE after the library's own.
+void invert_or_stop(std::span<const double> A, int N, std::span<double> AINV, std::string_view message) {
+    try {
+        SPDINV(A, N, AINV);
+    } catch (const rt::Stop&) {
+        FATAL(message);
+    }
+    if (num2::N1RTY(1) >= 3) FATAL(message);
+}
 
 std::string title65(const char* text) {
     std::string title(text);
@@ -55,9 +66,8 @@ std::vector<double> SCRWGT(ScoreMethod method, std::span<double> R, std::span<co
     if (method == ScoreMethod::Regression) {
         for (std::size_t j = 0; j < nvar; ++j) R[at(j, j, nvar)] = 1.0;
         std::vector<double> rinv(nvar * nvar, 0.0);
-        SPDINV(R, NVAR, rinv);
-        if (library_failed())
-            FATAL("FATAL ERROR: The correlation matrix cannot be inverted: no regression factor scores");
+        invert_or_stop(R, NVAR, rinv,
+                       "FATAL ERROR: The correlation matrix cannot be inverted: no regression factor scores");
         for (std::size_t k = 0; k < nfac; ++k)
             for (std::size_t j = 0; j < nvar; ++j) {
                 double sum = 0.0;
@@ -93,9 +103,7 @@ std::vector<double> SCRWGT(ScoreMethod method, std::span<double> R, std::span<co
             m[at(k, l, nfac)] = sum;
         }
     std::vector<double> minv(nfac * nfac, 0.0);
-    SPDINV(m, NFAC, minv);
-    if (library_failed())
-        FATAL("FATAL ERROR: The matrix L' U^-2 L cannot be inverted: no Bartlett factor scores");
+    invert_or_stop(m, NFAC, minv, "FATAL ERROR: The matrix L' U^-2 L cannot be inverted: no Bartlett factor scores");
     for (std::size_t j = 0; j < nvar; ++j)
         for (std::size_t k = 0; k < nfac; ++k) {
             double sum = 0.0;

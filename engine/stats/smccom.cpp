@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "engine/stats/library_status.h"
 #include "engine/stats/spdinv.h"
 #include "numlib/routines2/devlrg.h"
 
@@ -19,6 +20,7 @@ void SMCCOM(std::span<double> R, int NVAR) {
     // The eigenvalues come back by decreasing modulus; the last one decides
     // whether the matrix needs a ridge to be inverted.
     num2::DE3LRG(NVAR, R, NVAR, ceval, acopy, wk, iwk);
+    stop_on_library_error();
     for (std::size_t k = 0; k < n; ++k) eval[k] = ceval[k].real();
     if (eval[n - 1] <= 0.0 && NVAR > 1) {
         const double ridge = 1.0 / (static_cast<double>(NVAR - 1) * 100000.0);

@@ -10,13 +10,13 @@
 
 #include "engine/common/data_array.h"
 #include "engine/common/opnmat.h"
-#include "runtime/parallel.h"
 #include "engine/common/units.h"
 #include "engine/stats/polcor.h"
 #include "numlib/routines1/g01faf.h"
 #include "numlib/routines1/g01haf.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
+#include "runtime/parallel.h"
 #include "runtime/units.h"
 
 namespace orv::engine {

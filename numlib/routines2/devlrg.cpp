@@ -39,16 +39,19 @@ struct ConstMatrix {
 
 using numlib::matrix_extent;
 
+// Passes of the balancing over rows and columns K..L at most.
+constexpr int kMaxBalancingPasses = 1000;
+
 // A span shorter than the arguments say is the caller's programming error:
 // leave the error stack as it was and unwind to the stop path.
-[[noreturn]] void too_short(const char* routine, const char* argument) {
-    E1POP(routine);
+[[noreturn]] void too_short(ErrorLevel& frame, const char* routine, const char* argument) {
+    frame.pop();
     throw numlib::too_short_error(routine, argument);
 }
 
 template <typename Span>
-void require(const Span& s, std::uint64_t needed, const char* routine, const char* argument) {
-    if (s.size() < needed) too_short(routine, argument);
+void require(ErrorLevel& frame, const Span& s, std::uint64_t needed, const char* routine, const char* argument) {
+    if (s.size() < needed) too_short(frame, routine, argument);
 }
 
 // Chapter 2, option 1 of the MATH table: (p, q) pairs that decide whether a
@@ -107,14 +110,14 @@ private:
 }  // namespace
 
 void DEVLRG(int n, std::span<const double> a, int lda, std::span<std::complex<double>> eval) {
-    E1PSH("DEVLRG");
+    ErrorLevel frame("DEVLRG");
     {
         StorageOptionForCall option;
         if (n < 1) {
             MSGINT(1, n);
             E1MES(5, 1, "The argument N = %(I1).  The order of the matrix must be at least 1.");
         } else {
-            require(eval, static_cast<std::uint64_t>(n), "DEVLRG", "EVAL");
+            require(frame, eval, static_cast<std::uint64_t>(n), "DEVLRG", "EVAL");
             const std::int64_t ldacpy = work_leading_dimension(n, option.p(), option.q());
             const auto nn = static_cast<std::uint64_t>(n);
             // Storage that cannot be had is the routine's own error, so ask
@@ -134,17 +137,16 @@ void DEVLRG(int n, std::span<const double> a, int lda, std::span<std::complex<do
             }
         }
     }
-    E1POP("DEVLRG");
 }
 
 void DE3LRG(int n, std::span<const double> a, int lda, std::span<std::complex<double>> eval,
             std::span<double> acopy, std::span<double> wk, std::span<int> iwk) {
-    E1PSH("DE3LRG");
+    ErrorLevel frame("DE3LRG");
     if (n < 1) {
         MSGINT(1, n);
         E1MES(5, 1, "The argument N = %(I1).  The order of the matrix must be at least 1. ");
     } else {
-        require(eval, static_cast<std::uint64_t>(n), "DE3LRG", "EVAL");
+        require(frame, eval, static_cast<std::uint64_t>(n), "DE3LRG", "EVAL");
         if (lda < n) {
             MSGINT(1, lda);
             MSGINT(2, n);
@@ -155,7 +157,6 @@ void DE3LRG(int n, std::span<const double> a, int lda, std::span<std::complex<do
     }
     if (N1RCD(0) != 0) {
         if (n >= 1) fill_nan(eval, n);
-        E1POP("DE3LRG");
         return;
     }
 
@@ -169,16 +170,15 @@ void DE3LRG(int n, std::span<const double> a, int lda, std::span<std::complex<do
               "The option values 3,4 must berespectively not less than zero, and non-negative while %(I1) and "
               "%(I2) are given.");
         fill_nan(eval, n);
-        E1POP("DE3LRG");
         return;
     }
     const std::int64_t ldacpy = work_leading_dimension(n, p, q);
     const auto nn = static_cast<std::size_t>(n);
-    require(a, matrix_extent(n, n, lda), "DE3LRG", "A");
-    if (ldacpy > INT_MAX) too_short("DE3LRG", "ACOPY");
-    require(acopy, static_cast<std::uint64_t>(ldacpy) * nn, "DE3LRG", "ACOPY");
-    require(wk, 4 * static_cast<std::uint64_t>(nn), "DE3LRG", "WK");
-    require(iwk, 2 * static_cast<std::uint64_t>(nn), "DE3LRG", "IWK");
+    require(frame, a, matrix_extent(n, n, lda), "DE3LRG", "A");
+    if (ldacpy > INT_MAX) too_short(frame, "DE3LRG", "ACOPY");
+    require(frame, acopy, static_cast<std::uint64_t>(ldacpy) * nn, "DE3LRG", "ACOPY");
+    require(frame, wk, 4 * static_cast<std::uint64_t>(nn), "DE3LRG", "WK");
+    require(frame, iwk, 2 * static_cast<std::uint64_t>(nn), "DE3LRG", "IWK");
     const int ldc = static_cast<int>(ldacpy);
 
     std::span<double> scale = wk.subspan(0, nn);
@@ -256,11 +256,10 @@ void DE3LRG(int n, std::span<const double> a, int lda, std::span<std::complex<do
             i += 2;
         }
     }
-    E1POP("DE3LRG");
 }
 
 void DCRGRG(int n, std::span<const double> a, int lda, std::span<double> b, int ldb) {
-    E1PSH("DCRGRG");
+    ErrorLevel frame("DCRGRG");
     if (n < 1) {
         MSGINT(1, n);
         E1MES(5, 1, "The argument N = %(I1).  It must be at least 1.");
@@ -274,27 +273,25 @@ void DCRGRG(int n, std::span<const double> a, int lda, std::span<double> b, int 
         E1MES(5, 3, "The argument LDB = %(I1).  It must be at least as large as N = %(I2).");
     }
     if (N1RCD(0) == 0) {
-        require(a, matrix_extent(n, n, lda), "DCRGRG", "A");
-        require(b, matrix_extent(n, n, ldb), "DCRGRG", "B");
+        require(frame, a, matrix_extent(n, n, lda), "DCRGRG", "A");
+        require(frame, b, matrix_extent(n, n, ldb), "DCRGRG", "B");
         const ConstMatrix from{a.data(), static_cast<std::size_t>(lda)};
         const Matrix to{b.data(), static_cast<std::size_t>(ldb)};
         for (int j = 1; j <= n; ++j) {
             for (int i = 1; i <= n; ++i) to(i, j) = from(i, j);
         }
     }
-    E1POP("DCRGRG");
 }
 
 void DE9CRG(int n, int& low, int& igh, std::span<double> a, int lda, std::span<double> scale) {
-    E1PSH("DE9CRG");
+    ErrorLevel frame("DE9CRG");
     if (n < 1) {
         low = 1;
         igh = n;
-        E1POP("DE9CRG");
         return;
     }
-    require(a, matrix_extent(n, n, lda), "DE9CRG", "A");
-    require(scale, static_cast<std::uint64_t>(n), "DE9CRG", "SCALE");
+    require(frame, a, matrix_extent(n, n, lda), "DE9CRG", "A");
+    require(frame, scale, static_cast<std::uint64_t>(n), "DE9CRG", "SCALE");
     const Matrix am{a.data(), static_cast<std::size_t>(lda)};
     auto sc = [&scale](int i) -> double& { return scale[static_cast<std::size_t>(i - 1)]; };
 
@@ -352,8 +349,24 @@ void DE9CRG(int n, int& low, int& igh, std::span<double> a, int lda, std::span<d
 
         // Scale rows and columns K..L by powers of 16 until no scaling
         // reduces the norm by 5 %.
+        //
+        // The scaling stays inside a safe range, as LAPACK's balancing does:
+        // a sum is not driven past SFMAX2 or below SFMIN2, where one more
+        // factor of 256 could overflow or underflow, and no scale factor
+        // leaves SFMIN1..SFMAX1.  Without this a sum near the overflow limit
+        // turns infinite in the first inner loop, and the second one never
+        // ends.  Ordinary matrices never come near these limits, so their
+        // balancing is unchanged.  A sum that is not finite leaves its row
+        // alone, and the number of passes is bounded as well: a matrix of
+        // ordinary values settles in a few passes, the bound only ends what
+        // rounding among subnormal numbers could keep going.
+        const double sfmin1 = DMACH(1) / DMACH(4);
+        const double sfmax1 = 1.0 / sfmin1;
+        const double sfmin2 = sfmin1 * 16.0;
+        const double sfmax2 = 1.0 / sfmin2;
         for (int i = k; i <= l; ++i) sc(i) = 1.0;
-        for (bool changed = true; changed;) {
+        bool changed = true;
+        for (int pass = 1; changed && pass <= kMaxBalancingPasses; ++pass) {
             changed = false;
             for (int i = k; i <= l; ++i) {
                 double cs = 0.0;
@@ -363,20 +376,20 @@ void DE9CRG(int n, int& low, int& igh, std::span<double> a, int lda, std::span<d
                     cs += std::abs(am(j, i));
                     rs += std::abs(am(i, j));
                 }
-                // An infinite sum could never be brought into range (the
-                // loops below would not end); it is left as a zero sum is.
                 if (cs == 0.0 || rs == 0.0 || !std::isfinite(cs) || !std::isfinite(rs)) continue;
                 const double s = cs + rs;
                 double f = 1.0;
-                while (cs < rs / 16.0) {
+                while (cs < rs / 16.0 && cs < sfmax2 && f < sfmax2) {
                     f *= 16.0;
                     cs *= 256.0;
                 }
-                while (cs >= 16.0 * rs) {
+                while (cs >= 16.0 * rs && cs > sfmin2 && f > sfmin2) {
                     f /= 16.0;
                     cs /= 256.0;
                 }
                 if ((cs + rs) / f < 0.95 * s) {
+                    if (f < 1.0 && sc(i) < 1.0 && f * sc(i) <= sfmin1) continue;
+                    if (f > 1.0 && sc(i) > 1.0 && sc(i) >= sfmax1 / f) continue;
                     const double g = 1.0 / f;
                     sc(i) = f * sc(i);
                     changed = true;
@@ -388,18 +401,16 @@ void DE9CRG(int n, int& low, int& igh, std::span<double> a, int lda, std::span<d
     }
     low = k;
     igh = l;
-    E1POP("DE9CRG");
 }
 
 void DE4LRG(int lda, int n, int low, int igh, std::span<double> a, std::span<int> intv) {
-    E1PSH("DE4LRG");
+    ErrorLevel frame("DE4LRG");
     if (low + 1 > igh - 1) {
-        E1POP("DE4LRG");
         return;
     }
-    if (low < 1 || igh > n) too_short("DE4LRG", "A (LOW..IGH outside 1..N)");
-    require(a, matrix_extent(n, n, lda), "DE4LRG", "A");
-    require(intv, static_cast<std::uint64_t>(igh), "DE4LRG", "INT");
+    if (low < 1 || igh > n) too_short(frame, "DE4LRG", "A (LOW..IGH outside 1..N)");
+    require(frame, a, matrix_extent(n, n, lda), "DE4LRG", "A");
+    require(frame, intv, static_cast<std::uint64_t>(igh), "DE4LRG", "INT");
     const Matrix am{a.data(), static_cast<std::size_t>(lda)};
 
     for (int m = low + 1; m <= igh - 1; ++m) {
@@ -424,18 +435,16 @@ void DE4LRG(int lda, int n, int low, int igh, std::span<double> a, std::span<int
             for (int j = 1; j <= igh; ++j) am(j, m) = am(j, m) + y * am(j, r);
         }
     }
-    E1POP("DE4LRG");
 }
 
 void DE5LRG(int ldh, int nh, std::span<double> h, std::span<double> wr, std::span<double> wi) {
-    E1PSH("DE5LRG");
+    ErrorLevel frame("DE5LRG");
     if (nh < 1) {
-        E1POP("DE5LRG");
         return;
     }
-    require(h, matrix_extent(nh, nh, ldh), "DE5LRG", "H");
-    require(wr, static_cast<std::uint64_t>(nh), "DE5LRG", "WR");
-    require(wi, static_cast<std::uint64_t>(nh), "DE5LRG", "WI");
+    require(frame, h, matrix_extent(nh, nh, ldh), "DE5LRG", "H");
+    require(frame, wr, static_cast<std::uint64_t>(nh), "DE5LRG", "WR");
+    require(frame, wi, static_cast<std::uint64_t>(nh), "DE5LRG", "WI");
     const Matrix hm{h.data(), static_cast<std::size_t>(ldh)};
     auto re = [&wr](int i) -> double& { return wr[static_cast<std::size_t>(i - 1)]; };
     auto im = [&wi](int i) -> double& { return wi[static_cast<std::size_t>(i - 1)]; };
@@ -618,7 +627,6 @@ void DE5LRG(int ldh, int nh, std::span<double> h, std::span<double> wr, std::spa
         ++its;
         ++total;
     }
-    E1POP("DE5LRG");
 }
 
 }  // namespace orv::num2

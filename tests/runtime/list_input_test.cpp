@@ -130,7 +130,6 @@ TEST(ListInputGolden, MatchesGfortran) {
     }
 }
 
-
 // Reads one statement and returns the error detail, or "" when none.
 template <typename F>
 std::string statement(InternalSource& source, F&& items) {

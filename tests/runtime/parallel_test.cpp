@@ -12,9 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <numeric>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -22,6 +20,7 @@
 
 #include "runtime/format.h"
 #include "runtime/units.h"
+#include "support/files.h"
 
 namespace orv::rt {
 namespace {
@@ -41,12 +40,7 @@ protected:
         fs::remove_all(dir_);
     }
     std::string file() const { return dir_ + "/out.txt"; }
-    std::string contents() const {
-        std::ifstream in(file(), std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string contents() const { return orv::testing::read_file(file()); }
     std::string dir_;
 };
 

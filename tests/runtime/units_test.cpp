@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
-#include <sstream>
 #include <stdexcept>
 
 #include "runtime/format.h"
@@ -21,6 +20,7 @@
 #include "runtime/records.h"
 #include "runtime/terminal_host.h"
 #include "runtime/units.h"
+#include "support/files.h"
 
 namespace orv::rt {
 namespace {
@@ -31,26 +31,15 @@ using orv::testing::FakeHost;
 class UnitsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orv_units_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         set_host(&host_);
     }
     void TearDown() override {
         close_all_units();
         set_host(nullptr);
-        fs::remove_all(dir_);
     }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    void put(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-    }
-    std::string get(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    void put(const std::string& name, const std::string& bytes) const { testing::write_file(path(name), bytes); }
+    std::string get(const std::string& name) const { return testing::read_file(path(name)); }
     std::vector<std::string> read_all(int unit) {
         std::vector<std::string> out;
         std::string r;
@@ -62,7 +51,8 @@ protected:
         return read_record(unit, r) ? r : "<eof>";
     }
 
-    std::string dir_;
+    testing::TempDir tmp_{"orv_units"};
+    std::string dir_ = tmp_.string();
     FakeHost host_;
 };
 
@@ -441,9 +431,11 @@ TEST_F(UnitsTest, BlankNameAsksTheHost) {
     EXPECT_EQ(open_unit(12, ""), ENOENT);
     EXPECT_FALSE(fs::exists(path("nothere.in")));
 
-    // Cancel and Yes: the run stops with status 1.
+    // Cancel and Yes: the run stops with status 1, and the window closes
+    // without the end-of-run question.
     host_.files.clear();
     host_.answers = {true};
+    EXPECT_EQ(host_.end_mode(), EndMode::Prompt);
     try {
         open_unit(12, "");
         FAIL() << "no stop";
@@ -451,6 +443,7 @@ TEST_F(UnitsTest, BlankNameAsksTheHost) {
         EXPECT_EQ(s.exit_status, 1);
         EXPECT_TRUE(s.quiet);
     }
+    EXPECT_EQ(host_.end_mode(), EndMode::Close);
 }
 
 TEST_F(UnitsTest, HugeLineWithoutLineEnd) {

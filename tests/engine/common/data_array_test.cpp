@@ -34,6 +34,9 @@ TEST(ZeroedAllocatorTest, EveryGrowthGivesZeros) {
 }
 
 TEST(ZeroedAllocatorTest, AnArrayThatCannotBeHadStopsTheRunNamingIt) {
+#ifdef ORV_SANITIZED
+    GTEST_SKIP() << "the sanitizer's allocator ends the run on a request of this size";
+#endif
     std::vector<std::uint64_t, ZeroedAllocator<std::uint64_t>> v;
     const std::size_t huge = std::numeric_limits<std::size_t>::max() / 16;
     try {
@@ -44,11 +47,8 @@ TEST(ZeroedAllocatorTest, AnArrayThatCannotBeHadStopsTheRunNamingIt) {
                   "Out of memory: no memory for the test array T (" + std::to_string(huge) + " values of 8 bytes)");
         EXPECT_EQ(stop.exit_status, 1);
     }
-#if !defined(__SANITIZE_ADDRESS__)
-    // AddressSanitizer's operator new ends the process instead of throwing.
     std::vector<double> w;
     EXPECT_THROW(zeros(w, huge, "W"), rt::Stop);
-#endif
 }
 
 }  // namespace

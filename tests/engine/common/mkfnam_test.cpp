@@ -5,7 +5,6 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "engine/control/deflab.h"
 #include "engine/common/opnmat.h"
@@ -14,6 +13,7 @@
 #include "runtime/formatted_io.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
@@ -46,24 +46,21 @@ TEST(Mkfnam, NamesAfterTheCommandFile) {
 }
 
 TEST(Opnmat, OpensBesideTheCommandFileAndReplacesWhatItWrites) {
-    char tmpl[] = "/tmp/orv_mkfnam_XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    const fs::path dir = fs::path(tmpl) / std::string(120, 'd');  // a long directory is not cut
+    const orv::testing::TempDir tmp("orv_mkfnam");
+    const fs::path dir = tmp / std::string(120, 'd');  // a long directory is not cut
     fs::create_directories(dir);
-    std::ofstream(dir / "JOB1.cor") << "an older and longer matrix file\n";
+    orv::testing::write_file(dir / "JOB1.cor", "an older and longer matrix file\n");
 
     const std::string path = OPNMAT(LUCOR, dir.string() + "/   ", "JOB1.IN        ", "cor");
     EXPECT_EQ(path, (dir / "JOB1.cor").string());
     EXPECT_EQ(rt::unit_file_name(LUCOR), path);
     rt::write(LUCOR, "(F12.9)", 0.5);
     rt::close_unit(LUCOR);
-    std::ifstream in(dir / "JOB1.cor");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), " 0.500000000\n");
+    EXPECT_EQ(orv::testing::read_file(dir / "JOB1.cor"), " 0.500000000\n");
 
     OPNMAT(LURSD, dir.string() + "/", "JOB1.IN", "rsd");
     rt::close_unit(LURSD);
     EXPECT_TRUE(fs::exists(dir / "JOB1.rsd"));
-    fs::remove_all(tmpl);
 }
 
 TEST(Deflab, ThreeDigitsWithLeadingZerosThenWider) {

@@ -6,15 +6,9 @@
 // scripts/make_cmt_jobs.py.  ORV_UPDATE_GOLDEN=1 rewrites the golden files
 // from the runs; read every changed line before keeping them.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -24,6 +18,7 @@
 #include "engine/stats/polcor.h"
 #include "engine/stats/tetcor.h"
 #include "runtime/units.h"
+#include "support/engine_run.h"
 #include "support/fake_host.h"
 
 namespace orv::engine {
@@ -34,92 +29,16 @@ namespace fs = std::filesystem;
 const fs::path kJobs = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "cmt";
 const fs::path kGolden = fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "cmt";
 
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void put(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using orv::testing::lines_of;
 
-// One finished run: what the golden folder of a job holds, by file name
-// ("status", "window", "report" and the files made beside the command file).
-using Outputs = std::map<std::string, std::string>;
-
-class CmtRun {
-public:
-    CmtRun() {
-        char name[] = "/tmp/orv_cmt_XXXXXX";
-        if (::mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp");
-        dir_ = name;
-        fs::create_directories(dir_ / "jobs");
-        fs::create_directories(dir_ / "work");
-        for (const auto& entry : fs::directory_iterator(kJobs))
-            if (entry.path().extension() != ".in") fs::copy_file(entry.path(), dir_ / "jobs" / entry.path().filename());
-    }
-    ~CmtRun() { fs::remove_all(dir_); }
-
-    Outputs run(const std::string& job) {
-        std::set<std::string> inputs;
-        for (const auto& entry : fs::directory_iterator(dir_ / "jobs")) inputs.insert(entry.path().filename());
-        fs::copy_file(kJobs / (job + ".in"), dir_ / "jobs" / (job + ".in"));
-        inputs.insert(job + ".in");
-        const std::string command = "cd '" + (dir_ / "work").string() + "' && '" + ORVCALC_PATH + "' '" +
-                                    (dir_ / "jobs" / (job + ".in")).string() + "' < /dev/null > '" +
-                                    (dir_ / "window").string() + "' 2>&1";
-        const int status = std::system(command.c_str());
-        Outputs out;
-        out["status"] = std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\n";
-        out["window"] = slurp(dir_ / "window");
-        // The report is named without a folder: it lies in the working folder.
-        for (const auto& entry : fs::directory_iterator(dir_ / "work"))
-            out[entry.path().filename() == job + ".out" ? "report" : "work:" + entry.path().filename().string()] =
-                slurp(entry.path());
-        for (const auto& entry : fs::directory_iterator(dir_ / "jobs"))
-            if (!inputs.count(entry.path().filename())) out[entry.path().filename()] = slurp(entry.path());
-        return out;
-    }
-
-private:
-    fs::path dir_;
-};
-
-Outputs golden(const std::string& job) {
-    Outputs out;
-    if (fs::is_directory(kGolden / job))
-        for (const auto& entry : fs::directory_iterator(kGolden / job)) out[entry.path().filename()] = slurp(entry.path());
-    return out;
-}
+using orv::testing::JobFolderRun;
+using orv::testing::Outputs;
+using orv::testing::read_file;
 
 void compare_with_golden(const std::string& job, const Outputs& got) {
-    if (std::getenv("ORV_UPDATE_GOLDEN") != nullptr) {
-        fs::remove_all(kGolden / job);
-        fs::create_directories(kGolden / job);
-        for (const auto& [name, text] : got) put(kGolden / job / name, text);
-        return;
-    }
-    const Outputs want = golden(job);
-    ASSERT_FALSE(want.empty()) << "no golden files for " << job;
-    std::set<std::string> got_names, want_names;
-    for (const auto& item : got) got_names.insert(item.first);
-    for (const auto& item : want) want_names.insert(item.first);
-    EXPECT_EQ(got_names, want_names) << job;
-    for (const auto& [name, text] : want) {
-        const auto it = got.find(name);
-        if (it != got.end()) {
-            EXPECT_EQ(it->second, text) << job << ": " << name;
-        }
-    }
+    orv::testing::expect_golden_folder(kGolden / job, got);
 }
 
 // A case of the stage, run as SHORT, LONG with labels and LONG without.
@@ -166,7 +85,7 @@ TEST_P(CmtJob, ShortLongAndNolabelsRunsMatchTheirGoldenFiles) {
     for (const std::string variant : {"short", "long", "nolab"}) {
         SCOPED_TRACE(variant);
         const std::string job = std::string(c.name) + "_" + variant;
-        CmtRun run;
+        JobFolderRun run(kJobs);
         const Outputs out = run.run(job);
         EXPECT_EQ(out.at("status"), std::to_string(c.status) + "\n");
         std::set<std::string> made, wanted;
@@ -196,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Branches, CmtJob, ::testing::ValuesIn(kCases),
 // The values of a matrix file, record by record.
 std::vector<std::vector<double>> values(const std::string& text) {
     std::vector<std::vector<double>> rows;
-    for (const auto& line : lines(text)) {
+    for (const auto& line : lines_of(text)) {
         std::istringstream in(line);
         rows.emplace_back();
         for (double v; in >> v;) rows.back().push_back(v);
@@ -205,14 +124,14 @@ std::vector<std::vector<double>> values(const std::string& text) {
 }
 
 TEST(CmtFiles, RecordLayoutsOfTheMatrixFiles) {
-    CmtRun run;
+    JobFolderRun run(kJobs);
     // Nine decimals, 13 columns a value (the blank after the last is not
     // written); ipsatized data three decimals in 8 columns.
     const Outputs di = run.run("raw_di_short");
-    for (const auto& line : lines(di.at("raw_di_short.cor"))) EXPECT_EQ(line.size(), 6u * 13 - 1) << line;
+    for (const auto& line : lines_of(di.at("raw_di_short.cor"))) EXPECT_EQ(line.size(), 6u * 13 - 1) << line;
     const Outputs ip = run.run("raw_ip_short");
-    for (const auto& line : lines(ip.at("raw_ip_short.cor"))) EXPECT_EQ(line.size(), 15u * 8) << line;
-    EXPECT_EQ(lines(ip.at("raw_ip_short.cor"))[0].substr(0, 16), "   1.000  -0.043");
+    for (const auto& line : lines_of(ip.at("raw_ip_short.cor"))) EXPECT_EQ(line.size(), 15u * 8) << line;
+    EXPECT_EQ(lines_of(ip.at("raw_ip_short.cor"))[0].substr(0, 16), "   1.000  -0.043");
     // The .cor file holds R before smoothing, .smo after; both symmetric
     // with a unit diagonal.
     const Outputs cd = run.run("raw_cd_short");
@@ -236,7 +155,7 @@ TEST(CmtFiles, RecordLayoutsOfTheMatrixFiles) {
 }
 
 TEST(CmtFiles, OutputFWritesNoMatrixFileButTheSideFiles) {
-    CmtRun run;
+    JobFolderRun run(kJobs);
     const Outputs out = run.run("output_f");
     EXPECT_FALSE(out.count("output_f.cor"));
     EXPECT_FALSE(out.count("output_f.smo"));
@@ -246,7 +165,7 @@ TEST(CmtFiles, OutputFWritesNoMatrixFileButTheSideFiles) {
 }
 
 TEST(CmtFiles, LoadingInputWithoutModelRotStops) {
-    CmtRun run;
+    JobFolderRun run(kJobs);
     const Outputs out = run.run("fld1_cmt");
     EXPECT_EQ(out.at("status"), "1\n");
     EXPECT_TRUE(has(out.at("window"),
@@ -257,7 +176,7 @@ TEST(CmtFiles, LoadingInputWithoutModelRotStops) {
 // The column numbers of the correlation table's first block, and the width
 // of its widest record.
 std::pair<int, std::size_t> first_block(const std::string& report) {
-    const auto all = lines(report);
+    const auto all = lines_of(report);
     const auto title = std::find(all.begin(), all.end(), " CORRELATION MATRIX");
     EXPECT_NE(title, all.end());
     if (title == all.end()) return {0, 0};
@@ -270,7 +189,7 @@ std::pair<int, std::size_t> first_block(const std::string& report) {
 }
 
 TEST(CmtFiles, PageWidth119PrintsWiderThanTheDefault130) {
-    CmtRun run;
+    JobFolderRun run(kJobs);
     const Outputs narrow = run.run("width119");
     const Outputs wide = run.run("raw_co_nolab");
     // 130 prints 110 columns: 13 values of 8 beside the row numbers; 119
@@ -292,21 +211,17 @@ TEST(CmtFiles, PageWidth119PrintsWiderThanTheDefault130) {
 class ThreadCount : public ::testing::Test {
 protected:
     void SetUp() override {
-        char name[] = "/tmp/orv_cmt_threads_XXXXXX";
-        ASSERT_NE(::mkdtemp(name), nullptr);
-        dir_ = name;
         rt::set_host(&host_);
     }
     void TearDown() override {
         rt::close_all_units();
         rt::set_host(nullptr);
-        fs::remove_all(dir_);
     }
 
     // Columns 6.. of a fixture file, `width` characters a value, as NSUBJ x
     // NVAR column-major data.
     static std::vector<double> data(const std::string& file, int nvar, int width, int& nsubj) {
-        const auto rows = lines(slurp(kJobs / file));
+        const auto rows = lines_of(read_file(kJobs / file));
         nsubj = static_cast<int>(rows.size());
         std::vector<double> x(rows.size() * static_cast<std::size_t>(nvar));
         for (std::size_t s = 0; s < rows.size(); ++s)
@@ -333,14 +248,14 @@ protected:
         call(out.r);
         rt::close_all_units();
         out.window = host_.records;
-        out.report = slurp(dir_ / "report");
-        out.frq = slurp(dir_ / "job.frq");
-        out.dff = slurp(dir_ / "job.dff");
-        out.ser = slurp(dir_ / "job.ser");
+        out.report = read_file(dir_ / "report");
+        out.frq = read_file(dir_ / "job.frq");
+        out.dff = read_file(dir_ / "job.dff");
+        out.ser = read_file(dir_ / "job.ser");
         return out;
     }
 
-    fs::path dir_;
+    orv::testing::TempDir dir_{"orv_cmt_threads"};
     orv::testing::FakeHost host_;
 };
 

@@ -2,9 +2,6 @@
 // the data fill them, and an array that cannot be had is named with the
 // size asked for.  The runs are held to 1.5 GB of address space, so a
 // declared 30,000 x 30,000 matrix made before the data would fail them.
-// Not under AddressSanitizer: its shadow memory needs far more address space
-// than the limit leaves, and its operator new ends the process instead of
-// throwing.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -15,18 +12,18 @@
 
 namespace {
 
-using orv::test::read_file;
-using orv::test::write_file;
+using orv::testing::read_file;
+using orv::testing::write_file;
 
 class DeclaredCounts : public ::testing::Test {
 protected:
-    // Runs the job under the address-space limit; the exit status, the
-    // window text kept.
     void SetUp() override {
-#if defined(__SANITIZE_ADDRESS__)
-        GTEST_SKIP() << "address-space limit and AddressSanitizer do not go together";
+#ifdef ORV_SANITIZED
+        GTEST_SKIP() << "the sanitizers' shadow memory does not fit the address-space limit";
 #endif
     }
+    // Runs the job under the address-space limit; the exit status, the
+    // window text kept.
     int run(const std::string& job) {
         write_file(dir_ / "job.in", job);
         const std::string command = "cd '" + dir_.path().string() + "' && ulimit -v 1500000 && '" + ORVCALC_PATH +
@@ -40,7 +37,7 @@ protected:
                " NOSMOOTH\n>MODEL: PFA 2 NOLABELS NOSORT\n>ROTATE: VARIMAX\n>SCORE: NONE\n>PLOT: NONE\n>FORMAT: " +
                format + "\n";
     }
-    orv::test::TempDir dir_{"orv_counts"};
+    orv::testing::TempDir dir_{"orv_counts"};
     std::string window_;
 };
 

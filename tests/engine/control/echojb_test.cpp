@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,11 +14,13 @@
 #include "engine/common/units.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
 
 namespace fs = std::filesystem;
+using orv::testing::read_file;
 
 struct Head {
     std::string job;  // fixture under tests/engine/jobs
@@ -36,37 +37,21 @@ struct Head {
     std::string ROTNAM = "Varimax";
 };
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using orv::testing::lines_of;
 
 class EchojbTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orv_echojb_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         rt::set_host(&host_);
     }
     void TearDown() override {
         rt::close_all_units();
         rt::set_host(nullptr);
-        fs::remove_all(dir_);
     }
     // Writes a command file into the scratch directory and returns its path.
     std::string job_file(const std::string& text) {
         const std::string path = dir_ + "/job.in";
-        std::ofstream(path, std::ios::binary) << text;
+        orv::testing::write_file(path, text);
         return path;
     }
     // Runs ECHOJB on the command file `job` and returns the report.
@@ -78,7 +63,7 @@ protected:
                h.ROT_EPS, h.ROT_MAXIT, h.RNDSTRTS, h.HYPER_WIDTH, h.ROTNAM);
         rt::close_unit(LURPT);
         rt::close_unit(LUJOB);
-        return slurp(report);
+        return read_file(report);
     }
     std::string fixture(const std::string& name) { return std::string(ORV_TEST_DATA_DIR) + "/engine/jobs/" + name; }
     // The command-listing records of a head: between the blank after the
@@ -101,7 +86,8 @@ protected:
         return out;
     }
 
-    std::string dir_;
+    orv::testing::TempDir tmp_{"orv_echojb"};
+    std::string dir_ = tmp_.string();
     orv::testing::FakeHost host_;
 };
 
@@ -120,7 +106,7 @@ TEST_F(EchojbTest, GoldenHeads) {
     for (const Case& c : {Case{"echojb_pfa_co.txt", pfa}, Case{"echojb_di_labels.txt", di},
                           Case{"echojb_trp_or.txt", trp}, Case{"echojb_rot_fld2.txt", rot}}) {
         SCOPED_TRACE(c.golden);
-        const std::string expected = slurp(std::string(ORV_TEST_DATA_DIR) + "/engine/golden/" + c.golden);
+        const std::string expected = read_file(std::string(ORV_TEST_DATA_DIR) + "/engine/golden/" + c.golden);
         ASSERT_FALSE(expected.empty());
         EXPECT_EQ(head(c.head, fixture(c.head.job)), expected);
     }

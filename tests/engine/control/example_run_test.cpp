@@ -11,22 +11,21 @@
 // current program instead of comparing (for a deliberate change, reviewed
 // with git diff).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using orv::testing::read_file;
 using Matrix = std::vector<double>;  // column-major
 
 const fs::path kExamples = fs::path(ORV_TEST_DATA_DIR) / ".." / "examples";
@@ -34,29 +33,15 @@ const fs::path kGolden = fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "ex
 constexpr int kVars = 12;
 constexpr int kFactors = 2;
 
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 void compare(const fs::path& made, const std::string& golden) {
-    ASSERT_TRUE(fs::exists(made)) << made;
-    if (std::getenv("ORV_UPDATE_GOLDEN") != nullptr) {
-        fs::create_directories(kGolden);
-        fs::copy_file(made, kGolden / golden, fs::copy_options::overwrite_existing);
-        return;
-    }
-    ASSERT_TRUE(fs::exists(kGolden / golden)) << golden;
-    EXPECT_EQ(slurp(made), slurp(kGolden / golden)) << golden;
+    orv::testing::expect_golden_file(kGolden / golden, made);
 }
 
 // The example's command file with its lines starting with the keys of
 // `lines` replaced; a key not in the file is put before >FORMAT: (or, for
 // >LABELS:, at the end).
 std::string edited(std::vector<std::pair<std::string, std::string>> lines) {
-    std::istringstream in(slurp(kExamples / "example.in"));
+    std::istringstream in(read_file(kExamples / "example.in"));
     std::string out, line, labels;
     std::set<std::string> used;
     while (std::getline(in, line)) {
@@ -81,14 +66,10 @@ const char* const kLabels =
 class ExampleRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orv_example_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         fs::create_directories(dir_ / "jobs");
         fs::create_directories(dir_ / "work");
         fs::copy_file(kExamples / "example.dat", dir_ / "jobs" / "example.dat");
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     // Writes the command file and runs it by its full path from the work
     // folder: the data name becomes relative to work/, where the report
@@ -96,13 +77,12 @@ protected:
     int run(const std::string& name, std::string text) {
         const std::string data = ">DATA: example.dat";
         text.replace(text.find(data), data.size(), ">DATA: ../jobs/example.dat");
-        std::ofstream(dir_ / "jobs" / (name + ".in"), std::ios::binary) << text;
-        const std::string command = "cd '" + (dir_ / "work").string() + "' && '" + ORVCALC_PATH + "' '" +
-                                    (dir_ / "jobs" / (name + ".in")).string() + "' < /dev/null > '" +
-                                    (dir_ / "window.txt").string() + "' 2>&1";
-        const int status = std::system(command.c_str());
-        window_ = slurp(dir_ / "window.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        orv::testing::write_file(dir_ / "jobs" / (name + ".in"), text);
+        const int status = orv::testing::run_program(dir_ / "work", ORVCALC_PATH,
+                                                     "'" + (dir_ / "jobs" / (name + ".in")).string() + "'",
+                                                     dir_ / "window.txt");
+        window_ = read_file(dir_ / "window.txt");
+        return status;
     }
 
     // A job of the example on one rotation method with its .fac file.
@@ -117,7 +97,7 @@ protected:
 
     // The loadings of a .fac file (item or position number first).
     Matrix fac(const std::string& name) const {
-        std::istringstream in(slurp(dir_ / "jobs" / (name + ".fac")));
+        std::istringstream in(read_file(dir_ / "jobs" / (name + ".fac")));
         Matrix m(kVars * kFactors);
         double number;
         for (int i = 0; i < kVars; ++i) {
@@ -129,12 +109,12 @@ protected:
         return m;
     }
 
-    fs::path dir_;
+    orv::testing::TempDir dir_{"orv_example"};
     std::string window_;
 };
 
 TEST_F(ExampleRun, WholePathMatchesGolden) {
-    std::string text = slurp(kExamples / "example.in");
+    std::string text = read_file(kExamples / "example.in");
     const std::string random = " 200 T .2 ";
     ASSERT_NE(text.find(random), std::string::npos);
     text.replace(text.find(random), random.size(), " 200 F .2 ");
@@ -165,7 +145,7 @@ TEST_P(EachMethod, SortedLabelledReportMatchesGolden) {
     else
         EXPECT_FALSE(fs::exists(dir_ / "jobs" / (name + ".phi")));
     // The labels stand in the sorted table.
-    EXPECT_NE(slurp(dir_ / "work" / (name + ".out")).find("last item, 12"), std::string::npos);
+    EXPECT_NE(read_file(dir_ / "work" / (name + ".out")).find("last item, 12"), std::string::npos);
 }
 
 Matrix times_transpose(const Matrix& a, const Matrix& phi) {
@@ -198,7 +178,7 @@ TEST_P(EachMethod, RotationKeepsTheReproducedCorrelations) {
     const Matrix a = fac(name);
     Matrix phi = {1.0, 0.0, 0.0, 1.0};
     if (m.oblique) {
-        std::istringstream in(slurp(dir_ / "jobs" / (name + ".phi")));
+        std::istringstream in(read_file(dir_ / "jobs" / (name + ".phi")));
         for (double& v : phi) in >> v;
         ASSERT_TRUE(in);
         EXPECT_EQ(phi[0], 1.0);
@@ -211,8 +191,8 @@ TEST_P(EachMethod, RotationKeepsTheReproducedCorrelations) {
     for (std::size_t e = 0; e < made.size(); ++e) EXPECT_NEAR(made[e], target[e], 5.0E-4) << e;
 
     ASSERT_EQ(run_method("ex_sorted", m.rotate, "LABELS SORT"), 0) << window_;
-    EXPECT_EQ(rows(slurp(dir_ / "jobs" / "ex_sorted.fac")), rows(slurp(dir_ / "jobs" / (name + ".fac"))));
-    EXPECT_NE(slurp(dir_ / "jobs" / "ex_sorted.fac"), slurp(dir_ / "jobs" / (name + ".fac")));
+    EXPECT_EQ(rows(read_file(dir_ / "jobs" / "ex_sorted.fac")), rows(read_file(dir_ / "jobs" / (name + ".fac"))));
+    EXPECT_NE(read_file(dir_ / "jobs" / "ex_sorted.fac"), read_file(dir_ / "jobs" / (name + ".fac")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Example, EachMethod,

@@ -7,33 +7,25 @@
 // the environment rewrites the golden files from the current program instead
 // of comparing (for a deliberate change, reviewed with git diff).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using orv::testing::read_file;
 
 const fs::path kJobs = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "pfa";
 const fs::path kGolden = fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "pfa";
 const char* const kExtensions[] = {"cor", "smo", "eig", "mvn", "rsd", "fac"};
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::vector<double> numbers(const std::string& text) {
     std::istringstream in(text);
@@ -49,21 +41,16 @@ std::vector<double> numbers(const std::string& text) {
 class ExtractionJob : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orv_pfa_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         fs::copy(kJobs, dir_ / "jobs");
         fs::create_directories(dir_ / "work");
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     int run(const std::string& name) {
-        const std::string command = "cd '" + (dir_ / "work").string() + "' && '" + ORVCALC_PATH + "' '" +
-                                    (dir_ / "jobs" / (name + ".in")).string() + "' < /dev/null > '" +
-                                    (dir_ / "window.txt").string() + "' 2>&1";
-        const int status = std::system(command.c_str());
-        window_ = slurp(dir_ / "window.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const int status = orv::testing::run_program(dir_ / "work", ORVCALC_PATH,
+                                                     "'" + (dir_ / "jobs" / (name + ".in")).string() + "'",
+                                                     dir_ / "window.txt");
+        window_ = read_file(dir_ / "window.txt");
+        return status;
     }
 
     fs::path report(const std::string& name) const { return dir_ / "work" / (name + ".out"); }
@@ -71,18 +58,12 @@ protected:
         return dir_ / "jobs" / (name + "." + ext);
     }
 
-    fs::path dir_;
+    orv::testing::TempDir dir_{"orv_pfa"};
     std::string window_;
 };
 
 void compare(const fs::path& made, const std::string& golden) {
-    if (std::getenv("ORV_UPDATE_GOLDEN") != nullptr) {
-        fs::create_directories(kGolden);
-        fs::copy_file(made, kGolden / golden, fs::copy_options::overwrite_existing);
-        return;
-    }
-    ASSERT_TRUE(fs::exists(kGolden / golden)) << golden;
-    EXPECT_EQ(slurp(made), slurp(kGolden / golden)) << golden;
+    orv::testing::expect_golden_file(kGolden / golden, made);
 }
 
 struct JobCase {
@@ -146,12 +127,12 @@ class HandWorked : public ExtractionJob, public ::testing::WithParamInterface<co
 TEST_P(HandWorked, FitStatisticsFollowFromTheResiduals) {
     const std::string name = GetParam();
     ASSERT_EQ(run(name), 0) << window_;
-    const std::vector<double> r = numbers(slurp(matrix(name, "cor")));
-    const std::vector<double> d = numbers(slurp(matrix(name, "rsd")));
+    const std::vector<double> r = numbers(read_file(matrix(name, "cor")));
+    const std::vector<double> d = numbers(read_file(matrix(name, "rsd")));
     const int n = 6;
     ASSERT_EQ(r.size(), 36u);
     ASSERT_EQ(d.size(), 36u);
-    const std::string text = slurp(report(name));
+    const std::string text = read_file(report(name));
     // Printed values carry four decimals; the files' rounding is far below.
     const double tol = 0.5E-4 + 1.0E-7;
 
@@ -231,9 +212,9 @@ INSTANTIATE_TEST_SUITE_P(Extraction, HandWorked, ::testing::Values("pfa_long", "
 // explain exactly the largest eigenvalues.
 TEST_F(ExtractionJob, LoadingsReproduceTheCorrelationsLessTheResiduals) {
     ASSERT_EQ(run("pfa_long"), 0) << window_;
-    const std::vector<double> r = numbers(slurp(matrix("pfa_long", "cor")));
-    const std::vector<double> d = numbers(slurp(matrix("pfa_long", "rsd")));
-    const std::vector<double> fac = numbers(slurp(matrix("pfa_long", "fac")));
+    const std::vector<double> r = numbers(read_file(matrix("pfa_long", "cor")));
+    const std::vector<double> d = numbers(read_file(matrix("pfa_long", "rsd")));
+    const std::vector<double> fac = numbers(read_file(matrix("pfa_long", "fac")));
     const int n = 6, m = 2;
     ASSERT_EQ(fac.size(), static_cast<std::size_t>(n * (m + 1)));
     for (int i = 0; i < n; ++i) {
@@ -250,14 +231,14 @@ TEST_F(ExtractionJob, LoadingsReproduceTheCorrelationsLessTheResiduals) {
 
 TEST_F(ExtractionJob, ComponentsExplainTheLargestEigenvalues) {
     ASSERT_EQ(run("pca_long"), 0) << window_;
-    const std::vector<double> eig = numbers(slurp(matrix("pca_long", "eig")));
+    const std::vector<double> eig = numbers(read_file(matrix("pca_long", "eig")));
     ASSERT_EQ(eig.size(), 6u);
     double trace = 0.0;
     for (double e : eig) trace += e;
     EXPECT_NEAR(trace, 6.0, 6 * 0.5E-4);
     std::vector<double> sorted = eig;
     std::sort(sorted.rbegin(), sorted.rend());
-    const std::string text = slurp(report("pca_long"));
+    const std::string text = read_file(report("pca_long"));
     const std::vector<double> explained = line_after(text, "Variance explained by each factor", 1);
     ASSERT_EQ(explained.size(), 2u);
     EXPECT_NEAR(explained[0], sorted[0], 0.5E-3 + 0.5E-4);
@@ -272,13 +253,13 @@ TEST_F(ExtractionJob, ComponentsExplainTheLargestEigenvalues) {
 // report flags between the variance table and the communalities.
 TEST_F(ExtractionJob, HeywoodCaseIsFlagged) {
     ASSERT_EQ(run("pfa_heywood"), 0) << window_;
-    const std::string text = slurp(report("pfa_heywood"));
+    const std::string text = read_file(report("pfa_heywood"));
     const auto warning = text.find("\n\n          ****WARNING !!! HEYWOOD CASE FOR VARIABLE     1 ****\n");
     ASSERT_NE(warning, std::string::npos);
     EXPECT_LT(text.find("Variance explained by each factor"), warning);
     EXPECT_GT(text.find("Final communality estimates"), warning);
     EXPECT_EQ(text.find("HEYWOOD CASE FOR VARIABLE     2"), std::string::npos);
-    const std::vector<double> fac = numbers(slurp(matrix("pfa_heywood", "fac")));
+    const std::vector<double> fac = numbers(read_file(matrix("pfa_heywood", "fac")));
     ASSERT_EQ(fac.size(), 10u);
     EXPECT_GT(fac[1], 1.0);
 }

@@ -18,14 +18,17 @@
 #include "engine/control/rundata.h"
 #include "engine/control/stages.h"
 #include "numlib/routines1/errexit.h"
+#include "numlib/routines2/erset.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
 
 namespace fs = std::filesystem;
+using orv::testing::read_file;
 
 struct Reference {
     std::string name, model, init;
@@ -64,13 +67,6 @@ struct PausingHost : testing::FakeHost {
     int pauses = 0;
     void pause() override { ++pauses; }
 };
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string padded(std::string text, std::size_t width) {
     text.resize(width, ' ');
@@ -256,23 +252,22 @@ TEST_F(Extraction, PassLimitsAndTheFailureWarning) {
 
 TEST_F(Extraction, DivergingCommunalitiesStopWithError100) {
     // One factor for three variables whose exact fit needs a communality of
-    // 2.7 for the first: the sum passes NVAR on the way.
+    // 2.7 for the first: the sum passes NVAR on the way.  (The matrix is not
+    // positive definite, so squared multiple correlations would stop the run
+    // before: highest correlations start it.)
     struct Case {
         std::vector<double> r;
         int nfac;
     };
-    const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<Case> cases{
         {{1.0, 0.9, 0.9, 0.9, 1.0, 0.3, 0.9, 0.3, 1.0}, 1},
         {{1.0, 0.9, 0.9, 0.9, 1.0, 0.3, 0.9, 0.3, 1.0}, 2},
-        // A correlation that is not a number: the sum is not either.
-        {{1.0, 0.5, nan, 0.5, 1.0, 0.4, nan, 0.4, 1.0}, 1},
     };
     for (const Case& c : cases) {
         host_.records.clear();
         host_.pauses = 0;
         rt::open_unit_or_fail(11, (dir_ / "report.out").string(), {rt::OpenStatus::Replace, false});
-        JOBSET j = job("PFA", 3, c.nfac, "SMC");
+        JOBSET j = job("PFA", 3, c.nfac, "HIR");
         RUNDATA run;
         run.R = c.r;
         bool stopped = false;
@@ -291,6 +286,45 @@ TEST_F(Extraction, DivergingCommunalitiesStopWithError100) {
         EXPECT_EQ(last.size(), 29u + 53u + 3u);
         EXPECT_EQ(iteration_lines(), pass);
         EXPECT_EQ(report().find("Analysis of Model Fit"), std::string::npos);
+    }
+}
+
+// Library failures stop the stage after the library's message, whatever the
+// message attributes: the eigenvalues of a matrix that is not a number, and
+// squared multiple correlations of a matrix that is not positive definite
+// (after which the library only prints its errors).
+TEST_F(Extraction, LibraryFailuresStopTheStage) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        std::vector<double> r;
+        std::string init;
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {{1.0, 0.5, nan, 0.5, 1.0, 0.4, nan, 0.4, 1.0}, "ONE", "FATAL    ERROR 1 from DEVLRG."},
+        {{1.0, 0.9, 0.9, 0.9, 1.0, 0.3, 0.9, 0.3, 1.0}, "SMC", "FATAL    ERROR 2 from DLINDS."},
+    };
+    for (const Case& c : cases) {
+        for (const int printed_only : {0, 1}) {
+            host_.records.clear();
+            num2::reset_error_machinery();
+            if (printed_only == 1) num2::ERSET(0, 1, 0);
+            rt::open_unit_or_fail(11, (dir_ / "report.out").string(), {rt::OpenStatus::Replace, false});
+            JOBSET j = job("PFA", 3, 1, c.init);
+            RUNDATA run;
+            run.R = c.r;
+            try {
+                EXTSTG(j, run);
+                ADD_FAILURE() << c.init << ": the stage went on";
+            } catch (const rt::Stop& s) {
+                EXPECT_EQ(s.exit_status, 1);
+            }
+            std::string all;
+            for (const std::string& r : host_.records) all += r + "\n";
+            EXPECT_NE(all.find(c.message), std::string::npos) << all;
+            EXPECT_EQ(all.find("Iteration:"), std::string::npos) << all;
+            EXPECT_EQ(report().find("Analysis of Model Fit"), std::string::npos);
+        }
     }
 }
 

@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,25 +17,15 @@
 #include "numlib/routines2/umach.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
 
 namespace fs = std::filesystem;
+using orv::testing::read_file;
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using orv::testing::lines_of;
 
 int count_of(const std::string& text, const std::string& what) {
     int n = 0;
@@ -86,9 +75,6 @@ RUNDATA fitted(const std::vector<double>& l, const std::vector<double>& e, int n
 class FitstgTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orv_fitstg_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         rt::set_host(&host_);
         num2::reset_options();
         rt::open_unit_or_fail(LURPT, dir_ + "/report.out", {rt::OpenStatus::Replace, false});
@@ -100,7 +86,6 @@ protected:
         int unit = LUCON;
         num1::ADVUNIT(1, unit);
         rt::set_host(nullptr);
-        fs::remove_all(dir_);
     }
 
     JOBSET job(int nvar, const char* verbos, const char* output = "T", int rsd_at = 0) const {
@@ -120,13 +105,14 @@ protected:
     std::string run(JOBSET j, RUNDATA r) {
         FITSTG(j, r);
         rt::close_unit(LURPT);
-        return slurp(dir_ + "/report.out");
+        return read_file(dir_ + "/report.out");
     }
 
     std::string rsd() const { return dir_ + "/fit.rsd"; }
 
     testing::FakeHost host_;
-    std::string dir_;
+    orv::testing::TempDir tmp_{"orv_fitstg"};
+    std::string dir_ = tmp_.string();
 };
 
 // The blocks of the report that this stage lays out itself, for the job
@@ -159,7 +145,7 @@ const char* const kStatistics =
 
 TEST_F(FitstgTest, HandWorkedJobGivesItsReportAndResidualFile) {
     const std::string report = run(job(4, "LONG ", "T", 7), fitted(kLoadings, kResiduals, 13));
-    const std::string expected = slurp(std::string(ORV_TEST_DATA_DIR) + "/engine/golden/fitstg_long.txt");
+    const std::string expected = read_file(std::string(ORV_TEST_DATA_DIR) + "/engine/golden/fitstg_long.txt");
     EXPECT_EQ(report, expected);
     // The blocks of our own layout, checked against the worked values.
     EXPECT_EQ(report.rfind(kHead, 0), 0u);
@@ -174,7 +160,7 @@ TEST_F(FitstgTest, HandWorkedJobGivesItsReportAndResidualFile) {
               std::string::npos);
 
     // Row i of R0 - RHAT with 1 - h^2 on the diagonal.
-    EXPECT_EQ(slurp(rsd()),
+    EXPECT_EQ(read_file(rsd()),
               " 0.360000000  0.020000000 -0.010000000  0.120000000\n"
               " 0.020000000  0.510000000  0.000000000 -0.300000000\n"
               "-0.010000000  0.000000000  0.640000000  0.050000000\n"
@@ -187,7 +173,7 @@ TEST_F(FitstgTest, ResidualMatrixAndFileOnlyForLongReportsThatAskForThem) {
         RUNDATA r = fitted(kLoadings, kResiduals, 13);
         FITSTG(j, r);
         rt::close_unit(LURPT);
-        return slurp(dir_ + "/report.out");
+        return read_file(dir_ + "/report.out");
     }();
     ASSERT_FALSE(fs::exists(rsd()));
     struct Case {
@@ -273,7 +259,7 @@ TEST_F(FitstgTest, SmallJobsSkipTheBlocksTheyCannotFill) {
         EXPECT_EQ(report.find("Five point summary") != std::string::npos, c.summary);
         EXPECT_EQ(report.find("Distribution of Residuals") != std::string::npos, c.histogram);
         EXPECT_EQ(count_of(report, "     Counts:"), c.histogram ? 5 : 0);
-        EXPECT_EQ(lines_of(slurp(rsd())).size(), static_cast<std::size_t>(c.nvar));
+        EXPECT_EQ(lines_of(read_file(rsd())).size(), static_cast<std::size_t>(c.nvar));
         EXPECT_TRUE(host_.records.empty());
     }
     // Three residuals .02 -.01 .12: mean .0433, SD sqrt(.0092667 / 2)

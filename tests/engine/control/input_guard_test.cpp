@@ -27,13 +27,14 @@ struct JobLines {
     std::string cparam;  // a >CPARAM: line, or nothing
     std::string model = ">MODEL: PFA 1 NOLABELS NOSORT";
     std::string technical;  // >TECHNICAL: and >OUTPUT: lines, or nothing
+    std::string score = ">SCORE: NONE";
     std::string format = ">FORMAT: (F2.0,3F2.0)";
 
     std::string text() const {
         std::string t = ">TITLE: guarded inputs\n" + data + "\n";
         for (const std::string* line : {&items, &outfile, &metric, &phi, &cparam, &model})
             if (!line->empty()) t += *line + "\n";
-        t += ">ROTATE: NONE\n>SCORE: NONE\n>PLOT: NONE\n";
+        t += ">ROTATE: NONE\n" + score + "\n>PLOT: NONE\n";
         if (!technical.empty()) t += technical + "\n";
         return t + format + "\n";
     }
@@ -132,6 +133,14 @@ TEST_F(InputGuard, MatrixAndSideFilesOverAnInput) {
     job.data = ">DATA: job.fac 3 6";
     job.metric = ">METRIC: IP RAW NS";
     expect_refused(job, {{"job.fac", kRawData}}, "The matrix file job.fac", "the raw data file named on >DATA:");
+
+    // The factor scores, after the ipsatized data have been closed and while
+    // the raw data are still open.
+    job.score = ">SCORE: REG";
+    job.data = ">DATA: job.fsc 3 6";
+    expect_refused(job, {{"job.fsc", kRawData}}, "The factor score file job.fsc", "the raw data file named on >DATA:");
+    job.metric = ">METRIC: CO RAW NS";
+    expect_refused(job, {{"job.fsc", kRawData}}, "The factor score file job.fsc", "the raw data file named on >DATA:");
 
     // The tetrachoric side files, written whenever those correlations are.
     job = JobLines{};

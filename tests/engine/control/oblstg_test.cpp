@@ -3,7 +3,6 @@
 // solution, the Harris-Kaiser parameter check, and byte-exact reports and
 // matrix files of ROT jobs run through orvcalc.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -25,20 +24,15 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using orv::testing::read_file;
 using orv::engine::JOBSET;
 using orv::engine::RUNDATA;
 using Matrix = std::vector<double>;  // column-major
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // One case of a committed reference file: the input loadings A, the
 // weights WT (Harris-Kaiser only), the rotated pattern B and PHI.
@@ -152,9 +146,6 @@ double max_diff(const Matrix& a, const Matrix& b) {
 class StageRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orv_oblstg_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         orv::rt::set_host(&host_);
         orv::rt::open_unit_or_fail(11, (dir_ / "report.out").string(), {orv::rt::OpenStatus::Replace, false});
         job_.MODTYP = "ROT ";
@@ -174,7 +165,6 @@ protected:
     void TearDown() override {
         orv::rt::close_all_units();
         orv::rt::set_host(nullptr);
-        fs::remove_all(dir_);
     }
 
     void load(const Matrix& a, int nvar, int nfac) {
@@ -196,7 +186,7 @@ protected:
     }
     Matrix phi() const { return read_matrix_file(dir_ / "job.phi", job_.NFAC, job_.NFAC, 0); }
 
-    fs::path dir_;
+    orv::testing::TempDir dir_{"orv_oblstg"};
     orv::testing::FakeHost host_;
     JOBSET job_;
     RUNDATA run_;
@@ -333,7 +323,7 @@ TEST_F(StageRun, SortedTablesNeedAKnownLabelsWord) {
         load(r.blocks.at("A"), n, k);
         rotate(false, 0.0);
 
-        const std::string report = slurp(dir_ / "report.out");
+        const std::string report = read_file(dir_ / "report.out");
         EXPECT_EQ(report.find("Oblimin Sorted Factor Loadings") != std::string::npos, c.tables) << report;
         EXPECT_EQ(report.find("Oblimin Factor Structure Matrix") != std::string::npos, c.tables);
         EXPECT_NE(report.find("Oblimin: Inter-factor Correlations"), std::string::npos);
@@ -379,7 +369,7 @@ TEST_F(StageRun, HarrisKaiserParameterOutsideTheUnitIntervalIsFatal) {
         EXPECT_EQ(run_.L, r.blocks.at("A"));
     }
     orv::rt::close_unit(11);
-    EXPECT_EQ(slurp(dir_ / "report.out"), "");
+    EXPECT_EQ(read_file(dir_ / "report.out"), "");
     EXPECT_FALSE(fs::exists(dir_ / "job.fac"));
 }
 
@@ -391,35 +381,23 @@ TEST_P(ObliqueJob, ReportAndMatrixFilesAreExact) {
     const std::string name = GetParam();
     const fs::path jobs = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "oblique";
     const fs::path golden = fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "oblique";
-    char tmpl[] = "/tmp/orv_oblique_XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    const fs::path dir = tmpl;
+    const orv::testing::TempDir dir("orv_oblique");
     for (const auto& entry : fs::directory_iterator(jobs)) fs::copy_file(entry.path(), dir / entry.path().filename());
 
-    const std::string command = "cd '" + dir.string() + "' && '" + ORVCALC_PATH + "' " + name +
-                                ".in < /dev/null > window.txt 2>&1";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << slurp(dir / "window.txt");
+    EXPECT_EQ(orv::testing::run_program(dir, ORVCALC_PATH, name + ".in", dir / "window.txt"), 0)
+        << read_file(dir / "window.txt");
 
-    const bool update = std::getenv("ORV_UPDATE_GOLDEN") != nullptr;
+    // A file the job does not make has no golden file either.
     for (const char* ext : {".out", ".fac", ".phi"}) {
         const fs::path made = dir / (name + ext);
         const fs::path expected = golden / (name + ext);
-        if (update) {
-            fs::create_directories(golden);
-            if (fs::exists(made)) {
-                fs::copy_file(made, expected, fs::copy_options::overwrite_existing);
-            } else {
-                fs::remove(expected);
-            }
-        }
-        ASSERT_EQ(fs::exists(made), fs::exists(expected)) << made;
+        if (orv::testing::updating_golden() && !fs::exists(made)) fs::remove(expected);
         if (fs::exists(made)) {
-            EXPECT_EQ(slurp(made), slurp(expected)) << made;
+            orv::testing::expect_golden_file(expected, made);
+        } else {
+            EXPECT_FALSE(fs::exists(expected)) << expected;
         }
     }
-    fs::remove_all(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Oblique, ObliqueJob,
@@ -431,26 +409,19 @@ INSTANTIATE_TEST_SUITE_P(Oblique, ObliqueJob,
 // rotation: the window says why and the exit status is 1.
 TEST(ObliqueJobFailure, HarrisKaiserParameterAboveOneFailsTheRun) {
     const fs::path jobs = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "oblique";
-    char tmpl[] = "/tmp/orv_oblique_XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    const fs::path dir = tmpl;
+    const orv::testing::TempDir dir("orv_oblique");
     fs::copy_file(jobs / "nine.dat", dir / "nine.dat");
-    std::string text = slurp(jobs / "hk_n_nolab.in");
+    std::string text = read_file(jobs / "hk_n_nolab.in");
     text.replace(text.find(">ROTATE: HK 0.5"), 15, ">ROTATE: HK 1.5");
-    std::ofstream(dir / "bad.in") << text;
-    const std::string command =
-        "cd '" + dir.string() + "' && '" + ORVCALC_PATH + "' bad.in < /dev/null > window.txt 2>&1";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    const std::string window = slurp(dir / "window.txt");
+    orv::testing::write_file(dir / "bad.in", text);
+    EXPECT_EQ(orv::testing::run_program(dir, ORVCALC_PATH, "bad.in", dir / "window.txt"), 1);
+    const std::string window = read_file(dir / "window.txt");
     EXPECT_NE(window.find("FATAL ERROR: Harris-Kaiser parameter on >ROTATE: must be between 0.0 and 1.0"),
               std::string::npos)
         << window;
     EXPECT_NE(window.find("Stop - Program terminated."), std::string::npos);
-    EXPECT_EQ(slurp(dir / "hk_n_nolab.out").find("HYPERPLANE"), std::string::npos);
+    EXPECT_EQ(read_file(dir / "hk_n_nolab.out").find("HYPERPLANE"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir / "bad.fac"));
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -1,75 +1,60 @@
 // End-to-end runs of the engine program: command line, working directory,
 // window text and exit status.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "support/files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using orv::testing::read_file;
+using orv::testing::write_file;
 
 class OrvcalcRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orv_run_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         fs::create_directories(dir_ / "jobs" / "a rather long directory name for the job files");
         fs::create_directories(dir_ / "work");
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    static void put(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-    static std::string get(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
     }
 
     // Runs orvcalc in the work folder with `args`, standard input from
     // `input`; returns the exit status and keeps the window text.
     int run(const std::string& args, const std::string& input = "") {
-        put(dir_ / "stdin.txt", input);
-        const std::string command = "cd '" + (dir_ / "work").string() + "' && '" + ORVCALC_PATH + "' " + args +
-                                    " < '" + (dir_ / "stdin.txt").string() + "' > '" +
-                                    (dir_ / "window.txt").string() + "' 2>&1";
-        const int status = std::system(command.c_str());
-        window_ = get(dir_ / "window.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        write_file(dir_ / "stdin.txt", input);
+        const int status =
+            orv::testing::run_program(dir_ / "work", ORVCALC_PATH, args, dir_ / "window.txt", dir_ / "stdin.txt");
+        window_ = read_file(dir_ / "window.txt");
+        return status;
     }
 
     fs::path job_dir() const { return dir_ / "jobs" / "a rather long directory name for the job files"; }
 
     // A ROT job on a 3 x 2 loading matrix in the job folder.
     std::string rot_job(const std::string& rotate, const std::string& score) const {
-        put(job_dir() / "load.dat", "  .7  .1\n  .6  .2\n  .1  .8\n");
+        write_file(job_dir() / "load.dat", "  .7  .1\n  .6  .2\n  .1  .8\n");
         // The data path holds blanks, so the command file quotes it.
         return ">TITLE: rotation of a given matrix\n>DATA: '" + (job_dir() / "load.dat").string() +
                "' 3 100\n>OUTFILE: rot.out SHORT\n>METRIC: CO FLD1 NOSMOOTH\n>MODEL: ROT 2 NOLABELS NOSORT\n"
                ">ROTATE: " + rotate + "\n>SCORE: " + score + "\n>PLOT: NONE\n>FORMAT: (2F4.1)\n";
     }
 
-    fs::path dir_;
+    orv::testing::TempDir dir_{"orv_run"};
     std::string window_;
 };
 
 TEST_F(OrvcalcRun, RotationNoneWithoutScoresEndsEarlyAndSucceeds) {
     const fs::path job = job_dir() / "rotation job.in";
-    put(job, rot_job("NONE", "NONE"));
+    write_file(job, rot_job("NONE", "NONE"));
     // The path holds blanks: quoted here, as a shell user would.
     EXPECT_EQ(run("'" + job.string() + "'"), 0);
     EXPECT_NE(window_.find("Orvalis 2.0"), std::string::npos);
     EXPECT_NE(window_.find(std::string(28, ' ') + "Finished\nStop - Program terminated.\n"), std::string::npos)
         << window_;
     // A report name without a directory lies in the working directory.
-    const std::string report = get(dir_ / "work" / "rot.out");
+    const std::string report = read_file(dir_ / "work" / "rot.out");
     EXPECT_NE(report.find("COMMAND LISTING"), std::string::npos);
     EXPECT_NE(report.find("The rotation is: None"), std::string::npos);
     EXPECT_FALSE(fs::exists(job_dir() / "rot.out"));
@@ -77,7 +62,7 @@ TEST_F(OrvcalcRun, RotationNoneWithoutScoresEndsEarlyAndSucceeds) {
 
 TEST_F(OrvcalcRun, FatalStopsFailTheRun) {
     const fs::path job = job_dir() / "bad.in";
-    put(job, ">DATA: x.dat 3 100\n");
+    write_file(job, ">DATA: x.dat 3 100\n");
     EXPECT_EQ(run("'" + job.string() + "'"), 1);
     EXPECT_NE(window_.find("FATAL ERROR: Keyword  >TITLE:   missing\nStop - Program terminated.\n"),
               std::string::npos)
@@ -94,7 +79,7 @@ TEST_F(OrvcalcRun, MissingCommandFileIsNamed) {
 
 TEST_F(OrvcalcRun, PromptWithoutArgument) {
     const fs::path job = job_dir() / "prompted.in";
-    put(job, rot_job("NONE", "NONE"));
+    write_file(job, rot_job("NONE", "NONE"));
     // The prompt takes the file name from standard input.
     EXPECT_EQ(run("", job.string() + "\n"), 0);
     EXPECT_NE(window_.find("Open: Select File for Unit 12"), std::string::npos) << window_;

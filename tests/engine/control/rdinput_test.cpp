@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +20,7 @@
 #include "runtime/list_io.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
@@ -37,9 +37,6 @@ const std::vector<std::string> kNone;
 class RdInputTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orv_rdinput_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         rt::set_host(&host_);
     }
     void TearDown() override {
@@ -47,11 +44,10 @@ protected:
         rt::set_host(nullptr);
         int console = LUCON;
         num1::ADVUNIT(1, console);
-        fs::remove_all(dir_);
     }
     std::string put(const std::string& name, const std::string& text) {
         const std::string path = dir_ + "/" + name;
-        std::ofstream(path, std::ios::binary) << text;
+        orv::testing::write_file(path, text);
         return path;
     }
     void open_input(int unit, const std::string& name, const std::string& text) {
@@ -76,7 +72,8 @@ protected:
     }
     static std::string at(int column, const std::string& text) { return std::string(column - 1, ' ') + text; }
 
-    std::string dir_;
+    orv::testing::TempDir tmp_{"orv_rdinput"};
+    std::string dir_ = tmp_.string();
     PausingHost host_;
 };
 

@@ -6,7 +6,6 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <sstream>
 
@@ -15,6 +14,7 @@
 #include "runtime/program.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
@@ -32,14 +32,8 @@ std::string at(int col, const std::string& text) { return std::string(col - 1, '
 
 const std::string kStopLine = " Stop - Program terminated.";
 
-void put_file(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string file_text(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using orv::testing::read_file;
+using orv::testing::write_file;
 
 // The lines of a command file, edited by keyword.
 struct Job {
@@ -79,15 +73,11 @@ struct Outcome {
 class ReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orv_rdjob_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        put_file(dir_ / "data.dat", "S001 1 2 3 4 5\n");
+        write_file(dir_ / "data.dat", "S001 1 2 3 4 5\n");
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     Job base() const {
-        std::string text = file_text(fs::path(ORV_TEST_DATA_DIR) / "engine/jobs/rdjob_base.in");
+        std::string text = read_file(fs::path(ORV_TEST_DATA_DIR) / "engine/jobs/rdjob_base.in");
         for (std::size_t p; (p = text.find("@DIR@")) != std::string::npos;) text.replace(p, 5, dir_.string());
         Job job;
         std::istringstream in(text);
@@ -98,7 +88,7 @@ protected:
     // Runs the reader on the command text as the engine's stop path would.
     Outcome run(const std::string& text, const std::string& name = "job.in", const JOBSET& start = JOBSET{}) {
         const fs::path path = dir_ / name;
-        put_file(path, text);
+        write_file(path, text);
         Recorder host;
         rt::set_host(&host);
         Outcome out;
@@ -117,7 +107,7 @@ protected:
     }
     Outcome run(const Job& job) { return run(job.text()); }
 
-    fs::path dir_;
+    orv::testing::TempDir dir_{"orv_rdjob"};
 };
 
 // ---------------------------------------------------------------------------
@@ -325,7 +315,7 @@ TEST_F(ReaderTest, FailuresTheReaderDoesNotTestEndTheRunNamingTheFile) {
 // Accepted jobs
 
 TEST_F(ReaderTest, ReadsEverySettingOfTheBaseJob) {
-    put_file(dir_ / "report.out", "an older report\n");
+    write_file(dir_ / "report.out", "an older report\n");
     const Outcome out = run(base().text());
     ASSERT_EQ(out.status, 0) << ::testing::PrintToString(out.records);
     EXPECT_TRUE(out.records.empty());
@@ -361,14 +351,14 @@ TEST_F(ReaderTest, ReadsEverySettingOfTheBaseJob) {
     EXPECT_TRUE(out.data_open);
     EXPECT_TRUE(out.report_open);
     // The report is replaced, not written over.
-    EXPECT_EQ(file_text(dir_ / "report.out"), "");
+    EXPECT_EQ(read_file(dir_ / "report.out"), "");
 }
 
 TEST_F(ReaderTest, LowerCaseCrLfLinesLongPathsAndALastLineWithoutEnd) {
     const fs::path deep = dir_ / std::string(60, 'd') / "a.directory-with_odd+names" / std::string(70, 'e');
     fs::create_directories(deep);
     const std::string data = (deep / (std::string(80, 'x') + ".dat")).string();
-    put_file(data, "1\n");
+    write_file(data, "1\n");
     Job job = base();
     job.set(">TITLE:", ">title: Mixed Case Title")
         .set(">DATA:", ">data: " + data + " 5 100")
@@ -508,7 +498,7 @@ TEST_F(ReaderTest, ScoreAndPlotCombinations) {
 }
 
 TEST_F(ReaderTest, ItemFileAndADroppedLine) {
-    put_file(dir_ / "items.txt", "first item\nsecond\n" + std::string(210, 'l') + "\nfour\nfive\nsix is not read\n");
+    write_file(dir_ / "items.txt", "first item\nsecond\n" + std::string(210, 'l') + "\nfour\nfive\nsix is not read\n");
     Outcome out = run(base().after(">DATA:", ">items: " + (dir_ / "items.txt").string()));
     ASSERT_EQ(out.status, 0) << ::testing::PrintToString(out.records);
     EXPECT_EQ(out.records, std::vector<std::string>{at(30, "Items read sucessfully")});
@@ -526,7 +516,7 @@ TEST_F(ReaderTest, ItemFileAndADroppedLine) {
 }
 
 TEST_F(ReaderTest, GuessingParametersSpreadOverLines) {
-    put_file(dir_ / "guess.txt", "0.1 0.2\n0.25,\n\n0.3 0.5 9.9\n");
+    write_file(dir_ / "guess.txt", "0.1 0.2\n0.25,\n\n0.3 0.5 9.9\n");
     const Outcome out = run(base()
                                 .set(">METRIC:", ">METRIC: DC RAW SM")
                                 .after(">METRIC:", ">CPARAM: " + (dir_ / "guess.txt").string()));

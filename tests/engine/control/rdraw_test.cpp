@@ -8,13 +8,13 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "engine/common/units.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
@@ -58,18 +58,10 @@ std::string make_data(int nsubj, const Layout& layout, std::vector<std::pair<int
 
 class RdrawTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/orv_rdraw_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { rt::close_all_units(); }
     std::string put(const std::string& text) {
         const std::string path = dir_ + "/raw file.dat";
-        std::ofstream(path, std::ios::binary) << text;
+        orv::testing::write_file(path, text);
         return path;
     }
     // The error of RDRAW on THREADS threads, "" without one.
@@ -86,7 +78,8 @@ protected:
         rt::close_unit(LUDAT);
         return what;
     }
-    std::string dir_;
+    orv::testing::TempDir tmp_{"orv_rdraw"};
+    std::string dir_ = tmp_.string();
 };
 
 TEST_F(RdrawTest, SameValuesAndRecordsWhateverTheThreadCount) {

@@ -7,67 +7,42 @@
 // current program instead of comparing (for a deliberate change, reviewed
 // with git diff).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
 
+#include "support/files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using orv::testing::read_file;
 
 const fs::path kJobs = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "rotation";
 const fs::path kGolden = fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "rotation";
 
-std::string get(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class RotationReport : public ::testing::TestWithParam<std::string> {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/orv_rotrpt_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     // Runs the job in its own folder; returns the exit status.
     int run(const std::string& name) {
         fs::copy_file(kJobs / (name + ".in"), dir_ / (name + ".in"));
         fs::copy_file(kJobs / "rot_loadings.dat", dir_ / "rot_loadings.dat");
-        const std::string command = "cd '" + dir_.string() + "' && '" + ORVCALC_PATH + "' '" + name +
-                                    ".in' < /dev/null > window.txt 2>&1";
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return orv::testing::run_program(dir_, ORVCALC_PATH, "'" + name + ".in'", dir_ / "window.txt");
     }
 
     void compare(const fs::path& made, const std::string& golden) {
-        ASSERT_TRUE(fs::exists(made)) << made;
-        if (std::getenv("ORV_UPDATE_GOLDEN") != nullptr) {
-            fs::create_directories(kGolden);
-            fs::copy_file(made, kGolden / golden, fs::copy_options::overwrite_existing);
-            return;
-        }
-        ASSERT_TRUE(fs::exists(kGolden / golden)) << golden;
-        EXPECT_EQ(get(made), get(kGolden / golden)) << golden;
+        orv::testing::expect_golden_file(kGolden / golden, made);
     }
 
-    fs::path dir_;
+    orv::testing::TempDir dir_{"orv_rotrpt"};
 };
 
 TEST_P(RotationReport, MatchesGolden) {
     const std::string name = GetParam();
-    ASSERT_EQ(run(name), 0) << get(dir_ / "window.txt");
-    EXPECT_NE(get(dir_ / "window.txt").find(std::string(28, ' ') + "Finished\n"), std::string::npos);
+    ASSERT_EQ(run(name), 0) << read_file(dir_ / "window.txt");
+    EXPECT_NE(read_file(dir_ / "window.txt").find(std::string(28, ' ') + "Finished\n"), std::string::npos);
     compare(dir_ / "rot.out", name + ".out");
     // Matrix files are named from the first 15 characters of the command
     // file's name, which hold no ".": its first 8 characters and ".fac".
@@ -91,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
 // the target is built from the Varimax loadings in item order.
 TEST(RotationFiles, PromaxRowsDoNotDependOnTheSortOption) {
     auto rows = [](const std::string& name) {
-        std::istringstream in(get(kGolden / (name + ".fac")));
+        std::istringstream in(read_file(kGolden / (name + ".fac")));
         std::multiset<std::string> set;
         std::string line;
         while (std::getline(in, line)) set.insert(line.substr(4));
@@ -100,7 +75,7 @@ TEST(RotationFiles, PromaxRowsDoNotDependOnTheSortOption) {
     const auto sorted = rows("rot_promax_sort_labels");
     EXPECT_EQ(sorted.size(), 10u);
     EXPECT_EQ(sorted, rows("rot_promax_nosort_nolabels"));
-    EXPECT_EQ(get(kGolden / "rot_promax_sort_labels.phi"), get(kGolden / "rot_promax_nosort_nolabels.phi"));
+    EXPECT_EQ(read_file(kGolden / "rot_promax_sort_labels.phi"), read_file(kGolden / "rot_promax_nosort_nolabels.phi"));
 }
 
 }  // namespace

@@ -6,16 +6,11 @@
 // ORV_UPDATE_GOLDEN=1 rewrites the golden files from the runs; read every
 // changed line before keeping them.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,6 +26,7 @@
 #include "numlib/routines2/umach.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
+#include "support/engine_run.h"
 #include "support/fake_host.h"
 
 namespace orv::engine {
@@ -42,23 +38,14 @@ using Matrix = std::vector<double>;
 const fs::path kJobs = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "scores";
 const fs::path kGolden = fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "scores";
 
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void put(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using orv::testing::JobFolderRun;
+using orv::testing::Outputs;
+using orv::testing::read_file;
+using orv::testing::write_file;
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using orv::testing::lines_of;
 
 std::string padded(const std::string& text, std::size_t width) {
     std::string s = text.substr(0, width);
@@ -75,9 +62,6 @@ std::string padded(const std::string& text, std::size_t width) {
 class ScoreStage : public ::testing::Test {
 protected:
     void SetUp() override {
-        char name[] = "/tmp/orv_scrstg_XXXXXX";
-        ASSERT_NE(::mkdtemp(name), nullptr);
-        dir_ = name;
         host_.records.clear();
         rt::set_host(&host_);
         num2::reset_error_machinery();
@@ -104,7 +88,6 @@ protected:
         rt::set_host(nullptr);
         num2::reset_error_machinery();
         num2::reset_options();
-        fs::remove_all(dir_);
     }
 
     void data(int nsubj) {
@@ -138,7 +121,7 @@ protected:
     fs::path fsc() const { return dir_ / "job.fsc"; }
     std::string report() {
         rt::close_unit(11);
-        return slurp(dir_ / "report.out");
+        return read_file(dir_ / "report.out");
     }
     // SCRSTG and SCPSTG on THREADS threads; false when the run stopped.
     bool stage(int threads) {
@@ -152,7 +135,7 @@ protected:
         return true;
     }
 
-    fs::path dir_;
+    orv::testing::TempDir dir_{"orv_scrstg"};
     testing::FakeHost host_;
     JOBSET job_;
     RUNDATA run_;
@@ -170,7 +153,7 @@ TEST_F(ScoreStage, SameFilesOnOneAndEightThreads) {
         data(3000);
         ASSERT_TRUE(stage(threads));
         reports[threads] = report();
-        files[threads] = slurp(fsc());
+        files[threads] = read_file(fsc());
         for (const std::string& r : host_.records) windows[threads] += r + "\n";
     }
     EXPECT_EQ(reports[8], reports[1]);
@@ -179,7 +162,7 @@ TEST_F(ScoreStage, SameFilesOnOneAndEightThreads) {
     EXPECT_TRUE(has(reports[1], " Factor Score Plot"));
     EXPECT_TRUE(has(reports[1], "Factor X =   2   Factor Y =  3"));
 
-    const std::vector<std::string> records = lines(files[1]);
+    const std::vector<std::string> records = lines_of(files[1]);
     ASSERT_EQ(records.size(), 3000u);
     char want[64];
     for (int i : {0, 1, 2, 3, 1234, 2999}) {
@@ -261,7 +244,7 @@ TEST_F(ScoreStage, StopsLeaveAnEmptyScoreFile) {
                  {"REG", 0, 2, "FATAL ERROR: The scores of factor    2 have no variance"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.method);
-        put(fsc(), "    1   0.100\n    2  -0.100\n");
+        write_file(fsc(), "    1   0.100\n    2  -0.100\n");
         host_.records.clear();
         job_.SCRMTH = padded(c.method, 8);
         run_.R = r;
@@ -270,7 +253,7 @@ TEST_F(ScoreStage, StopsLeaveAnEmptyScoreFile) {
             for (int j = 0; j < 10; ++j) run_.L[j + (c.flat - 1) * 10] = 0.0;
         EXPECT_FALSE(stage(1));
         EXPECT_FALSE(run_.SCORED);
-        EXPECT_EQ(slurp(fsc()), "");
+        EXPECT_EQ(read_file(fsc()), "");
         bool said = false;
         for (const std::string& record : host_.records) said = said || has(record, c.message);
         EXPECT_TRUE(said);
@@ -281,73 +264,14 @@ TEST_F(ScoreStage, StopsLeaveAnEmptyScoreFile) {
 // ---------------------------------------------------------------------------
 // Whole jobs through the program.
 
-using Outputs = std::map<std::string, std::string>;
-
-class ScoreRun {
-public:
-    ScoreRun() {
-        char name[] = "/tmp/orv_scores_XXXXXX";
-        if (::mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp");
-        dir_ = name;
-        fs::create_directories(dir_ / "jobs");
-        fs::create_directories(dir_ / "work");
-        for (const auto& entry : fs::directory_iterator(kJobs))
-            if (entry.path().extension() != ".in") fs::copy_file(entry.path(), dir_ / "jobs" / entry.path().filename());
-    }
-    ~ScoreRun() { fs::remove_all(dir_); }
-    fs::path jobs() const { return dir_ / "jobs"; }
-
-    Outputs run(const std::string& job) {
-        std::set<std::string> inputs;
-        for (const auto& entry : fs::directory_iterator(jobs())) inputs.insert(entry.path().filename());
-        fs::copy_file(kJobs / (job + ".in"), jobs() / (job + ".in"));
-        inputs.insert(job + ".in");
-        const std::string command = "cd '" + (dir_ / "work").string() + "' && '" + ORVCALC_PATH + "' '" +
-                                    (jobs() / (job + ".in")).string() + "' < /dev/null > '" +
-                                    (dir_ / "window").string() + "' 2>&1";
-        const int status = std::system(command.c_str());
-        Outputs out;
-        out["status"] = std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\n";
-        out["window"] = slurp(dir_ / "window");
-        for (const auto& entry : fs::directory_iterator(dir_ / "work"))
-            out[entry.path().filename() == job + ".out" ? "report" : "work:" + entry.path().filename().string()] =
-                slurp(entry.path());
-        for (const auto& entry : fs::directory_iterator(jobs()))
-            if (!inputs.count(entry.path().filename())) out[entry.path().filename()] = slurp(entry.path());
-        return out;
-    }
-
-private:
-    fs::path dir_;
-};
-
 void compare_with_golden(const std::string& job, const Outputs& got) {
-    if (std::getenv("ORV_UPDATE_GOLDEN") != nullptr) {
-        fs::remove_all(kGolden / job);
-        fs::create_directories(kGolden / job);
-        for (const auto& [name, text] : got) put(kGolden / job / name, text);
-        return;
-    }
-    Outputs want;
-    if (fs::is_directory(kGolden / job))
-        for (const auto& entry : fs::directory_iterator(kGolden / job)) want[entry.path().filename()] = slurp(entry.path());
-    ASSERT_FALSE(want.empty()) << "no golden files for " << job;
-    std::set<std::string> got_names, want_names;
-    for (const auto& item : got) got_names.insert(item.first);
-    for (const auto& item : want) want_names.insert(item.first);
-    EXPECT_EQ(got_names, want_names) << job;
-    for (const auto& [name, text] : want) {
-        const auto it = got.find(name);
-        if (it != got.end()) {
-            EXPECT_EQ(it->second, text) << job << ": " << name;
-        }
-    }
+    orv::testing::expect_golden_folder(kGolden / job, got);
 }
 
 class ScoreJob : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ScoreJob, MatchesItsGoldenFiles) {
-    ScoreRun run;
+    JobFolderRun run(kJobs);
     compare_with_golden(GetParam(), run.run(GetParam()));
 }
 
@@ -359,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(Scores, ScoreJob,
 // The listing's item lines: sign word, loading, the text cut to 200
 // characters; the three score plots in pair order, each with its caption.
 TEST(ScoreJobs, ListingAndPlotsOfAnObliqueJob) {
-    ScoreRun run;
+    JobFolderRun run(kJobs);
     const Outputs out = run.run("bart_ob_sort");
     ASSERT_EQ(out.at("status"), "0\n");
     const std::string& report = out.at("report");
@@ -371,7 +295,7 @@ TEST(ScoreJobs, ListingAndPlotsOfAnObliqueJob) {
     std::string long_text = "Numbers ";
     for (int k = 0; k < 30; ++k) long_text += "and sums ";
     int items = 0;
-    for (const std::string& line : lines(report.substr(listing, weights - listing))) {
+    for (const std::string& line : lines_of(report.substr(listing, weights - listing))) {
         if (!has(line, "  ITEM: ")) continue;
         ++items;
         EXPECT_TRUE(line.rfind("TRUE", 0) == 0 || line.rfind("FALSE", 0) == 0) << line;
@@ -394,34 +318,34 @@ TEST(ScoreJobs, ListingAndPlotsOfAnObliqueJob) {
         at = found;
     }
     EXPECT_EQ(report.find(" Factor Score Plot", at), std::string::npos);
-    EXPECT_EQ(lines(out.at("bart_ob_sort.fsc")).size(), 240u);
+    EXPECT_EQ(lines_of(out.at("bart_ob_sort.fsc")).size(), 240u);
 }
 
 // One factor under SORT: items in item order with the unrotated loadings,
 // one score per .fsc record, no score plot.
 TEST(ScoreJobs, OneFactorListsInItemOrderAndDrawsNoPlot) {
-    ScoreRun run;
+    JobFolderRun run(kJobs);
     const Outputs out = run.run("reg_onefac");
     ASSERT_EQ(out.at("status"), "0\n");
     const std::string& report = out.at("report");
     std::vector<std::string> texts;
-    for (const std::string& line : lines(report))
+    for (const std::string& line : lines_of(report))
         if (has(line, "  ITEM: ")) texts.push_back(line.substr(line.find("  ITEM: ") + 8, 20));
     ASSERT_EQ(texts.size(), 10u);
     EXPECT_EQ(texts[0], "I often read for ple");
     EXPECT_EQ(texts[4], "I can turn shapes ar");
     EXPECT_EQ(texts[9], "I keep my accounts i");
     EXPECT_FALSE(has(report, "Factor Score Plot"));
-    for (const std::string& line : lines(out.at("reg_onefac.fsc"))) EXPECT_EQ(line.size(), 23u) << line;
+    for (const std::string& line : lines_of(out.at("reg_onefac.fsc"))) EXPECT_EQ(line.size(), 23u) << line;
 }
 
 // Identifiers: the nearest whole number (halves away from zero), asterisks
 // when it does not fit I15 or is beyond 64 bits.
 TEST(ScoreJobs, IdentifiersRoundOrFillTheirFieldWithAsterisks) {
-    ScoreRun run;
+    JobFolderRun run(kJobs);
     const Outputs out = run.run("reg_ids");
     ASSERT_EQ(out.at("status"), "0\n");
-    const std::vector<std::string> records = lines(out.at("reg_ids.fsc"));
+    const std::vector<std::string> records = lines_of(out.at("reg_ids.fsc"));
     ASSERT_EQ(records.size(), 12u);
     const char* want[] = {"17", "3", "-4", "0", "-1", "123456789012345", "999999999999999", "***************",
                           "-99999999999999", "***************", "***************", "42"};
@@ -435,8 +359,8 @@ TEST(ScoreJobs, IdentifiersRoundOrFillTheirFieldWithAsterisks) {
 // the library's message, the fatal message, status 1, no weights block, and
 // the .fsc of an earlier run emptied.
 TEST(ScoreJobs, SingularCorrelationMatrixFailsTheRun) {
-    ScoreRun run;
-    put(run.jobs() / "reg_ip_fail.fsc", "              1   0.500  -0.500\n");
+    JobFolderRun run(kJobs);
+    write_file(run.jobs_dir() / "reg_ip_fail.fsc", "              1   0.500  -0.500\n");
     const Outputs out = run.run("reg_ip_fail");
     EXPECT_EQ(out.at("status"), "1\n");
     const std::string& window = out.at("window");
@@ -445,12 +369,12 @@ TEST(ScoreJobs, SingularCorrelationMatrixFailsTheRun) {
     EXPECT_LT(window.rfind("from DLINDS"), window.find("FATAL ERROR: The correlation matrix"));
     EXPECT_TRUE(has(window, "Stop - Program terminated."));
     EXPECT_FALSE(has(out.at("report"), "Standardized regression weights"));
-    EXPECT_EQ(slurp(run.jobs() / "reg_ip_fail.fsc"), "");
+    EXPECT_EQ(read_file(run.jobs_dir() / "reg_ip_fail.fsc"), "");
 }
 
 // A ROT job asking for scores and score plots: the listing, no scores.
 TEST(ScoreJobs, LoadingsInputSkipsTheScores) {
-    ScoreRun run;
+    JobFolderRun run(kJobs);
     const Outputs out = run.run("rot_skipped");
     EXPECT_EQ(out.at("status"), "0\n");
     EXPECT_FALSE(has(out.at("window"), "Computing"));

@@ -2,27 +2,19 @@
 // data, rotation NONE and scores NONE, run from command file to the early
 // finish; the .fac and .eig files against the high-precision reference.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using orv::testing::read_file;
 
 std::vector<double> numbers(const std::string& text) {
     std::istringstream in(text);
@@ -45,23 +37,17 @@ std::vector<double> reference(const std::string& name, const std::string& key) {
 class ExtractionRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orv_extract_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         for (const char* file : {"pa_raw.dat", "pfa_smc.in", "pca.in"})
             fs::copy_file(fs::path(ORV_TEST_DATA_DIR) / "engine/jobs/extract" / file, dir_ / file);
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     int run(const std::string& job) {
-        const std::string command = "cd '" + dir_.string() + "' && '" + ORVCALC_PATH + "' " + job +
-                                    " < /dev/null > window.txt 2>&1";
-        const int status = std::system(command.c_str());
+        const int status = orv::testing::run_program(dir_, ORVCALC_PATH, job, dir_ / "window.txt");
         window_ = read_file(dir_ / "window.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return status;
     }
 
-    fs::path dir_;
+    orv::testing::TempDir dir_{"orv_extract"};
     std::string window_;
 };
 

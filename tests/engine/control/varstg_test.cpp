@@ -2,7 +2,6 @@
 // given loadings: Varimax against R's stats::varimax, the invariants of
 // every rotation, the weighted-Varimax weights and the variance routine.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -23,6 +22,7 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
@@ -74,16 +74,12 @@ double max_diff(const Matrix& x, const Matrix& y) {
 class RotationStage : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orv_varstg_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         rt::set_host(&host_);
         rt::open_unit_or_fail(LURPT, (dir_ / "report.txt").string(), {rt::OpenStatus::Unknown, false});
     }
     void TearDown() override {
         rt::close_all_units();
         rt::set_host(nullptr);
-        fs::remove_all(dir_);
     }
 
     // A job on given loadings, as model ROT hands them to the stages.
@@ -117,13 +113,10 @@ protected:
     }
     std::string report() {
         rt::flush_all_units();
-        std::ifstream in(dir_ / "report.txt");
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+        return orv::testing::read_file(dir_ / "report.txt");
     }
 
-    fs::path dir_;
+    orv::testing::TempDir dir_{"orv_varstg"};
     testing::FakeHost host_;
     JOBSET job_;
     RUNDATA run_;
@@ -231,22 +224,11 @@ TEST_F(RotationStage, WeightedVarimaxKeepsARowWithoutLoadingsAtZero) {
 // zeros runs to its end, and the row is zeros in the sorted .fac file.
 TEST(RotationJob, WeightedVarimaxWithARowOfZeroLoadingsRuns) {
     const fs::path jobs = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "rotation";
-    char tmpl[] = "/tmp/orv_wvmzero_XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    const fs::path dir = tmpl;
+    const orv::testing::TempDir dir("orv_wvmzero");
     for (const char* file : {"wvm_zero_row.in", "wvm_zero_row.dat"}) fs::copy_file(jobs / file, dir / file);
-    const std::string command =
-        "cd '" + dir.string() + "' && '" + ORVCALC_PATH + "' wvm_zero_row.in < /dev/null > window.txt 2>&1";
-    const int status = std::system(command.c_str());
-    auto text = [](const fs::path& path) {
-        std::ifstream in(path);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    };
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << text(dir / "window.txt");
-    const std::string fac = text(dir / "wvm_zero_row.fac");
+    EXPECT_EQ(orv::testing::run_program(dir, ORVCALC_PATH, "wvm_zero_row.in", dir / "window.txt"), 0)
+        << orv::testing::read_file(dir / "window.txt");
+    const std::string fac = orv::testing::read_file(dir / "wvm_zero_row.fac");
     int zero_rows = 0;
     std::istringstream rows(fac);
     for (std::string line; std::getline(rows, line);) {
@@ -254,8 +236,8 @@ TEST(RotationJob, WeightedVarimaxWithARowOfZeroLoadingsRuns) {
         if (line.substr(4) == "   0.0000  0.0000  0.0000") ++zero_rows;
     }
     EXPECT_EQ(zero_rows, 1) << fac;
-    EXPECT_NE(text(dir / "wvm.out").find("Factor Loadings  (Cureton - Mulaik Weights)"), std::string::npos);
-    fs::remove_all(dir);
+    EXPECT_NE(orv::testing::read_file(dir / "wvm.out").find("Factor Loadings  (Cureton - Mulaik Weights)"),
+              std::string::npos);
 }
 
 TEST_F(RotationStage, PromaxDoesNotDependOnTheSortOption) {

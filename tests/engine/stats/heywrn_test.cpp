@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/common/units.h"
 #include "runtime/units.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
@@ -20,10 +19,7 @@ std::string run(const std::vector<double>& comm) {
     rt::open_unit_or_fail(LURPT, path, {rt::OpenStatus::Replace, false});
     HEYWRN(comm, static_cast<int>(comm.size()), LURPT);
     rt::close_unit(LURPT);
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return orv::testing::read_file(path);
 }
 
 std::string line(const char* number) {

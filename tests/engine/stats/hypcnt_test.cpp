@@ -4,15 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/common/units.h"
 #include "runtime/units.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
@@ -20,9 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(Hypcnt, CountsLoadingsWithinTheBandEdgesIncluded) {
-    char name[] = "/tmp/hypcnt_test_XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    const fs::path file = fs::path(name) / "report.out";
+    const orv::testing::TempDir dir("hypcnt_test");
+    const fs::path file = dir / "report.out";
     rt::open_unit_or_fail(LURPT, file.string(), {rt::OpenStatus::Replace, false});
 
     // Ten variables, two factors, column-major.
@@ -41,10 +38,7 @@ TEST(Hypcnt, CountsLoadingsWithinTheBandEdgesIncluded) {
     HYPCNT(big, 1000, 1, 1, LURPT, 0.2);
     rt::close_unit(LURPT);
 
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(),
+    EXPECT_EQ(orv::testing::read_file(file),
               "Hyperplane Count (%) for Factor  1 =   3 (.30)\n"
               "Hyperplane Count (%) for Factor  2 =  10 (***)\n"
               "Hyperplane Count (%) for Factor  1 =   0 (.00)\n"
@@ -52,7 +46,6 @@ TEST(Hypcnt, CountsLoadingsWithinTheBandEdgesIncluded) {
               "Hyperplane Count (%) for Factor  1 =   6 (.60)\n"
               "Hyperplane Count (%) for Factor  1 =   5 (.50)\n"
               "Hyperplane Count (%) for Factor  1 = 999 (***)\n");
-    fs::remove_all(name);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
@@ -41,11 +42,9 @@ protected:
     // The report so far; the unit starts a new, empty report.
     std::string report() {
         rt::close_unit(kReport);
-        std::ifstream in(report_);
-        std::stringstream text;
-        text << in.rdbuf();
+        std::string text = orv::testing::read_file(report_);
         rt::open_unit_or_fail(kReport, report_, {rt::OpenStatus::Replace, false});
-        return text.str();
+        return text;
     }
     static constexpr int kReport = 11;
     PausingHost host_;

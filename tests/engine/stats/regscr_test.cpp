@@ -10,7 +10,6 @@
 #include <cmath>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +20,7 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/library_fixture.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
@@ -115,10 +115,7 @@ protected:
     void reset_library() override { num2::reset_error_machinery(); }
     std::string report() {
         rt::close_unit(11);
-        std::ifstream in(path_);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+        return orv::testing::read_file(path_);
     }
 
     // FSCORE on data X with loadings L and the communalities H2 on the

@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "numlib/routines2/erset.h"
+#include "runtime/io_error.h"
 #include "support/fake_host.h"
 
 namespace orv::engine {
@@ -53,8 +57,9 @@ TEST_F(SpdinvTest, PrintsLibraryMessagesWithoutStopping) {
     expect_attributes(1, 0);
     EXPECT_TRUE(host_.records.empty());
 
-    // Not positive definite: the fatal message appears and the run goes on.
-    EXPECT_NO_THROW(SPDINV(kSingular, 3, ainv));
+    // Not positive definite: the fatal message appears, and the engine then
+    // stops the run itself although the library would go on.
+    EXPECT_THROW(SPDINV(kSingular, 3, ainv), rt::Stop);
     std::string all;
     for (const std::string& r : host_.records) all += r + "\n";
     EXPECT_NE(all.find("*** FATAL    ERROR 2 from DLINDS."), std::string::npos) << all;
@@ -79,6 +84,30 @@ TEST_F(SpdinvTest, SilentVariantMarksFailureOnly) {
     expect_attributes(1, 0);
     SPDINC(kGood, 3, ainv);
     expect_attributes(0, 0);
+}
+
+// The pure twin gives SPDINC's inverse and mark bit for bit on Hessian-like
+// matrices of order 6: positive definite, indefinite, singular, not finite.
+TEST_F(SpdinvTest, PureTwinMatchesSilentVariant) {
+    std::mt19937_64 gen(19);
+    std::normal_distribution<double> z(0.0, 1.0);
+    int marked = 0;
+    for (int trial = 0; trial < 2000; ++trial) {
+        std::vector<double> a(36);
+        for (int i = 0; i < 6; ++i)
+            for (int j = i; j < 6; ++j) a[i + 6 * j] = a[j + 6 * i] = z(gen) * 0.3;
+        for (int i = 0; i < 6; ++i) a[i * 7] += 2.5 - 0.002 * trial;  // from definite to indefinite
+        if (trial % 97 == 0) a[trial % 36] = std::nan("");
+        std::vector<double> want(36, -1.0), got(36, -1.0);
+        SPDINC(a, 6, want);
+        SPDINC_PURE(a, 6, got);
+        for (int k = 0; k < 36; ++k)
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(want[k]), std::bit_cast<std::uint64_t>(got[k])) << trial << " " << k;
+        marked += want[0] == SPDINC_FAILED;
+    }
+    EXPECT_GT(marked, 200);
+    EXPECT_LT(marked, 1800);
+    EXPECT_TRUE(host_.records.empty());
 }
 
 }  // namespace

@@ -17,20 +17,15 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
 
 namespace fs = std::filesystem;
+using orv::testing::read_file;
 
 const std::string kGolden = std::string(ORV_TEST_DATA_DIR) + "/engine/golden/tetcor/";
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class PausingHost : public testing::FakeHost {
 public:
@@ -99,15 +94,11 @@ std::vector<double> two_items(int n00, int n01, int n10, int n11) {
 class TetcorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char name[] = "/tmp/tetcor_test_XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir_ = name;
         rt::set_host(&host_);
     }
     void TearDown() override {
         rt::close_all_units();
         rt::set_host(nullptr);
-        fs::remove_all(dir_);
     }
 
     Outcome run(const std::vector<double>& x, int nvar, int threads = 1, int cflag = 0, std::vector<double> c = {}) {
@@ -121,15 +112,15 @@ protected:
         EXPECT_FALSE(rt::unit_connected(LUSER));
         EXPECT_TRUE(rt::unit_connected(LUDFF));
         rt::close_all_units();
-        out.frq = slurp(dir_ / "job.frq");
-        out.dff = slurp(dir_ / "job.dff");
-        out.ser = slurp(dir_ / "job.ser");
-        out.report = slurp(dir_ / "report.out");
+        out.frq = read_file(dir_ / "job.frq");
+        out.dff = read_file(dir_ / "job.dff");
+        out.ser = read_file(dir_ / "job.ser");
+        out.report = read_file(dir_ / "report.out");
         out.window = host_.records;
         return out;
     }
 
-    fs::path dir_;
+    orv::testing::TempDir dir_{"tetcor_test"};
     PausingHost host_;
 };
 
@@ -544,9 +535,9 @@ TEST_F(TetcorTest, GoldenSideFiles) {
     }
     const Outcome out = run(x, nvar);
     expect_well_formed(out, nvar);
-    EXPECT_EQ(out.frq, slurp(kGolden + "job.frq"));
-    EXPECT_EQ(out.dff, slurp(kGolden + "job.dff"));
-    EXPECT_EQ(out.ser, slurp(kGolden + "job.ser"));
+    EXPECT_EQ(out.frq, read_file(kGolden + "job.frq"));
+    EXPECT_EQ(out.dff, read_file(kGolden + "job.dff"));
+    EXPECT_EQ(out.ser, read_file(kGolden + "job.ser"));
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <limits>
 #include <numeric>
 #include <sstream>
@@ -19,23 +18,14 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "num1_fixture.h"
+#include "support/files.h"
 
 namespace orv::num1 {
 namespace {
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using orv::testing::read_file;
 
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using orv::testing::lines_of;
 
 // The plot goes to a report file on unit 11, messages to the window.
 class ScatterPlot : public Num1Fixture {
@@ -93,7 +83,7 @@ TEST_F(ScatterPlot, CellCountsAndEqualY) {
             x.push_back(xv);
             y.push_back(3.0);
         }
-    const auto lines = split_lines(plot(x, y, 10, 10));
+    const auto lines = lines_of(plot(x, y, 10, 10));
     std::vector<std::string> with_points;
     for (const auto& l : std::vector<std::string>(lines.begin(), lines.end() - 2))  // plot rows
         if (l.size() > 14 && l.substr(13, l.size() - 14).find_first_not_of(" .+") != std::string::npos)
@@ -114,7 +104,7 @@ TEST_F(ScatterPlot, AxesThroughZero) {
     // Both ranges include 0: the row y = 0 is a line of "." with "+" at the
     // tick columns, the column x = 0 a line of "." with "+" on the labelled
     // rows, except where a point lies.
-    const auto lines = split_lines(plot({-3, 3, 0, 1}, {-2, 2, 1, 0}, 10, 10));
+    const auto lines = lines_of(plot({-3, 3, 0, 1}, {-2, 2, 1, 0}, 10, 10));
     const std::string frame = lines.front().substr(13, lines.front().size() - 14);  // cells only
     const std::size_t zero_column = 13 + frame.size() / 2;                         // symmetric x range
     int zero_rows = 0, points_on_axes = 0;
@@ -144,7 +134,7 @@ TEST_F(ScatterPlot, NegativeStartIsSimplifiedDownwards) {
     // Y from -0.3 to 4.2 on 20 steps: step 0.25, three decimals; the start
     // -0.5 becomes -0.6, which is off the grid of 0.25 and is moved down to
     // -0.75, adding a row: three rows below the row of 0, 21 + 2 rows.
-    const auto lines = split_lines(plot({1, 2}, {-0.3, 4.2}, 10, 20));
+    const auto lines = lines_of(plot({1, 2}, {-0.3, 4.2}, 10, 20));
     ASSERT_EQ(lines.size(), 23u + 2u);
     EXPECT_EQ(lines[lines.size() - 6].substr(0, 12), "       0.000");
     EXPECT_EQ(lines[lines.size() - 11].substr(0, 12), "       1.250");
@@ -153,7 +143,7 @@ TEST_F(ScatterPlot, NegativeStartIsSimplifiedDownwards) {
 TEST_F(ScatterPlot, WideRowsGrowTheRecord) {
     // 500 steps mean 133, and this range adds one more: rows of 12 + 136
     // characters and label records past 135 are written whole.
-    const auto lines = split_lines(plot({-0.3, 13.2}, {1, 2}, 500, 3));
+    const auto lines = lines_of(plot({-0.3, 13.2}, {1, 2}, 500, 3));
     ASSERT_EQ(lines.size(), 13u + 2u);
     for (std::size_t i = 0; i + 2 < lines.size(); ++i) EXPECT_EQ(lines[i].size(), 148u) << i;
     EXPECT_EQ(lines[lines.size() - 2].substr(lines[lines.size() - 2].size() - 6), "18.750");
@@ -170,7 +160,7 @@ TEST_F(ScatterPlot, NonFiniteDataEndsSafely) {
                                               {1e20, 1e20 + 65536, 1e20}};
     for (const auto& y : ys) {
         SCOPED_TRACE(y[1]);
-        const auto lines = split_lines(plot({1, 2, nan}, y, 20, 10));
+        const auto lines = lines_of(plot({1, 2, nan}, y, 20, 10));
         EXPECT_GE(lines.size(), 14u);
         for (const auto& l : lines) EXPECT_LE(l.size(), 12u + 24u + 100u);
         rt::open_unit_or_fail(11, path_);

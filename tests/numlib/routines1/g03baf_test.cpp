@@ -161,6 +161,97 @@ TEST_F(G03BAFTest, RotationIsAnOptimum) {
     }
 }
 
+// The orthomax path written with atan2 instead of half angles: every pair
+// (j1 < j2) in turn is turned by atan2(NUM, DEN) / 4, in (-45, 45] degrees,
+// until no sweep turns a pair by more than 1e-14.  L and the accumulated R
+// (L = FL R) are returned; QUADRANTS counts the signs of (NUM, DEN) met.
+struct Path {
+    std::vector<double> l, r;
+};
+Path reference_orthomax(std::vector<double> l, int nvar, int k, double g, int quadrants[4]) {
+    Path p{std::move(l), std::vector<double>(static_cast<std::size_t>(k) * k, 0.0)};
+    for (int j = 0; j < k; ++j) p.r[j + j * k] = 1.0;
+    auto turn = [](std::vector<double>& m, int rows, int j1, int j2, double cs, double sn) {
+        for (int i = 0; i < rows; ++i) {
+            const double x = m[i + j1 * rows], y = m[i + j2 * rows];
+            m[i + j1 * rows] = cs * x + sn * y;
+            m[i + j2 * rows] = cs * y - sn * x;
+        }
+    };
+    const double gn = g / nvar;
+    for (int sweep = 0; sweep < 2000; ++sweep) {
+        double largest = 0.0;
+        for (int j1 = 0; j1 < k - 1; ++j1)
+            for (int j2 = j1 + 1; j2 < k; ++j2) {
+                double a = 0.0, b = 0.0, c = 0.0, d = 0.0;
+                for (int i = 0; i < nvar; ++i) {
+                    const double x = p.l[i + j1 * nvar], y = p.l[i + j2 * nvar];
+                    const double u = x * x - y * y, w = 2.0 * x * y;
+                    a += u;
+                    b += w;
+                    c += u * u - w * w;
+                    d += 2.0 * u * w;
+                }
+                const double num = d - gn * 2.0 * a * b, den = c - gn * (a * a - b * b);
+                if (sweep == 0) ++quadrants[(num < 0.0 ? 2 : 0) + (den < 0.0 ? 1 : 0)];
+                const double angle = std::atan2(num, den) / 4.0;
+                largest = std::max(largest, std::fabs(angle));
+                turn(p.l, nvar, j1, j2, std::cos(angle), std::sin(angle));
+                turn(p.r, k, j1, j2, std::cos(angle), std::sin(angle));
+            }
+        if (largest < 1e-14) break;
+    }
+    return p;
+}
+
+// The exact result, not only one up to column order and sign: the angle of
+// each plane turn lies in the quadrant the signs of NUM and DEN give, and a
+// swapped branch would permute and reflect the printed columns.  Two
+// factors, started in each of the four quadrants, and general loadings on
+// three and four factors, against the path above.
+TEST_F(G03BAFTest, PinnedToTheAnglesOfEachQuadrant) {
+    int quadrants[4] = {0, 0, 0, 0};
+    const int nvar = 8;
+    std::vector<double> structure(nvar * 2);
+    for (int i = 0; i < nvar; ++i) {
+        structure[i + (i % 2) * nvar] = 0.5 + 0.04 * i;
+        structure[i + (1 - i % 2) * nvar] = 0.05 * (i % 3) - 0.05;
+    }
+    for (double start : {-0.2, -0.6, 0.2, 0.6}) {
+        SCOPED_TRACE(start);
+        std::vector<double> fl0(structure.size());
+        for (int i = 0; i < nvar; ++i) {
+            const double x = structure[i], y = structure[i + nvar];
+            fl0[i] = std::cos(start) * x - std::sin(start) * y;
+            fl0[i + nvar] = std::sin(start) * x + std::cos(start) * y;
+        }
+        int seen[4] = {0, 0, 0, 0};
+        const Path path = reference_orthomax(fl0, nvar, 2, 1.0, seen);
+        for (int q = 0; q < 4; ++q) quadrants[q] += seen[q];
+        const Outcome o = rotate("U", 1.0, nvar, 2, fl0, nvar, 2, 0.0, 100);
+        ASSERT_EQ(o.ifail, 0);
+        for (std::size_t x = 0; x < path.l.size(); ++x) EXPECT_NEAR(o.flr[x], path.l[x], 1e-12) << x;
+        for (std::size_t x = 0; x < path.r.size(); ++x) EXPECT_NEAR(o.r[x], path.r[x], 1e-12) << x;
+    }
+    for (int q = 0; q < 4; ++q) EXPECT_EQ(quadrants[q], 1) << "quadrant " << q;
+
+    orv::testing::Rng rng{2024};
+    for (int k : {3, 4}) {
+        for (double g : {1.0, 0.0}) {
+            SCOPED_TRACE(::testing::Message() << "k " << k << " g " << g);
+            const int rows = 6 * k;
+            std::vector<double> fl0(static_cast<std::size_t>(rows) * k);
+            for (double& x : fl0) x = 1.2 * rng.uniform() - 0.4;
+            int seen[4] = {0, 0, 0, 0};
+            const Path path = reference_orthomax(fl0, rows, k, g, seen);
+            const Outcome o = rotate("U", g, rows, k, fl0, rows, k, 0.0, 1000);
+            ASSERT_EQ(o.ifail, 0);
+            for (std::size_t x = 0; x < path.l.size(); ++x) EXPECT_NEAR(o.flr[x], path.l[x], 1e-6) << x;
+            for (std::size_t x = 0; x < path.r.size(); ++x) EXPECT_NEAR(o.r[x], path.r[x], 1e-6) << x;
+        }
+    }
+}
+
 // With row normalisation the rows' lengths enter only through the final
 // scaling; a row of zeros stays zero instead of turning every result into
 // NaN, and the other rows are rotated as without it (with G scaled so that

@@ -4,9 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,9 +13,12 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "num1_fixture.h"
+#include "support/files.h"
 
 namespace orv::num1 {
 namespace {
+
+using orv::testing::read_file;
 
 // One call of the printer; the matrix is filled from `value` when `a` is
 // left empty.
@@ -53,13 +54,6 @@ int run(Call c, int ifail = 0) {
     X04CBF(c.matrix, c.diag, c.m, c.n, c.a, c.lda, c.form, c.title, c.labrow, c.rlabs, c.labcol, c.clabs, c.ncols,
            c.indent, ifail);
     return ifail;
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // Tables go to a report file on unit 11, messages to the window.

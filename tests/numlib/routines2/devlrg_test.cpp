@@ -381,5 +381,23 @@ TEST_F(GeneralEigen, InfiniteElementDoesNotHang) {
     }
 }
 
+// A row or column sum near the overflow limit: scaling it by powers of 16
+// used to overflow to infinity and then loop for ever.  The call returns with
+// the eigenvalues of the matrix: 1 +- sqrt(1.7e306) for the 2 by 2 case.
+TEST_F(GeneralEigen, SumNearOverflowLimitEnds) {
+    ERSET(0, 0, 0);
+    const Values two = devlrg(2, {1.0, 0.01, 1.7e308, 1.0});
+    const double root = std::sqrt(1.7e306);
+    expect_same_values(two, {cplx(1.0 + root, 0.0), cplx(1.0 - root, 0.0)}, 1e-12 * root);
+
+    // A correlation matrix with one entry of 2^1022 in place of its mirror.
+    std::vector<double> r{1.0,   -0.71, -0.84, -0.96, -0.87, -0.71, 1.0,   -0.77, -0.94, 0.51, -0.84, -0.77, 1.0,
+                          -0.10, -0.10, -0.96, -0.94, -0.10, 1.0,   -0.20, -0.87, 0.51,  -0.10, -0.20, 1.0};
+    r[4 * 5] = std::ldexp(1.0, 1022);  // row 1, column 5
+    const Values five = devlrg(5, r);
+    EXPECT_EQ(five.size(), 5u);
+    EXPECT_EQ(LSTERR(), 0);
+}
+
 }  // namespace
 }  // namespace orv::num2

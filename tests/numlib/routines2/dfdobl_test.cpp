@@ -236,6 +236,15 @@ TEST(ObliminCubic, PicksTheBetterOuterRoot) {
     EXPECT_NEAR(oblimin_cubic_root(0.0, -3.0, 2.0), -2.0, 1.0E-6);
 }
 
+// t^3 - s^2 t has the outer roots -s and s with the same antiderivative
+// -s^4 / 4, and for these s both computed values round to it: the tie
+// gives the smaller root.
+TEST(ObliminCubic, TieOfTheAntiderivativeGivesTheSmallerRoot) {
+    for (double s : {0.5, 1.0, 2.0, 3.0, 10.0}) {
+        EXPECT_NEAR(oblimin_cubic_root(0.0, -s * s, 0.0), -s, 1.0E-8 * s) << s;
+    }
+}
+
 TEST_F(Oblimin, ShortArraysAreRefused) {
     const Matrix a(6, 0.5);
     Matrix b(5), t(4), fcor(4);

@@ -272,6 +272,26 @@ TEST_F(ErrorMachinery, LongTextsAreWrappedWithoutLoss) {
     E1POP("DTEST");
 }
 
+// Where each record of a wrapped message breaks, pinned exactly: the blank
+// that ends the first record's room is dropped and only one leading blank
+// of each continuation skipped; a continuation keeps the blank it breaks
+// at, and a blank just past its 64 characters is not one of them.
+TEST_F(ErrorMachinery, ContinuationRecordsBreakAtTheLastBlankOfTheirSixtyFour) {
+    const std::string a(42, 'a'), b(10, 'b'), c(52, 'c'), d(64, 'd');
+    E1PSH("DTEST");
+    // Text ".  " + a fills the 46 characters of room; three blanks follow.
+    E1MES(6, 3, a + "   " + b + " " + c + " " + d);
+    const Records r = take();
+    ASSERT_EQ(r.size(), 5u);
+    EXPECT_EQ(r[1], " *** WARNING  ERROR 3 from DTEST.  " + a);
+    // The second of the three blanks skipped, the third kept; the blank
+    // after c would be this record's 65th character.
+    EXPECT_EQ(r[2], " ***           " + b + " ");
+    EXPECT_EQ(r[3], " ***          " + c + " ");
+    EXPECT_EQ(r[4], " ***          " + d);  // exactly 64 characters left: one record
+    E1POP("DTEST");
+}
+
 TEST_F(ErrorMachinery, InsertionFieldsAndTheirForms) {
     ERSET(0, 1, 0);
     struct Case {

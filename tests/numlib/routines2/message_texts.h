@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/files.h"
 
 namespace orv::num2::test {
 
@@ -46,12 +46,7 @@ inline std::string squeeze(const std::string& head, const std::string& text) {
     return out;
 }
 
-inline std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using orv::testing::read_file;
 
 // Compares ACTUAL with the golden text NAME under tests/numlib/golden/plots;
 // on a difference the actual text is written to the test's temporary
@@ -59,7 +54,7 @@ inline std::string read_file(const std::string& path) {
 inline void expect_golden(const std::string& actual, const std::string& name) {
     const std::string expected = read_file(std::string(ORV_TEST_DATA_DIR) + "/numlib/golden/plots/" + name);
     if (actual != expected) {
-        std::ofstream(::testing::TempDir() + "/" + name, std::ios::binary) << actual;
+        orv::testing::write_file(::testing::TempDir() + "/" + name, actual);
         ADD_FAILURE() << "differs from golden " << name << "; actual text in " << ::testing::TempDir() << "/"
                       << name;
     }

@@ -1,0 +1,38 @@
+// Values read from the data, correlation, loading and factor-correlation
+// files must be finite: a NaN or an infinity stops the run, with a message
+// that names the file, the record and the value, before it can reach any
+// computation or table.
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "runtime/records.h"
+
+namespace orv::engine {
+
+// The window message "FATAL ERROR: Value V in record N of file F is not a
+// finite number", the pause prompt and the fatal stop.
+[[noreturn]] void stop_not_finite(const std::string& file, long long record, double value);
+
+// A record source that counts the records it hands out: after a value has
+// been read, `records()` is the number of the record that held it.
+class CountingSource final : public rt::RecordSource {
+public:
+    explicit CountingSource(rt::RecordSource& inner) : inner_(inner) {}
+    bool next_record(std::string& record) override {
+        const bool got = inner_.next_record(record);
+        if (got) ++records_;
+        return got;
+    }
+    rt::IoError error(rt::IoErrorKind kind, std::string detail) const override {
+        return inner_.error(kind, std::move(detail));
+    }
+    long long records() const { return records_; }
+
+private:
+    rt::RecordSource& inner_;
+    long long records_ = 0;
+};
+
+}  // namespace orv::engine

@@ -1,0 +1,370 @@
+// Failures through the real program: a job that cannot be computed ends,
+// with exit status 1 and a message, instead of looping for ever or running
+// on to "Finished" with tables of zeros or NaN.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/engine_run.h"
+#include "support/files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using orv::testing::read_file;
+
+const fs::path kExamples = fs::path(ORV_TEST_DATA_DIR) / ".." / "examples";
+
+class FailureRun : public orv::testing::EngineRun {
+protected:
+    void SetUp() override {
+        EngineRun::SetUp();
+        fs::copy_file(kExamples / "example.dat", at("example.dat"));
+    }
+
+    void put(const std::string& name, const std::string& text) const { EngineRun::put(at(name), text); }
+    std::string get(const std::string& name) const { return EngineRun::get(at(name)); }
+
+    // The README's example job with some of its lines replaced.
+    static std::string example(const std::vector<std::pair<std::string, std::string>>& lines) {
+        std::istringstream in(read_file(kExamples / "example.in"));
+        std::string out, line;
+        while (std::getline(in, line)) {
+            for (const auto& [key, text] : lines)
+                if (line.rfind(key, 0) == 0) line = key + " " + text;
+            out += line + "\n";
+        }
+        return out;
+    }
+
+    // A job on the correlation file m.cor of NVAR variables.
+    std::string cor_job(int nvar, const std::string& model, const std::string& technical) const {
+        return ">TITLE: correlation file\n>DATA: m.cor " + std::to_string(nvar) +
+               " 100\n>OUTFILE: m.out SHORT\n>METRIC: CO COR NOSMOOTH\n>MODEL: " + model +
+               " NOLABELS NOSORT\n>ROTATE: NONE\n>SCORE: NONE\n>PLOT: NONE\n>TECHNICAL: " + technical +
+               "\n>FORMAT: (F4.0)\n";
+    }
+
+    bool finished() const { return window_.find("Finished") != std::string::npos; }
+
+    // Runs job.in, which must stop on the value VALUE in record RECORD of
+    // the file NAME with status 1.
+    void expect_not_finite(const std::string& value, int record, const std::string& name) {
+        EXPECT_EQ(run("job.in"), 1) << window_;
+        EXPECT_NE(window_.find("FATAL ERROR: Value " + value + " in record " + std::to_string(record) + " of file " +
+                               at(name).string() + " is not a finite number\n"),
+                  std::string::npos)
+            << window_;
+    }
+
+    // The score jobs' data set of ten variables; with DUPLICATE, variable 3
+    // a copy of variable 2.
+    static std::string score_data(bool duplicate) {
+        std::istringstream in(read_file(fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "scores" / "three.dat"));
+        std::string data;
+        for (std::string line; std::getline(in, line);) {
+            if (duplicate) line.replace(20, 7, line.substr(13, 7));
+            data += line + "\n";
+        }
+        return data;
+    }
+
+    // A raw-data job with scores, every plot and every matrix file.
+    static std::string score_job(const std::string& data, const std::string& model, const std::string& rotate,
+                                 const std::string& method) {
+        return ">TITLE: scores\n>DATA: " + data + " 10 240\n>OUTFILE: job.out LONG\n>METRIC: CO RAW NOSMOOTH\n"
+               ">MODEL: " + model + " NOLABELS SORT\n>ROTATE: " + rotate + "\n>SCORE: " + method +
+               "\n>PLOT: ALL\n>TECHNICAL: .0001 200 .000001 500 F .2 SMC 120 T\n>OUTPUT: 4 COR FAC EIG RSD\n"
+               ">FORMAT: (F6.0,10F7.2)\n";
+    }
+};
+
+// Balancing for the eigenvalue table used to spin for ever on a sum near
+// the overflow limit.  The job now ends at once; its communalities then
+// diverge, which is the engine's own fatal error.
+TEST_F(FailureRun, EntryNearTheOverflowLimitEnds) {
+    // A correlation matrix with 2^1022 in place of one of its entries.
+    put("m.cor",
+        "1 -0.71 -0.84 -0.96 4.4942328371557898e+307\n-0.71 1 -0.77 -0.94 0.51\n-0.84 -0.77 1 -0.10 -0.10\n"
+        "-0.96 -0.94 -0.10 1 -0.20\n-0.87 0.51 -0.10 -0.20 1\n");
+    put("job.in", cor_job(5, "PFA 1", ".0001 200 .0001 200 T .2 ONE 120 F"));
+    EXPECT_EQ(run("job.in", 1), 1) << window_;
+    EXPECT_NE(window_.find("ERROR 100:  SERIOUS PROBLEMS OCCURED DURING ITERATION"), std::string::npos) << window_;
+    EXPECT_NE(get("m.out").find("Eigenvalues of Initial Correlation Matrix"), std::string::npos);
+
+    // A sum that used to overflow to infinity at once; the run ends, and
+    // the fit of a matrix this large is not reported as NaN.
+    put("m.cor", "1.0 1.7e308\n0.01 1.0\n");
+    put("job.in", cor_job(2, "PFA 1", ".0001 200 .0001 200 T .2 ONE 120 F"));
+    EXPECT_EQ(run("job.in", 1), 1) << window_;
+    EXPECT_NE(window_.find("FATAL ERROR: The fit statistics are not finite numbers\n"), std::string::npos)
+        << window_;
+    EXPECT_EQ(get("m.out").find("NaN"), std::string::npos);
+}
+
+// After the first positive definite inversion (squared multiple
+// correlations) the library only prints its errors; the engine stops on a
+// fatal or terminal one.
+TEST_F(FailureRun, LibraryFailuresAfterTheFirstInversionFailTheRun) {
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> lines;
+        std::string message;
+        std::string table;  // what the run used to print after the failure
+    };
+    const std::vector<Case> cases{
+        // A negative rotation criterion.
+        {{{">ROTATE:", "OBLIMIN 0"}, {">TECHNICAL:", ".0001 200 -.0001 200 F .2 SMC 120 F"}},
+         "\n*** TERMINAL ERROR 9 from DF2OBL.  EPS = -1.000000000000000D-04.  EPS must\n",
+         "Oblimin Rotated Factor Loadings"},
+        // A zero iteration limit.
+        {{{">ROTATE:", "HK 0.5"}, {">TECHNICAL:", ".0001 200 .0001 0 F .2 SMC 120 F"}},
+         "\n*** TERMINAL ERROR 7 from DF2ARR.  MAXIT = 0.  MAXIT must be 1 or more.\n",
+         "Harris-Kaiser Rotated Factor Loadings"},
+    };
+    for (const Case& c : cases) {
+        put("job.in", example(c.lines));
+        EXPECT_EQ(run("job.in"), 1) << window_;
+        EXPECT_NE(window_.find(c.message), std::string::npos) << window_;
+        EXPECT_NE(window_.find("Stop - Program terminated."), std::string::npos) << window_;
+        EXPECT_FALSE(finished()) << window_;
+        const std::string report = get("example.out");
+        EXPECT_NE(report.find("Final communality estimates"), std::string::npos);
+        EXPECT_EQ(report.find(c.table), std::string::npos);
+    }
+
+    // Squared multiple correlations of a matrix that is not positive
+    // definite, although its last eigenvalue is positive.
+    put("m.cor", "1.0 0.9 0.9\n0.9 1.0 0.3\n0.9 0.3 1.0\n");
+    put("job.in", cor_job(3, "PFA 1", ".0001 200 .0001 200 T .2 SMC 120 F"));
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find("\n*** FATAL    ERROR 2 from DLINDS.  The leading 3 by 3 submatrix of the input\n"),
+              std::string::npos)
+        << window_;
+    EXPECT_EQ(window_.find("Iteration:"), std::string::npos) << window_;
+    EXPECT_FALSE(finished());
+}
+
+// Regression scores of data with one variable twice: the correlation matrix
+// is not positive definite, a fatal error of the library.  The library's
+// message, then the score stage's own, status 1 and no scores.
+TEST_F(FailureRun, ScoresOfASingularCorrelationMatrixFailTheRun) {
+    put("dup.dat", score_data(true));
+    put("job.in", score_job("dup.dat", "PFA 3", "VARIMAX", "REG"));
+    put("job.fsc", "              1   0.500  -0.500   0.250\n");
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    const std::size_t library = window_.find("\n*** FATAL    ERROR 2 from DLINDS.");
+    const std::size_t own =
+        window_.find("FATAL ERROR: The correlation matrix cannot be inverted: no regression factor scores\n");
+    ASSERT_NE(library, std::string::npos) << window_;
+    ASSERT_NE(own, std::string::npos) << window_;
+    EXPECT_LT(library, own);
+    EXPECT_FALSE(finished());
+    EXPECT_EQ(get("job.out").find("Standardized regression weights"), std::string::npos);
+    EXPECT_EQ(get("job.fsc"), "");
+}
+
+// Technical and rotation parameters that are not finite numbers are refused
+// while the command file is read: no report is made.
+TEST_F(FailureRun, NonFiniteParametersAreRefused) {
+    const std::vector<std::pair<std::vector<std::pair<std::string, std::string>>, std::string>> cases{
+        {{{">TECHNICAL:", "NaN 200 .0001 200 T .2 SMC 120 F"}}, "Technical parameter COMP_EPS"},
+        {{{">TECHNICAL:", ".0001 200 Inf 200 T .2 SMC 120 F"}}, "Technical parameter ROT_EPS"},
+        {{{">TECHNICAL:", ".0001 200 nan 200 T .2 SMC 120 F"}}, "Technical parameter ROT_EPS"},
+        {{{">TECHNICAL:", ".0001 200 .0001 200 T -Infinity SMC 120 F"}}, "Technical parameter HYPER_WIDTH"},
+        {{{">ROTATE:", "HK Infinity"}}, "The Harris-Kaiser parameter"},
+        {{{">ROTATE:", "OBLIMIN -Infinity"}}, "The Oblimin Delta parameter"},
+    };
+    for (const auto& [lines, name] : cases) {
+        put("job.in", example(lines));
+        EXPECT_EQ(run("job.in"), 1) << window_;
+        EXPECT_NE(window_.find("FATAL ERROR: " + name + " must be a finite number\n"), std::string::npos) << window_;
+        EXPECT_FALSE(fs::exists(dir_ / "example.out"));
+    }
+}
+
+// A value that is not a finite number in the raw data, a correlation,
+// loading or factor-correlation file stops the run with the file, the
+// record and the value.
+TEST_F(FailureRun, NonFiniteValuesInInputFilesStopTheRun) {
+    // Raw data: the value of variable 2 of subject 5 (columns 8-10).
+    std::string data = read_file(kExamples / "example.dat");
+    std::size_t at = 0;
+    for (int record = 1; record < 5; ++record) at = data.find('\n', at) + 1;
+    data.replace(at + 7, 3, "NaN");
+    put("nan.dat", data);
+    put("job.in", example({{">DATA:", "nan.dat 12 300"}}));
+    expect_not_finite("NaN", 5, "nan.dat");
+    EXPECT_EQ(window_.find("Performing factor analysis"), std::string::npos);
+
+    // Correlations: a row may run over several records.
+    put("m.cor", "1.0 0.5\n0.2\n0.5 1.0 0.3\n0.2 0.3 -Inf\n");
+    put("job.in", cor_job(3, "CMT 1", ".0001 200 .0001 200 T .2 ONE 120 F"));
+    expect_not_finite("-Infinity", 4, "m.cor");
+    EXPECT_FALSE(finished());
+
+    // Loadings, then the factor correlations of an oblique input.
+    const std::string rot = ">TITLE: loadings\n>DATA: load.dat 3 100\n>OUTFILE: rot.out SHORT\n"
+                            ">METRIC: CO FLD2 NOSMOOTH\n>PHI: phi.dat\n>MODEL: ROT 2 NOLABELS NOSORT\n"
+                            ">ROTATE: VARIMAX\n>SCORE: NONE\n>PLOT: NONE\n>FORMAT: (2F5.1)\n";
+    put("job.in", rot);
+    put("load.dat", "  0.7  0.1\n  0.6  nan\n  0.1  0.8\n");
+    put("phi.dat", "1.0 0.3\n0.3 1.0\n");
+    expect_not_finite("NaN", 2, "load.dat");
+    put("load.dat", "  0.7  0.1\n  0.6  0.2\n  0.1  0.8\n");
+    put("phi.dat", "1.0 0.3\n0.3 Infinity\n");
+    expect_not_finite("Infinity", 2, "phi.dat");
+    EXPECT_FALSE(finished());
+
+    // Guessing parameters, laid out freely: refused with the command file.
+    const fs::path cmt = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "cmt";
+    fs::copy_file(cmt / "items.dat", dir_ / "items.dat");
+    put("guess.cpr", "0.10 0.05\n0.20 NaN 0.10\n0.00\n");
+    put("job.in", ">TITLE: guessing\n>DATA: items.dat 6 120\n>OUTFILE: dc.out SHORT\n>METRIC: DC RAW NS\n"
+                  ">CPARAM: guess.cpr\n>MODEL: CMT 2 NOLABELS NOSORT\n>ROTATE: NONE\n>SCORE: NOSCORE\n"
+                  ">PLOT: NONE\n>FORMAT: (F4.0,1X,6F1.0)\n");
+    expect_not_finite("NaN", 2, "guess.cpr");
+    EXPECT_FALSE(fs::exists(dir_ / "dc.out"));
+}
+
+// A continuous variable without variance stops the run before extraction,
+// as the tetrachoric stage stops for one; a CMT job still reports its
+// correlations (zeros for that variable).
+TEST_F(FailureRun, VariableWithoutVarianceStopsBeforeExtraction) {
+    std::istringstream in(read_file(kExamples / "example.dat"));
+    std::string data;
+    for (std::string line; std::getline(in, line);) data += line.replace(10, 3, "  4") + "\n";
+    put("constant.dat", data);
+    put("job.in", example({{">DATA:", "constant.dat 12 300"}}));
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find(std::string(28, ' ') + "FATAL ERROR: VARIABLE   3 HAS NO VARIANCE\n"), std::string::npos)
+        << window_;
+    EXPECT_EQ(window_.find("Performing factor analysis"), std::string::npos) << window_;
+    EXPECT_NE(get("example.out").find("CORRELATION MATRIX"), std::string::npos);
+
+    put("job.in", example({{">DATA:", "constant.dat 12 300"}, {">MODEL:", "CMT 2 NOLABELS NOSORT"}}));
+    EXPECT_EQ(run("job.in"), 0) << window_;
+    EXPECT_TRUE(finished());
+    const std::string report = get("example.out");
+    EXPECT_NE(report.find("\n  3    0.000   0.000   0.000   0.000"), std::string::npos) << report;
+}
+
+// A rotated solution that is not finite stops as the Varimax stage's
+// not-a-number stop does: Oblimin of identical loading rows.
+TEST_F(FailureRun, RotatedSolutionThatIsNotFiniteStopsTheRun) {
+    put("same.dat", "  .5  .5\n  .5  .5\n  .5  .5\n  .5  .5\n");
+    put("job.in", ">TITLE: identical rows\n>DATA: same.dat 4 100\n>OUTFILE: same.out SHORT\n"
+                  ">METRIC: CO FLD1 NOSMOOTH\n>MODEL: ROT 2 NOLABELS NOSORT\n>ROTATE: OBLIMIN 0\n>SCORE: NONE\n"
+                  ">PLOT: NONE\n>TECHNICAL: .0001 200 .0001 200 F .2 ONE 120 T\n>OUTPUT: 1 FAC\n>FORMAT: (2F4.1)\n");
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find(std::string(28, ' ') + "Fatal Error: Serious problems occured during Oblimin Rotation\n"),
+              std::string::npos)
+        << window_;
+    const std::string report = get("same.out");
+    EXPECT_NE(report.find("\n****Serious problems occured during Oblimin Rotation****\n" + std::string(18, ' ') +
+                          " Execution Terminated"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(report.find("NaN"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir_ / "same.fac"));
+
+    // Promax of the same rows: the least-squares fit of the target cannot
+    // invert A'A, a fatal error of the library, and the run stops there.
+    std::string promax = get("job.in");
+    promax.replace(promax.find("OBLIMIN 0"), 9, "PROMAX 3");
+    put("job.in", promax);
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find("\n*** FATAL    ERROR 2 from DLINDS."), std::string::npos) << window_;
+    EXPECT_FALSE(finished());
+    EXPECT_EQ(get("same.out").find("PROMAX Rotated Factor Loadings"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir_ / "same.fac"));
+}
+
+// Finite data whose correlations overflow: the run stops before the .cor
+// file or the report shows them, also for a CMT job.
+TEST_F(FailureRun, CorrelationsThatOverflowStopTheRun) {
+    std::istringstream in(read_file(kExamples / "example.dat"));
+    std::string data;
+    for (std::string line; std::getline(in, line);) data += line.substr(0, 4) + line[6] + "e300" + line.substr(7) + "\n";
+    put("huge.dat", data);
+    put("job.in", example({{">DATA:", "huge.dat 12 300"},
+                           {">MODEL:", "CMT 2 NOLABELS NOSORT"},
+                           {">TECHNICAL:", ".0001 200 .0001 200 T .2 SMC 120 T\n>OUTPUT: 1 COR"},
+                           {">FORMAT:", "(F4.0,F5.0,11F3.0)"}}));
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find("FATAL ERROR: The correlations of variable 1 are not finite numbers\n"),
+              std::string::npos)
+        << window_;
+    EXPECT_FALSE(fs::exists(dir_ / "job.cor"));
+    EXPECT_FALSE(finished());
+}
+
+// The rule over odd jobs that do run: whenever the run ends with status 0,
+// neither the report nor any matrix file holds NaN or an infinity.
+TEST_F(FailureRun, SuccessNeverShowsValuesThatAreNotFinite) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n", "PFA 2"},                  // nothing in common
+        {"0 0 0 0\n0 0 0 0\n0 0 0 0\n0 0 0 0\n", "PFA 2"},                  // no diagonal at all
+        {"1 1 1 1\n1 1 1 1\n1 1 1 1\n1 1 1 1\n", "PCA 2"},                  // one variable four times
+        {"1 .9 .9 .9\n.9 1 .9 .9\n.9 .9 1 .9\n.9 .9 .9 1\n", "PFA 3"},      // more factors than there are
+        {"1 -1 1 -1\n-1 1 -1 1\n1 -1 1 -1\n-1 1 -1 1\n", "PFA 2"},          // singular
+    };
+    int succeeded = 0;
+    for (const char* rotate : {"VARIMAX", "WVARIMAX", "PROMAX 3", "OBLIMIN 0", "HK 0.5"}) {
+        for (const auto& [matrix, model] : cases) {
+            put("m.cor", matrix);
+            std::string job = cor_job(4, model, ".0001 200 .0001 200 F .2 HIR 120 T");
+            job.replace(job.find(">ROTATE: NONE"), 13, std::string(">ROTATE: ") + rotate);
+            job.replace(job.find(">FORMAT:"), 0, ">OUTPUT: 4 EIG RSD FAC COR\n");
+            job.replace(job.find("SHORT"), 5, "LONG ");
+            put("job.in", job);
+            for (const char* file : {"m.out", "job.eig", "job.rsd", "job.fac", "job.phi"}) fs::remove(dir_ / file);
+            const int status = run("job.in");
+            if (status != 0) continue;
+            ++succeeded;
+            for (const char* file : {"m.out", "job.eig", "job.rsd", "job.fac", "job.phi"}) {
+                const std::string text = get(file);
+                EXPECT_EQ(text.find("NaN"), std::string::npos) << rotate << " " << model << " " << file << "\n"
+                                                               << text;
+                EXPECT_EQ(text.find("Infinity"), std::string::npos) << rotate << " " << model << " " << file;
+            }
+        }
+    }
+    std::cout << succeeded << " of 25 jobs ran to their end\n";
+    EXPECT_GT(succeeded, 0);
+}
+
+// The same rule for score jobs, including those whose scores cannot be
+// computed: the report, the matrix files and the .fsc file.
+TEST_F(FailureRun, ScoreJobsNeverShowValuesThatAreNotFinite) {
+    put("three.dat", score_data(false));
+    put("dup.dat", score_data(true));
+    const char* files[] = {"job.out", "job.cor", "job.eig", "job.rsd", "job.fac", "job.phi", "job.fsc"};
+    int succeeded = 0, jobs = 0;
+    for (const char* data : {"three.dat", "dup.dat"})
+        for (const char* model : {"PFA 3", "PCA 10"})
+            for (const char* rotate : {"VARIMAX", "PROMAX 3", "OBLIMIN 0"})
+                for (const char* method : {"REG", "BART"}) {
+                    ++jobs;
+                    put("job.in", score_job(data, model, rotate, method));
+                    for (const char* file : files) fs::remove(dir_ / file);
+                    const int status = run("job.in");
+                    ASSERT_TRUE(status == 0 || status == 1) << data << " " << model << " " << rotate << " " << method;
+                    if (status == 1) continue;
+                    ++succeeded;
+                    for (const char* file : files) {
+                        const std::string text = get(file);
+                        EXPECT_EQ(text.find("NaN"), std::string::npos) << data << " " << model << " " << file;
+                        EXPECT_EQ(text.find("Infinity"), std::string::npos) << data << " " << model << " " << file;
+                    }
+                    EXPECT_FALSE(get("job.fsc").empty()) << data << " " << model << " " << rotate << " " << method;
+                }
+    std::cout << succeeded << " of " << jobs << " score jobs ran to their end\n";
+    EXPECT_GT(succeeded, 0);
+}
+
+}  // namespace
