@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -33,6 +34,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/host.h"
@@ -56,12 +58,15 @@ std::string os_reason(int err) { return std::strerror(err); }
 
 // The lock of the table and of every transfer.  Recursive, for operations
 // that call others (an open closes the unit first).  Never destroyed: a stop
-// from outside may hold it while the process ends.
-std::recursive_timed_mutex& transfer_lock() {
-    static auto* lock = new std::recursive_timed_mutex;
+// from outside may hold it while the process ends.  A plain recursive mutex:
+// a timed lock is waited for by polling (flush_all_units_and_hold), because
+// the timed lock of the C library is invisible to ThreadSanitizer, which then
+// reports every access under it as a race.
+std::recursive_mutex& transfer_lock() {
+    static auto* lock = new std::recursive_mutex;
     return *lock;
 }
-using Guard = std::lock_guard<std::recursive_timed_mutex>;
+using Guard = std::lock_guard<std::recursive_mutex>;
 
 // The file name as OPEN sees it: trailing blanks are not part of it.
 std::string_view trim_trailing(std::string_view text) {
@@ -654,7 +659,11 @@ void flush_all_units() {
 
 bool flush_all_units_and_hold(std::chrono::milliseconds wait) {
     // Taken and never given back: no thread transfers anything after this.
-    if (!transfer_lock().try_lock_for(wait)) return false;
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (!transfer_lock().try_lock()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     for (auto& [number, u] : table().units) {
         try {
             u->flush();
@@ -695,7 +704,7 @@ bool read_record(int unit, std::string& record) {
 }
 
 void write_record(int unit, std::string_view record) {
-    std::unique_lock<std::recursive_timed_mutex> guard(transfer_lock());
+    std::unique_lock<std::recursive_mutex> guard(transfer_lock());
     if (Unit* u = find(unit)) {
         u->write_record(record);
         return;

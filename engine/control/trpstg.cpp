@@ -85,7 +85,7 @@ struct Joint {
     std::int64_t ij = 0, ik = 0, jk = 0, ijk = 0;
 };
 
-__attribute__((target_clones("popcnt", "default"))) Joint joint_ones(const Indicators& items, int i, int j, int k) {
+__attribute__((always_inline)) inline Joint count_joint(const Indicators& items, int i, int j, int k) {
     const std::uint64_t* a = &items.bits[static_cast<std::size_t>(i - 1) * items.words];
     const std::uint64_t* b = &items.bits[static_cast<std::size_t>(j - 1) * items.words];
     const std::uint64_t* c = &items.bits[static_cast<std::size_t>(k - 1) * items.words];
@@ -98,6 +98,19 @@ __attribute__((target_clones("popcnt", "default"))) Joint joint_ones(const Indic
         n.ijk += std::popcount(ab & c[w]);
     }
     return n;
+}
+
+// The same, built with the processor's population-count instruction.
+__attribute__((target("popcnt"))) Joint count_joint_popcnt(const Indicators& items, int i, int j, int k) {
+    return count_joint(items, i, j, k);
+}
+
+// The version is chosen by a plain test rather than by the loader (an
+// indirect function), whose resolver runs before a sanitizer's run-time is
+// ready and so keeps an instrumented program from starting.
+Joint joint_ones(const Indicators& items, int i, int j, int k) {
+    static const bool popcnt = __builtin_cpu_supports("popcnt");
+    return popcnt ? count_joint_popcnt(items, i, j, k) : count_joint(items, i, j, k);
 }
 
 // The statistic of the triplet (i, j, k) from its pattern counts.

@@ -2,9 +2,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fuzz_job.h"
 #include "fuzz_targets.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    orv::rt::fuzz::ORV_FUZZ_ENTRY(data, size);
+    ORV_FUZZ_ENTRY(data, size);
     return 0;
 }
