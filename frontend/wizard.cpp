@@ -108,7 +108,7 @@ void load_format(Wizard& w) { w.format.strFORTRANFormat.clear(); }
 // the dialog is shown, so a metric saved later counts; a closed choice
 // shows "None".
 void score_test(Wizard& w) {
-    const bool open = w.metric.DataType == "RAW " && w.metric.VariableMetric == "CO";
+    const bool open = w.metric.DataType.starts_with("RAW") && w.metric.VariableMetric == "CO";
     if (!open && w.score.cmbScoreEnabled) w.score.cmbScore = Lists::score[0];
     w.score.cmbScoreEnabled = open;
     w.score.lblScoreMsgVisible = !open;
