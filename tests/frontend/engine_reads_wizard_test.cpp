@@ -2,12 +2,9 @@
 // command-file reader into the expected settings and run by the real engine
 // to its normal end, from a folder whose name holds a blank.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <string>
 
 #include "engine/control/jobset.h"
 #include "engine/control/rdjob.h"
@@ -18,6 +15,7 @@
 #include "runtime/program.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace orv::frontend {
 namespace {
@@ -32,19 +30,9 @@ using testing::JobAnswers;
 
 const fs::path kTests = ORV_TEST_DATA_DIR;
 
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class EngineReadsWizard : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orv_wizard_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
         dir_ = root_ / "my jobs";
         fs::create_directories(dir_);
         fs::copy_file(kTests / ".." / "examples" / "example.dat", dir_ / "example.dat");
@@ -53,7 +41,6 @@ protected:
         fs::copy_file(kTests / "engine/jobs/oblique/pattern.dat", dir_ / "pattern.dat");
         fs::copy_file(kTests / "engine/jobs/oblique/pattern.txt", dir_ / "pattern.txt");
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     // The composed text, with labels typed after ">LABELS: " when asked for.
     std::string compose(const JobAnswers& a, const std::string& labels = "") {
@@ -80,7 +67,7 @@ protected:
 
     JOBSET read(const std::string& text, const std::string& name) {
         const fs::path path = dir_ / (name + ".in");
-        std::ofstream(path, std::ios::binary) << text;
+        orv::testing::write_file(path, text);
         orv::testing::FakeHost host;
         rt::set_host(&host);
         JOBSET job;
@@ -101,15 +88,14 @@ protected:
 
     // Runs orvcalc on the command file from the jobs folder; its exit status.
     int run(const std::string& name) {
-        const std::string command = "cd '" + dir_.string() + "' && '" + ORVCALC_PATH + "' '" +
-                                    (dir_ / (name + ".in")).string() + "' < /dev/null > '" +
-                                    (root_ / "window.txt").string() + "' 2>&1";
-        const int status = std::system(command.c_str());
-        window_ = slurp(root_ / "window.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const int status = orv::testing::run_program(dir_, ORVCALC_PATH, "'" + (dir_ / (name + ".in")).string() + "'",
+                                                     root_ / "window.txt");
+        window_ = orv::testing::read_file(root_ / "window.txt");
+        return status;
     }
 
-    fs::path root_, dir_;
+    orv::testing::TempDir root_{"orv_wizard"};
+    fs::path dir_;
     std::string window_;
 };
 
@@ -150,7 +136,7 @@ TEST_F(EngineReadsWizard, CorrelationsOnlyCorrectedForGuessingWithLabels) {
     EXPECT_EQ(job.OUTCOD[0], "COR");
     EXPECT_EQ(trimmed(job.DATFMT), " (F4.0,1X,6F1.0)");  // column 9 is the blank
     ASSERT_EQ(run("cmt"), 0) << window_;
-    EXPECT_NE(slurp(dir_ / "cmt job.out").find("item five"), std::string::npos);
+    EXPECT_NE(orv::testing::read_file(dir_ / "cmt job.out").find("item five"), std::string::npos);
     EXPECT_TRUE(fs::exists(dir_ / "cmt.cor"));
 }
 
@@ -173,7 +159,7 @@ TEST_F(EngineReadsWizard, PrincipalAxesVarimax) {
     EXPECT_EQ(trimmed(job.OUTFIL), (dir_ / "pfa report.out").string());
     ASSERT_EQ(run("pfa"), 0) << window_;
     EXPECT_NE(window_.find("Finished"), std::string::npos);
-    EXPECT_NE(slurp(dir_ / "pfa report.out").find("Wizard job pfa"), std::string::npos);
+    EXPECT_NE(orv::testing::read_file(dir_ / "pfa report.out").find("Wizard job pfa"), std::string::npos);
 }
 
 TEST_F(EngineReadsWizard, PrincipalComponentsHarrisKaiserWithMatrixFiles) {
@@ -221,7 +207,7 @@ TEST_F(EngineReadsWizard, RotationOfAnObliquePatternWithItsFactorCorrelations) {
     EXPECT_EQ(job.DELTA, -0.5);
     EXPECT_EQ(trimmed(job.SRTOPT), "NOSORT");
     ASSERT_EQ(run("rot"), 0) << window_;
-    EXPECT_NE(slurp(dir_ / "rot.out").find("Oblimin"), std::string::npos);
+    EXPECT_NE(orv::testing::read_file(dir_ / "rot.out").find("Oblimin"), std::string::npos);
 }
 
 TEST_F(EngineReadsWizard, PromaxJobReadAsWritten) {
@@ -265,7 +251,7 @@ TEST_F(EngineReadsWizard, TripletTestOfDichotomousItems) {
     EXPECT_EQ(job.NFAC, 1);
     ASSERT_EQ(run("trp"), 0) << window_;
     EXPECT_NE(window_.find("Finished"), std::string::npos);
-    const std::string report = slurp(dir_ / "trp.out");
+    const std::string report = orv::testing::read_file(dir_ / "trp.out");
     EXPECT_NE(report.find("Triplet Test of Multivariate Normality"), std::string::npos) << report;
     EXPECT_NE(report.find("Number of triplets tested =       20"), std::string::npos) << report;
 }

@@ -4,29 +4,21 @@
 // every matrix file byte for byte the same, whatever the eigen routines
 // shared out over their threads.
 #include <gtest/gtest.h>
-#include <sched.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/cpus.h"
+#include "support/files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using orv::testing::read_file;
+using orv::testing::write_file;
 
 // The matrix of bench/make_factor_matrix.py: R = L L' + diag(1 - h^2), each
 // variable loading 0.45-0.80 on its own factor and -0.10-0.10 on the others.
@@ -55,39 +47,14 @@ void write_factor_matrix(const fs::path& path, int nvar, int nfac) {
     std::fclose(out);
 }
 
-// Runs the job in DIR with the CPUs of MASK (all the test's own when null);
-// the exit status.
-int run_job(const fs::path& dir, const cpu_set_t* mask) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (mask != nullptr && ::sched_setaffinity(0, sizeof *mask, mask) != 0) ::_exit(90);
-        if (::chdir(dir.c_str()) != 0) ::_exit(91);
-        if (std::freopen("/dev/null", "r", stdin) == nullptr || std::freopen("window.txt", "w", stdout) == nullptr)
-            ::_exit(92);
-        ::dup2(::fileno(stdout), 2);
-        ::execl(ORVCALC_PATH, ORVCALC_PATH, "pfa10.in", static_cast<char*>(nullptr));
-        ::_exit(93);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// Runs the job in DIR; the exit status.
+int run_job(const fs::path& dir) {
+    return orv::testing::run_program(dir, ORVCALC_PATH, "pfa10.in", dir / "window.txt");
 }
 
 TEST(EigenThreadsJob, BenchmarkJobGivesTheSameFilesOnOneAndAllCpus) {
-    cpu_set_t all;
-    ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    for (int c = 0; c < CPU_SETSIZE; ++c) {
-        if (CPU_ISSET(c, &all)) {
-            CPU_SET(c, &one);
-            break;
-        }
-    }
-
-    char tmpl[] = "/tmp/orv_eigthr_XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    const fs::path root = tmpl;
+    const orv::testing::TempDir tmp("orv_eigthr");
+    const fs::path root = tmp.path();
     const char* const job =
         ">TITLE: Extraction benchmark, 1000 variables, 10 factors\n"
         ">DATA: r1000.cor 1000 1000\n"
@@ -103,19 +70,22 @@ TEST(EigenThreadsJob, BenchmarkJobGivesTheSameFilesOnOneAndAllCpus) {
     const char* const runs[] = {"one", "all"};
     for (const char* name : runs) {
         fs::create_directories(root / name);
-        std::ofstream(root / name / "pfa10.in") << job;
+        write_file(root / name / "pfa10.in", job);
     }
     write_factor_matrix(root / "one" / "r1000.cor", 1000, 10);
     fs::copy_file(root / "one" / "r1000.cor", root / "all" / "r1000.cor");
 
-    ASSERT_EQ(run_job(root / "one", &one), 0) << slurp(root / "one" / "window.txt");
-    ASSERT_EQ(run_job(root / "all", nullptr), 0) << slurp(root / "all" / "window.txt");
+    {
+        const orv::testing::OneCpu pinned;
+        ASSERT_EQ(run_job(root / "one"), 0) << read_file(root / "one" / "window.txt");
+    }
+    ASSERT_EQ(run_job(root / "all"), 0) << read_file(root / "all" / "window.txt");
 
     int compared = 0;
     for (const auto& entry : fs::directory_iterator(root / "one")) {
         const fs::path other = root / "all" / entry.path().filename();
         ASSERT_TRUE(fs::exists(other)) << other;
-        EXPECT_TRUE(slurp(entry.path()) == slurp(other)) << entry.path().filename() << " differs";
+        EXPECT_TRUE(read_file(entry.path()) == read_file(other)) << entry.path().filename() << " differs";
         ++compared;
     }
     // The command file, the matrix, the window, the report and the two
@@ -123,9 +93,8 @@ TEST(EigenThreadsJob, BenchmarkJobGivesTheSameFilesOnOneAndAllCpus) {
     EXPECT_EQ(compared, 6);
     EXPECT_TRUE(fs::exists(root / "all" / "pfa10.eig"));
     EXPECT_TRUE(fs::exists(root / "all" / "pfa10.fac"));
-    EXPECT_NE(slurp(root / "all" / "pfa10.out").find("Number of iterations during communality estimation"),
+    EXPECT_NE(read_file(root / "all" / "pfa10.out").find("Number of iterations during communality estimation"),
               std::string::npos);
-    fs::remove_all(root);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 // byte for byte with tests/engine/golden/trp/<job>/ (ORV_UPDATE_GOLDEN=1
 // rewrites them: read every changed line before keeping them).
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <stdlib.h>
 
 #include <cmath>
@@ -24,6 +23,7 @@
 #include "numlib/routines2/erset.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
+#include "support/cpus.h"
 #include "support/engine_run.h"
 #include "support/fake_host.h"
 
@@ -188,19 +188,12 @@ TEST(TrpJob, ThreeItemsOneTriplet) {
 // The engine takes one thread per CPU it may run on: pinned to one CPU it
 // fits the triplets on one thread and must leave the same files.
 TEST(TrpJob, SameFilesOnOneCpuAsOnAll) {
-    cpu_set_t all;
-    ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
     const Outputs many = run_job("skewed");
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    for (int c = 0; c < CPU_SETSIZE; ++c)
-        if (CPU_ISSET(c, &all)) {
-            CPU_SET(c, &one);
-            break;
-        }
-    ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
-    const Outputs single = run_job("skewed");
-    ASSERT_EQ(::sched_setaffinity(0, sizeof all, &all), 0);
+    Outputs single;
+    {
+        const orv::testing::OneCpu pinned;
+        single = run_job("skewed");
+    }
     EXPECT_EQ(single.at("status"), "0\n");
     EXPECT_EQ(single, many);
 }
