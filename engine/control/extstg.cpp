@@ -81,11 +81,14 @@ void EXTSTG(JOBSET& job, RUNDATA& run) {
     int pass = 1;
     run.R0 = R;
 
-    EIGPLT(R, NVAR, LURPT, job.PAGEWIDTH, job.JOBDIR, job.JOBBAS, job.OUTPUT, job.OUTCOD, 7);
+    // R is not changed until the initial communalities, so its eigenvalues
+    // serve them too.
+    const std::vector<double> initial_eigenvalues =
+        EIGPLT(R, NVAR, LURPT, job.PAGEWIDTH, job.JOBDIR, job.JOBBAS, job.OUTPUT, job.OUTCOD, 7);
 
     if (pfa) {
         const std::string_view init = std::string_view(job.INIT_COM).substr(0, 3);
-        if (init == "SMC") SMCCOM(R, NVAR);
+        if (init == "SMC") SMCCOM(R, NVAR, initial_eigenvalues);
         if (init == "HIR") MAXCOR(R, NVAR);
     }
 
