@@ -73,6 +73,7 @@ struct ChaseWork {
     std::unique_ptr<BlockProgress[]> row_ops;  // blocks whose row operations an owner has applied
     std::unique_ptr<BlockProgress[]> col_ops;  // row blocks an owner has taken its column operations to
     std::atomic<int> published{0};             // blocks formed and applied near the diagonal
+    team::Pace pace;                           // alone or on the team
 };
 
 // Smallest active block that a team chases on its threads.
