@@ -129,13 +129,7 @@ void EXTSTG(JOBSET& job, RUNDATA& run) {
 
     // The reproduced matrix of the last pass, before reflection (which does
     // not change it).
-    run.RHAT.assign(nvar * nvar, 0.0);
-    for (std::size_t j = 0; j < nvar; ++j)
-        for (std::size_t i = 0; i < nvar; ++i) {
-            double s = 0.0;
-            for (std::size_t k = 0; k < nfac; ++k) s += L[i + nvar * k] * L[j + nvar * k];
-            run.RHAT[i + nvar * j] = s;
-        }
+    reproduce(L, NVAR, NFAC, run.RHAT, fit_threads(NVAR, 0));
     run.NPASS = pass;
 
     REFLCT(L, NVAR, NFAC);
