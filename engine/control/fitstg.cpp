@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/common/data_array.h"
 #include "engine/common/fatal.h"
 #include "engine/common/opnmat.h"
 #include "engine/common/units.h"
@@ -137,7 +138,7 @@ int fit_threads(int nvar, int threads) {
 void reproduce(const std::vector<double>& L, int nvar, int nfac, std::vector<double>& RHAT, int threads) {
     const auto n = static_cast<std::size_t>(nvar);
     const auto f = static_cast<std::size_t>(nfac);
-    RHAT.assign(n * n, 0.0);
+    zeros(RHAT, n * n, "the reproduced matrix RHAT");
     rt::WorkerPool pool(threads - 1);
     for_columns(pool, n, threads, [&](std::size_t j) {
         for (std::size_t i = 0; i < n; ++i) {
@@ -194,7 +195,7 @@ void FITSTG(JOBSET& job, RUNDATA& run, int threads) {
     for (std::size_t i = 0; i < n; ++i) rhat[at(i, i)] = r[at(i, i)];
     std::vector<double> d;
     if (is_long(job)) {
-        d.resize(n * n);
+        zeros(d, n * n, "the residual matrix");
         for_columns(pool, n, threads, [&](std::size_t j) {
             for (std::size_t i = 0; i < n; ++i) d[at(i, j)] = r0[at(i, j)] - rhat[at(i, j)];
         });
