@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -66,8 +67,8 @@ int main(int argc, char** argv) {
     const fs::path dir = fs::temp_directory_path() / ("orv_fitbench_" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::FILE* devnull = std::fopen("/dev/null", "w");
-    rt::TerminalHost host({}, stdin, devnull, false);
-    rt::set_host(&host);
+    auto host = std::make_unique<rt::TerminalHost>(std::vector<std::string>{}, stdin, devnull, false);
+    rt::set_host(host.get());
 
     // Loadings of bench/make_factor_matrix.py's kind; R0 = L L' with a unit
     // diagonal, R with the communalities on it, written as the job's file.
@@ -175,6 +176,7 @@ int main(int argc, char** argv) {
         same = same && s.output[0] == s.output[1];
     }
     rt::set_host(nullptr);
+    host.reset();  // its last words go to the file
     std::fclose(devnull);
     fs::remove_all(dir);
     return same ? 0 : 1;

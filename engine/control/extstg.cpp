@@ -132,7 +132,7 @@ void EXTSTG(JOBSET& job, RUNDATA& run) {
 
     // The reproduced matrix of the last pass, before reflection (which does
     // not change it).
-    reproduce(L, NVAR, NFAC, run.RHAT, fit_threads(NVAR, 0));
+    reproduce(L, NVAR, NFAC, run.RHAT, 0);
     run.NPASS = pass;
 
     REFLCT(L, NVAR, NFAC);

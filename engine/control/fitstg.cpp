@@ -37,8 +37,12 @@ namespace {
 constexpr double kResidualBound = static_cast<double>(0.975f);
 constexpr int kClasses = 41;
 
-// Smallest order whose fit loops run on threads (by default).
-constexpr int kParallelFitOrder = 200;
+// Smallest order whose fit runs on threads by default, and the fewest
+// products of L L' that do: bench/fit_bench.cpp had 8 threads at 1.0 of
+// one thread's speed for the SHORT fit at order 300 and 1.2 times at 500;
+// L L' of 1,000 x 10 at 1.2 times, of 500 x 5 at 0.3.
+constexpr int kParallelFitOrder = 400;
+constexpr std::size_t kParallelProducts = std::size_t{1} << 23;
 
 const rt::Format& two_lines() {
     static const rt::Format format = rt::parse_format("(/,/)");
@@ -138,6 +142,7 @@ int fit_threads(int nvar, int threads) {
 void reproduce(const std::vector<double>& L, int nvar, int nfac, std::vector<double>& RHAT, int threads) {
     const auto n = static_cast<std::size_t>(nvar);
     const auto f = static_cast<std::size_t>(nfac);
+    if (threads <= 0) threads = n * n * f >= kParallelProducts ? rt::thread_count(0, n) : 1;
     zeros(RHAT, n * n, "the reproduced matrix RHAT");
     rt::WorkerPool pool(threads - 1);
     for_columns(pool, n, threads, [&](std::size_t j) {

@@ -16,8 +16,9 @@ namespace orv::engine {
 // positive, else one per usable CPU for a large matrix and one for a small.
 int fit_threads(int nvar, int threads);
 
-// RHAT = L L' for the NVAR x NFAC loadings L, on THREADS threads, each
-// element the sum over the factors in their order.
+// RHAT = L L' for the NVAR x NFAC loadings L, on THREADS threads (0: one
+// per usable CPU for a large product, one for a small), each element the
+// sum over the factors in their order.
 void reproduce(const std::vector<double>& L, int nvar, int nfac, std::vector<double>& RHAT, int threads);
 
 // Reads from `run`: R (final communalities on its diagonal), R0 (the
