@@ -213,7 +213,8 @@ void FITSTG(JOBSET& job, RUNDATA& run, int threads) {
         const double msr = ssr / k;
         const double rmsr = std::sqrt(msr);
         int iwt = 0;
-        std::vector<double> wt(size);
+        std::vector<double> wt;
+        zeros(wt, size, "the weights of the residuals");
         double mean = 0.0, sd = 0.0, skew = 0.0, kurt = 0.0, xmin = 0.0, xmax = 0.0, wtsum = 0.0;
         int ifail = 1;
         num1::G01AAF(k, v, iwt, wt, mean, sd, skew, kurt, xmin, xmax, wtsum, ifail);
@@ -225,7 +226,8 @@ void FITSTG(JOBSET& job, RUNDATA& run, int threads) {
         rt::write(LURPT, moments, msr, rmsr, mean, sd, skew, kurt);
     }
     if (k >= 5) {
-        std::vector<int> iwrk(size);
+        std::vector<int> iwrk;
+        zeros(iwrk, size, "the order of the residuals");
         std::vector<double> res(5);
         int ifail = 0;
         num1::G01ALF(k, v, iwrk, res, ifail);

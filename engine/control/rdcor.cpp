@@ -172,13 +172,12 @@ void read_row(rt::RecordSource& source, long long& records, std::size_t n, std::
 // or to the error the file gives there).  After two windows in a row that
 // keep no row (every row runs over several lines), the rest is read in
 // file order alone.
-void read_rows(std::size_t n, int threads, Rows& rows) {
+void read_rows(rt::WorkerPool& pool, std::size_t n, int threads, Rows& rows) {
     std::vector<double> row;
     long long records = 0;
     Window window;
     std::size_t next = 0;  // the window's first record not yet read into a row
     if (threads > 1 && n <= kWindowValues) {
-        rt::WorkerPool pool(threads - 1);
         const std::size_t window_rows = std::clamp<std::size_t>(kWindowValues / n, 1, kWindowRows);
         const std::size_t chunk = std::max<std::size_t>(1, kChunkBytes / (n * sizeof(double)));
         std::vector<char> whole(window_rows);
@@ -232,10 +231,10 @@ void RDCOR(const std::string& METRIC, const std::string& DATFIL, int NVAR, std::
     // made once every row is in.  A value the list leaves null stays zero.
     const std::size_t n = static_cast<std::size_t>(std::max(NVAR, 0));
     if (threads <= 0) threads = n >= kParallelOrder ? rt::thread_count(0, n) : 1;
-    Rows rows(n);
-    read_rows(n, threads, rows);
-    zeros(R, n * n, "the correlation matrix R");
     rt::WorkerPool pool(threads - 1);
+    Rows rows(n);
+    read_rows(pool, n, threads, rows);
+    zeros(R, n * n, "the correlation matrix R");
     const auto parts = static_cast<std::size_t>(threads);
     rt::parallel_for(pool, parts, [&](std::size_t p) {
         const std::size_t first = n * p / parts, last = n * (p + 1) / parts;
