@@ -177,14 +177,15 @@ void read_rows(rt::WorkerPool& pool, std::size_t n, int threads, Rows& rows) {
     long long records = 0;
     Window window;
     std::size_t next = 0;  // the window's first record not yet read into a row
-    if (threads > 1 && n <= kWindowValues) {
+    if (threads > 1 && n > 0 && n <= kWindowValues) {
         const std::size_t window_rows = std::clamp<std::size_t>(kWindowValues / n, 1, kWindowRows);
         const std::size_t chunk = std::max<std::size_t>(1, kChunkBytes / (n * sizeof(double)));
         std::vector<char> whole(window_rows);
         for (int fruitless = 0; rows.count() < n && fruitless < 2;) {
             if (next == window.held()) {
                 if (window.ended) break;
-                fill(window, LUDAT, std::min(window_rows, n - rows.count()), 1, std::numeric_limits<std::size_t>::max());
+                fill(window, LUDAT, std::min(window_rows, n - rows.count()), 1,
+                     std::numeric_limits<std::size_t>::max());
                 next = 0;
             }
             const std::size_t tried = std::min(window.held() - next, n - rows.count());

@@ -103,6 +103,10 @@ TEST_F(RdcorThreads, RowsOnTheirLinesWithLineEndsAndLeftovers) {
     double x = 1.0;
     std::memcpy(&x, r.data() + sizeof(double) * (37 * kOrder), sizeof x);
     EXPECT_TRUE(x == 0.0 && std::signbit(x));
+    // An order of 0 reads nothing, on threads too.
+    std::vector<double> none{1.0};
+    RDCOR("CO", path, 0, none, 8);
+    EXPECT_TRUE(none.empty());
 }
 
 TEST_F(RdcorThreads, RowsOverSeveralLinesRepeatsNullsAndSlashes) {
