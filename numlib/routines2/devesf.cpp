@@ -18,6 +18,7 @@
 #include "numlib/blas_lapack.h"
 #include "numlib/routines2/dsvrgn.h"
 #include "numlib/routines2/dunif.h"
+#include "numlib/routines2/devesf_parallel.h"
 #include "numlib/routines2/eigen_team.h"
 #include "numlib/routines2/erset.h"
 #include "numlib/routines2/umach.h"
@@ -37,7 +38,12 @@ struct Vec {
     double& operator()(int i) const { return p[i - 1]; }
 };
 
-// Trailing orders below which a reduction step is not shared out.
+// The reduction runs on threads from this order on (unless
+// set_eigen_parallel_order() sets another), with a thread for every
+// kShareColumns columns at most, and its steps are shared out while the
+// trailing order is at least kSharedStepOrder.
+constexpr int kParallelOrder = 300;
+constexpr int kShareColumns = 64;
 constexpr int kSharedStepOrder = 96;
 
 // Columns C..C+3 of the column sweep of p = B u for step I (see below):
@@ -85,87 +91,6 @@ void product_columns(int n, int i, int c, const double* a, std::size_t ld, doubl
     E[c + 1] += s1;
     E[c + 2] += s2;
     E[c + 3] += s3;
-}
-
-// p = B u for step I of the reduction into E(I+1..N), B the symmetric
-// trailing block read from the lower triangle of A (column-major, 1-based,
-// leading dimension LD) and u = A(I+1..N, I).  E(r) sums the elements left
-// of the diagonal in row r in column order, then adds the sum down column r
-// from the diagonal: the order of the sequential column sweep, in which
-// column c adds to every E(r) below it and then completes E(c).  One part
-// takes a range of indices both as rows and as columns, so parts share
-// nothing but the reads of A, and every index costs N - I operations.
-void shared_product(int n, int i, double* a, std::size_t ld, double* e, team::Team& team) {
-    auto A = [a, ld](int r, int c) -> double& {
-        return a[static_cast<std::size_t>(r - 1) + static_cast<std::size_t>(c - 1) * ld];
-    };
-    double* const u = &A(1, i) - 1;  // u[r] = A(r, I)
-    double* const E = e - 1;
-    auto body = [&](int k, int parts) {
-        const team::Range range = team::part(i + 1, n, k, parts);
-        if (range.first > range.last) return;
-        for (int r = range.first; r <= range.last; ++r) E[r] = 0.0;
-        for (int c = i + 1; c < range.last; ++c) {
-            const double uc = u[c];
-            const double* const col = &A(1, c) - 1;
-            for (int r = std::max(c + 1, range.first); r <= range.last; ++r) E[r] += col[r] * uc;
-        }
-        // The sums down the columns, four side by side.
-        int c = range.first;
-        for (; c + 3 <= range.last; c += 4) {
-            const double* const a0 = &A(1, c) - 1;
-            const double* const a1 = &A(1, c + 1) - 1;
-            const double* const a2 = &A(1, c + 2) - 1;
-            const double* const a3 = &A(1, c + 3) - 1;
-            double s0 = a0[c] * u[c];
-            double s1 = a1[c + 1] * u[c + 1];
-            double s2 = a2[c + 2] * u[c + 2];
-            double s3 = a3[c + 3] * u[c + 3];
-            for (int r = c + 1; r <= c + 3; ++r) s0 += a0[r] * u[r];
-            for (int r = c + 2; r <= c + 3; ++r) s1 += a1[r] * u[r];
-            s2 += a2[c + 3] * u[c + 3];
-            for (int r = c + 4; r <= n; ++r) {
-                const double ur = u[r];
-                s0 += a0[r] * ur;
-                s1 += a1[r] * ur;
-                s2 += a2[r] * ur;
-                s3 += a3[r] * ur;
-            }
-            E[c] += s0;
-            E[c + 1] += s1;
-            E[c + 2] += s2;
-            E[c + 3] += s3;
-        }
-        for (; c <= range.last; ++c) {
-            const double* const col = &A(1, c) - 1;
-            double acc = col[c] * u[c];
-            for (int r = c + 1; r <= n; ++r) acc += col[r] * u[r];
-            E[c] += acc;
-        }
-    };
-    const std::int64_t order = n - i;
-    team.run(team.parts(order * order, 16384), body);
-}
-
-// B = B + u q' + q u' on the lower triangle of the trailing block of step
-// I, q in E(I+1..N): columns shared out, each column as in the sequential
-// loop.
-void shared_update(int n, int i, double* a, std::size_t ld, const double* e, team::Team& team) {
-    auto A = [a, ld](int r, int c) -> double& {
-        return a[static_cast<std::size_t>(r - 1) + static_cast<std::size_t>(c - 1) * ld];
-    };
-    const double* const u = &A(1, i) - 1;
-    const double* const E = e - 1;
-    auto body = [&](int k, int parts) {
-        const team::Range range = team::part(i + 1, n, k, parts, true);
-        for (int c = range.first; c <= range.last; ++c) {
-            double* const col = &A(1, c) - 1;
-            const double uc = u[c], qc = E[c];
-            for (int r = c; r <= n; ++r) col[r] = col[r] + u[r] * qc + E[r] * uc;
-        }
-    };
-    const std::int64_t order = n - i;
-    team.run(team.parts(order * order / 2, 16384), body);
 }
 
 const char* const kNoConvergence =
@@ -218,67 +143,46 @@ void DE6CSF(int n, std::span<double> a, int lda, std::span<double> d, std::span<
             }
         }
 
-        // Large matrices share the product and the update of each step
-        // out over a team of threads, with the same arithmetic.
-        team::Team team(eigen_team_size(n, 64));
-        for (int i = 1; i <= n - 2; ++i) {
-            std::swap(D(i), A(i, i));
-            const double f = A(i + 1, i);
-            E(i + 1) = f;
-            double sigma = 0.0;
-            for (int r = i + 2; r <= n; ++r) {
-                E(r) = A(r, i);
-                sigma += A(r, i) * A(r, i);
+        // Large matrices take their first steps on a team of threads, with
+        // the same arithmetic, until the trailing block is small.
+        int first = 1;
+        {
+            team::Team team(eigen_team_size(n, kShareColumns, kParallelOrder));
+            if (team.size() > 1) {
+                const int min_order = std::min(kSharedStepOrder, eigen_parallel_order());
+                first = detail::shared_tridiagonal_steps(n, 1, a.data(), static_cast<std::size_t>(lda), d.data(),
+                                                         e.data(), e2.data(), tol, min_order, team);
             }
-            const double h = f * f + sigma;
-            if (h <= tol) {
-                E(i + 1) = 0.0;
-                E2(i + 1) = 0.0;
-                A(i + 1, i) = 0.0;
-            } else if (sigma <= tol) {
-                E(i + 1) = f;
-                E2(i + 1) = f * f;
-                A(i + 1, i) = 0.0;
-            } else {
-                E2(i + 1) = h;
-                const double g = std::copysign(std::sqrt(h), f);
-                const double v = -1.0 / g;
-                A(i + 1, i) = v * f - 1.0;
-                for (int r = i + 2; r <= n; ++r) A(r, i) = v * E(r);
-                const double w = 1.0 / A(i + 1, i);
-                const bool shared = team.size() > 1 && n - i >= std::min(kSharedStepOrder, eigen_parallel_order());
-                // p = B u from the lower triangle of the trailing block.
-                if (shared) {
-                    shared_product(n, i, a.data(), static_cast<std::size_t>(lda), e.data(), team);
-                } else {
-                    for (int r = i + 1; r <= n; ++r) E(r) = 0.0;
-                    int c = i + 1;
-                    for (; c + 3 <= n; c += 4) product_columns(n, i, c, a.data(), static_cast<std::size_t>(lda), e.data());
-                    for (; c <= n; ++c) {
-                        const double uc = A(c, i);
-                        double acc = A(c, c) * uc;
-                        for (int r = c + 1; r <= n; ++r) {
-                            E(r) += A(r, c) * uc;
-                            acc += A(r, c) * A(r, i);
-                        }
-                        E(c) += acc;
-                    }
-                }
-                double up = 0.0;
-                for (int r = i + 1; r <= n; ++r) up += A(r, i) * E(r);
-                const double k = 0.5 * w * up;
-                for (int r = i + 1; r <= n; ++r) E(r) = w * (E(r) + k * A(r, i));
-                // B = B + u q' + q u', lower triangle only.
-                if (shared) {
-                    shared_update(n, i, a.data(), static_cast<std::size_t>(lda), e.data(), team);
-                } else {
-                    for (int c = i + 1; c <= n; ++c) {
-                        const double uc = A(c, i), qc = E(c);
-                        for (int r = c; r <= n; ++r) A(r, c) = A(r, c) + A(r, i) * qc + E(r) * uc;
-                    }
-                }
-                E(i + 1) = -g;
+        }
+        for (int i = first; i <= n - 2; ++i) {
+            detail::Reflector rf;
+            if (!detail::reflect_column(a.data(), static_cast<std::size_t>(lda), n, i, tol, d.data(), e.data(),
+                                        e2.data(), rf)) {
+                continue;
             }
+            // p = B u from the lower triangle of the trailing block.
+            for (int r = i + 1; r <= n; ++r) E(r) = 0.0;
+            int c = i + 1;
+            for (; c + 3 <= n; c += 4) product_columns(n, i, c, a.data(), static_cast<std::size_t>(lda), e.data());
+            for (; c <= n; ++c) {
+                const double uc = A(c, i);
+                double acc = A(c, c) * uc;
+                for (int r = c + 1; r <= n; ++r) {
+                    E(r) += A(r, c) * uc;
+                    acc += A(r, c) * A(r, i);
+                }
+                E(c) += acc;
+            }
+            double up = 0.0;
+            for (int r = i + 1; r <= n; ++r) up += A(r, i) * E(r);
+            const double k = 0.5 * rf.w * up;
+            for (int r = i + 1; r <= n; ++r) E(r) = rf.w * (E(r) + k * A(r, i));
+            // B = B + u q' + q u', lower triangle only.
+            for (int c = i + 1; c <= n; ++c) {
+                const double uc = A(c, i), qc = E(c);
+                for (int r = c; r <= n; ++r) A(r, c) = A(r, c) + A(r, i) * qc + E(r) * uc;
+            }
+            E(i + 1) = -rf.g;
         }
         std::swap(D(n - 1), A(n - 1, n - 1));
         E(n) = A(n, n - 1);

@@ -60,10 +60,14 @@ int eigen_blocked_order() {
     return order > 0 ? order : kDefaultBlockedOrder;
 }
 
-int eigen_team_size(int n, int min_share) {
-    if (n < eigen_parallel_order()) return 1;
+int eigen_team_size(int n, int min_share) { return eigen_team_size(n, min_share, kDefaultParallelOrder); }
+
+int eigen_team_size(int n, int min_share, int default_order) {
+    const int set = order_setting.load();
+    const int order = set > 0 ? set : default_order;
+    if (n < order) return 1;
     // A parallel order set below the share (for tests) lowers the share too.
-    const int share = std::max(1, std::min(min_share, eigen_parallel_order()));
+    const int share = std::max(1, std::min(min_share, order));
     const int by_work = std::max(1, n / share);
     return std::clamp(eigen_threads(), 1, by_work);
 }

@@ -50,6 +50,9 @@ int eigen_blocked_order();
 // else eigen_threads(), but no more than one per MIN_SHARE of N (or per
 // parallel order, when that is smaller).
 int eigen_team_size(int n, int min_share);
+// The same for loops that pay on threads from DEFAULT_ORDER on: that order
+// stands for the parallel order unless one has been set.
+int eigen_team_size(int n, int min_share, int default_order);
 
 namespace team {
 

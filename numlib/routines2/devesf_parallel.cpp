@@ -1,0 +1,370 @@
+#include "numlib/routines2/devesf_parallel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <thread>
+#include <utility>
+
+namespace orv::num2::detail {
+namespace {
+
+// Waits until FLAG reaches VALUE: spinning, then giving the core away at
+// each look, so that a thread the system has preempted gets to finish the
+// work that is waited for.
+void wait_for(const std::atomic<int>& flag, int value) {
+    for (int spin = 0; flag.load(std::memory_order_acquire) < value; ++spin) {
+#if defined(__x86_64__) || defined(__i386__)
+        if (spin < 4096) {
+            __builtin_ia32_pause();
+            continue;
+        }
+#endif
+        std::this_thread::yield();
+    }
+}
+
+// Column J with 1-based rows.
+inline double* column(double* a, std::size_t ld, int j) { return a + static_cast<std::size_t>(j - 1) * ld - 1; }
+
+// Eight columns side by side, one row of a group in a cache line, taken
+// as four pairs of lanes: the element-wise operations are the scalar ones,
+// lane by lane.
+constexpr int kLanes = 8;
+constexpr int kPairs = kLanes / 2;
+typedef double Pair __attribute__((vector_size(2 * sizeof(double)), may_alias));
+
+inline Pair* pairs(double* p) { return reinterpret_cast<Pair*>(p); }
+inline const Pair* pairs(const double* p) { return reinterpret_cast<const Pair*>(p); }
+
+// Rows left unused after each group, so that two threads never write near
+// each other.
+constexpr std::size_t kGapRows = 64;
+
+// Doubles of which element OFFSET starts a cache line, zeroed.
+class Line {
+public:
+    bool allocate(std::size_t count, std::size_t offset) {
+        store_.reset(new (std::nothrow) double[count + kLanes]());
+        if (!store_) return false;
+        base_ = store_.get();
+        while (reinterpret_cast<std::uintptr_t>(base_ + offset) % 64 != 0) ++base_;
+        return true;
+    }
+    double* get() const { return base_; }
+
+private:
+    std::unique_ptr<double[]> store_;
+    double* base_ = nullptr;
+};
+
+struct alignas(64) Flag {
+    std::atomic<int> value{0};
+};
+
+// The threaded steps of one reduction.  The trailing block is kept whole
+// (both triangles) in groups of eight columns, each group's rows one cache
+// line; part t of a run owns the groups GROUP_BOUND(t) .. GROUP_BOUND(t+1)-1
+// and keeps them from one step to the next.  Element (r, c) above the
+// diagonal is the image of (c, r) below it and gets the same operations,
+// so the two are always equal; then p(c) = B(.,c)' u is the fold of the
+// elements above the diagonal of column c in row order followed by the sum
+// from the diagonal down, all within one group: the order in which the
+// sequential sweep adds to E(c).  A run does the update of the step before
+// (q from the last run), the reflection of its step (the part that owns
+// that column, the lead) and the product, each group at once where the
+// reflection is known by then.  Parts wait only for the lead, which comes
+// before them, so a run ends whatever threads run which parts.
+class Reduction {
+public:
+    Reduction(int n, double* a, std::size_t ld, double* d, double* e, double* e2, double tol, team::Team& team)
+        : n_(n), a_(a), ld_(ld), d_(d), e_(e), e2_(e2), tol_(tol), team_(team), parts_(team.size()),
+          groups_((n + kLanes - 1) / kLanes), bound_(new int[static_cast<std::size_t>(parts_) + 1]) {
+        stride_ = (static_cast<std::size_t>(n) + 1 + kGapRows) * kLanes;
+        const std::size_t vector = static_cast<std::size_t>(groups_) * kLanes + 1;
+        ok_ = copy_.allocate(stride_ * static_cast<std::size_t>(groups_), 0) && u_[0].allocate(vector, 1) &&
+              u_[1].allocate(vector, 1) && q_.allocate(vector, 1) && p_.allocate(vector, 1);
+        for (int t = 0; t <= parts_; ++t) bound_[t] = groups_;
+    }
+
+    // Steps I, I+1, ... while the trailing order is at least MIN_ORDER;
+    // returns the first step not done.
+    int steps(int i, int min_order) {
+        if (!ok_ || n_ - i < min_order || i > n_ - 2) return i;
+        auto body = [this](int t, int) { part(t); };
+        fresh_ = true;
+        pending_ = false;
+        int j = i;
+        for (; j <= n_ - 2 && n_ - j >= min_order; ++j) {
+            balance(group_of(j));
+            step_ = j;
+            team_.run(parts_, body);
+            fresh_ = false;
+            double* const q = q_.get();
+            for (int r = std::max(1, j - 2); r <= j; ++r) q[r] = 0.0;  // columns gone
+            pending_ = reflected_;
+            if (!reflected_) continue;
+            // k = w u'p / 2 and q = w (p + k u).
+            const double* const u = u_[j & 1].get();
+            const double* const p = p_.get();
+            double up = 0.0;
+            for (int r = j + 1; r <= n_; ++r) up += u[r] * p[r];
+            const double w = reflector_.w;
+            const double k = 0.5 * w * up;
+            for (int r = j + 1; r <= n_; ++r) q[r] = w * (p[r] + k * u[r]);
+            e_[j] = -reflector_.g;  // E(J+1)
+        }
+        write_back(j);
+        return j;
+    }
+
+private:
+    static int group_of(int c) { return (c - 1) / kLanes; }
+    // Group G, row r at G + r * kLanes.
+    double* group(int g) const { return copy_.get() + static_cast<std::size_t>(g) * stride_; }
+
+    // The live groups from FIRST on shared out afresh when a part has more
+    // than its share.
+    void balance(int first) {
+        const int live = groups_ - first;
+        const int share = (live + parts_ - 1) / parts_;
+        bool even = bound_[0] == first;
+        for (int t = 0; t < parts_ && even; ++t) even = bound_[t + 1] - std::max(bound_[t], first) <= share;
+        if (even) return;
+        for (int t = 0; t <= parts_; ++t) bound_[t] = first + static_cast<int>(static_cast<std::int64_t>(live) * t / parts_);
+    }
+
+    void part(int t) {
+        const int i = step_;
+        const int first = bound_[t], last = bound_[t + 1];
+        if (first >= last) return;
+        const bool lead = first == group_of(i);
+        if (fresh_) {
+            for (int g = first; g < last; ++g) fill(g);
+        }
+        if (lead) reflect();
+        // Groups swept before the reflection is known take the update alone,
+        // and their product once it is known.
+        int alone = first, g = first;
+        for (; g < last; ++g) {
+            if (!lead && ready_.value.load(std::memory_order_acquire) < i) {
+                if (!pending_) break;
+                sweep<true, false>(g);
+                alone = g + 1;
+            } else if (!reflected_) {
+                if (pending_) sweep<true, false>(g);
+            } else if (pending_) {
+                sweep<true, true>(g);
+            } else {
+                sweep<false, true>(g);
+            }
+        }
+        if (!lead) wait_for(ready_.value, i);
+        if (!reflected_) return;
+        for (int k = first; k < alone; ++k) sweep<false, true>(k);
+        for (; g < last; ++g) sweep<false, true>(g);
+    }
+
+    // The trailing block of the first step into group G.
+    void fill(int g) {
+        double* const b = group(g);
+        const int c0 = g * kLanes + 1;
+        for (int r = step_; r <= n_; ++r) {
+            for (int l = 0; l < kLanes; ++l) {
+                const int c = c0 + l;
+                double v = 0.0;
+                if (c <= n_) v = r >= c ? column(a_, ld_, c)[r] : column(a_, ld_, r)[c];
+                b[static_cast<std::size_t>(r) * kLanes + l] = v;
+            }
+        }
+    }
+
+    // The lead: the pending update of column I, the column back into A, and
+    // its reflection.
+    void reflect() {
+        const int i = step_;
+        double* const b = group(group_of(i)) + (i - 1) % kLanes;
+        double* const col = column(a_, ld_, i);
+        if (pending_) {
+            const double* const u = u_[(i - 1) & 1].get();
+            const double* const q = q_.get();
+            const double ui = u[i], qi = q[i];
+            for (int r = i; r <= n_; ++r) {
+                double& v = b[static_cast<std::size_t>(r) * kLanes];
+                v = v + u[r] * qi + q[r] * ui;
+            }
+        }
+        for (int r = i; r <= n_; ++r) col[r] = b[static_cast<std::size_t>(r) * kLanes];
+        reflected_ = reflect_column(a_, ld_, n_, i, tol_, d_, e_, e2_, reflector_);
+        double* const u = u_[i & 1].get();
+        for (int r = std::max(1, i - 2); r <= i; ++r) u[r] = 0.0;  // columns gone
+        if (reflected_) {
+            for (int r = i + 1; r <= n_; ++r) u[r] = col[r];
+        }
+        ready_.value.store(i, std::memory_order_release);
+    }
+
+    // Group G in the run of step I: the update of step I-1 (UPDATE) with its
+    // u and q, and the product p = B u of step I (PRODUCT) into P.  Columns
+    // of the group at or left of I take the same operations with u = q = 0
+    // (gone) or are left out.
+    template <bool kUpdate, bool kProduct>
+    void sweep(int g) {
+        const int i = step_;
+        const int n = n_;
+        double* const b = group(g);
+        const int c0 = g * kLanes + 1;
+        if (c0 + kLanes - 1 <= i) return;  // all gone
+        const double* const uo = u_[(i - 1) & 1].get();
+        const double* const qo = q_.get();
+        const double* const un = u_[i & 1].get();
+        auto row = [b](int r) { return b + static_cast<std::size_t>(r) * kLanes; };
+        Pair uc[kPairs], qc[kPairs], fold[kPairs], sum[kPairs];
+        for (int k = 0; k < kPairs; ++k) {
+            uc[k] = pairs(uo + c0)[k];
+            qc[k] = pairs(qo + c0)[k];
+            fold[k] = Pair{};
+        }
+        // Above the diagonal: (c, r) as the sequential loop does its image.
+        const int upper_end = std::min(c0, n + 1);
+        for (int r = i + 1; r < upper_end; ++r) {
+            Pair* const v = pairs(row(r));
+            const double ur = uo[r], qr = qo[r], nr = un[r];
+            for (int k = 0; k < kPairs; ++k) {
+                Pair x = v[k];
+                if constexpr (kUpdate) {
+                    x = x + uc[k] * qr + qc[k] * ur;
+                    v[k] = x;
+                }
+                if constexpr (kProduct) fold[k] += x * nr;
+            }
+        }
+        // The diagonal block, element by element.
+        alignas(16) double f[kLanes], s[kLanes] = {};
+        for (int k = 0; k < kPairs; ++k) pairs(f)[k] = fold[k];
+        const int diagonal_end = std::min(c0 + kLanes, n + 1);
+        for (int r = std::max(c0, i + 1); r < diagonal_end; ++r) {
+            double* const br = row(r);
+            for (int l = 0; l < kLanes; ++l) {
+                const int c = c0 + l;
+                if (c <= i || c > n) continue;
+                double v = br[l];
+                if constexpr (kUpdate) {
+                    v = r < c ? v + uo[c] * qo[r] + qo[c] * uo[r] : v + uo[r] * qo[c] + qo[r] * uo[c];
+                    br[l] = v;
+                }
+                if constexpr (kProduct) {
+                    if (r < c) {
+                        f[l] += v * un[r];
+                    } else if (r == c) {
+                        s[l] = v * un[r];
+                    } else {
+                        s[l] += v * un[r];
+                    }
+                }
+            }
+        }
+        for (int k = 0; k < kPairs; ++k) sum[k] = pairs(s)[k];
+        // Below the diagonal.
+        for (int r = std::max(c0 + kLanes, i + 1); r <= n; ++r) {
+            Pair* const v = pairs(row(r));
+            const double ur = uo[r], qr = qo[r], nr = un[r];
+            for (int k = 0; k < kPairs; ++k) {
+                Pair x = v[k];
+                if constexpr (kUpdate) {
+                    x = x + ur * qc[k] + qr * uc[k];
+                    v[k] = x;
+                }
+                if constexpr (kProduct) sum[k] += x * nr;
+            }
+        }
+        if constexpr (kProduct) {
+            for (int k = 0; k < kPairs; ++k) pairs(p_.get() + c0)[k] = pairs(f)[k] + sum[k];
+        }
+    }
+
+    // The trailing block of step I back into A's lower triangle, with the
+    // update still pending.
+    void write_back(int i) {
+        const double* const u = u_[(i - 1) & 1].get();
+        const double* const q = q_.get();
+        for (int c = i; c <= n_; ++c) {
+            const double* const b = group(group_of(c)) + (c - 1) % kLanes;
+            double* const col = column(a_, ld_, c);
+            for (int r = c; r <= n_; ++r) {
+                double v = b[static_cast<std::size_t>(r) * kLanes];
+                if (pending_) v = v + u[r] * q[c] + q[r] * u[c];
+                col[r] = v;
+            }
+        }
+    }
+
+    const int n_;
+    double* const a_;
+    const std::size_t ld_;
+    double* const d_;
+    double* const e_;
+    double* const e2_;
+    const double tol_;
+    team::Team& team_;
+    const int parts_;
+    const int groups_;
+    std::unique_ptr<int[]> bound_;
+    std::size_t stride_ = 0;
+    bool ok_ = false;
+    Line copy_, u_[2], q_, p_;  // u_[i & 1] is u of step i; all 1-based
+    Flag ready_;
+    // The run: its step, whether the groups are still to be filled, whether
+    // the update of the step before is still to be done, and the lead's
+    // reflection.
+    int step_ = 0;
+    bool fresh_ = false;
+    bool pending_ = false;
+    bool reflected_ = false;
+    Reflector reflector_;
+};
+
+}  // namespace
+
+bool reflect_column(double* a, std::size_t ld, int n, int i, double tol, double* d, double* e, double* e2,
+                    Reflector& r) {
+    double* const col = column(a, ld, i);
+    double* const D = d - 1;
+    double* const E = e - 1;
+    double* const E2 = e2 - 1;
+    std::swap(D[i], col[i]);
+    const double f = col[i + 1];
+    double sigma = 0.0;
+    for (int k = i + 2; k <= n; ++k) sigma += col[k] * col[k];
+    const double h = f * f + sigma;
+    if (h <= tol) {
+        E[i + 1] = 0.0;
+        E2[i + 1] = 0.0;
+        col[i + 1] = 0.0;
+        return false;
+    }
+    if (sigma <= tol) {
+        E[i + 1] = f;
+        E2[i + 1] = f * f;
+        col[i + 1] = 0.0;
+        return false;
+    }
+    E2[i + 1] = h;
+    r.g = std::copysign(std::sqrt(h), f);
+    const double v = -1.0 / r.g;
+    col[i + 1] = v * f - 1.0;
+    for (int k = i + 2; k <= n; ++k) col[k] = v * col[k];
+    r.w = 1.0 / col[i + 1];
+    return true;
+}
+
+int shared_tridiagonal_steps(int n, int i, double* a, std::size_t ld, double* d, double* e, double* e2, double tol,
+                             int min_order, team::Team& team) {
+    Reduction reduction(n, a, ld, d, e, e2, tol, team);
+    return reduction.steps(i, min_order);
+}
+
+}  // namespace orv::num2::detail
