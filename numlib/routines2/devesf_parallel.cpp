@@ -61,32 +61,41 @@ private:
     double* base_ = nullptr;
 };
 
-struct alignas(64) Flag {
-    std::atomic<int> value{0};
+// A step number that a part publishes, with the value that goes with it.
+struct alignas(64) Slot {
+    std::atomic<int> step{0};
+    double value = 0.0;
 };
 
 // The threaded steps of one reduction.  The trailing block is kept whole
 // (both triangles) in groups of eight columns, each group's rows one cache
-// line; part t of a run owns the groups GROUP_BOUND(t) .. GROUP_BOUND(t+1)-1
-// and keeps them from one step to the next.  Element (r, c) above the
-// diagonal is the image of (c, r) below it and gets the same operations,
-// so the two are always equal; then p(c) = B(.,c)' u is the fold of the
-// elements above the diagonal of column c in row order followed by the sum
-// from the diagonal down, all within one group: the order in which the
-// sequential sweep adds to E(c).  A run does the update of the step before
-// (q from the last run), the reflection of its step (the part that owns
-// that column, the lead) and the product, each group at once where the
-// reflection is known by then.  Parts wait only for the lead, which comes
-// before them, so a run ends whatever threads run which parts.
+// line; part t of a run owns the groups BOUND(t) .. BOUND(t+1)-1 and keeps
+// them from one step to the next.  Element (r, c) above the diagonal is the
+// image of (c, r) below it and gets the same operations, so the two are
+// always equal; then p(c) = B(.,c)' u is the fold of the elements above the
+// diagonal of column c in row order followed by the sum from the diagonal
+// down, all within one group: the order in which the sequential sweep adds
+// to E(c).
+//
+// A run of step I: each part forms q of step I-1 for itself; the part that
+// owns column I (the lead) updates that column, takes it back into A and
+// forms the reflection u; every part does the update of step I-1 and the
+// product p = B u on its groups, both at once for the groups it reaches
+// once u is known; then u'p is summed part after part in row order.  Parts
+// wait only for parts before them, so a run ends whatever threads run which
+// parts, and in whichever order.
 class Reduction {
 public:
     Reduction(int n, double* a, std::size_t ld, double* d, double* e, double* e2, double tol, team::Team& team)
         : n_(n), a_(a), ld_(ld), d_(d), e_(e), e2_(e2), tol_(tol), team_(team), parts_(team.size()),
-          groups_((n + kLanes - 1) / kLanes), bound_(new int[static_cast<std::size_t>(parts_) + 1]) {
+          groups_((n + kLanes - 1) / kLanes), bound_(new int[static_cast<std::size_t>(parts_) + 1]),
+          q_(new Line[static_cast<std::size_t>(parts_) + 1]), dot_(new Slot[static_cast<std::size_t>(parts_)]) {
         stride_ = (static_cast<std::size_t>(n) + 1 + kGapRows) * kLanes;
         const std::size_t vector = static_cast<std::size_t>(groups_) * kLanes + 1;
-        ok_ = copy_.allocate(stride_ * static_cast<std::size_t>(groups_), 0) && u_[0].allocate(vector, 1) &&
-              u_[1].allocate(vector, 1) && q_.allocate(vector, 1) && p_.allocate(vector, 1);
+        ok_ = copy_.allocate(stride_ * static_cast<std::size_t>(groups_), 0);
+        for (Line* v : {&u_[0], &u_[1], &p_[0], &p_[1]}) ok_ = ok_ && v->allocate(vector, 1);
+        // Each part's q apart from the others' by a gap.
+        for (int t = 0; t <= parts_; ++t) ok_ = ok_ && q_[t].allocate(vector + kGapRows * kLanes, 1);
         for (int t = 0; t <= parts_; ++t) bound_[t] = groups_;
     }
 
@@ -96,28 +105,19 @@ public:
         if (!ok_ || n_ - i < min_order || i > n_ - 2) return i;
         auto body = [this](int t, int) { part(t); };
         fresh_ = true;
-        pending_ = false;
+        reflected_ = false;
         int j = i;
         for (; j <= n_ - 2 && n_ - j >= min_order; ++j) {
+            pending_ = reflected_;
             balance(group_of(j));
             step_ = j;
             team_.run(parts_, body);
             fresh_ = false;
-            double* const q = q_.get();
-            for (int r = std::max(1, j - 2); r <= j; ++r) q[r] = 0.0;  // columns gone
-            pending_ = reflected_;
-            if (!reflected_) continue;
-            // k = w u'p / 2 and q = w (p + k u).
-            const double* const u = u_[j & 1].get();
-            const double* const p = p_.get();
-            double up = 0.0;
-            for (int r = j + 1; r <= n_; ++r) up += u[r] * p[r];
-            const double w = reflector_.w;
-            const double k = 0.5 * w * up;
-            for (int r = j + 1; r <= n_; ++r) q[r] = w * (p[r] + k * u[r]);
-            e_[j] = -reflector_.g;  // E(J+1)
         }
-        write_back(j);
+        pending_ = reflected_;
+        step_ = j;
+        if (pending_) form_q(parts_);
+        write_back();
         return j;
     }
 
@@ -126,15 +126,15 @@ private:
     // Group G, row r at G + r * kLanes.
     double* group(int g) const { return copy_.get() + static_cast<std::size_t>(g) * stride_; }
 
-    // The live groups from FIRST on shared out afresh when a part has more
-    // than its share.
+    // The live groups from FIRST on, about equally; the lead, which
+    // reflects besides, has about one group less than the others.  The
+    // shares move by a group at a time as the groups on the left are done.
     void balance(int first) {
-        const int live = groups_ - first;
-        const int share = (live + parts_ - 1) / parts_;
-        bool even = bound_[0] == first;
-        for (int t = 0; t < parts_ && even; ++t) even = bound_[t + 1] - std::max(bound_[t], first) <= share;
-        if (even) return;
-        for (int t = 0; t <= parts_; ++t) bound_[t] = first + static_cast<int>(static_cast<std::int64_t>(live) * t / parts_);
+        const std::int64_t total = groups_ - first + 1;
+        bound_[0] = first;
+        for (int t = 1; t <= parts_; ++t) {
+            bound_[t] = std::max(first, first + static_cast<int>(total * t / parts_) - 1);
+        }
     }
 
     void part(int t) {
@@ -145,27 +145,55 @@ private:
         if (fresh_) {
             for (int g = first; g < last; ++g) fill(g);
         }
-        if (lead) reflect();
+        if (pending_) form_q(t);
+        if (lead) reflect(q_[t].get());
         // Groups swept before the reflection is known take the update alone,
         // and their product once it is known.
         int alone = first, g = first;
         for (; g < last; ++g) {
-            if (!lead && ready_.value.load(std::memory_order_acquire) < i) {
+            if (!lead && ready_.step.load(std::memory_order_acquire) < i) {
                 if (!pending_) break;
-                sweep<true, false>(g);
+                sweep<true, false>(g, t);
                 alone = g + 1;
             } else if (!reflected_) {
-                if (pending_) sweep<true, false>(g);
+                if (pending_) sweep<true, false>(g, t);
             } else if (pending_) {
-                sweep<true, true>(g);
+                sweep<true, true>(g, t);
             } else {
-                sweep<false, true>(g);
+                sweep<false, true>(g, t);
             }
         }
-        if (!lead) wait_for(ready_.value, i);
+        if (!lead) wait_for(ready_.step, i);
         if (!reflected_) return;
-        for (int k = first; k < alone; ++k) sweep<false, true>(k);
-        for (; g < last; ++g) sweep<false, true>(g);
+        for (int k = first; k < alone; ++k) sweep<false, true>(k, t);
+        for (; g < last; ++g) sweep<false, true>(g, t);
+        // u'p in row order, on from the part before.
+        double up = 0.0;
+        if (!lead) {
+            int before = t - 1;
+            while (bound_[before] >= bound_[before + 1]) --before;
+            wait_for(dot_[before].step, i);
+            up = dot_[before].value;
+        }
+        const double* const u = u_[i & 1].get();
+        const double* const p = p_[i & 1].get();
+        for (int c = std::max(first * kLanes + 1, i + 1); c <= std::min(last * kLanes, n_); ++c) up += u[c] * p[c];
+        dot_[t].value = up;
+        if (last == groups_) up_[i & 1] = up;
+        dot_[t].step.store(i, std::memory_order_release);
+    }
+
+    // q = w (p + k u) of step I-1, k = w u'p / 2, into the q of part T; the
+    // columns gone have q = 0.
+    void form_q(int t) {
+        const int i = step_;
+        double* const q = q_[t].get();
+        const double* const u = u_[(i - 1) & 1].get();
+        const double* const p = p_[(i - 1) & 1].get();
+        const double w = reflector_[(i - 1) & 1].w;
+        const double k = 0.5 * w * up_[(i - 1) & 1];
+        for (int r = std::max(1, i - 3); r < i; ++r) q[r] = 0.0;
+        for (int r = i; r <= n_; ++r) q[r] = w * (p[r] + k * u[r]);
     }
 
     // The trailing block of the first step into group G.
@@ -184,13 +212,12 @@ private:
 
     // The lead: the pending update of column I, the column back into A, and
     // its reflection.
-    void reflect() {
+    void reflect(const double* q) {
         const int i = step_;
         double* const b = group(group_of(i)) + (i - 1) % kLanes;
         double* const col = column(a_, ld_, i);
         if (pending_) {
             const double* const u = u_[(i - 1) & 1].get();
-            const double* const q = q_.get();
             const double ui = u[i], qi = q[i];
             for (int r = i; r <= n_; ++r) {
                 double& v = b[static_cast<std::size_t>(r) * kLanes];
@@ -198,13 +225,15 @@ private:
             }
         }
         for (int r = i; r <= n_; ++r) col[r] = b[static_cast<std::size_t>(r) * kLanes];
-        reflected_ = reflect_column(a_, ld_, n_, i, tol_, d_, e_, e2_, reflector_);
+        Reflector& r = reflector_[i & 1];
+        reflected_ = reflect_column(a_, ld_, n_, i, tol_, d_, e_, e2_, r);
         double* const u = u_[i & 1].get();
-        for (int r = std::max(1, i - 2); r <= i; ++r) u[r] = 0.0;  // columns gone
+        for (int r = std::max(1, i - 3); r <= i; ++r) u[r] = 0.0;  // columns gone
         if (reflected_) {
             for (int r = i + 1; r <= n_; ++r) u[r] = col[r];
+            e_[i] = -r.g;  // E(I+1)
         }
-        ready_.value.store(i, std::memory_order_release);
+        ready_.step.store(i, std::memory_order_release);
     }
 
     // Group G in the run of step I: the update of step I-1 (UPDATE) with its
@@ -212,14 +241,14 @@ private:
     // of the group at or left of I take the same operations with u = q = 0
     // (gone) or are left out.
     template <bool kUpdate, bool kProduct>
-    void sweep(int g) {
+    void sweep(int g, int t) {
         const int i = step_;
         const int n = n_;
         double* const b = group(g);
         const int c0 = g * kLanes + 1;
         if (c0 + kLanes - 1 <= i) return;  // all gone
         const double* const uo = u_[(i - 1) & 1].get();
-        const double* const qo = q_.get();
+        const double* const qo = q_[t].get();
         const double* const un = u_[i & 1].get();
         auto row = [b](int r) { return b + static_cast<std::size_t>(r) * kLanes; };
         Pair uc[kPairs], qc[kPairs], fold[kPairs], sum[kPairs];
@@ -282,15 +311,16 @@ private:
             }
         }
         if constexpr (kProduct) {
-            for (int k = 0; k < kPairs; ++k) pairs(p_.get() + c0)[k] = pairs(f)[k] + sum[k];
+            for (int k = 0; k < kPairs; ++k) pairs(p_[i & 1].get() + c0)[k] = pairs(f)[k] + sum[k];
         }
     }
 
     // The trailing block of step I back into A's lower triangle, with the
     // update still pending.
-    void write_back(int i) {
+    void write_back() {
+        const int i = step_;
         const double* const u = u_[(i - 1) & 1].get();
-        const double* const q = q_.get();
+        const double* const q = q_[parts_].get();
         for (int c = i; c <= n_; ++c) {
             const double* const b = group(group_of(c)) + (c - 1) % kLanes;
             double* const col = column(a_, ld_, c);
@@ -315,16 +345,22 @@ private:
     std::unique_ptr<int[]> bound_;
     std::size_t stride_ = 0;
     bool ok_ = false;
-    Line copy_, u_[2], q_, p_;  // u_[i & 1] is u of step i; all 1-based
-    Flag ready_;
+    // The copy, u and p of step i in u_[i & 1] and p_[i & 1], the q of each
+    // part (and one more); all 1-based.
+    Line copy_, u_[2], p_[2];
+    std::unique_ptr<Line[]> q_;
+    // The lead's step once u is known, and u'p as far as each part.
+    Slot ready_;
+    std::unique_ptr<Slot[]> dot_;
     // The run: its step, whether the groups are still to be filled, whether
-    // the update of the step before is still to be done, and the lead's
-    // reflection.
+    // the update of the step before is still to be done, and whether the
+    // lead has a reflection; the reflection and u'p of step i in [i & 1].
     int step_ = 0;
     bool fresh_ = false;
     bool pending_ = false;
     bool reflected_ = false;
-    Reflector reflector_;
+    Reflector reflector_[2];
+    double up_[2] = {};
 };
 
 }  // namespace
