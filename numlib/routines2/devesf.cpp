@@ -143,12 +143,14 @@ void DE6CSF(int n, std::span<double> a, int lda, std::span<double> d, std::span<
             }
         }
 
-        // Large matrices take their first steps on a team of threads, with
-        // the same arithmetic, until the trailing block is small.
+        // Large matrices take their first steps in the grouped loops, on a
+        // team of threads, with the same arithmetic, until the trailing
+        // block is small; from the parallel order on (a test's) on one
+        // thread too.
         int first = 1;
         {
             team::Team team(eigen_team_size(n, kShareColumns, kParallelOrder));
-            if (team.size() > 1) {
+            if (team.size() > 1 || n >= eigen_parallel_order()) {
                 const int min_order = std::min(kSharedStepOrder, eigen_parallel_order());
                 first = detail::shared_tridiagonal_steps(n, 1, a.data(), static_cast<std::size_t>(lda), d.data(),
                                                          e.data(), e2.data(), tol, min_order, team);

@@ -1,0 +1,186 @@
+// The tridiagonal reduction in its grouped loops, on one thread and on
+// teams of 2, 3 and 8: the same bits as the sequential loops, in the
+// reduction itself and in the eigenpairs, from order 1 to 1000, for
+// correlation matrices, general symmetric ones and ones whose steps have
+// nothing to reflect.
+#include "numlib/routines2/devesf_parallel.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "numlib/routines2/devesf.h"
+#include "numlib/routines2/eigen_team.h"
+#include "num2_fixture.h"
+
+namespace orv::num2 {
+namespace {
+
+using Matrix = std::vector<double>;
+
+// An order no matrix here reaches: the sequential loops.
+constexpr int kNever = 1 << 30;
+const int kTeams[] = {1, 2, 3, 8};
+
+class GroupedReduction : public Num2Fixture {
+protected:
+    void TearDown() override {
+        set_eigen_threads(0);
+        set_eigen_parallel_order(0);
+        Num2Fixture::TearDown();
+    }
+};
+
+std::uint64_t next_random(std::uint64_t& s) {
+    s = 6364136223846793005ull * s + 1442695040888963407ull;
+    return s >> 11;
+}
+
+double uniform(std::uint64_t& s) { return static_cast<double>(next_random(s)) * 0x1.0p-53; }
+
+// A correlation matrix of N variables loading on four factors.
+Matrix correlations(int n, std::uint64_t seed) {
+    const int k = 4;
+    Matrix l(static_cast<std::size_t>(n) * k);
+    for (double& v : l) v = 0.7 * uniform(seed) - 0.1;
+    Matrix r(static_cast<std::size_t>(n) * n);
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            double s = 0.0;
+            for (int f = 0; f < k; ++f) s += l[static_cast<std::size_t>(i) * k + f] * l[static_cast<std::size_t>(j) * k + f];
+            r[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n] = i == j ? 1.0 : s;
+        }
+    }
+    return r;
+}
+
+// Symmetric with entries of both signs and large magnitudes (the
+// reduction scales by a power of 2), the upper triangle left different.
+Matrix general_symmetric(int n, std::uint64_t seed) {
+    Matrix a(static_cast<std::size_t>(n) * n);
+    for (int j = 0; j < n; ++j) {
+        for (int i = j; i < n; ++i) {
+            const double v = 300.0 * (uniform(seed) - 0.5);
+            a[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n] = v;
+            a[static_cast<std::size_t>(j) + static_cast<std::size_t>(i) * n] = -7.0;
+        }
+    }
+    return a;
+}
+
+// Blocks on the diagonal with zero couplings, and a column that is zero
+// below its first element: steps that have nothing to clear.
+Matrix with_empty_steps(int n, std::uint64_t seed) {
+    Matrix a = general_symmetric(n, seed);
+    for (int j = 0; j < n; ++j) {
+        for (int i = j + 1; i < n; ++i) {
+            if ((i / 7) != (j / 7) || j == n / 2) a[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n] = 0.0;
+        }
+    }
+    return a;
+}
+
+template <typename T>
+bool same_bits(const std::vector<T>& x, const std::vector<T>& y) {
+    return x.size() == y.size() && std::memcmp(x.data(), y.data(), x.size() * sizeof(T)) == 0;
+}
+
+struct Reduced {
+    Matrix a, d, e, e2;
+    double scinv = 0.0;
+};
+
+Reduced reduce(int n, const Matrix& a) {
+    Reduced r{a, Matrix(static_cast<std::size_t>(n)), Matrix(static_cast<std::size_t>(n)),
+              Matrix(static_cast<std::size_t>(n))};
+    DE6CSF(n, r.a, n, r.d, r.e, r.e2, r.a, n, false, r.scinv);
+    return r;
+}
+
+struct Pairs {
+    Matrix eval, evec, a;
+};
+
+Pairs pairs(int n, int nevec, const Matrix& a) {
+    Pairs p{Matrix(static_cast<std::size_t>(nevec)), Matrix(static_cast<std::size_t>(n) * nevec), a};
+    DEVESF(n, nevec, p.a, n, false, p.eval, p.evec, n);
+    return p;
+}
+
+// The reduction of A on every team (the grouped loops at every order)
+// against the sequential loops: the tridiagonal matrix, the reflections
+// left in A and the scale, bit for bit.
+void expect_same_reduction(int n, const Matrix& a, const std::string& what) {
+    set_eigen_parallel_order(kNever);
+    set_eigen_threads(1);
+    const Reduced plain = reduce(n, a);
+    set_eigen_parallel_order(2);
+    for (int threads : kTeams) {
+        set_eigen_threads(threads);
+        const Reduced grouped = reduce(n, a);
+        const std::string where = what + ", order " + std::to_string(n) + ", " + std::to_string(threads) + " threads";
+        EXPECT_TRUE(same_bits(plain.d, grouped.d)) << where;
+        EXPECT_TRUE(same_bits(plain.e, grouped.e)) << where;
+        EXPECT_TRUE(same_bits(plain.e2, grouped.e2)) << where;
+        EXPECT_TRUE(same_bits(plain.a, grouped.a)) << where;
+        EXPECT_EQ(std::memcmp(&plain.scinv, &grouped.scinv, sizeof(double)), 0) << where;
+    }
+}
+
+TEST_F(GroupedReduction, SameBitsAsTheSequentialLoops) {
+    for (int n : {1, 2, 3, 4, 9, 16, 17, 50, 161, 301}) {
+        expect_same_reduction(n, correlations(n, 5 + n), "correlations");
+        expect_same_reduction(n, general_symmetric(n, 7 + n), "general");
+    }
+    for (int n : {30, 161}) expect_same_reduction(n, with_empty_steps(n, 3), "empty steps");
+}
+
+TEST_F(GroupedReduction, StepsWithNothingToReflectWereMet) {
+    // The matrix of the empty steps leaves zero couplings in E, which a
+    // matrix without them does not.
+    set_eigen_parallel_order(2);
+    set_eigen_threads(3);
+    const Reduced r = reduce(161, with_empty_steps(161, 3));
+    int zeros = 0;
+    for (std::size_t i = 1; i < r.e.size(); ++i) zeros += r.e[i] == 0.0;
+    EXPECT_GT(zeros, 10);
+    const Reduced full = reduce(161, general_symmetric(161, 3));
+    for (std::size_t i = 1; i < full.e.size(); ++i) EXPECT_NE(full.e[i], 0.0) << i;
+}
+
+// The eigenpairs, and A as DEVESF leaves it, on every team and with the
+// default order and all CPUs, against the sequential loops.
+void expect_same_pairs(int n, int nevec, const Matrix& a, const std::string& what) {
+    set_eigen_parallel_order(kNever);
+    set_eigen_threads(1);
+    const Pairs plain = pairs(n, nevec, a);
+    auto check = [&](const Pairs& p, const std::string& how) {
+        const std::string where = what + ", order " + std::to_string(n) + ", " + how;
+        EXPECT_TRUE(same_bits(plain.eval, p.eval)) << where;
+        EXPECT_TRUE(same_bits(plain.evec, p.evec)) << where;
+        EXPECT_TRUE(same_bits(plain.a, p.a)) << where;
+    };
+    set_eigen_parallel_order(2);
+    for (int threads : kTeams) {
+        set_eigen_threads(threads);
+        check(pairs(n, nevec, a), std::to_string(threads) + " threads");
+    }
+    set_eigen_parallel_order(0);
+    set_eigen_threads(8);
+    check(pairs(n, nevec, a), "default order");
+}
+
+TEST_F(GroupedReduction, EigenpairsHaveTheSameBitsOnEveryTeam) {
+    for (int n : {1, 2, 3, 50, 161, 301, 500, 1000}) {
+        expect_same_pairs(n, std::min(n, 10), correlations(n, 11), "correlations");
+    }
+    expect_same_pairs(500, 10, general_symmetric(500, 13), "general");
+    EXPECT_EQ(LSTERR(), 0);
+}
+
+}  // namespace
+}  // namespace orv::num2
