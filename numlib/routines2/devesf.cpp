@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -44,7 +45,7 @@ struct Vec {
 // trailing order is at least kSharedStepOrder.
 constexpr int kParallelOrder = 300;
 constexpr int kShareColumns = 64;
-constexpr int kSharedStepOrder = 96;
+constexpr int kSharedStepOrder = 128;
 
 // Columns C..C+3 of the column sweep of p = B u for step I (see below):
 // each column adds its products to E below it and completes E of its own
@@ -96,10 +97,12 @@ void product_columns(int n, int i, int c, const double* a, std::size_t ld, doubl
 const char* const kNoConvergence =
     "The iteration for the eigenvalue failed  to converge in 100 iterations before               deflating ";
 
-}  // namespace
+// Threads for the reduction of order N and the loops around it.
+int reduction_threads(int n) { return eigen_team_size(n, kShareColumns, kParallelOrder); }
 
-void DE6CSF(int n, std::span<double> a, int lda, std::span<double> d, std::span<double> e, std::span<double> e2,
-            std::span<double> /*z*/, int /*ldz*/, bool /*wantz*/, double& scinv) {
+// DE6CSF on TEAM, or on a team of its own when TEAM is null.
+void reduce(int n, std::span<double> a, int lda, std::span<double> d, std::span<double> e, std::span<double> e2,
+            double& scinv, team::Team* team) {
     if (n < 1) return;
     require_length(a.size(), matrix_extent(n, n, lda), "DE6CSF", "A");
     require_length(d.size(), static_cast<std::size_t>(n), "DE6CSF", "D");
@@ -149,11 +152,12 @@ void DE6CSF(int n, std::span<double> a, int lda, std::span<double> d, std::span<
         // thread too.
         int first = 1;
         {
-            team::Team team(eigen_team_size(n, kShareColumns, kParallelOrder));
-            if (team.size() > 1 || n >= eigen_parallel_order()) {
+            std::optional<team::Team> own;
+            if (team == nullptr) team = &own.emplace(reduction_threads(n));
+            if (team->size() > 1 || n >= eigen_parallel_order()) {
                 const int min_order = std::min(kSharedStepOrder, eigen_parallel_order());
                 first = detail::shared_tridiagonal_steps(n, 1, a.data(), static_cast<std::size_t>(lda), d.data(),
-                                                         e.data(), e2.data(), tol, min_order, team);
+                                                         e.data(), e2.data(), tol, min_order, *team);
             }
         }
         for (int i = first; i <= n - 2; ++i) {
@@ -194,6 +198,13 @@ void DE6CSF(int n, std::span<double> a, int lda, std::span<double> d, std::span<
     }
     E(1) = 0.0;
     E2(1) = 0.0;
+}
+
+}  // namespace
+
+void DE6CSF(int n, std::span<double> a, int lda, std::span<double> d, std::span<double> e, std::span<double> e2,
+            std::span<double> /*z*/, int /*ldz*/, bool /*wantz*/, double& scinv) {
+    reduce(n, a, lda, d, e, e2, scinv, nullptr);
 }
 
 void DE5LSF(int n, std::span<double> d, std::span<double> e2, std::span<int> iwk) {
@@ -436,6 +447,7 @@ void DE5ESF(int n, int nevec, std::span<double> a, int lda, bool small, std::spa
         return;
     }
 
+    team::Team team(reduction_threads(n));
     const std::size_t un = static_cast<std::size_t>(n);
     auto column = [&](int k) { return wk.subspan((static_cast<std::size_t>(k) - 1) * un, un); };
     std::span<double> d = column(1), e = column(2), e2 = column(3), dsave = column(4), sel = column(6);
@@ -463,7 +475,7 @@ void DE5ESF(int n, int nevec, std::span<double> a, int lda, bool small, std::spa
         E1MES(3, 1, kNoConvergence);
     } else {
         double scinv = 1.0;
-        DE6CSF(n, a, lda, d, e, e2, a, lda, false, scinv);
+        reduce(n, a, lda, d, e, e2, scinv, &team);
 
         dcopy_(&n, d.data(), &kOne, dsave.data(), &kOne);
         DE5LSF(n, d, e2, iwk);
@@ -475,18 +487,25 @@ void DE5ESF(int n, int nevec, std::span<double> a, int lda, bool small, std::spa
 
         DE6ESF(n, nevec, eval, evec, ldevec, d, e, wk.subspan(2 * un, 7 * un));
 
-        // Back-transformation: EVEC = P1 P2 ... P(N-2) EVEC.
+        // Back-transformation: EVEC = P1 P2 ... P(N-2) EVEC, each column on
+        // its own, so that the columns can be shared out.
         const double zero = 0.0, one = 1.0;
-        for (int k = n - 2; k >= 1; --k) {
-            if (A(k + 1, k) != 0.0) {
-                const int len = n - k;
-                const double alpha = 1.0 / A(k + 1, k);
-                dgemv_("T", &len, &nevec, &alpha, &evec[element(k + 1, 1, ldevec)], &ldevec, &A(k + 1, k), &kOne, &zero,
-                       d.data(), &kOne, 1);
-                dger_(&len, &nevec, &one, &A(k + 1, k), &kOne, d.data(), &kOne, &evec[element(k + 1, 1, ldevec)],
-                      &ldevec);
+        auto back = [&](int part, int parts) {
+            const team::Range cols = team::part(1, nevec, part, parts);
+            int count = cols.last - cols.first + 1;
+            if (count <= 0) return;
+            double* const x = &evec[element(1, cols.first, ldevec)];
+            double* const y = d.data() + (cols.first - 1);
+            for (int k = n - 2; k >= 1; --k) {
+                if (A(k + 1, k) != 0.0) {
+                    int len = n - k;
+                    const double alpha = 1.0 / A(k + 1, k);
+                    dgemv_("T", &len, &count, &alpha, x + k, &ldevec, &A(k + 1, k), &kOne, &zero, y, &kOne, 1);
+                    dger_(&len, &count, &one, &A(k + 1, k), &kOne, y, &kOne, x + k, &ldevec);
+                }
             }
-        }
+        };
+        team.run(std::min(team.size(), nevec), back);
         if (scinv != 1.0) dscal_(&nevec, &scinv, eval.data(), &kOne);
 
         // Order by decreasing absolute value: sort the keys -|EVAL|
@@ -522,11 +541,15 @@ void DE5ESF(int n, int nevec, std::span<double> a, int lda, bool small, std::spa
         }
     }
 
-    // The strict lower triangle from the upper one.
-    for (int j = 1; j <= n - 1; ++j) {
-        const int len = n - j;
-        dcopy_(&len, &A(j, j + 1), &lda, &A(j + 1, j), &kOne);
-    }
+    // The strict lower triangle from the upper one, columns shared out.
+    auto mirror = [&](int part, int parts) {
+        const team::Range cols = team::part(1, n - 1, part, parts, true);
+        for (int j = cols.first; j <= cols.last; ++j) {
+            const int len = n - j;
+            dcopy_(&len, &A(j, j + 1), &lda, &A(j + 1, j), &kOne);
+        }
+    };
+    team.run(team.size(), mirror);
 }
 
 void DEVESF(int n, int nevec, std::span<double> a, int lda, bool small, std::span<double> eval,

@@ -44,6 +44,10 @@ inline const Pair* pairs(const double* p) { return reinterpret_cast<const Pair*>
 // each other.
 constexpr std::size_t kGapRows = 64;
 
+// Parts a run has for each thread of the team: the parts of a thread that
+// comes late go to the others in smaller pieces.
+constexpr int kPartsPerThread = 2;
+
 // Doubles of which element OFFSET starts a cache line, zeroed.
 class Line {
 public:
@@ -61,10 +65,9 @@ private:
     double* base_ = nullptr;
 };
 
-// A step number that a part publishes, with the value that goes with it.
-struct alignas(64) Slot {
+// The step whose reflection the lead has published.
+struct alignas(64) Ready {
     std::atomic<int> step{0};
-    double value = 0.0;
 };
 
 // The threaded steps of one reduction.  The trailing block is kept whole
@@ -81,15 +84,15 @@ struct alignas(64) Slot {
 // owns column I (the lead) updates that column, takes it back into A and
 // forms the reflection u; every part does the update of step I-1 and the
 // product p = B u on its groups, both at once for the groups it reaches
-// once u is known; then u'p is summed part after part in row order.  Parts
-// wait only for parts before them, so a run ends whatever threads run which
-// parts, and in whichever order.
+// once u is known.  Parts wait only for the lead, which comes before them,
+// so a run ends whatever threads run which parts, and in whichever order.
+// Between runs the caller sums u'p in row order.
 class Reduction {
 public:
     Reduction(int n, double* a, std::size_t ld, double* d, double* e, double* e2, double tol, team::Team& team)
-        : n_(n), a_(a), ld_(ld), d_(d), e_(e), e2_(e2), tol_(tol), team_(team), parts_(team.size()),
-          groups_((n + kLanes - 1) / kLanes), bound_(new int[static_cast<std::size_t>(parts_) + 1]),
-          q_(new Line[static_cast<std::size_t>(parts_) + 1]), dot_(new Slot[static_cast<std::size_t>(parts_)]) {
+        : n_(n), a_(a), ld_(ld), d_(d), e_(e), e2_(e2), tol_(tol), team_(team),
+          parts_(team.size() > 1 ? kPartsPerThread * team.size() : 1), groups_((n + kLanes - 1) / kLanes), bound_(new int[static_cast<std::size_t>(parts_) + 1]),
+          q_(new Line[static_cast<std::size_t>(parts_) + 1]) {
         stride_ = (static_cast<std::size_t>(n) + 1 + kGapRows) * kLanes;
         const std::size_t vector = static_cast<std::size_t>(groups_) * kLanes + 1;
         ok_ = copy_.allocate(stride_ * static_cast<std::size_t>(groups_), 0);
@@ -104,6 +107,7 @@ public:
     int steps(int i, int min_order) {
         if (!ok_ || n_ - i < min_order || i > n_ - 2) return i;
         auto body = [this](int t, int) { part(t); };
+        team_.trust_team();
         fresh_ = true;
         reflected_ = false;
         int j = i;
@@ -113,6 +117,14 @@ public:
             step_ = j;
             team_.run(parts_, body);
             fresh_ = false;
+            if (reflected_) {
+                // u'p in row order.
+                const double* const u = u_[j & 1].get();
+                const double* const p = p_[j & 1].get();
+                double up = 0.0;
+                for (int r = j + 1; r <= n_; ++r) up += u[r] * p[r];
+                up_[j & 1] = up;
+            }
         }
         pending_ = reflected_;
         step_ = j;
@@ -167,24 +179,10 @@ private:
         if (!reflected_) return;
         for (int k = first; k < alone; ++k) sweep<false, true>(k, t);
         for (; g < last; ++g) sweep<false, true>(g, t);
-        // u'p in row order, on from the part before.
-        double up = 0.0;
-        if (!lead) {
-            int before = t - 1;
-            while (bound_[before] >= bound_[before + 1]) --before;
-            wait_for(dot_[before].step, i);
-            up = dot_[before].value;
-        }
-        const double* const u = u_[i & 1].get();
-        const double* const p = p_[i & 1].get();
-        for (int c = std::max(first * kLanes + 1, i + 1); c <= std::min(last * kLanes, n_); ++c) up += u[c] * p[c];
-        dot_[t].value = up;
-        if (last == groups_) up_[i & 1] = up;
-        dot_[t].step.store(i, std::memory_order_release);
     }
 
     // q = w (p + k u) of step I-1, k = w u'p / 2, into the q of part T; the
-    // columns gone have q = 0.
+    // columns gone of the group of column I have q = 0.
     void form_q(int t) {
         const int i = step_;
         double* const q = q_[t].get();
@@ -192,7 +190,7 @@ private:
         const double* const p = p_[(i - 1) & 1].get();
         const double w = reflector_[(i - 1) & 1].w;
         const double k = 0.5 * w * up_[(i - 1) & 1];
-        for (int r = std::max(1, i - 3); r < i; ++r) q[r] = 0.0;
+        for (int r = group_of(i) * kLanes + 1; r < i; ++r) q[r] = 0.0;
         for (int r = i; r <= n_; ++r) q[r] = w * (p[r] + k * u[r]);
     }
 
@@ -225,21 +223,22 @@ private:
             }
         }
         for (int r = i; r <= n_; ++r) col[r] = b[static_cast<std::size_t>(r) * kLanes];
-        Reflector& r = reflector_[i & 1];
-        reflected_ = reflect_column(a_, ld_, n_, i, tol_, d_, e_, e2_, r);
+        Reflector& rf = reflector_[i & 1];
+        reflected_ = reflect_column(a_, ld_, n_, i, tol_, d_, e_, e2_, rf);
         double* const u = u_[i & 1].get();
-        for (int r = std::max(1, i - 3); r <= i; ++r) u[r] = 0.0;  // columns gone
+        for (int r = group_of(i) * kLanes + 1; r <= i; ++r) u[r] = 0.0;  // columns gone
         if (reflected_) {
             for (int r = i + 1; r <= n_; ++r) u[r] = col[r];
-            e_[i] = -r.g;  // E(I+1)
+            e_[i] = -rf.g;  // E(I+1)
         }
         ready_.step.store(i, std::memory_order_release);
     }
 
     // Group G in the run of step I: the update of step I-1 (UPDATE) with its
-    // u and q, and the product p = B u of step I (PRODUCT) into P.  Columns
-    // of the group at or left of I take the same operations with u = q = 0
-    // (gone) or are left out.
+    // u and part T's q, and the product p = B u of step I (PRODUCT) into p.
+    // Columns of the group at or left of I are gone: nothing is read from
+    // their lanes, which u = q = 0 keeps from changing after the step that
+    // took them.
     template <bool kUpdate, bool kProduct>
     void sweep(int g, int t) {
         const int i = step_;
@@ -349,9 +348,8 @@ private:
     // part (and one more); all 1-based.
     Line copy_, u_[2], p_[2];
     std::unique_ptr<Line[]> q_;
-    // The lead's step once u is known, and u'p as far as each part.
-    Slot ready_;
-    std::unique_ptr<Slot[]> dot_;
+    // The lead's step once u is known.
+    Ready ready_;
     // The run: its step, whether the groups are still to be filled, whether
     // the update of the step before is still to be done, and whether the
     // lead has a reflection; the reflection and u'p of step i in [i & 1].

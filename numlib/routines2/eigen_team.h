@@ -97,6 +97,15 @@ public:
     // Parts to cut WORK into, at least MIN_WORK each: 1 .. 2 size().
     int parts(std::int64_t work, std::int64_t min_work) const;
 
+    // Starts the pace with a stretch of runs on the team, for loops known to
+    // pay on it whose first runs are their largest (a window alone would
+    // take those).
+    void trust_team() {
+        pace_.phase = Pace::kStretch;
+        pace_.stretch_alone = false;
+        pace_.runs = 0;
+    }
+
     // Runs body(k, PARTS) for k = 0 .. PARTS-1 on the calling thread and
     // the helpers, and returns when all have ended.  BODY must not throw.
     template <typename Body>

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <complex>
 #include <cstdint>
 #include <cstring>
@@ -95,6 +96,26 @@ TEST(EigenTeam, TogetherEveryPartHasAThreadOfItsOwn) {
     team::Team alone(1);
     auto nothing = [](int, int) {};
     EXPECT_FALSE(alone.run_together(nothing));
+}
+
+// A team trusted from the start takes its first run on the team, where
+// the pace would have taken it alone.
+TEST(EigenTeam, TrustedTeamTakesItsFirstRunOnTheTeam) {
+    for (bool trusted : {false, true}) {
+        team::Team crew(2);
+        if (trusted) crew.trust_team();
+        const std::thread::id caller = std::this_thread::get_id();
+        std::atomic<bool> helped{false};
+        auto body = [&](int k, int) {
+            if (std::this_thread::get_id() != caller) helped = true;
+            if (k != 0) return;
+            // The caller's part waits a while for the helper to take the other.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(trusted ? 5 : 0);
+            while (!helped && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+        };
+        crew.run(2, body);
+        EXPECT_EQ(helped.load(), trusted);
+    }
 }
 
 TEST(EigenTeam, PartsCoverTheRangeInOrder) {
