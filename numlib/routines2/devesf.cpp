@@ -43,7 +43,7 @@ struct Vec {
 // set_eigen_parallel_order() sets another), with a thread for every
 // kShareColumns columns at most, and its steps are shared out while the
 // trailing order is at least kSharedStepOrder.
-constexpr int kParallelOrder = 300;
+constexpr int kParallelOrder = 350;
 constexpr int kShareColumns = 64;
 constexpr int kSharedStepOrder = 128;
 
@@ -146,15 +146,15 @@ void reduce(int n, std::span<double> a, int lda, std::span<double> d, std::span<
             }
         }
 
-        // Large matrices take their first steps in the grouped loops, on a
-        // team of threads, with the same arithmetic, until the trailing
-        // block is small; from the parallel order on (a test's) on one
-        // thread too.
+        // Large matrices take their first steps in the grouped loops, with
+        // the same arithmetic, until the trailing block is small: on a team
+        // of threads from the parallel order on, on one thread from the
+        // blocked order on (where they beat the loops below).
         int first = 1;
         {
             std::optional<team::Team> own;
             if (team == nullptr) team = &own.emplace(reduction_threads(n));
-            if (team->size() > 1 || n >= eigen_parallel_order()) {
+            if (team->size() > 1 || n >= eigen_blocked_order()) {
                 const int min_order = std::min(kSharedStepOrder, eigen_parallel_order());
                 first = detail::shared_tridiagonal_steps(n, 1, a.data(), static_cast<std::size_t>(lda), d.data(),
                                                          e.data(), e2.data(), tol, min_order, *team);

@@ -31,14 +31,12 @@ void wait_for(const std::atomic<int>& flag, int value) {
 inline double* column(double* a, std::size_t ld, int j) { return a + static_cast<std::size_t>(j - 1) * ld - 1; }
 
 // Eight columns side by side, one row of a group in a cache line, taken
-// as four pairs of lanes: the element-wise operations are the scalar ones,
-// lane by lane.
+// as four pairs of lanes, or as two quadruples where the processor has the
+// instructions for them: the element-wise operations are the scalar ones,
+// lane by lane, either way.
 constexpr int kLanes = 8;
-constexpr int kPairs = kLanes / 2;
 typedef double Pair __attribute__((vector_size(2 * sizeof(double)), may_alias));
-
-inline Pair* pairs(double* p) { return reinterpret_cast<Pair*>(p); }
-inline const Pair* pairs(const double* p) { return reinterpret_cast<const Pair*>(p); }
+typedef double Quad __attribute__((vector_size(4 * sizeof(double)), may_alias));
 
 // Rows left unused after each group, so that two threads never write near
 // each other.
@@ -48,11 +46,13 @@ constexpr std::size_t kGapRows = 64;
 // comes late go to the others in smaller pieces.
 constexpr int kPartsPerThread = 2;
 
-// Doubles of which element OFFSET starts a cache line, zeroed.
+// Doubles of which element OFFSET starts a cache line, zeroed (ZERO) or
+// left to be written first by the threads that use them.
 class Line {
 public:
-    bool allocate(std::size_t count, std::size_t offset) {
-        store_.reset(new (std::nothrow) double[count + kLanes]());
+    bool allocate(std::size_t count, std::size_t offset, bool zero = true) {
+        const std::size_t size = count + kLanes;
+        store_.reset(zero ? new (std::nothrow) double[size]() : new (std::nothrow) double[size]);
         if (!store_) return false;
         base_ = store_.get();
         while (reinterpret_cast<std::uintptr_t>(base_ + offset) % 64 != 0) ++base_;
@@ -64,6 +64,117 @@ private:
     std::unique_ptr<double[]> store_;
     double* base_ = nullptr;
 };
+
+// Group B (rows 1-based, kLanes to a row) of columns C0.. in the run of
+// step I of a reduction of order N: the update of step I-1 with UO and QO
+// (UPDATE), and the product p = B u of step I with u = UN into P(C0..)
+// (PRODUCT).  Element (r, c) above the diagonal gets the operations of its
+// image (c, r) below it.  Columns of the group at or left of I are gone:
+// nothing is read from their lanes, which u = q = 0 keeps from changing
+// after the step that took them.
+struct Sweep {
+    double* b;
+    int c0, i, n;
+    const double *uo, *qo, *un;
+    double* p;
+};
+
+template <typename V, bool kUpdate, bool kProduct>
+[[gnu::always_inline]] inline void sweep_group(const Sweep& w) {
+    constexpr int kWidth = sizeof(V) / sizeof(double);
+    constexpr int kVectors = kLanes / kWidth;
+    const int c0 = w.c0, i = w.i, n = w.n;
+    const double *const uo = w.uo, *const qo = w.qo, *const un = w.un;
+    auto row = [&w](int r) { return reinterpret_cast<V*>(w.b + static_cast<std::size_t>(r) * kLanes); };
+    V uc[kVectors], qc[kVectors], fold[kVectors], sum[kVectors];
+    for (int k = 0; k < kVectors; ++k) {
+        uc[k] = reinterpret_cast<const V*>(uo + c0)[k];
+        qc[k] = reinterpret_cast<const V*>(qo + c0)[k];
+        fold[k] = V{};
+    }
+    // Above the diagonal: (c, r) as the sequential loop does its image.
+    const int upper_end = std::min(c0, n + 1);
+    for (int r = i + 1; r < upper_end; ++r) {
+        V* const v = row(r);
+        const double ur = uo[r], qr = qo[r], nr = un[r];
+        for (int k = 0; k < kVectors; ++k) {
+            V x = v[k];
+            if constexpr (kUpdate) {
+                x = x + uc[k] * qr + qc[k] * ur;
+                v[k] = x;
+            }
+            if constexpr (kProduct) fold[k] += x * nr;
+        }
+    }
+    // The diagonal block, element by element.
+    alignas(64) double f[kLanes], s[kLanes] = {};
+    for (int k = 0; k < kVectors; ++k) reinterpret_cast<V*>(f)[k] = fold[k];
+    const int diagonal_end = std::min(c0 + kLanes, n + 1);
+    for (int r = std::max(c0, i + 1); r < diagonal_end; ++r) {
+        double* const br = w.b + static_cast<std::size_t>(r) * kLanes;
+        for (int l = 0; l < kLanes; ++l) {
+            const int c = c0 + l;
+            if (c <= i || c > n) continue;
+            double v = br[l];
+            if constexpr (kUpdate) {
+                v = r < c ? v + uo[c] * qo[r] + qo[c] * uo[r] : v + uo[r] * qo[c] + qo[r] * uo[c];
+                br[l] = v;
+            }
+            if constexpr (kProduct) {
+                if (r < c) {
+                    f[l] += v * un[r];
+                } else if (r == c) {
+                    s[l] = v * un[r];
+                } else {
+                    s[l] += v * un[r];
+                }
+            }
+        }
+    }
+    for (int k = 0; k < kVectors; ++k) sum[k] = reinterpret_cast<V*>(s)[k];
+    // Below the diagonal.
+    for (int r = std::max(c0 + kLanes, i + 1); r <= n; ++r) {
+        V* const v = row(r);
+        const double ur = uo[r], qr = qo[r], nr = un[r];
+        for (int k = 0; k < kVectors; ++k) {
+            V x = v[k];
+            if constexpr (kUpdate) {
+                x = x + ur * qc[k] + qr * uc[k];
+                v[k] = x;
+            }
+            if constexpr (kProduct) sum[k] += x * nr;
+        }
+    }
+    if constexpr (kProduct) {
+        for (int k = 0; k < kVectors; ++k) {
+            reinterpret_cast<V*>(w.p + c0)[k] = reinterpret_cast<V*>(f)[k] + sum[k];
+        }
+    }
+}
+
+template <bool kUpdate, bool kProduct>
+void sweep_pairs(const Sweep& w) {
+    sweep_group<Pair, kUpdate, kProduct>(w);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+template <bool kUpdate, bool kProduct>
+[[gnu::target("avx2")]] void sweep_quads(const Sweep& w) {
+    sweep_group<Quad, kUpdate, kProduct>(w);
+}
+
+bool quads() {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+#else
+template <bool kUpdate, bool kProduct>
+void sweep_quads(const Sweep& w) {
+    sweep_group<Pair, kUpdate, kProduct>(w);
+}
+
+bool quads() { return false; }
+#endif
 
 // The step whose reflection the lead has published.
 struct alignas(64) Ready {
@@ -95,7 +206,7 @@ public:
           q_(new Line[static_cast<std::size_t>(parts_) + 1]) {
         stride_ = (static_cast<std::size_t>(n) + 1 + kGapRows) * kLanes;
         const std::size_t vector = static_cast<std::size_t>(groups_) * kLanes + 1;
-        ok_ = copy_.allocate(stride_ * static_cast<std::size_t>(groups_), 0);
+        ok_ = copy_.allocate(stride_ * static_cast<std::size_t>(groups_), 0, false);
         for (Line* v : {&u_[0], &u_[1], &p_[0], &p_[1]}) ok_ = ok_ && v->allocate(vector, 1);
         // Each part's q apart from the others' by a gap.
         for (int t = 0; t <= parts_; ++t) ok_ = ok_ && q_[t].allocate(vector + kGapRows * kLanes, 1);
@@ -234,83 +345,17 @@ private:
         ready_.step.store(i, std::memory_order_release);
     }
 
-    // Group G in the run of step I: the update of step I-1 (UPDATE) with its
-    // u and part T's q, and the product p = B u of step I (PRODUCT) into p.
-    // Columns of the group at or left of I are gone: nothing is read from
-    // their lanes, which u = q = 0 keeps from changing after the step that
-    // took them.
+    // Group G in the run of step I with part T's q.
     template <bool kUpdate, bool kProduct>
     void sweep(int g, int t) {
         const int i = step_;
-        const int n = n_;
-        double* const b = group(g);
-        const int c0 = g * kLanes + 1;
-        if (c0 + kLanes - 1 <= i) return;  // all gone
-        const double* const uo = u_[(i - 1) & 1].get();
-        const double* const qo = q_[t].get();
-        const double* const un = u_[i & 1].get();
-        auto row = [b](int r) { return b + static_cast<std::size_t>(r) * kLanes; };
-        Pair uc[kPairs], qc[kPairs], fold[kPairs], sum[kPairs];
-        for (int k = 0; k < kPairs; ++k) {
-            uc[k] = pairs(uo + c0)[k];
-            qc[k] = pairs(qo + c0)[k];
-            fold[k] = Pair{};
-        }
-        // Above the diagonal: (c, r) as the sequential loop does its image.
-        const int upper_end = std::min(c0, n + 1);
-        for (int r = i + 1; r < upper_end; ++r) {
-            Pair* const v = pairs(row(r));
-            const double ur = uo[r], qr = qo[r], nr = un[r];
-            for (int k = 0; k < kPairs; ++k) {
-                Pair x = v[k];
-                if constexpr (kUpdate) {
-                    x = x + uc[k] * qr + qc[k] * ur;
-                    v[k] = x;
-                }
-                if constexpr (kProduct) fold[k] += x * nr;
-            }
-        }
-        // The diagonal block, element by element.
-        alignas(16) double f[kLanes], s[kLanes] = {};
-        for (int k = 0; k < kPairs; ++k) pairs(f)[k] = fold[k];
-        const int diagonal_end = std::min(c0 + kLanes, n + 1);
-        for (int r = std::max(c0, i + 1); r < diagonal_end; ++r) {
-            double* const br = row(r);
-            for (int l = 0; l < kLanes; ++l) {
-                const int c = c0 + l;
-                if (c <= i || c > n) continue;
-                double v = br[l];
-                if constexpr (kUpdate) {
-                    v = r < c ? v + uo[c] * qo[r] + qo[c] * uo[r] : v + uo[r] * qo[c] + qo[r] * uo[c];
-                    br[l] = v;
-                }
-                if constexpr (kProduct) {
-                    if (r < c) {
-                        f[l] += v * un[r];
-                    } else if (r == c) {
-                        s[l] = v * un[r];
-                    } else {
-                        s[l] += v * un[r];
-                    }
-                }
-            }
-        }
-        for (int k = 0; k < kPairs; ++k) sum[k] = pairs(s)[k];
-        // Below the diagonal.
-        for (int r = std::max(c0 + kLanes, i + 1); r <= n; ++r) {
-            Pair* const v = pairs(row(r));
-            const double ur = uo[r], qr = qo[r], nr = un[r];
-            for (int k = 0; k < kPairs; ++k) {
-                Pair x = v[k];
-                if constexpr (kUpdate) {
-                    x = x + ur * qc[k] + qr * uc[k];
-                    v[k] = x;
-                }
-                if constexpr (kProduct) sum[k] += x * nr;
-            }
-        }
-        if constexpr (kProduct) {
-            for (int k = 0; k < kPairs; ++k) pairs(p_[i & 1].get() + c0)[k] = pairs(f)[k] + sum[k];
+        const Sweep w{group(g), g * kLanes + 1, i, n_, u_[(i - 1) & 1].get(), q_[t].get(), u_[i & 1].get(),
+                      p_[i & 1].get()};
+        if (w.c0 + kLanes - 1 <= i) return;  // all gone
+        if (quads_) {
+            sweep_quads<kUpdate, kProduct>(w);
+        } else {
+            sweep_pairs<kUpdate, kProduct>(w);
         }
     }
 
@@ -344,6 +389,7 @@ private:
     std::unique_ptr<int[]> bound_;
     std::size_t stride_ = 0;
     bool ok_ = false;
+    const bool quads_ = quads();
     // The copy, u and p of step i in u_[i & 1] and p_[i & 1], the q of each
     // part (and one more); all 1-based.
     Line copy_, u_[2], p_[2];
