@@ -202,8 +202,8 @@ class Reduction {
 public:
     Reduction(int n, double* a, std::size_t ld, double* d, double* e, double* e2, double tol, team::Team& team)
         : n_(n), a_(a), ld_(ld), d_(d), e_(e), e2_(e2), tol_(tol), team_(team),
-          parts_(team.size() > 1 ? kPartsPerThread * team.size() : 1), groups_((n + kLanes - 1) / kLanes), bound_(new int[static_cast<std::size_t>(parts_) + 1]),
-          q_(new Line[static_cast<std::size_t>(parts_) + 1]) {
+          parts_(team.size() > 1 ? kPartsPerThread * team.size() : 1), groups_((n + kLanes - 1) / kLanes),
+          bound_(new int[static_cast<std::size_t>(parts_) + 1]), q_(new Line[static_cast<std::size_t>(parts_) + 1]) {
         stride_ = (static_cast<std::size_t>(n) + 1 + kGapRows) * kLanes;
         const std::size_t vector = static_cast<std::size_t>(groups_) * kLanes + 1;
         ok_ = copy_.allocate(stride_ * static_cast<std::size_t>(groups_), 0, false);
