@@ -42,10 +42,13 @@ struct Vec {
 // The reduction runs on threads from this order on (unless
 // set_eigen_parallel_order() sets another), with a thread for every
 // kShareColumns columns at most, and its steps are shared out while the
-// trailing order is at least kSharedStepOrder.
+// trailing order is at least kSharedStepOrder.  The grouped loops keep a
+// copy of the matrix, so orders above kGroupedLimit (1 GiB of copy) take
+// the loops of one column at a time.
 constexpr int kParallelOrder = 350;
 constexpr int kShareColumns = 64;
 constexpr int kSharedStepOrder = 128;
+constexpr int kGroupedLimit = 11000;
 
 // Columns C..C+3 of the column sweep of p = B u for step I (see below):
 // each column adds its products to E below it and completes E of its own
@@ -154,7 +157,7 @@ void reduce(int n, std::span<double> a, int lda, std::span<double> d, std::span<
         {
             std::optional<team::Team> own;
             if (team == nullptr) team = &own.emplace(reduction_threads(n));
-            if (team->size() > 1 || n >= eigen_blocked_order()) {
+            if ((team->size() > 1 || n >= eigen_blocked_order()) && n <= kGroupedLimit) {
                 const int min_order = std::min(kSharedStepOrder, eigen_parallel_order());
                 first = detail::shared_tridiagonal_steps(n, 1, a.data(), static_cast<std::size_t>(lda), d.data(),
                                                          e.data(), e2.data(), tol, min_order, *team);

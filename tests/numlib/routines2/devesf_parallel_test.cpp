@@ -15,48 +15,16 @@
 
 #include "numlib/routines2/devesf.h"
 #include "numlib/routines2/eigen_team.h"
-#include "num2_fixture.h"
+#include "eigen_threads.h"
 
 namespace orv::num2 {
 namespace {
 
 using Matrix = std::vector<double>;
 
-// An order no matrix here reaches: the sequential loops.
-constexpr int kNever = 1 << 30;
 const int kTeams[] = {1, 2, 3, 8};
 
-class GroupedReduction : public Num2Fixture {
-protected:
-    void TearDown() override {
-        set_eigen_threads(0);
-        set_eigen_parallel_order(0);
-        Num2Fixture::TearDown();
-    }
-};
-
-std::uint64_t next_random(std::uint64_t& s) {
-    s = 6364136223846793005ull * s + 1442695040888963407ull;
-    return s >> 11;
-}
-
-double uniform(std::uint64_t& s) { return static_cast<double>(next_random(s)) * 0x1.0p-53; }
-
-// A correlation matrix of N variables loading on four factors.
-Matrix correlations(int n, std::uint64_t seed) {
-    const int k = 4;
-    Matrix l(static_cast<std::size_t>(n) * k);
-    for (double& v : l) v = 0.7 * uniform(seed) - 0.1;
-    Matrix r(static_cast<std::size_t>(n) * n);
-    for (int j = 0; j < n; ++j) {
-        for (int i = 0; i < n; ++i) {
-            double s = 0.0;
-            for (int f = 0; f < k; ++f) s += l[static_cast<std::size_t>(i) * k + f] * l[static_cast<std::size_t>(j) * k + f];
-            r[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n] = i == j ? 1.0 : s;
-        }
-    }
-    return r;
-}
+using GroupedReduction = EigenThreads;
 
 // Symmetric with entries of both signs and large magnitudes (the
 // reduction scales by a power of 2), the upper triangle left different.
@@ -82,11 +50,6 @@ Matrix with_empty_steps(int n, std::uint64_t seed) {
         }
     }
     return a;
-}
-
-template <typename T>
-bool same_bits(const std::vector<T>& x, const std::vector<T>& y) {
-    return x.size() == y.size() && std::memcmp(x.data(), y.data(), x.size() * sizeof(T)) == 0;
 }
 
 struct Reduced {
@@ -133,7 +96,7 @@ void expect_same_reduction(int n, const Matrix& a, const std::string& what) {
 
 TEST_F(GroupedReduction, SameBitsAsTheSequentialLoops) {
     for (int n : {1, 2, 3, 4, 9, 16, 17, 50, 161, 301}) {
-        expect_same_reduction(n, correlations(n, 5 + n), "correlations");
+        expect_same_reduction(n, correlation_matrix(n, 5 + n), "correlations");
         expect_same_reduction(n, general_symmetric(n, 7 + n), "general");
     }
     for (int n : {30, 161}) expect_same_reduction(n, with_empty_steps(n, 3), "empty steps");
@@ -176,7 +139,7 @@ void expect_same_pairs(int n, int nevec, const Matrix& a, const std::string& wha
 
 TEST_F(GroupedReduction, EigenpairsHaveTheSameBitsOnEveryTeam) {
     for (int n : {1, 2, 3, 50, 161, 301, 500, 1000}) {
-        expect_same_pairs(n, std::min(n, 10), correlations(n, 11), "correlations");
+        expect_same_pairs(n, std::min(n, 10), correlation_matrix(n, 11), "correlations");
     }
     expect_same_pairs(500, 10, general_symmetric(500, 13), "general");
     EXPECT_EQ(LSTERR(), 0);

@@ -12,13 +12,12 @@
 #include <chrono>
 #include <complex>
 #include <cstdint>
-#include <cstring>
 #include <thread>
 #include <vector>
 
 #include "numlib/routines2/devesf.h"
 #include "numlib/routines2/devlrg.h"
-#include "num2_fixture.h"
+#include "eigen_threads.h"
 
 namespace orv::num2 {
 namespace {
@@ -142,20 +141,6 @@ TEST(EigenTeam, PartsCoverTheRangeInOrder) {
     }
 }
 
-class EigenThreads : public Num2Fixture {
-protected:
-    void TearDown() override {
-        set_eigen_threads(0);
-        set_eigen_parallel_order(0);
-        Num2Fixture::TearDown();
-    }
-};
-
-std::uint64_t next_random(std::uint64_t& s) {
-    s = 6364136223846793005ull * s + 1442695040888963407ull;
-    return s >> 11;
-}
-
 // A general matrix with complex eigenvalues: random entries plus a skew part.
 std::vector<double> general_matrix(int n, std::uint64_t seed) {
     std::vector<double> a(static_cast<std::size_t>(n) * n);
@@ -169,27 +154,6 @@ std::vector<double> general_matrix(int n, std::uint64_t seed) {
     return a;
 }
 
-// A correlation matrix of a few factors, as the extraction sees it.
-std::vector<double> correlation_matrix(int n, std::uint64_t seed) {
-    const int k = 4;
-    std::vector<double> l(static_cast<std::size_t>(n) * k);
-    for (double& v : l) v = 0.7 * static_cast<double>(next_random(seed)) * 0x1.0p-53 - 0.1;
-    std::vector<double> r(static_cast<std::size_t>(n) * n);
-    for (int j = 0; j < n; ++j) {
-        for (int i = 0; i < n; ++i) {
-            double s = 0.0;
-            for (int f = 0; f < k; ++f) s += l[static_cast<std::size_t>(i) * k + f] * l[static_cast<std::size_t>(j) * k + f];
-            r[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n] = i == j ? 1.0 : s;
-        }
-    }
-    return r;
-}
-
-template <typename T>
-bool same_bits(const std::vector<T>& x, const std::vector<T>& y) {
-    return x.size() == y.size() && std::memcmp(x.data(), y.data(), x.size() * sizeof(T)) == 0;
-}
-
 std::vector<std::complex<double>> general_values(int n, const std::vector<double>& a, int threads) {
     set_eigen_threads(threads);
     std::vector<std::complex<double>> eval(static_cast<std::size_t>(n));
@@ -198,9 +162,6 @@ std::vector<std::complex<double>> general_values(int n, const std::vector<double
 }
 
 const int kOrders[] = {1, 2, 3, 50, 161, 500};
-
-// An order no matrix here reaches: the row-ordered loops everywhere.
-constexpr int kNever = 1 << 30;
 
 TEST_F(EigenThreads, GeneralEigenvaluesHaveTheSameBitsOnOneAndEightThreads) {
     for (int n : kOrders) {
