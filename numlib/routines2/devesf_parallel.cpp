@@ -266,7 +266,9 @@ private:
         if (first >= last) return;
         const bool lead = first == group_of(i);
         if (fresh_) {
-            for (int g = first; g < last; ++g) fill(g);
+            // Row I of the others' groups is never read, and column I of A,
+            // where it comes from, is the lead's to change.
+            for (int g = first; g < last; ++g) fill(g, lead ? i : i + 1);
         }
         if (pending_) form_q(t);
         if (lead) reflect(q_[t].get());
@@ -305,11 +307,11 @@ private:
         for (int r = i; r <= n_; ++r) q[r] = w * (p[r] + k * u[r]);
     }
 
-    // The trailing block of the first step into group G.
-    void fill(int g) {
+    // Rows FROM.. of the trailing block of the first step into group G.
+    void fill(int g, int from) {
         double* const b = group(g);
         const int c0 = g * kLanes + 1;
-        for (int r = step_; r <= n_; ++r) {
+        for (int r = from; r <= n_; ++r) {
             for (int l = 0; l < kLanes; ++l) {
                 const int c = c0 + l;
                 double v = 0.0;
