@@ -1,9 +1,9 @@
 // The Householder reduction of a symmetric matrix to tridiagonal form
-// (DE6CSF) on the eigen team: every element gets the operations of the
-// sequential loops in the same order, so the results are the same bit for
-// bit whatever the number of threads.  Indices are 1-based; A is
-// column-major with leading dimension LD and only its lower triangle is
-// read and written.
+// (DE6CSF) in grouped loops, on one thread or on the eigen team: every
+// element gets the operations of the sequential loops in the same order,
+// so the results are the same bit for bit whatever the number of threads.
+// Indices are 1-based; A is column-major with leading dimension LD and only
+// its lower triangle is read and written.
 #pragma once
 
 #include <cstddef>
@@ -28,8 +28,9 @@ bool reflect_column(double* a, std::size_t ld, int n, int i, double tol, double*
 
 // Steps I, I+1, ... of the reduction while the trailing order N - step is
 // at least MIN_ORDER, on the team; returns the first step not done, every
-// step before it complete.  Each thread keeps a range of columns of the
-// lower triangle from one step to the next.
+// step before it complete (I itself when the work storage, a copy of the
+// trailing block, cannot be had).  The copy holds both triangles in groups
+// of eight columns, which each thread keeps from one step to the next.
 int shared_tridiagonal_steps(int n, int i, double* a, std::size_t ld, double* d, double* e, double* e2, double tol,
                              int min_order, team::Team& team);
 
