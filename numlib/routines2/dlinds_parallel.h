@@ -1,0 +1,111 @@
+// The long loops of DLINDS on a crew of threads: the Cholesky factorisation,
+// the inverse of the triangular factor, the product of that inverse with
+// its transpose and the mirror of the upper triangle.  Each gives every
+// element the operations of the sequential loops, and of the reference BLAS
+// routines they call (dger, dsyr, dscal, dcopy), in the same order, so the
+// results are the same bit for bit whatever the number of threads.
+//
+// The columns are dealt to the threads in blocks of kBlockColumns, round
+// robin, and each thread writes only its own columns, keeping them from one
+// step to the next.  Where a step needs a column that an earlier step
+// finished, the thread that owns it publishes its progress and the others
+// wait for it, so there is no barrier per step.  The kernels use no library
+// routine and raise no message: failures come back as return values for
+// the caller to report.
+//
+// Matrices are column-major with 1-based indices and leading dimension LD.
+// Library-internal: DL2NDS (and so DLINDS) is the only caller.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace orv::rt {
+class WorkerPool;
+}  // namespace orv::rt
+
+namespace orv::num2 {
+
+// Smallest order at which DLINDS takes the loops below (on eigen_threads()
+// threads, eigen_team.h); smaller orders take the sequential loops.  0
+// restores the default.  A library-wide setting for tests and benchmarks.
+void set_dlinds_parallel_order(int order);
+int dlinds_parallel_order();
+
+// Threads for DLINDS of order N: 0 when N is below the parallel order
+// (the sequential loops), else eigen_threads() but no more than one per
+// kMinColumnsPerThread columns, or per parallel order when that is smaller
+// (at least 1).
+int dlinds_threads(int n);
+
+namespace detail {
+
+inline constexpr int kBlockColumns = 8;
+inline constexpr int kMinColumnsPerThread = 32;
+
+// THREADS threads for the length of one DLINDS call: the calling thread and
+// THREADS - 1 helpers of a run-time worker pool (none when the pool cannot
+// be started).  Unlike the eigen team, every member of a run is its own
+// thread, running at the same time as the others, so that the members may
+// wait for each other's progress.
+class Crew {
+public:
+    explicit Crew(int threads);
+    ~Crew();
+    Crew(const Crew&) = delete;
+    Crew& operator=(const Crew&) = delete;
+
+    int size() const { return helpers_ + 1; }
+
+    // Runs body(index, size()) for every index on its own thread (index 0
+    // on the caller) and returns when all have ended.  BODY must not throw.
+    template <typename Body>
+    void run(Body& body) {
+        if (helpers_ == 0) {
+            body(0, 1);
+            return;
+        }
+        run_raw([](void* c, int index, int size) { (*static_cast<Body*>(c))(index, size); }, &body);
+    }
+
+private:
+    void run_raw(void (*body)(void*, int, int), void* context);
+    void serve(int index);
+
+    std::unique_ptr<rt::WorkerPool> pool_;
+    int helpers_ = 0;
+    // One more at each run; the helpers wait for it to change.
+    std::atomic<std::uint32_t> generation_{0};
+    std::atomic<int> done_{0};
+    std::atomic<bool> closing_{false};
+    // Written by the caller before the generation moves on.
+    void (*body_)(void*, int, int) = nullptr;
+    void* context_ = nullptr;
+};
+
+// DLFTDS's loops: FAC := the symmetric matrix of A's upper triangle, its
+// factor L (A = L L') in the lower triangle and L' in the upper.  Returns 0,
+// or the first column whose pivot was not positive; FAC then holds the
+// partial factor, as the sequential loops leave it.  A and FAC are either
+// the same array with the same leading dimension or do not overlap.
+int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac, std::size_t ldfac);
+
+// DLINRT's loops for an upper triangular A: T := A^-1, the lower triangle
+// of T cleared.  Returns 0, or the first column whose diagonal element is
+// not above SMALL in magnitude; T then holds the partial inverse.  A and T
+// are either the same array with the same leading dimension or do not
+// overlap.
+int invert_upper(Crew& crew, int n, const double* a, std::size_t lda, double* t, std::size_t ldt, double small);
+
+// DL2NDS's product of the upper triangular T with its transpose, by the
+// sequence of dsyr and dscal calls: the upper triangle of T := T T'.  The
+// lower triangle is overwritten (it holds a copy of T on return).
+void multiply_by_transpose(Crew& crew, int n, double* t, std::size_t ld);
+
+// DCSFRG's loop: the upper triangle of A copied into its lower triangle.
+void mirror_upper(Crew& crew, int n, double* a, std::size_t ld);
+
+}  // namespace detail
+}  // namespace orv::num2
