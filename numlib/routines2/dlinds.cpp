@@ -173,7 +173,13 @@ void condition(int n, std::span<const double> a, int lda, std::span<double> fac,
 
     // L1 norm of the symmetric matrix seen through its upper triangle.
     double anorm = 0.0;
-    if (flag == 2) {
+    if (flag == 2 && crew != nullptr) {
+        detail::column_abs_sums(*crew, n, a.data(), static_cast<std::size_t>(lda), wk.data());
+        for (int j = 1; j <= n; ++j) {
+            const double s = wk[static_cast<std::size_t>(j - 1)];
+            if (s > anorm) anorm = s;
+        }
+    } else if (flag == 2) {
         const int one = 1;
         for (int j = 1; j <= n; ++j) {
             double s = dasum_(&j, &a[element(1, j, lda)], &one);
@@ -191,6 +197,9 @@ void condition(int n, std::span<const double> a, int lda, std::span<double> fac,
     if (flag == 2) {
         const double small = safe_minimum();
         auto r = [&](int i, int j) -> double { return fac[element(i, j, ldfac)]; };
+        // R(I, J) from L = R' in the lower triangle (the same values): row I
+        // of R read down column I of L.
+        auto r_row = [&](int i, int j) -> double { return fac[element(j, i, ldfac)]; };
         std::span<double> z = wk.first(static_cast<std::size_t>(n));
         auto zk = [&](int k) -> double& { return z[static_cast<std::size_t>(k - 1)]; };
         auto scale_z = [&](double s) {
@@ -223,14 +232,14 @@ void condition(int n, std::span<const double> a, int lda, std::span<double> fac,
             }
             if (k < n) {
                 for (int j = k + 1; j <= n; ++j) {
-                    sm += std::fabs(zk(j) + wkm * r(k, j));
-                    zk(j) += wkp * r(k, j);
+                    sm += std::fabs(zk(j) + wkm * r_row(k, j));
+                    zk(j) += wkp * r_row(k, j);
                     s += std::fabs(zk(j));
                 }
                 if (s < sm) {
                     const double t = wkm - wkp;
                     wkp = wkm;
-                    for (int j = k + 1; j <= n; ++j) zk(j) += t * r(k, j);
+                    for (int j = k + 1; j <= n; ++j) zk(j) += t * r_row(k, j);
                 }
             }
             zk(k) = wkp;

@@ -265,6 +265,19 @@ int eliminate(Crew& crew, int n, Prepare prepare, Apply apply, Finish finish) {
 
 }  // namespace
 
+void column_abs_sums(Crew& crew, int n, const double* a, std::size_t lda, double* sums) {
+    auto sum = [&](int p, int threads) {
+        Owned{p, threads}.each(1, n, [&](int j) {
+            const double* aj = column(a, lda, j);
+            double down = 0.0, across = 0.0;
+            for (int i = 1; i <= j; ++i) down = down + std::fabs(aj[i]);
+            for (int i = j + 1; i <= n; ++i) across = across + std::fabs(column(a, lda, i)[j]);
+            sums[j - 1] = j < n ? down + across : down;
+        });
+    };
+    crew.run(sum);
+}
+
 int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac, std::size_t ldfac) {
     const bool in_place = a == fac && lda == ldfac;
     // The symmetric copy of the upper triangle.  In place, the upper

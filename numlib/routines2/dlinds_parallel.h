@@ -85,6 +85,11 @@ private:
     void* context_ = nullptr;
 };
 
+// DL2CDS's column sums for the L1 norm of the symmetric matrix seen through
+// A's upper triangle: SUMS[J-1] := dasum of A(1..J, J) plus dasum of
+// A(J, J+1..N), J = 1..N, each dasum summing in order from zero.
+void column_abs_sums(Crew& crew, int n, const double* a, std::size_t lda, double* sums);
+
 // DLFTDS's loops: FAC := the symmetric matrix of A's upper triangle, its
 // factor L (A = L L') in the lower triangle and L' in the upper.  Returns 0,
 // or the first column whose pivot was not positive; FAC then holds the

@@ -1,6 +1,6 @@
 // DLINDS's threaded loops: each kernel against the sequential routine it
-// replaces (DLFTDS, DLINRT with dger and dscal, DL2NDS's dsyr and dscal
-// loop, DCSFRG) bit for bit, on crews of 1, 2, 3 and 8 threads, including
+// replaces (DL2CDS's dasum norm, DLFTDS, DLINRT with dger and dscal, DL2NDS's
+// dsyr and dscal loop, DCSFRG) bit for bit, on crews of 1, 2, 3 and 8 threads, including
 // the zero multipliers that dger and dsyr skip and the failures; then DLINDS
 // itself, sequential against threaded, by order.
 #include "numlib/routines2/dlinds_parallel.h"
@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -128,6 +129,29 @@ TEST_F(DlindsThreads, CrewRunsEveryIndexOnItsOwnThreadAtOnce) {
     // Crews that end before, or without, any run.
     for (int k = 0; k < 100; ++k) {
         detail::Crew unused(8);
+    }
+}
+
+// Values over many magnitudes, so that any other order of a sum would show.
+TEST_F(DlindsThreads, ColumnSumsMatchDasumBitForBit) {
+    for (int n : {1, 2, 7, 50, 161}) {
+        std::uint64_t seed = 41;
+        Matrix a(static_cast<std::size_t>(n) * n);
+        for (double& v : a) v = std::ldexp(uniform(seed) - 0.3, static_cast<int>(next_random(seed) % 80) - 40);
+        Matrix want(static_cast<std::size_t>(n));
+        const int one = 1;
+        for (int j = 1; j <= n; ++j) {
+            double s = dasum_(&j, &a[static_cast<std::size_t>(j - 1) * n], &one);
+            const int rest = n - j;
+            if (rest > 0) s += dasum_(&rest, &a[static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(j) * n], &n);
+            want[static_cast<std::size_t>(j - 1)] = s;
+        }
+        for (int threads : kThreads) {
+            detail::Crew crew(threads);
+            Matrix got(static_cast<std::size_t>(n), -1.0);
+            detail::column_abs_sums(crew, n, a.data(), n, got.data());
+            EXPECT_TRUE(same_bits(got, want)) << "order " << n << ", " << threads << " threads";
+        }
     }
 }
 
