@@ -2,8 +2,9 @@
 // correlation matrices with a few factors for each N given (default 200 500
 // 1000 2000): with the sequential loops, with the threaded loops on one
 // thread and on THREADS threads (default: one per usable CPU), the best of
-// RUNS runs each (default 5), taken in turn in the same run.  The ratios to
-// the first column show from which order the threads pay; the inverses are
+// RUNS runs each (default 5), taken in turn in the same run.  The ratios
+// (sequential / one thread, sequential / THREADS, one thread / THREADS)
+// show from which order the loops and the threads pay; the inverses are
 // checked to be the same bit for bit.
 // Usage: orv_dlinds_bench [-t THREADS] [-r RUNS] [N ...]
 #include <algorithm>
@@ -82,8 +83,8 @@ int main(int argc, char** argv) {
     if (sizes.empty()) sizes = {200, 500, 1000, 2000};
     orv::num2::set_eigen_threads(threads);
     threads = orv::num2::eigen_threads();
-    std::printf("%6s | %10s %9s %9s  (s; ratios: sequential time / time; %d threads; best of %d)\n", "N",
-                "sequential", "1 thread", "threads", threads, runs);
+    std::printf("%6s | %10s %10s %10s | %8s %8s %8s  (s, best of %d; %d threads)\n", "N", "sequential",
+                "1 thread", "threads", "seq/1", "seq/T", "1/T", runs, threads);
     for (int n : sizes) {
         const std::vector<double> r = correlations(n);
         const Timed plain = time_at(n, r, 1 << 30, 1, runs);
@@ -92,8 +93,9 @@ int main(int argc, char** argv) {
         auto same = [&](const Timed& t) {
             return std::memcmp(plain.inverse.data(), t.inverse.data(), plain.inverse.size() * sizeof(double)) == 0;
         };
-        std::printf("%6d | %10.4f %9.2f %9.2f  %s\n", n, plain.seconds, plain.seconds / one.seconds,
-                    plain.seconds / many.seconds, same(one) && same(many) ? "same bits" : "RESULTS DIFFER");
+        std::printf("%6d | %10.4f %10.4f %10.4f | %8.2f %8.2f %8.2f  %s\n", n, plain.seconds, one.seconds,
+                    many.seconds, plain.seconds / one.seconds, plain.seconds / many.seconds,
+                    one.seconds / many.seconds, same(one) && same(many) ? "same bits" : "RESULTS DIFFER");
     }
     return 0;
 }

@@ -11,9 +11,12 @@
 namespace orv::num2 {
 namespace {
 
-// Below this order the start of the helpers and the waits cost more than
-// the threads gain (bench/dlinds_bench.cpp).
-constexpr int kDefaultParallelOrder = 200;
+// The threaded loops, blocked, beat the sequential ones on one thread from
+// about order 32; helpers pay from about order 400, with a thread per 125
+// columns (bench/dlinds_bench.cpp).
+constexpr int kDefaultParallelOrder = 32;
+constexpr int kDefaultHelpersOrder = 400;
+constexpr int kColumnsPerThread = 125;
 
 std::atomic<int> order_setting{0};
 
@@ -113,8 +116,11 @@ int dlinds_parallel_order() {
 
 int dlinds_threads(int n) {
     if (n < dlinds_parallel_order()) return 0;
-    // A parallel order set below the share (for tests) lowers the share too.
-    const int share = std::min(detail::kMinColumnsPerThread, dlinds_parallel_order());
+    // An order that is set (tests, benchmarks) lets helpers in from that
+    // order on, with a share of columns no larger than it.
+    const int set = order_setting.load();
+    if (set == 0 && n < kDefaultHelpersOrder) return 1;
+    const int share = set > 0 ? std::min(kColumnsPerThread, set) : kColumnsPerThread;
     return std::clamp(eigen_threads(), 1, std::max(1, n / share));
 }
 
@@ -166,8 +172,8 @@ namespace {
 // The terms of a fused update of one column: X_k (a column of the matrix,
 // from the first row updated) times T_k, for the steps k in turn.
 struct Terms {
-    const double* x[kBlockColumns];
-    double t[kBlockColumns];
+    const double* x[kBlockColumns] = {};
+    double t[kBlockColumns] = {};
     int count = 0;
     void add(const double* xk, double tk) {
         x[count] = xk;
@@ -199,12 +205,16 @@ void fused_pass(int m, double* __restrict a, const Terms& terms, int k) {
     }
 }
 
-// All the terms, four a pass.
+// All the terms, eight a pass.
 template <bool Sub>
 void fused_update(int m, double* a, const Terms& terms) {
     if (m <= 0) return;
     int k = 0;
-    for (; k + 4 <= terms.count; k += 4) fused_pass<Sub, 4>(m, a, terms, k);
+    for (; k + 8 <= terms.count; k += 8) fused_pass<Sub, 8>(m, a, terms, k);
+    if (k + 4 <= terms.count) {
+        fused_pass<Sub, 4>(m, a, terms, k);
+        k += 4;
+    }
     switch (terms.count - k) {
         case 3: fused_pass<Sub, 3>(m, a, terms, k); break;
         case 2: fused_pass<Sub, 2>(m, a, terms, k); break;
@@ -388,7 +398,7 @@ void multiply_by_transpose(Crew& crew, int n, double* t, std::size_t ld) {
     auto copied = [&](int j) -> const double* { return column(t, ld, n - j + 1) + (n - j + 1) + 1; };
     // Column C: scaled by its diagonal element at step C (dscal), then
     // dsyr's column C of steps J = C+1..N, X(C) = T(C, J) the multiplier
-    // unless it is zero.  A block of columns takes four steps at a time.
+    // unless it is zero.  A block of columns takes eight steps at a time.
     auto accumulate = [&](int p, int threads) {
         const Owned own{p, threads};
         for (int first = own.first_block_column(1); first <= n; first = own.next_block_column(first)) {
@@ -398,8 +408,8 @@ void multiply_by_transpose(Crew& crew, int n, double* t, std::size_t ld) {
                 const double d = tc[c];
                 for (int i = 1; i <= c; ++i) tc[i] = d * tc[i];
             }
-            for (int j0 = first + 1; j0 <= n; j0 += 4) {
-                const int j1 = std::min(n, j0 + 3);
+            for (int j0 = first + 1; j0 <= n; j0 += kBlockColumns) {
+                const int j1 = std::min(n, j0 + kBlockColumns - 1);
                 for (int c = first; c <= last && c < j1; ++c) {
                     Terms terms;
                     for (int j = std::max(j0, c + 1); j <= j1; ++j) {

@@ -7,7 +7,10 @@
 //
 // The columns are dealt to the threads in blocks of kBlockColumns, round
 // robin, and each thread writes only its own columns, keeping them from one
-// step to the next.  Where a step needs a column that an earlier step
+// step to the next.  The steps of a block of columns reach each column
+// together, in one pass over it that gives every element the steps one
+// after the other (which makes these loops faster than the sequential ones
+// on one thread as well).  Where a step needs a column that an earlier step
 // finished, the thread that owns it publishes its progress and the others
 // wait for it, so there is no barrier per step.  The kernels use no library
 // routine and raise no message: failures come back as return values for
@@ -28,22 +31,22 @@ class WorkerPool;
 
 namespace orv::num2 {
 
-// Smallest order at which DLINDS takes the loops below (on eigen_threads()
-// threads, eigen_team.h); smaller orders take the sequential loops.  0
-// restores the default.  A library-wide setting for tests and benchmarks.
+// Smallest order at which DLINDS takes the loops below; smaller orders take
+// the sequential loops.  The default is low, because the loops below are
+// faster than the sequential ones on one thread too; a setting (tests and
+// benchmarks) also lets helper threads in from that order.  0 restores the
+// default.  A library-wide setting, read at every call.
 void set_dlinds_parallel_order(int order);
 int dlinds_parallel_order();
 
-// Threads for DLINDS of order N: 0 when N is below the parallel order
-// (the sequential loops), else eigen_threads() but no more than one per
-// kMinColumnsPerThread columns, or per parallel order when that is smaller
-// (at least 1).
+// Threads for DLINDS of order N: 0 below the parallel order (the sequential
+// loops), else 1 up to the order from which helpers pay, and from there
+// eigen_threads() (eigen_team.h) but no more than one per so many columns.
 int dlinds_threads(int n);
 
 namespace detail {
 
 inline constexpr int kBlockColumns = 8;
-inline constexpr int kMinColumnsPerThread = 32;
 
 // THREADS threads for the length of one DLINDS call: the calling thread and
 // THREADS - 1 helpers of a run-time worker pool (none when the pool cannot
