@@ -59,45 +59,16 @@ inline const double* column(const double* p, std::size_t ld, int j) {
     return p + static_cast<std::size_t>(j - 1) * ld - 1;
 }
 
-// The columns of thread P of THREADS: the blocks of kBlockColumns columns
-// P, P + THREADS, P + 2 THREADS, ...
-struct Owned {
-    int p;
-    int threads;
-    bool owns(int k) const { return ((k - 1) / detail::kBlockColumns) % threads == p; }
-    // The first column of the first owned block that ends at or after K.
-    int first_block_column(int k) const {
-        int b = (k - 1) / detail::kBlockColumns;
-        b += ((p - b % threads) % threads + threads) % threads;
-        return b * detail::kBlockColumns + 1;
-    }
-    // The first column of the owned block after the one that starts at FIRST.
-    int next_block_column(int first) const { return first + threads * detail::kBlockColumns; }
-    // F(k) for the owned columns k = FIRST..LAST in turn.
-    template <typename F>
-    void each(int first, int last, F f) const {
-        for (int b = first_block_column(first); b <= last; b = next_block_column(b)) {
-            const int hi = std::min(last, b + detail::kBlockColumns - 1);
-            for (int k = std::max(first, b); k <= hi; ++k) f(k);
-        }
-    }
-};
-
 // The progress of a column-by-column elimination: K when columns 1..K are
 // finished, -K when column K could not be (and 1..K-1 are).
 class Progress {
 public:
-    void finished(int k) { publish(state_, k); }
-    void failed(int k) { publish(state_, -k); }
-    // Waits for the columns up to LAST to be finished or for one of them to
-    // fail, and returns the last column finished up to LAST.
-    int await_block(int last) const {
-        const int s = await(state_, [last](int v) { return v >= last || v < 0; });
-        return s >= 0 || -s > last ? last : -s - 1;
-    }
+    void finished(int k) { state_.store(k, std::memory_order_release); }
+    void failed(int k) { state_.store(-k, std::memory_order_release); }
+    int state() const { return state_.load(std::memory_order_acquire); }
     // The column that could not be finished, or 0.
     int failure() const {
-        const int s = state_.load(std::memory_order_acquire);
+        const int s = state();
         return s < 0 ? -s : 0;
     }
 
@@ -126,6 +97,14 @@ int dlinds_threads(int n) {
 
 namespace detail {
 
+namespace {
+
+constexpr std::uint64_t kClosed = 1;
+constexpr std::uint64_t kInside = 2;  // one helper inside the run
+constexpr std::uint64_t kCountMask = 0xffffffffu;
+
+}  // namespace
+
 Crew::Crew(int threads) {
     const int helpers = threads - 1;
     if (helpers <= 0) return;
@@ -142,28 +121,40 @@ Crew::Crew(int threads) {
 Crew::~Crew() {
     if (helpers_ == 0) return;
     closing_.store(true, std::memory_order_relaxed);
-    publish(generation_, generation_.load(std::memory_order_relaxed) + 1);
+    const std::uint64_t id = (state_.load(std::memory_order_relaxed) >> 32) + 1;
+    publish(state_, id << 32 | kClosed);
     pool_->wait();
 }
 
 void Crew::run_raw(void (*body)(void*, int, int), void* context) {
     body_ = body;
     context_ = context;
-    done_.store(0, std::memory_order_relaxed);
-    publish(generation_, generation_.load(std::memory_order_relaxed) + 1);
+    // No helper is inside the last run, so the new one starts empty.
+    const std::uint64_t id = (state_.load(std::memory_order_relaxed) >> 32) + 1;
+    publish(state_, id << 32);
     body(context, 0, size());
-    await(done_, [this](int d) { return d == helpers_; });
+    // The work is done: helpers that have not come in stay out, and those
+    // inside are only finding that out.
+    state_.fetch_or(kClosed, std::memory_order_acq_rel);
+    await(state_, [](std::uint64_t s) { return (s & kCountMask) == kClosed; });
 }
 
 void Crew::serve(int index) {
-    // A run cannot start before every helper has ended the one before, so
-    // a helper that starts late still sees the first run.
-    std::uint32_t seen = 0;
+    std::uint64_t seen = 0;  // the first run has id 1
     for (;;) {
-        seen = await(generation_, [seen](std::uint32_t g) { return g != seen; });
+        std::uint64_t s = await(state_, [seen](std::uint64_t v) { return v >> 32 != seen; });
         if (closing_.load(std::memory_order_relaxed)) return;
-        body_(context_, index, size());
-        if (done_.fetch_add(1, std::memory_order_acq_rel) + 1 == helpers_) done_.notify_all();
+        // Come in unless the run is over (or another has begun meanwhile,
+        // which the next turn sees).
+        while ((s >> 32) != seen && !(s & kClosed)) {
+            if (state_.compare_exchange_weak(s, s + kInside, std::memory_order_acq_rel, std::memory_order_acquire)) {
+                body_(context_, index, size());
+                if ((state_.fetch_sub(kInside, std::memory_order_acq_rel) & kCountMask) == kClosed + kInside)
+                    state_.notify_all();
+                break;
+            }
+        }
+        seen = s >> 32;
     }
 }
 
@@ -223,24 +214,147 @@ void fused_update(int m, double* a, const Terms& terms) {
     }
 }
 
+// How long a thread without work of its own waits before it takes work
+// from the others' blocks (their thread is late, or has more to do), and
+// after how long it waits by giving up its core rather than spinning.
+constexpr auto kStealAfter = std::chrono::microseconds(20);
+constexpr auto kYieldAfter = std::chrono::microseconds(200);
+
+// A chunk of blocks of columns that the product takes together: at most so
+// many blocks, their columns about a quarter of a core's 1 MB cache.
+constexpr int kChunkBlocks = 32;
+constexpr std::size_t kChunkElements = 32768;
+
+// The blocks of kBlockColumns columns of an N x N matrix.
+struct Blocks {
+    int n;
+    int count() const { return (n + kBlockColumns - 1) / kBlockColumns; }
+    int first(int b) const { return b * kBlockColumns + 1; }
+    int last(int b) const { return std::min(n, (b + 1) * kBlockColumns); }
+};
+
+// A thread's wait for work: spinning, then, when the wait is long, giving
+// up the core at each turn.
+class Idle {
+public:
+    void reset() { idle_ = false; }
+    // One more turn without work; true once the thread may take others'.
+    bool turn() {
+        const auto now = std::chrono::steady_clock::now();
+        if (!idle_) {
+            idle_ = true;
+            since_ = now;
+        }
+        if (now - since_ > kYieldAfter) {
+            std::this_thread::yield();
+        } else {
+            pause();
+        }
+        return now - since_ > kStealAfter;
+    }
+
+private:
+    bool idle_ = false;
+    std::chrono::steady_clock::time_point since_;
+};
+
+// What one block of columns has taken: the number of blocks whose steps it
+// has (-1 before its copy of the input), and whether a thread holds it.
+struct alignas(64) BlockWork {
+    std::atomic<int> applied{-1};
+    std::atomic<bool> busy{false};
+    bool take() { return !busy.load(std::memory_order_relaxed) && !busy.exchange(true, std::memory_order_acquire); }
+    void leave() { busy.store(false, std::memory_order_release); }
+};
+
+// Claims on the blocks of columns of one run, each block taken once.
+class Claims {
+public:
+    explicit Claims(int count) : taken_(new std::atomic<bool>[static_cast<std::size_t>(count)]), count_(count) {
+        for (int x = 0; x < count; ++x) taken_[x].store(false, std::memory_order_relaxed);
+    }
+    bool take(int x) { return !taken_[x].load(std::memory_order_relaxed) && !taken_[x].exchange(true); }
+    // The next block thread P of THREADS takes: its own (P, P + THREADS,
+    // ...) from OWN on, then any from OTHER on; -1 when none is left.
+    int next(int& own, int& other, int threads) {
+        for (; own < count_; own += threads) {
+            if (take(own)) return own;
+        }
+        for (; other < count_; ++other) {
+            if (take(other)) return other++;
+        }
+        return -1;
+    }
+
+private:
+    std::unique_ptr<std::atomic<bool>[]> taken_;
+    int count_;
+};
+
+// F(k) for the columns K = FIRST..LAST, a block of columns at a time, on the
+// crew: each thread its own blocks first, then those left.
+template <typename F>
+void each_column(Crew& crew, int n, int first, int last, F f) {
+    const Blocks blocks{n};
+    Claims claims(blocks.count());
+    auto body = [&](int p, int threads) {
+        int own = p, other = 0;
+        for (int x; (x = claims.next(own, other, threads)) >= 0;) {
+            for (int k = std::max(first, blocks.first(x)); k <= std::min(last, blocks.last(x)); ++k) f(k);
+        }
+    };
+    crew.run(body);
+}
+
 // The elimination the factorisation and the triangular inverse share:
-// column K takes steps 1..K-1, then is finished, and step J needs column J
-// finished.  The block of columns B is finished by its owner, each column
-// taking the steps of the block before it (the panel); the others then
-// apply the block's steps to their later columns together.  The owner of
-// the next block does that block first, so that its panel is ready early.
+// column K takes steps 1..K-1 in turn, then is finished, and step J needs
+// column J finished.  The columns go in blocks: a block takes the steps of
+// each finished block before it, a block at a time, and once it has them
+// all, its own steps column by column as it finishes them (the panel).
+// Each thread works on its own blocks, the lowest first, so that the next
+// panel is done early; a thread without work takes blocks whose thread is
+// late.  A block is held by one thread at a time, and takes its steps in
+// order whoever does them.
 //   prepare(k): column K's copy of the input;
 //   apply(s0, s1, k): steps S0..S1 (S1 < K) on column K;
 //   finish(k): false when column K cannot be finished.
-// Returns 0 or the column that could not be finished; the columns after it
-// have then taken every step before it, as in the step-by-step loops.
+// Returns 0 or the column F that could not be finished; every column after
+// it has then taken the steps before F, as in the step-by-step loops.
 template <typename Prepare, typename Apply, typename Finish>
 int eliminate(Crew& crew, int n, Prepare prepare, Apply apply, Finish finish) {
+    const Blocks blocks{n};
+    const int nb = blocks.count();
+    std::unique_ptr<BlockWork[]> work(new BlockWork[static_cast<std::size_t>(nb)]);
     Progress progress;
-    auto block_first = [](int b) { return b * kBlockColumns + 1; };
-    auto block_last = [n](int b) { return std::min(n, (b + 1) * kBlockColumns); };
-    auto panel = [&](int b) {
-        const int first = block_first(b), last = block_last(b);
+    std::atomic<int> settled{0};  // blocks that need nothing more
+
+    // The blocks whose steps may be taken now (FULL) and, after a failure
+    // in block FAILED at column COLUMN, that block's steps before COLUMN.
+    struct Ready {
+        int full;
+        int failed;
+        int column;
+    };
+    auto ready = [&]() -> Ready {
+        const int s = progress.state();
+        if (s >= 0) return {s == n ? nb : s / kBlockColumns, nb, 0};
+        const int f = (-s - 1) / kBlockColumns;
+        return {f, f, -s};
+    };
+    auto has_work = [&](int x, const Ready& r) {
+        const int a = work[x].applied.load(std::memory_order_acquire);
+        if (a < 0) return true;
+        if (a == std::min(x, r.failed) + 1) return false;  // settled
+        return a < std::min(r.full, x) || (a == x && r.full == x && r.failed == nb) || (x > r.failed && a == r.failed);
+    };
+    auto steps_on = [&](int s0, int s1, int x) {
+        if (s0 > s1) return;
+        for (int k = blocks.first(x); k <= blocks.last(x); ++k) apply(s0, s1, k);
+    };
+    // Block X's panel: false on a failure (published with the columns
+    // after the failed one brought to its step).
+    auto panel = [&](int x) {
+        const int first = blocks.first(x), last = blocks.last(x);
         for (int k = first; k <= last; ++k) {
             if (k > first) apply(first, k - 1, k);
             if (!finish(k)) {
@@ -253,20 +367,60 @@ int eliminate(Crew& crew, int n, Prepare prepare, Apply apply, Finish finish) {
         }
         progress.finished(last);
     };
-    auto body = [&](int p, int threads) {
-        const Owned own{p, threads};
-        own.each(1, n, prepare);
-        if (own.owns(1)) panel(0);
-        for (int b = 0; block_last(b) < n; ++b) {
-            const int first = block_first(b), last = progress.await_block(block_last(b));
-            int next = block_last(b) + 1;
-            if (last == block_last(b) && own.owns(next)) {
-                for (int k = next; k <= block_last(b + 1); ++k) apply(first, last, k);
-                panel(b + 1);
-                next = block_last(b + 1) + 1;
+    // Everything block X can take now; the caller holds it.
+    auto advance = [&](int x) {
+        int a = work[x].applied.load(std::memory_order_acquire);
+        if (a < 0) {
+            for (int k = blocks.first(x); k <= blocks.last(x); ++k) prepare(k);
+            a = 0;
+        }
+        for (;;) {
+            const Ready r = ready();
+            if (a < std::min(r.full, x)) {
+                steps_on(blocks.first(a), blocks.last(a), x);
+                ++a;
+            } else if (a == x && r.full == x && r.failed == nb) {
+                panel(x);
+                ++a;
+                settled.fetch_add(1, std::memory_order_acq_rel);
+                break;
+            } else if (x > r.failed && a == r.failed) {
+                steps_on(blocks.first(a), r.column - 1, x);
+                ++a;
+                settled.fetch_add(1, std::memory_order_acq_rel);
+                break;
+            } else {
+                break;
             }
-            if (last >= first) own.each(next, n, [&](int k) { apply(first, last, k); });
-            if (last < block_last(b)) return;
+        }
+        work[x].applied.store(a, std::memory_order_release);
+    };
+    auto body = [&](int p, int threads) {
+        Idle idle;
+        int own_first = p;  // the first own block not settled
+        for (;;) {
+            if (settled.load(std::memory_order_acquire) == nb) return;
+            const Ready r = ready();
+            int chosen = -1;
+            for (int x = own_first; x < nb; x += threads) {
+                if (x == own_first && work[x].applied.load(std::memory_order_acquire) == std::min(x, r.failed) + 1) {
+                    own_first += threads;
+                    continue;
+                }
+                if (has_work(x, r) && work[x].take()) {
+                    chosen = x;
+                    break;
+                }
+            }
+            if (chosen < 0 && idle.turn()) {
+                for (int x = 0; x < nb && chosen < 0; ++x) {
+                    if (has_work(x, r) && work[x].take()) chosen = x;
+                }
+            }
+            if (chosen < 0) continue;
+            advance(chosen);
+            work[chosen].leave();
+            idle.reset();
         }
     };
     crew.run(body);
@@ -276,16 +430,13 @@ int eliminate(Crew& crew, int n, Prepare prepare, Apply apply, Finish finish) {
 }  // namespace
 
 void column_abs_sums(Crew& crew, int n, const double* a, std::size_t lda, double* sums) {
-    auto sum = [&](int p, int threads) {
-        Owned{p, threads}.each(1, n, [&](int j) {
-            const double* aj = column(a, lda, j);
-            double down = 0.0, across = 0.0;
-            for (int i = 1; i <= j; ++i) down = down + std::fabs(aj[i]);
-            for (int i = j + 1; i <= n; ++i) across = across + std::fabs(column(a, lda, i)[j]);
-            sums[j - 1] = j < n ? down + across : down;
-        });
-    };
-    crew.run(sum);
+    each_column(crew, n, 1, n, [&](int j) {
+        const double* aj = column(a, lda, j);
+        double down = 0.0, across = 0.0;
+        for (int i = 1; i <= j; ++i) down = down + std::fabs(aj[i]);
+        for (int i = j + 1; i <= n; ++i) across = across + std::fabs(column(a, lda, i)[j]);
+        sums[j - 1] = j < n ? down + across : down;
+    });
 }
 
 int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac, std::size_t ldfac) {
@@ -325,13 +476,10 @@ int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac,
     const int failed = eliminate(crew, n, prepare, apply, finish);
 
     // R = L' into the upper triangle, partial or not.
-    auto transpose = [&](int p, int threads) {
-        Owned{p, threads}.each(2, n, [&](int i) {
-            double* r = column(fac, ldfac, i);
-            for (int j = 1; j < i; ++j) r[j] = fac[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * ldfac];
-        });
-    };
-    crew.run(transpose);
+    each_column(crew, n, 2, n, [&](int i) {
+        double* r = column(fac, ldfac, i);
+        for (int j = 1; j < i; ++j) r[j] = fac[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * ldfac];
+    });
     return failed;
 }
 
@@ -386,37 +534,55 @@ void multiply_by_transpose(Crew& crew, int n, double* t, std::size_t ld) {
     // dscal and the later steps overwrite; so every column takes its steps
     // from a copy of T: column J's elements 1..J-1 in the lower triangle's
     // column M = N-J+1 (rows M+1..N).
-    auto copy = [&](int p, int threads) {
-        Owned{p, threads}.each(1, n - 1, [&](int m) {
-            double* to = column(t, ld, m) + m;
-            const double* from = column(t, ld, n - m + 1);
-            for (int i = 1; i <= n - m; ++i) to[i] = from[i];
-        });
-    };
-    crew.run(copy);
+    each_column(crew, n, 1, n - 1, [&](int m) {
+        double* to = column(t, ld, m) + m;
+        const double* from = column(t, ld, n - m + 1);
+        for (int i = 1; i <= n - m; ++i) to[i] = from[i];
+    });
     // T(1..J-1, J) of the copy, 0-based.
     auto copied = [&](int j) -> const double* { return column(t, ld, n - j + 1) + (n - j + 1) + 1; };
     // Column C: scaled by its diagonal element at step C (dscal), then
     // dsyr's column C of steps J = C+1..N, X(C) = T(C, J) the multiplier
-    // unless it is zero.  A block of columns takes eight steps at a time.
+    // unless it is zero.  A thread takes a chunk of blocks of columns at a
+    // time, its own first, then those others have not taken, and gives its
+    // chunk eight steps at a time, so that the copied columns of those
+    // steps serve every column of the chunk while they are in its cache.
+    const Blocks blocks{n};
+    const int nb = blocks.count();
+    Claims claims(nb);
     auto accumulate = [&](int p, int threads) {
-        const Owned own{p, threads};
-        for (int first = own.first_block_column(1); first <= n; first = own.next_block_column(first)) {
-            const int last = std::min(n, first + kBlockColumns - 1);
-            for (int c = first; c <= last; ++c) {
-                double* tc = column(t, ld, c);
-                const double d = tc[c];
-                for (int i = 1; i <= c; ++i) tc[i] = d * tc[i];
+        int own = p, other = 0;
+        int chunk[kChunkBlocks];
+        for (;;) {
+            int count = 0;
+            std::size_t size = 0;
+            while (count < kChunkBlocks && size < kChunkElements) {
+                const int x = claims.next(own, other, threads);
+                if (x < 0) break;
+                chunk[count++] = x;
+                size += static_cast<std::size_t>(blocks.last(x)) * kBlockColumns;
             }
-            for (int j0 = first + 1; j0 <= n; j0 += kBlockColumns) {
+            if (count == 0) return;
+            int low = n;
+            for (int q = 0; q < count; ++q) {
+                low = std::min(low, blocks.first(chunk[q]));
+                for (int c = blocks.first(chunk[q]); c <= blocks.last(chunk[q]); ++c) {
+                    double* tc = column(t, ld, c);
+                    const double d = tc[c];
+                    for (int i = 1; i <= c; ++i) tc[i] = d * tc[i];
+                }
+            }
+            for (int j0 = low + 1; j0 <= n; j0 += kBlockColumns) {
                 const int j1 = std::min(n, j0 + kBlockColumns - 1);
-                for (int c = first; c <= last && c < j1; ++c) {
-                    Terms terms;
-                    for (int j = std::max(j0, c + 1); j <= j1; ++j) {
-                        const double* x = copied(j);
-                        if (x[c - 1] != 0.0) terms.add(x, 1.0 * x[c - 1]);
+                for (int q = 0; q < count; ++q) {
+                    for (int c = blocks.first(chunk[q]); c <= blocks.last(chunk[q]) && c < j1; ++c) {
+                        Terms terms;
+                        for (int j = std::max(j0, c + 1); j <= j1; ++j) {
+                            const double* x = copied(j);
+                            if (x[c - 1] != 0.0) terms.add(x, 1.0 * x[c - 1]);
+                        }
+                        fused_update<false>(c, column(t, ld, c) + 1, terms);
                     }
-                    fused_update<false>(c, column(t, ld, c) + 1, terms);
                 }
             }
         }
@@ -425,13 +591,10 @@ void multiply_by_transpose(Crew& crew, int n, double* t, std::size_t ld) {
 }
 
 void mirror_upper(Crew& crew, int n, double* a, std::size_t ld) {
-    auto mirror = [&](int p, int threads) {
-        Owned{p, threads}.each(1, n - 1, [&](int j) {
-            double* aj = column(a, ld, j);
-            for (int i = j + 1; i <= n; ++i) aj[i] = a[static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(i - 1) * ld];
-        });
-    };
-    crew.run(mirror);
+    each_column(crew, n, 1, n - 1, [&](int j) {
+        double* aj = column(a, ld, j);
+        for (int i = j + 1; i <= n; ++i) aj[i] = a[static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(i - 1) * ld];
+    });
 }
 
 }  // namespace detail

@@ -50,9 +50,11 @@ inline constexpr int kBlockColumns = 8;
 
 // THREADS threads for the length of one DLINDS call: the calling thread and
 // THREADS - 1 helpers of a run-time worker pool (none when the pool cannot
-// be started).  Unlike the eigen team, every member of a run is its own
-// thread, running at the same time as the others, so that the members may
-// wait for each other's progress.
+// be started).  A run is work that the threads share out among themselves
+// (claims, or blocks taken in turn) so that any of them, the caller alone
+// included, can finish it: a helper that comes late to a run, because the
+// machine has other work, finds it done and stays out, and the caller does
+// not wait for it.
 class Crew {
 public:
     explicit Crew(int threads);
@@ -62,8 +64,10 @@ public:
 
     int size() const { return helpers_ + 1; }
 
-    // Runs body(index, size()) for every index on its own thread (index 0
-    // on the caller) and returns when all have ended.  BODY must not throw.
+    // Runs body(index, size()) on the caller (index 0) and on the helpers
+    // that come in before the caller's call returns, and returns when they
+    // have all returned.  BODY must not throw, and must do all of the run's
+    // work whichever of the indices run it.
     template <typename Body>
     void run(Body& body) {
         if (helpers_ == 0) {
@@ -79,11 +83,11 @@ private:
 
     std::unique_ptr<rt::WorkerPool> pool_;
     int helpers_ = 0;
-    // One more at each run; the helpers wait for it to change.
-    std::atomic<std::uint32_t> generation_{0};
-    std::atomic<int> done_{0};
+    // The run's id in the upper 32 bits; below, twice the helpers inside
+    // it, plus 1 once it is closed to newcomers.
+    std::atomic<std::uint64_t> state_{0};
     std::atomic<bool> closing_{false};
-    // Written by the caller before the generation moves on.
+    // Written by the caller before the run's id is stored.
     void (*body_)(void*, int, int) = nullptr;
     void* context_ = nullptr;
 };

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -106,24 +107,36 @@ Matrix sequential_inverse(int n, const Matrix& t) {
     return inv;
 }
 
-TEST_F(DlindsThreads, CrewRunsEveryIndexOnItsOwnThreadAtOnce) {
+TEST_F(DlindsThreads, CrewRunsAreFinishedWhoeverComesIn) {
     for (int threads : kThreads) {
         detail::Crew crew(threads);
         ASSERT_EQ(crew.size(), threads);
-        for (int run = 0; run < 50; ++run) {
-            // Every member waits for all the others to arrive: only members
-            // running at the same time get past this.
-            std::atomic<int> arrived{0};
-            std::vector<int> seen(static_cast<std::size_t>(threads), 0);
+        // Items claimed one at a time: each is done once, by whichever
+        // members come in, the caller included.
+        for (int run = 0; run < 200; ++run) {
+            const int items = 1 + run % 37;
+            std::atomic<int> next{0};
+            std::vector<std::atomic<int>> done(static_cast<std::size_t>(items));
+            std::atomic<bool> bad_index{false};
             auto body = [&](int index, int size) {
-                EXPECT_EQ(size, threads);
-                ++seen[static_cast<std::size_t>(index)];
-                arrived.fetch_add(1);
-                while (arrived.load() < size) {
+                if (index < 0 || index >= size || size != threads) bad_index = true;
+                for (int k; (k = next.fetch_add(1)) < items;) ++done[static_cast<std::size_t>(k)];
+            };
+            crew.run(body);
+            EXPECT_FALSE(bad_index.load());
+            for (int k = 0; k < items; ++k) EXPECT_EQ(done[static_cast<std::size_t>(k)].load(), 1);
+        }
+        // Helpers come in while the caller's part lasts.
+        if (threads > 1) {
+            std::atomic<bool> helped{false};
+            auto body = [&](int index, int) {
+                if (index > 0) helped = true;
+                const auto start = std::chrono::steady_clock::now();
+                while (index == 0 && !helped && std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) {
                 }
             };
             crew.run(body);
-            EXPECT_EQ(seen, std::vector<int>(static_cast<std::size_t>(threads), 1));
+            EXPECT_TRUE(helped.load()) << threads << " threads";
         }
     }
     // Crews that end before, or without, any run.
