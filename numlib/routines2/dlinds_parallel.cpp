@@ -144,9 +144,10 @@ void Crew::serve(int index) {
     for (;;) {
         std::uint64_t s = await(state_, [seen](std::uint64_t v) { return v >> 32 != seen; });
         if (closing_.load(std::memory_order_relaxed)) return;
-        // Come in unless the run is over (or another has begun meanwhile,
-        // which the next turn sees).
-        while ((s >> 32) != seen && !(s & kClosed)) {
+        // Come in unless the run is over; when another has begun meanwhile
+        // (or the crew is ending), the next turn sees it.
+        const std::uint64_t id = s >> 32;
+        while ((s >> 32) == id && !(s & kClosed)) {
             if (state_.compare_exchange_weak(s, s + kInside, std::memory_order_acq_rel, std::memory_order_acquire)) {
                 body_(context_, index, size());
                 if ((state_.fetch_sub(kInside, std::memory_order_acq_rel) & kCountMask) == kClosed + kInside)
@@ -154,7 +155,7 @@ void Crew::serve(int index) {
                 break;
             }
         }
-        seen = s >> 32;
+        if ((s >> 32) == id) seen = id;
     }
 }
 
