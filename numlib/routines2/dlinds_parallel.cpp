@@ -11,12 +11,13 @@
 namespace orv::num2 {
 namespace {
 
-// The threaded loops, blocked, beat the sequential ones on one thread from
-// about order 32; helpers pay from about order 400, with a thread per 125
-// columns (bench/dlinds_bench.cpp).
+// On this 8-core machine (bench/dlinds_bench.cpp) the blocked loops beat
+// the sequential ones on one thread from about order 32 (1.07 times as
+// fast, 1.9 at 200), and helpers beat the caller alone from about order 300
+// (3 threads 1.3 to 1.5 times as fast there; 8 threads at 200 0.5 to 0.9).
 constexpr int kDefaultParallelOrder = 32;
-constexpr int kDefaultHelpersOrder = 400;
-constexpr int kColumnsPerThread = 125;
+constexpr int kDefaultHelpersOrder = 300;
+constexpr int kColumnsPerThread = 100;
 
 std::atomic<int> order_setting{0};
 
