@@ -106,25 +106,33 @@ constexpr std::uint64_t kCountMask = 0xffffffffu;
 
 }  // namespace
 
-Crew::Crew(int threads) {
-    const int helpers = threads - 1;
-    if (helpers <= 0) return;
+Crew::Crew(int threads) : size_(std::max(threads, 1)) {
+    if (size_ == 1) return;
+    // Starting threads takes a while on a busy machine, so one thread
+    // starts the others while the caller goes on: runs need no helper.
     try {
-        pool_ = std::make_unique<rt::WorkerPool>(helpers);
-        pool_->start(pool_->helpers(), [this](int w) { serve(w + 1); });
-        helpers_ = pool_->helpers();
+        launcher_ = std::thread([this] {
+            std::unique_ptr<rt::WorkerPool> pool;
+            try {
+                pool = std::make_unique<rt::WorkerPool>(size_ - 2);
+                pool->start(pool->helpers(), [this](int w) { serve(w + 2); });
+            } catch (...) {
+                pool.reset();
+            }
+            serve(1);
+            if (pool) pool->wait();
+        });
     } catch (...) {
-        pool_.reset();
-        helpers_ = 0;
+        size_ = 1;
     }
 }
 
 Crew::~Crew() {
-    if (helpers_ == 0) return;
+    if (!launcher_.joinable()) return;
     closing_.store(true, std::memory_order_relaxed);
     const std::uint64_t id = (state_.load(std::memory_order_relaxed) >> 32) + 1;
     publish(state_, id << 32 | kClosed);
-    pool_->wait();
+    launcher_.join();
 }
 
 void Crew::run_raw(void (*body)(void*, int, int), void* context) {

@@ -23,11 +23,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-
-namespace orv::rt {
-class WorkerPool;
-}  // namespace orv::rt
+#include <thread>
 
 namespace orv::num2 {
 
@@ -49,12 +45,12 @@ namespace detail {
 inline constexpr int kBlockColumns = 8;
 
 // THREADS threads for the length of one DLINDS call: the calling thread and
-// THREADS - 1 helpers of a run-time worker pool (none when the pool cannot
-// be started).  A run is work that the threads share out among themselves
-// (claims, or blocks taken in turn) so that any of them, the caller alone
-// included, can finish it: a helper that comes late to a run, because the
-// machine has other work, finds it done and stays out, and the caller does
-// not wait for it.
+// THREADS - 1 helpers, one started by the crew and the others by it, in a
+// run-time worker pool.  A run is work that the threads share out among
+// themselves (claims, or blocks taken in turn) so that any of them, the
+// caller alone included, can finish it: a helper that is not there yet, or
+// comes late because the machine has other work, finds the run done and
+// stays out, and the caller does not wait for it.
 class Crew {
 public:
     explicit Crew(int threads);
@@ -62,7 +58,9 @@ public:
     Crew(const Crew&) = delete;
     Crew& operator=(const Crew&) = delete;
 
-    int size() const { return helpers_ + 1; }
+    // The threads the work is shared out for (1 when no helper could be
+    // started).
+    int size() const { return size_; }
 
     // Runs body(index, size()) on the caller (index 0) and on the helpers
     // that come in before the caller's call returns, and returns when they
@@ -70,7 +68,7 @@ public:
     // work whichever of the indices run it.
     template <typename Body>
     void run(Body& body) {
-        if (helpers_ == 0) {
+        if (size_ == 1) {
             body(0, 1);
             return;
         }
@@ -81,8 +79,8 @@ private:
     void run_raw(void (*body)(void*, int, int), void* context);
     void serve(int index);
 
-    std::unique_ptr<rt::WorkerPool> pool_;
-    int helpers_ = 0;
+    int size_;
+    std::thread launcher_;  // helper 1, which starts the others
     // The run's id in the upper 32 bits; below, twice the helpers inside
     // it, plus 1 once it is closed to newcomers.
     std::atomic<std::uint64_t> state_{0};
