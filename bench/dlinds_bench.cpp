@@ -18,34 +18,9 @@
 #include "numlib/routines2/dlinds.h"
 #include "numlib/routines2/dlinds_parallel.h"
 #include "numlib/routines2/eigen_team.h"
+#include "correlation_matrix.h"
 
 namespace {
-
-struct Rng {
-    std::uint64_t s = 88172645463325252ull;
-    double uniform() {
-        s ^= s << 13, s ^= s >> 7, s ^= s << 17;
-        return static_cast<double>(s >> 11) * 0x1.0p-53;
-    }
-};
-
-// A correlation matrix of N variables loading on 5 factors; every
-// communality is below 0.8, so the matrix is positive definite.
-std::vector<double> correlations(int n) {
-    Rng rng;
-    const int k = 5;
-    std::vector<double> l(static_cast<std::size_t>(n) * k);
-    for (double& v : l) v = 0.4 * rng.uniform();
-    std::vector<double> r(static_cast<std::size_t>(n) * n);
-    for (int j = 0; j < n; ++j) {
-        for (int i = 0; i < n; ++i) {
-            double s = 0.0;
-            for (int f = 0; f < k; ++f) s += l[static_cast<std::size_t>(i) * k + f] * l[static_cast<std::size_t>(j) * k + f];
-            r[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n] = i == j ? 1.0 : s;
-        }
-    }
-    return r;
-}
 
 struct Timed {
     double seconds = 1e300;
@@ -86,7 +61,9 @@ int main(int argc, char** argv) {
     std::printf("%6s | %10s %10s %10s | %8s %8s %8s  (s, best of %d; %d threads)\n", "N", "sequential",
                 "1 thread", "threads", "seq/1", "seq/T", "1/T", runs, threads);
     for (int n : sizes) {
-        const std::vector<double> r = correlations(n);
+        // Loadings below 0.4 on 5 factors: communalities below 0.8, so the
+        // matrix is positive definite.
+        const std::vector<double> r = orv::bench::correlations(n, 0.4, 0.0);
         const Timed plain = time_at(n, r, 1 << 30, 1, runs);
         const Timed one = time_at(n, r, 1, 1, runs);
         const Timed many = time_at(n, r, 1, threads, runs);

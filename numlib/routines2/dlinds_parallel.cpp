@@ -437,6 +437,17 @@ int eliminate(Crew& crew, int n, Prepare prepare, Apply apply, Finish finish) {
     return progress.failure();
 }
 
+// A(1..J, J) into T(1..J, J), unless A and T are the same matrix; returns
+// column J of T.
+double* copy_upper_column(const double* a, std::size_t lda, double* t, std::size_t ldt, int j) {
+    double* tj = column(t, ldt, j);
+    if (a != t || lda != ldt) {
+        const double* aj = column(a, lda, j);
+        for (int i = 1; i <= j; ++i) tj[i] = aj[i];
+    }
+    return tj;
+}
+
 }  // namespace
 
 void column_abs_sums(Crew& crew, int n, const double* a, std::size_t lda, double* sums) {
@@ -450,16 +461,11 @@ void column_abs_sums(Crew& crew, int n, const double* a, std::size_t lda, double
 }
 
 int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac, std::size_t ldfac) {
-    const bool in_place = a == fac && lda == ldfac;
     // The symmetric copy of the upper triangle.  In place, the upper
     // triangle is left as it is, and only lower triangles are written
     // while it is read.
     auto prepare = [&](int j) {
-        double* f = column(fac, ldfac, j);
-        if (!in_place) {
-            const double* s = column(a, lda, j);
-            for (int i = 1; i <= j; ++i) f[i] = s[i];
-        }
+        double* f = copy_upper_column(a, lda, fac, ldfac, j);
         for (int i = j + 1; i <= n; ++i) f[i] = a[static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(i - 1) * lda];
     };
     // Steps S0..S1 of the right-looking elimination on rows K..N of column K.
@@ -494,13 +500,8 @@ int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac,
 }
 
 int invert_upper(Crew& crew, int n, const double* a, std::size_t lda, double* t, std::size_t ldt, double small) {
-    const bool in_place = a == t && lda == ldt;
     auto prepare = [&](int j) {
-        double* tj = column(t, ldt, j);
-        if (!in_place) {
-            const double* s = column(a, lda, j);
-            for (int i = 1; i <= j; ++i) tj[i] = s[i];
-        }
+        double* tj = copy_upper_column(a, lda, t, ldt, j);
         for (int i = j + 1; i <= n; ++i) tj[i] = 0.0;
     };
     // Steps S0..S1 on column C.  Step J is dger's column C, T(1..J-1, C)

@@ -49,18 +49,17 @@ std::uint64_t next_random(std::uint64_t& s) {
 }
 double uniform(std::uint64_t& s) { return static_cast<double>(next_random(s)) * 0x1.0p-53; }
 
-// A correlation matrix of a few factors (positive definite), N x N with
-// leading dimension LD; the rows below N hold garbage.
+// A random symmetric matrix with a unit diagonal, positive definite by
+// diagonal dominance (each row's other elements sum to less than 1 in
+// magnitude), N x N with leading dimension LD; the rows below N hold
+// garbage.
 Matrix correlation_matrix(int n, int ld, std::uint64_t seed) {
-    const int k = 4;
-    Matrix l(static_cast<std::size_t>(n) * k);
-    for (double& v : l) v = 0.45 * uniform(seed);
     Matrix r(static_cast<std::size_t>(ld) * n, 1.0e300);
     for (int j = 0; j < n; ++j) {
-        for (int i = 0; i < n; ++i) {
-            double s = 0.0;
-            for (int f = 0; f < k; ++f) s += l[static_cast<std::size_t>(i) * k + f] * l[static_cast<std::size_t>(j) * k + f];
-            r[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * ld] = i == j ? 1.0 : s;
+        r[static_cast<std::size_t>(j) * (ld + 1)] = 1.0;
+        for (int i = 0; i < j; ++i) {
+            r[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * ld] =
+                r[static_cast<std::size_t>(j) + static_cast<std::size_t>(i) * ld] = 1.9 * (uniform(seed) - 0.5) / n;
         }
     }
     return r;
