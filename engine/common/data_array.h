@@ -113,10 +113,16 @@ void fresh(std::vector<T, ZeroedAllocator<T>>& v, std::size_t n, std::string_vie
     }
 }
 
-// V set to N zeros, under the same rule.
+// V set to N zeros, under the same rule.  A large array that needs new
+// storage asks for it in 2 MiB pages before the zeros bring it in.
 template <typename T>
 void zeros(std::vector<T>& v, std::size_t n, std::string_view name) {
     try {
+        if (n > v.capacity() && n * sizeof(T) >= kLargeArrayBytes) {
+            std::vector<T>().swap(v);
+            v.reserve(n);
+            prepare_pages(v.data(), n * sizeof(T));
+        }
         v.assign(n, T{});
     } catch (const std::bad_alloc&) {
         no_memory(name, n, sizeof(T));

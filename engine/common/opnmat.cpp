@@ -3,6 +3,7 @@
 #include "engine/common/fatal.h"
 #include "engine/common/fields.h"
 #include "engine/common/mkfnam.h"
+#include "runtime/parallel.h"
 #include "runtime/units.h"
 
 namespace orv::engine {
@@ -23,6 +24,15 @@ std::string OPNMAT(int unit, std::string_view jobdir, std::string_view jobbas, s
     std::string path = trimmed(std::string(jobdir)) + name;
     open_output(unit, path, "The matrix file " + trimmed(name), rt::OpenStatus::Unknown);
     return path;
+}
+
+void write_matrix(int unit, const std::vector<double>& r, int nvar, const rt::Format& format, int threads) {
+    const auto n = static_cast<std::size_t>(nvar);
+    rt::write_in_order(unit, n, threads, [&](std::size_t i, rt::HeldRecords& held) {
+        std::vector<double> row(n);
+        for (std::size_t j = 0; j < n; ++j) row[j] = r[i + j * n];
+        write(held, format, row);
+    });
 }
 
 }  // namespace orv::engine

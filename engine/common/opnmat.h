@@ -2,7 +2,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "runtime/format.h"
 #include "runtime/units.h"
 
 namespace orv::engine {
@@ -22,5 +24,9 @@ std::string OPNMAT(int unit, std::string_view jobdir, std::string_view jobbas, s
 // names both uses (`use` is the output's, "The report named on >OUTFILE:")
 // and the file.  Any other failure ends the run with the run-time's message.
 void open_output(int unit, const std::string& path, std::string_view use, rt::OpenStatus status);
+
+// Writes the NVAR x NVAR column-major matrix R to UNIT, one record per row
+// under FORMAT, the rows formatted on THREADS threads and written in order.
+void write_matrix(int unit, const std::vector<double>& r, int nvar, const rt::Format& format, int threads);
 
 }  // namespace orv::engine

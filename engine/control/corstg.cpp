@@ -33,16 +33,6 @@ void console(const char* text) {
     rt::write(LUCON, format, text);
 }
 
-// NVAR records of R, one row each.
-void write_matrix(int unit, const std::vector<double>& r, int nvar, const rt::Format& format) {
-    const auto n = static_cast<std::size_t>(nvar);
-    rt::write_in_order(unit, n, rt::thread_count(0, n), [&](std::size_t i, rt::HeldRecords& held) {
-        std::vector<double> row(n);
-        for (std::size_t j = 0; j < n; ++j) row[j] = r[i + j * n];
-        write(held, format, row);
-    });
-}
-
 void read_data(const JOBSET& job, RUNDATA& run) {
     console("Reading Data");
     RDRAW(job.DATFMT, job.NSUBJ, job.NVAR, run.SUBJID, run.X);
@@ -124,7 +114,8 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
             static const rt::Format nine = rt::parse_format("(999(F12.9,1X))");
             static const rt::Format three = rt::parse_format("(999(F8.3))");
             OPNMAT(LUCOR, job.JOBDIR, job.JOBBAS, "cor");
-            write_matrix(LUCOR, run.R, nvar, m == "IP" ? three : nine);
+            write_matrix(LUCOR, run.R, nvar, m == "IP" ? three : nine,
+                         rt::thread_count(0, static_cast<std::size_t>(nvar)));
         }
         if (m == "IP") rt::close_unit(LUDAT);
     } else if (is_word(job.DATTYP, "COR") && (m == "DI" || m == "OR" || m == "CO")) {
@@ -150,7 +141,7 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
             if (named && CODSEL(job, "SMO")) {
                 static const rt::Format nine = rt::parse_format("(999(F12.9,1X))");
                 OPNMAT(LUSMO, job.JOBDIR, job.JOBBAS, "smo");
-                write_matrix(LUSMO, run.R, nvar, nine);
+                write_matrix(LUSMO, run.R, nvar, nine, rt::thread_count(0, static_cast<std::size_t>(nvar)));
                 rt::close_unit(LUSMO);
             }
         }

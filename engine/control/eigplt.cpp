@@ -15,7 +15,7 @@
 
 namespace orv::engine {
 
-void EIGPLT(std::span<const double> R, int NVAR, int LU, int PAGEWIDTH, std::string_view JOBDIR,
+std::vector<double> EIGPLT(std::span<const double> R, int NVAR, int LU, int PAGEWIDTH, std::string_view JOBDIR,
             std::string_view JOBBAS, std::string_view OUTPUT, std::span<const std::string> OUTCOD, int NCODES) {
     static const rt::Format gap = rt::parse_format("(/,/)");
     static const rt::Format eig_record = rt::parse_format("(999(F8.4))");
@@ -56,6 +56,7 @@ void EIGPLT(std::span<const double> R, int NVAR, int LU, int PAGEWIDTH, std::str
         for (const double v : eval) rt::write(LUFAC, eig_record, v);
         rt::close_unit(LUFAC);
     }
+    return eval;
 }
 
 }  // namespace orv::engine

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orv::engine {
 
@@ -15,8 +16,9 @@ namespace orv::engine {
 // the first NCODES codes of OUTCOD is "EIG", every eigenvalue also goes into
 // the .eig file named after the command file (JOBDIR, JOBBAS), one per
 // record.  The eigenvalues keep the order the general eigenvalue routine
-// gives them.
-void EIGPLT(std::span<const double> R, int NVAR, int LU, int PAGEWIDTH, std::string_view JOBDIR,
+// gives them; their real parts are returned, so that the squared multiple
+// correlations need not compute them again.
+std::vector<double> EIGPLT(std::span<const double> R, int NVAR, int LU, int PAGEWIDTH, std::string_view JOBDIR,
             std::string_view JOBBAS, std::string_view OUTPUT, std::span<const std::string> OUTCOD, int NCODES);
 
 }  // namespace orv::engine

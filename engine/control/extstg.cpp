@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/common/data_array.h"
 #include "engine/common/fatal.h"
 #include "engine/common/units.h"
 #include "engine/control/eigplt.h"
@@ -79,19 +80,24 @@ void EXTSTG(JOBSET& job, RUNDATA& run) {
     double delta = 1.0;
     double sum = static_cast<double>(NVAR);
     int pass = 1;
-    run.R0 = R;
+    zeros(run.R0, R.size(), "the correlation matrix R0");
+    std::copy(R.begin(), R.end(), run.R0.begin());
 
-    EIGPLT(R, NVAR, LURPT, job.PAGEWIDTH, job.JOBDIR, job.JOBBAS, job.OUTPUT, job.OUTCOD, 7);
+    // R is not changed until the initial communalities, so its eigenvalues
+    // serve them too.
+    const std::vector<double> initial_eigenvalues =
+        EIGPLT(R, NVAR, LURPT, job.PAGEWIDTH, job.JOBDIR, job.JOBBAS, job.OUTPUT, job.OUTCOD, 7);
 
     if (pfa) {
         const std::string_view init = std::string_view(job.INIT_COM).substr(0, 3);
-        if (init == "SMC") SMCCOM(R, NVAR);
+        if (init == "SMC") SMCCOM(R, NVAR, initial_eigenvalues);
         if (init == "HIR") MAXCOR(R, NVAR);
     }
 
     const double limit = NFAC == NVAR ? NVAR * (1.0 + kFullRankUlps * DBL_EPSILON) : static_cast<double>(NVAR);
 
-    std::vector<double> eval(nfac), evec(nvar * nfac), work(nvar * nvar);
+    std::vector<double> eval(nfac), evec(nvar * nfac), work;
+    zeros(work, nvar * nvar, "the eigen routine's copy of R");
     std::vector<double>& L = run.L;
     L.assign(nvar * nfac, 0.0);
     // The first pass always runs: a COMP_EPS of 1 or more, or a MAXIT below
@@ -129,13 +135,7 @@ void EXTSTG(JOBSET& job, RUNDATA& run) {
 
     // The reproduced matrix of the last pass, before reflection (which does
     // not change it).
-    run.RHAT.assign(nvar * nvar, 0.0);
-    for (std::size_t j = 0; j < nvar; ++j)
-        for (std::size_t i = 0; i < nvar; ++i) {
-            double s = 0.0;
-            for (std::size_t k = 0; k < nfac; ++k) s += L[i + nvar * k] * L[j + nvar * k];
-            run.RHAT[i + nvar * j] = s;
-        }
+    reproduce(L, NVAR, NFAC, run.RHAT, 0);
     run.NPASS = pass;
 
     REFLCT(L, NVAR, NFAC);

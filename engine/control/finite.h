@@ -19,7 +19,8 @@ namespace orv::engine {
 // been read, `records()` is the number of the record that held it.
 class CountingSource final : public rt::RecordSource {
 public:
-    explicit CountingSource(rt::RecordSource& inner) : inner_(inner) {}
+    // RECORDS: the records of the file read before this source's first.
+    explicit CountingSource(rt::RecordSource& inner, long long records = 0) : inner_(inner), records_(records) {}
     bool next_record(std::string& record) override {
         const bool got = inner_.next_record(record);
         if (got) ++records_;
@@ -32,7 +33,7 @@ public:
 
 private:
     rt::RecordSource& inner_;
-    long long records_ = 0;
+    long long records_;
 };
 
 }  // namespace orv::engine

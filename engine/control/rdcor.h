@@ -13,6 +13,9 @@ namespace orv::engine {
 // row i of R is read in one list-directed read: the whole square matrix, a
 // row may run over several lines, whatever follows the row's last value on
 // its line is skipped.  No symmetry, range or diagonal check is made.
-void RDCOR(const std::string& METRIC, const std::string& DATFIL, int NVAR, std::vector<double>& R);
+// Rows that fit on one line are converted on THREADS threads (0: one per
+// usable CPU for a large matrix, one for a small); R and every message are
+// those of the read in file order.
+void RDCOR(const std::string& METRIC, const std::string& DATFIL, int NVAR, std::vector<double>& R, int threads = 0);
 
 }  // namespace orv::engine

@@ -16,6 +16,7 @@
 #include "engine/common/units.h"
 #include "engine/control/finite.h"
 #include "engine/control/jobset.h"
+#include "engine/control/record_window.h"
 #include "runtime/formatted_io.h"
 #include "runtime/parallel.h"
 #include "runtime/units.h"
@@ -56,49 +57,6 @@ std::size_t records_per_subject(const rt::Format& format, std::size_t nvar) {
         return counter.records;
     } catch (const rt::IoError&) {
         return 0;
-    }
-}
-
-// The records of a window, read from the unit in one go.  `failure` is what
-// the unit threw at the record after the last one held (a failed read); at
-// the end of the file it is empty.  Its storage is kept from one window to
-// the next.
-struct Window {
-    std::string text;               // the records, one after another
-    std::vector<std::size_t> ends;  // end of each record in `text`
-    std::exception_ptr failure;
-    bool ended = false;  // the unit has no more records (end of file or failure)
-
-    std::size_t held() const { return ends.size(); }
-    std::string_view record(std::size_t k) const {
-        const std::size_t start = k == 0 ? 0 : ends[k - 1];
-        return std::string_view(text).substr(start, ends[k] - start);
-    }
-    void append(std::string_view record) {
-        text.append(record);
-        ends.push_back(text.size());
-    }
-};
-
-// Reads up to WANTED records, stopping early after a whole subject (PER
-// records) once the window holds BYTES.
-void fill(Window& window, int unit, std::size_t wanted, std::size_t per, std::size_t bytes) {
-    window.text.clear();
-    window.ends.clear();
-    window.failure = nullptr;
-    try {
-        std::string record;
-        for (std::size_t k = 0; k < wanted; ++k) {
-            if (k % per == 0 && window.text.size() >= bytes) return;
-            if (!rt::read_record(unit, record)) {
-                window.ended = true;
-                return;
-            }
-            window.append(record);
-        }
-    } catch (...) {
-        window.failure = std::current_exception();
-        window.ended = true;
     }
 }
 

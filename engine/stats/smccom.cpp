@@ -13,15 +13,22 @@ namespace orv::engine {
 void SMCCOM(std::span<double> R, int NVAR) {
     if (NVAR < 1) return;
     const std::size_t n = static_cast<std::size_t>(NVAR);
-    std::vector<double> eval(n, 0.0), inverse(n * n, 0.0), acopy(n * n), wk(4 * n);
+    std::vector<double> eval(n, 0.0), acopy(n * n), wk(4 * n);
     std::vector<std::complex<double>> ceval(n, {0.0, 0.0});
     std::vector<int> iwk(2 * n);
-
-    // The eigenvalues come back by decreasing modulus; the last one decides
-    // whether the matrix needs a ridge to be inverted.
     num2::DE3LRG(NVAR, R, NVAR, ceval, acopy, wk, iwk);
     stop_on_library_error();
     for (std::size_t k = 0; k < n; ++k) eval[k] = ceval[k].real();
+    SMCCOM(R, NVAR, eval);
+}
+
+void SMCCOM(std::span<double> R, int NVAR, std::span<const double> eval) {
+    if (NVAR < 1) return;
+    const std::size_t n = static_cast<std::size_t>(NVAR);
+    std::vector<double> inverse(n * n, 0.0);
+
+    // The eigenvalues come back by decreasing modulus; the last one decides
+    // whether the matrix needs a ridge to be inverted.
     if (eval[n - 1] <= 0.0 && NVAR > 1) {
         const double ridge = 1.0 / (static_cast<double>(NVAR - 1) * 100000.0);
         for (std::size_t i = 0; i < n; ++i) R[i + n * i] += ridge;

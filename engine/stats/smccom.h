@@ -12,4 +12,9 @@ namespace orv::engine {
 // the diagonal before the inversion (SPDINV).
 void SMCCOM(std::span<double> R, int NVAR);
 
+// As above with the real parts of R's eigenvalues already known, in the
+// order DE3LRG (or DEVLRG) returns them for this R: the same result without
+// computing them again.
+void SMCCOM(std::span<double> R, int NVAR, std::span<const double> eval);
+
 }  // namespace orv::engine

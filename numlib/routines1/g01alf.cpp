@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "numlib/routines1/errexit.h"
+#include "numlib/routines1/m01_rank.h"
 #include "numlib/routines1/m01daf.h"
 #include "numlib/routines1/m01zaf.h"
 #include "runtime/formatted_io.h"
@@ -24,11 +25,16 @@ void G01ALF(int n, std::span<const double> x, std::span<int> iwrk, std::span<dou
     if (iwrk.size() < size) throw std::length_error("G01ALF: array IWRK is shorter than N");
     if (res.size() < 5) throw std::length_error("G01ALF: array RES is shorter than 5");
 
-    // The ranks of the values, turned into the order in which to visit them.
-    int status = 0;
-    M01DAF(x, 1, n, "A", iwrk, status);
-    status = 0;
-    M01ZAF(iwrk, 1, n, status);
+    // The ranks of the values, turned into the order in which to visit them;
+    // long samples get that order from sorted keys at once.
+    if (n >= m01::key_rank_size()) {
+        m01::key_rank(x.first(size), false, 1, m01::Output::kOrder, iwrk.first(size), m01::key_rank_threads(size));
+    } else {
+        int status = 0;
+        M01DAF(x, 1, n, "A", iwrk, status);
+        status = 0;
+        M01ZAF(iwrk, 1, n, status);
+    }
     auto sorted = [&](int k) { return x[static_cast<std::size_t>(iwrk[static_cast<std::size_t>(k - 1)] - 1)]; };
 
     const int h = (n + 1) / 2;

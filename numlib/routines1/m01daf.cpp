@@ -5,6 +5,7 @@
 
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/m01_detail.h"
+#include "numlib/routines1/m01_rank.h"
 
 namespace orv::num1 {
 
@@ -39,6 +40,15 @@ void M01DAF(std::span<const double> rv, int m1, int m2, std::string_view order, 
 
     if (m1 == m2) {
         link(m2) = m2;
+        return;
+    }
+    // Long sections: the same ranks from sorted keys, on threads.
+    const int n = m2 - m1 + 1;
+    if (n >= m01::key_rank_size()) {
+        const auto first = static_cast<std::size_t>(m1 - 1);
+        const auto size = static_cast<std::size_t>(n);
+        m01::key_rank(rv.subspan(first, size), descending != 0, m1, m01::Output::kRanks, irank.subspan(first, size),
+                      m01::key_rank_threads(size));
         return;
     }
 

@@ -414,6 +414,8 @@ void DE4LRG(int lda, int n, int low, int igh, std::span<double> a, std::span<int
     const bool blocked = igh - low + 1 >= eigen_blocked_order();
     std::unique_ptr<double[]> work(blocked ? new (std::nothrow) double[2 * static_cast<std::size_t>(n)] : nullptr);
     team::Team team(work ? eigen_team_size(igh - low + 1, 64) : 1);
+    std::unique_ptr<detail::BlockProgress[]> progress(
+        work ? new (std::nothrow) detail::BlockProgress[static_cast<std::size_t>(team.size())] : nullptr);
 
     for (int m = low + 1; m <= igh - 1; ++m) {
         double x = 0.0;
@@ -426,13 +428,19 @@ void DE4LRG(int lda, int n, int low, int igh, std::span<double> a, std::span<int
         }
         intv[static_cast<std::size_t>(m - 1)] = i;
         if (x == 0.0) continue;
+        if (progress) {
+            // The step exchanges the rows in the columns right of M itself.
+            if (i != m) {
+                for (int j = 1; j <= igh; ++j) std::swap(am(j, i), am(j, m));
+                for (int j = m - 1; j <= m; ++j) std::swap(am(i, j), am(m, j));
+            }
+            detail::hessenberg_step(a.data(), static_cast<std::size_t>(lda), n, m, igh, i, x, work.get(),
+                                    progress.get(), team);
+            continue;
+        }
         if (i != m) {
             for (int j = 1; j <= igh; ++j) std::swap(am(j, i), am(j, m));
             for (int j = m - 1; j <= n; ++j) std::swap(am(i, j), am(m, j));
-        }
-        if (work) {
-            detail::hessenberg_step(a.data(), static_cast<std::size_t>(lda), n, m, igh, x, work.get(), team);
-            continue;
         }
         for (int r = m + 1; r <= igh; ++r) {
             const double y = am(r, m - 1) / x;
@@ -461,6 +469,7 @@ void DE5LRG(int ldh, int nh, std::span<double> h, std::span<double> wr, std::spa
     }
 
     team::Team team(eigen_team_size(nh, 64));
+    detail::ChaseWork chase;
     const long long limit = 100LL * nh;
     long long total = 0;
     int en = nh;
@@ -579,7 +588,7 @@ void DE5LRG(int ldh, int nh, std::span<double> h, std::span<double> wr, std::spa
         // L..EN; a large block takes the chase a block of steps at a time,
         // shared out over the threads when there is a team.
         if (en - l + 1 >= eigen_blocked_order()) {
-            detail::chase_bulge(h.data(), static_cast<std::size_t>(ldh), l, m, en, p, q, r, team);
+            detail::chase_bulge(h.data(), static_cast<std::size_t>(ldh), l, m, en, p, q, r, team, chase);
             ++its;
             ++total;
             continue;

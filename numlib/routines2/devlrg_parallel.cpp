@@ -2,32 +2,44 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <thread>
 
 #include "numlib/routines2/eigen_team.h"
 
 namespace orv::num2::detail {
 namespace {
 
-// Part T of THREADS of the rows 1..IGH without M, the rows above M weighing
-// LOW and those below it HIGH.
-team::Range weighted_rows(int m, int igh, std::int64_t low, std::int64_t high, int t, int threads) {
-    const std::int64_t above = static_cast<std::int64_t>(m - 1) * low;
-    const std::int64_t total = above + static_cast<std::int64_t>(igh - m) * high;
-    auto row = [&](int k) -> int {  // first row of part k
-        if (k <= 0) return 1;
-        if (k >= threads) return igh + 1;
-        const std::int64_t w = total * k / threads;
-        if (w < above) return 1 + static_cast<int>(w / low);
-        return std::min(igh + 1, m + 1 + static_cast<int>((w - above) / high));
-    };
-    return {row(t), row(t + 1) - 1};
+// Waits until A holds at least V: spins briefly, then yields the core, so
+// that a thread another process has preempted gets to finish what the
+// others wait for.
+void wait_at_least(const std::atomic<int>& a, int v) {
+    for (int spin = 0; a.load(std::memory_order_acquire) < v; ++spin) {
+        if (spin < 4096) {
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+        } else {
+            std::this_thread::yield();
+        }
+    }
 }
+
+// Columns a part of a reduction step takes at least, and the rows of the
+// blocks that pass from part to part.
+constexpr int kStepColumns = 24;
+constexpr int kStepBlockRows = 64;
 
 }  // namespace
 
-void hessenberg_step(double* a, std::size_t ld, int n, int m, int igh, double x, double* work, team::Team& team) {
+int hessenberg_parts(int n, int m, const team::Team& team) {
+    return std::clamp((n - m) / kStepColumns, 1, team.size());
+}
+
+void hessenberg_step(double* a, std::size_t ld, int n, int m, int igh, int pivot, double x, double* work,
+                     BlockProgress* progress, team::Team& team) {
     const Matrix am{a, ld};
     double* const y = work - 1;           // y[r], r = M+1..IGH: the multipliers
     double* const before = work + n - 1;  // before[r]: A(M,M) as row op r reads it
@@ -36,56 +48,74 @@ void hessenberg_step(double* a, std::size_t ld, int n, int m, int igh, double x,
         am(r, m - 1) = v;
         y[r] = v;
     }
-    // A(M,M) gains y(r) A(M,r) at each r, and row r reads it before that.
-    double amm = am(m, m);
-    for (int r = m + 1; r <= igh; ++r) {
-        before[r] = amm;
-        amm = amm + y[r] * am(m, r);
-    }
-    am(m, m) = amm;
+    const int parts = hessenberg_parts(n, m, team);
+    const int blocks = parts == 1 ? 1 : (igh + kStepBlockRows - 1) / kStepBlockRows;  // at most kStepBlockRows rows
+    for (int k = 0; k < parts; ++k) progress[k].blocks.store(0, std::memory_order_relaxed);
 
-    // Every row but M is then independent of the others: row I' (M < I')
-    // takes the column operations r < I' on its old elements, its own row
-    // operation, and the column operations r >= I' on its new elements.
+    // Column M gains y(r) A(j,r) for r = M+1..IGH in turn in every row j,
+    // and a row j > M also loses y(j) A(M,M) as A(M,M) stood at r = j.  A
+    // part owns a range of the columns right of M: it exchanges rows PIVOT
+    // and M in them, takes their row operations, and adds their terms to
+    // column M a block of rows at a time, after the part to its left has
+    // added its own terms to that block.  So every sum keeps its column
+    // order, and A(M,M) itself is the sum of row M.
     auto body = [&](int t, int nt) {
-        const std::int64_t span = igh - m;
-        const team::Range rows = weighted_rows(m, igh, std::max<std::int64_t>(span, 1),
-                                               2 * span + (n - igh) + 1, t, nt);
-        const int lo_first = rows.first;
-        const int lo_last = std::min(rows.last, m - 1);
-        const int hi_first = std::max(rows.first, m + 1);
-        const int hi_last = rows.last;
-        double* const colm = am.column(m);
-        for (int r = m + 1; r <= n; ++r) {
-            double* const col = am.column(r);
-            const double amr = am(m, r);
-            if (r <= igh) {
+        const int first = m + 1 + static_cast<int>(static_cast<std::int64_t>(n - m) * t / nt);
+        const int last = m + static_cast<int>(static_cast<std::int64_t>(n - m) * (t + 1) / nt);
+        if (pivot != m) {
+            for (int r = first; r <= last; ++r) std::swap(am(pivot, r), am(m, r));
+        }
+        double* const column_m = am.column(m);
+        const int top_last = std::min(igh, last);
+        // The block of column M in flight is summed in a buffer of the
+        // part's own: other parts write the blocks next to it meanwhile.
+        double buffer[kStepBlockRows];
+        for (int b = 0; b < blocks; ++b) {
+            const int lo = 1 + static_cast<int>(static_cast<std::int64_t>(igh) * b / blocks);
+            const int hi = static_cast<int>(static_cast<std::int64_t>(igh) * (b + 1) / blocks);
+            if (t > 0) wait_at_least(progress[t - 1].blocks, b + 1);
+            double* const colm = blocks == 1 ? column_m : buffer - lo;
+            if (blocks > 1) std::copy(column_m + lo, column_m + hi + 1, buffer);
+            const int above_last = std::min(hi, m - 1);
+            const int below_first = std::max(lo, m + 1);
+            const bool has_m = lo <= m && m <= hi;
+            for (int r = first; r <= top_last; ++r) {
+                double* const col = am.column(r);
+                const double amr = col[m];
                 const double yr = y[r];
-                for (int j = lo_first; j <= lo_last; ++j) colm[j] = colm[j] + yr * col[j];
-                const int done_last = std::min(hi_last, r - 1);
-                for (int j = hi_first; j <= done_last; ++j) {
+                for (int j = lo; j <= above_last; ++j) colm[j] = colm[j] + yr * col[j];
+                if (has_m) {
+                    before[r] = colm[m];
+                    colm[m] = colm[m] + yr * amr;
+                }
+                const int done_last = std::min(hi, r - 1);
+                for (int j = below_first; j <= done_last; ++j) {
                     const double c = col[j] - y[j] * amr;
                     col[j] = c;
                     colm[j] = colm[j] + yr * c;
                 }
-                if (r >= hi_first && r <= hi_last) {
+                if (r >= below_first && r <= hi) {
                     colm[r] = colm[r] - yr * before[r];
                     const double c = col[r] - yr * amr;
                     col[r] = c;
                     colm[r] = colm[r] + yr * c;
                 }
-                for (int j = std::max(hi_first, r + 1); j <= hi_last; ++j) {
+                for (int j = std::max(below_first, r + 1); j <= hi; ++j) {
                     colm[j] = colm[j] + yr * col[j];
                     col[j] = col[j] - y[j] * amr;
                 }
-            } else {
-                for (int j = hi_first; j <= hi_last; ++j) col[j] = col[j] - y[j] * amr;
             }
+            if (blocks > 1) std::copy(buffer, buffer + (hi - lo + 1), column_m + lo);
+            progress[t].blocks.store(b + 1, std::memory_order_release);
+        }
+        // Columns right of IGH take the row operations alone.
+        for (int r = std::max(first, igh + 1); r <= last; ++r) {
+            double* const col = am.column(r);
+            const double amr = col[m];
+            for (int j = m + 1; j <= igh; ++j) col[j] = col[j] - y[j] * amr;
         }
     };
-    // About a thousand elements a thread at least.
-    const std::int64_t elements = static_cast<std::int64_t>(n - m) * igh;
-    team.run(team.parts(elements, 8192), body);
+    team.run(parts, body);
 }
 
 bool chase_reflection(double* h, std::size_t ld, int l, int m, int en, int k, double& p, double& q, double& r,
@@ -158,95 +188,229 @@ namespace {
 // further out is shared.
 int chase_block(int order) { return std::clamp(order / 12, 16, 64); }
 
-}  // namespace
+// The reflections of a block of steps of the chase, in step order.
+struct ChaseBlock {
+    const Reflection* refl;
+    const int* steps;
+    int count;
+};
 
-void chase_bulge(double* h, std::size_t ld, int l, int m, int en, double p, double q, double r, team::Team& team) {
+// Row operations of the block on columns FIRST..LAST, rows K..K+2 of each
+// step.  A tile of columns at a time, each step across the tile: the
+// columns are independent, so their updates overlap instead of waiting on
+// one column's chain of steps.
+void block_to_columns(const Matrix& hm, const ChaseBlock& blk, int first, int last) {
+    constexpr int kTile = 16;
+    for (int c0 = first; c0 <= last; c0 += kTile) {
+        const int width = std::min(kTile, last - c0 + 1);
+        double* const col0 = hm.column(c0);
+        for (int s = 0; s < blk.count; ++s) {
+            const Reflection& f = blk.refl[s];
+            const int k = blk.steps[s];
+            for (int c = 0; c < width; ++c) {
+                double* const col = col0 + static_cast<std::size_t>(c) * hm.ld;
+                const double tt = col[k] + f.q * col[k + 1] + f.r * col[k + 2];
+                col[k] = col[k] - tt * f.x;
+                col[k + 1] = col[k + 1] - tt * f.y;
+                col[k + 2] = col[k + 2] - tt * f.z;
+            }
+        }
+    }
+}
+
+// Column operations of the block on rows FIRST..LAST, columns K..K+2 of
+// each step: a tile of rows at a time through all the steps, so that the
+// tile's part of the block's columns stays in cache.
+void block_to_rows(const Matrix& hm, const ChaseBlock& blk, int first, int last) {
+    constexpr int kRows = 32;
+    for (int i0 = first; i0 <= last; i0 += kRows) {
+        const int i1 = std::min(last, i0 + kRows - 1);
+        for (int s = 0; s < blk.count; ++s) {
+            const Reflection& f = blk.refl[s];
+            const int k = blk.steps[s];
+            double* const c0 = hm.column(k);
+            double* const c1 = hm.column(k + 1);
+            if (f.notlast) {
+                double* const c2 = hm.column(k + 2);
+                for (int i = i0; i <= i1; ++i) {
+                    const double tt = f.x * c0[i] + f.y * c1[i] + f.z * c2[i];
+                    c0[i] = c0[i] - tt;
+                    c1[i] = c1[i] - tt * f.q;
+                    c2[i] = c2[i] - tt * f.r;
+                }
+            } else {
+                for (int i = i0; i <= i1; ++i) {
+                    const double tt = f.x * c0[i] + f.y * c1[i];
+                    c0[i] = c0[i] - tt;
+                    c1[i] = c1[i] - tt * f.q;
+                }
+            }
+        }
+    }
+}
+
+// Forms the reflections of steps K0..K1 and applies them near the
+// diagonal: to columns up to WEND and rows from max(L, K0).
+int form_block(double* h, std::size_t ld, int l, int m, int en, int k0, int k1, int wend, double& p, double& q,
+               double& r, Reflection* refl, int* steps) {
+    const int near_top = std::max(l, k0);
+    int count = 0;
+    for (int k = k0; k <= k1; ++k) {
+        Reflection& f = refl[count];
+        if (!chase_reflection(h, ld, l, m, en, k, p, q, r, f)) continue;
+        apply_reflection(h, ld, f, k, en, wend, near_top);
+        steps[count] = k;
+        ++count;
+    }
+    return count;
+}
+
+// The chase on one thread, a block of steps at a time: the block's
+// reflections near the diagonal, then the columns right of it and the
+// rows above it.
+void chase_bulge_alone(double* h, std::size_t ld, int l, int m, int en, double p, double q, double r) {
     const Matrix hm{h, ld};
     constexpr int kMaxBlock = 64;
     std::array<Reflection, kMaxBlock> refl{};
     std::array<int, kMaxBlock> steps{};
     const int block = chase_block(en - l + 1);
-
     for (int k0 = m; k0 <= en - 1; k0 += block) {
         const int k1 = std::min(k0 + block - 1, en - 1);
         const int wend = std::min(en, k1 + 2);
-        const int near_top = std::max(l, k0);
-        int count = 0;
-        for (int k = k0; k <= k1; ++k) {
-            Reflection& f = refl[static_cast<std::size_t>(count)];
-            if (!chase_reflection(h, ld, l, m, en, k, p, q, r, f)) continue;
-            // Columns up to WEND and rows from NEAR_TOP now; the rest below.
-            apply_reflection(h, ld, f, k, en, wend, near_top);
-            steps[static_cast<std::size_t>(count)] = k;
-            ++count;
-        }
-        if (count == 0) continue;
-
-        // The columns right of WEND take the row operations of the block
-        // (all of three rows: the last step has WEND = EN), the rows above
-        // K0 its column operations, each element its steps in order.  The
-        // two regions do not meet, so they are shared out as one list.
-        const int far_columns = en - wend;
-        const int far_rows = k0 - l;
-        const int units = far_columns + far_rows;
-        if (units <= 0) continue;
-        auto body = [&](int t, int nt) {
-            const int first = static_cast<int>(static_cast<std::int64_t>(units) * t / nt);
-            const int end = static_cast<int>(static_cast<std::int64_t>(units) * (t + 1) / nt);
-            // A tile of columns at a time, each step across the tile: the
-            // columns are independent, so their updates overlap instead of
-            // waiting on one column's chain of steps.
-            constexpr int kTile = 16;
-            const int columns_end = std::min(end, far_columns);
-            for (int u0 = first; u0 < columns_end; u0 += kTile) {
-                const int width = std::min(kTile, columns_end - u0);
-                double* const col0 = hm.column(wend + 1 + u0);
-                for (int s = 0; s < count; ++s) {
-                    const Reflection& f = refl[static_cast<std::size_t>(s)];
-                    const int k = steps[static_cast<std::size_t>(s)];
-                    for (int c = 0; c < width; ++c) {
-                        double* const col = col0 + static_cast<std::size_t>(c) * ld;
-                        const double tt = col[k] + f.q * col[k + 1] + f.r * col[k + 2];
-                        col[k] = col[k] - tt * f.x;
-                        col[k + 1] = col[k + 1] - tt * f.y;
-                        col[k + 2] = col[k + 2] - tt * f.z;
-                    }
-                }
-            }
-            const int row_first = l + std::max(first - far_columns, 0);
-            const int row_last = l + (end - far_columns) - 1;
-            // A tile of rows at a time through all the steps, so that the
-            // tile's part of the block's columns stays in cache.
-            constexpr int kRows = 32;
-            for (int i0 = row_first; i0 <= row_last; i0 += kRows) {
-                const int i1 = std::min(row_last, i0 + kRows - 1);
-                for (int s = 0; s < count; ++s) {
-                    const Reflection& f = refl[static_cast<std::size_t>(s)];
-                    const int k = steps[static_cast<std::size_t>(s)];
-                    double* const c0 = hm.column(k);
-                    double* const c1 = hm.column(k + 1);
-                    if (f.notlast) {
-                        double* const c2 = hm.column(k + 2);
-                        for (int i = i0; i <= i1; ++i) {
-                            const double tt = f.x * c0[i] + f.y * c1[i] + f.z * c2[i];
-                            c0[i] = c0[i] - tt;
-                            c1[i] = c1[i] - tt * f.q;
-                            c2[i] = c2[i] - tt * f.r;
-                        }
-                    } else {
-                        for (int i = i0; i <= i1; ++i) {
-                            const double tt = f.x * c0[i] + f.y * c1[i];
-                            c0[i] = c0[i] - tt;
-                            c1[i] = c1[i] - tt * f.q;
-                        }
-                    }
-                }
-            }
-        };
-        // A few columns or rows per thread at least, else the hand-off
-        // costs more than it shares.
-        team.run(team.parts(units, 24), body);
+        const int count = form_block(h, ld, l, m, en, k0, k1, wend, p, q, r, refl.data(), steps.data());
+        const ChaseBlock blk{refl.data(), steps.data(), count};
+        block_to_columns(hm, blk, wend + 1, en);
+        block_to_rows(hm, blk, l, std::max(l, k0) - 1);
     }
+}
+
+// Steps in a block of the threaded chase, and rows in a block that passes
+// from owner to owner.
+constexpr int kTeamBlock = 32;
+constexpr int kTeamRows = 64;
+
+}  // namespace
+
+int chase_team_order() { return 160; }
+
+void chase_bulge(double* h, std::size_t ld, int l, int m, int en, double p, double q, double r, team::Team& team,
+                 ChaseWork& work) {
+    const int order = en - l + 1;
+    const int owners = team.size() - 1;
+    if (owners < 1 || order < chase_team_order()) {
+        chase_bulge_alone(h, ld, l, m, en, p, q, r);
+        return;
+    }
+    // Chases alone and on the team are timed in turn, and the faster way
+    // takes the chases that follow: on a machine busy with other work the
+    // owners wait on one another more than they gain.
+    const auto start = std::chrono::steady_clock::now();
+    auto record = [&] {
+        work.pace.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    };
+    if (work.pace.alone()) {
+        chase_bulge_alone(h, ld, l, m, en, p, q, r);
+        record();
+        return;
+    }
+    const Matrix hm{h, ld};
+    const int steps_total = en - m;  // steps M..EN-1
+    const int blocks = (steps_total + kTeamBlock - 1) / kTeamBlock;
+    const int row_blocks = (order + kTeamRows - 1) / kTeamRows;
+    work.refl.resize(static_cast<std::size_t>(steps_total));
+    work.steps.resize(static_cast<std::size_t>(steps_total));
+    work.counts.resize(static_cast<std::size_t>(blocks));
+    if (!work.row_ops) {
+        work.row_ops.reset(new BlockProgress[static_cast<std::size_t>(owners) + 1]);
+        work.col_ops.reset(new BlockProgress[static_cast<std::size_t>(owners) + 1]);
+    }
+    for (int w = 0; w <= owners; ++w) {
+        work.row_ops[w].blocks.store(0, std::memory_order_relaxed);
+        work.col_ops[w].blocks.store(0, std::memory_order_relaxed);
+    }
+    work.published.store(0, std::memory_order_relaxed);
+
+    auto k0_of = [&](int b) { return m + b * kTeamBlock; };
+    auto k1_of = [&](int b) { return std::min(k0_of(b) + kTeamBlock - 1, en - 1); };
+    // Columns up to WEND(B) take the row operations of block B near the
+    // diagonal; past the last block all columns are near.
+    auto wend_of = [&](int b) { return b >= blocks ? en : std::min(en, k1_of(b) + 2); };
+    auto block_of = [&](int b) {
+        const std::size_t at = static_cast<std::size_t>(b) * kTeamBlock;
+        return ChaseBlock{work.refl.data() + at, work.steps.data() + at, work.counts[static_cast<std::size_t>(b)]};
+    };
+    // Owner w (1..OWNERS) owns the columns SLICE(w)..SLICE(w+1)-1 of L..EN
+    // for the whole chase: their data stay in its cache.  A column c costs
+    // about c - L operations of each kind, so the slices narrow to the
+    // right to carry equal work.
+    auto slice = [&](int w) {
+        if (w > owners) return en + 1;
+        const double share = std::sqrt(static_cast<double>(w - 1) / owners);
+        return l + static_cast<int>(share * order);
+    };
+    auto owner = [&](int c) {
+        int w = 1;
+        while (w < owners && slice(w + 1) <= c) ++w;
+        return w;
+    };
+
+    // Part 0 forms the reflections of each block and applies them near the
+    // diagonal: row operations on the columns up to the next block's WEND
+    // (taking over a column once its owner has applied the blocks before)
+    // and column operations on the rows from the block's first step down.
+    // Each owner applies the row operations of every block to its columns
+    // right of that, in block order, and, once the chase has left its
+    // columns, the column operations of its own blocks (those whose first
+    // step is in its columns) to the rows above them: a block of rows at a
+    // time, after the owner to its left has done its blocks on those rows,
+    // since each row takes the column operations of all steps in order.
+    auto body = [&](int t, int) {
+        if (t == 0) {
+            for (int b = 0; b < blocks; ++b) {
+                const int k0 = k0_of(b);
+                const std::size_t at = static_cast<std::size_t>(b) * kTeamBlock;
+                work.counts[static_cast<std::size_t>(b)] = form_block(h, ld, l, m, en, k0, k1_of(b), wend_of(b), p, q,
+                                                                      r, work.refl.data() + at, work.steps.data() + at);
+                work.published.store(b + 1, std::memory_order_release);
+                const int first = wend_of(b) + 1;
+                const int last = wend_of(b + 1);
+                if (first > last) continue;
+                for (int w = owner(first); w <= owner(last); ++w) wait_at_least(work.row_ops[w].blocks, b);
+                block_to_columns(hm, block_of(b), first, last);
+            }
+            return;
+        }
+        const int w = t;
+        const int first = slice(w);
+        const int last = slice(w + 1) - 1;
+        // Row operations on the columns right of the near ones.
+        for (int b = 0; b < blocks; ++b) {
+            const int from = std::max(first, wend_of(b + 1) + 1);
+            if (from > last) break;
+            wait_at_least(work.published, b + 1);
+            block_to_columns(hm, block_of(b), from, last);
+            work.row_ops[w].blocks.store(b + 1, std::memory_order_release);
+        }
+        work.row_ops[w].blocks.store(blocks, std::memory_order_release);
+        // Column operations of the blocks that start in these columns.
+        int own_first = 0;
+        while (own_first < blocks && k0_of(own_first) < first) ++own_first;
+        int own_end = own_first;
+        while (own_end < blocks && k0_of(own_end) <= last) ++own_end;
+        if (own_end > own_first) wait_at_least(work.published, own_end);
+        for (int rb = 0; rb < row_blocks; ++rb) {
+            const int r0 = l + rb * kTeamRows;
+            const int r1 = std::min(en, r0 + kTeamRows - 1);
+            if (w > 1) wait_at_least(work.col_ops[w - 1].blocks, rb + 1);
+            for (int b = own_first; b < own_end; ++b) {
+                const int top = std::min(r1, std::max(l, k0_of(b)) - 1);
+                if (top >= r0) block_to_rows(hm, block_of(b), r0, top);
+            }
+            work.col_ops[w].blocks.store(rb + 1, std::memory_order_release);
+        }
+    };
+    if (!team.run_together(body)) chase_bulge_alone(h, ld, l, m, en, p, q, r);
+    record();
 }
 
 }  // namespace orv::num2::detail

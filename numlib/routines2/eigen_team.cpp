@@ -101,10 +101,10 @@ int Team::parts(std::int64_t work, std::int64_t min_work) const {
     return static_cast<int>(std::clamp<std::int64_t>(work / std::max<std::int64_t>(min_work, 1), 1, 2 * size()));
 }
 
-void Team::run_raw(int parts, void (*body)(void*, int, int), void* context) {
+void Team::run_raw(int parts, void (*body)(void*, int, int), void* context, bool together) {
     parts = std::min(parts, kMaxParts);
     const auto start = std::chrono::steady_clock::now();
-    const bool alone = pace_.alone();
+    const bool alone = !together && pace_.alone();
     if (alone) {
         for (int k = 0; k < parts; ++k) body(context, k, parts);
     } else {
@@ -126,7 +126,7 @@ void Team::run_raw(int parts, void (*body)(void*, int, int), void* context) {
             }
         }
     }
-    pace_.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    if (!together) pace_.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }
 
 bool Pace::alone() const { return phase == kProbeAlone || (phase == kStretch && stretch_alone); }

@@ -106,8 +106,20 @@ public:
             parts, [](void* c, int k, int n) { (*static_cast<Body*>(c))(k, n); }, &body);
     }
 
+    // Runs body(k, size()) for k = 0 .. size()-1, each part on a thread of
+    // its own at the same time (the caller takes part 0), whatever the pace
+    // says: for parts that wait on one another.  False, and nothing run,
+    // when the team has no helpers.  BODY must not throw.
+    template <typename Body>
+    bool run_together(Body& body) {
+        if (helpers_ == 0) return false;
+        run_raw(
+            size(), [](void* c, int k, int n) { (*static_cast<Body*>(c))(k, n); }, &body, true);
+        return true;
+    }
+
 private:
-    void run_raw(int parts, void (*body)(void*, int, int), void* context);
+    void run_raw(int parts, void (*body)(void*, int, int), void* context, bool together = false);
     // Claims part K for run ID: false when another thread has it.
     bool claim(int k, std::uint64_t id);
     // Thread INDEX runs the parts of run ID it can claim: its own first

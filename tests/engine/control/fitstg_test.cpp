@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -14,6 +15,7 @@
 #include "engine/control/fitstg.h"
 #include "engine/common/units.h"
 #include "numlib/routines1/errexit.h"
+#include "numlib/routines1/m01_rank.h"
 #include "numlib/routines2/umach.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
@@ -268,6 +270,65 @@ TEST_F(FitstgTest, SmallJobsSkipTheBlocksTheyCannotFill) {
     const std::string report = run(job(3, "SHORT"), fitted({0.8, 0.7, 0.6}, {0.02, -0.01, 0.12}, 3));
     EXPECT_NE(report.find("Mean residual =   0.0433\nStandard deviation of residuals =   0.0681\n"),
               std::string::npos);
+}
+
+// A job of 231 variables whose residuals tie often, with zeros of either
+// sign (variable 0 loads on no factor and correlates -0 with the others):
+// the report and the .rsd file on 2, 3 and 8 threads are those of one
+// thread, the ranking of the residuals on as many threads.
+TEST_F(FitstgTest, LargeJobGivesTheSameReportAndFileOnAnyThreads) {
+    const int n = 231;
+    const auto size = static_cast<std::size_t>(n);
+    std::vector<double> l(size, 0.0), e;
+    for (std::size_t i = 1; i < size; ++i) l[i] = 0.3 + 0.5 * static_cast<double>(i % 11) / 11.0;
+    for (std::size_t i = 0; i < size; ++i)
+        for (std::size_t j = i + 1; j < size; ++j)
+            e.push_back(i == 0 ? 0.0 : static_cast<double>(static_cast<int>((i * 7 + j * 3) % 9) - 4) / 64.0);
+    RUNDATA base = fitted(l, e, 7);
+    for (std::size_t j = 1; j < size; ++j) base.R0[j * size] = base.R0[j] = base.R[j * size] = base.R[j] = -0.0;
+
+    std::string expected;
+    for (const int threads : {1, 2, 3, 8}) {
+        SCOPED_TRACE(threads);
+        num1::m01::set_rank_threads(threads);
+        fs::remove(rsd());
+        rt::open_unit_or_fail(LURPT, dir_ + "/report.out", {rt::OpenStatus::Replace, false});
+        JOBSET j = job(n, "LONG ", "T", 1);
+        RUNDATA r = base;
+        FITSTG(j, r, threads);
+        rt::close_unit(LURPT);
+        const std::string got = read_file(dir_ + "/report.out") + read_file(rsd());
+        if (threads == 1)
+            expected = got;
+        else
+            EXPECT_EQ(got, expected);
+    }
+    num1::m01::set_rank_threads(0);
+    // The hinges fall among ties; variable 0's residuals keep their sign.
+    EXPECT_NE(expected.find("          25%  -.0312     0.0312  75%\n"), std::string::npos);
+    EXPECT_NE(expected.find("-0.000000000"), std::string::npos);
+}
+
+TEST_F(FitstgTest, ReproducedMatrixOnThreadsIsTheSumOverFactorsInOrder) {
+    const int n = 203, f = 7;
+    const auto size = static_cast<std::size_t>(n);
+    std::vector<double> l(size * f);
+    for (std::size_t k = 0; k < l.size(); ++k) l[k] = std::sin(static_cast<double>(k) * 0.37) * 0.9;
+    std::vector<double> expected(size * size);
+    for (std::size_t j = 0; j < size; ++j)
+        for (std::size_t i = 0; i < size; ++i) {
+            double s = 0.0;
+            for (std::size_t k = 0; k < f; ++k) s += l[i + size * k] * l[j + size * k];
+            expected[i + size * j] = s;
+        }
+    for (const int threads : {1, 2, 3, 8}) {
+        std::vector<double> rhat{1.0, 2.0};
+        reproduce(l, n, f, rhat, threads);
+        ASSERT_EQ(rhat.size(), expected.size());
+        EXPECT_EQ(std::memcmp(rhat.data(), expected.data(), expected.size() * sizeof(double)), 0) << threads;
+    }
+    EXPECT_EQ(fit_threads(n, 3), 3);
+    EXPECT_EQ(fit_threads(4, 0), 1);
 }
 
 }  // namespace

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
+#include <cstring>
 #include <vector>
 
 #include "engine/stats/maxcor.h"
 #include "numlib/blas_lapack.h"
+#include "numlib/routines2/devlrg.h"
 #include "numlib/routines2/erset.h"
 #include "support/fake_host.h"
 
@@ -60,6 +63,39 @@ TEST(Smccom, PerfectCorrelationGetsARidgeBeforeInversion) {
         EXPECT_NEAR(r[3], expected, 1e-9);
         EXPECT_EQ(r[1], rho);
         EXPECT_TRUE(host.records.empty()) << "inversion must succeed";
+    }
+}
+
+TEST(Smccom, GivenEigenvaluesOfTheGeneralRoutineGiveTheSameBits) {
+    // The extraction hands over the eigenvalues of its table (DEVLRG); the
+    // diagonal must be what SMCCOM's own DE3LRG call gives, ridge or not.
+    const int n = 40;
+    std::vector<double> positive(n * n), ridged(n * n, 0.0);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            // Two factors: R = L L' + diag(1 - h).
+            const double li[2] = {0.2 + 0.7 * ((i * 7) % 11) / 11.0, 0.5 * ((i * 5) % 7) / 7.0 - 0.2};
+            const double lj[2] = {0.2 + 0.7 * ((j * 7) % 11) / 11.0, 0.5 * ((j * 5) % 7) / 7.0 - 0.2};
+            positive[i + n * j] = i == j ? 1.0 : li[0] * lj[0] + li[1] * lj[1];
+        }
+    // Variables 1 and 2 correlate perfectly: the last eigenvalue is 0.
+    for (int i = 0; i < n; ++i) ridged[i + n * i] = 1.0;
+    ridged[1 + n * 2] = ridged[2 + n * 1] = 1.0;
+    for (const std::vector<double>* r : {&positive, &ridged}) {
+        num2::reset_error_machinery();
+        testing::FakeHost host;
+        rt::set_host(&host);
+        std::vector<std::complex<double>> roots(n);
+        num2::DEVLRG(n, *r, n, roots);
+        std::vector<double> eval(n);
+        for (int k = 0; k < n; ++k) eval[k] = roots[k].real();
+        std::vector<double> own = *r, given = *r;
+        SMCCOM(own, n);
+        SMCCOM(given, n, eval);
+        rt::set_host(nullptr);
+        EXPECT_EQ(std::memcmp(own.data(), given.data(), own.size() * sizeof(double)), 0);
+        EXPECT_EQ(r == &ridged, eval[n - 1] <= 0.0);
+        EXPECT_TRUE(host.records.empty());
     }
 }
 

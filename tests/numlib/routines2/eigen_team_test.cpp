@@ -1,8 +1,8 @@
 // The eigen routines' team of threads, and the routines that use it: the
 // same bits with the row-ordered loops on one thread and with the
-// column-ordered loops on 1 and 8 threads, taken at every order where they
-// can run, on general and symmetric matrices of orders 1, 2, 3, 50, 161 and
-// 500.
+// column-ordered loops on 1, 2, 3 and 8 threads, taken at every order where
+// they can run, on general and symmetric matrices of orders 1, 2, 3, 50,
+// 161, 500 and (the Hessenberg reduction) 1000.
 #include "numlib/routines2/eigen_team.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <complex>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "numlib/routines2/devesf.h"
@@ -71,6 +72,29 @@ TEST(EigenTeam, PaceGivesTheStretchToTheFasterWay) {
             }
         }
     }
+}
+
+TEST(EigenTeam, TogetherEveryPartHasAThreadOfItsOwn) {
+    // Each part waits until every part has started: only parts running at
+    // the same time get through.
+    for (int threads : {2, 3, 8}) {
+        team::Team crew(threads);
+        for (int run = 0; run < 50; ++run) {
+            std::atomic<int> started{0};
+            std::vector<int> seen(static_cast<std::size_t>(threads), 0);
+            auto body = [&](int k, int n) {
+                started.fetch_add(1);
+                while (started.load() < n) std::this_thread::yield();
+                seen[static_cast<std::size_t>(k)] += 1;
+            };
+            ASSERT_TRUE(crew.run_together(body));
+            EXPECT_EQ(started.load(), threads);
+            EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), threads);
+        }
+    }
+    team::Team alone(1);
+    auto nothing = [](int, int) {};
+    EXPECT_FALSE(alone.run_together(nothing));
 }
 
 TEST(EigenTeam, PartsCoverTheRangeInOrder) {
@@ -163,16 +187,53 @@ TEST_F(EigenThreads, GeneralEigenvaluesHaveTheSameBitsOnOneAndEightThreads) {
             set_eigen_parallel_order(kNever);
             const auto plain = general_values(n, a, 1);
             set_eigen_parallel_order(2);
-            const auto one = general_values(n, a, 1);
-            const auto eight = general_values(n, a, 8);
-            EXPECT_TRUE(same_bits(plain, one)) << "order " << n;
-            EXPECT_TRUE(same_bits(plain, eight)) << "order " << n;
+            for (int threads : {1, 2, 3, 8}) {
+                EXPECT_TRUE(same_bits(plain, general_values(n, a, threads))) << "order " << n << ", " << threads;
+            }
             EXPECT_EQ(LSTERR(), 0) << "order " << n;
         }
     }
     // The complex pairs of the general matrix were met.
     const auto values = general_values(50, general_matrix(50, 7), 8);
     EXPECT_TRUE(std::any_of(values.begin(), values.end(), [](const auto& v) { return v.imag() != 0.0; }));
+}
+
+// The reduced matrix, its multipliers and the pivot rows.
+struct Reduced {
+    std::vector<double> a;
+    std::vector<int> pivots;
+};
+
+Reduced hessenberg_form(int n, const std::vector<double>& a, int threads) {
+    set_eigen_threads(threads);
+    Reduced out{a, std::vector<int>(static_cast<std::size_t>(n))};
+    std::vector<double> scale(static_cast<std::size_t>(n));
+    int low = 0, igh = 0;
+    DE9CRG(n, low, igh, out.a, n, scale);
+    DE4LRG(n, n, low, igh, out.a, out.pivots);
+    return out;
+}
+
+TEST_F(EigenThreads, HessenbergReductionHasTheSameBitsOnEveryTeam) {
+    for (int n : {3, 50, 161, 500, 1000}) {
+        for (const std::vector<double>& a : {general_matrix(n, 5), correlation_matrix(n, 19)}) {
+            set_eigen_parallel_order(kNever);
+            const Reduced plain = hessenberg_form(n, a, 1);
+            set_eigen_parallel_order(2);
+            // The order of the extraction benchmark on its eight threads.
+            for (int threads : n == 1000 ? std::vector<int>{8} : std::vector<int>{1, 2, 3, 8}) {
+                const Reduced r = hessenberg_form(n, a, threads);
+                EXPECT_TRUE(same_bits(plain.a, r.a)) << "order " << n << ", " << threads;
+                EXPECT_EQ(plain.pivots, r.pivots) << "order " << n << ", " << threads;
+            }
+            // Rows were exchanged: the pivoting paths ran.
+            int exchanged = 0;
+            for (int i = 0; i < n; ++i) exchanged += plain.pivots[static_cast<std::size_t>(i)] != i + 1;
+            if (n > 3) {
+                EXPECT_GT(exchanged, 0);
+            }
+        }
+    }
 }
 
 struct Pairs {
