@@ -100,7 +100,10 @@ void complete_symmetric(int n, std::span<double> a, int lda, detail::Crew* crew)
     }
 }
 
-void factor(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac, detail::Crew* crew) {
+// With a crew, SUMS (N doubles, or null) also receives the column sums of
+// DL2CDS's L1 norm of A (detail::factor_spd).
+void factor(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac, detail::Crew* crew,
+            double* sums) {
     if (n >= 1 && lda >= n && ldfac >= n) {
         require_length(a.size(), matrix_extent(n, n, lda), "DLFTDS", "A");
         require_length(fac.size(), matrix_extent(n, n, ldfac), "DLFTDS", "FAC");
@@ -109,7 +112,7 @@ void factor(int n, std::span<const double> a, int lda, std::span<double> fac, in
     check_order(n, lda, ldfac, "LDFAC");
     if (N1RTY(0) == 0 && crew != nullptr) {
         const int failed = detail::factor_spd(*crew, n, a.data(), static_cast<std::size_t>(lda), fac.data(),
-                                              static_cast<std::size_t>(ldfac));
+                                              static_cast<std::size_t>(ldfac), sums);
         if (failed != 0) not_positive_definite(failed);
     } else if (N1RTY(0) == 0) {
         // Full symmetric copy taken from the upper triangle.
@@ -171,15 +174,10 @@ void condition(int n, std::span<const double> a, int lda, std::span<double> fac,
         return;
     }
 
-    // L1 norm of the symmetric matrix seen through its upper triangle.
+    // L1 norm of the symmetric matrix seen through its upper triangle; with
+    // a crew, the factorisation's copy of A sums its columns into WK.
     double anorm = 0.0;
-    if (flag == 2 && crew != nullptr) {
-        detail::column_abs_sums(*crew, n, a.data(), static_cast<std::size_t>(lda), wk.data());
-        for (int j = 1; j <= n; ++j) {
-            const double s = wk[static_cast<std::size_t>(j - 1)];
-            if (s > anorm) anorm = s;
-        }
-    } else if (flag == 2) {
+    if (flag == 2 && crew == nullptr) {
         const int one = 1;
         for (int j = 1; j <= n; ++j) {
             double s = dasum_(&j, &a[element(1, j, lda)], &one);
@@ -189,9 +187,15 @@ void condition(int n, std::span<const double> a, int lda, std::span<double> fac,
         }
     }
 
-    factor(n, a, lda, fac, ldfac, crew);
+    factor(n, a, lda, fac, ldfac, crew, flag == 2 ? wk.data() : nullptr);
     if (N1RTY(1) != 0) {
         return;
+    }
+    if (flag == 2 && crew != nullptr) {
+        for (int j = 1; j <= n; ++j) {
+            const double s = wk[static_cast<std::size_t>(j - 1)];
+            if (s > anorm) anorm = s;
+        }
     }
 
     if (flag == 2) {
@@ -397,7 +401,7 @@ bool same_or_apart(const double* a, int lda, const double* b, int ldb, int n) {
 void DCSFRG(int n, std::span<double> a, int lda) { complete_symmetric(n, a, lda, nullptr); }
 
 void DLFTDS(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac) {
-    factor(n, a, lda, fac, ldfac, nullptr);
+    factor(n, a, lda, fac, ldfac, nullptr, nullptr);
 }
 
 void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac, double& rcond,

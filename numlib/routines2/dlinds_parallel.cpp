@@ -450,23 +450,21 @@ double* copy_upper_column(const double* a, std::size_t lda, double* t, std::size
 
 }  // namespace
 
-void column_abs_sums(Crew& crew, int n, const double* a, std::size_t lda, double* sums) {
-    each_column(crew, n, 1, n, [&](int j) {
+int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac, std::size_t ldfac, double* sums) {
+    // The symmetric copy of the upper triangle, and the sums of the elements
+    // it copies.  In place, the upper triangle is left as it is, and only
+    // lower triangles are written while it is read (a diagonal element only
+    // after its column's copy).
+    auto prepare = [&](int j) {
+        double* f = copy_upper_column(a, lda, fac, ldfac, j);
+        const double* row = a + (j - 1);
+        for (int i = j + 1; i <= n; ++i) f[i] = row[static_cast<std::size_t>(i - 1) * lda];
+        if (sums == nullptr) return;
         const double* aj = column(a, lda, j);
         double down = 0.0, across = 0.0;
         for (int i = 1; i <= j; ++i) down = down + std::fabs(aj[i]);
-        for (int i = j + 1; i <= n; ++i) across = across + std::fabs(column(a, lda, i)[j]);
+        for (int i = j + 1; i <= n; ++i) across = across + std::fabs(row[static_cast<std::size_t>(i - 1) * lda]);
         sums[j - 1] = j < n ? down + across : down;
-    });
-}
-
-int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac, std::size_t ldfac) {
-    // The symmetric copy of the upper triangle.  In place, the upper
-    // triangle is left as it is, and only lower triangles are written
-    // while it is read.
-    auto prepare = [&](int j) {
-        double* f = copy_upper_column(a, lda, fac, ldfac, j);
-        for (int i = j + 1; i <= n; ++i) f[i] = a[static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(i - 1) * lda];
     };
     // Steps S0..S1 of the right-looking elimination on rows K..N of column K.
     auto apply = [&](int s0, int s1, int k) {

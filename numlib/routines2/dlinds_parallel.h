@@ -90,17 +90,16 @@ private:
     void* context_ = nullptr;
 };
 
-// DL2CDS's column sums for the L1 norm of the symmetric matrix seen through
-// A's upper triangle: SUMS[J-1] := dasum of A(1..J, J) plus dasum of
-// A(J, J+1..N), J = 1..N, each dasum summing in order from zero.
-void column_abs_sums(Crew& crew, int n, const double* a, std::size_t lda, double* sums);
-
 // DLFTDS's loops: FAC := the symmetric matrix of A's upper triangle, its
 // factor L (A = L L') in the lower triangle and L' in the upper.  Returns 0,
 // or the first column whose pivot was not positive; FAC then holds the
 // partial factor, as the sequential loops leave it.  A and FAC are either
 // the same array with the same leading dimension or do not overlap.
-int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac, std::size_t ldfac);
+// Unless SUMS is null, SUMS[J-1] := the column sum of DL2CDS's L1 norm of
+// A, dasum of A(1..J, J) plus dasum of A(J, J+1..N), each dasum summing in
+// order from zero (J = 1..N).
+int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac, std::size_t ldfac,
+               double* sums = nullptr);
 
 // DLINRT's loops for an upper triangular A: T := A^-1, the lower triangle
 // of T cleared.  Returns 0, or the first column whose diagonal element is

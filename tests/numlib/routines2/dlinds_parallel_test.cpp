@@ -1,5 +1,5 @@
 // DLINDS's threaded loops: each kernel against the sequential routine it
-// replaces (DL2CDS's dasum norm, DLFTDS, DLINRT with dger and dscal, DL2NDS's
+// replaces (DLFTDS with DL2CDS's dasum norm, DLINRT with dger and dscal, DL2NDS's
 // dsyr and dscal loop, DCSFRG) bit for bit, on crews of 1, 2, 3 and 8 threads, including
 // the zero multipliers that dger and dsyr skip and the failures; then DLINDS
 // itself, sequential against threaded, by order.
@@ -145,7 +145,7 @@ TEST_F(DlindsThreads, CrewRunsAreFinishedWhoeverComesIn) {
 }
 
 // Values over many magnitudes, so that any other order of a sum would show.
-TEST_F(DlindsThreads, ColumnSumsMatchDasumBitForBit) {
+TEST_F(DlindsThreads, FactorColumnSumsMatchDasumBitForBit) {
     for (int n : {1, 2, 7, 50, 161}) {
         std::uint64_t seed = 41;
         Matrix a(static_cast<std::size_t>(n) * n);
@@ -159,10 +159,15 @@ TEST_F(DlindsThreads, ColumnSumsMatchDasumBitForBit) {
             want[static_cast<std::size_t>(j - 1)] = s;
         }
         for (int threads : kThreads) {
+            // Sums of the input, in place too, whether or not the
+            // factorisation gets far (this matrix is not positive definite).
             detail::Crew crew(threads);
-            Matrix got(static_cast<std::size_t>(n), -1.0);
-            detail::column_abs_sums(crew, n, a.data(), n, got.data());
+            Matrix got(static_cast<std::size_t>(n), -1.0), fac(a.size());
+            detail::factor_spd(crew, n, a.data(), n, fac.data(), n, got.data());
             EXPECT_TRUE(same_bits(got, want)) << "order " << n << ", " << threads << " threads";
+            Matrix in_place = a;
+            detail::factor_spd(crew, n, in_place.data(), n, in_place.data(), n, got.data());
+            EXPECT_TRUE(same_bits(got, want)) << "order " << n << ", " << threads << " threads, in place";
         }
     }
 }
