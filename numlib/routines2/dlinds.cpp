@@ -424,8 +424,9 @@ void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, i
     if (N1RTY(0) != 0) {
         return;
     }
-    // Large orders take the threaded loops, with one crew of threads for
-    // the whole call.
+    // From the parallel order on, the blocked loops of dlinds_parallel.h
+    // on one crew of threads for the whole call (the caller alone below the
+    // order from which helpers pay).
     std::optional<detail::Crew> crew;
     const int threads = dlinds_threads(n);
     if (threads > 0 && same_or_apart(a.data(), lda, ainv.data(), ldainv, n)) crew.emplace(threads);

@@ -5,16 +5,18 @@
 // routines they call (dger, dsyr, dscal, dcopy), in the same order, so the
 // results are the same bit for bit whatever the number of threads.
 //
-// The columns are dealt to the threads in blocks of kBlockColumns, round
-// robin, and each thread writes only its own columns, keeping them from one
-// step to the next.  The steps of a block of columns reach each column
-// together, in one pass over it that gives every element the steps one
-// after the other (which makes these loops faster than the sequential ones
-// on one thread as well).  Where a step needs a column that an earlier step
-// finished, the thread that owns it publishes its progress and the others
-// wait for it, so there is no barrier per step.  The kernels use no library
-// routine and raise no message: failures come back as return values for
-// the caller to report.
+// The columns go in blocks of kBlockColumns, dealt to the threads round
+// robin: each thread writes whole columns of its own blocks, keeping them
+// from one step to the next, and takes another thread's blocks only when
+// that thread is late (a busy machine) or has more left to do.  The steps
+// of a block of columns reach each column together, in one pass over it
+// that gives every element the steps one after the other (which makes
+// these loops faster than the sequential ones on one thread as well).
+// Where a step needs a column that an earlier step finished, the thread
+// that finished it publishes the progress and the others wait for it, so
+// there is no barrier per step.  The kernels use no library routine and
+// raise no message: failures come back as return values for the caller to
+// report.
 //
 // Matrices are column-major with 1-based indices and leading dimension LD.
 // Library-internal: DL2NDS (and so DLINDS) is the only caller.
