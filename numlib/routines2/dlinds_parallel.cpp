@@ -11,13 +11,14 @@
 namespace orv::num2 {
 namespace {
 
-// On this 8-core machine (bench/dlinds_bench.cpp) the blocked loops beat
-// the sequential ones on one thread from about order 32 (1.07 times as
-// fast, 1.9 at 200), and helpers beat the caller alone from about order 300
-// (3 threads 1.3 to 1.5 times as fast there; 8 threads at 200 0.5 to 0.9).
-constexpr int kDefaultParallelOrder = 32;
-constexpr int kDefaultHelpersOrder = 300;
-constexpr int kColumnsPerThread = 100;
+// On this 8-core machine (bench/dlinds_bench.cpp, quiet) the blocked loops
+// beat the sequential ones on one thread from about order 64 (1.05 times
+// as fast; 0.8 at 32, 1.9 at 200), and helpers beat the caller alone from
+// about order 350 (4 threads 1.2 to 1.4 times as fast there, 0.9 to 1.05
+// at 300; 8 threads 0.4 at 200).
+constexpr int kDefaultParallelOrder = 64;
+constexpr int kDefaultHelpersOrder = 350;
+constexpr int kColumnsPerThread = 80;
 
 std::atomic<int> order_setting{0};
 
