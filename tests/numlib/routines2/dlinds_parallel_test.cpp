@@ -310,8 +310,18 @@ protected:
     }
 };
 
+// The order from which DLINDS takes helpers by default (8 CPUs).
+int default_helpers_order() {
+    set_dlinds_parallel_order(0);
+    set_eigen_threads(8);
+    int helpers = dlinds_parallel_order();
+    while (helpers < 2000 && dlinds_threads(helpers) < 2) ++helpers;
+    return helpers;
+}
+
 TEST_F(DlindsOrders, SameBitsSequentialAndThreaded) {
-    for (int n : {1, 2, 3, 50, 161, 500, 1000}) {
+    const int above_thresholds[] = {dlinds_parallel_order() + 1, default_helpers_order() + 1};
+    for (int n : {1, 2, 3, 50, 161, 500, 1000, above_thresholds[0], above_thresholds[1]}) {
         SCOPED_TRACE(n);
         expect_same(n, correlation_matrix(n, n, 17), n);
     }
@@ -328,8 +338,7 @@ TEST_F(DlindsOrders, DefaultOrdersAgreeWithTheSequentialLoops) {
     const int order = dlinds_parallel_order();
     EXPECT_EQ(dlinds_threads(order - 1), 0);
     EXPECT_EQ(dlinds_threads(order), 1);
-    int helpers = order;
-    while (helpers < 2000 && dlinds_threads(helpers) < 2) ++helpers;
+    const int helpers = default_helpers_order();
     EXPECT_LT(helpers, 2000);
     EXPECT_EQ(dlinds_threads(1000), 8);
     for (int n : {order - 1, order, order + 1, helpers - 1, helpers, helpers + 1}) {
