@@ -20,33 +20,9 @@
 #include "numlib/routines2/devesf.h"
 #include "numlib/routines2/devlrg.h"
 #include "numlib/routines2/eigen_team.h"
+#include "correlation_matrix.h"
 
 namespace {
-
-struct Rng {
-    std::uint64_t s = 88172645463325252ull;
-    double uniform() {
-        s ^= s << 13, s ^= s >> 7, s ^= s << 17;
-        return static_cast<double>(s >> 11) * 0x1.0p-53;
-    }
-};
-
-// A correlation matrix of N variables loading on 5 factors.
-std::vector<double> correlations(int n) {
-    Rng rng;
-    const int k = 5;
-    std::vector<double> l(static_cast<std::size_t>(n) * k);
-    for (double& v : l) v = 0.6 * rng.uniform() - 0.1;
-    std::vector<double> r(static_cast<std::size_t>(n) * n);
-    for (int j = 0; j < n; ++j) {
-        for (int i = 0; i < n; ++i) {
-            double s = 0.0;
-            for (int f = 0; f < k; ++f) s += l[static_cast<std::size_t>(i) * k + f] * l[static_cast<std::size_t>(j) * k + f];
-            r[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n] = i == j ? 1.0 : s;
-        }
-    }
-    return r;
-}
 
 struct Times {
     double devlrg = 1e300, devesf = 1e300;
@@ -90,7 +66,7 @@ int main(int argc, char** argv) {
     std::printf("%6s | %9s %9s %9s | %9s %9s %9s  (s; ratios to row-ordered; %d threads)\n", "N", "DEVLRG", "blocked",
                 "team", "DEVESF", "blocked", "team", threads);
     for (int n : sizes) {
-        const std::vector<double> r = correlations(n);
+        const std::vector<double> r = orv::bench::correlations(n, 0.6, -0.1);
         const int runs = n >= 1000 ? 1 : 3;
         orv::num2::set_eigen_parallel_order(1 << 30);
         const Times plain = time_at(n, r, 1, runs);

@@ -5,13 +5,16 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
+#include "numlib/routines2/dlinds_parallel.h"
 #include "numlib/routines2/erset.h"
 #include "numlib/routines2/umach.h"
 
@@ -28,6 +31,11 @@ double safe_minimum() {
     double small = DMACH(1);
     if (small * DMACH(2) < 1.0) small = 1.0 / DMACH(2);
     return small;
+}
+
+void not_positive_definite(int column) {
+    MSGINT(1, column);
+    E1MES(4, 2, "The leading %(I1) by %(I1) submatrix of the input matrix is not positive definite.");
 }
 
 // The three argument checks shared by the factorisation routines, codes 1
@@ -64,7 +72,12 @@ void DVFILL(int n, double da, std::span<double> dx, int incx) {
     }
 }
 
-void DCSFRG(int n, std::span<double> a, int lda) {
+namespace {
+
+// The routines below with the crew of threads that DL2NDS may give them
+// (null: the sequential loops).
+
+void complete_symmetric(int n, std::span<double> a, int lda, detail::Crew* crew) {
     if (n >= 1 && lda >= n) require_length(a.size(), matrix_extent(n, n, lda), "DCSFRG", "A");
     ErrorLevel frame("DCSFRG");
     if (n < 1) {
@@ -76,6 +89,8 @@ void DCSFRG(int n, std::span<double> a, int lda) {
         E1MES(5, 2,
               "N = %(I1) and LDA = %(I2).  The order of A, N, must be less than or equal to the leading "
               "dimension of A, LDA.");
+    } else if (crew != nullptr) {
+        detail::mirror_upper(*crew, n, a.data(), static_cast<std::size_t>(lda));
     } else {
         for (int j = 1; j < n; ++j) {
             const int len = n - j;
@@ -85,14 +100,21 @@ void DCSFRG(int n, std::span<double> a, int lda) {
     }
 }
 
-void DLFTDS(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac) {
+// With a crew, SUMS (N doubles, or null) also receives the column sums of
+// DL2CDS's L1 norm of A (detail::factor_spd).
+void factor(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac, detail::Crew* crew,
+            double* sums) {
     if (n >= 1 && lda >= n && ldfac >= n) {
         require_length(a.size(), matrix_extent(n, n, lda), "DLFTDS", "A");
         require_length(fac.size(), matrix_extent(n, n, ldfac), "DLFTDS", "FAC");
     }
     ErrorLevel frame("DLFTDS");
     check_order(n, lda, ldfac, "LDFAC");
-    if (N1RTY(0) == 0) {
+    if (N1RTY(0) == 0 && crew != nullptr) {
+        const int failed = detail::factor_spd(*crew, n, a.data(), static_cast<std::size_t>(lda), fac.data(),
+                                              static_cast<std::size_t>(ldfac), sums);
+        if (failed != 0) not_positive_definite(failed);
+    } else if (N1RTY(0) == 0) {
         // Full symmetric copy taken from the upper triangle.
         for (int j = 1; j <= n; ++j) {
             for (int i = 1; i <= n; ++i) fac[element(i, j, ldfac)] = a[element(i, j, lda)];
@@ -118,10 +140,7 @@ void DLFTDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
                 for (int i = k; i <= n; ++i) fac[element(i, k, ldfac)] -= fac[element(i, j, ldfac)] * lkj;
             }
         }
-        if (failed != 0) {
-            MSGINT(1, failed);
-            E1MES(4, 2, "The leading %(I1) by %(I1) submatrix of the input matrix is not positive definite.");
-        }
+        if (failed != 0) not_positive_definite(failed);
         // R = L' into the upper triangle, partial or not.
         for (int j = 1; j < n; ++j) {
             for (int i = j + 1; i <= n; ++i) fac[element(j, i, ldfac)] = fac[element(i, j, ldfac)];
@@ -129,8 +148,8 @@ void DLFTDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
     }
 }
 
-void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac, double& rcond,
-            std::span<double> wk) {
+void condition(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac, double& rcond,
+               std::span<double> wk, detail::Crew* crew) {
     if (n >= 1 && lda >= n && ldfac >= n) {
         require_length(a.size(), matrix_extent(n, n, lda), "DL2CDS", "A");
         require_length(fac.size(), matrix_extent(n, n, ldfac), "DL2CDS", "FAC");
@@ -155,9 +174,10 @@ void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
         return;
     }
 
-    // L1 norm of the symmetric matrix seen through its upper triangle.
+    // L1 norm of the symmetric matrix seen through its upper triangle; with
+    // a crew, the factorisation's copy of A sums its columns into WK.
     double anorm = 0.0;
-    if (flag == 2) {
+    if (flag == 2 && crew == nullptr) {
         const int one = 1;
         for (int j = 1; j <= n; ++j) {
             double s = dasum_(&j, &a[element(1, j, lda)], &one);
@@ -167,14 +187,23 @@ void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
         }
     }
 
-    DLFTDS(n, a, lda, fac, ldfac);
+    factor(n, a, lda, fac, ldfac, crew, flag == 2 ? wk.data() : nullptr);
     if (N1RTY(1) != 0) {
         return;
+    }
+    if (flag == 2 && crew != nullptr) {
+        for (int j = 1; j <= n; ++j) {
+            const double s = wk[static_cast<std::size_t>(j - 1)];
+            if (s > anorm) anorm = s;
+        }
     }
 
     if (flag == 2) {
         const double small = safe_minimum();
         auto r = [&](int i, int j) -> double { return fac[element(i, j, ldfac)]; };
+        // R(I, J) from L = R' in the lower triangle (the same values): row I
+        // of R read down column I of L.
+        auto r_row = [&](int i, int j) -> double { return fac[element(j, i, ldfac)]; };
         std::span<double> z = wk.first(static_cast<std::size_t>(n));
         auto zk = [&](int k) -> double& { return z[static_cast<std::size_t>(k - 1)]; };
         auto scale_z = [&](double s) {
@@ -207,14 +236,14 @@ void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
             }
             if (k < n) {
                 for (int j = k + 1; j <= n; ++j) {
-                    sm += std::fabs(zk(j) + wkm * r(k, j));
-                    zk(j) += wkp * r(k, j);
+                    sm += std::fabs(zk(j) + wkm * r_row(k, j));
+                    zk(j) += wkp * r_row(k, j);
                     s += std::fabs(zk(j));
                 }
                 if (s < sm) {
                     const double t = wkm - wkp;
                     wkp = wkm;
-                    for (int j = k + 1; j <= n; ++j) zk(j) += t * r(k, j);
+                    for (int j = k + 1; j <= n; ++j) zk(j) += t * r_row(k, j);
                 }
             }
             zk(k) = wkp;
@@ -275,7 +304,8 @@ void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, in
     }
 }
 
-void DLINRT(int n, std::span<const double> a, int lda, int ipath, std::span<double> ainv, int ldainv) {
+void invert_triangle(int n, std::span<const double> a, int lda, int ipath, std::span<double> ainv, int ldainv,
+                     detail::Crew* crew) {
     if (n >= 1 && lda >= n && ldainv >= n) {
         require_length(a.size(), matrix_extent(n, n, lda), "DLINRT", "A");
         require_length(ainv.size(), matrix_extent(n, n, ldainv), "DLINRT", "AINV");
@@ -299,7 +329,11 @@ void DLINRT(int n, std::span<const double> a, int lda, int ipath, std::span<doub
               "%(I1).");
     };
     const int one = 1;
-    if (ipath == 2) {
+    if (ipath == 2 && crew != nullptr) {
+        const int failed = detail::invert_upper(*crew, n, a.data(), static_cast<std::size_t>(lda), ainv.data(),
+                                                static_cast<std::size_t>(ldainv), small);
+        if (failed != 0) singular(failed);
+    } else if (ipath == 2) {
         // Upper: the copy may be in place, so each element is read before
         // its own column's lower part is cleared.
         for (int j = 1; j <= n; ++j) {
@@ -352,6 +386,33 @@ void DLINRT(int n, std::span<const double> a, int lda, int ipath, std::span<doub
     }
 }
 
+// Whether the arrays at A and B, of LDA*N and LDB*N elements, are the same
+// matrix or apart, as the threaded loops need them.
+bool same_or_apart(const double* a, int lda, const double* b, int ldb, int n) {
+    if (a == b) return lda == ldb;
+    const auto first_a = reinterpret_cast<std::uintptr_t>(a), first_b = reinterpret_cast<std::uintptr_t>(b);
+    const std::uintptr_t end_a = first_a + matrix_extent(n, n, lda) * sizeof(double);
+    const std::uintptr_t end_b = first_b + matrix_extent(n, n, ldb) * sizeof(double);
+    return end_a <= first_b || end_b <= first_a;
+}
+
+}  // namespace
+
+void DCSFRG(int n, std::span<double> a, int lda) { complete_symmetric(n, a, lda, nullptr); }
+
+void DLFTDS(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac) {
+    factor(n, a, lda, fac, ldfac, nullptr, nullptr);
+}
+
+void DL2CDS(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac, double& rcond,
+            std::span<double> wk) {
+    condition(n, a, lda, fac, ldfac, rcond, wk, nullptr);
+}
+
+void DLINRT(int n, std::span<const double> a, int lda, int ipath, std::span<double> ainv, int ldainv) {
+    invert_triangle(n, a, lda, ipath, ainv, ldainv, nullptr);
+}
+
 void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, int ldainv, std::span<double> wk) {
     if (n >= 1 && lda >= n && ldainv >= n) {
         require_length(a.size(), matrix_extent(n, n, lda), "DL2NDS", "A");
@@ -363,23 +424,35 @@ void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, i
     if (N1RTY(0) != 0) {
         return;
     }
+    // From the parallel order on, the blocked loops of dlinds_parallel.h
+    // on one crew of threads for the whole call (the caller alone below the
+    // order from which helpers pay).
+    std::optional<detail::Crew> crew;
+    const int threads = dlinds_threads(n);
+    if (threads > 0 && same_or_apart(a.data(), lda, ainv.data(), ldainv, n)) crew.emplace(threads);
+    detail::Crew* const team = crew ? &*crew : nullptr;
+
     double rcond = 1.0;
-    DL2CDS(n, a, lda, ainv, ldainv, rcond, wk);
+    condition(n, a, lda, ainv, ldainv, rcond, wk, team);
     if (N1RTY(1) == 4) {
         // Not positive definite: AINV keeps the partial factor.
         return;
     }
-    DLINRT(n, ainv, ldainv, 2, ainv, ldainv);
+    invert_triangle(n, ainv, ldainv, 2, ainv, ldainv, team);
 
     // A^-1 = T T' with T = R^-1, accumulated column by column in the upper
     // triangle.
-    const int one = 1;
-    const double alpha = 1.0;
-    for (int j = 1; j <= n; ++j) {
-        const int jm1 = j - 1;
-        if (jm1 > 0) dsyr_("U", &jm1, &alpha, &ainv[element(1, j, ldainv)], &one, ainv.data(), &ldainv, 1);
-        const double d = ainv[element(j, j, ldainv)];
-        dscal_(&j, &d, &ainv[element(1, j, ldainv)], &one);
+    if (team != nullptr) {
+        detail::multiply_by_transpose(*team, n, ainv.data(), static_cast<std::size_t>(ldainv));
+    } else {
+        const int one = 1;
+        const double alpha = 1.0;
+        for (int j = 1; j <= n; ++j) {
+            const int jm1 = j - 1;
+            if (jm1 > 0) dsyr_("U", &jm1, &alpha, &ainv[element(1, j, ldainv)], &one, ainv.data(), &ldainv, 1);
+            const double d = ainv[element(j, j, ldainv)];
+            dscal_(&j, &d, &ainv[element(1, j, ldainv)], &one);
+        }
     }
     if (rcond <= DMACH(4)) {
         MSGDBL(1, rcond);
@@ -387,7 +460,7 @@ void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, i
               "The matrix is too ill-conditioned. An estimate of the reciprocal of its L1 condition number is "
               "RCOND = %(D1).  The inverse might not be accurate.");
     }
-    DCSFRG(n, ainv, ldainv);
+    complete_symmetric(n, ainv, ldainv, team);
 }
 
 void DLINDS(int n, std::span<const double> a, int lda, std::span<double> ainv, int ldainv) {

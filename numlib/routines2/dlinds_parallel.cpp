@@ -1,0 +1,611 @@
+#include "numlib/routines2/dlinds_parallel.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "numlib/routines2/eigen_team.h"
+#include "runtime/parallel.h"
+
+namespace orv::num2 {
+namespace {
+
+// On this 8-core machine (bench/dlinds_bench.cpp, quiet) the blocked loops
+// beat the sequential ones on one thread from about order 64 (1.05 times
+// as fast; 0.8 at 32, 1.9 at 200), and helpers beat the caller alone from
+// about order 350 (4 threads 1.2 to 1.4 times as fast there, 0.9 to 1.05
+// at 300; 8 threads 0.4 at 200).
+constexpr int kDefaultParallelOrder = 64;
+constexpr int kDefaultHelpersOrder = 350;
+constexpr int kColumnsPerThread = 80;
+
+std::atomic<int> order_setting{0};
+
+// How long a thread spins for a change before it sleeps on the word.
+constexpr auto kSpinFor = std::chrono::microseconds(50);
+
+inline void pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+// Waits until DONE holds for WORD's value and returns that value: spinning
+// first, then sleeping until the word changes.
+template <typename T, typename Done>
+T await(const std::atomic<T>& word, Done done) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int spin = 0;; ++spin) {
+        const T v = word.load(std::memory_order_acquire);
+        if (done(v)) return v;
+        if ((spin & 63) == 63 && std::chrono::steady_clock::now() - start > kSpinFor) {
+            word.wait(v, std::memory_order_acquire);
+        } else {
+            pause();
+        }
+    }
+}
+
+template <typename T>
+void publish(std::atomic<T>& word, T value) {
+    word.store(value, std::memory_order_release);
+    word.notify_all();
+}
+
+// Column J of the matrix at P, indexed by 1-based rows.
+inline double* column(double* p, std::size_t ld, int j) { return p + static_cast<std::size_t>(j - 1) * ld - 1; }
+inline const double* column(const double* p, std::size_t ld, int j) {
+    return p + static_cast<std::size_t>(j - 1) * ld - 1;
+}
+
+// The progress of a column-by-column elimination: K when columns 1..K are
+// finished, -K when column K could not be (and 1..K-1 are).
+class Progress {
+public:
+    void finished(int k) { state_.store(k, std::memory_order_release); }
+    void failed(int k) { state_.store(-k, std::memory_order_release); }
+    int state() const { return state_.load(std::memory_order_acquire); }
+    // The column that could not be finished, or 0.
+    int failure() const {
+        const int s = state();
+        return s < 0 ? -s : 0;
+    }
+
+private:
+    std::atomic<int> state_{0};
+};
+
+}  // namespace
+
+void set_dlinds_parallel_order(int order) { order_setting.store(std::max(order, 0)); }
+
+int dlinds_parallel_order() {
+    const int order = order_setting.load();
+    return order > 0 ? order : kDefaultParallelOrder;
+}
+
+int dlinds_threads(int n) {
+    if (n < dlinds_parallel_order()) return 0;
+    // An order that is set (tests, benchmarks) lets helpers in from that
+    // order on, with a share of columns no larger than it.
+    const int set = order_setting.load();
+    if (set == 0 && n < kDefaultHelpersOrder) return 1;
+    const int share = set > 0 ? std::min(kColumnsPerThread, set) : kColumnsPerThread;
+    return std::clamp(eigen_threads(), 1, std::max(1, n / share));
+}
+
+namespace detail {
+
+namespace {
+
+constexpr std::uint64_t kClosed = 1;
+constexpr std::uint64_t kInside = 2;  // one helper inside the run
+constexpr std::uint64_t kCountMask = 0xffffffffu;
+
+}  // namespace
+
+Crew::Crew(int threads) : size_(std::max(threads, 1)) {
+    if (size_ == 1) return;
+    // Starting threads takes a while on a busy machine, so one thread
+    // starts the others while the caller goes on: runs need no helper.
+    try {
+        launcher_ = std::thread([this] {
+            std::unique_ptr<rt::WorkerPool> pool;
+            try {
+                pool = std::make_unique<rt::WorkerPool>(size_ - 2);
+                pool->start(pool->helpers(), [this](int w) { serve(w + 2); });
+            } catch (...) {
+                pool.reset();
+            }
+            serve(1);
+            if (pool) pool->wait();
+        });
+    } catch (...) {
+        size_ = 1;
+    }
+}
+
+Crew::~Crew() {
+    if (!launcher_.joinable()) return;
+    closing_.store(true, std::memory_order_relaxed);
+    const std::uint64_t id = (state_.load(std::memory_order_relaxed) >> 32) + 1;
+    publish(state_, id << 32 | kClosed);
+    launcher_.join();
+}
+
+void Crew::run_raw(void (*body)(void*, int, int), void* context) {
+    body_ = body;
+    context_ = context;
+    // No helper is inside the last run, so the new one starts empty.
+    const std::uint64_t id = (state_.load(std::memory_order_relaxed) >> 32) + 1;
+    publish(state_, id << 32);
+    body(context, 0, size());
+    // The work is done: helpers that have not come in stay out, and those
+    // inside are only finding that out.
+    state_.fetch_or(kClosed, std::memory_order_acq_rel);
+    await(state_, [](std::uint64_t s) { return (s & kCountMask) == kClosed; });
+}
+
+void Crew::serve(int index) {
+    std::uint64_t seen = 0;  // the first run has id 1
+    for (;;) {
+        std::uint64_t s = await(state_, [seen](std::uint64_t v) { return v >> 32 != seen; });
+        if (closing_.load(std::memory_order_relaxed)) return;
+        // Come in unless the run is over; when another has begun meanwhile
+        // (or the crew is ending), the next turn sees it.
+        const std::uint64_t id = s >> 32;
+        while ((s >> 32) == id && !(s & kClosed)) {
+            if (state_.compare_exchange_weak(s, s + kInside, std::memory_order_acq_rel, std::memory_order_acquire)) {
+                body_(context_, index, size());
+                if ((state_.fetch_sub(kInside, std::memory_order_acq_rel) & kCountMask) == kClosed + kInside)
+                    state_.notify_all();
+                break;
+            }
+        }
+        if ((s >> 32) == id) seen = id;
+    }
+}
+
+namespace {
+
+// The terms of a fused update of one column: X_k (a column of the matrix,
+// from the first row updated) times T_k, for the steps k in turn.
+struct Terms {
+    const double* x[kBlockColumns] = {};
+    double t[kBlockColumns] = {};
+    int count = 0;
+    void add(const double* xk, double tk) {
+        x[count] = xk;
+        t[count] = tk;
+        ++count;
+    }
+};
+
+// A(0..M-1) gains (SUB: loses) X_k(i) T_k for the terms K..K+N-1, each
+// element taking them one after the other as the step-by-step loops do.
+template <bool Sub, int N>
+void fused_pass(int m, double* __restrict a, const Terms& terms, int k) {
+    const double* x[N];
+    double t[N];
+    for (int q = 0; q < N; ++q) {
+        x[q] = terms.x[k + q];
+        t[q] = terms.t[k + q];
+    }
+    for (int i = 0; i < m; ++i) {
+        double v = a[i];
+        for (int q = 0; q < N; ++q) {
+            if constexpr (Sub) {
+                v -= x[q][i] * t[q];
+            } else {
+                v = v + x[q][i] * t[q];
+            }
+        }
+        a[i] = v;
+    }
+}
+
+// All the terms, eight a pass.
+template <bool Sub>
+void fused_update(int m, double* a, const Terms& terms) {
+    if (m <= 0) return;
+    int k = 0;
+    for (; k + 8 <= terms.count; k += 8) fused_pass<Sub, 8>(m, a, terms, k);
+    if (k + 4 <= terms.count) {
+        fused_pass<Sub, 4>(m, a, terms, k);
+        k += 4;
+    }
+    switch (terms.count - k) {
+        case 3: fused_pass<Sub, 3>(m, a, terms, k); break;
+        case 2: fused_pass<Sub, 2>(m, a, terms, k); break;
+        case 1: fused_pass<Sub, 1>(m, a, terms, k); break;
+        default: break;
+    }
+}
+
+// How long a thread without work of its own waits before it takes work
+// from the others' blocks (their thread is late, or has more to do), and
+// after how long it waits by giving up its core rather than spinning.
+constexpr auto kStealAfter = std::chrono::microseconds(20);
+constexpr auto kYieldAfter = std::chrono::microseconds(200);
+
+// A chunk of blocks of columns that the product takes together: at most so
+// many blocks, their columns about a quarter of a core's 1 MB cache.
+constexpr int kChunkBlocks = 32;
+constexpr std::size_t kChunkElements = 32768;
+
+// The blocks of kBlockColumns columns of an N x N matrix.
+struct Blocks {
+    int n;
+    int count() const { return (n + kBlockColumns - 1) / kBlockColumns; }
+    int first(int b) const { return b * kBlockColumns + 1; }
+    int last(int b) const { return std::min(n, (b + 1) * kBlockColumns); }
+};
+
+// A thread's wait for work: spinning, then, when the wait is long, giving
+// up the core at each turn.
+class Idle {
+public:
+    void reset() { idle_ = false; }
+    // One more turn without work; true once the thread may take others'.
+    bool turn() {
+        const auto now = std::chrono::steady_clock::now();
+        if (!idle_) {
+            idle_ = true;
+            since_ = now;
+        }
+        if (now - since_ > kYieldAfter) {
+            std::this_thread::yield();
+        } else {
+            pause();
+        }
+        return now - since_ > kStealAfter;
+    }
+
+private:
+    bool idle_ = false;
+    std::chrono::steady_clock::time_point since_;
+};
+
+// What one block of columns has taken: the number of blocks whose steps it
+// has (-1 before its copy of the input), and whether a thread holds it.
+struct alignas(64) BlockWork {
+    std::atomic<int> applied{-1};
+    std::atomic<bool> busy{false};
+    bool take() { return !busy.load(std::memory_order_relaxed) && !busy.exchange(true, std::memory_order_acquire); }
+    void leave() { busy.store(false, std::memory_order_release); }
+};
+
+// Claims on the blocks of columns of one run, each block taken once.
+class Claims {
+public:
+    explicit Claims(int count) : taken_(new std::atomic<bool>[static_cast<std::size_t>(count)]), count_(count) {
+        for (int x = 0; x < count; ++x) taken_[x].store(false, std::memory_order_relaxed);
+    }
+    bool take(int x) { return !taken_[x].load(std::memory_order_relaxed) && !taken_[x].exchange(true); }
+    // The next block thread P of THREADS takes: its own (P, P + THREADS,
+    // ...) from OWN on, then any from OTHER on; -1 when none is left.
+    int next(int& own, int& other, int threads) {
+        for (; own < count_; own += threads) {
+            if (take(own)) return own;
+        }
+        for (; other < count_; ++other) {
+            if (take(other)) return other++;
+        }
+        return -1;
+    }
+
+private:
+    std::unique_ptr<std::atomic<bool>[]> taken_;
+    int count_;
+};
+
+// F(k) for the columns K = FIRST..LAST, a block of columns at a time, on the
+// crew: each thread its own blocks first, then those left.
+template <typename F>
+void each_column(Crew& crew, int n, int first, int last, F f) {
+    const Blocks blocks{n};
+    Claims claims(blocks.count());
+    auto body = [&](int p, int threads) {
+        int own = p, other = 0;
+        for (int x; (x = claims.next(own, other, threads)) >= 0;) {
+            for (int k = std::max(first, blocks.first(x)); k <= std::min(last, blocks.last(x)); ++k) f(k);
+        }
+    };
+    crew.run(body);
+}
+
+// The elimination the factorisation and the triangular inverse share:
+// column K takes steps 1..K-1 in turn, then is finished, and step J needs
+// column J finished.  The columns go in blocks: a block takes the steps of
+// each finished block before it, a block at a time, and once it has them
+// all, its own steps column by column as it finishes them (the panel).
+// Each thread works on its own blocks, the lowest first, so that the next
+// panel is done early; a thread without work takes blocks whose thread is
+// late.  A block is held by one thread at a time, and takes its steps in
+// order whoever does them.
+//   prepare(k): column K's copy of the input;
+//   apply(s0, s1, k): steps S0..S1 (S1 < K) on column K;
+//   finish(k): false when column K cannot be finished.
+// Returns 0 or the column F that could not be finished; every column after
+// it has then taken the steps before F, as in the step-by-step loops.
+template <typename Prepare, typename Apply, typename Finish>
+int eliminate(Crew& crew, int n, Prepare prepare, Apply apply, Finish finish) {
+    const Blocks blocks{n};
+    const int nb = blocks.count();
+    std::unique_ptr<BlockWork[]> work(new BlockWork[static_cast<std::size_t>(nb)]);
+    Progress progress;
+    std::atomic<int> settled{0};  // blocks that need nothing more
+
+    // The blocks whose steps may be taken now (FULL) and, after a failure
+    // in block FAILED at column COLUMN, that block's steps before COLUMN.
+    struct Ready {
+        int full;
+        int failed;
+        int column;
+    };
+    auto ready = [&]() -> Ready {
+        const int s = progress.state();
+        if (s >= 0) return {s == n ? nb : s / kBlockColumns, nb, 0};
+        const int f = (-s - 1) / kBlockColumns;
+        return {f, f, -s};
+    };
+    auto has_work = [&](int x, const Ready& r) {
+        const int a = work[x].applied.load(std::memory_order_acquire);
+        if (a < 0) return true;
+        if (a == std::min(x, r.failed) + 1) return false;  // settled
+        return a < std::min(r.full, x) || (a == x && r.full == x && r.failed == nb) || (x > r.failed && a == r.failed);
+    };
+    auto steps_on = [&](int s0, int s1, int x) {
+        if (s0 > s1) return;
+        for (int k = blocks.first(x); k <= blocks.last(x); ++k) apply(s0, s1, k);
+    };
+    // Block X's panel: false on a failure (published with the columns
+    // after the failed one brought to its step).
+    auto panel = [&](int x) {
+        const int first = blocks.first(x), last = blocks.last(x);
+        for (int k = first; k <= last; ++k) {
+            if (k > first) apply(first, k - 1, k);
+            if (!finish(k)) {
+                if (k > first) {
+                    for (int later = k + 1; later <= last; ++later) apply(first, k - 1, later);
+                }
+                progress.failed(k);
+                return;
+            }
+        }
+        progress.finished(last);
+    };
+    // Everything block X can take now; the caller holds it.
+    auto advance = [&](int x) {
+        int a = work[x].applied.load(std::memory_order_acquire);
+        if (a < 0) {
+            for (int k = blocks.first(x); k <= blocks.last(x); ++k) prepare(k);
+            a = 0;
+        }
+        for (;;) {
+            const Ready r = ready();
+            if (a < std::min(r.full, x)) {
+                steps_on(blocks.first(a), blocks.last(a), x);
+                ++a;
+            } else if (a == x && r.full == x && r.failed == nb) {
+                panel(x);
+                ++a;
+                settled.fetch_add(1, std::memory_order_acq_rel);
+                break;
+            } else if (x > r.failed && a == r.failed) {
+                steps_on(blocks.first(a), r.column - 1, x);
+                ++a;
+                settled.fetch_add(1, std::memory_order_acq_rel);
+                break;
+            } else {
+                break;
+            }
+        }
+        work[x].applied.store(a, std::memory_order_release);
+    };
+    auto body = [&](int p, int threads) {
+        Idle idle;
+        int own_first = p;  // the first own block not settled
+        for (;;) {
+            if (settled.load(std::memory_order_acquire) == nb) return;
+            const Ready r = ready();
+            int chosen = -1;
+            for (int x = own_first; x < nb; x += threads) {
+                if (x == own_first && work[x].applied.load(std::memory_order_acquire) == std::min(x, r.failed) + 1) {
+                    own_first += threads;
+                    continue;
+                }
+                if (has_work(x, r) && work[x].take()) {
+                    chosen = x;
+                    break;
+                }
+            }
+            if (chosen < 0 && idle.turn()) {
+                for (int x = 0; x < nb && chosen < 0; ++x) {
+                    if (has_work(x, r) && work[x].take()) chosen = x;
+                }
+            }
+            if (chosen < 0) continue;
+            advance(chosen);
+            work[chosen].leave();
+            idle.reset();
+        }
+    };
+    crew.run(body);
+    return progress.failure();
+}
+
+// A(1..J, J) into T(1..J, J), unless A and T are the same matrix; returns
+// column J of T.
+double* copy_upper_column(const double* a, std::size_t lda, double* t, std::size_t ldt, int j) {
+    double* tj = column(t, ldt, j);
+    if (a != t || lda != ldt) {
+        const double* aj = column(a, lda, j);
+        for (int i = 1; i <= j; ++i) tj[i] = aj[i];
+    }
+    return tj;
+}
+
+}  // namespace
+
+int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac, std::size_t ldfac, double* sums) {
+    // The symmetric copy of the upper triangle, and the sums of the elements
+    // it copies.  In place, the upper triangle is left as it is, and only
+    // lower triangles are written while it is read (a diagonal element only
+    // after its column's copy).
+    auto prepare = [&](int j) {
+        double* f = copy_upper_column(a, lda, fac, ldfac, j);
+        const double* row = a + (j - 1);
+        for (int i = j + 1; i <= n; ++i) f[i] = row[static_cast<std::size_t>(i - 1) * lda];
+        if (sums == nullptr) return;
+        const double* aj = column(a, lda, j);
+        double down = 0.0, across = 0.0;
+        for (int i = 1; i <= j; ++i) down = down + std::fabs(aj[i]);
+        for (int i = j + 1; i <= n; ++i) across = across + std::fabs(row[static_cast<std::size_t>(i - 1) * lda]);
+        sums[j - 1] = j < n ? down + across : down;
+    };
+    // Steps S0..S1 of the right-looking elimination on rows K..N of column K.
+    auto apply = [&](int s0, int s1, int k) {
+        Terms terms;
+        for (int j = s0; j <= s1; ++j) {
+            const double* lj = column(fac, ldfac, j);
+            terms.add(lj + k, lj[k]);
+        }
+        fused_update<true>(n - k + 1, column(fac, ldfac, k) + k, terms);
+    };
+    // The pivot's root and the column below it scaled, unless the pivot is
+    // not positive (NaN included).
+    auto finish = [&](int k) {
+        double* f = column(fac, ldfac, k);
+        const double pivot = f[k];
+        if (!(pivot > 0.0)) return false;
+        const double root = std::sqrt(pivot);
+        f[k] = root;
+        const double rec = 1.0 / root;
+        for (int i = k + 1; i <= n; ++i) f[i] *= rec;
+        return true;
+    };
+    const int failed = eliminate(crew, n, prepare, apply, finish);
+
+    // R = L' into the upper triangle, partial or not.
+    each_column(crew, n, 2, n, [&](int i) {
+        double* r = column(fac, ldfac, i);
+        for (int j = 1; j < i; ++j) r[j] = fac[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * ldfac];
+    });
+    return failed;
+}
+
+int invert_upper(Crew& crew, int n, const double* a, std::size_t lda, double* t, std::size_t ldt, double small) {
+    auto prepare = [&](int j) {
+        double* tj = copy_upper_column(a, lda, t, ldt, j);
+        for (int i = j + 1; i <= n; ++i) tj[i] = 0.0;
+    };
+    // Steps S0..S1 on column C.  Step J is dger's column C, T(1..J-1, C)
+    // gaining T(1..J-1, J) times T(J, C) unless that is zero, then dscal's
+    // T(J, C) times the inverted diagonal T(J, J).  T(J, C) is untouched
+    // until step J, so the multipliers are read first; rows above S0 take
+    // every step's dger, row I of S0..S1 its own dscal and then the dger
+    // of the later steps.
+    auto apply = [&](int s0, int s1, int c) {
+        double* tc = column(t, ldt, c);
+        double y[kBlockColumns];
+        Terms terms;
+        for (int j = s0; j <= s1; ++j) {
+            y[j - s0] = tc[j];
+            if (y[j - s0] != 0.0) terms.add(column(t, ldt, j) + 1, 1.0 * y[j - s0]);
+        }
+        fused_update<false>(s0 - 1, tc + 1, terms);
+        for (int i = s0; i <= s1; ++i) {
+            double v = column(t, ldt, i)[i] * tc[i];
+            for (int j = i + 1; j <= s1; ++j) {
+                if (y[j - s0] != 0.0) v = v + column(t, ldt, j)[i] * (1.0 * y[j - s0]);
+            }
+            tc[i] = v;
+        }
+    };
+    // The diagonal inverted and the elements above it scaled by minus that
+    // (dscal), unless the diagonal is too small.
+    auto finish = [&](int j) {
+        double* tj = column(t, ldt, j);
+        if (std::fabs(tj[j]) <= small) return false;
+        tj[j] = 1.0 / tj[j];
+        const double neg = -tj[j];
+        for (int i = 1; i < j; ++i) tj[i] = neg * tj[i];
+        return true;
+    };
+    return eliminate(crew, n, prepare, apply, finish);
+}
+
+void multiply_by_transpose(Crew& crew, int n, double* t, std::size_t ld) {
+    // Step J's dsyr reads column J of T above the diagonal, which step J's
+    // dscal and the later steps overwrite; so every column takes its steps
+    // from a copy of T: column J's elements 1..J-1 in the lower triangle's
+    // column M = N-J+1 (rows M+1..N).
+    each_column(crew, n, 1, n - 1, [&](int m) {
+        double* to = column(t, ld, m) + m;
+        const double* from = column(t, ld, n - m + 1);
+        for (int i = 1; i <= n - m; ++i) to[i] = from[i];
+    });
+    // T(1..J-1, J) of the copy, 0-based.
+    auto copied = [&](int j) -> const double* { return column(t, ld, n - j + 1) + (n - j + 1) + 1; };
+    // Column C: scaled by its diagonal element at step C (dscal), then
+    // dsyr's column C of steps J = C+1..N, X(C) = T(C, J) the multiplier
+    // unless it is zero.  A thread takes a chunk of blocks of columns at a
+    // time, its own first, then those others have not taken, and gives its
+    // chunk eight steps at a time, so that the copied columns of those
+    // steps serve every column of the chunk while they are in its cache.
+    const Blocks blocks{n};
+    const int nb = blocks.count();
+    Claims claims(nb);
+    auto accumulate = [&](int p, int threads) {
+        int own = p, other = 0;
+        int chunk[kChunkBlocks];
+        for (;;) {
+            int count = 0;
+            std::size_t size = 0;
+            while (count < kChunkBlocks && size < kChunkElements) {
+                const int x = claims.next(own, other, threads);
+                if (x < 0) break;
+                chunk[count++] = x;
+                size += static_cast<std::size_t>(blocks.last(x)) * kBlockColumns;
+            }
+            if (count == 0) return;
+            int low = n;
+            for (int q = 0; q < count; ++q) {
+                low = std::min(low, blocks.first(chunk[q]));
+                for (int c = blocks.first(chunk[q]); c <= blocks.last(chunk[q]); ++c) {
+                    double* tc = column(t, ld, c);
+                    const double d = tc[c];
+                    for (int i = 1; i <= c; ++i) tc[i] = d * tc[i];
+                }
+            }
+            for (int j0 = low + 1; j0 <= n; j0 += kBlockColumns) {
+                const int j1 = std::min(n, j0 + kBlockColumns - 1);
+                for (int q = 0; q < count; ++q) {
+                    for (int c = blocks.first(chunk[q]); c <= blocks.last(chunk[q]) && c < j1; ++c) {
+                        Terms terms;
+                        for (int j = std::max(j0, c + 1); j <= j1; ++j) {
+                            const double* x = copied(j);
+                            if (x[c - 1] != 0.0) terms.add(x, 1.0 * x[c - 1]);
+                        }
+                        fused_update<false>(c, column(t, ld, c) + 1, terms);
+                    }
+                }
+            }
+        }
+    };
+    crew.run(accumulate);
+}
+
+void mirror_upper(Crew& crew, int n, double* a, std::size_t ld) {
+    each_column(crew, n, 1, n - 1, [&](int j) {
+        double* aj = column(a, ld, j);
+        for (int i = j + 1; i <= n; ++i) aj[i] = a[static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(i - 1) * ld];
+    });
+}
+
+}  // namespace detail
+}  // namespace orv::num2

@@ -1,0 +1,122 @@
+// The long loops of DLINDS on a crew of threads: the Cholesky factorisation,
+// the inverse of the triangular factor, the product of that inverse with
+// its transpose and the mirror of the upper triangle.  Each gives every
+// element the operations of the sequential loops, and of the reference BLAS
+// routines they call (dger, dsyr, dscal, dcopy), in the same order, so the
+// results are the same bit for bit whatever the number of threads.
+//
+// The columns go in blocks of kBlockColumns, dealt to the threads round
+// robin: each thread writes whole columns of its own blocks, keeping them
+// from one step to the next, and takes another thread's blocks only when
+// that thread is late (a busy machine) or has more left to do.  The steps
+// of a block of columns reach each column together, in one pass over it
+// that gives every element the steps one after the other (which makes
+// these loops faster than the sequential ones on one thread as well).
+// Where a step needs a column that an earlier step finished, the thread
+// that finished it publishes the progress and the others wait for it, so
+// there is no barrier per step.  The kernels use no library routine and
+// raise no message: failures come back as return values for the caller to
+// report.
+//
+// Matrices are column-major with 1-based indices and leading dimension LD.
+// Library-internal: DL2NDS (and so DLINDS) is the only caller.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <thread>
+
+namespace orv::num2 {
+
+// Smallest order at which DLINDS takes the loops below; smaller orders take
+// the sequential loops.  The default is low, because the loops below are
+// faster than the sequential ones on one thread too; a setting (tests and
+// benchmarks) also lets helper threads in from that order.  0 restores the
+// default.  A library-wide setting, read at every call.
+void set_dlinds_parallel_order(int order);
+int dlinds_parallel_order();
+
+// Threads for DLINDS of order N: 0 below the parallel order (the sequential
+// loops), else 1 up to the order from which helpers pay, and from there
+// eigen_threads() (eigen_team.h) but no more than one per so many columns.
+int dlinds_threads(int n);
+
+namespace detail {
+
+inline constexpr int kBlockColumns = 8;
+
+// THREADS threads for the length of one DLINDS call: the calling thread and
+// THREADS - 1 helpers, one started by the crew and the others by it, in a
+// run-time worker pool.  A run is work that the threads share out among
+// themselves (claims, or blocks taken in turn) so that any of them, the
+// caller alone included, can finish it: a helper that is not there yet, or
+// comes late because the machine has other work, finds the run done and
+// stays out, and the caller does not wait for it.
+class Crew {
+public:
+    explicit Crew(int threads);
+    ~Crew();
+    Crew(const Crew&) = delete;
+    Crew& operator=(const Crew&) = delete;
+
+    // The threads the work is shared out for (1 when no helper could be
+    // started).
+    int size() const { return size_; }
+
+    // Runs body(index, size()) on the caller (index 0) and on the helpers
+    // that come in before the caller's call returns, and returns when they
+    // have all returned.  BODY must not throw, and must do all of the run's
+    // work whichever of the indices run it.
+    template <typename Body>
+    void run(Body& body) {
+        if (size_ == 1) {
+            body(0, 1);
+            return;
+        }
+        run_raw([](void* c, int index, int size) { (*static_cast<Body*>(c))(index, size); }, &body);
+    }
+
+private:
+    void run_raw(void (*body)(void*, int, int), void* context);
+    void serve(int index);
+
+    int size_;
+    std::thread launcher_;  // helper 1, which starts the others
+    // The run's id in the upper 32 bits; below, twice the helpers inside
+    // it, plus 1 once it is closed to newcomers.
+    std::atomic<std::uint64_t> state_{0};
+    std::atomic<bool> closing_{false};
+    // Written by the caller before the run's id is stored.
+    void (*body_)(void*, int, int) = nullptr;
+    void* context_ = nullptr;
+};
+
+// DLFTDS's loops: FAC := the symmetric matrix of A's upper triangle, its
+// factor L (A = L L') in the lower triangle and L' in the upper.  Returns 0,
+// or the first column whose pivot was not positive; FAC then holds the
+// partial factor, as the sequential loops leave it.  A and FAC are either
+// the same array with the same leading dimension or do not overlap.
+// Unless SUMS is null, SUMS[J-1] := the column sum of DL2CDS's L1 norm of
+// A, dasum of A(1..J, J) plus dasum of A(J, J+1..N), each dasum summing in
+// order from zero (J = 1..N).
+int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac, std::size_t ldfac,
+               double* sums = nullptr);
+
+// DLINRT's loops for an upper triangular A: T := A^-1, the lower triangle
+// of T cleared.  Returns 0, or the first column whose diagonal element is
+// not above SMALL in magnitude; T then holds the partial inverse.  A and T
+// are either the same array with the same leading dimension or do not
+// overlap.
+int invert_upper(Crew& crew, int n, const double* a, std::size_t lda, double* t, std::size_t ldt, double small);
+
+// DL2NDS's product of the upper triangular T with its transpose, by the
+// sequence of dsyr and dscal calls: the upper triangle of T := T T'.  The
+// lower triangle is overwritten (it holds a copy of T on return).
+void multiply_by_transpose(Crew& crew, int n, double* t, std::size_t ld);
+
+// DCSFRG's loop: the upper triangle of A copied into its lower triangle.
+void mirror_upper(Crew& crew, int n, double* a, std::size_t ld);
+
+}  // namespace detail
+}  // namespace orv::num2

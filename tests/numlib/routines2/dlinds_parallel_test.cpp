@@ -1,0 +1,391 @@
+// DLINDS's threaded loops: each kernel against the sequential routine it
+// replaces (DLFTDS with DL2CDS's dasum norm, DLINRT with dger and dscal, DL2NDS's
+// dsyr and dscal loop, DCSFRG) bit for bit, on crews of 1, 2, 3 and 8 threads, including
+// the zero multipliers that dger and dsyr skip and the failures; then DLINDS
+// itself, sequential against threaded, by order.
+#include "numlib/routines2/dlinds_parallel.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "numlib/blas_lapack.h"
+#include "numlib/routines2/dlinds.h"
+#include "numlib/routines2/eigen_team.h"
+#include "num2_fixture.h"
+
+namespace orv::num2 {
+namespace {
+
+using Matrix = std::vector<double>;
+const int kThreads[] = {1, 2, 3, 8};
+constexpr int kNever = 1 << 30;
+
+class DlindsThreads : public Num2Fixture {
+protected:
+    void TearDown() override {
+        set_eigen_threads(0);
+        set_dlinds_parallel_order(0);
+        Num2Fixture::TearDown();
+    }
+};
+
+bool same_bits(const Matrix& x, const Matrix& y) {
+    return x.size() == y.size() && std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0;
+}
+
+std::uint64_t next_random(std::uint64_t& s) {
+    s = 6364136223846793005ull * s + 1442695040888963407ull;
+    return s >> 11;
+}
+double uniform(std::uint64_t& s) { return static_cast<double>(next_random(s)) * 0x1.0p-53; }
+
+// A random symmetric matrix with a unit diagonal, positive definite by
+// diagonal dominance (each row's other elements sum to less than 1 in
+// magnitude), N x N with leading dimension LD; the rows below N hold
+// garbage.
+Matrix correlation_matrix(int n, int ld, std::uint64_t seed) {
+    Matrix r(static_cast<std::size_t>(ld) * n, 1.0e300);
+    for (int j = 0; j < n; ++j) {
+        r[static_cast<std::size_t>(j) * (ld + 1)] = 1.0;
+        for (int i = 0; i < j; ++i) {
+            r[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * ld] =
+                r[static_cast<std::size_t>(j) + static_cast<std::size_t>(i) * ld] = 1.9 * (uniform(seed) - 0.5) / n;
+        }
+    }
+    return r;
+}
+
+// What the column R = 4, 12, 20, ... of each block of columns holds above
+// its diagonal, row R being zero right of the diagonal: the multipliers of
+// step R are all zero, which dger and dsyr skip.
+enum class Skipped {
+    kNothing,   // plain random values
+    kInfinity,  // an infinity in row 1: not skipped, dger's step R would make NaN
+    kMinusZero  // minus zeros: not skipped, dsyr's step J > R would make them +0
+};
+
+// An upper triangular matrix with exact zeros and minus zeros among its
+// random elements, and the columns of SKIPPED; the lower triangle holds
+// garbage.
+Matrix upper_with_zeros(int n, std::uint64_t seed, Skipped skipped) {
+    Matrix t(static_cast<std::size_t>(n) * n, 7.0);
+    auto at = [&](int i, int j) -> double& { return t[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * n]; };
+    for (int j = 1; j <= n; ++j) {
+        at(j, j) = 1.0 + uniform(seed);
+        for (int i = 1; i < j; ++i) {
+            const double u = uniform(seed);
+            at(i, j) = u < 0.25 ? 0.0 : u < 0.3 ? -0.0 : u - 0.6;
+        }
+    }
+    if (skipped == Skipped::kNothing) return t;
+    for (int r = 4; r <= n; r += detail::kBlockColumns) {
+        for (int j = r + 1; j <= n; ++j) at(r, j) = 0.0;
+        if (skipped == Skipped::kInfinity) {
+            at(1, r) = std::numeric_limits<double>::infinity();
+        } else {
+            for (int i = 1; i < r; ++i) at(i, r) = -0.0;
+        }
+    }
+    return t;
+}
+
+// DLINRT's upper path, the sequential loops with dger and dscal.
+Matrix sequential_inverse(int n, const Matrix& t) {
+    Matrix inv(t.size(), -5.0);
+    DLINRT(n, t, n, 2, inv, n);
+    return inv;
+}
+
+TEST_F(DlindsThreads, CrewRunsAreFinishedWhoeverComesIn) {
+    for (int threads : kThreads) {
+        detail::Crew crew(threads);
+        ASSERT_EQ(crew.size(), threads);
+        // Items claimed one at a time: each is done once, by whichever
+        // members come in, the caller included.
+        for (int run = 0; run < 200; ++run) {
+            const int items = 1 + run % 37;
+            std::atomic<int> next{0};
+            std::vector<std::atomic<int>> done(static_cast<std::size_t>(items));
+            std::atomic<bool> bad_index{false};
+            auto body = [&](int index, int size) {
+                if (index < 0 || index >= size || size != threads) bad_index = true;
+                for (int k; (k = next.fetch_add(1)) < items;) ++done[static_cast<std::size_t>(k)];
+            };
+            crew.run(body);
+            EXPECT_FALSE(bad_index.load());
+            for (int k = 0; k < items; ++k) EXPECT_EQ(done[static_cast<std::size_t>(k)].load(), 1);
+        }
+        // Helpers come in while the caller's part lasts.
+        if (threads > 1) {
+            std::atomic<bool> helped{false};
+            auto body = [&](int index, int) {
+                if (index > 0) helped = true;
+                const auto start = std::chrono::steady_clock::now();
+                while (index == 0 && !helped && std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) {
+                }
+            };
+            crew.run(body);
+            EXPECT_TRUE(helped.load()) << threads << " threads";
+        }
+    }
+    // Crews that end before, or without, any run.
+    for (int k = 0; k < 100; ++k) {
+        detail::Crew unused(8);
+    }
+}
+
+// Values over many magnitudes, so that any other order of a sum would show.
+TEST_F(DlindsThreads, FactorColumnSumsMatchDasumBitForBit) {
+    for (int n : {1, 2, 7, 50, 161}) {
+        std::uint64_t seed = 41;
+        Matrix a(static_cast<std::size_t>(n) * n);
+        for (double& v : a) v = std::ldexp(uniform(seed) - 0.3, static_cast<int>(next_random(seed) % 80) - 40);
+        Matrix want(static_cast<std::size_t>(n));
+        const int one = 1;
+        for (int j = 1; j <= n; ++j) {
+            double s = dasum_(&j, &a[static_cast<std::size_t>(j - 1) * n], &one);
+            const int rest = n - j;
+            if (rest > 0) s += dasum_(&rest, &a[static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(j) * n], &n);
+            want[static_cast<std::size_t>(j - 1)] = s;
+        }
+        for (int threads : kThreads) {
+            // Sums of the input, in place too, whether or not the
+            // factorisation gets far (this matrix is not positive definite).
+            detail::Crew crew(threads);
+            Matrix got(static_cast<std::size_t>(n), -1.0), fac(a.size());
+            detail::factor_spd(crew, n, a.data(), n, fac.data(), n, got.data());
+            EXPECT_TRUE(same_bits(got, want)) << "order " << n << ", " << threads << " threads";
+            Matrix in_place = a;
+            detail::factor_spd(crew, n, in_place.data(), n, in_place.data(), n, got.data());
+            EXPECT_TRUE(same_bits(got, want)) << "order " << n << ", " << threads << " threads, in place";
+        }
+    }
+}
+
+TEST_F(DlindsThreads, FactorMatchesDlftdsBitForBit) {
+    for (int n : {1, 2, 3, 9, 50, 161}) {
+        const Matrix a = correlation_matrix(n, n, 3);
+        Matrix want(a.size(), -1.0);
+        DLFTDS(n, a, n, want, n);
+        for (int threads : kThreads) {
+            detail::Crew crew(threads);
+            Matrix got(a.size(), -1.0);
+            EXPECT_EQ(detail::factor_spd(crew, n, a.data(), n, got.data(), n), 0);
+            EXPECT_TRUE(same_bits(got, want)) << "order " << n << ", " << threads << " threads";
+            Matrix in_place = a;  // A and FAC the same array
+            detail::factor_spd(crew, n, in_place.data(), n, in_place.data(), n);
+            EXPECT_TRUE(same_bits(in_place, want)) << "order " << n << ", " << threads << " threads";
+        }
+    }
+}
+
+// A pivot that fails inside a block, at a block's first column, at the last
+// column, or at the first: the partial factor is the sequential one.
+TEST_F(DlindsThreads, FactorStopsWhereDlftdsStops) {
+    const int n = 40;
+    for (int bad : {1, 8, 9, 13, 40}) {
+        Matrix a = correlation_matrix(n, n, 5);
+        const std::size_t d = static_cast<std::size_t>(bad - 1) * (n + 1);
+        a[d] = bad == 13 ? std::nan("") : -a[d];
+        ERSET(0, 0, 0);
+        Matrix want(a.size(), -1.0);
+        DLFTDS(n, a, n, want, n);
+        ASSERT_EQ(LSTERR(), 2);
+        for (int threads : kThreads) {
+            detail::Crew crew(threads);
+            Matrix got(a.size(), -1.0);
+            EXPECT_EQ(detail::factor_spd(crew, n, a.data(), n, got.data(), n), bad);
+            EXPECT_TRUE(same_bits(got, want)) << "column " << bad << ", " << threads << " threads";
+        }
+    }
+}
+
+TEST_F(DlindsThreads, TriangularInverseMatchesDgerAndDscalBitForBit) {
+    for (int n : {1, 2, 3, 9, 50, 161}) {
+        const Matrix t = upper_with_zeros(n, 9, Skipped::kInfinity);
+        const Matrix want = sequential_inverse(n, t);
+        for (int threads : kThreads) {
+            detail::Crew crew(threads);
+            Matrix got(t.size(), -5.0);
+            EXPECT_EQ(detail::invert_upper(crew, n, t.data(), n, got.data(), n, 1e-300), 0);
+            EXPECT_TRUE(same_bits(got, want)) << "order " << n << ", " << threads << " threads";
+            Matrix in_place = t;
+            detail::invert_upper(crew, n, in_place.data(), n, in_place.data(), n, 1e-300);
+            EXPECT_TRUE(same_bits(in_place, want)) << "order " << n << ", " << threads << " threads";
+        }
+    }
+    // The skips mattered: the infinities stayed in their columns.
+    const int n = 50;
+    const Matrix inv = sequential_inverse(n, upper_with_zeros(n, 9, Skipped::kInfinity));
+    EXPECT_FALSE(std::any_of(inv.begin(), inv.end(), [](double v) { return std::isnan(v); }));
+    for (int r = 4; r <= n; r += detail::kBlockColumns)
+        EXPECT_TRUE(std::isinf(inv[static_cast<std::size_t>(r - 1) * n])) << "column " << r;
+}
+
+TEST_F(DlindsThreads, TriangularInverseStopsWhereDlinrtStops) {
+    const int n = 30;
+    for (int bad : {1, 8, 9, 20, 30}) {
+        Matrix t = upper_with_zeros(n, 11, Skipped::kNothing);
+        t[static_cast<std::size_t>(bad - 1) * (n + 1)] = 0.0;
+        ERSET(0, 0, 0);
+        const Matrix want = sequential_inverse(n, t);
+        for (int threads : kThreads) {
+            detail::Crew crew(threads);
+            Matrix got(t.size(), -5.0);
+            EXPECT_EQ(detail::invert_upper(crew, n, t.data(), n, got.data(), n, 1e-300), bad);
+            EXPECT_TRUE(same_bits(got, want)) << "column " << bad << ", " << threads << " threads";
+        }
+    }
+}
+
+TEST_F(DlindsThreads, ProductWithTransposeMatchesDsyrAndDscalBitForBit) {
+    for (int n : {1, 2, 3, 9, 50, 161}) {
+        const Matrix t = upper_with_zeros(n, 13, Skipped::kMinusZero);
+        Matrix want = t;
+        const int one = 1;
+        const double alpha = 1.0;
+        for (int j = 1; j <= n; ++j) {
+            const int jm1 = j - 1;
+            double* col = &want[static_cast<std::size_t>(j - 1) * n];
+            if (jm1 > 0) dsyr_("U", &jm1, &alpha, col, &one, want.data(), &n, 1);
+            const double d = col[j - 1];
+            dscal_(&j, &d, col, &one);
+        }
+        for (int threads : kThreads) {
+            detail::Crew crew(threads);
+            Matrix got = t;
+            detail::multiply_by_transpose(crew, n, got.data(), n);
+            for (int j = 0; j < n; ++j) {
+                const std::size_t c = static_cast<std::size_t>(j) * n;
+                EXPECT_EQ(std::memcmp(&got[c], &want[c], static_cast<std::size_t>(j + 1) * sizeof(double)), 0)
+                    << "order " << n << ", " << threads << " threads, column " << j + 1;
+            }
+            // Column R kept its minus zeros.
+            for (int r = 4; r <= n; r += detail::kBlockColumns)
+                EXPECT_TRUE(std::signbit(got[static_cast<std::size_t>(r - 1) * n])) << "column " << r;
+            detail::mirror_upper(crew, n, got.data(), n);
+            DCSFRG(n, want, n);
+            EXPECT_TRUE(same_bits(got, want)) << "order " << n << ", " << threads << " threads";
+        }
+    }
+}
+
+struct Inverse {
+    Matrix ainv;
+    int error;
+    std::vector<std::string> records;
+};
+
+class DlindsOrders : public DlindsThreads {
+protected:
+    // DLINDS of A (leading dimension LD) with THREADS threads, or on the
+    // sequential loops when THREADS is 0.
+    Inverse inverse(int n, const Matrix& a, int ld, int threads) {
+        set_dlinds_parallel_order(threads == 0 ? kNever : 1);
+        set_eigen_threads(std::max(threads, 1));
+        Inverse r{Matrix(a.size(), -3.0), 0, {}};
+        DLINDS(n, a, ld, r.ainv, ld);
+        r.error = LSTERR();
+        r.records = take();
+        return r;
+    }
+    void expect_same(int n, const Matrix& a, int ld) {
+        const Inverse plain = inverse(n, a, ld, 0);
+        for (int threads : kThreads) {
+            const Inverse got = inverse(n, a, ld, threads);
+            EXPECT_TRUE(same_bits(got.ainv, plain.ainv)) << "order " << n << ", " << threads << " threads";
+            EXPECT_EQ(got.error, plain.error) << "order " << n << ", " << threads << " threads";
+            EXPECT_EQ(got.records, plain.records) << "order " << n << ", " << threads << " threads";
+        }
+    }
+};
+
+// The order from which DLINDS takes helpers by default (8 CPUs).
+int default_helpers_order() {
+    set_dlinds_parallel_order(0);
+    set_eigen_threads(8);
+    int helpers = dlinds_parallel_order();
+    while (helpers < 2000 && dlinds_threads(helpers) < 2) ++helpers;
+    return helpers;
+}
+
+TEST_F(DlindsOrders, SameBitsSequentialAndThreaded) {
+    const int above_thresholds[] = {dlinds_parallel_order() + 1, default_helpers_order() + 1};
+    for (int n : {1, 2, 3, 50, 161, 500, 1000, above_thresholds[0], above_thresholds[1]}) {
+        SCOPED_TRACE(n);
+        expect_same(n, correlation_matrix(n, n, 17), n);
+    }
+    // A leading dimension above the order, and rows below it untouched.
+    expect_same(77, correlation_matrix(77, 80, 19), 80);
+    EXPECT_EQ(inverse(77, correlation_matrix(77, 80, 19), 80, 8).ainv[77], -3.0);
+}
+
+// By default: the sequential loops below the parallel order, the threaded
+// ones on the caller alone above it, helpers from a larger order on, and
+// all the same bits.
+TEST_F(DlindsOrders, DefaultOrdersAgreeWithTheSequentialLoops) {
+    set_eigen_threads(8);
+    const int order = dlinds_parallel_order();
+    EXPECT_EQ(dlinds_threads(order - 1), 0);
+    EXPECT_EQ(dlinds_threads(order), 1);
+    const int helpers = default_helpers_order();
+    EXPECT_LT(helpers, 2000);
+    EXPECT_EQ(dlinds_threads(1000), 8);
+    for (int n : {order - 1, order, order + 1, helpers - 1, helpers, helpers + 1}) {
+        const Matrix a = correlation_matrix(n, n, 37);
+        const Inverse plain = inverse(n, a, n, 0);
+        set_dlinds_parallel_order(0);
+        set_eigen_threads(8);
+        Matrix ainv(a.size(), -3.0);
+        DLINDS(n, a, n, ainv, n);
+        EXPECT_TRUE(same_bits(ainv, plain.ainv)) << "order " << n;
+    }
+    set_eigen_threads(1);
+    EXPECT_EQ(dlinds_threads(1000), 1);
+}
+
+// Not positive definite and ill-conditioned: the same partial factor or
+// inverse, error code and messages on every path.
+TEST_F(DlindsOrders, ErrorsAreTheSequentialOnes) {
+    ERSET(0, 1, 0);
+    const int n = 60;
+    for (int bad : {1, 24, 25, 60}) {
+        Matrix a = correlation_matrix(n, n, 23);
+        a[static_cast<std::size_t>(bad - 1) * (n + 1)] = -1.0;
+        expect_same(n, a, n);
+        EXPECT_EQ(inverse(n, a, n, 8).error, 2);
+    }
+    // Two equal columns and rows, less a trace: algorithmically singular.
+    Matrix a = correlation_matrix(n, n, 29);
+    for (int i = 0; i < n; ++i) a[static_cast<std::size_t>(i) + n] = a[static_cast<std::size_t>(i)];
+    for (int j = 0; j < n; ++j) a[1 + static_cast<std::size_t>(j) * n] = a[static_cast<std::size_t>(j) * n];
+    a[1 + n] = 1.0 + 1e-15;
+    expect_same(n, a, n);
+    EXPECT_EQ(inverse(n, a, n, 8).error, 1);
+}
+
+TEST_F(DlindsOrders, InPlaceIsTheSameAsApart) {
+    const int n = 100;
+    const Matrix a = correlation_matrix(n, n, 31);
+    const Inverse plain = inverse(n, a, n, 0);
+    for (int threads : kThreads) {
+        set_dlinds_parallel_order(1);
+        set_eigen_threads(threads);
+        Matrix in_place = a;
+        DLINDS(n, in_place, n, in_place, n);
+        EXPECT_TRUE(same_bits(in_place, plain.ainv)) << threads << " threads";
+    }
+}
+
+}  // namespace
+}  // namespace orv::num2
