@@ -6,9 +6,9 @@
 # are installed (Debian: r-cran-psych); without them the R line says so.
 # The matrix is made by bench/make_factor_matrix.py in a temporary folder.
 #
-# orvcalc runs once pinned to one CPU (taskset -c 0: the eigen routines then
-# keep their sequential loops) and once on all the CPUs it may use; the two
-# reports must be the same byte for byte.
+# orvcalc runs once pinned to one CPU (taskset -c 0: every routine then runs
+# on one thread) and once on all the CPUs it may use; the two reports must
+# be the same byte for byte.
 #
 # The orvcalc time covers the whole run: reading the matrix, the eigenvalue
 # table and plot, the iterations, the fit statistics and the report.  The R

@@ -10,12 +10,13 @@
 namespace orv::num2 {
 namespace {
 
-// Below this order the hand-offs and the start of the helpers cost more
-// than the threads gain: on an 8-core machine bench/eigen_bench.cpp had 8
-// threads behind the one-thread column-ordered loops at orders 500 to 1250
-// (DEVLRG 1.22 against 1.46 of the row-ordered time at 500, 1.65 against
-// 1.94 at 1250) and first ahead at 1500 (2.38 against 2.15).
-constexpr int kDefaultParallelOrder = 1500;
+// Below this order the hand-offs cost more than the threads gain in the
+// reductions and QR sweeps of the general eigenvalues: on an 8-core
+// machine their teams gained nothing at orders 500 to 700, and at 1000 the
+// Hessenberg reduction took 0.55 to 0.6 and the QR sweeps 0.7 to 0.85 of
+// the one-thread time.  Routines that pay earlier pass an order of their
+// own.
+constexpr int kDefaultParallelOrder = 800;
 // The column-ordered loops on one thread beat the row-ordered ones from
 // about this order on (bench/eigen_bench.cpp).
 constexpr int kDefaultBlockedOrder = 200;
