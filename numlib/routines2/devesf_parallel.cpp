@@ -12,21 +12,6 @@
 namespace orv::num2::detail {
 namespace {
 
-// Waits until FLAG reaches VALUE: spinning, then giving the core away at
-// each look, so that a thread the system has preempted gets to finish the
-// work that is waited for.
-void wait_for(const std::atomic<int>& flag, int value) {
-    for (int spin = 0; flag.load(std::memory_order_acquire) < value; ++spin) {
-#if defined(__x86_64__) || defined(__i386__)
-        if (spin < 4096) {
-            __builtin_ia32_pause();
-            continue;
-        }
-#endif
-        std::this_thread::yield();
-    }
-}
-
 // Column J with 1-based rows.
 inline double* column(double* a, std::size_t ld, int j) { return a + static_cast<std::size_t>(j - 1) * ld - 1; }
 
@@ -288,7 +273,7 @@ private:
                 sweep<false, true>(g, t);
             }
         }
-        if (!lead) wait_for(ready_.step, i);
+        if (!lead) team::wait_at_least(ready_.step, i);
         if (!reflected_) return;
         for (int k = first; k < alone; ++k) sweep<false, true>(k, t);
         for (; g < last; ++g) sweep<false, true>(g, t);

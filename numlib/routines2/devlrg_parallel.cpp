@@ -12,20 +12,7 @@
 namespace orv::num2::detail {
 namespace {
 
-// Waits until A holds at least V: spins briefly, then yields the core, so
-// that a thread another process has preempted gets to finish what the
-// others wait for.
-void wait_at_least(const std::atomic<int>& a, int v) {
-    for (int spin = 0; a.load(std::memory_order_acquire) < v; ++spin) {
-        if (spin < 4096) {
-#if defined(__x86_64__) || defined(__i386__)
-            __builtin_ia32_pause();
-#endif
-        } else {
-            std::this_thread::yield();
-        }
-    }
-}
+using team::wait_at_least;
 
 // Columns a part of a reduction step takes at least, and the rows of the
 // blocks that pass from part to part.

@@ -25,14 +25,6 @@ std::atomic<int> order_setting{0};
 // How long a thread spins for a change before it sleeps on the word.
 constexpr auto kSpinFor = std::chrono::microseconds(50);
 
-inline void pause() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#else
-    std::this_thread::yield();
-#endif
-}
-
 // Waits until DONE holds for WORD's value and returns that value: spinning
 // first, then sleeping until the word changes.
 template <typename T, typename Done>
@@ -44,7 +36,7 @@ T await(const std::atomic<T>& word, Done done) {
         if ((spin & 63) == 63 && std::chrono::steady_clock::now() - start > kSpinFor) {
             word.wait(v, std::memory_order_acquire);
         } else {
-            pause();
+            team::cpu_pause();
         }
     }
 }
@@ -259,7 +251,7 @@ public:
         if (now - since_ > kYieldAfter) {
             std::this_thread::yield();
         } else {
-            pause();
+            team::cpu_pause();
         }
         return now - since_ > kStealAfter;
     }

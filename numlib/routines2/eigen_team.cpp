@@ -24,14 +24,6 @@ constexpr int kDefaultBlockedOrder = 200;
 std::atomic<int> threads_setting{0};
 std::atomic<int> order_setting{0};
 
-inline void pause() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#else
-    std::this_thread::yield();
-#endif
-}
-
 // Parts a run may have at most.
 constexpr int kMaxParts = 256;
 
@@ -74,6 +66,16 @@ int eigen_team_size(int n, int min_share, int default_order) {
 }
 
 namespace team {
+
+void wait_at_least(const std::atomic<int>& flag, int value) {
+    for (int spin = 0; flag.load(std::memory_order_acquire) < value; ++spin) {
+        if (spin < 4096) {
+            cpu_pause();
+        } else {
+            std::this_thread::yield();
+        }
+    }
+}
 
 Team::Team(int threads) : claims_(new std::atomic<std::uint64_t>[kMaxParts]) {
     for (int k = 0; k < kMaxParts; ++k) claims_[k].store(0, std::memory_order_relaxed);
@@ -127,7 +129,7 @@ void Team::run_raw(int parts, void (*body)(void*, int, int), void* context, bool
             if ((spin & 63) == 63 && std::chrono::steady_clock::now() - start > kWaitSpinFor) {
                 done_.wait(done, std::memory_order_acquire);
             } else {
-                pause();
+                team::cpu_pause();
             }
         }
     }
@@ -188,7 +190,7 @@ void Team::serve(std::uint64_t seen, int index) {
             if ((spin & 63) == 63 && std::chrono::steady_clock::now() - start > kSpinFor) {
                 word_.wait(word, std::memory_order_acquire);
             } else {
-                pause();
+                team::cpu_pause();
             }
         }
         seen = word >> 32;

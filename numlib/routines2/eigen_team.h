@@ -56,6 +56,18 @@ int eigen_team_size(int n, int min_share, int default_order);
 
 namespace team {
 
+// A pause inside a spin loop.
+inline void cpu_pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+// Waits until FLAG holds at least VALUE (acquiring what was stored before
+// it): spins briefly, then gives the core away at each look, so that a
+// thread another process has preempted gets to finish what is waited for.
+void wait_at_least(const std::atomic<int>& flag, int value);
+
 // Whether runs go to the team or to the caller alone: a window of runs
 // alone, a window on the team, then a stretch of runs the faster way
 // (the same parts in the same order either way, so the same results).
