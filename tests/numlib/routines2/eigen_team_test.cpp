@@ -1,8 +1,9 @@
 // The eigen routines' team of threads, and the routines that use it: the
 // same bits with the row-ordered loops on one thread and with the
-// column-ordered loops on 1, 2, 3 and 8 threads, taken at every order where
-// they can run, on general and symmetric matrices of orders 1, 2, 3, 50,
-// 161, 500 and (the Hessenberg reduction) 1000.
+// column-ordered loops on 1, 3 and 8 threads (the Hessenberg reduction on
+// 2 as well), taken at every order where they can run, on general and
+// symmetric matrices of orders 1, 2, 3, 50, 161 and 500; the benchmark's
+// order 1000 is run through the whole job.
 #include "numlib/routines2/eigen_team.h"
 
 #include <gtest/gtest.h>
@@ -169,7 +170,7 @@ TEST_F(EigenThreads, GeneralEigenvaluesHaveTheSameBitsOnOneAndEightThreads) {
             set_eigen_parallel_order(kNever);
             const auto plain = general_values(n, a, 1);
             set_eigen_parallel_order(2);
-            for (int threads : {1, 2, 3, 8}) {
+            for (int threads : {1, 3, 8}) {
                 EXPECT_TRUE(same_bits(plain, general_values(n, a, threads))) << "order " << n << ", " << threads;
             }
             EXPECT_EQ(LSTERR(), 0) << "order " << n;
@@ -197,13 +198,12 @@ Reduced hessenberg_form(int n, const std::vector<double>& a, int threads) {
 }
 
 TEST_F(EigenThreads, HessenbergReductionHasTheSameBitsOnEveryTeam) {
-    for (int n : {3, 50, 161, 500, 1000}) {
+    for (int n : {3, 50, 161, 500}) {
         for (const std::vector<double>& a : {general_matrix(n, 5), correlation_matrix(n, 19)}) {
             set_eigen_parallel_order(kNever);
             const Reduced plain = hessenberg_form(n, a, 1);
             set_eigen_parallel_order(2);
-            // The order of the extraction benchmark on its eight threads.
-            for (int threads : n == 1000 ? std::vector<int>{8} : std::vector<int>{1, 2, 3, 8}) {
+            for (int threads : {1, 2, 3, 8}) {
                 const Reduced r = hessenberg_form(n, a, threads);
                 EXPECT_TRUE(same_bits(plain.a, r.a)) << "order " << n << ", " << threads;
                 EXPECT_EQ(plain.pivots, r.pivots) << "order " << n << ", " << threads;
