@@ -34,18 +34,17 @@ std::optional<std::string> tunables_with_huge_pages(const char* current) {
 
 void restart_with_huge_pages(char** argv) {
 #if defined(__GLIBC__) && defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-    const std::optional<std::string> tunables = tunables_with_huge_pages(std::getenv(kVariable));
+    const char* current = std::getenv(kVariable);
+    const std::optional<std::string> tunables = tunables_with_huge_pages(current);
     if (!tunables || argv == nullptr || argv[0] == nullptr) return;
+    const std::optional<std::string> previous = current ? std::optional<std::string>(current) : std::nullopt;
     if (::setenv(kVariable, tunables->c_str(), 1) != 0) return;
     ::execv("/proc/self/exe", argv);
-    // Not started again: go on as we are, and leave no trace in the
-    // environment of what did not happen.
-    const std::string previous = std::getenv(kVariable);
-    const std::size_t cut = previous.size() - std::strlen(kSetting);
-    if (cut == 0) {
-        ::unsetenv(kVariable);
+    // Not started again: go on as we are, with the environment as it was.
+    if (previous) {
+        ::setenv(kVariable, previous->c_str(), 1);
     } else {
-        ::setenv(kVariable, previous.substr(0, cut - 1).c_str(), 1);
+        ::unsetenv(kVariable);
     }
 #else
     (void)argv;

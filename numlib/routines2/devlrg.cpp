@@ -428,19 +428,16 @@ void DE4LRG(int lda, int n, int low, int igh, std::span<double> a, std::span<int
         }
         intv[static_cast<std::size_t>(m - 1)] = i;
         if (x == 0.0) continue;
+        if (i != m) {
+            // The threaded step exchanges the rows in the columns right of M
+            // itself.
+            for (int j = 1; j <= igh; ++j) std::swap(am(j, i), am(j, m));
+            for (int j = m - 1; j <= (progress ? m : n); ++j) std::swap(am(i, j), am(m, j));
+        }
         if (progress) {
-            // The step exchanges the rows in the columns right of M itself.
-            if (i != m) {
-                for (int j = 1; j <= igh; ++j) std::swap(am(j, i), am(j, m));
-                for (int j = m - 1; j <= m; ++j) std::swap(am(i, j), am(m, j));
-            }
             detail::hessenberg_step(a.data(), static_cast<std::size_t>(lda), n, m, igh, i, x, work.get(),
                                     progress.get(), team);
             continue;
-        }
-        if (i != m) {
-            for (int j = 1; j <= igh; ++j) std::swap(am(j, i), am(j, m));
-            for (int j = m - 1; j <= n; ++j) std::swap(am(i, j), am(m, j));
         }
         for (int r = m + 1; r <= igh; ++r) {
             const double y = am(r, m - 1) / x;
