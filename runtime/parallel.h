@@ -27,6 +27,16 @@ namespace orv::rt {
 // container's CPU set leaves it (at least 1).
 int usable_cpus();
 
+// CPUs for the HELPERS helper threads of a team that waits on itself by
+// spinning: CPUs of the process's affinity other than the calling thread's,
+// one each, taken in turn from the one after the caller's.  Two threads of
+// such a team on one CPU wait a time slice for each other (the system's
+// balancing takes tens of milliseconds to part them), so the helpers are
+// placed from the start.  Empty when there are not that many.
+std::vector<int> helper_cpus(int helpers);
+// Keeps the calling thread on CPU; false when the system refuses.
+bool keep_on_cpu(int cpu);
+
 // THREADS when positive, else one per usable CPU, but no more than there
 // are ITEMS of work to share (a thread costs more to start than a small item).
 inline int thread_count(int threads, std::size_t items = std::numeric_limits<std::size_t>::max()) {

@@ -103,15 +103,24 @@ Crew::Crew(int threads) : size_(std::max(threads, 1)) {
     if (size_ == 1) return;
     // Starting threads takes a while on a busy machine, so one thread
     // starts the others while the caller goes on: runs need no helper.
+    // Each helper on a CPU of its own, away from the caller's.
     try {
-        launcher_ = std::thread([this] {
+        launcher_ = std::thread([this, cpus = rt::helper_cpus(size_ - 1)] {
+            auto place = [&cpus](int index) {
+                if (static_cast<std::size_t>(index - 1) < cpus.size())
+                    rt::keep_on_cpu(cpus[static_cast<std::size_t>(index - 1)]);
+            };
             std::unique_ptr<rt::WorkerPool> pool;
             try {
                 pool = std::make_unique<rt::WorkerPool>(size_ - 2);
-                pool->start(pool->helpers(), [this](int w) { serve(w + 2); });
+                pool->start(pool->helpers(), [this, &place](int w) {
+                    place(w + 2);
+                    serve(w + 2);
+                });
             } catch (...) {
                 pool.reset();
             }
+            place(1);
             serve(1);
             if (pool) pool->wait();
         });

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <thread>
+#include <vector>
 
 #include "runtime/parallel.h"
 
@@ -86,8 +87,14 @@ Team::Team(int threads) : claims_(new std::atomic<std::uint64_t>[kMaxParts]) {
     // (the end of the team included).
     const std::uint64_t first = word_.load(std::memory_order_relaxed) >> 32;
     try {
+        // Each helper on a CPU of its own, away from the caller's: the runs
+        // of a chase wait on every part.
+        std::vector<int> cpus = rt::helper_cpus(helpers);
         pool_ = std::make_unique<rt::WorkerPool>(helpers);
-        pool_->start(pool_->helpers(), [this, first](int w) { serve(first, w + 1); });
+        pool_->start(pool_->helpers(), [this, first, cpus = std::move(cpus)](int w) {
+            if (static_cast<std::size_t>(w) < cpus.size()) rt::keep_on_cpu(cpus[static_cast<std::size_t>(w)]);
+            serve(first, w + 1);
+        });
         helpers_ = pool_->helpers();
     } catch (...) {
         pool_.reset();
