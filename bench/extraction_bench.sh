@@ -6,10 +6,12 @@
 # are installed (Debian: r-cran-psych); without them the R line says so.
 # The matrix is made by bench/make_factor_matrix.py in a temporary folder.
 #
-# orvcalc runs once pinned to one CPU (the last one it may use: the first
-# often serves the machine's interrupts as well; every routine then runs on
-# one thread) and once on all the CPUs it may use; the two reports must be
-# the same byte for byte.
+# orvcalc runs pinned to one CPU (every routine then runs on one thread)
+# and on all the CPUs it may use; the two reports must be the same byte for
+# byte.  The one-CPU runs go to a different CPU each, from the last one it
+# may use down: on a virtual machine one CPU can be much slower than the
+# others for a while (the first often serves the interrupts, another may
+# share its core with other work), and the best run is the one reported.
 #
 # The orvcalc time covers the whole run: reading the matrix, the eigenvalue
 # table and plot, the iterations, the fit statistics and the report.  The R
@@ -49,14 +51,21 @@ cat >"$tmp/pfa10.in" <<'JOB'
 JOB
 
 now() { date +%s.%N; }
-# time_runs LABEL [PREFIX...]: the best of RUNS runs, its report kept as
-# LABEL.out; sets BEST.
+# time_runs LABEL [PIN]: the best of RUNS runs, its report kept as
+# LABEL.out; sets BEST.  With PIN, run K goes to the K-th CPU from the end
+# of the list, round.
+allowed=($(taskset -pc $$ | sed 's/.*: //' | tr ',' '\n' |
+    awk -F- '{ last = NF > 1 ? $2 : $1; for (c = $1; c <= last; c++) print c }'))
 time_runs() {
-    local label="$1"; shift
+    local label="$1" pin="${2:-}"
     best=""
     for ((k = 1; k <= runs; k++)); do
+        prefix=()
+        if [[ -n "$pin" ]]; then
+            prefix=(taskset -c "${allowed[$(( (${#allowed[@]} - k % ${#allowed[@]}) % ${#allowed[@]} ))]}")
+        fi
         start="$(now)"
-        (cd "$tmp" && "$@" "$orvcalc" "$tmp/pfa10.in" </dev/null >"$tmp/window.txt" 2>&1) || {
+        (cd "$tmp" && "${prefix[@]}" "$orvcalc" "$tmp/pfa10.in" </dev/null >"$tmp/window.txt" 2>&1) || {
             echo "orvcalc failed:" >&2; tail -5 "$tmp/window.txt" >&2; exit 1; }
         end="$(now)"
         t="$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }')"
@@ -65,8 +74,7 @@ time_runs() {
     cp "$tmp/pfa10.out" "$tmp/$label.out"
 }
 cpus="$(nproc)"
-last_cpu="$(taskset -pc $$ | sed 's/.*: //' | tr ',-' '\n\n' | tail -1)"
-time_runs one taskset -c "$last_cpu"
+time_runs one pin
 one="$best"
 time_runs all
 all="$best"
