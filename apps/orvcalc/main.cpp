@@ -9,7 +9,6 @@
 
 #include "engine/control/orvcalc.h"
 #include "runtime/host.h"
-#include "runtime/large_pages.h"
 #include "runtime/program.h"
 #include "runtime/stop_signals.h"
 #include "runtime/terminal_host.h"
@@ -29,10 +28,8 @@ bool window_asked() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Large arrays in huge pages: this may start the program once more.
-    orv::rt::restart_with_huge_pages(argv);
-    // Then, before any thread starts: SIGINT and SIGTERM end the run with
-    // every file written up to where it stopped.
+    // Before any thread starts: SIGINT and SIGTERM end the run with every
+    // file written up to where it stopped.
     orv::rt::StopSignals stop_signals;
     std::vector<std::string> arguments(argv + 1, argv + argc);
 
