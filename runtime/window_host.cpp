@@ -420,14 +420,6 @@ std::vector<std::string> dialog_name_filters(std::string_view filter) {
     return filters;
 }
 
-bool window_possible() {
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') return true;
-    }
-    return false;
-}
-
 int run_in_window(std::string title, std::vector<std::string> arguments, const std::function<int()>& program) {
     // Qt sees no argument of the run: the command line is the engine's.
     std::string name = title;

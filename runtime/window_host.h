@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "runtime/host.h"
+#include "runtime/window_choice.h"
 
 class QWidget;
 
@@ -82,10 +83,6 @@ private:
 // pattern pairs ("OV INPUT *.in, *.in; All Files, *.*"): each pair becomes
 // "description (pattern)"; "*.*" matches every file, as the text means.
 std::vector<std::string> dialog_name_filters(std::string_view filter);
-
-// True when a window can be shown: a display, or a Qt platform chosen
-// through QT_QPA_PLATFORM.
-bool window_possible();
 
 // Runs PROGRAM in a window host installed as the process's host, with an
 // application made for it; returns the exit status.

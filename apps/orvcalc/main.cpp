@@ -1,5 +1,8 @@
 // orvcalc: the analysis engine.  It runs in its own window when the front
-// end starts it (ORVCALC_HOST=window), on the terminal otherwise.
+// end starts it (ORVCALC_HOST=window), on the terminal otherwise.  Built
+// twice: orvcalc, without Qt, runs on the terminal and starts
+// orvcalc-window in its place for the window; orvcalc-window
+// (ORV_WINDOW_HOST) is the same engine with its window.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +15,7 @@
 #include "runtime/program.h"
 #include "runtime/stop_signals.h"
 #include "runtime/terminal_host.h"
+#include "runtime/window_choice.h"
 #ifdef ORV_WINDOW_HOST
 #include "runtime/window_host.h"
 #endif
@@ -28,21 +32,32 @@ bool window_asked() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const bool window = window_asked() && orv::rt::window_possible();
+#if defined(ORV_WINDOW_SIBLING)
+    // Before any thread starts, as the window program expects.
+    if (window) {
+        const std::string reason = orv::rt::run_beside(ORV_WINDOW_SIBLING, argv);
+        std::fprintf(stderr, "orvcalc: its window could not be started (%s); the run goes on in the terminal\n",
+                     reason.c_str());
+    }
+#endif
     // Before any thread starts: SIGINT and SIGTERM end the run with every
     // file written up to where it stopped.
     orv::rt::StopSignals stop_signals;
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-
-    if (window_asked()) {
-#ifdef ORV_WINDOW_HOST
-        if (orv::rt::window_possible())
-            return orv::rt::run_in_window(std::filesystem::path(argv[0]).stem().string(), std::move(arguments),
-                                          run_engine);
-        std::fputs("orvcalc: no display for the window; the run goes on in the terminal\n", stderr);
-#else
-        std::fputs("orvcalc: built without its window; the run goes on in the terminal\n", stderr);
+#if defined(ORV_WINDOW_HOST)
+    if (window)
+        return orv::rt::run_in_window(std::filesystem::path(argv[0]).stem().string(), std::move(arguments),
+                                      run_engine);
 #endif
+    if (window_asked() && !window) {
+        std::fputs("orvcalc: no display for the window; the run goes on in the terminal\n", stderr);
     }
+#if !defined(ORV_WINDOW_HOST) && !defined(ORV_WINDOW_SIBLING)
+    else if (window_asked()) {
+        std::fputs("orvcalc: built without its window; the run goes on in the terminal\n", stderr);
+    }
+#endif
 
     orv::rt::TerminalHost host(std::move(arguments));
     orv::rt::set_host(&host);

@@ -591,9 +591,9 @@ protected:
     // Runs the engine on the example with ENVIRONMENT (assignments for env);
     // returns the exit status (137 when it had to be killed after a minute)
     // and keeps its standard output and error.
-    int run(const std::string& environment) {
+    int run(const std::string& environment, const std::string& program = ORVCALC_PATH) {
         const std::string command = "cd '" + dir_.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                                    environment + " timeout -s KILL 60 '" + ORVCALC_PATH +
+                                    environment + " timeout -s KILL 60 '" + program +
                                     "' example.in < /dev/null > out.txt 2> err.txt";
         const int status = std::system(command.c_str());
         out_ = read(dir_ / "out.txt");
@@ -630,6 +630,23 @@ TEST_F(EngineHostChoice, AFailingJobOnTheOffscreenPlatformEndsWithoutWaiting) {
     fs::remove(dir_ / "example.dat");
     ASSERT_EQ(run("ORVCALC_HOST=window QT_QPA_PLATFORM=offscreen"), 1) << err_;
     EXPECT_EQ(out_, "");
+}
+
+// The terminal program leaves Qt out (loading it takes longer than a small
+// job); the window is a program beside it, and without that program the run
+// goes on in the terminal.
+TEST_F(EngineHostChoice, TerminalProgramLoadsNoQtAndRunsWithoutItsWindowProgram) {
+    ASSERT_EQ(run("LD_TRACE_LOADED_OBJECTS=1"), 0);
+    EXPECT_NE(out_.find("libc.so"), std::string::npos) << out_;
+    EXPECT_EQ(out_.find("libQt6"), std::string::npos) << out_;
+
+    fs::create_directory(dir_ / "alone");
+    fs::copy_file(ORVCALC_PATH, dir_ / "alone" / "orvcalc");
+    ASSERT_EQ(run("ORVCALC_HOST=window QT_QPA_PLATFORM=offscreen", (dir_ / "alone" / "orvcalc").string()), 0);
+    EXPECT_NE(out_.find("Finished"), std::string::npos);
+    EXPECT_NE(err_.find("its window could not be started"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("orvcalc-window"), std::string::npos) << err_;
+    EXPECT_NE(read(dir_ / "example.out").find("Example - twelve items, two factors"), std::string::npos);
 }
 
 TEST_F(EngineHostChoice, NoDisplayFallsBackToTheTerminal) {
