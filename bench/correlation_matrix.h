@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "support/factor_matrix.h"
+
 namespace orv::bench {
 
 struct Rng {
@@ -24,15 +26,7 @@ inline std::vector<double> correlations(int n, double scale, double shift) {
     const int k = 5;
     std::vector<double> l(static_cast<std::size_t>(n) * k);
     for (double& v : l) v = scale * rng.uniform() + shift;
-    std::vector<double> r(static_cast<std::size_t>(n) * n);
-    for (int j = 0; j < n; ++j) {
-        for (int i = 0; i < n; ++i) {
-            double s = 0.0;
-            for (int f = 0; f < k; ++f) s += l[static_cast<std::size_t>(i) * k + f] * l[static_cast<std::size_t>(j) * k + f];
-            r[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n] = i == j ? 1.0 : s;
-        }
-    }
-    return r;
+    return orv::testing::unit_diagonal_correlations(l, n, k);
 }
 
 }  // namespace orv::bench

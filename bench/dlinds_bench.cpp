@@ -8,7 +8,6 @@
 // checked to be the same bit for bit.
 // Usage: orv_dlinds_bench [-t THREADS] [-r RUNS] [N ...]
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +17,7 @@
 #include "numlib/routines2/dlinds.h"
 #include "numlib/routines2/dlinds_parallel.h"
 #include "numlib/routines2/eigen_team.h"
+#include "best_time.h"
 #include "correlation_matrix.h"
 
 namespace {
@@ -33,11 +33,7 @@ Timed time_at(int n, const std::vector<double>& r, int order, int threads, int r
     orv::num2::set_eigen_threads(threads);
     Timed t;
     t.inverse.assign(r.size(), 0.0);
-    for (int k = 0; k < runs; ++k) {
-        const auto start = std::chrono::steady_clock::now();
-        orv::num2::DLINDS(n, r, n, t.inverse, n);
-        t.seconds = std::min(t.seconds, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
+    t.seconds = orv::bench::best_seconds(runs, [&] { orv::num2::DLINDS(n, r, n, t.inverse, n); });
     return t;
 }
 

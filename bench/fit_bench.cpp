@@ -5,18 +5,17 @@
 // best of several calls; the reports and matrices of the two thread counts
 // are checked byte for byte.
 // Usage: orv_fit_bench [NVAR [NFAC [REPS]]]   (default 1000 10 5)
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "best_time.h"
 #include "engine/common/units.h"
 #include "engine/control/fitstg.h"
 #include "engine/control/rdcor.h"
@@ -31,24 +30,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace orv;
+using orv::bench::best_seconds;
 
 std::string slurp(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-// Best time of REPS calls of RUN, each after PREPARE (not timed).
-double best_seconds(int reps, const std::function<void()>& prepare, const std::function<void()>& run) {
-    double best = 1e30;
-    for (int r = 0; r < reps; ++r) {
-        prepare();
-        const auto start = std::chrono::steady_clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
 }
 
 }  // namespace
@@ -116,8 +104,7 @@ int main(int argc, char** argv) {
         for (int c = 0; c < 2; ++c) {
             std::vector<double> r;
             s.seconds[c] = best_seconds(
-                reps, [] {},
-                [&] { engine::RDCOR("CO", (dir / "r.cor").string(), nvar, r, counts[c]); });
+                reps, [&] { engine::RDCOR("CO", (dir / "r.cor").string(), nvar, r, counts[c]); });
             rt::close_unit(engine::LUDAT);
             s.output[c].assign(reinterpret_cast<const char*>(r.data()), r.size() * sizeof(double));
         }
@@ -128,7 +115,7 @@ int main(int argc, char** argv) {
         for (int c = 0; c < 2; ++c) {
             std::vector<double> rhat;
             s.seconds[c] = best_seconds(
-                reps, [] {}, [&] { engine::reproduce(L, nvar, nfac, rhat, counts[c]); });
+                reps, [&] { engine::reproduce(L, nvar, nfac, rhat, counts[c]); });
             s.output[c].assign(reinterpret_cast<const char*>(rhat.data()), rhat.size() * sizeof(double));
         }
         stages.push_back(s);

@@ -3,30 +3,20 @@
 // several calls, with the ranks checked equal.  The smallest section for
 // the keys and the share of work per thread come from these figures.
 // Usage: orv_rank_bench [N...]   (default 1000 ... 500000)
-#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <vector>
 
+#include "best_time.h"
 #include "numlib/routines1/m01_rank.h"
 #include "numlib/routines1/m01daf.h"
 
 namespace {
 
+using orv::bench::best_seconds;
 using orv::num1::m01::Output;
-
-template <typename Call>
-double best_seconds(Call call, int reps) {
-    double best = 1e30;
-    for (int r = 0; r < reps; ++r) {
-        const auto start = std::chrono::steady_clock::now();
-        call();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-}
 
 }  // namespace
 
@@ -47,12 +37,12 @@ int main(int argc, char** argv) {
         std::vector<int> linked(v.size()), keyed(v.size());
         int ifail = 0;
         orv::num1::m01::set_key_rank_size(INT_MAX);
-        const double t_linked = best_seconds([&] { orv::num1::M01DAF(v, 1, n, "A", linked, ifail); }, reps);
+        const double t_linked = best_seconds(reps, [&] { orv::num1::M01DAF(v, 1, n, "A", linked, ifail); });
         orv::num1::m01::set_key_rank_size(0);
         std::printf("%9d %12.3f", n, t_linked * 1e3);
         for (const int threads : {1, 2, 4, 8}) {
             const double t = best_seconds(
-                [&] { orv::num1::m01::key_rank(v, false, 1, Output::kRanks, keyed, threads); }, reps);
+                reps, [&] { orv::num1::m01::key_rank(v, false, 1, Output::kRanks, keyed, threads); });
             if (threads == 1) std::printf(" %12.3f ", t * 1e3);
             std::printf(" %6.2f", t_linked / t);
             same = same && keyed == linked;

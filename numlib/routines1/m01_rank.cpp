@@ -95,10 +95,7 @@ private:
 
 void set_rank_threads(int threads) { threads_setting.store(std::max(threads, 0)); }
 
-int rank_threads() {
-    const int threads = threads_setting.load();
-    return threads > 0 ? threads : rt::usable_cpus();
-}
+int rank_threads() { return rt::thread_count(threads_setting.load()); }
 
 void set_key_rank_size(int size) { size_setting.store(std::max(size, 0)); }
 

@@ -37,10 +37,7 @@ constexpr auto kWaitSpinFor = std::chrono::microseconds(200);
 
 void set_eigen_threads(int threads) { threads_setting.store(std::max(threads, 0)); }
 
-int eigen_threads() {
-    const int threads = threads_setting.load();
-    return threads > 0 ? threads : rt::usable_cpus();
-}
+int eigen_threads() { return rt::thread_count(threads_setting.load()); }
 
 void set_eigen_parallel_order(int order) { order_setting.store(std::max(order, 0)); }
 

@@ -11,6 +11,7 @@
 
 #include "numlib/routines2/eigen_team.h"
 #include "num2_fixture.h"
+#include "support/factor_matrix.h"
 
 namespace orv::num2 {
 
@@ -39,15 +40,7 @@ inline std::vector<double> correlation_matrix(int n, std::uint64_t seed) {
     const int k = 4;
     std::vector<double> l(static_cast<std::size_t>(n) * k);
     for (double& v : l) v = 0.7 * uniform(seed) - 0.1;
-    std::vector<double> r(static_cast<std::size_t>(n) * n);
-    for (int j = 0; j < n; ++j) {
-        for (int i = 0; i < n; ++i) {
-            double s = 0.0;
-            for (int f = 0; f < k; ++f) s += l[static_cast<std::size_t>(i) * k + f] * l[static_cast<std::size_t>(j) * k + f];
-            r[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * n] = i == j ? 1.0 : s;
-        }
-    }
-    return r;
+    return orv::testing::unit_diagonal_correlations(l, n, k);
 }
 
 template <typename T>
