@@ -65,7 +65,7 @@ time_runs() {
             prefix=(taskset -c "${allowed[$(( (${#allowed[@]} - k % ${#allowed[@]}) % ${#allowed[@]} ))]}")
         fi
         start="$(now)"
-        (cd "$tmp" && "${prefix[@]}" "$orvcalc" "$tmp/pfa10.in" </dev/null >"$tmp/window.txt" 2>&1) || {
+        (cd "$tmp" && ${prefix[@]+"${prefix[@]}"} "$orvcalc" "$tmp/pfa10.in" </dev/null >"$tmp/window.txt" 2>&1) || {
             echo "orvcalc failed:" >&2; tail -5 "$tmp/window.txt" >&2; exit 1; }
         end="$(now)"
         t="$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }')"

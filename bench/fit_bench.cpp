@@ -5,6 +5,8 @@
 // best of several calls; the reports and matrices of the two thread counts
 // are checked byte for byte.
 // Usage: orv_fit_bench [NVAR [NFAC [REPS]]]   (default 1000 10 5)
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -4,6 +4,7 @@
 // the keys and the share of work per thread come from these figures.
 // Usage: orv_rank_bench [N...]   (default 1000 ... 500000)
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <random>

@@ -1,36 +1,35 @@
-#include "runtime/huge_blocks.h"
-
-#include <cstdint>
+// The global operator new and delete of the engine's programs: large blocks
+// in huge pages (huge_pages.h).
 #include <cstdlib>
 #include <new>
 
-#include <sys/mman.h>
+#include "runtime/huge_pages.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define ORV_KEEP_OPERATOR_NEW 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define ORV_KEEP_OPERATOR_NEW 1
+#endif
 #endif
 
-namespace orv::rt {
+#if defined(ORV_KEEP_OPERATOR_NEW)
 
-#if defined(ORV_KEEP_OPERATOR_NEW) || !defined(MADV_HUGEPAGE)
-
-bool huge_blocks_in_use() { return false; }
+bool orv::rt::huge_blocks_in_use() { return false; }
 
 #else
 
-bool huge_blocks_in_use() { return true; }
+bool orv::rt::huge_blocks_in_use() { return true; }
 
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t{1} << 21;
-
-// A block on a huge page boundary, its whole pages marked; null when the
-// C library has none.  Freed with free(), as every block of operator new.
+// A block on a huge page boundary, its pages advised; null when the C
+// library has none.  Freed with free(), as every block of operator new.
 void* huge_block(std::size_t size) {
-    const std::size_t length = (size + kHugePage - 1) & ~(kHugePage - 1);
-    if (length < size) return nullptr;
-    void* block = std::aligned_alloc(kHugePage, length);
-    if (block != nullptr) ::madvise(block, length, MADV_HUGEPAGE);
+    const std::size_t length = orv::rt::huge_length(size);
+    if (length == 0) return nullptr;
+    void* block = std::aligned_alloc(orv::rt::kHugePage, length);
+    if (block != nullptr) orv::rt::advise_huge_pages(block, length);
     return block;
 }
 
@@ -39,7 +38,7 @@ void* huge_block(std::size_t size) {
 void* allocate(std::size_t size) {
     if (size == 0) size = 1;
     for (;;) {
-        void* block = size >= kHugeBlock ? huge_block(size) : nullptr;
+        void* block = size >= orv::rt::kLargeBlock ? huge_block(size) : nullptr;
         if (block == nullptr) block = std::malloc(size);
         if (block != nullptr) return block;
         const std::new_handler handler = std::get_new_handler();
@@ -50,13 +49,10 @@ void* allocate(std::size_t size) {
 
 }  // namespace
 
-#endif
+// The C++ library's operator new[] and nothrow forms call this one, and
+// every block it gives, of either kind, is freed with free().
+void* operator new(std::size_t size) { return allocate(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
-}  // namespace orv::rt
-
-#if !defined(ORV_KEEP_OPERATOR_NEW) && defined(MADV_HUGEPAGE)
-// The nothrow forms of the C++ library call these; operator delete (free)
-// takes blocks of either size.
-void* operator new(std::size_t size) { return orv::rt::allocate(size); }
-void* operator new[](std::size_t size) { return orv::rt::allocate(size); }
 #endif

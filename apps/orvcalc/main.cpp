@@ -33,7 +33,8 @@ bool window_asked() {
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    const bool window = window_asked() && orv::rt::window_possible();
+    const bool asked = window_asked();
+    const bool window = asked && orv::rt::window_possible();
 #if defined(ORV_WINDOW_SIBLING)
     // Before any thread starts, as the window program expects.
     if (window) {
@@ -49,15 +50,10 @@ int main(int argc, char** argv) {
     if (window)
         return orv::rt::run_in_window(std::filesystem::path(argv[0]).stem().string(), std::move(arguments),
                                       run_engine);
+#elif !defined(ORV_WINDOW_SIBLING)
+    if (window) std::fputs("orvcalc: built without its window; the run goes on in the terminal\n", stderr);
 #endif
-    if (window_asked() && !window) {
-        std::fputs("orvcalc: no display for the window; the run goes on in the terminal\n", stderr);
-    }
-#if !defined(ORV_WINDOW_HOST) && !defined(ORV_WINDOW_SIBLING)
-    else if (window_asked()) {
-        std::fputs("orvcalc: built without its window; the run goes on in the terminal\n", stderr);
-    }
-#endif
+    if (asked && !window) std::fputs("orvcalc: no display for the window; the run goes on in the terminal\n", stderr);
 
     orv::rt::TerminalHost host(std::move(arguments));
     orv::rt::set_host(&host);

@@ -9,42 +9,20 @@
 
 namespace orv::engine {
 
-namespace {
-
-constexpr std::uintptr_t kHugePage = std::uintptr_t{1} << 21;
-constexpr std::uintptr_t kPage = 4096;
-
-std::size_t mapped_length(std::size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1); }
-
-}  // namespace
-
-void prepare_pages(void* data, std::size_t bytes) {
-#if defined(MADV_HUGEPAGE)
-    const auto address = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t begin = (address + kPage - 1) & ~(kPage - 1);
-    const std::uintptr_t end = (address + bytes) & ~(kPage - 1);
-    if (end <= begin) return;
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-    (void)data;
-    (void)bytes;
-#endif
-}
-
 void* map_zeroed(std::size_t bytes) {
     // Mapped with one huge page to spare, then trimmed to start on a huge
     // page boundary, so that every page of the array can be a huge one.
-    const std::size_t length = mapped_length(bytes);
-    if (length < bytes) return nullptr;
-    void* raw = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    const std::size_t length = rt::huge_length(bytes);
+    if (length == 0) return nullptr;
+    void* raw = ::mmap(nullptr, length + rt::kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED) return nullptr;
     const auto start = reinterpret_cast<std::uintptr_t>(raw);
-    const std::uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t aligned = (start + rt::kHugePage - 1) & ~(rt::kHugePage - 1);
     if (aligned > start) ::munmap(raw, aligned - start);
-    const std::uintptr_t tail = start + length + kHugePage - (aligned + length);
+    const std::uintptr_t tail = start + length + rt::kHugePage - (aligned + length);
     if (tail > 0) ::munmap(reinterpret_cast<void*>(aligned + length), tail);
     void* data = reinterpret_cast<void*>(aligned);
-    prepare_pages(data, length);
+    rt::advise_huge_pages(data, length);
     return data;
 }
 
@@ -56,7 +34,7 @@ void no_memory(std::string_view name, std::size_t count, std::size_t size) {
 }
 
 void unmap_zeroed(void* data, std::size_t bytes) {
-    if (data != nullptr) ::munmap(data, mapped_length(bytes));
+    if (data != nullptr) ::munmap(data, rt::huge_length(bytes));
 }
 
 }  // namespace orv::engine

@@ -15,14 +15,12 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/huge_pages.h"
+
 namespace orv::engine {
 
 // Below this size the heap serves the array.
-inline constexpr std::size_t kLargeArrayBytes = std::size_t{1} << 20;
-
-// Asks for 2 MiB pages over [DATA, DATA + BYTES).  A hint only: where the
-// kernel refuses, the pages come in 4 KiB on first touch as ever.
-void prepare_pages(void* data, std::size_t bytes);
+inline constexpr std::size_t kLargeArrayBytes = rt::kLargeBlock;
 
 // Maps BYTES of zeroed memory on 2 MiB boundaries, in 2 MiB pages where the
 // kernel has them; nullptr when the mapping fails.
@@ -113,16 +111,10 @@ void fresh(std::vector<T, ZeroedAllocator<T>>& v, std::size_t n, std::string_vie
     }
 }
 
-// V set to N zeros, under the same rule.  A large array that needs new
-// storage asks for it in 2 MiB pages before the zeros bring it in.
+// V set to N zeros, under the same rule.
 template <typename T>
 void zeros(std::vector<T>& v, std::size_t n, std::string_view name) {
     try {
-        if (n > v.capacity() && n * sizeof(T) >= kLargeArrayBytes) {
-            std::vector<T>().swap(v);
-            v.reserve(n);
-            prepare_pages(v.data(), n * sizeof(T));
-        }
         v.assign(n, T{});
     } catch (const std::bad_alloc&) {
         no_memory(name, n, sizeof(T));

@@ -1,0 +1,27 @@
+#include "runtime/huge_pages.h"
+
+#include <cstdint>
+
+#include <sys/mman.h>
+
+namespace orv::rt {
+
+std::size_t huge_length(std::size_t bytes) {
+    const std::size_t length = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+    return length < bytes ? 0 : length;
+}
+
+void advise_huge_pages(void* data, std::size_t bytes) {
+#if defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kPage = 4096;
+    const auto address = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t begin = (address + kPage - 1) & ~(kPage - 1);
+    const std::uintptr_t end = (address + bytes) & ~(kPage - 1);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
+}  // namespace orv::rt
