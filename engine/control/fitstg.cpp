@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <initializer_list>
 #include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -51,15 +52,11 @@ const rt::Format& two_lines() {
 
 bool is_long(const JOBSET& job) { return is_word(job.VERBOS, "LONG"); }
 
-// body(j) for every column j of an N-column matrix, the columns cut into
-// PARTS contiguous ranges, one per thread at a time: each thread writes
-// long runs of its own.
-template <typename Body>
-void for_columns(rt::WorkerPool& pool, std::size_t n, int parts, Body body) {
-    const auto count = static_cast<std::size_t>(std::max(parts, 1));
-    rt::parallel_for(pool, count, [&](std::size_t p) {
-        for (std::size_t j = n * p / count; j < n * (p + 1) / count; ++j) body(j);
-    });
+// Columns a thread takes at a time out of N on THREADS threads: long runs
+// of its own to write.
+std::size_t column_chunk(std::size_t n, int threads) {
+    const auto parts = static_cast<std::size_t>(std::max(threads, 1));
+    return (n + parts - 1) / parts;
 }
 
 // Position of row I's first element in the upper triangle of an N x N
@@ -145,13 +142,13 @@ void reproduce(const std::vector<double>& L, int nvar, int nfac, std::vector<dou
     if (threads <= 0) threads = n * n * f >= kParallelProducts ? rt::thread_count(0, n) : 1;
     zeros(RHAT, n * n, "the reproduced matrix RHAT");
     rt::WorkerPool pool(threads - 1);
-    for_columns(pool, n, threads, [&](std::size_t j) {
+    rt::parallel_for(pool, n, [&](std::size_t j) {
         for (std::size_t i = 0; i < n; ++i) {
             double s = 0.0;
             for (std::size_t k = 0; k < f; ++k) s += L[i + n * k] * L[j + n * k];
             RHAT[i + n * j] = s;
         }
-    });
+    }, column_chunk(n, threads));
 }
 
 void FITSTG(JOBSET& job, RUNDATA& run, int threads) {
@@ -173,7 +170,12 @@ void FITSTG(JOBSET& job, RUNDATA& run, int threads) {
     // squares in that order.
     const int k = nvar * (nvar - 1) / 2;
     const auto size = static_cast<std::size_t>(k);
-    const std::unique_ptr<double[]> residuals(new double[size]);
+    std::unique_ptr<double[]> residuals;
+    try {
+        residuals.reset(new double[size]);
+    } catch (const std::bad_alloc&) {
+        no_memory("the residuals", size, sizeof(double));
+    }
     const std::span<double> v(residuals.get(), size);
     upper_residuals(pool, r, rhat, n, v, threads);
     double ssr = 0.0;
@@ -201,9 +203,9 @@ void FITSTG(JOBSET& job, RUNDATA& run, int threads) {
     std::vector<double> d;
     if (is_long(job)) {
         zeros(d, n * n, "the residual matrix");
-        for_columns(pool, n, threads, [&](std::size_t j) {
+        rt::parallel_for(pool, n, [&](std::size_t j) {
             for (std::size_t i = 0; i < n; ++i) d[at(i, j)] = r0[at(i, j)] - rhat[at(i, j)];
-        });
+        }, column_chunk(n, threads));
     }
     PRTRES(d, nvar, job.VERBOS, job.PAGEWIDTH);
 

@@ -106,46 +106,32 @@ private:
     rt::UnitSource unit_{LUDAT};
 };
 
-// The rows of the matrix as they are read: blocks of rows tried on
-// threads, and rows read one by one in file order.
+// The rows of the matrix as they are read: rows converted on threads, a
+// window of records at a time, and rows read one by one in file order.
 class Rows {
 public:
     explicit Rows(std::size_t n) : n_(n) {}
     std::size_t count() const { return rows_.size(); }
     const double* row(std::size_t i) const { return rows_[i]; }
 
-    // Room for COUNT rows, then keep(): the first KEPT rows of the room
-    // become the next rows, and the room shrinks to them.
-    double* room(std::size_t count) {
-        blocks_.push_back(allocate(count));
-        return blocks_.back().get();
-    }
-    void keep(std::size_t kept, std::size_t count) {
-        if (kept < count && kept > 0) {
-            std::unique_ptr<double[]> exact = allocate(kept);
-            std::copy(blocks_.back().get(), blocks_.back().get() + kept * n_, exact.get());
-            blocks_.back() = std::move(exact);
-        }
-        if (kept == 0) {
-            blocks_.pop_back();
-            return;
-        }
-        for (std::size_t k = 0; k < kept; ++k) rows_.push_back(blocks_.back().get() + k * n_);
-    }
-    void add(const std::vector<double>& row) {
-        std::copy(row.begin(), row.end(), room(1));
-        keep(1, 1);
-    }
-
-private:
-    std::unique_ptr<double[]> allocate(std::size_t count) const {
+    // Room for COUNT rows, kept by adopt() once one of them is taken.
+    std::unique_ptr<double[]> room(std::size_t count) const {
         try {
             return std::unique_ptr<double[]>(new double[count * n_]);
         } catch (const std::bad_alloc&) {
             no_memory("the correlation matrix R", n_ * n_, sizeof(double));
         }
     }
+    void adopt(std::unique_ptr<double[]> block) { blocks_.push_back(std::move(block)); }
+    // The next row, held by a block adopted or to be adopted.
+    void take(const double* row) { rows_.push_back(row); }
+    void add(const std::vector<double>& row) {
+        adopt(room(1));
+        std::copy(row.begin(), row.end(), blocks_.back().get());
+        take(blocks_.back().get());
+    }
 
+private:
     std::size_t n_;
     std::vector<std::unique_ptr<double[]>> blocks_;
     std::vector<const double*> rows_;
@@ -166,11 +152,12 @@ void read_row(rt::RecordSource& source, long long& records, std::size_t n, std::
     rows.add(row);
 }
 
-// Reads the N rows.  On THREADS threads, the rows of a window of records
-// are first tried one record each; the rows before the first that fails
-// are kept, and that one is read again in file order (over several lines,
-// or to the error the file gives there).  After two windows in a row that
-// keep no row (every row runs over several lines), the rest is read in
+// Reads the N rows.  On THREADS threads, each record of a window is first
+// tried as a whole row; the rows that a record holds whole are taken in
+// order, and a record that does not is read again in file order (over
+// several lines, or to the error the file gives there), after which the
+// window's later records go on as tried.  After two windows in a row that
+// give no row (every row runs over several lines), the rest is read in
 // file order alone.
 void read_rows(rt::WorkerPool& pool, std::size_t n, int threads, Rows& rows) {
     std::vector<double> row;
@@ -181,30 +168,36 @@ void read_rows(rt::WorkerPool& pool, std::size_t n, int threads, Rows& rows) {
         const std::size_t window_rows = std::clamp<std::size_t>(kWindowValues / n, 1, kWindowRows);
         const std::size_t chunk = std::max<std::size_t>(1, kChunkBytes / (n * sizeof(double)));
         std::vector<char> whole(window_rows);
-        for (int fruitless = 0; rows.count() < n && fruitless < 2;) {
+        std::unique_ptr<double[]> block;  // the window's records as rows
+        bool taken = false;               // a row of BLOCK is taken
+        int fruitless = 0;
+        while (rows.count() < n) {
             if (next == window.held()) {
-                if (window.ended) break;
+                if (block) fruitless = taken ? 0 : fruitless + 1;
+                if (taken) rows.adopt(std::move(block));
+                if (window.ended || fruitless == 2) break;
                 fill(window, LUDAT, std::min(window_rows, n - rows.count()), 1,
                      std::numeric_limits<std::size_t>::max());
                 next = 0;
+                block = rows.room(window.held());
+                taken = false;
+                double* const converted = block.get();
+                rt::parallel_for(
+                    pool, window.held(),
+                    [&](std::size_t k) { whole[k] = try_row(window.record(k), {converted + k * n, n}); }, chunk);
+                continue;
             }
-            const std::size_t tried = std::min(window.held() - next, n - rows.count());
-            double* block = rows.room(tried);
-            rt::parallel_for(
-                pool, tried,
-                [&](std::size_t k) { whole[k] = try_row(window.record(next + k), {block + k * n, n}); }, chunk);
-            std::size_t kept = 0;
-            while (kept < tried && whole[kept]) ++kept;
-            rows.keep(kept, tried);
-            next += kept;
-            records += static_cast<long long>(kept);
-            fruitless = kept == 0 ? fruitless + 1 : 0;
-            if (kept < tried && rows.count() < n) {
+            for (; next < window.held() && whole[next] && rows.count() < n; ++next, ++records) {
+                rows.take(block.get() + next * n);
+                taken = true;
+            }
+            if (next < window.held() && rows.count() < n) {
                 WindowThenUnit source(window, next);
                 read_row(source, records, n, row, rows);
                 next = std::min(source.next(), window.held());
             }
         }
+        if (taken) rows.adopt(std::move(block));
     }
     WindowThenUnit source(window, next);
     while (rows.count() < n) read_row(source, records, n, row, rows);
@@ -236,12 +229,11 @@ void RDCOR(const std::string& METRIC, const std::string& DATFIL, int NVAR, std::
     Rows rows(n);
     read_rows(pool, n, threads, rows);
     zeros(R, n * n, "the correlation matrix R");
+    // Each thread writes a run of whole columns.
     const auto parts = static_cast<std::size_t>(threads);
-    rt::parallel_for(pool, parts, [&](std::size_t p) {
-        const std::size_t first = n * p / parts, last = n * (p + 1) / parts;
-        for (std::size_t i = 0; i < n; ++i)
-            for (std::size_t j = first; j < last; ++j) R[i + j * n] = rows.row(i)[j];
-    });
+    rt::parallel_for(pool, n, [&](std::size_t j) {
+        for (std::size_t i = 0; i < n; ++i) R[i + j * n] = rows.row(i)[j];
+    }, (n + parts - 1) / parts);
 }
 
 }  // namespace orv::engine

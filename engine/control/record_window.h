@@ -17,7 +17,7 @@ struct Window {
     std::string text;               // the records, one after another
     std::vector<std::size_t> ends;  // end of each record in `text`
     std::exception_ptr failure;
-    bool ended = false;  // the unit has no more records (end of file or failure)
+    bool ended = false;  // the unit has no more records (end of file or failure); stays set
 
     std::size_t held() const { return ends.size(); }
     std::string_view record(std::size_t k) const {

@@ -2,6 +2,7 @@
 
 #include <complex>
 #include <cstddef>
+#include <stdexcept>
 #include <vector>
 
 #include "engine/stats/library_status.h"
@@ -25,6 +26,7 @@ void SMCCOM(std::span<double> R, int NVAR) {
 void SMCCOM(std::span<double> R, int NVAR, std::span<const double> eval) {
     if (NVAR < 1) return;
     const std::size_t n = static_cast<std::size_t>(NVAR);
+    if (eval.size() < n) throw std::invalid_argument("SMCCOM: fewer eigenvalues than variables");
     std::vector<double> inverse(n * n, 0.0);
 
     // The eigenvalues come back by decreasing modulus; the last one decides

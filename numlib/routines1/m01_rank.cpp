@@ -105,6 +105,7 @@ int key_rank_size() {
 }
 
 int key_rank_threads(std::size_t n) {
+    if (n < 2 * kMinShare) return 1;
     const std::size_t by_work = std::max<std::size_t>(1, n / kMinShare);
     return static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(rank_threads()), by_work));
 }

@@ -137,7 +137,22 @@ TEST_F(RdcorThreads, EveryRowOverTwoLines) {
     const std::string path = put([](int, const std::vector<std::string>& v) {
         return joined(v, 0, 75) + "\n" + joined(v, 75, v.size()) + "\n";
     });
-    same_on_threads(path);
+    ASSERT_EQ(same_on_threads(path).size(), sizeof(double) * kOrder * kOrder);
+}
+
+// Rows on one line and over two in turn: each window's rows on one line are
+// taken as converted, between the rows read again in file order.
+TEST_F(RdcorThreads, RowsOnOneLineAndOverTwoInTurn) {
+    const std::string path = put([](int i, const std::vector<std::string>& v) {
+        return i % 2 ? joined(v, 0, 30) + "\n" + joined(v, 30, v.size()) + "\n" : joined(v, 0, v.size()) + "\n";
+    });
+    const std::string r = same_on_threads(path);
+    ASSERT_EQ(r.size(), sizeof(double) * kOrder * kOrder);
+    for (const int i : {0, 1, 62, 63, 64, 65, kOrder - 1}) {
+        double x;
+        std::memcpy(&x, r.data() + sizeof(double) * (i + 40 * kOrder), sizeof x);
+        EXPECT_EQ(x, std::stod(row_values(i)[40])) << "row " << i;
+    }
 }
 
 // A value that is not finite names its record: row 120 is in record 123
