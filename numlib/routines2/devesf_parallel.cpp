@@ -6,14 +6,12 @@
 #include <cstdint>
 #include <memory>
 #include <new>
-#include <thread>
 #include <utility>
+
+#include "numlib/routines2/columns.h"
 
 namespace orv::num2::detail {
 namespace {
-
-// Column J with 1-based rows.
-inline double* column(double* a, std::size_t ld, int j) { return a + static_cast<std::size_t>(j - 1) * ld - 1; }
 
 // Eight columns side by side, one row of a group in a cache line, taken
 // as four pairs of lanes, or as two quadruples where the processor has the
@@ -55,8 +53,8 @@ private:
 // (UPDATE), and the product p = B u of step I with u = UN into P(C0..)
 // (PRODUCT).  Element (r, c) above the diagonal gets the operations of its
 // image (c, r) below it.  Columns of the group at or left of I are gone:
-// nothing is read from their lanes, which u = q = 0 keeps from changing
-// after the step that took them.
+// nothing is read from their lanes after the step that took them,
+// whatever is written there.
 struct Sweep {
     double* b;
     int c0, i, n;
@@ -181,7 +179,8 @@ struct alignas(64) Ready {
 // forms the reflection u; every part does the update of step I-1 and the
 // product p = B u on its groups, both at once for the groups it reaches
 // once u is known.  Parts wait only for the lead, which comes before them,
-// so a run ends whatever threads run which parts, and in whichever order.
+// so a run ends however its parts are shared out (each thread takes its own
+// part first).
 // Between runs the caller sums u'p in row order.
 class Reduction {
 public:

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <thread>
 
 #include "numlib/routines2/eigen_team.h"
 
@@ -19,11 +18,12 @@ using team::wait_at_least;
 constexpr int kStepColumns = 24;
 constexpr int kStepBlockRows = 64;
 
-}  // namespace
-
+// Parts a reduction step of an N by N matrix at step M is cut into.
 int hessenberg_parts(int n, int m, const team::Team& team) {
     return std::clamp((n - m) / kStepColumns, 1, team.size());
 }
+
+}  // namespace
 
 void hessenberg_step(double* a, std::size_t ld, int n, int m, int igh, int pivot, double x, double* work,
                      BlockProgress* progress, team::Team& team) {
@@ -275,16 +275,16 @@ void chase_bulge_alone(double* h, std::size_t ld, int l, int m, int en, double p
 // from owner to owner.
 constexpr int kTeamBlock = 32;
 constexpr int kTeamRows = 64;
+// Smallest active block that a team chases on its threads.
+constexpr int kChaseTeamOrder = 160;
 
 }  // namespace
-
-int chase_team_order() { return 160; }
 
 void chase_bulge(double* h, std::size_t ld, int l, int m, int en, double p, double q, double r, team::Team& team,
                  ChaseWork& work) {
     const int order = en - l + 1;
     const int owners = team.size() - 1;
-    if (owners < 1 || order < chase_team_order()) {
+    if (owners < 1 || order < kChaseTeamOrder) {
         chase_bulge_alone(h, ld, l, m, en, p, q, r);
         return;
     }
@@ -307,9 +307,10 @@ void chase_bulge(double* h, std::size_t ld, int l, int m, int en, double p, doub
     work.refl.resize(static_cast<std::size_t>(steps_total));
     work.steps.resize(static_cast<std::size_t>(steps_total));
     work.counts.resize(static_cast<std::size_t>(blocks));
-    if (!work.row_ops) {
+    if (work.owners < owners) {
         work.row_ops.reset(new BlockProgress[static_cast<std::size_t>(owners) + 1]);
         work.col_ops.reset(new BlockProgress[static_cast<std::size_t>(owners) + 1]);
+        work.owners = owners;
     }
     for (int w = 0; w <= owners; ++w) {
         work.row_ops[w].blocks.store(0, std::memory_order_relaxed);
@@ -396,7 +397,7 @@ void chase_bulge(double* h, std::size_t ld, int l, int m, int en, double p, doub
             work.col_ops[w].blocks.store(rb + 1, std::memory_order_release);
         }
     };
-    if (!team.run_together(body)) chase_bulge_alone(h, ld, l, m, en, p, q, r);
+    team.run_together(body);  // the team has helpers: OWNERS is at least 1
     record();
 }
 

@@ -12,28 +12,16 @@
 #include <memory>
 #include <vector>
 
+#include "numlib/routines2/columns.h"
 #include "numlib/routines2/eigen_team.h"
 
 namespace orv::num2::detail {
-
-// Column-major access with 1-based indices.
-struct Matrix {
-    double* p;
-    std::size_t ld;
-    double& operator()(int i, int j) const {
-        return p[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * ld];
-    }
-    double* column(int j) const { return p + static_cast<std::size_t>(j - 1) * ld - 1; }  // 1-based rows
-};
 
 // How far each part of a reduction step has come: the row blocks it has
 // finished.  One cache line each.
 struct alignas(64) BlockProgress {
     std::atomic<int> blocks{0};
 };
-
-// Parts a reduction step of an N by N matrix at step M is cut into.
-int hessenberg_parts(int n, int m, const team::Team& team);
 
 // Step M of the reduction of rows and columns LOW..IGH of the N by N
 // matrix A, after the pivot row PIVOT has been exchanged with row M in
@@ -42,8 +30,7 @@ int hessenberg_parts(int n, int m, const team::Team& team);
 // into A(M+1..IGH, M-1), row I' less its multiplier times row M over
 // columns M..N, column M plus the multiplier times column I' over rows
 // 1..IGH, for I' = M+1..IGH in turn.  WORK holds 2*N doubles, PROGRESS
-// hessenberg_parts(N, M, TEAM) entries.  A team of one thread runs the
-// same loops.
+// TEAM.size() entries.  A team of one thread runs the same loops.
 void hessenberg_step(double* a, std::size_t ld, int n, int m, int igh, int pivot, double x, double* work,
                      BlockProgress* progress, team::Team& team);
 
@@ -70,21 +57,20 @@ struct ChaseWork {
     std::vector<Reflection> refl;
     std::vector<int> steps;
     std::vector<int> counts;
+    int owners = 0;                            // entries of ROW_OPS and COL_OPS less one
     std::unique_ptr<BlockProgress[]> row_ops;  // blocks whose row operations an owner has applied
     std::unique_ptr<BlockProgress[]> col_ops;  // row blocks an owner has taken its column operations to
     std::atomic<int> published{0};             // blocks formed and applied near the diagonal
     team::Pace pace;                           // alone or on the team
 };
 
-// Smallest active block that a team chases on its threads.
-int chase_team_order();
-
 // The chase of the bulge from row M to EN-1 within rows and columns L..EN
 // of the Hessenberg matrix H, starting from the scaled shift terms P, Q, R
 // at row M: the reflections are formed a block of steps at a time near the
 // diagonal, and their application to the columns right of the block and to
 // the rows above it follows, on the team's threads when it has helpers
-// (each thread keeping its own columns and rows), else on the caller.
+// and the active block is large enough (each thread keeping its own
+// columns and rows), else on the caller.
 void chase_bulge(double* h, std::size_t ld, int l, int m, int en, double p, double q, double r, team::Team& team,
                  ChaseWork& work);
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <thread>
 
+#include "numlib/routines2/columns.h"
 #include "numlib/routines2/eigen_team.h"
 #include "runtime/parallel.h"
 
@@ -45,12 +46,6 @@ template <typename T>
 void publish(std::atomic<T>& word, T value) {
     word.store(value, std::memory_order_release);
     word.notify_all();
-}
-
-// Column J of the matrix at P, indexed by 1-based rows.
-inline double* column(double* p, std::size_t ld, int j) { return p + static_cast<std::size_t>(j - 1) * ld - 1; }
-inline const double* column(const double* p, std::size_t ld, int j) {
-    return p + static_cast<std::size_t>(j - 1) * ld - 1;
 }
 
 // The progress of a column-by-column elimination: K when columns 1..K are

@@ -130,10 +130,12 @@ public:
             parts, [](void* c, int k, int n) { (*static_cast<Body*>(c))(k, n); }, &body);
     }
 
-    // Runs body(k, size()) for k = 0 .. size()-1, each part on a thread of
-    // its own at the same time (the caller takes part 0), whatever the pace
-    // says: for parts that wait on one another.  False, and nothing run,
-    // when the team has no helpers.  BODY must not throw.
+    // Runs body(k, size()) for k = 0 .. size()-1 whatever the pace says,
+    // for parts that wait on one another: every thread takes its own part
+    // first (the caller part 0), and a thread done with its part takes a
+    // part whose thread has not come yet; no thread runs two parts at once.
+    // False, and nothing run, when the team has no helpers.  BODY must not
+    // throw.
     template <typename Body>
     bool run_together(Body& body) {
         if (helpers_ == 0) return false;
