@@ -20,34 +20,21 @@
 
 #include "numlib/blas_lapack.h"
 #include "numlib/routines2/dlinds.h"
-#include "numlib/routines2/eigen_team.h"
-#include "num2_fixture.h"
+#include "eigen_threads.h"
 
 namespace orv::num2 {
 namespace {
 
 using Matrix = std::vector<double>;
 const int kThreads[] = {1, 2, 3, 8};
-constexpr int kNever = 1 << 30;
 
-class DlindsThreads : public Num2Fixture {
+class DlindsThreads : public EigenThreads {
 protected:
     void TearDown() override {
-        set_eigen_threads(0);
         set_dlinds_parallel_order(0);
-        Num2Fixture::TearDown();
+        EigenThreads::TearDown();
     }
 };
-
-bool same_bits(const Matrix& x, const Matrix& y) {
-    return x.size() == y.size() && std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0;
-}
-
-std::uint64_t next_random(std::uint64_t& s) {
-    s = 6364136223846793005ull * s + 1442695040888963407ull;
-    return s >> 11;
-}
-double uniform(std::uint64_t& s) { return static_cast<double>(next_random(s)) * 0x1.0p-53; }
 
 // A random symmetric matrix with a unit diagonal, positive definite by
 // diagonal dominance (each row's other elements sum to less than 1 in
