@@ -1,121 +1,98 @@
 #include "frontend/command_text.h"
 
-#include <cctype>
-#include <charconv>
+#include "frontend/text_rules.h"
 
 namespace orv::frontend {
 
 namespace {
 
-bool upper_is(const std::string& text, std::string_view word) {
-    if (text.size() != word.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(text[i])) != word[i]) return false;
-    return true;
+// The words the engine reads for the choices, in the order of their enums.
+const char* const kVerbosityWords[] = {"SHORT", "LONG"};
+const char* const kLabelsWords[] = {"LABELS", "NOLABELS"};
+const char* const kSortingWords[] = {"SORT", "NOSORT"};
+const char* const kRotationWords[] = {"NONE", "Varimax", "WVarimax", "Promax", "Oblimin", "HK"};
+const char* const kScoreWords[] = {"NOSCORE", "REG", "BART"};
+const char* const kMatrixCodes[] = {"COR", "SMO", "EIG", "FAC", "RSD"};
+
+// A choice's word; an answer never given is an empty field.
+template <typename Choice, std::size_t N>
+std::string word(const std::optional<Choice>& choice, const char* const (&words)[N]) {
+    return choice ? words[static_cast<std::size_t>(*choice)] : "";
 }
 
-bool all_digits(std::string_view s) {
-    for (char c : s)
-        if (c < '0' || c > '9') return false;
-    return true;
+// A line naming a file that a metric or data type needs.
+std::string file_line(const char* keyword, const std::optional<std::string>& file) {
+    return file ? std::string(keyword) + " " + file_item(*file) + " " + kCrLf : "";
 }
 
 }  // namespace
 
-std::string left_chars(std::string_view text, std::size_t n) {
-    std::size_t i = 0;
-    for (std::size_t count = 0; i < text.size() && count < n; ++count) {
-        ++i;  // past the lead byte, then past its continuation bytes
-        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
-    }
-    return std::string(text.substr(0, i));
-}
-
-std::string file_item(const std::string& name) {
-    if (name.find_first_of(" \t,'\"") == std::string::npos) return name;
-    std::string quoted = "'";
-    for (char c : name) {
-        if (c == '\'') quoted += '\'';
-        quoted += c;
-    }
-    return quoted + "'";
-}
-
-std::string decimal_point(const std::string& value) {
-    // sign? digits* "," digits* (exponent)? with a digit in the mantissa
-    const std::size_t comma = value.find(',');
-    if (comma == std::string::npos || value.find(',', comma + 1) != std::string::npos) return value;
-    std::string_view whole = value;
-    std::string_view mantissa = whole.substr(0, comma);
-    if (!mantissa.empty() && (mantissa[0] == '+' || mantissa[0] == '-')) mantissa.remove_prefix(1);
-    std::string_view rest = whole.substr(comma + 1);
-    std::string_view fraction = rest.substr(0, rest.find_first_of("eEdD"));
-    std::string_view exponent = rest.substr(fraction.size());
-    if (!all_digits(mantissa) || !all_digits(fraction) || mantissa.size() + fraction.size() == 0) return value;
-    if (!exponent.empty()) {
-        exponent.remove_prefix(1);
-        if (!exponent.empty() && (exponent[0] == '+' || exponent[0] == '-')) exponent.remove_prefix(1);
-        if (exponent.empty() || !all_digits(exponent)) return value;
-    }
-    std::string fixed = value;
-    fixed[comma] = '.';
-    return fixed;
-}
-
-double leading_number(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    (void)end;
-    return error == std::errc() ? value : 0.0;
-}
-
 std::string command_text(const Wizard& w) {
     const std::string eol = kCrLf;
-    std::string text = w.comments.CommentLine;
-    text += ">TITLE: " + w.title.TitleText + eol;
-    text += ">DATA: " + file_item(w.data.dialogFileName) + " " + w.data.NumVar + "  " + w.data.NumSub + " " + eol;
-    text += ">OUTFILE: " + std::string(" ") + file_item(w.outfile.Outfile) + " " + w.outfile.PrintVerbosity + " " +
-            eol;
-    text += ">METRIC: " + w.metric.VariableMetric + " " + w.metric.DataType + " " + w.metric.SmoothOption + " " + eol;
+    std::string text = w.comments.lines;
+    text += ">TITLE: " + w.title.text + eol;
+    text += ">DATA: " + file_item(w.data.file) + " " + w.data.variables + "  " + w.data.subjects + " " + eol;
+    text += ">OUTFILE: " + std::string(" ") + file_item(w.outfile.report) + " " +
+            word(w.outfile.verbosity, kVerbosityWords) + " " + eol;
+    const MetricForm& m = w.metric;
+    text += ">METRIC: " + m.metric + " " + m.data_type + " " + m.smoothing + " " + eol;
     // The engine reads >PHI: before >CPARAM:.
-    if (w.metric.strPhiFile != "EMPTY") text += w.metric.strPhiFile;
-    if (w.metric.strGuessFile != "EMPTY") text += w.metric.strGuessFile;
-    text += ">MODEL: " + w.model.Model + " " + w.model.NumFact + "  " + w.model.Labels + " " + w.model.SortLabels +
-            " " + eol;
-    const bool real_parameter = w.rotate.strRotation == "HK" || w.rotate.strRotation == "Oblimin";
-    text += ">ROTATE: " + w.rotate.strRotation + " " +
-            (real_parameter ? decimal_point(w.rotate.strRotOption) : w.rotate.strRotOption) + " " + eol;
-    text += ">SCORE: " + w.score.strScoreType + " " + eol;
-    text += ">PLOT: " + w.plot.strPlot + " " + eol;
+    text += file_line(">PHI:", m.phi_file) + file_line(">CPARAM:", m.guessing_file);
+    text += ">MODEL: " + w.model.model + " " + w.model.dimensions + "  " + word(w.model.labels, kLabelsWords) + " " +
+            word(w.model.sorting, kSortingWords) + " " + eol;
+    const RotateForm& r = w.rotate;
+    const bool real_parameter = r.rotation == Rotation::HarrisKaiser || r.rotation == Rotation::Oblimin;
+    text += ">ROTATE: " + word(r.rotation, kRotationWords) + " " +
+            (real_parameter ? decimal_point(r.parameter) : r.parameter) + " " + eol;
+    text += ">SCORE: " + word(w.score.method, kScoreWords) + " " + eol;
+    text += ">PLOT: " + w.plot.choice + " " + eol;
     const TechnicalForm& t = w.technical;
     text += ">TECHNICAL: ";
-    for (const std::string& v : {decimal_point(t.strComEps), t.strMaxIt, decimal_point(t.strRotEps), t.strRotMaxIt,
-                                 t.strRndStrts, decimal_point(t.strHyperWidth), t.strInitCom, t.strPageWidth,
-                                 t.strOutput})
-        text += v + " ";
+    for (int i = 0; i < kTechnicalValues; ++i) {
+        const auto v = static_cast<Technical>(i);
+        const bool real = v == Technical::CompEps || v == Technical::RotEps || v == Technical::HyperWidth;
+        text += (real ? decimal_point(t.value(v)) : t.value(v)) + " ";
+    }
     text += eol;
     // The engine asks for >OUTPUT: exactly when OUTPUT is T (it upper-cases
     // the answer) and refuses it otherwise.
-    if (upper_is(t.strOutput, "T")) {
-        const int count = w.outmatrix.numOutMatrix;
-        text += ">OUTPUT: " + std::to_string(count) + " " + (count > 0 ? w.outmatrix.strOutMatrix : "") + " " + eol;
+    if (upper_equals(t.value(Technical::Output), "T")) {
+        int count = 0;
+        std::string codes;
+        for (int i = 0; i < kMatrices; ++i)
+            if (w.outmatrix.saved[static_cast<std::size_t>(i)]) {
+                ++count;
+                codes += std::string(kMatrixCodes[i]) + " ";
+            }
+        text += ">OUTPUT: " + std::to_string(count) + " " + codes + " " + eol;
     }
-    text += ">FORMAT: " + w.format.strFORTRANFormat + " " + eol;
+    text += ">FORMAT: " + w.format.format + " " + eol;
     text += ">LABELS: ";
     return text;
 }
 
 std::vector<std::string> cut_warnings(const Wizard& w) {
     std::vector<std::string> out;
-    if (w.title.TitleText.size() > kTitleColumns)
+    if (w.title.text.size() > kTitleColumns)
         out.push_back("The title is longer than " + std::to_string(kTitleColumns) +
                       " characters: Orvalis reads only the first " + std::to_string(kTitleColumns) + ".");
-    if (w.format.strFORTRANFormat.size() > kFormatColumns)
+    if (w.format.format.size() > kFormatColumns)
         out.push_back("The format is longer than " + std::to_string(kFormatColumns) +
                       " characters: Orvalis reads only the first " + std::to_string(kFormatColumns) + ".");
     return out;
+}
+
+void build_job(Wizard& w, PrincipalText& principal, Prompts& prompts) {
+    w.hub.visible = false;
+    w.run_allowed = false;
+    // The build reads the title box and the data dialog's file name, which
+    // loads their dialogs.
+    load_dialog(w, Dialog::Title);
+    load_dialog(w, Dialog::Data);
+    principal.set_text(command_text(w));
+    for (const std::string& warning : cut_warnings(w)) prompts.message(kWarningCaption, warning);
+    if (w.model.labels == Labels::UserSupplied)
+        prompts.message("WinOrvalis Reminder", "Remember to input Variable Labels");
 }
 
 }  // namespace orv::frontend

@@ -2,29 +2,22 @@
 
 #include <sys/stat.h>
 
-#include <cctype>
+#include "frontend/text_rules.h"
 
 namespace orv::frontend {
 
 void job_file_read_or_written(ShellState& s, Wizard& w, const std::string& path) {
     s.open_file = path;
-    w.build.SAVEFLAG = true;
+    w.run_allowed = true;
 }
 
-void save_as_started(Wizard& w) { w.build.SAVEFLAG = false; }
+void save_as_started(Wizard& w) { w.run_allowed = false; }
 
-bool may_run(const ShellState& s, const Wizard& w) { return w.build.SAVEFLAG && !s.open_file.empty(); }
+bool may_run(const ShellState& s, const Wizard& w) { return w.run_allowed && !s.open_file.empty(); }
 
 namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-bool starts_with_keyword(std::string_view line, std::string_view keyword) {
-    if (line.size() < keyword.size()) return false;
-    for (std::size_t i = 0; i < keyword.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(line[i])) != keyword[i]) return false;
-    return true;
-}
 
 std::string name_after_keyword(std::string_view rest) {
     std::size_t i = 0;
@@ -59,7 +52,7 @@ std::optional<std::string> report_name(std::string_view text) {
         if (end == std::string_view::npos) end = text.size();
         std::string_view line = text.substr(start, end - start);
         while (!line.empty() && is_blank(line.front())) line.remove_prefix(1);
-        if (starts_with_keyword(line, keyword)) {
+        if (upper_equals(line.substr(0, keyword.size()), keyword)) {
             std::string name = name_after_keyword(line.substr(keyword.size()));
             if (name.empty()) return std::nullopt;
             return name;

@@ -1,9 +1,9 @@
 // The wizard dialogs' load, change, click and save handlers.
 #include "frontend/wizard.h"
 
-#include <cctype>
+#include <algorithm>
 
-#include "frontend/command_text.h"
+#include "frontend/text_rules.h"
 
 namespace orv::frontend {
 
@@ -40,78 +40,85 @@ const char* const kMetricShown3 = "SM    Smooth the correlation matrix ";
 const char* const kModelShown = "PFA  pricipal axes factor analysis ";
 const char* const kInputTitle = "Orvalis";
 
+// What each technical control shows at load, and how many leading
+// characters of a list's text its change handler stores (0: a text box,
+// stored whole).
+struct TechnicalControl {
+    std::string shown;
+    std::size_t list_chars;
+};
+const TechnicalControl kTechnicalControls[kTechnicalValues] = {
+    {"0.0001", 0}, {"200", 0}, {"0.00001", 0},          {"200", 0},           {Lists::tech_bool[0], 1},
+    {"0.2", 0},    {Lists::tech_init[0], 3},   {"120", 0}, {Lists::tech_bool[1], 1}};
+
+const TechnicalControl& control(Technical t) { return kTechnicalControls[static_cast<std::size_t>(t)]; }
+
 bool starts_with(const std::string& text, std::string_view prefix) { return text.rfind(prefix, 0) == 0; }
 
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
+void mark(Wizard& w, Dialog d) { w.hub.marks[static_cast<std::size_t>(d)] = true; }
+
+// ---- Defaults, which the load handlers and the reset both set ----------------
+
+void model_defaults(Wizard& w) {
+    ModelForm& m = w.model;
+    m.model_box = kModelShown;
+    m.model = "PFA";
+    model_set_dimensions(w, "1");
+    m.dimensions_open = true;
+    model_pick_labels(w, true);
+    model_pick_sort(w, true);
 }
 
-void mark(Wizard& w, Dialog d) { w.build.marks[static_cast<std::size_t>(d)] = true; }
+void rotate_defaults(Wizard& w) {
+    rotate_set_parameter(w, "");
+    w.rotate.rotation_box = Lists::rotate[0];
+}
+
+void metric_boxes_defaults(Wizard& w) {
+    w.metric.metric_box = kMetricShown1;
+    w.metric.data_type_box = kMetricShown2;
+    w.metric.smoothing_box = kMetricShown3;
+}
 
 // ---- Load handlers ---------------------------------------------------------
 
-void load_comments(Wizard& w) { w.comments.txbxComments.clear(); }
+void load_comments(Wizard& w) { w.comments.text.clear(); }
 
-void load_title(Wizard& w) { w.title.TitleText.clear(); }
+void load_title(Wizard& w) { w.title.text.clear(); }
 
 void load_data(Wizard& w) {
-    w.data.txbxbDataFilename.clear();
     data_set_numvar(w, "");
     data_set_numsub(w, "");
 }
 
 void load_outfile(Wizard& w) { outfile_set_text(w, ""); }
 
-void load_metric(Wizard& w) {
-    w.metric.cboMetric1 = kMetricShown1;
-    w.metric.cboMetric2 = kMetricShown2;
-    w.metric.cboMetric3 = kMetricShown3;
-}
+void load_metric(Wizard& w) { metric_boxes_defaults(w); }
 
-void load_model(Wizard& w) {
-    ModelForm& m = w.model;
-    m.cboModel1 = kModelShown;
-    m.txbModel = "1";
-    m.NumFact = "1";
-    m.Model = "PFA";
-    m.SortLabels = "SORT";
-    model_pick_labels(w, true);
-    model_pick_sort(w, true);
-}
+void load_model(Wizard& w) { model_defaults(w); }
 
-void load_rotate(Wizard& w) {
-    w.rotate.strRotOption.clear();
-    rotate_set_parameter(w, "");
-    w.rotate.cmbRot = "None";
-}
+void load_rotate(Wizard& w) { rotate_defaults(w); }
 
-void load_score(Wizard& w) { w.score.cmbScore = Lists::score[0]; }
+void load_score(Wizard& w) { w.score.method_box = Lists::score[0]; }
 
-void load_plot(Wizard& w) { w.plot.cboPlot = "NONE"; }
+void load_plot(Wizard& w) { w.plot.choice_box = "NONE"; }
 
 void load_technical(Wizard& w) {
-    technical_set_box(w, 1, "0.0001");
-    technical_set_box(w, 2, "200");
-    technical_set_box(w, 3, "0.00001");
-    technical_set_box(w, 4, "200");
-    technical_set_box(w, 6, "0.2");
-    technical_set_box(w, 8, "120");
-    technical_type_combo(w, 1, "True");
-    technical_type_combo(w, 2, Lists::tech_init[0]);
-    technical_type_combo(w, 3, "False");
+    for (int i = 0; i < kTechnicalValues; ++i) {
+        const auto t = static_cast<Technical>(i);
+        technical_type(w, t, control(t).shown);
+    }
 }
 
-void load_format(Wizard& w) { w.format.strFORTRANFormat.clear(); }
+void load_format(Wizard& w) { w.format.format.clear(); }
 
 // The score choice is open only for continuous raw data.  Tested whenever
 // the dialog is shown, so a metric saved later counts; a closed choice
 // shows "None".
 void score_test(Wizard& w) {
-    const bool open = w.metric.DataType.starts_with("RAW") && w.metric.VariableMetric == "CO";
-    if (!open && w.score.cmbScoreEnabled) w.score.cmbScore = Lists::score[0];
-    w.score.cmbScoreEnabled = open;
-    w.score.lblScoreMsgVisible = !open;
+    const bool open = w.metric.data_type.starts_with("RAW") && w.metric.metric == "CO";
+    if (!open && w.score.method_open) w.score.method_box = Lists::score[0];
+    w.score.method_open = open;
 }
 
 FormState& form(Wizard& w, Dialog d) {
@@ -172,7 +179,7 @@ void hide_dialog(Wizard& w, Dialog d) { form(w, d).visible = false; }
 
 void title_set_text(Wizard& w, const std::string& text) {
     load_dialog(w, Dialog::Title);
-    w.title.TitleText = text;
+    w.title.text = text;
 }
 
 void title_save(Wizard& w) {
@@ -182,7 +189,7 @@ void title_save(Wizard& w) {
 
 void comments_set_text(Wizard& w, const std::string& text) {
     load_dialog(w, Dialog::Comments);
-    w.comments.txbxComments = text;
+    w.comments.text = text;
 }
 
 std::string comment_lines(const std::string& text) {
@@ -200,29 +207,25 @@ std::string comment_lines(const std::string& text) {
 void comments_save(Wizard& w) {
     load_dialog(w, Dialog::Comments);
     hide_and_mark(w, Dialog::Comments);
-    w.comments.CommentLine = comment_lines(w.comments.txbxComments);
+    w.comments.lines = comment_lines(w.comments.text);
 }
 
 // ---- Data ------------------------------------------------------------------
 
 void data_open_file(Wizard& w, Prompts& prompts) {
     load_dialog(w, Dialog::Data);
-    std::string chosen;
-    if (prompts.open_file("Open", "ORVAL Data (*.dat)|*.dat|All Files (*.*)|*.*", chosen))
-        w.data.dialogFileName = chosen;
-    w.data.txbxbDataFilename = w.data.dialogFileName;
+    if (const auto chosen = prompts.open_file("Open", "ORVAL Data (*.dat)|*.dat|All Files (*.*)|*.*"))
+        w.data.file = *chosen;
 }
 
 void data_set_numvar(Wizard& w, const std::string& text) {
     load_dialog(w, Dialog::Data);
-    w.data.txtbxNumVar = text;
-    w.data.NumVar = text;
+    w.data.variables = text;
 }
 
 void data_set_numsub(Wizard& w, const std::string& text) {
     load_dialog(w, Dialog::Data);
-    w.data.txtbxNumSub = text;
-    w.data.NumSub = text;
+    w.data.subjects = text;
 }
 
 void data_save(Wizard& w) {
@@ -234,22 +237,17 @@ void data_save(Wizard& w) {
 
 void outfile_set_text(Wizard& w, const std::string& text) {
     load_dialog(w, Dialog::OutFile);
-    w.outfile.txbxOutFile = text;
-    w.outfile.Outfile = text;
+    w.outfile.report = text;
 }
 
 void outfile_pick_short(Wizard& w) {
     load_dialog(w, Dialog::OutFile);
-    w.outfile.optOut1 = true;
-    w.outfile.optOut2 = false;
-    w.outfile.PrintVerbosity = "SHORT";
+    w.outfile.verbosity = Verbosity::Short;
 }
 
 void outfile_pick_long(Wizard& w) {
     load_dialog(w, Dialog::OutFile);
-    w.outfile.optOut1 = false;
-    w.outfile.optOut2 = true;
-    w.outfile.PrintVerbosity = "LONG";
+    w.outfile.verbosity = Verbosity::Long;
 }
 
 void outfile_save(Wizard& w) {
@@ -259,34 +257,28 @@ void outfile_save(Wizard& w) {
 
 // ---- Metric ----------------------------------------------------------------
 
-void metric_set_text(Wizard& w, int box, const std::string& text) {
+void metric_set_text(Wizard& w, MetricList list, const std::string& text) {
     load_dialog(w, Dialog::Metric);
-    (box == 1 ? w.metric.cboMetric1 : box == 2 ? w.metric.cboMetric2 : w.metric.cboMetric3) = text;
+    MetricForm& m = w.metric;
+    (list == MetricList::Metric ? m.metric_box : list == MetricList::DataType ? m.data_type_box : m.smoothing_box) =
+        text;
 }
 
 void metric_save(Wizard& w, Prompts& prompts) {
     load_dialog(w, Dialog::Metric);
     MetricForm& m = w.metric;
     mark(w, Dialog::Metric);
-    m.VariableMetric = left_chars(m.cboMetric1, 2);
-    m.DataType = left_chars(m.cboMetric2, 4);
-    m.SmoothOption = left_chars(m.cboMetric3, 2);
+    m.metric = left_chars(m.metric_box, 2);
+    m.data_type = left_chars(m.data_type_box, 4);
+    m.smoothing = left_chars(m.smoothing_box, 2);
     // The engine upper-cases what it reads: "dc" needs its file as "DC" does.
     // A metric or data type that needs no file takes its line out again.
-    if (upper(m.VariableMetric) == "DC")
-        m.strGuessFile = ">CPARAM: " +
-                         file_item(prompts.input("Please enter the name of the file with the IRT c parameters",
-                                                 kInputTitle)) +
-                         " " + kCrLf;
-    else
-        m.strGuessFile = "EMPTY";
-    if (upper(m.DataType) == "FLD2")
-        m.strPhiFile = ">PHI: " +
-                       file_item(prompts.input("Please enter the name of the file with the factor correlation matrix",
-                                               kInputTitle)) +
-                       " " + kCrLf;
-    else
-        m.strPhiFile = "EMPTY";
+    m.guessing_file.reset();
+    if (upper_equals(m.metric, "DC"))
+        m.guessing_file = prompts.input("Please enter the name of the file with the IRT c parameters", kInputTitle);
+    m.phi_file.reset();
+    if (upper_equals(m.data_type, "FLD2"))
+        m.phi_file = prompts.input("Please enter the name of the file with the factor correlation matrix", kInputTitle);
     m.visible = false;
 }
 
@@ -294,41 +286,32 @@ void metric_save(Wizard& w, Prompts& prompts) {
 
 void model_set_text(Wizard& w, const std::string& text) {
     load_dialog(w, Dialog::Model);
-    w.model.cboModel1 = text;
+    w.model.model_box = text;
 }
 
 void model_pick(Wizard& w, const std::string& item) {
     load_dialog(w, Dialog::Model);
     ModelForm& m = w.model;
-    m.cboModel1 = item;
-    m.Model = left_chars(item, 3);
-    if (m.Model == "CMT" || m.Model == "TRP") {
-        model_set_dimensions(w, m.Model == "CMT" ? "0" : "1");
-        m.txbModelEnabled = false;
-    } else {
-        model_set_dimensions(w, "1");
-        m.txbModelEnabled = true;
-    }
+    m.model_box = item;
+    m.model = left_chars(item, 3);
+    const bool fixed = m.model == "CMT" || m.model == "TRP";
+    model_set_dimensions(w, m.model == "CMT" ? "0" : "1");
+    m.dimensions_open = !fixed;
 }
 
 void model_set_dimensions(Wizard& w, const std::string& text) {
     load_dialog(w, Dialog::Model);
-    w.model.txbModel = text;
-    w.model.NumFact = text;
+    w.model.dimensions = text;
 }
 
 void model_pick_labels(Wizard& w, bool user_supplied) {
     load_dialog(w, Dialog::Model);
-    w.model.optLabel1 = user_supplied;
-    w.model.optLabel2 = !user_supplied;
-    w.model.Labels = user_supplied ? "LABELS" : "NOLABELS";
+    w.model.labels = user_supplied ? Labels::UserSupplied : Labels::Generated;
 }
 
 void model_pick_sort(Wizard& w, bool sort) {
     load_dialog(w, Dialog::Model);
-    w.model.optSortYes = sort;
-    w.model.optSortNo = !sort;
-    w.model.SortLabels = sort ? "SORT" : "NOSORT";
+    w.model.sorting = sort ? Sorting::ByFactor : Sorting::Unsorted;
 }
 
 void model_save(Wizard& w) {
@@ -340,58 +323,50 @@ void model_save(Wizard& w) {
 
 void rotate_set_text(Wizard& w, const std::string& text) {
     load_dialog(w, Dialog::Rotate);
-    w.rotate.cmbRot = text;
+    w.rotate.rotation_box = text;
 }
 
 void rotate_pick(Wizard& w, const std::string& item) {
     load_dialog(w, Dialog::Rotate);
     RotateForm& r = w.rotate;
-    r.cmbRot = item;
+    r.rotation_box = item;
     // Parameters are written with a decimal point whatever the locale.
     const char* parameter = nullptr;
     if (item == "Promax") {
-        r.lblRot = "Please enter an integer for the Promax power: (3 often works well in practice).";
+        r.prompt = "Please enter an integer for the Promax power: (3 often works well in practice).";
         parameter = "3";
     } else if (starts_with(item, "HK")) {
-        r.lblRot =
+        r.prompt =
             "Please enter a real-valued number between 0.00 and 1.00 for the Harris-Kaiser rotation:   (.5 often "
             "works well in practice).";
         parameter = "0.5";
     } else if (starts_with(item, "Ob")) {
-        r.lblRot =
+        r.prompt =
             "Please enter a real-valued number between 0.00 and -1.00 for the Oblimin Delta parameter: (0.00 = "
             "Director Quartimin, -.50  = Direct Biquartimin,  -1.00 = Direct Covarimin).";
         parameter = "0";
     } else {
-        r.lblRot.clear();
-        r.txbxRotVisible = false;
+        r.prompt.clear();
         return;
     }
-    r.strRotOption = parameter;
     rotate_set_parameter(w, parameter);
-    r.txbxRotVisible = true;
 }
 
 void rotate_set_parameter(Wizard& w, const std::string& text) {
     load_dialog(w, Dialog::Rotate);
-    w.rotate.txbxRot = text;
-    w.rotate.strRotOption = text;
+    w.rotate.parameter_box = text;
+    w.rotate.parameter = text;
 }
 
 void rotate_save(Wizard& w) {
     load_dialog(w, Dialog::Rotate);
     RotateForm& r = w.rotate;
-    const std::string& t = r.cmbRot;
-    if (t == "None") {
-        r.strRotation = "NONE";
-        r.strRotOption.clear();
-    } else if (t == "Varimax" || t == "WVarimax  weighted Varimax") {
-        r.strRotation = t == "Varimax" ? "Varimax" : "WVarimax";
-        r.strRotOption.clear();
-    } else if (t == "Promax" || t == "Oblimin") {
-        r.strRotation = t;
-    } else if (t == "HK  Harris-Kaiser ortho-oblique") {
-        r.strRotation = "HK";
+    // Only a list item's exact text stores a rotation; the three before
+    // Promax take no parameter.
+    const auto item = std::find(Lists::rotate.begin(), Lists::rotate.end(), r.rotation_box);
+    if (item != Lists::rotate.end()) {
+        r.rotation = static_cast<Rotation>(item - Lists::rotate.begin());
+        if (*r.rotation < Rotation::Promax) r.parameter.clear();
     }
     hide_and_mark(w, Dialog::Rotate);
 }
@@ -400,56 +375,40 @@ void rotate_save(Wizard& w) {
 
 void score_set_text(Wizard& w, const std::string& text) {
     load_dialog(w, Dialog::Score);
-    w.score.cmbScore = text;
+    w.score.method_box = text;
 }
 
 void score_save(Wizard& w) {
     load_dialog(w, Dialog::Score);
     hide_and_mark(w, Dialog::Score);
-    const std::string head = left_chars(w.score.cmbScore, 2);
-    if (head == "No") w.score.strScoreType = "NOSCORE";
-    if (head == "RE") w.score.strScoreType = "REG";
-    if (head == "BA") w.score.strScoreType = "BART";
+    const std::string head = left_chars(w.score.method_box, 2);
+    if (head == "No") w.score.method = ScoreMethod::None;
+    if (head == "RE") w.score.method = ScoreMethod::Regression;
+    if (head == "BA") w.score.method = ScoreMethod::Bartlett;
 }
 
 void plot_set_text(Wizard& w, const std::string& text) {
     load_dialog(w, Dialog::Plot);
-    w.plot.cboPlot = text;
+    w.plot.choice_box = text;
 }
 
 void plot_save(Wizard& w) {
     load_dialog(w, Dialog::Plot);
-    w.plot.strPlot = w.plot.cboPlot;
+    w.plot.choice = w.plot.choice_box;
     hide_and_mark(w, Dialog::Plot);
 }
 
 // ---- Technical -------------------------------------------------------------
 
-void technical_set_box(Wizard& w, int box, const std::string& text) {
+void technical_pick(Wizard& w, Technical value, const std::string& item) {
     load_dialog(w, Dialog::Technical);
-    TechnicalForm& t = w.technical;
-    switch (box) {
-        case 1: t.Text1 = t.strComEps = text; break;
-        case 2: t.Text2 = t.strMaxIt = text; break;
-        case 3: t.Text3 = t.strRotEps = text; break;
-        case 4: t.Text4 = t.strRotMaxIt = text; break;
-        case 6: t.Text6 = t.strHyperWidth = text; break;
-        case 8: t.Text8 = t.strPageWidth = text; break;
-        default: break;
-    }
+    w.technical.box(value) = item;
 }
 
-void technical_pick_combo(Wizard& w, int combo, const std::string& item) {
-    load_dialog(w, Dialog::Technical);
-    (combo == 1 ? w.technical.cboTech1 : combo == 2 ? w.technical.cboTech2 : w.technical.cboTech3) = item;
-}
-
-void technical_type_combo(Wizard& w, int combo, const std::string& text) {
-    technical_pick_combo(w, combo, text);
-    TechnicalForm& t = w.technical;
-    if (combo == 1) t.strRndStrts = left_chars(text, 1);
-    if (combo == 2) t.strInitCom = left_chars(text, 3);
-    if (combo == 3) t.strOutput = left_chars(text, 1);
+void technical_type(Wizard& w, Technical value, const std::string& text) {
+    technical_pick(w, value, text);
+    const std::size_t n = control(value).list_chars;
+    w.technical.value(value) = n ? left_chars(text, n) : text;
 }
 
 void technical_save(Wizard& w, Prompts& prompts) {
@@ -458,53 +417,36 @@ void technical_save(Wizard& w, Prompts& prompts) {
     // The width is read from the box as it shows, in the C locale: after a
     // reset the stored width and the box may differ, and the box's text is
     // what gets stored below.
-    if (leading_number(t.Text8) > 120.0) {
+    if (leading_number(t.box(Technical::PageWidth)) > 120.0) {
         prompts.message(kWarningCaption, "Maximum column width = 120");
-        t.strPageWidth = "120";
-        technical_set_box(w, 8, "120");
+        technical_type(w, Technical::PageWidth, "120");
         return;
     }
-    t.strComEps = t.Text1;
-    t.strMaxIt = t.Text2;
-    t.strRotEps = t.Text3;
-    t.strRotMaxIt = t.Text4;
-    t.strHyperWidth = t.Text6;
-    t.strPageWidth = t.Text8;
-    t.strRndStrts = left_chars(t.cboTech1, 1);
-    t.strInitCom = left_chars(t.cboTech2, 3);
-    t.strOutput = left_chars(t.cboTech3, 1);
+    for (int i = 0; i < kTechnicalValues; ++i) {
+        const auto v = static_cast<Technical>(i);
+        const std::size_t n = control(v).list_chars;
+        t.value(v) = n ? left_chars(t.box(v), n) : t.box(v);
+    }
     hide_and_mark(w, Dialog::Technical);
-    if (t.cboTech3 == "True") show_dialog(w, Dialog::OutMatrix);
+    if (t.box(Technical::Output) == "True") show_dialog(w, Dialog::OutMatrix);
 }
 
 // ---- Output matrices and format --------------------------------------------
 
-void outmatrix_set(Wizard& w, int box, bool ticked) {
+void outmatrix_set(Wizard& w, Matrix box, bool ticked) {
     load_dialog(w, Dialog::OutMatrix);
-    OutMatrixForm& o = w.outmatrix;
-    bool* boxes[] = {&o.chkCOR, &o.chkSMO, &o.chkEIG, &o.chkFAC, &o.chkRSD};
-    if (box >= 0 && box < 5) *boxes[box] = ticked;
+    w.outmatrix.ticked[static_cast<std::size_t>(box)] = ticked;
 }
 
 void outmatrix_save(Wizard& w) {
     load_dialog(w, Dialog::OutMatrix);
-    OutMatrixForm& o = w.outmatrix;
-    const bool boxes[] = {o.chkCOR, o.chkSMO, o.chkEIG, o.chkFAC, o.chkRSD};
-    const char* codes[] = {"COR ", "SMO ", "EIG ", "FAC ", "RSD "};
-    o.numOutMatrix = 0;
-    o.strOutMatrix.clear();
-    for (int i = 0; i < 5; ++i)
-        if (boxes[i]) {
-            ++o.numOutMatrix;
-            o.strOutMatrix += codes[i];
-        }
-    o.visible = false;
+    w.outmatrix.saved = w.outmatrix.ticked;
+    w.outmatrix.visible = false;
 }
 
 void format_set_text(Wizard& w, const std::string& text) {
     load_dialog(w, Dialog::Format);
-    w.format.txtFormat = text;
-    w.format.strFORTRANFormat = text;
+    w.format.format = text;
 }
 
 void format_save(Wizard& w) {
@@ -512,79 +454,56 @@ void format_save(Wizard& w) {
     hide_and_mark(w, Dialog::Format);
 }
 
-// ---- Hub, reset and build --------------------------------------------------
+// ---- Hub and reset ---------------------------------------------------------
 
-void hub_cancel(Wizard& w) { w.build.visible = false; }
+void hub_cancel(Wizard& w) { w.hub.visible = false; }
 
 void wizard_reset(Wizard& w, PrincipalText& principal, bool from_build) {
     principal.set_text("");
     if (from_build) {
-        w.build.loaded = true;
-        w.build.visible = true;
-        w.build.marks.fill(false);
+        w.hub.loaded = true;
+        w.hub.visible = true;
+        w.hub.marks.fill(false);
     }
-    outmatrix_set(w, 0, false);
-    w.outmatrix.numOutMatrix = 0;
+    // COR unticked, the other boxes kept; no matrix written until the next SAVE.
+    outmatrix_set(w, Matrix::Cor, false);
+    w.outmatrix.saved.fill(false);
 
-    model_set_dimensions(w, "1");
-    w.model.Model = "PFA";
-    model_pick_labels(w, true);
-    model_pick_sort(w, true);
-    // The list and the dimensions box show the model stored.
-    w.model.cboModel1 = kModelShown;
-    w.model.txbModelEnabled = true;
-
+    load_dialog(w, Dialog::Model);
+    model_defaults(w);
+    // The rotation saved is kept.
     load_dialog(w, Dialog::Rotate);
-    w.rotate.strRotOption.clear();
-    rotate_set_parameter(w, "");
-    w.rotate.cmbRot = "None";
+    rotate_defaults(w);
 
     format_set_text(w, "");
     plot_set_text(w, "NONE");
+    // The comment lines saved are kept.
     comments_set_text(w, "");
     title_set_text(w, "");
-
+    // The data file is kept, and its box shows it.
     data_set_numvar(w, "");
     data_set_numsub(w, "");
-    // The box shows the data file that will be written, which the reset keeps.
-    w.data.txbxbDataFilename = w.data.dialogFileName;
-
+    // The verbosity is kept.
     outfile_set_text(w, "");
 
-    metric_set_text(w, 1, kMetricShown1);
-    metric_set_text(w, 2, kMetricShown2);
-    metric_set_text(w, 3, kMetricShown3);
-    w.metric.strGuessFile = "EMPTY";
-    w.metric.strPhiFile = "EMPTY";
+    // The lists show the defaults; the codes saved are kept.
+    load_dialog(w, Dialog::Metric);
+    metric_boxes_defaults(w);
+    w.metric.guessing_file.reset();
+    w.metric.phi_file.reset();
 
-    w.plot.strPlot = "None";
+    w.plot.choice = Lists::plot[0];
 
+    // Every value back to its default; the lists show theirs, the text boxes
+    // keep what they show.
     load_dialog(w, Dialog::Technical);
-    TechnicalForm& t = w.technical;
-    t.strComEps = "0.0001";
-    t.strMaxIt = "200";
-    t.strRotEps = "0.00001";
-    t.strRotMaxIt = "200";
-    t.strRndStrts = "T";
-    t.strHyperWidth = "0.2";
-    t.strInitCom = "ONE";
-    t.strPageWidth = "120";
-    t.strOutput = "F";
-    technical_type_combo(w, 1, "True");
-    technical_type_combo(w, 2, Lists::tech_init[0]);
-    technical_type_combo(w, 3, "False");
-}
-
-void build_job(Wizard& w, PrincipalText& principal, Prompts& prompts) {
-    w.build.visible = false;
-    w.build.SAVEFLAG = false;
-    // The build reads the title box and the data dialog's file name, which
-    // loads their dialogs.
-    load_dialog(w, Dialog::Title);
-    load_dialog(w, Dialog::Data);
-    principal.set_text(command_text(w));
-    for (const std::string& warning : cut_warnings(w)) prompts.message(kWarningCaption, warning);
-    if (w.model.Labels == "LABELS") prompts.message("WinOrvalis Reminder", "Remember to input Variable Labels");
+    for (int i = 0; i < kTechnicalValues; ++i) {
+        const auto t = static_cast<Technical>(i);
+        if (control(t).list_chars)
+            technical_type(w, t, control(t).shown);
+        else
+            w.technical.value(t) = control(t).shown;
+    }
 }
 
 }  // namespace orv::frontend

@@ -2,7 +2,9 @@
 // controls its handlers read and write, and every handler as a function over
 // it.  The Qt dialogs only show this state and pass the user's events here,
 // so the whole wizard, the resets and the command text are testable without
-// widgets.
+// widgets.  Fields are named after what they hold; a `_box` field is the
+// text a control shows where that differs from the answer stored from it.
+// The controls' own names are the widgets' object names.
 //
 // A form is "loaded" (its load handler has run) when it is first shown or
 // when one of its controls is first used; setting or reading one of its
@@ -12,24 +14,13 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-namespace orv::frontend {
+#include "frontend/prompts.h"
 
-// The user-facing questions a handler may ask in the middle of its work:
-// message boxes with an OK button, an input box, the open-file dialog.
-class Prompts {
-public:
-    virtual ~Prompts() = default;
-    virtual void message(const std::string& caption, const std::string& text) = 0;
-    // The typed answer; empty also when cancelled.
-    virtual std::string input(const std::string& prompt, const std::string& title) = 0;
-    // The chosen file's full path; false when cancelled.  `filter` is in the
-    // "description|pattern|description|pattern" form.
-    virtual bool open_file(const std::string& title, const std::string& filter, std::string& chosen) = 0;
-};
+namespace orv::frontend {
 
 // The principal document text that the build writes into and the reset
 // empties.
@@ -45,88 +36,118 @@ enum class Dialog { Comments, Title, Data, OutFile, Metric, Model, Rotate, Score
 inline constexpr int kDialogs = 12;
 inline constexpr int kStepMarks = 11;
 
+inline constexpr const char* kWarningCaption = "WinOrvalis Warning!";
+
 // What every form has: loaded (its load handler has run) and shown.
 struct FormState {
     bool loaded = false, visible = false;
 };
 
+struct HubForm : FormState {
+    std::array<bool, kStepMarks> marks{};  // a set mark shows "*"
+};
+
 struct CommentsForm : FormState {
-    std::string txbxComments;  // line breaks are CR LF
-    std::string CommentLine;
+    std::string text;   // the box; line breaks are CR LF
+    std::string lines;  // the comment lines saved from it, written before the title
 };
 
 struct TitleForm : FormState {
-    std::string TitleText;
+    std::string text;  // the box, which the build reads
 };
 
 struct DataForm : FormState {
-    std::string dialogFileName;  // CommonDialog1's file name: the data file written
-    std::string txbxbDataFilename, txtbxNumVar, txtbxNumSub;
-    std::string NumVar, NumSub;
+    std::string file;  // the data file last chosen in the open dialog; its box shows it
+    std::string variables, subjects;  // the numbers as typed
 };
+
+enum class Verbosity { Short, Long };
 
 struct OutFileForm : FormState {
-    std::string txbxOutFile;
-    bool optOut1 = false, optOut2 = false;
-    std::string Outfile, PrintVerbosity;
+    std::string report;                  // the report file as typed
+    std::optional<Verbosity> verbosity;  // neither button is selected until one is picked
 };
+
+// The metric dialog's three lists.
+enum class MetricList { Metric, DataType, Smoothing };
 
 struct MetricForm : FormState {
-    std::string cboMetric1, cboMetric2, cboMetric3;
-    std::string VariableMetric, DataType, SmoothOption;
-    std::string strGuessFile;  // "EMPTY" or a finished >CPARAM: line
-    std::string strPhiFile;    // "EMPTY" or a finished >PHI: line
+    std::string metric_box, data_type_box, smoothing_box;
+    // Saved: the leading 2, 4 and 2 characters of the lists' texts.
+    std::string metric, data_type, smoothing;
+    // Asked for when saved with metric DC (the guessing parameters) and data
+    // type FLD2 (the factor correlations); nothing when the metric or type
+    // saved needs none.
+    std::optional<std::string> guessing_file, phi_file;
 };
+
+enum class Labels { UserSupplied, Generated };
+enum class Sorting { ByFactor, Unsorted };
 
 struct ModelForm : FormState {
-    std::string cboModel1, txbModel;
-    bool txbModelEnabled = true;  // disabled boxes have the light cyan background
-    bool optLabel1 = false, optLabel2 = false, optSortYes = false, optSortNo = false;
-    std::string Model, NumFact, Labels, SortLabels;
+    std::string model_box;
+    std::string model;               // the model code picked: its item's 3 leading characters
+    std::string dimensions;          // the box, as typed or set by a pick
+    bool dimensions_open = true;     // closed boxes have the light cyan background
+    std::optional<Labels> labels;    // the option buttons picked
+    std::optional<Sorting> sorting;
 };
+
+// In the order of the rotation list.
+enum class Rotation { None, Varimax, WVarimax, Promax, Oblimin, HarrisKaiser };
 
 struct RotateForm : FormState {
-    std::string cmbRot, lblRot, txbxRot;
-    bool txbxRotVisible = false;
-    std::string strRotation, strRotOption;
+    std::string rotation_box;
+    std::string prompt;  // the parameter's prompt; empty while the parameter box is hidden
+    std::string parameter_box;
+    std::string parameter;            // as typed; Save of a rotation without one empties it
+    std::optional<Rotation> rotation;  // the rotation saved
 };
 
+// In the order of the score list.
+enum class ScoreMethod { None, Regression, Bartlett };
+
 struct ScoreForm : FormState {
-    std::string cmbScore;
-    bool cmbScoreEnabled = true, lblScoreMsgVisible = false;
-    std::string strScoreType;
+    std::string method_box;
+    bool method_open = true;  // closed, the box is light cyan and the message shows
+    std::optional<ScoreMethod> method;
 };
 
 struct PlotForm : FormState {
-    std::string cboPlot;
-    std::string strPlot;
+    std::string choice_box;
+    std::string choice;  // saved: the list's whole text
 };
+
+// The technical values in the order >TECHNICAL: writes them, named after the
+// engine's keywords.  RndStrts, InitCom and Output are lists (their leading
+// 1, 3 and 1 characters are stored), the others text boxes.
+enum class Technical { CompEps, MaxIt, RotEps, RotMaxIt, RndStrts, HyperWidth, InitCom, PageWidth, Output };
+inline constexpr int kTechnicalValues = 9;
 
 struct TechnicalForm : FormState {
-    std::string Text1, Text2, Text3, Text4, Text6, Text8;
-    std::string cboTech1, cboTech2, cboTech3;
-    std::string strComEps, strMaxIt, strRotEps, strRotMaxIt, strRndStrts, strHyperWidth, strInitCom, strPageWidth,
-        strOutput;
+    std::array<std::string, kTechnicalValues> boxes;   // what each control shows
+    std::array<std::string, kTechnicalValues> values;  // the values stored from them
+    std::string& box(Technical t) { return boxes[static_cast<std::size_t>(t)]; }
+    const std::string& box(Technical t) const { return boxes[static_cast<std::size_t>(t)]; }
+    std::string& value(Technical t) { return values[static_cast<std::size_t>(t)]; }
+    const std::string& value(Technical t) const { return values[static_cast<std::size_t>(t)]; }
 };
 
+// The matrix files, in the order of the check boxes and of >OUTPUT:'s codes.
+enum class Matrix { Cor, Smo, Eig, Fac, Rsd };
+inline constexpr int kMatrices = 5;
+
 struct OutMatrixForm : FormState {
-    bool chkCOR = false, chkSMO = false, chkEIG = false, chkFAC = false, chkRSD = false;
-    std::int16_t numOutMatrix = 0;
-    std::string strOutMatrix;
+    std::array<bool, kMatrices> ticked{};  // the check boxes
+    std::array<bool, kMatrices> saved{};   // the matrices SAVE stored, written on >OUTPUT:
 };
 
 struct FormatForm : FormState {
-    std::string txtFormat;
-    std::string strFORTRANFormat;
-};
-
-struct BuildForm : FormState {
-    std::array<bool, kStepMarks> marks{};  // a set mark shows "*"
-    bool SAVEFLAG = false;
+    std::string format;  // the data file's format as typed
 };
 
 struct Wizard {
-    BuildForm build;
+    HubForm hub;
     CommentsForm comments;
     TitleForm title;
     DataForm data;
@@ -139,6 +160,9 @@ struct Wizard {
     TechnicalForm technical;
     OutMatrixForm outmatrix;
     FormatForm format;
+    // File > Run's permission: File > Open and File > Save give it, File >
+    // Save As and the build take it away.
+    bool run_allowed = false;
 };
 
 // ---- Texts of the dialogs' lists -------------------------------------------
@@ -181,12 +205,12 @@ void outfile_pick_short(Wizard& w);
 void outfile_pick_long(Wizard& w);
 void outfile_save(Wizard& w);
 
-// `box` is 1, 2 or 3.  The metric boxes have no change or click handlers:
-// typing and picking only change what they show.
-void metric_set_text(Wizard& w, int box, const std::string& text);
+// The metric lists have no change or click handlers: typing and picking
+// only change what they show.
+void metric_set_text(Wizard& w, MetricList list, const std::string& text);
 void metric_save(Wizard& w, Prompts& prompts);
 
-void model_set_text(Wizard& w, const std::string& text);  // typed into cboModel1: no handler
+void model_set_text(Wizard& w, const std::string& text);  // typed into the list: no handler
 void model_pick(Wizard& w, const std::string& item);
 void model_set_dimensions(Wizard& w, const std::string& text);
 void model_pick_labels(Wizard& w, bool user_supplied);
@@ -204,14 +228,13 @@ void score_save(Wizard& w);
 void plot_set_text(Wizard& w, const std::string& text);
 void plot_save(Wizard& w);
 
-// `box` is 1, 2, 3, 4, 6 or 8 (the technical text boxes Text1 ... Text8).
-void technical_set_box(Wizard& w, int box, const std::string& text);
-// `combo` is 1, 2 or 3.  Typing runs the change handler, picking does not.
-void technical_type_combo(Wizard& w, int combo, const std::string& text);
-void technical_pick_combo(Wizard& w, int combo, const std::string& item);
+// Typed into a technical control, text box or list: it shows the text and
+// its change handler stores it.  A list item picked is only shown.
+void technical_type(Wizard& w, Technical value, const std::string& text);
+void technical_pick(Wizard& w, Technical value, const std::string& item);
 void technical_save(Wizard& w, Prompts& prompts);
 
-void outmatrix_set(Wizard& w, int box, bool ticked);  // box 0..4: COR SMO EIG FAC RSD
+void outmatrix_set(Wizard& w, Matrix box, bool ticked);
 void outmatrix_save(Wizard& w);
 
 void format_set_text(Wizard& w, const std::string& text);
@@ -224,10 +247,5 @@ void hub_cancel(Wizard& w);
 // The wizard reset.  File > Build also shows the hub and clears the step
 // marks (`from_build`); closing a document window does not.
 void wizard_reset(Wizard& w, PrincipalText& principal, bool from_build);
-
-// The BUILD button: hides the hub, clears SAVEFLAG, writes the command text
-// into the principal text, reports a title or format that the engine would
-// cut, and reminds the user of the labels.
-void build_job(Wizard& w, PrincipalText& principal, Prompts& prompts);
 
 }  // namespace orv::frontend

@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "frontend/wizard.h"
+#include "frontend/prompts.h"
 
 namespace orv::frontend {
 

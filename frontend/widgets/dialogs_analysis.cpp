@@ -39,8 +39,8 @@ MetricDialog::MetricDialog(WizardWindows& windows) : WizardDialog(windows, Dialo
         layout->addWidget(make_heading(this, headings[i]));
         boxes_[i] = make_combo(this, names[i], *items[i]);
         layout->addWidget(boxes_[i]);
-        const int box = i + 1;
-        const auto set = [box](Wizard& w, const std::string& t) { metric_set_text(w, box, t); };
+        const auto list = static_cast<MetricList>(i);
+        const auto set = [list](Wizard& w, const std::string& t) { metric_set_text(w, list, t); };
         on_combo(boxes_[i], set, set);
     }
     auto* save = make_button(this, "cmdMetric", "Save");
@@ -49,9 +49,9 @@ MetricDialog::MetricDialog(WizardWindows& windows) : WizardDialog(windows, Dialo
 }
 
 void MetricDialog::refresh(const Wizard& w) {
-    show_text(boxes_[0], w.metric.cboMetric1);
-    show_text(boxes_[1], w.metric.cboMetric2);
-    show_text(boxes_[2], w.metric.cboMetric3);
+    show_text(boxes_[0], w.metric.metric_box);
+    show_text(boxes_[1], w.metric.data_type_box);
+    show_text(boxes_[2], w.metric.smoothing_box);
 }
 
 // ---- Model -----------------------------------------------------------------
@@ -104,11 +104,11 @@ ModelDialog::ModelDialog(WizardWindows& windows) : WizardDialog(windows, Dialog:
 }
 
 void ModelDialog::refresh(const Wizard& w) {
-    show_text(model_, w.model.cboModel1);
-    show_text(dims_, w.model.txbModel);
-    paint_closed(dims_, !w.model.txbModelEnabled);
-    show_checked(user_, w.model.optLabel1, generated_, w.model.optLabel2);
-    show_checked(sort_, w.model.optSortYes, nosort_, w.model.optSortNo);
+    show_text(model_, w.model.model_box);
+    show_text(dims_, w.model.dimensions);
+    paint_closed(dims_, !w.model.dimensions_open);
+    show_checked(user_, w.model.labels == Labels::UserSupplied, generated_, w.model.labels == Labels::Generated);
+    show_checked(sort_, w.model.sorting == Sorting::ByFactor, nosort_, w.model.sorting == Sorting::Unsorted);
 }
 
 // ---- Rotation --------------------------------------------------------------
@@ -136,10 +136,10 @@ RotateDialog::RotateDialog(WizardWindows& windows) : WizardDialog(windows, Dialo
 }
 
 void RotateDialog::refresh(const Wizard& w) {
-    show_text(rot_, w.rotate.cmbRot);
-    prompt_->setText(qs(w.rotate.lblRot));
-    show_text(parameter_, w.rotate.txbxRot);
-    parameter_->setVisible(w.rotate.txbxRotVisible);
+    show_text(rot_, w.rotate.rotation_box);
+    prompt_->setText(qs(w.rotate.prompt));
+    show_text(parameter_, w.rotate.parameter_box);
+    parameter_->setVisible(!w.rotate.prompt.empty());
 }
 
 }  // namespace orv::frontend

@@ -96,9 +96,9 @@ CommentsDialog::CommentsDialog(WizardWindows& windows) : WizardDialog(windows, D
 }
 
 void CommentsDialog::refresh(const Wizard& w) {
-    if (crlf_text(box_->toPlainText()) == w.comments.txbxComments) return;
+    if (crlf_text(box_->toPlainText()) == w.comments.text) return;
     const QSignalBlocker block(box_);
-    box_->setPlainText(plain_text(w.comments.txbxComments));
+    box_->setPlainText(plain_text(w.comments.text));
 }
 
 // ---- Title -----------------------------------------------------------------
@@ -116,7 +116,7 @@ TitleDialog::TitleDialog(WizardWindows& windows) : WizardDialog(windows, Dialog:
     on_click(save, title_save);
 }
 
-void TitleDialog::refresh(const Wizard& w) { show_text(box_, w.title.TitleText); }
+void TitleDialog::refresh(const Wizard& w) { show_text(box_, w.title.text); }
 
 // ---- Data ------------------------------------------------------------------
 
@@ -148,9 +148,9 @@ DataDialog::DataDialog(WizardWindows& windows) : WizardDialog(windows, Dialog::D
 }
 
 void DataDialog::refresh(const Wizard& w) {
-    show_text(file_, w.data.txbxbDataFilename);
-    show_text(numvar_, w.data.txtbxNumVar);
-    show_text(numsub_, w.data.txtbxNumSub);
+    show_text(file_, w.data.file);
+    show_text(numvar_, w.data.variables);
+    show_text(numsub_, w.data.subjects);
 }
 
 // ---- Report ----------------------------------------------------------------
@@ -178,12 +178,12 @@ OutFileDialog::OutFileDialog(WizardWindows& windows) : WizardDialog(windows, Dia
 }
 
 void OutFileDialog::refresh(const Wizard& w) {
-    show_text(box_, w.outfile.txbxOutFile);
+    show_text(box_, w.outfile.report);
     // Neither button is selected until one is picked.
     short_->setAutoExclusive(false);
     long_->setAutoExclusive(false);
-    short_->setChecked(w.outfile.optOut1);
-    long_->setChecked(w.outfile.optOut2);
+    short_->setChecked(w.outfile.verbosity == Verbosity::Short);
+    long_->setChecked(w.outfile.verbosity == Verbosity::Long);
     short_->setAutoExclusive(true);
     long_->setAutoExclusive(true);
 }

@@ -33,13 +33,14 @@ ScoreDialog::ScoreDialog(WizardWindows& windows) : WizardDialog(windows, Dialog:
 }
 
 void ScoreDialog::refresh(const Wizard& w) {
-    show_text(score_, w.score.cmbScore);
-    paint_closed(score_, !w.score.cmbScoreEnabled);
-    paint_closed(score_->lineEdit(), !w.score.cmbScoreEnabled);
+    show_text(score_, w.score.method_box);
+    paint_closed(score_, !w.score.method_open);
+    paint_closed(score_->lineEdit(), !w.score.method_open);
     // The window takes the message's room only while it is shown.
-    message_->setVisible(w.score.lblScoreMsgVisible);
-    if (message_shown_ != w.score.lblScoreMsgVisible) adjustSize();
-    message_shown_ = w.score.lblScoreMsgVisible;
+    const bool message = !w.score.method_open;
+    message_->setVisible(message);
+    if (message_shown_ != message) adjustSize();
+    message_shown_ = message;
 }
 
 // ---- Plot ------------------------------------------------------------------
@@ -56,54 +57,57 @@ PlotDialog::PlotDialog(WizardWindows& windows) : WizardDialog(windows, Dialog::P
     on_click(save, plot_save);
 }
 
-void PlotDialog::refresh(const Wizard& w) { show_text(plot_, w.plot.cboPlot); }
+void PlotDialog::refresh(const Wizard& w) { show_text(plot_, w.plot.choice_box); }
 
 // ---- Technical -------------------------------------------------------------
+
+namespace {
+
+// One row per technical value, in the order of Technical.
+struct TechnicalRow {
+    const char* prompt;
+    const char* name;
+    bool list;  // a list box; otherwise a text box
+};
+const TechnicalRow kTechnicalRows[kTechnicalValues] = {
+    {"Convergence criterion for iterated communalities (COMP_EPS)", "Text1", false},
+    {"Maximum iterations for communality estimation (MAXIT)", "Text2", false},
+    {"Convergence criterion for rotation step  (ROT_EPS)", "Text3", false},
+    {"Maximum iterations for rotation step (ROT_MAXIT)", "Text4", false},
+    {"Begin rotation from random spin orientation (RNDSTRTS)", "cboTech1", true},
+    {"Hyperplane width  (HYPER_WIDTH)", "Text6", false},
+    {"Initial method for communality estimation (INIT_COM)", "cboTech2", true},
+    {"Number of columns on printed page  (PAGEWIDTH)", "Text8", false},
+    {"Write output matrices to external files (OUTPUT)", "cboTech3", true},
+};
+
+}  // namespace
 
 TechnicalDialog::TechnicalDialog(WizardWindows& windows) : WizardDialog(windows, Dialog::Technical, "Technical") {
     setObjectName("frmTechnical");
     auto* grid = new QGridLayout(this);
     grid->setColumnStretch(0, 1);
-    struct Row {
-        const char* prompt;
-        const char* name;
-        int box;    // text box number, or 0
-        int combo;  // combo number, or 0
-    };
-    const Row rows[] = {
-        {"Convergence criterion for iterated communalities (COMP_EPS)", "Text1", 1, 0},
-        {"Maximum iterations for communality estimation (MAXIT)", "Text2", 2, 0},
-        {"Convergence criterion for rotation step  (ROT_EPS)", "Text3", 3, 0},
-        {"Maximum iterations for rotation step (ROT_MAXIT)", "Text4", 4, 0},
-        {"Begin rotation from random spin orientation (RNDSTRTS)", "cboTech1", 0, 1},
-        {"Hyperplane width  (HYPER_WIDTH)", "Text6", 6, 0},
-        {"Initial method for communality estimation (INIT_COM)", "cboTech2", 0, 2},
-        {"Number of columns on printed page  (PAGEWIDTH)", "Text8", 8, 0},
-        {"Write output matrices to external files (OUTPUT)", "cboTech3", 0, 3},
-    };
-    int next_box = 0;
-    for (int r = 0; r < 9; ++r) {
-        const Row& row = rows[r];
+    int next_box = 0, next_combo = 0;
+    for (int r = 0; r < kTechnicalValues; ++r) {
+        const TechnicalRow& row = kTechnicalRows[r];
+        const auto value = static_cast<Technical>(r);
         auto* prompt = make_prompt(this, row.prompt);
         prompt->setWordWrap(false);
         grid->addWidget(prompt, r, 0);
-        if (row.box) {
+        const auto typed = [value](Wizard& w, const std::string& t) { technical_type(w, value, t); };
+        if (!row.list) {
             QLineEdit* e = make_line(this, row.name);
             e->setFixedWidth(300);
             boxes_[next_box++] = e;
             grid->addWidget(e, r, 1);
-            const int box = row.box;
-            on_typed(e, [box](Wizard& w, const std::string& t) { technical_set_box(w, box, t); });
+            on_typed(e, typed);
         } else {
             QComboBox* c =
-                make_combo(this, row.name, row.combo == 2 ? Lists::tech_init : Lists::tech_bool);
+                make_combo(this, row.name, value == Technical::InitCom ? Lists::tech_init : Lists::tech_bool);
             c->setFixedWidth(300);
-            combos_[row.combo - 1] = c;
+            combos_[next_combo++] = c;
             grid->addWidget(c, r, 1);
-            const int combo = row.combo;
-            on_combo(
-                c, [combo](Wizard& w, const std::string& t) { technical_type_combo(w, combo, t); },
-                [combo](Wizard& w, const std::string& t) { technical_pick_combo(w, combo, t); });
+            on_combo(c, typed, [value](Wizard& w, const std::string& t) { technical_pick(w, value, t); });
         }
     }
     auto* save = make_button(this, "cmdTechnical", "Save");
@@ -112,12 +116,14 @@ TechnicalDialog::TechnicalDialog(WizardWindows& windows) : WizardDialog(windows,
 }
 
 void TechnicalDialog::refresh(const Wizard& w) {
-    const TechnicalForm& t = w.technical;
-    const std::string* texts[6] = {&t.Text1, &t.Text2, &t.Text3, &t.Text4, &t.Text6, &t.Text8};
-    for (int i = 0; i < 6; ++i) show_text(boxes_[i], *texts[i]);
-    show_text(combos_[0], t.cboTech1);
-    show_text(combos_[1], t.cboTech2);
-    show_text(combos_[2], t.cboTech3);
+    int next_box = 0, next_combo = 0;
+    for (int r = 0; r < kTechnicalValues; ++r) {
+        const std::string& text = w.technical.box(static_cast<Technical>(r));
+        if (kTechnicalRows[r].list)
+            show_text(combos_[next_combo++], text);
+        else
+            show_text(boxes_[next_box++], text);
+    }
 }
 
 // ---- Output matrices -------------------------------------------------------
@@ -136,7 +142,8 @@ OutMatrixDialog::OutMatrixDialog(WizardWindows& windows) : WizardDialog(windows,
         boxes_[i] = new QCheckBox(captions[i], this);
         boxes_[i]->setObjectName(names[i]);
         layout->addWidget(boxes_[i]);
-        connect(boxes_[i], &QCheckBox::clicked, this, [this, i](bool on) { outmatrix_set(model(), i, on); });
+        connect(boxes_[i], &QCheckBox::clicked, this,
+                [this, i](bool on) { outmatrix_set(model(), static_cast<Matrix>(i), on); });
     }
     auto* save = make_button(this, "cmdOutMatrix", "SAVE");
     layout->addWidget(save, 0, Qt::AlignRight);
@@ -144,9 +151,7 @@ OutMatrixDialog::OutMatrixDialog(WizardWindows& windows) : WizardDialog(windows,
 }
 
 void OutMatrixDialog::refresh(const Wizard& w) {
-    const OutMatrixForm& o = w.outmatrix;
-    const bool on[] = {o.chkCOR, o.chkSMO, o.chkEIG, o.chkFAC, o.chkRSD};
-    for (int i = 0; i < 5; ++i) boxes_[i]->setChecked(on[i]);
+    for (int i = 0; i < 5; ++i) boxes_[i]->setChecked(w.outmatrix.ticked[i]);
 }
 
 // ---- Format ----------------------------------------------------------------
@@ -165,6 +170,6 @@ FormatDialog::FormatDialog(WizardWindows& windows) : WizardDialog(windows, Dialo
     on_click(save, format_save);
 }
 
-void FormatDialog::refresh(const Wizard& w) { show_text(box_, w.format.txtFormat); }
+void FormatDialog::refresh(const Wizard& w) { show_text(box_, w.format.format); }
 
 }  // namespace orv::frontend

@@ -14,7 +14,9 @@ QProcessEnvironment engine_environment(const QProcessEnvironment& base) {
 
 EngineProcess::EngineProcess(QObject* parent) : QObject(parent) {}
 
-// A front end that goes away during a run leaves the engine to finish alone.
+// Destroyed during a run (the front end ending while the engine runs), it
+// waits for the engine to end, however long that takes: the run finishes its
+// report, and no engine is left running without the front end.
 EngineProcess::~EngineProcess() {
     if (process_) {
         process_->disconnect(this);

@@ -6,7 +6,6 @@
 #include <QPushButton>
 
 #include "frontend/widgets/look.h"
-#include "frontend/widgets/wizard_windows.h"
 
 namespace orv::frontend {
 
@@ -36,7 +35,7 @@ const Key kKeys[kStepMarks] = {
 
 }  // namespace
 
-HubWindow::HubWindow(WizardWindows& windows) : QWidget(nullptr, Qt::Window), windows_(windows) {
+HubWindow::HubWindow() : QWidget(nullptr, Qt::Window) {
     setObjectName("frmBuild");
     setWindowTitle("Orvalis 2.0");
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -67,7 +66,7 @@ HubWindow::HubWindow(WizardWindows& windows) : QWidget(nullptr, Qt::Window), win
         grid->addWidget(b, row, col);
         grid->addWidget(mark, row, col + 1);
         const Dialog d = k.dialog;
-        connect(b, &QPushButton::clicked, this, [this, d] { windows_.show_dialog(d); });
+        connect(b, &QPushButton::clicked, this, [this, d] { emit dialog_chosen(d); });
     }
     auto* build = make_button(this, "cmdEnd", "BUILD");
     auto* cancel = make_button(this, "Command2", "CANCEL");
@@ -76,8 +75,8 @@ HubWindow::HubWindow(WizardWindows& windows) : QWidget(nullptr, Qt::Window), win
     grid->addWidget(build, 0, 4);
     grid->addWidget(cancel, 1, 4);
     grid->setColumnMinimumWidth(3, 24);
-    connect(build, &QPushButton::clicked, this, [this] { windows_.build(); });
-    connect(cancel, &QPushButton::clicked, this, [this] { windows_.hub_closed(); });
+    connect(build, &QPushButton::clicked, this, &HubWindow::build_chosen);
+    connect(cancel, &QPushButton::clicked, this, &HubWindow::cancelled);
 
     // Comments ... >MODEL:, BUILD, >ROTATE: ... >FORMAT:, CANCEL.
     QWidget* order[] = {buttons[0], buttons[1], buttons[2], buttons[3], buttons[4],  buttons[5], build,
@@ -86,7 +85,7 @@ HubWindow::HubWindow(WizardWindows& windows) : QWidget(nullptr, Qt::Window), win
 }
 
 void HubWindow::refresh(const Wizard& w) {
-    for (int i = 0; i < kStepMarks; ++i) marks_[i]->setText(w.build.marks[i] ? "*" : "");
+    for (int i = 0; i < kStepMarks; ++i) marks_[i]->setText(w.hub.marks[i] ? "*" : "");
 }
 
 void HubWindow::present() {
@@ -100,7 +99,7 @@ void HubWindow::present() {
 
 void HubWindow::closeEvent(QCloseEvent* event) {
     event->accept();
-    windows_.hub_closed();
+    emit cancelled();
 }
 
 }  // namespace orv::frontend

@@ -1,5 +1,6 @@
 // The wizard's hub frmBuild: one button per dialog with its step mark, and
-// BUILD and CANCEL.
+// BUILD and CANCEL.  Its buttons and its close box are signals, which the
+// wizard's windows answer.
 #pragma once
 
 #include <QWidget>
@@ -11,20 +12,23 @@ class QLabel;
 
 namespace orv::frontend {
 
-class WizardWindows;
-
 class HubWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit HubWindow(WizardWindows& windows);
+    HubWindow();
     void refresh(const Wizard& w);
     void present();
+
+signals:
+    void dialog_chosen(orv::frontend::Dialog d);
+    void build_chosen();
+    // CANCEL, or the close box.
+    void cancelled();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    WizardWindows& windows_;
     std::array<QLabel*, kStepMarks> marks_{};
     bool shown_before_ = false;
 };

@@ -98,11 +98,9 @@ QString error_text(const QString& what, const QString& path, const QString& reas
 
 }  // namespace
 
-MainWindow::MainWindow(Prompts* prompts, ShellPrompts* shell)
+MainWindow::MainWindow(Prompts* prompts)
     : qt_prompts_(this),
       prompts_(prompts ? *prompts : qt_prompts_),
-      qt_shell_(this),
-      shell_(shell ? *shell : qt_shell_),
       area_(new QMdiArea(this)),
       engine_(new EngineProcess(this)),
       engine_environment_(orv::frontend::engine_environment(QProcessEnvironment::systemEnvironment())) {
@@ -289,7 +287,7 @@ bool MainWindow::document_closing(DocumentWindow* doc) {
 
 bool MainWindow::maybe_save(DocumentWindow* doc) {
     if (!doc || !doc->modified()) return true;
-    switch (shell_.ask_unsaved(kRunCaption, kUnsavedQuestion)) {
+    switch (prompts_.ask_unsaved(kRunCaption, kUnsavedQuestion)) {
         case Unsaved::Save: return doc == principal_ ? save_principal() : save_document(doc, "Save");
         case Unsaved::Discard: doc->set_unmodified(); return true;
         case Unsaved::Cancel: break;
@@ -297,23 +295,24 @@ bool MainWindow::maybe_save(DocumentWindow* doc) {
     return false;
 }
 
-void MainWindow::message(const QString& text) { shell_.message(kRunCaption, text); }
+void MainWindow::message(const QString& text) { prompts_.message(kRunCaption, ss(text)); }
 
 // ---- File commands -----------------------------------------------------------
 
 void MainWindow::file_open() {
     if (documents().isEmpty()) new_document();
-    const std::optional<QString> path = shell_.open_file("Open", kOpenFilter);
-    if (!path) return;
+    const std::optional<std::string> chosen = prompts_.open_file("Open", kOpenFilter);
+    if (!chosen) return;
+    const QString path = qs(*chosen);
     QByteArray bytes;
-    if (const auto failed = DocumentWindow::read_file(*path, bytes)) {
-        message(error_text("The file could not be opened:", *path, *failed));
+    if (const auto failed = DocumentWindow::read_file(path, bytes)) {
+        message(error_text("The file could not be opened:", path, *failed));
         return;
     }
     DocumentWindow* doc = principal();
     if (!maybe_save(doc)) return;
-    doc->show_file(bytes, *path);
-    job_file_read_or_written(state_, wizard_->model(), ss(QFileInfo(*path).absoluteFilePath()));
+    doc->show_file(bytes, path);
+    job_file_read_or_written(state_, wizard_->model(), ss(QFileInfo(path).absoluteFilePath()));
 }
 
 void MainWindow::file_close() {
@@ -328,13 +327,14 @@ void MainWindow::file_build() {
 
 bool MainWindow::save_document(DocumentWindow* doc, const QString& title, QString* saved) {
     const QString start = doc->path().isEmpty() ? qs(state_.start_directory) : doc->path();
-    const std::optional<QString> path = shell_.save_file(title, kSaveFilter, start);
-    if (!path) return false;
-    if (const auto failed = doc->save(*path)) {
-        message(error_text("The file could not be saved:", *path, *failed));
+    const std::optional<std::string> chosen = prompts_.save_file(ss(title), kSaveFilter, ss(start));
+    if (!chosen) return false;
+    const QString path = qs(*chosen);
+    if (const auto failed = doc->save(path)) {
+        message(error_text("The file could not be saved:", path, *failed));
         return false;
     }
-    if (saved) *saved = QFileInfo(*path).absoluteFilePath();
+    if (saved) *saved = QFileInfo(path).absoluteFilePath();
     return true;
 }
 
@@ -358,14 +358,14 @@ QPrinter& MainWindow::printer() {
     return *printer_;
 }
 
-void MainWindow::page_setup() { shell_.page_setup(printer()); }
+void MainWindow::page_setup() { prompts_.page_setup(printer()); }
 
 void MainWindow::print() {
     DocumentWindow* doc = principal();
     const bool selection = doc->has_selection();
     QPrinter& p = printer();
     p.setPrintRange(selection ? QPrinter::Selection : QPrinter::AllPages);
-    if (!shell_.print_dialog(p, selection)) return;
+    if (!prompts_.print_dialog(p, selection)) return;
     const QString text = selection && p.printRange() == QPrinter::Selection ? doc->text_to_print()
                                                                             : doc->editor()->toPlainText();
     QTextDocument page;

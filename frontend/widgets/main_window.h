@@ -13,7 +13,6 @@
 #include "frontend/shell.h"
 #include "frontend/widgets/document_window.h"
 #include "frontend/widgets/qt_prompts.h"
-#include "frontend/widgets/shell_prompts.h"
 #include "frontend/widgets/wizard_windows.h"
 #include "frontend/wizard.h"
 
@@ -38,9 +37,9 @@ inline constexpr const char* kUnsavedQuestion =
 class MainWindow : public QMainWindow, public PrincipalText {
     Q_OBJECT
 public:
-    // `prompts` answers the wizard's questions and `shell` the window's own;
-    // Qt dialogs serve for either when it is null.
-    explicit MainWindow(Prompts* prompts = nullptr, ShellPrompts* shell = nullptr);
+    // `prompts` answers the questions of the window and of the wizard; Qt
+    // dialogs serve when it is null.
+    explicit MainWindow(Prompts* prompts = nullptr);
     ~MainWindow() override;
 
     // The principal text, as the wizard writes and the reset empties it.
@@ -109,8 +108,6 @@ private:
 
     QtPrompts qt_prompts_;
     Prompts& prompts_;
-    QtShellPrompts qt_shell_;
-    ShellPrompts& shell_;
     QMdiArea* area_;
     QPointer<DocumentWindow> principal_;
     std::unique_ptr<WizardWindows> wizard_;

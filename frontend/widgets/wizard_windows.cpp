@@ -1,5 +1,6 @@
 #include "frontend/widgets/wizard_windows.h"
 
+#include "frontend/command_text.h"
 #include "frontend/widgets/dialogs.h"
 #include "frontend/widgets/hub.h"
 
@@ -48,7 +49,11 @@ void WizardWindows::build() {
 }
 
 HubWindow* WizardWindows::hub() {
-    if (!hub_) hub_ = new HubWindow(*this);
+    if (hub_) return hub_;
+    hub_ = new HubWindow;
+    connect(hub_, &HubWindow::dialog_chosen, this, &WizardWindows::show_dialog);
+    connect(hub_, &HubWindow::build_chosen, this, &WizardWindows::build);
+    connect(hub_, &HubWindow::cancelled, this, &WizardWindows::hub_closed);
     return hub_;
 }
 
@@ -76,11 +81,11 @@ void WizardWindows::sync() {
     // A message box shown by a handler may run events that come back here.
     if (syncing_) return;
     syncing_ = true;
-    if (wizard_.build.visible || hub_) {
+    if (wizard_.hub.visible || hub_) {
         HubWindow* h = hub();
         h->refresh(wizard_);
-        if (wizard_.build.visible && !h->isVisible()) h->present();
-        if (!wizard_.build.visible && h->isVisible()) h->hide();
+        if (wizard_.hub.visible && !h->isVisible()) h->present();
+        if (!wizard_.hub.visible && h->isVisible()) h->hide();
     }
     for (int i = 0; i < kDialogs; ++i) {
         const Dialog d = static_cast<Dialog>(i);

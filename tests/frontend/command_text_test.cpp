@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
+#include "frontend/text_rules.h"
 #include "job_driver.h"
 
 namespace orv::frontend {
@@ -61,8 +62,8 @@ TEST(FirstBuild, ByteForByteWithTheReminder) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].first, "WinOrvalis Reminder");
     EXPECT_EQ(prompts.messages[0].second, "Remember to input Variable Labels");
-    EXPECT_FALSE(w.build.SAVEFLAG);
-    EXPECT_FALSE(w.build.visible);
+    EXPECT_FALSE(w.run_allowed);
+    EXPECT_FALSE(w.hub.visible);
     // A build loads the title and data dialogs only.
     EXPECT_TRUE(w.title.loaded && w.data.loaded);
     EXPECT_FALSE(w.score.loaded);
@@ -279,15 +280,15 @@ TEST(OutputLine, LeftOutUnderFalseWhateverIsTicked) {
     answer(w, text, prompts, a);
     // OUTPUT set back to F: the engine would refuse the line.
     show_dialog(w, Dialog::Technical);
-    technical_pick_combo(w, 3, "False");
+    technical_pick(w, Technical::Output, "False");
     technical_save(w, prompts);
     build_job(w, text, prompts);
-    EXPECT_EQ(w.outmatrix.numOutMatrix, 1);
+    EXPECT_TRUE(w.outmatrix.saved[static_cast<std::size_t>(Matrix::Fac)]);
     EXPECT_EQ(text.text.find(">OUTPUT:"), std::string::npos);
     EXPECT_NE(text.text.find(" 120 F \r\n>FORMAT: "), std::string::npos);
     // A typed "t" is T to the engine, which upper-cases it.
     show_dialog(w, Dialog::Technical);
-    technical_type_combo(w, 3, "true");
+    technical_type(w, Technical::Output, "true");
     technical_save(w, prompts);
     build_job(w, text, prompts);
     EXPECT_NE(text.text.find(" 120 t \r\n>OUTPUT: 1 FAC  \r\n>FORMAT: "), std::string::npos);

@@ -14,8 +14,12 @@ struct FakePrompts : Prompts {
     std::vector<std::pair<std::string, std::string>> messages;  // caption, text
     std::vector<std::string> asked;                             // input prompts
     std::deque<std::string> answers;                            // input answers, in order
-    std::vector<std::string> filters;
+    std::vector<std::pair<std::string, std::string>> dialogs;   // file dialogs: title, filter
     std::deque<std::string> files;  // chosen files; none left means cancel
+    std::deque<Unsaved> unsaved;    // answers; none left means Discard
+    int unsaved_asked = 0;
+    bool selection_offered = false;
+    int page_setups = 0;
 
     void message(const std::string& caption, const std::string& text) override { messages.emplace_back(caption, text); }
     std::string input(const std::string& prompt, const std::string&) override {
@@ -25,12 +29,34 @@ struct FakePrompts : Prompts {
         answers.pop_front();
         return a;
     }
-    bool open_file(const std::string&, const std::string& filter, std::string& chosen) override {
-        filters.push_back(filter);
-        if (files.empty()) return false;
-        chosen = files.front();
+    std::optional<std::string> open_file(const std::string& title, const std::string& filter) override {
+        return file(title, filter);
+    }
+    std::optional<std::string> save_file(const std::string& title, const std::string& filter,
+                                         const std::string&) override {
+        return file(title, filter);
+    }
+    Unsaved ask_unsaved(const std::string&, const std::string&) override {
+        ++unsaved_asked;
+        if (unsaved.empty()) return Unsaved::Discard;
+        const Unsaved a = unsaved.front();
+        unsaved.pop_front();
+        return a;
+    }
+    // Cancelled; the widget tests' stand-in prints.
+    bool print_dialog(QPrinter&, bool selection) override {
+        selection_offered = selection;
+        return false;
+    }
+    void page_setup(QPrinter&) override { ++page_setups; }
+
+private:
+    std::optional<std::string> file(const std::string& title, const std::string& filter) {
+        dialogs.emplace_back(title, filter);
+        if (files.empty()) return std::nullopt;
+        std::string f = files.front();
         files.pop_front();
-        return true;
+        return f;
     }
 };
 

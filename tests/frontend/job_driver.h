@@ -28,7 +28,7 @@ struct JobAnswers {
     std::string parameter;  // typed over the default; empty: kept
     std::string score = "None:  Do not compute factor scores";  // empty: dialog not used
     std::string plot = "Loadings";
-    std::vector<std::string> technical;  // Text1 Text2 Text3 Text4 Text6 Text8; empty: as shown
+    std::vector<std::string> technical;  // the six text boxes, in order; empty: as shown
     std::string rndstrts = "False", init_com = "SMC:  Squared multiple correlations", output = "False";
     std::vector<int> matrices;  // ticked boxes of the output-matrix dialog (0..4)
     std::string format = "(6F2.0)";
@@ -58,9 +58,9 @@ inline void answer(Wizard& w, FakeText& text, FakePrompts& prompts, const JobAns
     outfile_save(w);
 
     show_dialog(w, Dialog::Metric);
-    metric_set_text(w, 1, a.metric);
-    metric_set_text(w, 2, a.type);
-    metric_set_text(w, 3, a.smooth);
+    metric_set_text(w, MetricList::Metric, a.metric);
+    metric_set_text(w, MetricList::DataType, a.type);
+    metric_set_text(w, MetricList::Smoothing, a.smooth);
     if (a.metric.rfind("DC", 0) == 0) prompts.answers.push_back(a.cparam);
     if (a.type.rfind("FLD2", 0) == 0) prompts.answers.push_back(a.phi);
     metric_save(w, prompts);
@@ -87,14 +87,15 @@ inline void answer(Wizard& w, FakeText& text, FakePrompts& prompts, const JobAns
     plot_save(w);
 
     show_dialog(w, Dialog::Technical);
-    const int boxes[] = {1, 2, 3, 4, 6, 8};
-    for (std::size_t i = 0; i < a.technical.size() && i < 6; ++i) technical_set_box(w, boxes[i], a.technical[i]);
-    technical_pick_combo(w, 1, a.rndstrts);
-    technical_pick_combo(w, 2, a.init_com);
-    technical_pick_combo(w, 3, a.output);
+    const Technical boxes[] = {Technical::CompEps,  Technical::MaxIt,      Technical::RotEps,
+                               Technical::RotMaxIt, Technical::HyperWidth, Technical::PageWidth};
+    for (std::size_t i = 0; i < a.technical.size() && i < 6; ++i) technical_type(w, boxes[i], a.technical[i]);
+    technical_pick(w, Technical::RndStrts, a.rndstrts);
+    technical_pick(w, Technical::InitCom, a.init_com);
+    technical_pick(w, Technical::Output, a.output);
     technical_save(w, prompts);
     if (dialog_visible(w, Dialog::OutMatrix)) {
-        for (int box : a.matrices) outmatrix_set(w, box, true);
+        for (int box : a.matrices) outmatrix_set(w, static_cast<Matrix>(box), true);
         outmatrix_save(w);
     }
     show_dialog(w, Dialog::Format);

@@ -40,7 +40,6 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 namespace orv::frontend {
 namespace {
 
-using testing::FakePrompts;
 using testing::FakeShellPrompts;
 
 QByteArray read_all(const QString& path) {
@@ -73,7 +72,7 @@ protected:
     }
     void make_window() {
         window.reset();
-        window = std::make_unique<MainWindow>(&prompts, &shell);
+        window = std::make_unique<MainWindow>(&shell);
         window->show();
     }
     void trigger(const char* name) {
@@ -83,19 +82,18 @@ protected:
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     void open(const QString& file) {
-        shell.files.push_back(file);
+        shell.files.push_back(file.toStdString());
         trigger("mnuFileOpen");
     }
     void save_as(const char* command, const QString& file) {
-        shell.files.push_back(file);
+        shell.files.push_back(file.toStdString());
         trigger(command);
     }
-    bool runnable() { return window->wizard().model().build.SAVEFLAG; }
+    bool runnable() { return window->wizard().model().run_allowed; }
     DocumentWindow* principal() { return window->existing_principal(); }
 
     QTemporaryDir dir{QDir::tempPath() + "/orv shell-XXXXXX"};
     QString saved_cwd;
-    FakePrompts prompts;
     FakeShellPrompts shell;
     std::unique_ptr<MainWindow> window;
 };
@@ -163,7 +161,7 @@ TEST_F(Shell, StartWindowIsThePrincipalOneAndExtraWindowsAreIndependent) {
     EXPECT_EQ(read_all(path("typed.in")), ">TITLE: typed");
 
     window->set_text(">TITLE: job\r\n");
-    window->wizard().model().title.TitleText = "answer";
+    window->wizard().model().title.text = "answer";
     trigger("mnuFileNew");
     ASSERT_EQ(window->documents().size(), 2);
     DocumentWindow* extra = window->documents()[1];
@@ -173,7 +171,7 @@ TEST_F(Shell, StartWindowIsThePrincipalOneAndExtraWindowsAreIndependent) {
     extra->close();
     QApplication::processEvents();
     EXPECT_EQ(window->text(), ">TITLE: job\r\n");
-    EXPECT_EQ(window->wizard().model().title.TitleText, "answer");
+    EXPECT_EQ(window->wizard().model().title.text, "answer");
     EXPECT_EQ(shell.unsaved_asked, 0);  // an extra window with nothing typed
     // Closing the principal window resets the wizard; the next command makes
     // a new principal window.
@@ -181,7 +179,7 @@ TEST_F(Shell, StartWindowIsThePrincipalOneAndExtraWindowsAreIndependent) {
     QApplication::processEvents();
     EXPECT_EQ(shell.unsaved_asked, 1);  // the built text was never saved
     EXPECT_EQ(principal(), nullptr);
-    EXPECT_EQ(window->wizard().model().title.TitleText, "");
+    EXPECT_EQ(window->wizard().model().title.text, "");
     EXPECT_TRUE(window->documents().isEmpty());
     trigger("mnuFileClose");
     ASSERT_EQ(window->documents().size(), 1);
@@ -212,7 +210,7 @@ TEST_F(Shell, ReportOf130ColumnsShownWithoutWrapping) {
 TEST_F(Shell, OpenEditAndSaveKeepLineEndsAndMakeTheSavedFileTheJob) {
     write_file(path("dos.in"), ">TITLE: dos\r\n>DATA: d 1 1\r\n");
     open(path("dos.in"));
-    EXPECT_EQ(shell.dialogs.back(), std::make_pair(QString("Open"), QString(kOpenFilter)));
+    EXPECT_EQ(shell.dialogs.back(), std::make_pair(std::string("Open"), std::string(kOpenFilter)));
     EXPECT_EQ(plain(principal()), ">TITLE: dos\n>DATA: d 1 1\n");
     EXPECT_TRUE(runnable());
     EXPECT_EQ(window->state().open_file, path("dos.in").toStdString());
@@ -222,7 +220,7 @@ TEST_F(Shell, OpenEditAndSaveKeepLineEndsAndMakeTheSavedFileTheJob) {
     QTest::keyClick(e, Qt::Key_Return);
     EXPECT_TRUE(principal()->modified());
     save_as("mnuFileSave", path("saved dos.in"));
-    EXPECT_EQ(shell.dialogs.back(), std::make_pair(QString("Save"), QString(kSaveFilter)));
+    EXPECT_EQ(shell.dialogs.back(), std::make_pair(std::string("Save"), std::string(kSaveFilter)));
     EXPECT_EQ(read_all(path("saved dos.in")), ">TITLE: dos\r\n>DATA: d 1 1\r\n>OUTFILE: r.out LONG\r\n");
     EXPECT_FALSE(principal()->modified());
     EXPECT_EQ(window->state().open_file, path("saved dos.in").toStdString());
@@ -310,7 +308,7 @@ TEST_F(Shell, CancelledDialogsChangeOnlyWhatSaveAsSays) {
     EXPECT_TRUE(runnable());
     EXPECT_EQ(plain(principal()), "a");
     window->set_text("built");  // the wizard's build clears the flag itself
-    window->wizard().model().build.SAVEFLAG = false;
+    window->wizard().model().run_allowed = false;
     trigger("mnuFileSave");  // cancelled: still not runnable
     EXPECT_FALSE(runnable());
     trigger("mnuFileOpen");
@@ -418,7 +416,7 @@ TEST_F(Shell, ChangedTextIsNeverDiscardedWithoutAsking) {
     EXPECT_TRUE(window->isVisible());
     // Save saves first, then the command goes on.
     shell.unsaved = {Unsaved::Save};
-    shell.files = {path("kept.in")};
+    shell.files = {path("kept.in").toStdString()};
     trigger("mnuFileClose");
     EXPECT_EQ(read_all(path("kept.in")), "unsaved work");
     EXPECT_EQ(window->text(), "");
@@ -450,11 +448,11 @@ TEST_F(Shell, RunRefusedBeforeSaveOrOpen) {
     window->set_text(">TITLE: t\r\n>OUTFILE: r.out LONG\r\n");
     trigger("Run");
     ASSERT_EQ(shell.messages.size(), 1u);
-    EXPECT_EQ(shell.messages[0], std::make_pair(QString("Orvalis"),
-                                                QString("Before running a new command file, you must save the file "
-                                                        "and then open it.")));
+    EXPECT_EQ(shell.messages[0], std::make_pair(std::string("Orvalis"),
+                                                std::string("Before running a new command file, you must save the file "
+                                                            "and then open it.")));
     // The flag without a file to run refuses as well.
-    window->wizard().model().build.SAVEFLAG = true;
+    window->wizard().model().run_allowed = true;
     trigger("Run");
     EXPECT_EQ(shell.messages.size(), 2u);
     EXPECT_EQ(shell.last_message(), kRunRefusal);
@@ -568,7 +566,7 @@ TEST_F(Run, ChangedTextIsSavedFirstAndTheSavedFileRuns) {
     QTest::keyClicks(principal()->editor(), "* new");
     QTest::keyClick(principal()->editor(), Qt::Key_Return);
     shell.unsaved = {Unsaved::Save};
-    shell.files = {path("new.in")};
+    shell.files = {path("new.in").toStdString()};
     ASSERT_TRUE(run_and_wait());
     EXPECT_EQ(read_all(path("r.out")), "* new\r\n>OUTFILE: r.out LONG\r\n");
     EXPECT_EQ(window->state().open_file, path("new.in").toStdString());

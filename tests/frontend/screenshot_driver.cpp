@@ -24,10 +24,15 @@ using namespace orv::frontend;
 struct QuietPrompts : Prompts {
     void message(const std::string&, const std::string&) override {}
     std::string input(const std::string&, const std::string&) override { return "guess.cpr"; }
-    bool open_file(const std::string&, const std::string&, std::string& chosen) override {
-        chosen = "/home/user/my data/items.dat";
-        return true;
+    std::optional<std::string> open_file(const std::string&, const std::string&) override {
+        return "/home/user/my data/items.dat";
     }
+    std::optional<std::string> save_file(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    Unsaved ask_unsaved(const std::string&, const std::string&) override { return Unsaved::Discard; }
+    bool print_dialog(QPrinter&, bool) override { return false; }
+    void page_setup(QPrinter&) override {}
 };
 
 void shot(QWidget* w, const char* name) {
@@ -91,8 +96,8 @@ int main(int argc, char** argv) {
     wizard.closed(Dialog::Rotate);
 
     click(hub, "cmdMetric");
-    metric_set_text(w, 1, Lists::metric1[0]);
-    metric_set_text(w, 2, Lists::metric2[0]);
+    metric_set_text(w, MetricList::Metric, Lists::metric1[0]);
+    metric_set_text(w, MetricList::DataType, Lists::metric2[0]);
     wizard.sync();
     click(wizard.existing(Dialog::Metric), "cmdMetric");
     click(hub, "cmdScore");
@@ -100,7 +105,7 @@ int main(int argc, char** argv) {
     wizard.closed(Dialog::Score);
 
     click(hub, "cmdTechnical");
-    technical_pick_combo(w, 3, "True");
+    technical_pick(w, Technical::Output, "True");
     wizard.sync();
     click(wizard.existing(Dialog::Technical), "cmdTechnical");
     shot(wizard.existing(Dialog::OutMatrix), "outmatrix");

@@ -110,7 +110,7 @@ TEST(RunPermission, OnlyAfterAFileWasReadOrWritten) {
     ShellState s;
     Wizard w;
     EXPECT_FALSE(may_run(s, w));
-    w.build.SAVEFLAG = true;  // the flag alone, without a file: still refused
+    w.run_allowed = true;  // the flag alone, without a file: still refused
     EXPECT_FALSE(may_run(s, w));
     job_file_read_or_written(s, w, "/jobs/a job.in");
     EXPECT_TRUE(may_run(s, w));

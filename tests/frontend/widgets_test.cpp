@@ -36,7 +36,6 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 namespace orv::frontend {
 namespace {
 
-using testing::FakePrompts;
 
 template <typename T>
 T* child(QWidget* w, const char* name) {
@@ -86,7 +85,7 @@ void pick(QWidget* w, const char* box, const QString& item) {
 
 class Widgets : public ::testing::Test {
 protected:
-    Widgets() : window(&prompts, &shell) {}
+    Widgets() : window(&prompts) {}
     void TearDown() override { QLocale::setDefault(QLocale::c()); }
 
     WizardWindows& wizard() { return window.wizard(); }
@@ -104,8 +103,7 @@ protected:
             if (a->objectName() == "mnuFileBuild") a->trigger();
     }
 
-    FakePrompts prompts;
-    testing::FakeShellPrompts shell;
+    testing::FakeShellPrompts prompts;
     PrincipalWindow window;
 };
 
@@ -168,7 +166,7 @@ TEST_F(Widgets, CommentsTypedOnSeveralLines) {
     QTest::keyClick(box, Qt::Key_Return);
     QTest::keyClicks(box, "two");
     click(d, "cmdSave");
-    EXPECT_EQ(wizard().model().comments.CommentLine, "*one \r\n*two \r\n");
+    EXPECT_EQ(wizard().model().comments.lines, "*one \r\n*two \r\n");
     EXPECT_EQ(mark("lblBuildComments"), "*");
 }
 
@@ -185,8 +183,8 @@ TEST_F(Widgets, DataFileChosenWithTheButtonOnly) {
     type(d, "txtbxNumVar", "12");
     type(d, "txtbxNumSub", "300");
     click(d, "cmdSaveData");
-    EXPECT_EQ(wizard().model().data.NumVar, "12");
-    EXPECT_EQ(wizard().model().data.NumSub, "300");
+    EXPECT_EQ(wizard().model().data.variables, "12");
+    EXPECT_EQ(wizard().model().data.subjects, "300");
     // After a reset the box still shows the file that is written.
     file_build();
     EXPECT_EQ(file->text(), "/chosen/my data.dat");
@@ -202,8 +200,8 @@ TEST_F(Widgets, ReportNameAndLength) {
     type(d, "txbxOutFile", "r.out");
     tick(d, "optOut1");
     click(d, "cmdSaveOutfile");
-    EXPECT_EQ(wizard().model().outfile.Outfile, "r.out");
-    EXPECT_EQ(wizard().model().outfile.PrintVerbosity, "SHORT");
+    EXPECT_EQ(wizard().model().outfile.report, "r.out");
+    EXPECT_EQ(wizard().model().outfile.verbosity, Verbosity::Short);
 }
 
 TEST_F(Widgets, MetricListsTypedAndPickedAndTheGuessingFile) {
@@ -223,8 +221,8 @@ TEST_F(Widgets, MetricListsTypedAndPickedAndTheGuessingFile) {
     EXPECT_FALSE(d->isVisible());
     EXPECT_EQ(prompts.asked.back(), "Please enter the name of the file with the IRT c parameters");
     const MetricForm& m = wizard().model().metric;
-    EXPECT_EQ(m.VariableMetric + "|" + m.DataType + "|" + m.SmoothOption, "DC|RAW |SM");
-    EXPECT_EQ(m.strGuessFile, ">CPARAM: 'c file.cpr' \r\n");
+    EXPECT_EQ(m.metric + "|" + m.data_type + "|" + m.smoothing, "DC|RAW |SM");
+    EXPECT_EQ(m.guessing_file, "c file.cpr");
     EXPECT_EQ(mark("lblBuildMetric"), "*");
 }
 
@@ -245,7 +243,9 @@ TEST_F(Widgets, ModelListOpensAndClosesTheDimensions) {
     tick(d, "optSortNo");
     click(d, "cmdModel");
     const ModelForm& m = wizard().model().model;
-    EXPECT_EQ(m.Model + " " + m.NumFact + " " + m.Labels + " " + m.SortLabels, "PCA 3 NOLABELS NOSORT");
+    EXPECT_EQ(m.model + " " + m.dimensions, "PCA 3");
+    EXPECT_EQ(m.labels, Labels::Generated);
+    EXPECT_EQ(m.sorting, Sorting::Unsorted);
     // The reset shows PFA again and opens the box.
     pick(d, "cboModel1", "CMT  compute correlation matrix ");
     file_build();
@@ -267,7 +267,7 @@ TEST_F(Widgets, RotationParameterWithADecimalPointInAnyLocale) {
     EXPECT_FALSE(parameter->isVisible());
     EXPECT_EQ(child<QLabel>(d, "lblRot")->text(), "");
     EXPECT_EQ(child<QComboBox>(d, "cmbRot")->count(), 6);
-    EXPECT_EQ(wizard().model().rotate.cmbRot, "Promax");
+    EXPECT_EQ(wizard().model().rotate.rotation_box, "Promax");
     pick(d, "cmbRot", "HK  Harris-Kaiser ortho-oblique");
     EXPECT_TRUE(parameter->isVisible());
     EXPECT_EQ(parameter->text(), "0.5");
@@ -276,8 +276,8 @@ TEST_F(Widgets, RotationParameterWithADecimalPointInAnyLocale) {
     EXPECT_EQ(parameter->text(), "3");
     type(d, "txbxRot", "4");
     click(d, "cmdRotate");
-    EXPECT_EQ(wizard().model().rotate.strRotation, "Promax");
-    EXPECT_EQ(wizard().model().rotate.strRotOption, "4");
+    EXPECT_EQ(wizard().model().rotate.rotation, Rotation::Promax);
+    EXPECT_EQ(wizard().model().rotate.parameter, "4");
     open("Command1", Dialog::Rotate);
     pick(d, "cmbRot", "Varimax");
     EXPECT_FALSE(parameter->isVisible());
@@ -290,7 +290,7 @@ TEST_F(Widgets, ScoreChoiceFollowsTheMetricEachTimeItIsShown) {
     EXPECT_FALSE(score->isEnabled());
     EXPECT_TRUE(child<QLabel>(s, "lblScoreMsg")->isVisible());
     click(s, "cmdScore");
-    EXPECT_EQ(wizard().model().score.strScoreType, "NOSCORE");
+    EXPECT_EQ(wizard().model().score.method, ScoreMethod::None);
     QWidget* m = open("cmdMetric", Dialog::Metric);
     pick(m, "cboMetric1", "CO  Continuous ");
     pick(m, "cboMetric2", "RAW    Item response Data  ");
@@ -300,7 +300,7 @@ TEST_F(Widgets, ScoreChoiceFollowsTheMetricEachTimeItIsShown) {
     EXPECT_FALSE(child<QLabel>(s, "lblScoreMsg")->isVisible());
     pick(s, "cmbScore", "REG:   Thurstone's regression method");
     click(s, "cmdScore");
-    EXPECT_EQ(wizard().model().score.strScoreType, "REG");
+    EXPECT_EQ(wizard().model().score.method, ScoreMethod::Regression);
 }
 
 TEST_F(Widgets, PlotTypedOrPicked) {
@@ -309,11 +309,11 @@ TEST_F(Widgets, PlotTypedOrPicked) {
     EXPECT_EQ(child<QComboBox>(d, "cboPlot")->currentText(), "NONE");
     pick(d, "cboPlot", "Scores");
     click(d, "cmdMetric");
-    EXPECT_EQ(wizard().model().plot.strPlot, "Scores");
+    EXPECT_EQ(wizard().model().plot.choice, "Scores");
     open("cmdPlot", Dialog::Plot);
     type_combo(d, "cboPlot", "Loadings");
     click(d, "cmdMetric");
-    EXPECT_EQ(wizard().model().plot.strPlot, "Loadings");
+    EXPECT_EQ(wizard().model().plot.choice, "Loadings");
 }
 
 TEST_F(Widgets, TechnicalPageWidthCapAndTheOutputMatrices) {
@@ -328,7 +328,7 @@ TEST_F(Widgets, TechnicalPageWidthCapAndTheOutputMatrices) {
     EXPECT_TRUE(d->isVisible());
     EXPECT_EQ(mark("lblBuildTechnical"), "");
     pick(d, "cboTech3", "True");
-    EXPECT_EQ(wizard().model().technical.strOutput, "F");  // a pick stores nothing yet
+    EXPECT_EQ(wizard().model().technical.value(Technical::Output), "F");  // a pick stores nothing yet
     click(d, "cmdTechnical");
     EXPECT_FALSE(d->isVisible());
     EXPECT_EQ(mark("lblBuildTechnical"), "*");
@@ -339,8 +339,7 @@ TEST_F(Widgets, TechnicalPageWidthCapAndTheOutputMatrices) {
     tick(out, "chkFAC");
     click(out, "cmdOutMatrix");
     EXPECT_FALSE(out->isVisible());
-    EXPECT_EQ(wizard().model().outmatrix.numOutMatrix, 2);
-    EXPECT_EQ(wizard().model().outmatrix.strOutMatrix, "COR FAC ");
+    EXPECT_EQ(wizard().model().outmatrix.saved, (std::array<bool, kMatrices>{true, false, false, true, false}));
     // The reset unticks COR only.
     file_build();
     EXPECT_FALSE(child<QCheckBox>(out, "chkCOR")->isChecked());
@@ -382,7 +381,7 @@ TEST_F(Widgets, WholeJobBuiltIntoThePrincipalWindow) {
     click(f, "cmdFormat");
     click(hub(), "cmdEnd");
     EXPECT_FALSE(hub()->isVisible());
-    EXPECT_FALSE(wizard().model().build.SAVEFLAG);
+    EXPECT_FALSE(wizard().model().run_allowed);
     EXPECT_EQ(window.text(),
               ">TITLE: Widgets\r\n"
               ">DATA: /d/x.dat 6  100 \r\n"
