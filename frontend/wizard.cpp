@@ -38,6 +38,7 @@ const char* const kMetricShown1 = "Di  Dichotomous ";
 const char* const kMetricShown2 = "COR    N x N correlation matrix ";
 const char* const kMetricShown3 = "SM    Smooth the correlation matrix ";
 const char* const kModelShown = "PFA  pricipal axes factor analysis ";
+const char* const kPlotShown = "NONE";
 const char* const kInputTitle = "Orvalis";
 
 // What each technical control shows at load, and how many leading
@@ -48,16 +49,30 @@ struct TechnicalControl {
     std::size_t list_chars;
 };
 const TechnicalControl kTechnicalControls[kTechnicalValues] = {
-    {"0.0001", 0}, {"200", 0}, {"0.00001", 0},          {"200", 0},           {Lists::tech_bool[0], 1},
-    {"0.2", 0},    {Lists::tech_init[0], 3},   {"120", 0}, {Lists::tech_bool[1], 1}};
+    {"0.0001", 0},             // COMP_EPS
+    {"200", 0},                // MAXIT
+    {"0.00001", 0},            // ROT_EPS
+    {"200", 0},                // ROT_MAXIT
+    {Lists::tech_bool[0], 1},  // RNDSTRTS: "True"
+    {"0.2", 0},                // HYPER_WIDTH
+    {Lists::tech_init[0], 3},  // INIT_COM: "ONE: Ones on diagonal"
+    {"120", 0},                // PAGEWIDTH
+    {Lists::tech_bool[1], 1},  // OUTPUT: "False"
+};
 
 const TechnicalControl& control(Technical t) { return kTechnicalControls[static_cast<std::size_t>(t)]; }
+
+// What a technical control's change handler stores from its text.
+std::string stored(Technical t, const std::string& text) {
+    const std::size_t n = control(t).list_chars;
+    return n ? left_chars(text, n) : text;
+}
 
 bool starts_with(const std::string& text, std::string_view prefix) { return text.rfind(prefix, 0) == 0; }
 
 void mark(Wizard& w, Dialog d) { w.hub.marks[static_cast<std::size_t>(d)] = true; }
 
-// ---- Defaults, which the load handlers and the reset both set ----------------
+// ---- Defaults, which the load handlers and the reset both set --------------
 
 void model_defaults(Wizard& w) {
     ModelForm& m = w.model;
@@ -101,7 +116,7 @@ void load_rotate(Wizard& w) { rotate_defaults(w); }
 
 void load_score(Wizard& w) { w.score.method_box = Lists::score[0]; }
 
-void load_plot(Wizard& w) { w.plot.choice_box = "NONE"; }
+void load_plot(Wizard& w) { w.plot.choice_box = kPlotShown; }
 
 void load_technical(Wizard& w) {
     for (int i = 0; i < kTechnicalValues; ++i) {
@@ -407,8 +422,7 @@ void technical_pick(Wizard& w, Technical value, const std::string& item) {
 
 void technical_type(Wizard& w, Technical value, const std::string& text) {
     technical_pick(w, value, text);
-    const std::size_t n = control(value).list_chars;
-    w.technical.value(value) = n ? left_chars(text, n) : text;
+    w.technical.value(value) = stored(value, text);
 }
 
 void technical_save(Wizard& w, Prompts& prompts) {
@@ -424,8 +438,7 @@ void technical_save(Wizard& w, Prompts& prompts) {
     }
     for (int i = 0; i < kTechnicalValues; ++i) {
         const auto v = static_cast<Technical>(i);
-        const std::size_t n = control(v).list_chars;
-        t.value(v) = n ? left_chars(t.box(v), n) : t.box(v);
+        t.value(v) = stored(v, t.box(v));
     }
     hide_and_mark(w, Dialog::Technical);
     if (t.box(Technical::Output) == "True") show_dialog(w, Dialog::OutMatrix);
@@ -476,7 +489,7 @@ void wizard_reset(Wizard& w, PrincipalText& principal, bool from_build) {
     rotate_defaults(w);
 
     format_set_text(w, "");
-    plot_set_text(w, "NONE");
+    plot_set_text(w, kPlotShown);
     // The comment lines saved are kept.
     comments_set_text(w, "");
     title_set_text(w, "");
@@ -492,6 +505,7 @@ void wizard_reset(Wizard& w, PrincipalText& principal, bool from_build) {
     w.metric.guessing_file.reset();
     w.metric.phi_file.reset();
 
+    // The plot stored is the list's "None", while the box shows "NONE".
     w.plot.choice = Lists::plot[0];
 
     // Every value back to its default; the lists show theirs, the text boxes
@@ -504,6 +518,7 @@ void wizard_reset(Wizard& w, PrincipalText& principal, bool from_build) {
         else
             w.technical.value(t) = control(t).shown;
     }
+    // The score dialog is left as it is.
 }
 
 }  // namespace orv::frontend

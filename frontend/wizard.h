@@ -86,10 +86,10 @@ enum class Sorting { ByFactor, Unsorted };
 
 struct ModelForm : FormState {
     std::string model_box;
-    std::string model;               // the model code picked: its item's 3 leading characters
-    std::string dimensions;          // the box, as typed or set by a pick
-    bool dimensions_open = true;     // closed boxes have the light cyan background
-    std::optional<Labels> labels;    // the option buttons picked
+    std::string model;             // the model code picked: its item's 3 leading characters
+    std::string dimensions;        // the box, as typed or set by a pick
+    bool dimensions_open = true;   // closed boxes have the light cyan background
+    std::optional<Labels> labels;  // the option buttons picked
     std::optional<Sorting> sorting;
 };
 
@@ -99,8 +99,10 @@ enum class Rotation { None, Varimax, WVarimax, Promax, Oblimin, HarrisKaiser };
 struct RotateForm : FormState {
     std::string rotation_box;
     std::string prompt;  // the parameter's prompt; empty while the parameter box is hidden
+    // The parameter box, and the parameter as typed into it, which Save of a
+    // rotation that takes none empties.
     std::string parameter_box;
-    std::string parameter;            // as typed; Save of a rotation without one empties it
+    std::string parameter;
     std::optional<Rotation> rotation;  // the rotation saved
 };
 
@@ -125,8 +127,11 @@ enum class Technical { CompEps, MaxIt, RotEps, RotMaxIt, RndStrts, HyperWidth, I
 inline constexpr int kTechnicalValues = 9;
 
 struct TechnicalForm : FormState {
-    std::array<std::string, kTechnicalValues> boxes;   // what each control shows
-    std::array<std::string, kTechnicalValues> values;  // the values stored from them
+    // What each control shows, and the value stored from it: by typing, and
+    // for them all at Save.  The reset sets every value back but leaves what
+    // the text boxes show.
+    std::array<std::string, kTechnicalValues> boxes;
+    std::array<std::string, kTechnicalValues> values;
     std::string& box(Technical t) { return boxes[static_cast<std::size_t>(t)]; }
     const std::string& box(Technical t) const { return boxes[static_cast<std::size_t>(t)]; }
     std::string& value(Technical t) { return values[static_cast<std::size_t>(t)]; }

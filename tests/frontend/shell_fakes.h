@@ -19,7 +19,9 @@ struct FakeShellPrompts : FakePrompts {
         return true;
     }
 
-    QString last_message() const { return messages.empty() ? QString() : QString::fromStdString(messages.back().second); }
+    QString last_message() const {
+        return messages.empty() ? QString() : QString::fromStdString(messages.back().second);
+    }
 };
 
 }  // namespace orv::frontend::testing
