@@ -1,5 +1,5 @@
 // The wizard's hub frmBuild: one button per dialog with its step mark, and
-// BUILD and CANCEL.  Its buttons and its close box are signals, which the
+// BUILD and CANCEL.  Its buttons and its close box send signals, which the
 // wizard's windows answer.
 #pragma once
 
