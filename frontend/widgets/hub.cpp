@@ -83,6 +83,7 @@ HubWindow::HubWindow(WizardWindows& windows) : QWidget(nullptr, Qt::Window), win
     QWidget* order[] = {buttons[0], buttons[1], buttons[2], buttons[3], buttons[4],  buttons[5], build,
                         buttons[6], buttons[7], buttons[8], buttons[9], buttons[10], cancel};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+    add_mnemonics(this);
 }
 
 void HubWindow::refresh(const Wizard& w) {
@@ -96,6 +97,8 @@ void HubWindow::present() {
     }
     show();
     raise();
+    activateWindow();
+    focus_first_field(this);
 }
 
 void HubWindow::closeEvent(QCloseEvent* event) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,8 +17,12 @@ struct FakePrompts : Prompts {
     std::deque<std::string> answers;                            // input answers, in order
     std::vector<std::string> filters;
     std::deque<std::string> files;  // chosen files; none left means cancel
+    std::function<void()> on_message;  // called as each message is shown
 
-    void message(const std::string& caption, const std::string& text) override { messages.emplace_back(caption, text); }
+    void message(const std::string& caption, const std::string& text) override {
+        messages.emplace_back(caption, text);
+        if (on_message) on_message();
+    }
     std::string input(const std::string& prompt, const std::string&) override {
         asked.push_back(prompt);
         if (answers.empty()) return "";
