@@ -39,6 +39,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -499,10 +500,11 @@ void WindowHost::write_record(std::string_view record) {
     }
     if (post) s.post([&s] { QTimer::singleShot(kBatchMilliseconds, s.frame.get(), [&s] { s.drain(); }); });
     if (s.copy) {
-        // The window has the record: a reader that went away loses it alone.
+        // The window has the record: a reader that went away loses the rest.
         try {
             s.copy->write_record(record);
         } catch (...) {
+            s.copy.reset();
         }
     }
 }
@@ -532,6 +534,7 @@ void WindowHost::end_of_run(int exit_status) {
     try {
         s.copy->end_of_run(exit_status);
     } catch (...) {
+        s.copy.reset();
     }
 }
 
@@ -562,7 +565,11 @@ int run_in_window(std::string title, std::vector<std::string> arguments, const s
     // The program that started the engine with a pipe for its output (the
     // front end) reads its records there too.
     struct stat out {};
-    if (::fstat(STDOUT_FILENO, &out) == 0 && S_ISFIFO(out.st_mode)) window.copy_records_to(stdout);
+    if (::fstat(STDOUT_FILENO, &out) == 0 && S_ISFIFO(out.st_mode)) {
+        // A reader that goes away must not end the run: the write fails instead.
+        std::signal(SIGPIPE, SIG_IGN);
+        window.copy_records_to(stdout);
+    }
     set_host(&window);
     window.start(program);
     const int status = window.wait();

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -99,6 +100,13 @@ void HubWindow::present() {
     raise();
     activateWindow();
     focus_first_field(this);
+}
+
+void HubWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        windows_.hub_closed();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void HubWindow::closeEvent(QCloseEvent* event) {

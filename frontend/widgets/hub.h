@@ -22,6 +22,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Esc: as CANCEL.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     WizardWindows& windows_;

@@ -494,6 +494,10 @@ TEST_F(Widgets, KeyboardAsInQtDialogs) {
     press(c, Qt::Key_Return);
     EXPECT_FALSE(c->isVisible());
     EXPECT_EQ(wizard().model().comments.CommentLine, "*one \r\n* \r\n");
+    // Esc on the hub is its CANCEL.
+    press(hub(), Qt::Key_Escape);
+    EXPECT_FALSE(hub()->isVisible());
+    EXPECT_EQ(mark("lblBuildComments"), "*");
 }
 
 TEST_F(Widgets, ManualBrowserPagesAndAddressList) {
