@@ -399,7 +399,7 @@ WindowHost::WindowHost(std::string title, std::vector<std::string> arguments, st
 
     const QFontMetrics metrics(font);
     s.frame->resize(metrics.horizontalAdvance(QString(kColumns, QLatin1Char('x'))) + 40,
-                    metrics.lineSpacing() * kLines + 60);
+                    metrics.lineSpacing() * kLines + 60 + s.frame->menuBar()->sizeHint().height());
 }
 
 WindowHost::~WindowHost() {

@@ -93,8 +93,8 @@ $keys key alt+s
 shot engine-menu-state 1
 $keys key p                 # State > Pause
 shot engine-paused 2
-sleep 2
-shot engine-still-paused 1  # the same counter: the run waits
+# Longer than the whole run takes: the engine waits at its next message.
+shot engine-still-paused 25
 $keys key alt+s
 $keys key r                 # State > Resume
 sleep 15   # the report replaces the command text when the engine ends
