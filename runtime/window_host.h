@@ -77,8 +77,8 @@ public:
     void write_record(std::string_view record) override;
     void pause() override;
     void set_status(std::string_view status) override;
-    // Nothing to do here: the window is finished when the program's thread
-    // returns, with the status that it returns.
+    // Ends the copy of the records, if any; the window is finished when the
+    // program's thread returns, with the status that it returns.
     void end_of_run(int exit_status) override;
 
     struct State;
