@@ -84,9 +84,25 @@ FileStamp stamp_of(const std::string& path) {
             static_cast<std::uint64_t>(st.st_ino)};
 }
 
+std::string last_fatal_line(std::string_view text) {
+    std::string_view found;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(start, end - start);
+        if (line.find("FATAL ERROR") != std::string_view::npos) found = line;
+        start = end + 1;
+    }
+    const std::size_t first = found.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return {};
+    return std::string(found.substr(first, found.find_last_not_of(" \t\r") - first + 1));
+}
+
 void OutputTail::append(std::string_view bytes) {
     for (char c : bytes) {
         if (c == '\n') {
+            if (std::string fatal = last_fatal_line(partial_); !fatal.empty()) fatal_ = std::move(fatal);
             if (!partial_.empty()) lines_.push_back(partial_);
             if (lines_.size() > kLines) lines_.pop_front();
             partial_.clear();
@@ -113,7 +129,8 @@ RunVerdict judge_run(const EngineEnd& end, const std::string& report, bool repor
     std::string message = end.crashed ? std::string(kEngineName) + " ended abnormally."
                                       : std::string(kEngineName) + " stopped with exit status " +
                                             std::to_string(end.exit_status) + ".";
-    if (!end.output.empty()) message += "\n\n" + end.output;
+    const std::string& why = end.fatal.empty() ? end.output : end.fatal;
+    if (!why.empty()) message += "\n\n" + why;
     message += report_is_new ? "\n\nThe report it wrote, " + report + ", is shown."
                              : "\n\nIt wrote no new report; " + report + " is not shown.";
     return {report_is_new, message};

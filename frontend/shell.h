@@ -60,18 +60,24 @@ struct FileStamp {
 };
 FileStamp stamp_of(const std::string& path);
 
-// The last lines the engine wrote on its standard output, kept for the
-// message after a failed run.
+// The last line of TEXT that holds "FATAL ERROR", without the blanks around
+// it; empty when there is none.
+std::string last_fatal_line(std::string_view text);
+
+// The last lines the engine wrote on its standard output, and the last of
+// its FATAL ERROR lines, kept for the message after a failed run.
 class OutputTail {
 public:
     static constexpr std::size_t kLines = 8;
     static constexpr std::size_t kLineChars = 200;
     void append(std::string_view bytes);
     std::string text() const;  // the kept lines joined by LF
+    const std::string& last_fatal() const { return fatal_; }
 
 private:
     std::deque<std::string> lines_;
     std::string partial_;
+    std::string fatal_;
 };
 
 struct EngineEnd {
@@ -80,6 +86,7 @@ struct EngineEnd {
     bool crashed = false;     // ended by a signal
     int exit_status = 0;
     std::string output;  // its last lines
+    std::string fatal;   // its last FATAL ERROR line, from its output or its report
 };
 
 struct RunVerdict {
@@ -89,6 +96,8 @@ struct RunVerdict {
 
 // A run that could not start, or that failed and wrote no new report, loads
 // nothing; a report the failed run did write is loaded with the message.
+// The message of a failed run repeats the engine's FATAL ERROR line, or
+// else its last lines.
 RunVerdict judge_run(const EngineEnd& end, const std::string& report, bool report_is_new);
 
 }  // namespace orv::frontend

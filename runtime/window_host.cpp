@@ -7,11 +7,17 @@
 // line to draw.  The window takes the batch on a short timer.  Questions and
 // dialogs are run on the window's thread while the computing thread waits
 // for the answer; the pause waits for Enter in the text window.
+//
+// The menus are the window's own: File > Save As writes the text shown,
+// File > Exit closes as the close box does, Edit copies, State > Pause holds
+// the computing thread at its next record until State > Resume.
 #include "runtime/window_host.h"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -21,8 +27,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTextCursor>
@@ -30,12 +39,14 @@
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
 
 #include "runtime/stop_signals.h"
+#include "runtime/terminal_host.h"
 #include "runtime/text.h"
 
 namespace orv::rt {
@@ -129,9 +140,17 @@ struct WindowHost::State {
     std::vector<std::string> lines;
     bool overwrite_first = false;
     bool drain_posted = false;
-    // The pause, under `mutex`.
+    // The pause prompt, under `mutex`.
     bool waiting_for_enter = false;
     std::condition_variable resumed;
+    // State > Pause, under `mutex`: the computing thread waits at its next
+    // record until State > Resume (or the window's closing) lets it go.
+    bool paused = false;
+    std::condition_variable unpaused;
+
+    // Computing thread only: the records copied to an output that someone
+    // reads (the front end's pipe).
+    std::unique_ptr<TerminalHost> copy;
 
     // Window thread only.
     bool line_open = false;  // the window shows a current line
@@ -140,6 +159,9 @@ struct WindowHost::State {
     bool stopped = false;
     bool asking_to_close = false;
     int exit_status = 0;
+    QString program_status;  // the last status the program set
+    QAction* pause_action = nullptr;
+    QAction* resume_action = nullptr;
     QEventLoop* loop = nullptr;
 
     std::thread worker;
@@ -218,6 +240,9 @@ struct WindowHost::State {
             if (!program_ended) {
                 stopped = true;
                 window_closed = true;
+                // A run held by State > Pause is let go: a stop that
+                // returns leaves the program to end by itself.
+                set_paused(false);
                 stop_run();  // by default the process ends here
             }
         }
@@ -234,12 +259,93 @@ struct WindowHost::State {
         return true;
     }
 
+    bool is_paused() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return paused;
+    }
+
+    // State > Pause and Resume: "Paused" in the status bar while held, the
+    // program's own status again after.
+    void set_paused(bool pause) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            paused = pause && !program_ended;
+            if (!paused) unpaused.notify_all();
+        }
+        const bool held = is_paused();
+        if (!program_ended) status->setText(held ? QStringLiteral("Paused") : program_status);
+        pause_action->setEnabled(!program_ended && !held);
+        resume_action->setEnabled(held);
+    }
+
+    void show_status(const QString& text) {
+        program_status = text;
+        if (!is_paused()) status->setText(text);
+    }
+
+    // File > Save As: the window's text, as shown, in a file of the user's
+    // choice.
+    void save_as() {
+        drain();
+        QFileDialog dialog(frame.get(), QStringLiteral("Save As"));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilters({QStringLiteral("Text files (*.txt)"), QStringLiteral("All Files (*)")});
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+        const QString path = dialog.selectedFiles().front();
+        QSaveFile file(path);
+        QByteArray bytes = text->toPlainText().toLocal8Bit();
+        if (!bytes.isEmpty()) bytes += '\n';
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+            QMessageBox::warning(frame.get(), from_bytes(title),
+                                 QStringLiteral("The window's text could not be saved in %1: %2")
+                                     .arg(path, file.errorString()));
+    }
+
+    void about() {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("About ") + from_bytes(title),
+                        from_bytes(title) +
+                            QStringLiteral(" - the analysis engine of Orvalis 2.0.\n\n"
+                                           "This window shows the messages of the run. State > Pause holds the "
+                                           "run at its next message, State > Resume lets it go on."),
+                        QMessageBox::Ok, frame.get());
+        box.exec();
+    }
+
+    void create_menus() {
+        QMenuBar* bar = frame->menuBar();
+        const auto add = [this](QMenu* menu, const char* name, const QString& caption, auto handler,
+                                QKeySequence keys = {}) {
+            QAction* a = menu->addAction(caption);
+            a->setObjectName(QLatin1String(name));
+            a->setShortcut(keys);
+            QObject::connect(a, &QAction::triggered, frame.get(), handler);
+            return a;
+        };
+        QMenu* file = bar->addMenu(QStringLiteral("&File"));
+        add(file, "SaveAs", QStringLiteral("Save &As..."), [this] { save_as(); });
+        file->addSeparator();
+        // As the close box: during the run it asks first.
+        add(file, "Exit", QStringLiteral("E&xit"), [this] { frame->close(); });
+        QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
+        add(edit, "Copy", QStringLiteral("&Copy"), [this] { text->copy(); }, QKeySequence::Copy);
+        add(edit, "SelectAll", QStringLiteral("Select &All"), [this] { text->selectAll(); }, QKeySequence::SelectAll);
+        QMenu* state = bar->addMenu(QStringLiteral("&State"));
+        pause_action = add(state, "Pause", QStringLiteral("&Pause"), [this] { set_paused(true); });
+        resume_action = add(state, "Resume", QStringLiteral("&Resume"), [this] { set_paused(false); });
+        pause_action->setEnabled(false);
+        resume_action->setEnabled(false);
+        QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+        add(help, "About", QStringLiteral("&About"), [this] { about(); });
+    }
+
     // The program has returned STATUS: the window shows its last records and
     // "Finished", then ends as the end-of-run mode says.
     void program_end(int status, EndMode mode) {
         drain();
-        this->status->setText(QStringLiteral("Finished"));
         program_ended = true;
+        set_paused(false);
+        this->status->setText(QStringLiteral("Finished"));
         exit_status = stopped ? 1 : status;
         // A user who is being asked whether to close is not asked again.
         if (!window_closed && !asking_to_close) {
@@ -285,6 +391,7 @@ WindowHost::WindowHost(std::string title, std::vector<std::string> arguments, st
     s.status = new QLabel(s.frame.get());
     s.status->setObjectName(QStringLiteral("status"));
     s.frame->statusBar()->addWidget(s.status, 1);
+    s.create_menus();
 
     s.enter_filter = std::make_unique<EnterFilter>([&s] { return s.take_enter(); });
     s.text->installEventFilter(s.enter_filter.get());
@@ -292,11 +399,16 @@ WindowHost::WindowHost(std::string title, std::vector<std::string> arguments, st
 
     const QFontMetrics metrics(font);
     s.frame->resize(metrics.horizontalAdvance(QString(kColumns, QLatin1Char('x'))) + 40,
-                    metrics.lineSpacing() * kLines + 60);
+                    metrics.lineSpacing() * kLines + 60 + s.frame->menuBar()->sizeHint().height());
 }
 
 WindowHost::~WindowHost() {
     State& s = *state_;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.paused = false;
+        s.unpaused.notify_all();
+    }
     if (s.worker.joinable()) s.worker.join();
     if (s.text != nullptr) s.text->removeEventFilter(s.enter_filter.get());
     s.frame->removeEventFilter(s.enter_filter.get());
@@ -304,7 +416,8 @@ WindowHost::~WindowHost() {
 
 void WindowHost::start(std::function<int()> program) {
     State& s = *state_;
-    s.status->setText(QStringLiteral("Running"));
+    s.show_status(QStringLiteral("Running"));
+    s.pause_action->setEnabled(true);
     s.frame->show();
     s.text->setFocus();
     s.worker = std::thread([this, program = std::move(program)] {
@@ -370,16 +483,30 @@ bool WindowHost::ask_yes_no(std::string_view caption, std::string_view text, boo
     });
 }
 
+void WindowHost::copy_records_to(std::FILE* out) {
+    state_->copy = std::make_unique<TerminalHost>(std::vector<std::string>{}, nullptr, out, false);
+}
+
 void WindowHost::write_record(std::string_view record) {
     State& s = *state_;
     bool post = false;
     {
-        std::lock_guard<std::mutex> lock(s.mutex);
+        std::unique_lock<std::mutex> lock(s.mutex);
+        // State > Pause holds the computation here, at its next record.
+        s.unpaused.wait(lock, [&s] { return !s.paused; });
         s.add_record(record);
         post = !s.drain_posted;
         s.drain_posted = true;
     }
     if (post) s.post([&s] { QTimer::singleShot(kBatchMilliseconds, s.frame.get(), [&s] { s.drain(); }); });
+    if (s.copy) {
+        // The window has the record: a reader that went away loses the rest.
+        try {
+            s.copy->write_record(record);
+        } catch (...) {
+            s.copy.reset();
+        }
+    }
 }
 
 void WindowHost::pause() {
@@ -398,10 +525,18 @@ void WindowHost::pause() {
 void WindowHost::set_status(std::string_view status) {
     State& s = *state_;
     const QString text = from_bytes(status);
-    s.post([&s, text] { s.status->setText(text); });
+    s.post([&s, text] { s.show_status(text); });
 }
 
-void WindowHost::end_of_run(int /*exit_status*/) {}
+void WindowHost::end_of_run(int exit_status) {
+    State& s = *state_;
+    if (!s.copy) return;
+    try {
+        s.copy->end_of_run(exit_status);
+    } catch (...) {
+        s.copy.reset();
+    }
+}
 
 std::vector<std::string> dialog_name_filters(std::string_view filter) {
     std::vector<std::string> filters;
@@ -427,6 +562,14 @@ int run_in_window(std::string title, std::vector<std::string> arguments, const s
     char* argv[] = {name.data(), nullptr};
     QApplication application(argc, argv);
     WindowHost window(std::move(title), std::move(arguments));
+    // The program that started the engine with a pipe for its output (the
+    // front end) reads its records there too.
+    struct stat out {};
+    if (::fstat(STDOUT_FILENO, &out) == 0 && S_ISFIFO(out.st_mode)) {
+        // A reader that goes away must not end the run: the write fails instead.
+        std::signal(SIGPIPE, SIG_IGN);
+        window.copy_records_to(stdout);
+    }
     set_host(&window);
     window.start(program);
     const int status = window.wait();

@@ -15,9 +15,14 @@
 // the run from outside (every unit written, exit status 1).  On a headless
 // platform nobody can answer, and nothing waits for an answer.
 //
+// Menus: File (Save As of the window's text, Exit as the close box), Edit
+// (Copy, Select All), State (Pause: "Paused" in the status bar, and the
+// computing thread waits at its next record; Resume), Help (About).
+//
 // This header needs no Qt; a QApplication must exist before a host is made.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -53,6 +58,9 @@ public:
     // Shows the window, "Running" in its status bar, and starts PROGRAM on
     // the computing thread; PROGRAM returns the exit status.  Returns at once.
     void start(std::function<int()> program);
+    // Also writes the records to OUT as the terminal host does on a pipe or
+    // a file, for a program that reads the engine's output.  Before start().
+    void copy_records_to(std::FILE* out);
     // Serves the window until it has closed and the program has ended;
     // returns the exit status.
     int wait();
@@ -69,8 +77,8 @@ public:
     void write_record(std::string_view record) override;
     void pause() override;
     void set_status(std::string_view status) override;
-    // Nothing to do here: the window is finished when the program's thread
-    // returns, with the status that it returns.
+    // Ends the copy of the records, if any; the window is finished when the
+    // program's thread returns, with the status that it returns.
     void end_of_run(int exit_status) override;
 
     struct State;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs orvshell itself under Xvfb, drives it from the keyboard and saves
 # screenshots in out/screenshots/: the main window with a 130-column report,
-# the engine's window during a run and at the end of a stopped run, the
-# message the front end then shows, and the wizard's hub.  For people, not
+# the engine's window during a run, with its File and State menus open and
+# paused, and at the end of a stopped run, the message the front end then
+# shows, and the wizard's hub.  For people, not
 # for CI.  Needs xvfb and imagemagick; builds orvshell and orvcalc in
 # ${BUILD_DIR:-build}.
 set -euo pipefail
@@ -84,6 +85,18 @@ sleep 1
 front
 $keys key ctrl+r
 shot engine-running 2
+$keys focus orvcalc || echo "screenshots: no engine window (orvcalc built without its window host?)"
+$keys key alt+f
+shot engine-menu-file 1
+$keys key Escape
+$keys key alt+s
+shot engine-menu-state 1
+$keys key p                 # State > Pause
+shot engine-paused 2
+# Longer than the whole run takes: the engine waits at its next message.
+shot engine-still-paused 25
+$keys key alt+s
+$keys key r                 # State > Resume
 sleep 15   # the report replaces the command text when the engine ends
 shot main-window-after-run
 

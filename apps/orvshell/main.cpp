@@ -6,9 +6,5 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Orvalis");
-    orv::frontend::MainWindow window;
-    QObject::connect(&window, &orv::frontend::MainWindow::exit_requested, &app, &QApplication::quit,
-                     Qt::QueuedConnection);
-    window.show();
-    return QApplication::exec();
+    return orv::frontend::run_front_end();
 }

@@ -3,7 +3,7 @@
 // are the controls' names, for tests and screenshots.
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 #include <functional>
 #include <string>
 
@@ -22,7 +22,11 @@ namespace orv::frontend {
 
 class WizardWindows;
 
-class WizardDialog : public QWidget {
+// A dialog as Qt's behave, shown without being modal: Esc closes it as its
+// close box does, Enter presses its Save (its default button), its buttons
+// carry mnemonics, and each time it is shown its first field has the
+// keyboard.
+class WizardDialog : public QDialog {
     Q_OBJECT
 public:
     WizardDialog(WizardWindows& windows, Dialog id, const QString& caption);
@@ -30,12 +34,14 @@ public:
     virtual void refresh(const Wizard& w) = 0;
     // Shows the window, centred the first time.
     void present();
+    // Esc: as the close box.
+    void reject() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     Wizard& model();
     // Runs after every handler: all windows show the model again.
-    void done();
+    void show_model();
 
     using Handler = std::function<void(Wizard&)>;
     using TextHandler = std::function<void(Wizard&, const std::string&)>;

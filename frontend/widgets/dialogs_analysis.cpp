@@ -43,7 +43,7 @@ MetricDialog::MetricDialog(WizardWindows& windows) : WizardDialog(windows, Dialo
         const auto set = [list](Wizard& w, const std::string& t) { metric_set_text(w, list, t); };
         on_combo(boxes_[i], set, set);
     }
-    auto* save = make_button(this, "cmdMetric", "Save");
+    auto* save = make_save_button(this, "cmdMetric", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
     on_click(save, [this](Wizard& w) { metric_save(w, windows_.prompts()); });
 }
@@ -91,7 +91,7 @@ ModelDialog::ModelDialog(WizardWindows& windows) : WizardDialog(windows, Dialog:
     frame_layout->addWidget(sort_);
     frame_layout->addWidget(nosort_);
     layout->addWidget(frame);
-    auto* save = make_button(this, "cmdModel", "Save");
+    auto* save = make_save_button(this, "cmdModel", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
 
     on_combo(model_, model_set_text, model_pick);
@@ -128,7 +128,7 @@ RotateDialog::RotateDialog(WizardWindows& windows) : WizardDialog(windows, Dialo
     parameter_ = make_line(this, "txbxRot");
     parameter_->setMaximumWidth(100);
     layout->addWidget(parameter_);
-    auto* save = make_button(this, "cmdRotate", "Save");
+    auto* save = make_save_button(this, "cmdRotate", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
     on_combo(rot_, rotate_set_text, rotate_pick);
     on_typed(parameter_, rotate_set_parameter);

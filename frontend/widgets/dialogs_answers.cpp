@@ -17,7 +17,7 @@
 namespace orv::frontend {
 
 WizardDialog::WizardDialog(WizardWindows& windows, Dialog id, const QString& caption)
-    : QWidget(nullptr, Qt::Window), windows_(windows), id_(id) {
+    : QDialog(nullptr), windows_(windows), id_(id) {
     setWindowTitle(caption);
     paint_background(this, kLightCyan);
     // Closing the main window ends the program, whatever dialogs are open.
@@ -27,10 +27,18 @@ WizardDialog::WizardDialog(WizardWindows& windows, Dialog id, const QString& cap
 void WizardDialog::present() {
     if (!shown_before_) {
         shown_before_ = true;
+        // The dialog's buttons are all made by now.
+        add_mnemonics(this);
+        for (QPushButton* b : findChildren<QPushButton*>()) b->setAutoDefault(true);
         centre_on_screen(this);
     }
     show();
+    raise();
+    activateWindow();
+    focus_first_field(this);
 }
+
+void WizardDialog::reject() { close(); }
 
 void WizardDialog::closeEvent(QCloseEvent* event) {
     event->accept();
@@ -39,12 +47,12 @@ void WizardDialog::closeEvent(QCloseEvent* event) {
 
 Wizard& WizardDialog::model() { return windows_.model(); }
 
-void WizardDialog::done() { windows_.sync(); }
+void WizardDialog::show_model() { windows_.sync(); }
 
 void WizardDialog::on_click(QAbstractButton* button, Handler handler) {
     connect(button, &QAbstractButton::clicked, this, [this, handler = std::move(handler)] {
         handler(model());
-        done();
+        show_model();
     });
 }
 
@@ -57,7 +65,7 @@ void WizardDialog::on_combo(QComboBox* box, TextHandler typed, TextHandler picke
     on_typed(box->lineEdit(), std::move(typed));
     connect(box, &QComboBox::activated, this, [this, box, picked = std::move(picked)](int index) {
         picked(model(), ss(box->itemText(index)));
-        done();
+        show_model();
     });
 }
 
@@ -85,9 +93,11 @@ CommentsDialog::CommentsDialog(WizardWindows& windows) : WizardDialog(windows, D
     box_ = new QPlainTextEdit(this);
     box_->setObjectName("txbxComments");
     box_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Enter starts a new line here; Tab goes on to Save.
+    box_->setTabChangesFocus(true);
     box_->setMinimumSize(420, 160);
     layout->addWidget(box_);
-    auto* save = make_button(this, "cmdSave", "Save");
+    auto* save = make_save_button(this, "cmdSave", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
     connect(box_, &QPlainTextEdit::textChanged, this, [this] {
         comments_set_text(model(), crlf_text(box_->toPlainText()));
@@ -110,7 +120,7 @@ TitleDialog::TitleDialog(WizardWindows& windows) : WizardDialog(windows, Dialog:
     box_ = make_line(this, "TitleText");
     box_->setMinimumWidth(420);
     layout->addWidget(box_);
-    auto* save = make_button(this, "cmdTitleSave", "Save");
+    auto* save = make_save_button(this, "cmdTitleSave", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
     on_typed(box_, title_set_text);
     on_click(save, title_save);
@@ -139,7 +149,7 @@ DataDialog::DataDialog(WizardWindows& windows) : WizardDialog(windows, Dialog::D
     layout->addWidget(make_prompt(this, "Number of Subjects"));
     numsub_ = make_line(this, "txtbxNumSub");
     layout->addWidget(numsub_);
-    auto* save = make_button(this, "cmdSaveData", "Save");
+    auto* save = make_save_button(this, "cmdSaveData", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
     on_click(open, [this](Wizard& w) { data_open_file(w, windows_.prompts()); });
     on_typed(numvar_, data_set_numvar);
@@ -169,7 +179,7 @@ OutFileDialog::OutFileDialog(WizardWindows& windows) : WizardDialog(windows, Dia
     long_->setObjectName("optOut2");
     layout->addWidget(short_);
     layout->addWidget(long_);
-    auto* save = make_button(this, "cmdSaveOutfile", "Save");
+    auto* save = make_save_button(this, "cmdSaveOutfile", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
     on_typed(box_, outfile_set_text);
     on_click(short_, outfile_pick_short);

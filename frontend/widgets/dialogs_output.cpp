@@ -26,7 +26,7 @@ ScoreDialog::ScoreDialog(WizardWindows& windows) : WizardDialog(windows, Dialog:
         this, "In this version of Orvalis, factor scores can only be computed for continuous data.", "lblScoreMsg");
     message_->setFixedWidth(360);
     layout->addWidget(message_);
-    auto* save = make_button(this, "cmdScore", "Save");
+    auto* save = make_save_button(this, "cmdScore", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
     on_combo(score_, score_set_text, score_set_text);
     on_click(save, score_save);
@@ -51,7 +51,7 @@ PlotDialog::PlotDialog(WizardWindows& windows) : WizardDialog(windows, Dialog::P
     layout->addWidget(make_prompt(this, "Plotting option."));
     plot_ = make_combo(this, "cboPlot", Lists::plot);
     layout->addWidget(plot_);
-    auto* save = make_button(this, "cmdMetric", "Save");
+    auto* save = make_save_button(this, "cmdMetric", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
     on_combo(plot_, plot_set_text, plot_set_text);
     on_click(save, plot_save);
@@ -110,7 +110,7 @@ TechnicalDialog::TechnicalDialog(WizardWindows& windows) : WizardDialog(windows,
             on_combo(c, typed, [value](Wizard& w, const std::string& t) { technical_pick(w, value, t); });
         }
     }
-    auto* save = make_button(this, "cmdTechnical", "Save");
+    auto* save = make_save_button(this, "cmdTechnical", "Save");
     grid->addWidget(save, 9, 1, Qt::AlignRight);
     on_click(save, [this](Wizard& w) { technical_save(w, windows_.prompts()); });
 }
@@ -145,7 +145,7 @@ OutMatrixDialog::OutMatrixDialog(WizardWindows& windows) : WizardDialog(windows,
         connect(boxes_[i], &QCheckBox::clicked, this,
                 [this, i](bool on) { outmatrix_set(model(), static_cast<Matrix>(i), on); });
     }
-    auto* save = make_button(this, "cmdOutMatrix", "SAVE");
+    auto* save = make_save_button(this, "cmdOutMatrix", "SAVE");
     layout->addWidget(save, 0, Qt::AlignRight);
     on_click(save, outmatrix_save);
 }
@@ -164,7 +164,7 @@ FormatDialog::FormatDialog(WizardWindows& windows) : WizardDialog(windows, Dialo
     box_ = make_line(this, "txtFormat");
     box_->setMinimumWidth(420);
     layout->addWidget(box_);
-    auto* save = make_button(this, "cmdFormat", "Save");
+    auto* save = make_save_button(this, "cmdFormat", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
     on_typed(box_, format_set_text);
     on_click(save, format_save);

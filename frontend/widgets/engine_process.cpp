@@ -41,12 +41,12 @@ void EngineProcess::start(const QString& program, const QStringList& arguments, 
         tail_.append(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     });
     connect(process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) finish({false, ss(process_->errorString()), false, 0, ""});
+        if (error == QProcess::FailedToStart) finish({false, ss(process_->errorString()), false, 0, "", ""});
     });
     connect(process_, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
         const QByteArray rest = process_->readAllStandardOutput();
         tail_.append(std::string_view(rest.constData(), static_cast<std::size_t>(rest.size())));
-        finish({true, "", status == QProcess::CrashExit, code, tail_.text()});
+        finish({true, "", status == QProcess::CrashExit, code, tail_.text(), tail_.last_fatal()});
     });
     QProcess* p = process_;
     p->start();

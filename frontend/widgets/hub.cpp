@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -82,6 +83,7 @@ HubWindow::HubWindow() : QWidget(nullptr, Qt::Window) {
     QWidget* order[] = {buttons[0], buttons[1], buttons[2], buttons[3], buttons[4],  buttons[5], build,
                         buttons[6], buttons[7], buttons[8], buttons[9], buttons[10], cancel};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+    add_mnemonics(this);
 }
 
 void HubWindow::refresh(const Wizard& w) {
@@ -95,6 +97,15 @@ void HubWindow::present() {
     }
     show();
     raise();
+    activateWindow();
+    focus_first_field(this);
+}
+
+void HubWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        emit cancelled();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void HubWindow::closeEvent(QCloseEvent* event) {

@@ -27,6 +27,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Esc: as CANCEL.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::array<QLabel*, kStepMarks> marks_{};

@@ -1,5 +1,6 @@
 #include "frontend/widgets/look.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -14,20 +15,38 @@ namespace orv::frontend {
 
 namespace {
 
-// Swallows Enter in an editable list box: a typed text that equals an item
-// must not count as a pick (which would run the box's click handler), and
-// nothing is added to the list.
-class NoEnter : public QObject {
+// Enter and Esc in an editable list box go to its window, as in a text
+// box: a typed text that equals an item must not count as a pick (which
+// would run the box's click handler), nothing is added to the list, and the
+// dialog's Save and close answer the keys.
+class KeysToWindow : public QObject {
 public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+            if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+                auto* box = qobject_cast<QWidget*>(watched);
+                if (box && box->window() != box) QCoreApplication::sendEvent(box->window(), event);
+                return true;
+            }
         }
         return QObject::eventFilter(watched, event);
     }
 };
+
+// The caption with a mnemonic on its first letter not in TAKEN (which
+// gets it); unchanged when it has one or no letter is free.
+QString with_mnemonic(const QString& caption, QString& taken) {
+    if (caption.contains(QLatin1Char('&'))) return caption;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        const QChar c = caption[i].toUpper();
+        if (c < QLatin1Char('A') || c > QLatin1Char('Z') || taken.contains(c)) continue;
+        taken += c;
+        return caption.left(i) + QLatin1Char('&') + caption.mid(i);
+    }
+    return caption;
+}
 
 }  // namespace
 
@@ -103,6 +122,33 @@ QPushButton* make_button(QWidget* parent, const char* name, const QString& capti
     return b;
 }
 
+QPushButton* make_save_button(QWidget* parent, const char* name, const QString& caption) {
+    QPushButton* b = make_button(parent, name, caption);
+    b->setDefault(true);
+    return b;
+}
+
+void add_mnemonics(QWidget* window) {
+    QList<QAbstractButton*> buttons;
+    for (QPushButton* b : window->findChildren<QPushButton*>())
+        if (b->isDefault()) buttons << b;
+    for (QPushButton* b : window->findChildren<QPushButton*>())
+        if (!b->isDefault()) buttons << b;
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
+        if (!qobject_cast<QPushButton*>(b)) buttons << b;
+    QString taken;
+    for (QAbstractButton* b : buttons) b->setText(with_mnemonic(b->text(), taken));
+}
+
+void focus_first_field(QWidget* window) {
+    for (QWidget* w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(window) && w->isEnabled()) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
 QLineEdit* make_line(QWidget* parent, const char* name) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
@@ -115,7 +161,11 @@ QComboBox* make_combo(QWidget* parent, const char* name, const std::vector<std::
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
     c->setCompleter(nullptr);
-    c->lineEdit()->installEventFilter(new NoEnter(c));
+    // The keys come to the box itself when it has the keyboard, which hands
+    // them to its line edit without the line edit's filters.
+    auto* keys = new KeysToWindow(c);
+    c->installEventFilter(keys);
+    c->lineEdit()->installEventFilter(keys);
     for (const std::string& item : items) c->addItem(qs(item));
     c->setMinimumContentsLength(20);
     c->setSizeAdjustPolicy(QComboBox::AdjustToContents);

@@ -35,9 +35,18 @@ void centre_on_screen(QWidget* w);
 QLabel* make_prompt(QWidget* parent, const QString& text, const char* name = nullptr);
 QLabel* make_heading(QWidget* parent, const QString& text, const char* name = nullptr);
 QPushButton* make_button(QWidget* parent, const char* name, const QString& caption);
+// A dialog's Save: its default button, which Enter presses.
+QPushButton* make_save_button(QWidget* parent, const char* name, const QString& caption);
+// Gives the buttons of WINDOW mnemonics that change nothing but an
+// underline: each takes the first letter of its caption that no button
+// before it took, the default button first, then the push buttons, then
+// the option buttons and check boxes, each in the order they were made.
+void add_mnemonics(QWidget* window);
+// Gives the keyboard to the first control that Tab reaches in WINDOW.
+void focus_first_field(QWidget* window);
 QLineEdit* make_line(QWidget* parent, const char* name);
-// An editable list box that ignores Enter (it adds nothing and picks
-// nothing) and completes nothing.
+// An editable list box that completes nothing and passes Enter and Esc to
+// its window (Enter adds nothing and picks nothing in the box itself).
 QComboBox* make_combo(QWidget* parent, const char* name, const std::vector<std::string>& items);
 
 inline QString qs(const std::string& s) { return QString::fromStdString(s); }

@@ -1,6 +1,7 @@
 #include "frontend/widgets/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -472,10 +473,17 @@ void MainWindow::set_running(bool running) {
         if (QWidget* d = wizard_->existing(static_cast<Dialog>(i))) d->setEnabled(!running);
 }
 
-void MainWindow::engine_ended(const EngineEnd& end) {
+void MainWindow::engine_ended(const EngineEnd& ended) {
     set_running(false);
     const FileStamp after = stamp_of(report_path_);
-    const RunVerdict verdict = judge_run(end, report_path_, after.exists && after != report_before_);
+    const bool report_is_new = after.exists && after != report_before_;
+    EngineEnd end = ended;
+    QByteArray report;
+    // A failed run's output may not say why it stopped; its report may.
+    const bool failed = end.started && (end.crashed || end.exit_status != 0);
+    if (failed && end.fatal.empty() && report_is_new && !DocumentWindow::read_file(qs(report_path_), report))
+        end.fatal = last_fatal_line(std::string_view(report.constData(), static_cast<std::size_t>(report.size())));
+    const RunVerdict verdict = judge_run(end, report_path_, report_is_new);
     QString text = qs(verdict.message);
     if (verdict.load_report) {
         if (const auto failed = principal()->load(qs(report_path_))) {
@@ -485,6 +493,17 @@ void MainWindow::engine_ended(const EngineEnd& end) {
     }
     if (!text.isEmpty()) message(text);
     emit run_ended();
+}
+
+int run_front_end() {
+    MainWindow window;
+    // The program ends when the frame says so, not when its last window
+    // closes; QApplication::quit would close every window first, and with
+    // them the frame, which stores its placement when it closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QObject::connect(&window, &MainWindow::exit_requested, qApp, [] { QCoreApplication::exit(0); });
+    window.show();
+    return QApplication::exec();
 }
 
 }  // namespace orv::frontend

@@ -123,4 +123,10 @@ private:
     bool shown_before_ = false;
 };
 
+// The program orvshell, in a QApplication made by the caller: the frame is
+// shown and served until File > Exit or its close box ends the program;
+// returns the exit status.  File > Exit ends at once, without closing the
+// windows, so the placement stored before stays; the close box stores it.
+int run_front_end();
+
 }  // namespace orv::frontend

@@ -44,6 +44,9 @@ void WizardWindows::hub_closed() {
 }
 
 void WizardWindows::build() {
+    // BUILD hides the hub first: what the build then asks or reminds of
+    // (the labels) comes without the hub behind it.
+    if (hub_) hub_->hide();
     build_job(wizard_, principal_, prompts_);
     sync();
 }

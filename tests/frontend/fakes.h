@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,8 +21,12 @@ struct FakePrompts : Prompts {
     int unsaved_asked = 0;
     bool selection_offered = false;
     int page_setups = 0;
+    std::function<void()> on_message;  // called as each message is shown
 
-    void message(const std::string& caption, const std::string& text) override { messages.emplace_back(caption, text); }
+    void message(const std::string& caption, const std::string& text) override {
+        messages.emplace_back(caption, text);
+        if (on_message) on_message();
+    }
     std::string input(const std::string& prompt, const std::string&) override {
         asked.push_back(prompt);
         if (answers.empty()) return "";

@@ -24,7 +24,9 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
+#include <QTimer>
 #include <QToolBar>
+#include <functional>
 #include <memory>
 
 #include "fakes.h"
@@ -598,12 +600,13 @@ TEST_F(Run, SuccessWithoutANewReportSaysSo) {
     EXPECT_EQ(plain(principal()), ">OUTFILE: r.out LONG\n");
 }
 
-TEST_F(Run, CrashedEngineShowsTheReportItWrote) {
-    engine("echo partial > r.out\nkill -SEGV $$\n");
+TEST_F(Run, CrashedEngineShowsTheReportItWroteAndItsFatalLine) {
+    engine("printf 'partial\\n   FATAL ERROR: the report says why  \\n' > r.out\nkill -SEGV $$\n");
     job("j.in", ">OUTFILE: r.out LONG\r\n");
     ASSERT_TRUE(run_and_wait());
-    EXPECT_TRUE(shell.last_message().startsWith("orvcalc ended abnormally."));
-    EXPECT_EQ(plain(principal()), "partial\n");
+    EXPECT_EQ(shell.last_message(), "orvcalc ended abnormally.\n\nFATAL ERROR: the report says why\n\n"
+                                    "The report it wrote, " + path("r.out") + ", is shown.");
+    EXPECT_EQ(plain(principal()), "partial\n   FATAL ERROR: the report says why  \n");
 }
 
 // ---- Runs against the real engine ---------------------------------------------
@@ -632,14 +635,20 @@ TEST_F(RealEngine, ExampleJobRunsAndItsReportIsLoaded) {
     EXPECT_FALSE(principal()->modified());
 }
 
-TEST_F(RealEngine, FailingJobShowsItsMessageAndKeepsTheText) {
+TEST_F(RealEngine, FailingJobShowsItsFatalLineAndKeepsTheText) {
     QByteArray bad = example();
     bad.replace(">METRIC: CO", ">METRIC: XX");
     job("bad job.in", bad);
+    const QString expected = "orvcalc stopped with exit status 1.\n\n"
+                             "FATAL ERROR: Unrecognized keyword on >METRIC: line\n\n"
+                             "It wrote no new report; " + path("example.out") + " is not shown.";
+    // On the terminal, and in its own window (headless here: nobody has to
+    // answer it), the engine's line is repeated.
     ASSERT_TRUE(run_and_wait());
-    EXPECT_TRUE(shell.last_message().startsWith("orvcalc stopped with exit status 1."));
-    EXPECT_TRUE(shell.last_message().contains("FATAL ERROR: Unrecognized keyword on >METRIC: line"));
-    EXPECT_TRUE(shell.last_message().endsWith("It wrote no new report; " + path("example.out") + " is not shown."));
+    EXPECT_EQ(shell.last_message(), expected);
+    window->engine_environment().insert(kEngineHostVariable, kEngineHostWindow);
+    ASSERT_TRUE(run_and_wait());
+    EXPECT_EQ(shell.last_message(), expected);
     EXPECT_EQ(plain(principal()).toUtf8(), QByteArray(bad).replace("\r\n", "\n"));
 }
 
@@ -700,7 +709,7 @@ TEST_F(WindowPlacement, DefaultsWrittenOnCloseAndReadBack) {
     EXPECT_EQ(window->size(), QSize(640, 480));
 }
 
-TEST_F(WindowPlacement, MinimisedCloseAndExitKeepWhatWasStored) {
+TEST_F(WindowPlacement, MinimisedCloseKeepsWhatWasStored) {
     store({"1500", "1500", "9000", "6000"});
     make_window();
     window->showMinimized();
@@ -708,10 +717,51 @@ TEST_F(WindowPlacement, MinimisedCloseAndExitKeepWhatWasStored) {
     window->close();
     EXPECT_EQ(stored("MainLeft"), "1500");
     EXPECT_EQ(stored("MainWidth"), "9000");
-    make_window();
-    window->move(300, 300);
-    trigger("Exit");
-    EXPECT_EQ(stored("MainLeft"), "1500");
+}
+
+// Runs the program orvshell until it ends; USE acts on its frame, once shown,
+// from inside the program's event loop.
+int run_orvshell(const std::function<void(MainWindow&)>& use) {
+    QTimer::singleShot(0, [&use] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* frame = qobject_cast<MainWindow*>(w); frame && frame->isVisible()) return use(*frame);
+        ADD_FAILURE() << "orvshell shows no frame";
+        QCoreApplication::exit(1);
+    });
+    // A program that does not end fails the test instead of hanging it.
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+    limit.start(30000);
+    return run_front_end();
+}
+
+TEST_F(WindowPlacement, TheProgramKeepsThePlacementOnExitAndStoresItOnClose) {
+    window.reset();
+    store({"1500", "1500", "9000", "6000"});
+    const QString file = path("settings/Orvalis/orvshell.conf");
+    ASSERT_TRUE(read_all(file).contains("MainLeft=1500"));
+    // File > Exit: the program ends, the file is as it was.
+    const QByteArray before = read_all(file);
+    EXPECT_EQ(run_orvshell([](MainWindow& frame) {
+                  frame.move(300, 300);
+                  frame.action("Exit")->trigger();
+              }),
+              0);
+    EXPECT_EQ(read_all(file), before);
+    // The close box: the placement is stored as the program ends.
+    QString left, top;
+    EXPECT_EQ(run_orvshell([&](MainWindow& frame) {
+                  frame.move(150, 90);
+                  left = QString::number(qRound(150 * 1440.0 / frame.logicalDpiX()));
+                  top = QString::number(qRound(90 * 1440.0 / frame.logicalDpiY()));
+                  frame.close();
+              }),
+              0);
+    const QByteArray after = read_all(file);
+    EXPECT_TRUE(after.contains("MainLeft=" + left.toUtf8())) << after.toStdString();
+    EXPECT_TRUE(after.contains("MainTop=" + top.toUtf8())) << after.toStdString();
+    EXPECT_TRUE(after.contains("MainWidth=9000")) << after.toStdString();
 }
 
 TEST_F(WindowPlacement, OffScreenOrBadValuesFallBack) {

@@ -169,20 +169,43 @@ TEST(RunVerdict, LoadsOnlyAReportTheRunWrote) {
     v = judge_run({}, r, false);
     EXPECT_FALSE(v.load_report);
     EXPECT_EQ(v.message, "orvcalc ended without writing the report /w/r.out.");
-    v = judge_run({false, "No such file or directory", false, 0, ""}, r, true);
+    v = judge_run({false, "No such file or directory", false, 0, "", ""}, r, true);
     EXPECT_FALSE(v.load_report);  // whatever a file of that name holds, this run did not write it
     EXPECT_EQ(v.message, "orvcalc could not be started: No such file or directory");
-    v = judge_run({true, "", false, 1, "FATAL ERROR: Keyword  >METRIC:   missing"}, r, false);
+    v = judge_run({true, "", false, 1, "FATAL ERROR: Keyword  >METRIC:   missing", ""}, r, false);
     EXPECT_FALSE(v.load_report);
     EXPECT_EQ(v.message,
               "orvcalc stopped with exit status 1.\n\nFATAL ERROR: Keyword  >METRIC:   missing\n\n"
               "It wrote no new report; /w/r.out is not shown.");
-    v = judge_run({true, "", false, 1, ""}, r, true);
+    v = judge_run({true, "", false, 1, "", ""}, r, true);
     EXPECT_TRUE(v.load_report);
     EXPECT_EQ(v.message, "orvcalc stopped with exit status 1.\n\nThe report it wrote, /w/r.out, is shown.");
-    v = judge_run({true, "", true, 9, ""}, r, false);
+    v = judge_run({true, "", true, 9, "", ""}, r, false);
     EXPECT_FALSE(v.load_report);
     EXPECT_EQ(v.message.substr(0, 26), "orvcalc ended abnormally.\n");
+    // The engine's FATAL ERROR line says why, in place of its last lines.
+    v = judge_run({true, "", false, 1, "FATAL ERROR: Keyword  >MODEL:   missing\nStop - Program terminated.",
+                   "FATAL ERROR: Keyword  >MODEL:   missing"},
+                  r, true);
+    EXPECT_EQ(v.message,
+              "orvcalc stopped with exit status 1.\n\nFATAL ERROR: Keyword  >MODEL:   missing\n\n"
+              "The report it wrote, /w/r.out, is shown.");
+}
+
+TEST(RunVerdict, LastFatalLineOfTheOutputOrAText) {
+    EXPECT_EQ(last_fatal_line(""), "");
+    EXPECT_EQ(last_fatal_line("Reading Data\nFinished\n"), "");
+    EXPECT_EQ(last_fatal_line("  FATAL ERROR! Input correlation matrix not found \r\n\r\n"
+                              "                             FATAL ERROR: VARIABLE   3 HAS NO VARIANCE\r\n"
+                              "Stop - Program terminated."),
+              "FATAL ERROR: VARIABLE   3 HAS NO VARIANCE");
+    OutputTail t;
+    t.append("                             FATAL ERROR: Promax requires a power\n");
+    for (int i = 1; i <= 20; ++i) t.append("line " + std::to_string(i) + "\n");
+    t.append("FATAL ERROR: unfinished");
+    // Kept after its line has left the tail; a line counts once it has ended.
+    EXPECT_EQ(t.last_fatal(), "FATAL ERROR: Promax requires a power");
+    EXPECT_EQ(t.text().find("Promax"), std::string::npos);
 }
 
 TEST(RunVerdict, OutputTailKeepsTheLastLinesBounded) {

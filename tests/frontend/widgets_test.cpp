@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -43,6 +44,9 @@ T* child(QWidget* w, const char* name) {
     EXPECT_NE(c, nullptr) << name;
     return c;
 }
+
+// A caption as the user sees it: without its mnemonic's "&".
+QString shown(QString caption) { return caption.remove(QRegularExpression("&(?!&)")); }
 
 void click(QWidget* w, const char* button) { QTest::mouseClick(child<QPushButton>(w, button), Qt::LeftButton); }
 
@@ -122,7 +126,16 @@ TEST_F(Widgets, HubShownCentredByFileBuild) {
                                  {"Command1", ">ROTATE:"},    {"cmdScore", ">SCORE:"},   {"cmdPlot", ">PLOT:"},
                                  {"cmdTechnical", ">TECHNICAL:"}, {"cmdFormat", ">FORMAT:"}, {"cmdEnd", "BUILD"},
                                  {"Command2", "CANCEL"}};
-    for (const auto& [name, caption] : captions) EXPECT_EQ(child<QPushButton>(hub(), name)->text(), caption);
+    // Each button with a mnemonic of its own, the captions as they were.
+    QString letters;
+    for (const auto& [name, caption] : captions) {
+        const QString text = child<QPushButton>(hub(), name)->text();
+        EXPECT_EQ(shown(text), caption);
+        const qsizetype amp = text.indexOf('&');
+        ASSERT_GE(amp, 0) << name;
+        EXPECT_FALSE(letters.contains(text[amp + 1].toUpper())) << name;
+        letters += text[amp + 1].toUpper();
+    }
     // Tab order: the left column, BUILD, the middle column, CANCEL.
     QWidget* w = child<QPushButton>(hub(), "cmdModel");
     EXPECT_EQ(next_tab(w)->objectName(), "cmdEnd");
@@ -210,10 +223,13 @@ TEST_F(Widgets, MetricListsTypedAndPickedAndTheGuessingFile) {
     auto* m1 = child<QComboBox>(d, "cboMetric1");
     EXPECT_EQ(m1->currentText(), "Di  Dichotomous ");
     EXPECT_EQ(m1->count(), 6);
-    // Enter in an editable list adds nothing.
+    // Enter in an editable list adds nothing: it saves the dialog.
     type_combo(d, "cboMetric1", "XX");
     QTest::keyClick(m1->lineEdit(), Qt::Key_Return);
     EXPECT_EQ(m1->count(), 6);
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(wizard().model().metric.metric, "XX");
+    open("cmdMetric", Dialog::Metric);
     pick(d, "cboMetric1", "DC  Dichotomous corrected for guessing ");
     pick(d, "cboMetric2", "RAW    Item response Data  ");
     prompts.answers.push_back("c file.cpr");
@@ -261,13 +277,16 @@ TEST_F(Widgets, RotationParameterWithADecimalPointInAnyLocale) {
     QWidget* d = open("Command1", Dialog::Rotate);
     auto* parameter = child<QLineEdit>(d, "txbxRot");
     EXPECT_FALSE(parameter->isVisible());
-    // An item's text typed and entered is no pick: no prompt, no parameter.
+    // An item's text typed and entered is no pick: no prompt, no parameter;
+    // Enter saves the dialog.
     type_combo(d, "cmbRot", "Promax");
     QTest::keyClick(child<QComboBox>(d, "cmbRot")->lineEdit(), Qt::Key_Return);
-    EXPECT_FALSE(parameter->isVisible());
+    EXPECT_FALSE(parameter->isVisibleTo(d));
     EXPECT_EQ(child<QLabel>(d, "lblRot")->text(), "");
     EXPECT_EQ(child<QComboBox>(d, "cmbRot")->count(), 6);
     EXPECT_EQ(wizard().model().rotate.rotation_box, "Promax");
+    EXPECT_FALSE(d->isVisible());
+    open("Command1", Dialog::Rotate);
     pick(d, "cmbRot", "HK  Harris-Kaiser ortho-oblique");
     EXPECT_TRUE(parameter->isVisible());
     EXPECT_EQ(parameter->text(), "0.5");
@@ -402,7 +421,10 @@ TEST_F(Widgets, WholeJobBuiltIntoThePrincipalWindow) {
 
 TEST_F(Widgets, FirstBuildFromTheHubWithTheReminder) {
     file_build();
+    bool hub_behind_reminder = true;
+    prompts.on_message = [&] { hub_behind_reminder = hub()->isVisible(); };
     click(hub(), "cmdEnd");
+    EXPECT_FALSE(hub_behind_reminder);
     EXPECT_EQ(window.text(),
               ">TITLE: \r\n>DATA:     \r\n>OUTFILE:    \r\n>METRIC:    \r\n>MODEL: PFA 1  LABELS SORT \r\n"
               ">ROTATE:   \r\n>SCORE:  \r\n>PLOT: None \r\n>TECHNICAL: 0.0001 200 0.00001 200 T 0.2 ONE 120 F \r\n"
@@ -413,6 +435,68 @@ TEST_F(Widgets, FirstBuildFromTheHubWithTheReminder) {
     // The build opens no dialog window.
     EXPECT_EQ(wizard().existing(Dialog::Score), nullptr);
     EXPECT_FALSE(hub()->isVisible());
+}
+
+// A key pressed as the user presses it: to whatever in W has the keyboard.
+void press(QWidget* w, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(w->window()->windowHandle(), key, modifiers);
+}
+
+TEST_F(Widgets, KeyboardAsInQtDialogs) {
+    // Shown, the hub and each dialog give the keyboard to their first field.
+    file_build();
+    EXPECT_EQ(hub()->focusWidget(), child<QPushButton>(hub(), "cmdComments"));
+    QWidget* t = open("cmdTitle", Dialog::Title);
+    auto* title = child<QLineEdit>(t, "TitleText");
+    EXPECT_EQ(t->focusWidget(), title);
+    // Enter presses Save, the default button.
+    QTest::keyClicks(title, "Keys");
+    press(t, Qt::Key_Return);
+    EXPECT_FALSE(t->isVisible());
+    EXPECT_EQ(mark("lblBuildTitle"), "*");
+    EXPECT_EQ(wizard().model().title.text, "Keys");
+    EXPECT_EQ(shown(child<QPushButton>(t, "cmdTitleSave")->text()), "Save");
+    // Esc closes as the close box does: nothing stored, no mark; also from
+    // a list box, where Enter saves.
+    QWidget* r = open("Command1", Dialog::Rotate);
+    auto* rotation = child<QComboBox>(r, "cmbRot");
+    EXPECT_EQ(r->focusWidget(), rotation);
+    pick(r, "cmbRot", "Varimax");
+    press(r, Qt::Key_Escape);
+    EXPECT_FALSE(r->isVisible());
+    EXPECT_EQ(wizard().model().rotate.rotation, std::nullopt);
+    EXPECT_EQ(mark("lblBuildRotate"), "");
+    EXPECT_EQ(open("Command1", Dialog::Rotate)->focusWidget(), rotation);
+    press(r, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_FALSE(r->isVisible());
+    EXPECT_EQ(wizard().model().rotate.rotation, Rotation::Varimax);
+    EXPECT_EQ(mark("lblBuildRotate"), "*");
+    // A typed item and Enter: saved as typed, no pick, nothing added.
+    open("Command1", Dialog::Rotate);
+    rotation->lineEdit()->selectAll();
+    for (char key : std::string("Promax")) QTest::keyClick(r->windowHandle(), key);
+    press(r, Qt::Key_Return);
+    EXPECT_FALSE(r->isVisible());
+    EXPECT_EQ(wizard().model().rotate.rotation, Rotation::Promax);
+    EXPECT_EQ(wizard().model().rotate.prompt, "");
+    EXPECT_EQ(rotation->count(), 6);
+    // In the comments box Enter starts a line and Tab goes on to Save.
+    QWidget* c = open("cmdComments", Dialog::Comments);
+    auto* comments = child<QPlainTextEdit>(c, "txbxComments");
+    EXPECT_EQ(c->focusWidget(), comments);
+    for (char key : std::string("one")) QTest::keyClick(c->windowHandle(), key);
+    press(c, Qt::Key_Return);
+    press(c, Qt::Key_Tab);
+    EXPECT_TRUE(c->isVisible());
+    EXPECT_EQ(comments->toPlainText(), "one\n");
+    EXPECT_EQ(c->focusWidget(), child<QPushButton>(c, "cmdSave"));
+    press(c, Qt::Key_Return);
+    EXPECT_FALSE(c->isVisible());
+    EXPECT_EQ(wizard().model().comments.lines, "*one \r\n* \r\n");
+    // Esc on the hub is its CANCEL.
+    press(hub(), Qt::Key_Escape);
+    EXPECT_FALSE(hub()->isVisible());
+    EXPECT_EQ(mark("lblBuildComments"), "*");
 }
 
 TEST_F(Widgets, ManualBrowserPagesAndAddressList) {

@@ -1,18 +1,22 @@
 // The engine's window in-process (offscreen): records and "+" overwrites,
 // batches of fast records, the pause released by Enter, the end-of-run
 // modes and both answers of the question, the file dialog, the status
-// texts, closing during a run, the computing thread's priority; and the
-// engine program choosing its host.
+// texts, closing during a run, the menus with State > Pause and Resume, the
+// computing thread's priority; and the engine program choosing its host.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -149,6 +153,7 @@ protected:
     void TearDown() override {
         if (host_ != nullptr) {
             for (Gate& g : gates_) g.open();
+            if (QAction* resume = action("Resume")) resume->trigger();
             ModalScript refuse({});
             const bool ended = QTest::qWaitFor(
                 [this] {
@@ -179,6 +184,7 @@ protected:
     }
     QPlainTextEdit* text() const { return host_->window()->findChild<QPlainTextEdit*>(); }
     QString status() const { return host_->window()->findChild<QLabel*>("status")->text(); }
+    QAction* action(const char* name) const { return host_->window()->findChild<QAction*>(name); }
     QString window_text() const { return text()->toPlainText(); }
     bool shows(const QString& s) const { return QTest::qWaitFor([&] { return window_text().contains(s); }, 5000); }
 
@@ -353,6 +359,98 @@ TEST_F(WindowHostTest, AFailureOfTheProgramIsFinishedToo) {
     EXPECT_TRUE(window_text().startsWith("Input/output error: "));
     ASSERT_EQ(script.shown().size(), 1u);
     EXPECT_EQ(script.shown()[0].text, "Program Terminated with exit code 1\nExit Window?");
+}
+
+TEST_F(WindowHostTest, PauseHoldsTheRunAtItsNextRecordUntilResume) {
+    WindowHost& h = make();
+    Gate& first_shown = gate();
+    std::atomic<bool>& second_written = flag_;
+    ModalScript none({});
+    h.start([&] {
+        return run_program([&] {
+            say(" first");
+            first_shown.pass();
+            host().set_status("Reading Data");
+            say(" second");
+            second_written = true;
+            say(" third");
+            host().set_end_mode(static_cast<int>(EndMode::Close));
+        });
+    });
+    QAction* pause = action("Pause");
+    QAction* resume = action("Resume");
+    ASSERT_TRUE(shows("first"));
+    EXPECT_TRUE(pause->isEnabled());
+    EXPECT_FALSE(resume->isEnabled());
+    pause->trigger();
+    EXPECT_EQ(status(), "Paused");
+    EXPECT_FALSE(pause->isEnabled());
+    EXPECT_TRUE(resume->isEnabled());
+    // The program goes on to its next record and waits there; a status it
+    // sets meanwhile is shown once the run goes on.
+    first_shown.open();
+    QTest::qWait(300);
+    EXPECT_FALSE(second_written);
+    EXPECT_EQ(window_text(), "first");
+    EXPECT_EQ(status(), "Paused");
+    EXPECT_TRUE(h.running());
+    resume->trigger();
+    EXPECT_EQ(status(), "Reading Data");
+    EXPECT_EQ(h.wait(), 0);
+    EXPECT_TRUE(second_written);
+    EXPECT_EQ(window_text(), "first\nsecond\nthird");
+    EXPECT_EQ(status(), "Finished");
+    EXPECT_FALSE(pause->isEnabled());
+    EXPECT_FALSE(resume->isEnabled());
+    EXPECT_TRUE(none.shown().empty());
+}
+
+TEST_F(WindowHostTest, MenusSaveTheTextCopyItAndExitAsTheCloseBox) {
+    char tmpl[] = "/tmp/orv_window_menu_XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const fs::path saved = fs::path(tmpl) / "window.txt";
+    WindowHost& h = make();
+    Gate& stop = gate();
+    on_stop_ = [&] { stop.open(); };
+    ModalScript script({ModalScript::choose(saved.string()), ModalScript::answer(QMessageBox::Ok),
+                        ModalScript::answer(QMessageBox::No), ModalScript::answer(QMessageBox::Yes)});
+    h.start([&] {
+        return run_program([&] {
+            say(" one");
+            say(" two");
+            stop.pass();
+            say(" after the stop");  // held while paused, unless the close lets it go
+        });
+    });
+    QStringList menus;
+    for (QAction* m : h.window()->findChild<QMenuBar*>()->actions()) menus << m->text();
+    EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&State", "&Help"}));
+    ASSERT_TRUE(shows("two"));
+    action("SaveAs")->trigger();
+    std::ifstream in(saved);
+    std::stringstream file;
+    file << in.rdbuf();
+    EXPECT_EQ(file.str(), "one\ntwo\n");
+    action("SelectAll")->trigger();
+    action("Copy")->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), "one\ntwo");
+    action("About")->trigger();
+    // Exit asks as the close box does: No keeps the run, Yes stops it, and a
+    // paused run is let go to end.
+    action("Pause")->trigger();
+    action("Exit")->trigger();
+    EXPECT_TRUE(h.window()->isVisible());
+    EXPECT_EQ(stops_, 0);
+    action("Exit")->trigger();
+    EXPECT_FALSE(h.window()->isVisible());
+    EXPECT_EQ(stops_, 1);
+    EXPECT_EQ(h.wait(), 1);
+    ASSERT_EQ(script.shown().size(), 4u);
+    EXPECT_EQ(script.shown()[0].title, "Save As");
+    EXPECT_EQ(script.shown()[1].title, "About orvcalc");
+    EXPECT_EQ(script.shown()[2].text, "The run has not finished.\nStop the run and close the window?");
+    EXPECT_FALSE(script.unexpected());
+    fs::remove_all(tmpl);
 }
 
 class WindowFileTest : public WindowHostTest {
