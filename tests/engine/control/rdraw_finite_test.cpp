@@ -12,19 +12,14 @@
 #include "engine/common/units.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "support/library_fixture.h"
 #include "support/files.h"
 
 namespace orv::engine {
 namespace {
 
-class RdrawFinite : public ::testing::Test {
+class RdrawFinite : public testing::LibraryFixture {
 protected:
-    void SetUp() override { rt::set_host(&host_); }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
     // NSUBJ subjects of an identifier (F5.0) and 4 values (F4.0), two values
     // to a record when SPLIT; the fields listed in BAD (subject, item with 0
     // the identifier) hold TEXT instead.
@@ -63,7 +58,6 @@ protected:
         return what;
     }
     testing::TempDir dir_{"orv_rdfin"};
-    testing::FakeHost host_;
 };
 
 TEST_F(RdrawFinite, FirstSubjectWithAValueThatIsNotFiniteWhateverTheThreads) {

@@ -21,7 +21,7 @@
 #include "numlib/routines2/dunif.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "support/library_fixture.h"
 #include "support/files.h"
 
 namespace orv::engine {
@@ -71,15 +71,11 @@ double max_diff(const Matrix& x, const Matrix& y) {
     return d;
 }
 
-class RotationStage : public ::testing::Test {
+class RotationStage : public orv::testing::LibraryFixture {
 protected:
     void SetUp() override {
-        rt::set_host(&host_);
+        LibraryFixture::SetUp();
         rt::open_unit_or_fail(LURPT, (dir_ / "report.txt").string(), {rt::OpenStatus::Unknown, false});
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
     }
 
     // A job on given loadings, as model ROT hands them to the stages.
@@ -117,7 +113,6 @@ protected:
     }
 
     orv::testing::TempDir dir_{"orv_varstg"};
-    testing::FakeHost host_;
     JOBSET job_;
     RUNDATA run_;
 };

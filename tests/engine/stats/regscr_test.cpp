@@ -1,8 +1,9 @@
 // Regression and Bartlett factor scores: weights, standardised scores and
 // validities against psych::factor.scores (committed reference values of
-// scripts/factor_scores_reference.R), the equality of both methods with all
+// scripts/reference/factor_scores_reference.R), the equality of both methods with all
 // components, the data-parallel product against the reference DGEMM, the
 // same bits at every thread count, and the guarded failures.
+// CTest label: threads
 #include "engine/stats/regscr.h"
 
 #include <gtest/gtest.h>

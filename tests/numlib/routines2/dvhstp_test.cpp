@@ -53,7 +53,7 @@ protected:
 
 // Residual-like values: sums of four equidistributed sequences, centred and
 // scaled, plus values on and beyond the outer bounds.  The same values are
-// recomputed by scripts/check_residual_histogram.py, which counts them and
+// recomputed by scripts/reference/check_residual_histogram.py, which counts them and
 // lays out the histogram independently and checks both golden texts.
 Vec residuals() {
     Vec v;

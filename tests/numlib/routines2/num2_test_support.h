@@ -13,25 +13,18 @@
 #include "numlib/routines2/erset.h"
 #include "numlib/routines2/umach.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
 
 namespace orv::num2::test {
 
 using Matrix = std::vector<double>;  // column-major, leading dimension = rows
 
 // Every message printed, none stopping; the window's records kept.
-class Num2Test : public ::testing::Test {
+class Num2Test : public Num2Fixture {
 protected:
     void SetUp() override {
-        rt::set_host(&host_);
-        reset_error_machinery();
-        reset_options();
+        Num2Fixture::SetUp();
         ERSET(0, 1, 0);
-    }
-    void TearDown() override {
-        reset_error_machinery();
-        reset_options();
-        rt::set_host(nullptr);
     }
     // The window's records as one text: continuation records joined to the
     // message they continue, every run of blanks made one blank.
@@ -52,7 +45,6 @@ protected:
         for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
         return n;
     }
-    testing::FakeHost host_;
 };
 
 inline Matrix multiply(int m, int k, int n, const Matrix& x, const Matrix& y) {
