@@ -13,10 +13,10 @@ one command file per case.
                with item 3 all 0, with item 4 all 1.
 
 The command files name their inputs as ../jobs/<file>, as the CMT jobs do
-(scripts/make_cmt_jobs.py): the test copies this folder to <tmp>/jobs and
+(scripts/jobs/make_cmt_jobs.py): the test copies this folder to <tmp>/jobs and
 runs the engine from <tmp>/work.
 
-Usage: scripts/make_trp_jobs.py [output folder]
+Usage: scripts/jobs/make_trp_jobs.py [output folder]
 """
 import math
 import os
@@ -25,7 +25,7 @@ import sys
 from job_data import Generator, writer
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "tests", "engine", "jobs", "trp")
+OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "..", "tests", "engine", "jobs", "trp")
 
 write = writer(OUT)
 

@@ -4,6 +4,9 @@ A 64-bit linear congruential generator (Knuth's MMIX constants) with
 Irwin-Hall deviates (the sum of twelve uniforms less six): every value is
 computed exactly, so generated files are the same on every machine and
 Python version.
+
+Each command file's first line names its maker as "scripts/make_<kind>_jobs.py",
+the text the committed jobs hold and the golden reports echo.
 """
 import os
 

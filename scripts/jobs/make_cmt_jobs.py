@@ -12,7 +12,7 @@ The data come from a small integer generator and Irwin-Hall deviates (the sum
 of twelve uniforms less six), so every value is computed exactly and the
 files are the same on every machine and Python version.
 
-Usage: scripts/make_cmt_jobs.py [output folder]
+Usage: scripts/jobs/make_cmt_jobs.py [output folder]
 """
 import os
 import sys
@@ -20,7 +20,7 @@ import sys
 from job_data import Generator, writer
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "tests", "engine", "jobs", "cmt")
+OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "..", "tests", "engine", "jobs", "cmt")
 
 
 write = writer(OUT)

@@ -14,7 +14,7 @@ The data come from a small integer generator and Irwin-Hall deviates (the sum
 of twelve uniforms less six), so every value is computed exactly and the
 file is the same on every machine and Python version.
 
-Usage: scripts/make_pfa_jobs.py [output folder]
+Usage: scripts/jobs/make_pfa_jobs.py [output folder]
 """
 import os
 import sys
@@ -22,7 +22,7 @@ import sys
 from job_data import Generator, writer
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "tests", "engine", "jobs", "pfa")
+OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "..", "tests", "engine", "jobs", "pfa")
 
 
 write = writer(OUT)

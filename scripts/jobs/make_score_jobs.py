@@ -12,7 +12,7 @@ file, among them the .fsc file) stay apart.
 The data come from the exact generator of job_data.py, so the files are the
 same on every machine and Python version.
 
-Usage: scripts/make_score_jobs.py [output folder]
+Usage: scripts/jobs/make_score_jobs.py [output folder]
 """
 import os
 import sys
@@ -20,7 +20,7 @@ import sys
 from job_data import Generator, writer
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "tests", "engine", "jobs", "scores")
+OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "..", "tests", "engine", "jobs", "scores")
 
 write = writer(OUT)
 
