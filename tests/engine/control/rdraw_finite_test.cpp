@@ -83,7 +83,7 @@ TEST_F(RdrawFinite, FirstSubjectWithAValueThatIsNotFiniteWhateverTheThreads) {
                                  " is not a finite number";
         for (const int threads : {1, 2, 8}) EXPECT_EQ(message(path, c.format, nsubj, threads), want) << threads;
     }
-    // Finite values read as before.
+    // The same file with finite values reads without a message.
     EXPECT_EQ(message(put(nsubj, false, {}, ""), "(F5.0,4F4.0)", nsubj, 8), "");
 }
 
