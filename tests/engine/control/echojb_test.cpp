@@ -13,8 +13,8 @@
 #include "engine/control/echojb.h"
 #include "engine/common/units.h"
 #include "runtime/units.h"
-#include "support/library_fixture.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {

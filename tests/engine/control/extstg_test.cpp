@@ -20,8 +20,8 @@
 #include "numlib/routines2/erset.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/library_fixture.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {

@@ -19,8 +19,8 @@
 #include "numlib/routines1/m01_rank.h"
 #include "numlib/routines2/umach.h"
 #include "runtime/units.h"
-#include "support/library_fixture.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {

@@ -23,8 +23,9 @@
 #include "runtime/host.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/library_fixture.h"
+#include "support/factor_matrix.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace {
 
@@ -135,11 +136,7 @@ Matrix least_squares(const Matrix& a, const Matrix& b, int n, int k) {
     return t;
 }
 
-double max_diff(const Matrix& a, const Matrix& b) {
-    double d = a.size() == b.size() ? 0.0 : std::numeric_limits<double>::infinity();
-    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) d = std::max(d, std::abs(a[i] - b[i]));
-    return d;
-}
+using orv::testing::max_diff;
 
 // Runs a stage in this process on a job of model ROT (or the model given),
 // with the report and the matrix files in a scratch folder.

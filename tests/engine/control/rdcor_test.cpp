@@ -17,8 +17,8 @@
 #include "engine/common/units.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/library_fixture.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {

@@ -19,8 +19,8 @@
 #include "runtime/io_error.h"
 #include "runtime/list_io.h"
 #include "runtime/units.h"
-#include "support/library_fixture.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {

@@ -21,8 +21,9 @@
 #include "numlib/routines2/dunif.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/library_fixture.h"
+#include "support/factor_matrix.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
@@ -64,12 +65,7 @@ Matrix outer(const Matrix& l, int nvar, int nfac) {
     return g;
 }
 
-double max_diff(const Matrix& x, const Matrix& y) {
-    EXPECT_EQ(x.size(), y.size());
-    double d = 0.0;
-    for (std::size_t i = 0; i < x.size() && i < y.size(); ++i) d = std::max(d, std::abs(x[i] - y[i]));
-    return d;
-}
+using orv::testing::max_diff;
 
 class RotationStage : public orv::testing::LibraryFixture {
 protected:

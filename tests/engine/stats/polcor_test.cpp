@@ -17,8 +17,8 @@
 #include "numlib/routines1/g01haf.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/library_fixture.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {

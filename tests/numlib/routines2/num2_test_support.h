@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "numlib/routines2/umach.h"
 #include "runtime/units.h"
 #include "num2_fixture.h"
+#include "support/factor_matrix.h"
 
 namespace orv::num2::test {
 
@@ -62,6 +64,14 @@ inline Matrix transpose(int m, int n, const Matrix& x) {
     return z;
 }
 
+// An M x N matrix of normal deviates of mean 0 and standard deviation SD.
+inline Matrix random_matrix(int m, int n, std::mt19937& gen, double sd = 1.0) {
+    std::normal_distribution<double> nd(0.0, sd);
+    Matrix x(m * n);
+    for (double& v : x) v = nd(gen);
+    return x;
+}
+
 inline Matrix identity(int n) {
     Matrix z(n * n, 0.0);
     for (int j = 0; j < n; ++j) z[j + j * n] = 1.0;
@@ -78,11 +88,7 @@ inline Matrix inverse_gram(int nf, const Matrix& t) {
     return multiply(nf, nf, nf, inv, transpose(nf, nf, inv));
 }
 
-inline double max_diff(const Matrix& x, const Matrix& y) {
-    double d = 0.0;
-    for (std::size_t i = 0; i < x.size(); ++i) d = std::max(d, std::fabs(x[i] - y[i]));
-    return d;
-}
+using orv::testing::max_diff;
 
 // Pairs each column of X with the column of REF it is closest to in angle,
 // with the sign that matches, and checks that the pairing is one to one.
