@@ -3,9 +3,9 @@
 // byte for byte, which matrix files a job makes, and the fit statistics of
 // the report worked again by hand from the .cor and .rsd files.
 //
-// The jobs are written by scripts/jobs/make_pfa_jobs.py.  ORV_UPDATE_GOLDEN=1 in
-// the environment rewrites the golden files from the current program instead
-// of comparing (for a deliberate change, reviewed with git diff).
+// The jobs are written by scripts/jobs/make_pfa_jobs.py.  ORV_UPDATE_GOLDEN=1
+// in the environment rewrites the golden files from the current program
+// instead of comparing (for a deliberate change, reviewed with git diff).
 #include <gtest/gtest.h>
 
 #include <algorithm>

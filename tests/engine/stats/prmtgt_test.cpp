@@ -1,6 +1,6 @@
-// PRMTGT against the high-precision reference of scripts/reference/promax_reference.py,
-// the invariants of the oblique solution, and the fatal stop for a factor
-// without loadings.
+// PRMTGT against the high-precision reference of
+// scripts/reference/promax_reference.py, the invariants of the oblique
+// solution, and the fatal stop for a factor without loadings.
 #include "engine/stats/prmtgt.h"
 
 #include <gtest/gtest.h>
