@@ -34,7 +34,7 @@ namespace orv::engine {
 
 namespace {
 
-// Histogram bounds: the single-precision 0.975 of the original, widened.
+// Histogram bounds: 0.975 as a single-precision constant, widened.
 constexpr double kResidualBound = static_cast<double>(0.975f);
 constexpr int kClasses = 41;
 

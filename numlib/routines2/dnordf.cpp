@@ -2,7 +2,7 @@
 // three Chebyshev series (|x| <= 1, 1 < |x| <= 2, |x| > 2); its inverse comes
 // from a Chebyshev series for |1 - x| < 0.75 and from Newton's method on the
 // scaled complement exp(x^2) erfc(x) in the tails.  The series are generated
-// from their definitions by scripts/erf_coefficients.py.
+// from their definitions by scripts/reference/erf_coefficients.py.
 #include "numlib/routines2/dnordf.h"
 
 #include <algorithm>

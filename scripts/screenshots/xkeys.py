@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Sends key presses to the X display in $DISPLAY through the XTEST
-extension, for scripts/orvshell-screenshots.sh (no xdotool needed).
+extension, for scripts/screenshots/orvshell-screenshots.sh (no xdotool needed).
 
     xkeys.py wait              until the display answers (10 s at most)
     xkeys.py key ctrl+o        one key, with modifiers (ctrl, shift, alt)

@@ -1,4 +1,4 @@
-// Shows the front end's windows one at a time for scripts/screenshots.sh:
+// Shows the front end's windows one at a time for scripts/screenshots/screenshots.sh:
 // for each it prints "SHOT <name> <X window id>" and waits for a line on
 // standard input (the script's signal that the picture is taken) before it
 // goes on.  Every window is reached the way a user reaches it: File > Build,

@@ -1,6 +1,6 @@
 // The wizard's handlers and resets over the plain model: defaults at load,
-// what each handler stores, what the reset keeps and clears, and the mended
-// faults (score test on every show, data box, model reset, page width from
+// what each handler stores, what the reset keeps and clears, and the cases
+// kept sound (score test on every show, data box, model reset, page width from
 // the box, parameter lines taken out again).
 #include "frontend/wizard.h"
 

@@ -1,6 +1,7 @@
 // Work on several threads: loops on a kept pool of threads, and formatted
 // statements written in order whatever the number of threads, also when a
 // statement fails.
+// CTest label: threads
 #include "runtime/parallel.h"
 
 #include <gtest/gtest.h>

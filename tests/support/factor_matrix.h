@@ -1,8 +1,12 @@
 // A correlation matrix of a few factors, as an extraction sees it, for the
-// tests and benchmarks of the eigen routines and the inverse.
+// tests and benchmarks of the eigen routines and the inverse; and the
+// largest difference of two matrices, for the tests.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
+#include <limits>
 #include <vector>
 
 namespace orv::testing {
@@ -20,6 +24,15 @@ inline std::vector<double> unit_diagonal_correlations(const std::vector<double>&
         }
     }
     return r;
+}
+
+// The largest absolute difference of two matrices' elements; infinite when
+// their sizes differ.
+inline double max_diff(const std::vector<double>& a, const std::vector<double>& b) {
+    if (a.size() != b.size()) return std::numeric_limits<double>::infinity();
+    double d = 0.0;
+    for (std::size_t i = 0; i < a.size(); ++i) d = std::max(d, std::abs(a[i] - b[i]));
+    return d;
 }
 
 }  // namespace orv::testing

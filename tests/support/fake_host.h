@@ -18,6 +18,7 @@ public:
     std::vector<std::optional<std::string>> files;  // answers of choose_file, in order
     std::vector<bool> answers;                      // answers of ask_yes_no, in order
     std::vector<std::string> titles, questions, records;
+    int pauses = 0;  // calls of pause
     int ended = -1;
 
     const std::vector<std::string>& arguments() const override { return args; }
@@ -37,7 +38,7 @@ public:
         return a;
     }
     void write_record(std::string_view r) override { records.emplace_back(r); }
-    void pause() override {}
+    void pause() override { ++pauses; }
     void set_status(std::string_view) override {}
     void end_of_run(int status) override { ended = status; }
 };

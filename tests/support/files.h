@@ -1,7 +1,8 @@
-// Files for tests: reading and writing them whole, a temporary folder,
-// running a program in a folder, and golden files that ORV_UPDATE_GOLDEN=1
-// in the environment rewrites from the current program instead of
-// comparing (for a deliberate change, reviewed with git diff).
+// Files for tests: reading and writing them whole, the lines, numbers and
+// fixed-width fields of texts, a temporary folder, running a program in a
+// folder, and golden files that ORV_UPDATE_GOLDEN=1 in the environment
+// rewrites from the current program instead of comparing (for a deliberate
+// change, reviewed with git diff).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -41,6 +42,23 @@ inline std::vector<std::string> lines_of(const std::string& text) {
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) out.push_back(line);
     return out;
+}
+
+// The numbers of TEXT, read one after another as far as they go.
+inline std::vector<double> numbers(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<double> out;
+    for (double v; in >> v;) out.push_back(v);
+    return out;
+}
+
+inline bool has(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+// TEXT cut or filled with blanks to WIDTH characters, as a job's fixed-width
+// fields hold it.
+inline std::string padded(std::string text, std::size_t width) {
+    text.resize(width, ' ');
+    return text;
 }
 
 inline bool updating_golden() { return std::getenv("ORV_UPDATE_GOLDEN") != nullptr; }

@@ -3,8 +3,9 @@
 // The window text, the exit status, the report and every file the run leaves
 // beside the command file are compared byte for byte with the files under
 // tests/engine/golden/cmt/<job>/.  The jobs and their data are made by
-// scripts/make_cmt_jobs.py.  ORV_UPDATE_GOLDEN=1 rewrites the golden files
+// scripts/jobs/make_cmt_jobs.py.  ORV_UPDATE_GOLDEN=1 rewrites the golden files
 // from the runs; read every changed line before keeping them.
+// CTest label: threads
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,7 +20,7 @@
 #include "engine/stats/tetcor.h"
 #include "runtime/units.h"
 #include "support/engine_run.h"
-#include "support/fake_host.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
@@ -29,9 +30,10 @@ namespace fs = std::filesystem;
 const fs::path kJobs = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "cmt";
 const fs::path kGolden = fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "cmt";
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using orv::testing::has;
 
 using orv::testing::lines_of;
+using orv::testing::numbers;
 
 using orv::testing::JobFolderRun;
 using orv::testing::Outputs;
@@ -115,11 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Branches, CmtJob, ::testing::ValuesIn(kCases),
 // The values of a matrix file, record by record.
 std::vector<std::vector<double>> values(const std::string& text) {
     std::vector<std::vector<double>> rows;
-    for (const auto& line : lines_of(text)) {
-        std::istringstream in(line);
-        rows.emplace_back();
-        for (double v; in >> v;) rows.back().push_back(v);
-    }
+    for (const auto& line : lines_of(text)) rows.push_back(numbers(line));
     return rows;
 }
 
@@ -208,16 +206,8 @@ TEST(CmtFiles, PageWidth119PrintsWiderThanTheDefault130) {
 // job or the environment changes that, so the routines are run here on a
 // job's data with 1 and 8 threads.  Window records, report lines, side files
 // and R must be the same.
-class ThreadCount : public ::testing::Test {
+class ThreadCount : public orv::testing::LibraryFixture {
 protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-
     // Columns 6.. of a fixture file, `width` characters a value, as NSUBJ x
     // NVAR column-major data.
     static std::vector<double> data(const std::string& file, int nvar, int width, int& nsubj) {
@@ -256,7 +246,6 @@ protected:
     }
 
     orv::testing::TempDir dir_{"orv_cmt_threads"};
-    orv::testing::FakeHost host_;
 };
 
 TEST_F(ThreadCount, TetrachoricJobIsTheSameOnOneAndEightThreads) {

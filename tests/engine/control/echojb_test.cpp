@@ -13,8 +13,8 @@
 #include "engine/control/echojb.h"
 #include "engine/common/units.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
@@ -39,15 +39,8 @@ struct Head {
 
 using orv::testing::lines_of;
 
-class EchojbTest : public ::testing::Test {
+class EchojbTest : public orv::testing::LibraryFixture {
 protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
     // Writes a command file into the scratch directory and returns its path.
     std::string job_file(const std::string& text) {
         const std::string path = dir_ + "/job.in";
@@ -88,7 +81,6 @@ protected:
 
     orv::testing::TempDir tmp_{"orv_echojb"};
     std::string dir_ = tmp_.string();
-    orv::testing::FakeHost host_;
 };
 
 TEST_F(EchojbTest, GoldenHeads) {

@@ -10,6 +10,7 @@
 // ORV_UPDATE_GOLDEN=1 in the environment rewrites the golden files from the
 // current program instead of comparing (for a deliberate change, reviewed
 // with git diff).
+// CTest label: threads
 #include <gtest/gtest.h>
 
 #include <algorithm>

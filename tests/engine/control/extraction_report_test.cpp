@@ -3,9 +3,9 @@
 // byte for byte, which matrix files a job makes, and the fit statistics of
 // the report worked again by hand from the .cor and .rsd files.
 //
-// The jobs are written by scripts/make_pfa_jobs.py.  ORV_UPDATE_GOLDEN=1 in
-// the environment rewrites the golden files from the current program instead
-// of comparing (for a deliberate change, reviewed with git diff).
+// The jobs are written by scripts/jobs/make_pfa_jobs.py.  ORV_UPDATE_GOLDEN=1
+// in the environment rewrites the golden files from the current program
+// instead of comparing (for a deliberate change, reviewed with git diff).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,13 +27,7 @@ const fs::path kJobs = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "pfa";
 const fs::path kGolden = fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "pfa";
 const char* const kExtensions[] = {"cor", "smo", "eig", "mvn", "rsd", "fac"};
 
-std::vector<double> numbers(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<double> values;
-    double v;
-    while (in >> v) values.push_back(v);
-    return values;
-}
+using orv::testing::numbers;
 
 // Copies the jobs to <tmp>/jobs and runs a command file by its full path
 // from <tmp>/work: the report lands in the working directory, the matrix

@@ -2,9 +2,8 @@
 // principal axes and components (the scaled eigenvectors of R) against the
 // committed high-precision reference, the window lines, the pass limits and their warning, ERROR
 // 100, the .eig and .fac files and the report blocks.
+// CTest label: threads
 #include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -21,13 +20,15 @@
 #include "numlib/routines2/erset.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
 
 namespace fs = std::filesystem;
+using orv::testing::numbers;
+using orv::testing::padded;
 using orv::testing::read_file;
 
 struct Reference {
@@ -63,32 +64,18 @@ std::vector<Reference> references() {
     return all;
 }
 
-struct PausingHost : testing::FakeHost {
-    int pauses = 0;
-    void pause() override { ++pauses; }
-};
 
-std::string padded(std::string text, std::size_t width) {
-    text.resize(width, ' ');
-    return text;
-}
-
-class Extraction : public ::testing::Test {
+class Extraction : public testing::LibraryFixture {
 protected:
     void SetUp() override {
-        rt::set_host(&host_);
-        dir_ = fs::temp_directory_path() / ("extstg_test_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
+        LibraryFixture::SetUp();
         rt::open_unit_or_fail(11, (dir_ / "report.out").string(), {rt::OpenStatus::Replace, false});
         int unit = 11;
         num1::ADVUNIT(1, unit);
     }
-    void TearDown() override {
-        rt::close_all_units();
+    void reset_library() override {
         int unit = 6;
         num1::ADVUNIT(1, unit);
-        fs::remove_all(dir_);
-        rt::set_host(nullptr);
     }
     std::string report() {
         rt::close_unit(11);
@@ -121,8 +108,7 @@ protected:
         return n;
     }
 
-    PausingHost host_;
-    fs::path dir_;
+    testing::TempDir dir_{"orv_extstg"};
 };
 
 // Column k of the row-by-row matrix `ref` against column k of the
@@ -175,9 +161,7 @@ TEST_F(Extraction, MatchesTheHighPrecisionReference) {
         EXPECT_EQ(host_.records[2], "+                            Iteration:    1");
 
         // The .eig file: every eigenvalue of the starting matrix.
-        std::istringstream eig(read_file(dir_ / "case.eig"));
-        std::vector<double> got;
-        for (double v; eig >> v;) got.push_back(v);
+        const std::vector<double> got = numbers(read_file(dir_ / "case.eig"));
         ASSERT_EQ(got.size(), c.eigen.size());
         for (std::size_t k = 0; k < got.size(); ++k) EXPECT_NEAR(got[k], c.eigen[k], 0.5e-4 + 1e-12);
         fs::remove(dir_ / "case.eig");

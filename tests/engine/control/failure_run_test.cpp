@@ -84,9 +84,9 @@ protected:
     }
 };
 
-// Balancing for the eigenvalue table used to spin for ever on a sum near
-// the overflow limit.  The job now ends at once; its communalities then
-// diverge, which is the engine's own fatal error.
+// A sum near the overflow limit: balancing for the eigenvalue table ends at
+// once; the communalities then diverge, which is the engine's own fatal
+// error.
 TEST_F(FailureRun, EntryNearTheOverflowLimitEnds) {
     // A correlation matrix with 2^1022 in place of one of its entries.
     put("m.cor",
@@ -97,7 +97,7 @@ TEST_F(FailureRun, EntryNearTheOverflowLimitEnds) {
     EXPECT_NE(window_.find("ERROR 100:  SERIOUS PROBLEMS OCCURED DURING ITERATION"), std::string::npos) << window_;
     EXPECT_NE(get("m.out").find("Eigenvalues of Initial Correlation Matrix"), std::string::npos);
 
-    // A sum that used to overflow to infinity at once; the run ends, and
+    // A sum at the overflow limit itself; the run ends, and
     // the fit of a matrix this large is not reported as NaN.
     put("m.cor", "1.0 1.7e308\n0.01 1.0\n");
     put("job.in", cor_job(2, "PFA 1", ".0001 200 .0001 200 T .2 ONE 120 F"));
@@ -114,7 +114,7 @@ TEST_F(FailureRun, LibraryFailuresAfterTheFirstInversionFailTheRun) {
     struct Case {
         std::vector<std::pair<std::string, std::string>> lines;
         std::string message;
-        std::string table;  // what the run used to print after the failure
+        std::string table;  // what a run that went on after the failure would print
     };
     const std::vector<Case> cases{
         // A negative rotation criterion.

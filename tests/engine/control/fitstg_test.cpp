@@ -1,6 +1,7 @@
 // The model fit block: GFI, RMSR and residual statistics against values
 // worked out by hand for a small one-factor job, the report layout, the .rsd
 // file, the histogram's class bounds and jobs too small for every block.
+// CTest label: threads
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -18,8 +19,8 @@
 #include "numlib/routines1/m01_rank.h"
 #include "numlib/routines2/umach.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
@@ -74,20 +75,18 @@ RUNDATA fitted(const std::vector<double>& l, const std::vector<double>& e, int n
     return run;
 }
 
-class FitstgTest : public ::testing::Test {
+class FitstgTest : public testing::LibraryFixture {
 protected:
     void SetUp() override {
-        rt::set_host(&host_);
+        LibraryFixture::SetUp();
         num2::reset_options();
         rt::open_unit_or_fail(LURPT, dir_ + "/report.out", {rt::OpenStatus::Replace, false});
         int unit = LURPT;
         num1::ADVUNIT(1, unit);
     }
-    void TearDown() override {
-        rt::close_all_units();
+    void reset_library() override {
         int unit = LUCON;
         num1::ADVUNIT(1, unit);
-        rt::set_host(nullptr);
     }
 
     JOBSET job(int nvar, const char* verbos, const char* output = "T", int rsd_at = 0) const {
@@ -112,7 +111,6 @@ protected:
 
     std::string rsd() const { return dir_ + "/fit.rsd"; }
 
-    testing::FakeHost host_;
     orv::testing::TempDir tmp_{"orv_fitstg"};
     std::string dir_ = tmp_.string();
 };

@@ -14,15 +14,12 @@
 #include "engine/control/stages.h"
 #include "runtime/units.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace orv::engine {
 namespace {
 
-std::string padded(const std::string& text, std::size_t width) {
-    std::string s = text.substr(0, width);
-    s.resize(width, ' ');
-    return s;
-}
+using orv::testing::padded;
 
 // The item line as the report holds it (trailing blanks of the text kept).
 std::string item(const char* sign, const char* value, const std::string& text) {

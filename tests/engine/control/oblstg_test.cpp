@@ -23,8 +23,9 @@
 #include "runtime/host.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "support/factor_matrix.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace {
 
@@ -135,18 +136,14 @@ Matrix least_squares(const Matrix& a, const Matrix& b, int n, int k) {
     return t;
 }
 
-double max_diff(const Matrix& a, const Matrix& b) {
-    double d = a.size() == b.size() ? 0.0 : std::numeric_limits<double>::infinity();
-    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) d = std::max(d, std::abs(a[i] - b[i]));
-    return d;
-}
+using orv::testing::max_diff;
 
 // Runs a stage in this process on a job of model ROT (or the model given),
 // with the report and the matrix files in a scratch folder.
-class StageRun : public ::testing::Test {
+class StageRun : public orv::testing::LibraryFixture {
 protected:
     void SetUp() override {
-        orv::rt::set_host(&host_);
+        LibraryFixture::SetUp();
         orv::rt::open_unit_or_fail(11, (dir_ / "report.out").string(), {orv::rt::OpenStatus::Replace, false});
         job_.MODTYP = "ROT ";
         job_.LABOPT = "NOLABELS       ";
@@ -161,10 +158,6 @@ protected:
         job_.JOBDIR = dir_.string() + "/";
         job_.JOBBAS = "job.in";
         job_.JOBBAS.resize(15, ' ');
-    }
-    void TearDown() override {
-        orv::rt::close_all_units();
-        orv::rt::set_host(nullptr);
     }
 
     void load(const Matrix& a, int nvar, int nfac) {
@@ -187,7 +180,6 @@ protected:
     Matrix phi() const { return read_matrix_file(dir_ / "job.phi", job_.NFAC, job_.NFAC, 0); }
 
     orv::testing::TempDir dir_{"orv_oblstg"};
-    orv::testing::FakeHost host_;
     JOBSET job_;
     RUNDATA run_;
 };

@@ -2,6 +2,7 @@
 // for bit, and every error with the message of the read in file order
 // (record numbers included), on 1, 2, 3 and 8 threads, for files whose rows
 // fit on their lines, run over several, or do both.
+// CTest label: threads
 #include "engine/control/rdcor.h"
 
 #include <gtest/gtest.h>
@@ -16,22 +17,16 @@
 #include "engine/common/units.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
 
 constexpr int kOrder = 150;  // three windows of rows
 
-class RdcorThreads : public ::testing::Test {
+class RdcorThreads : public testing::LibraryFixture {
 protected:
-    void SetUp() override { rt::set_host(&host_); }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-
     // The values of row I as text, with -0 and repeat counts among them.
     static std::vector<std::string> row_values(int i) {
         std::vector<std::string> v;
@@ -88,7 +83,6 @@ protected:
         return one;
     }
 
-    testing::FakeHost host_;
     testing::TempDir tmp_{"orv_rdcor"};
     std::filesystem::path dir_ = tmp_.path();
 };

@@ -19,29 +19,19 @@
 #include "runtime/io_error.h"
 #include "runtime/list_io.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct PausingHost : orv::testing::FakeHost {
-    int pauses = 0;
-    void pause() override { ++pauses; }
-};
-
 const std::vector<std::string> kNone;
 
-class RdInputTest : public ::testing::Test {
+class RdInputTest : public orv::testing::LibraryFixture {
 protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
+    void reset_library() override {
         int console = LUCON;
         num1::ADVUNIT(1, console);
     }
@@ -74,7 +64,6 @@ protected:
 
     orv::testing::TempDir tmp_{"orv_rdinput"};
     std::string dir_ = tmp_.string();
-    PausingHost host_;
 };
 
 // --- raw data -------------------------------------------------------------

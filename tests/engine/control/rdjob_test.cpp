@@ -21,12 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Recorder : public orv::testing::FakeHost {
-public:
-    int pauses = 0;
-    void pause() override { ++pauses; }
-};
-
 // A window record whose text starts at record column `col`.
 std::string at(int col, const std::string& text) { return std::string(col - 1, ' ') + text; }
 
@@ -89,7 +83,7 @@ protected:
     Outcome run(const std::string& text, const std::string& name = "job.in", const JOBSET& start = JOBSET{}) {
         const fs::path path = dir_ / name;
         write_file(path, text);
-        Recorder host;
+        orv::testing::FakeHost host;
         rt::set_host(&host);
         Outcome out;
         out.job = start;

@@ -12,19 +12,14 @@
 #include "engine/common/units.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
 
-class RdrawFinite : public ::testing::Test {
+class RdrawFinite : public testing::LibraryFixture {
 protected:
-    void SetUp() override { rt::set_host(&host_); }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
     // NSUBJ subjects of an identifier (F5.0) and 4 values (F4.0), two values
     // to a record when SPLIT; the fields listed in BAD (subject, item with 0
     // the identifier) hold TEXT instead.
@@ -63,7 +58,6 @@ protected:
         return what;
     }
     testing::TempDir dir_{"orv_rdfin"};
-    testing::FakeHost host_;
 };
 
 TEST_F(RdrawFinite, FirstSubjectWithAValueThatIsNotFiniteWhateverTheThreads) {
@@ -89,7 +83,7 @@ TEST_F(RdrawFinite, FirstSubjectWithAValueThatIsNotFiniteWhateverTheThreads) {
                                  " is not a finite number";
         for (const int threads : {1, 2, 8}) EXPECT_EQ(message(path, c.format, nsubj, threads), want) << threads;
     }
-    // Finite values read as before.
+    // The same file with finite values reads without a message.
     EXPECT_EQ(message(put(nsubj, false, {}, ""), "(F5.0,4F4.0)", nsubj, 8), "");
 }
 

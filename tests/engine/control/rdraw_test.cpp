@@ -1,5 +1,6 @@
 // Raw data read on several threads: the values, the records taken from the
 // unit and every error are those of the subject-by-subject read.
+// CTest label: threads
 #include "engine/control/rdraw.h"
 
 #include <gtest/gtest.h>

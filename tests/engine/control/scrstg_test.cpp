@@ -1,10 +1,11 @@
 // The factor score stage: the loadings each rotation hands on, the .fsc file
 // and the report at 1 and 8 threads, the stops and what they leave on disk,
-// and whole score jobs through the program (scripts/make_score_jobs.py)
+// and whole score jobs through the program (scripts/jobs/make_score_jobs.py)
 // compared byte for byte with tests/engine/golden/scores/<job>/: exit
 // status, window, report and every file made beside the command file.
 // ORV_UPDATE_GOLDEN=1 rewrites the golden files from the runs; read every
 // changed line before keeping them.
+// CTest label: threads
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -27,7 +28,7 @@
 #include "runtime/io_error.h"
 #include "runtime/units.h"
 #include "support/engine_run.h"
-#include "support/fake_host.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
@@ -43,15 +44,11 @@ using orv::testing::Outputs;
 using orv::testing::read_file;
 using orv::testing::write_file;
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
+using orv::testing::has;
 using orv::testing::lines_of;
+using orv::testing::numbers;
+using orv::testing::padded;
 
-std::string padded(const std::string& text, std::size_t width) {
-    std::string s = text.substr(0, width);
-    s.resize(width, ' ');
-    return s;
-}
 
 // ---------------------------------------------------------------------------
 // The stage in this process.
@@ -59,13 +56,11 @@ std::string padded(const std::string& text, std::size_t width) {
 // A job of 10 variables and 3 factors on the ten scores of three.dat,
 // repeated with small shifts into NSUBJ subjects; the communalities of the
 // loadings L on the diagonal of R, as extraction leaves them.
-class ScoreStage : public ::testing::Test {
+class ScoreStage : public testing::LibraryFixture {
 protected:
     void SetUp() override {
+        LibraryFixture::SetUp();
         host_.records.clear();
-        rt::set_host(&host_);
-        num2::reset_error_machinery();
-        num2::reset_options();
         rt::open_unit_or_fail(11, (dir_ / "report.out").string(), {rt::OpenStatus::Replace, false});
         int report = 11;
         num1::ADVUNIT(1, report);
@@ -83,18 +78,14 @@ protected:
         job_.JOBDIR = dir_.string() + "/";
         job_.JOBBAS = padded("job.in", 15);
     }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
+    void reset_library() override {
         num2::reset_error_machinery();
         num2::reset_options();
     }
 
     void data(int nsubj) {
         job_.NSUBJ = nsubj;
-        std::ifstream in(kJobs / "three.dat");
-        Matrix base;
-        for (double v; in >> v;) base.push_back(v);
+        const Matrix base = numbers(read_file(kJobs / "three.dat"));
         const int rows = static_cast<int>(base.size()) / 11;
         run_.X.resize(static_cast<std::size_t>(nsubj) * 10);
         run_.SUBJID.resize(static_cast<std::size_t>(nsubj));
@@ -136,7 +127,6 @@ protected:
     }
 
     orv::testing::TempDir dir_{"orv_scrstg"};
-    testing::FakeHost host_;
     JOBSET job_;
     RUNDATA run_;
 };

@@ -2,6 +2,7 @@
 // and leaves a report that ends where the run stopped: what was written
 // before the signal is in the file, though it was still held in the unit's
 // buffer when the signal came.
+// CTest label: threads
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>

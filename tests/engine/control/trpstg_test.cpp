@@ -1,8 +1,9 @@
 // TRP jobs from command file to finished run, and the triplet stage on its
-// own.  The jobs and their data are made by scripts/make_trp_jobs.py; the
+// own.  The jobs and their data are made by scripts/jobs/make_trp_jobs.py; the
 // window text, exit status, report and every file a run leaves are compared
 // byte for byte with tests/engine/golden/trp/<job>/ (ORV_UPDATE_GOLDEN=1
 // rewrites them: read every changed line before keeping them).
+// CTest label: threads
 #include <gtest/gtest.h>
 #include <stdlib.h>
 

@@ -16,12 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using orv::testing::read_file;
 
-std::vector<double> numbers(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<double> v;
-    for (double x; in >> x;) v.push_back(x);
-    return v;
-}
+using orv::testing::numbers;
 
 // The values after KEY on the first line of the reference case `name`.
 std::vector<double> reference(const std::string& name, const std::string& key) {

@@ -21,8 +21,9 @@
 #include "numlib/routines2/dunif.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "support/factor_matrix.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
@@ -64,22 +65,13 @@ Matrix outer(const Matrix& l, int nvar, int nfac) {
     return g;
 }
 
-double max_diff(const Matrix& x, const Matrix& y) {
-    EXPECT_EQ(x.size(), y.size());
-    double d = 0.0;
-    for (std::size_t i = 0; i < x.size() && i < y.size(); ++i) d = std::max(d, std::abs(x[i] - y[i]));
-    return d;
-}
+using orv::testing::max_diff;
 
-class RotationStage : public ::testing::Test {
+class RotationStage : public orv::testing::LibraryFixture {
 protected:
     void SetUp() override {
-        rt::set_host(&host_);
+        LibraryFixture::SetUp();
         rt::open_unit_or_fail(LURPT, (dir_ / "report.txt").string(), {rt::OpenStatus::Unknown, false});
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
     }
 
     // A job on given loadings, as model ROT hands them to the stages.
@@ -117,7 +109,6 @@ protected:
     }
 
     orv::testing::TempDir dir_{"orv_varstg"};
-    testing::FakeHost host_;
     JOBSET job_;
     RUNDATA run_;
 };

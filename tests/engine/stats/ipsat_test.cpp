@@ -12,11 +12,6 @@
 namespace orv::engine {
 namespace {
 
-struct PausingHost : testing::FakeHost {
-    int pauses = 0;
-    void pause() override { ++pauses; }
-};
-
 TEST(Ipsat, CentresAndScalesEachSubject) {
     // Subject 1: 1 2 3 (mean 2, sd 1); subject 2: 2 4 9 (mean 5, sd sqrt(13)).
     std::vector<double> x{1, 2, 2, 4, 3, 9};
@@ -27,7 +22,7 @@ TEST(Ipsat, CentresAndScalesEachSubject) {
 }
 
 TEST(Ipsat, SubjectWithoutVarianceStopsPlainly) {
-    PausingHost host;
+    orv::testing::FakeHost host;
     rt::set_host(&host);
     // Subject 2 answers 5 5 5; subject 1 is already rewritten, subject 3 not.
     std::vector<double> x{1, 5, 7, 3, 5, 8, 5, 5, 0};

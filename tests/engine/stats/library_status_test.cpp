@@ -6,22 +6,18 @@
 
 #include "numlib/routines2/erset.h"
 #include "runtime/io_error.h"
-#include "support/fake_host.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
 
-class LibraryStatus : public ::testing::Test {
+class LibraryStatus : public testing::LibraryFixture {
 protected:
     void SetUp() override {
-        num2::reset_error_machinery();
-        rt::set_host(&host_);
+        LibraryFixture::SetUp();
         num2::ERSET(0, 0, 0);  // nothing printed, nothing stops inside the library
     }
-    void TearDown() override {
-        rt::set_host(nullptr);
-        num2::reset_error_machinery();
-    }
+    void reset_library() override { num2::reset_error_machinery(); }
     // A routine called by the engine that raises a message of TYPE one level
     // below itself, as the library's drivers do.
     static void routine(int type) {
@@ -31,7 +27,6 @@ protected:
         num2::E1POP("INNER");
         num2::E1POP("OUTER");
     }
-    testing::FakeHost host_;
 };
 
 TEST_F(LibraryStatus, FatalAndTerminalErrorsStopTheRun) {

@@ -2,7 +2,7 @@
 // choose, the step, the quadrature tables, pattern probabilities against
 // mvtnorm::pmvnorm, MVNOPT against finite differences of MVNFUN, the start
 // values, the step search, fits against G2 recomputed by
-// scripts/trp_reference.R at the engine's final parameters, the marks and
+// scripts/reference/trp_reference.R at the engine's final parameters, the marks and
 // the report line of MVNTRP.
 #include "engine/stats/mvntrp.h"
 
@@ -414,7 +414,7 @@ TEST_F(MvnFixture, FitsAgreeWithTheReferenceAtTheirFinalParameters) {
             std::fprintf(out, " %.17g\n", fits[k].g2);
         }
         std::fclose(out);
-        GTEST_SKIP() << "engine_fits.txt written; run scripts/trp_reference.R";
+        GTEST_SKIP() << "engine_fits.txt written; run scripts/reference/trp_reference.R";
     }
     const auto mine = rows("engine_fits.txt");
     const auto ref = rows("fit_reference.txt");

@@ -1,5 +1,6 @@
 // POLCOR: polychoric correlations against polycor's two-step estimate, the
 // boundary warnings, the category stops and thread-count independence.
+// CTest label: threads
 #include "engine/stats/polcor.h"
 
 #include <gtest/gtest.h>
@@ -16,39 +17,27 @@
 #include "numlib/routines1/g01haf.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
 
-struct PausingHost : testing::FakeHost {
-    int pauses = 0;
-    void pause() override { ++pauses; }
-};
-
-class Polcor : public ::testing::Test {
+class Polcor : public testing::LibraryFixture {
 protected:
     void SetUp() override {
-        rt::set_host(&host_);
-        report_ = (std::filesystem::temp_directory_path() / ("polcor_test_" + std::to_string(::getpid()) + ".out")).string();
-        rt::open_unit_or_fail(kReport, report_, {rt::OpenStatus::Replace, false});
-    }
-    void TearDown() override {
-        rt::close_unit(kReport);
-        std::filesystem::remove(report_);
-        rt::set_host(nullptr);
+        LibraryFixture::SetUp();
+        path_ = (std::filesystem::temp_directory_path() / ("polcor_test_" + std::to_string(::getpid()) + ".out")).string();
+        rt::open_unit_or_fail(kReport, path_, {rt::OpenStatus::Replace, false});
     }
     // The report so far; the unit starts a new, empty report.
     std::string report() {
         rt::close_unit(kReport);
-        std::string text = orv::testing::read_file(report_);
-        rt::open_unit_or_fail(kReport, report_, {rt::OpenStatus::Replace, false});
+        std::string text = orv::testing::read_file(path_);
+        rt::open_unit_or_fail(kReport, path_, {rt::OpenStatus::Replace, false});
         return text;
     }
     static constexpr int kReport = 11;
-    PausingHost host_;
-    std::string report_;
 };
 
 // Two columns (lower-numbered variable first) holding TABLE: rows are

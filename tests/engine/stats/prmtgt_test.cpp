@@ -1,6 +1,6 @@
-// PRMTGT against the high-precision reference of scripts/promax_reference.py,
-// the invariants of the oblique solution, and the fatal stop for a factor
-// without loadings.
+// PRMTGT against the high-precision reference of
+// scripts/reference/promax_reference.py, the invariants of the oblique
+// solution, and the fatal stop for a factor without loadings.
 #include "engine/stats/prmtgt.h"
 
 #include <gtest/gtest.h>
@@ -114,16 +114,11 @@ TEST(Prmtgt, ReflectedFactorCarriesItsSignUnlessThePowerIsEvenAndPlain) {
     }
 }
 
-struct PausingHost : testing::FakeHost {
-    int pauses = 0;
-    void pause() override { ++pauses; }
-};
-
 // A factor without a non-zero loading gives no target: the fatal stop with
 // its message, before P is touched.  (A power below 1 never reaches PRMTGT:
 // the command-file reader refuses it.)
 TEST(Prmtgt, EmptyFactorStops) {
-    PausingHost host;
+    orv::testing::FakeHost host;
     rt::set_host(&host);
     const std::vector<double> a{0.8, 0.1, 0.0, 0.0};
     std::vector<double> p(4, -9.0), phi(4, -9.0);

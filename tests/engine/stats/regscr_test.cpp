@@ -1,8 +1,9 @@
 // Regression and Bartlett factor scores: weights, standardised scores and
 // validities against psych::factor.scores (committed reference values of
-// scripts/factor_scores_reference.R), the equality of both methods with all
+// scripts/reference/factor_scores_reference.R), the equality of both methods with all
 // components, the data-parallel product against the reference DGEMM, the
 // same bits at every thread count, and the guarded failures.
+// CTest label: threads
 #include "engine/stats/regscr.h"
 
 #include <gtest/gtest.h>
@@ -19,8 +20,9 @@
 #include "numlib/routines2/erset.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/library_fixture.h"
+#include "support/factor_matrix.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
@@ -80,12 +82,7 @@ Matrix read_data(const Case& c) {
     return x;
 }
 
-double max_diff(const Matrix& a, const Matrix& b) {
-    if (a.size() != b.size()) return INFINITY;
-    double d = 0.0;
-    for (std::size_t i = 0; i < a.size(); ++i) d = std::max(d, std::abs(a[i] - b[i]));
-    return d;
-}
+using orv::testing::max_diff;
 
 // Means, standard deviations and correlations as the correlation stage
 // leaves them.

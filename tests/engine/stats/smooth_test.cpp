@@ -15,11 +15,6 @@
 namespace orv::engine {
 namespace {
 
-struct PausingHost : testing::FakeHost {
-    int pauses = 0;
-    void pause() override { ++pauses; }
-};
-
 // Eigenvalues (ascending) and, with vectors, eigenvectors of A from dsyev.
 std::vector<double> eigen(std::vector<double>& a, int n, bool vectors) {
     std::vector<double> w(static_cast<std::size_t>(n)), work(static_cast<std::size_t>(10 * n));
@@ -71,7 +66,7 @@ TEST(Smooth, KeepsEigenvaluesFromFiveThousandthsAndStopsWithoutWeight) {
         bool stops;
     };
     for (const Case c : {Case{0.005, false}, Case{0.0049, true}}) {
-        PausingHost host;
+        orv::testing::FakeHost host;
         rt::set_host(&host);
         std::vector<double> r{1.5, 0, 0, 0, 1.0, 0, 0, 0, c.last}, rs(9, -1.0);
         bool stopped = false;

@@ -12,7 +12,7 @@
 
 #include "numlib/routines2/erset.h"
 #include "runtime/io_error.h"
-#include "support/fake_host.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
@@ -20,16 +20,9 @@ namespace {
 const std::vector<double> kGood{4.0, 1.0, 0.5, 1.0, 3.0, 0.2, 0.5, 0.2, 2.0};
 const std::vector<double> kSingular{1.0, 1.0, 0.0, 1.0, 1.0, 0.0, 0.0, 0.0, 1.0};
 
-class SpdinvTest : public ::testing::Test {
+class SpdinvTest : public testing::LibraryFixture {
 protected:
-    void SetUp() override {
-        num2::reset_error_machinery();
-        rt::set_host(&host_);
-    }
-    void TearDown() override {
-        rt::set_host(nullptr);
-        num2::reset_error_machinery();
-    }
+    void reset_library() override { num2::reset_error_machinery(); }
     // Print and stop attributes of types 1 (note) to 5 (terminal).
     static void expect_attributes(int print, int stop) {
         for (int type = 1; type <= 5; ++type) {
@@ -47,7 +40,6 @@ protected:
                 EXPECT_NEAR(s, i == j ? 1.0 : 0.0, 1e-14);
             }
     }
-    testing::FakeHost host_;
 };
 
 TEST_F(SpdinvTest, PrintsLibraryMessagesWithoutStopping) {

@@ -1,3 +1,4 @@
+// CTest label: threads
 #include "engine/stats/tetcor.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +17,8 @@
 #include "engine/common/units.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
 #include "support/files.h"
+#include "support/library_fixture.h"
 
 namespace orv::engine {
 namespace {
@@ -26,12 +27,6 @@ namespace fs = std::filesystem;
 using orv::testing::read_file;
 
 const std::string kGolden = std::string(ORV_TEST_DATA_DIR) + "/engine/golden/tetcor/";
-
-class PausingHost : public testing::FakeHost {
-public:
-    int pauses = 0;
-    void pause() override { ++pauses; }
-};
 
 // What one call leaves: the matrix, the three side files, the window
 // records and the report.
@@ -91,16 +86,8 @@ std::vector<double> two_items(int n00, int n01, int n10, int n11) {
     return col1;
 }
 
-class TetcorTest : public ::testing::Test {
+class TetcorTest : public testing::LibraryFixture {
 protected:
-    void SetUp() override {
-        rt::set_host(&host_);
-    }
-    void TearDown() override {
-        rt::close_all_units();
-        rt::set_host(nullptr);
-    }
-
     Outcome run(const std::vector<double>& x, int nvar, int threads = 1, int cflag = 0, std::vector<double> c = {}) {
         const int nsubj = static_cast<int>(x.size()) / nvar;
         Outcome out;
@@ -121,7 +108,6 @@ protected:
     }
 
     orv::testing::TempDir dir_{"tetcor_test"};
-    PausingHost host_;
 };
 
 // Every (i, j) block in pair order, R symmetric with a unit diagonal.

@@ -23,7 +23,7 @@ struct Deviate {
     double p, x;
 };
 
-// Exact deviates from scripts/normal_bivariate_reference.py.
+// Exact deviates from scripts/reference/normal_bivariate_reference.py.
 std::vector<Deviate> references() {
     std::ifstream in(std::string(ORV_TEST_DATA_DIR) + "/numlib/golden/g01faf_reference.txt");
     std::vector<Deviate> out;

@@ -23,7 +23,7 @@ struct Reference {
 };
 
 // Lines "B X Y RHO P" (bivariate) or "E X ERFC" of the reference file made
-// by scripts/normal_bivariate_reference.py.
+// by scripts/reference/normal_bivariate_reference.py.
 std::vector<Reference> references(char kind) {
     std::ifstream in(std::string(ORV_TEST_DATA_DIR) + "/numlib/golden/g01haf_reference.txt");
     std::vector<Reference> out;

@@ -1,3 +1,4 @@
+// CTest label: threads
 #include "numlib/routines1/g02baf.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 // Ranking by sorted keys on threads against M01DAF's linked runs: the same
 // ranks, ties, signed zeros, infinities and NaNs included, on 1, 2, 3, 8
 // and 17 threads; and the five-point summary of G01ALF bit for bit.
+// CTest label: threads
 #include "numlib/routines1/m01_rank.h"
 
 #include <gtest/gtest.h>

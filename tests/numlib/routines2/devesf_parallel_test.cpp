@@ -3,6 +3,7 @@
 // reduction itself and in the eigenpairs, from order 1 to 1000, for
 // correlation matrices, general symmetric ones and ones whose steps have
 // nothing to reflect.
+// CTest label: threads
 #include "numlib/routines2/devesf_parallel.h"
 
 #include <gtest/gtest.h>

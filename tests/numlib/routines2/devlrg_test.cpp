@@ -381,8 +381,8 @@ TEST_F(GeneralEigen, InfiniteElementDoesNotHang) {
     }
 }
 
-// A row or column sum near the overflow limit: scaling it by powers of 16
-// used to overflow to infinity and then loop for ever.  The call returns with
+// A row or column sum near the overflow limit, which scaling by powers of 16
+// must not take to infinity (and then loop for ever).  The call returns with
 // the eigenvalues of the matrix: 1 +- sqrt(1.7e306) for the 2 by 2 case.
 TEST_F(GeneralEigen, SumNearOverflowLimitEnds) {
     ERSET(0, 0, 0);

@@ -35,13 +35,6 @@ void expect_invariants(int nvar, int nf, const Matrix& a, const Rotation& r, dou
     for (int i = 0; i < nf; ++i) EXPECT_EQ(r.fcor[i + i * nf], 1.0);
 }
 
-Matrix random_matrix(int m, int n, std::mt19937& gen) {
-    std::normal_distribution<double> nd;
-    Matrix x(m * n);
-    for (double& v : x) v = nd(gen);
-    return x;
-}
-
 // GPArotation's solutions: B and PHI after matching each of our columns
 // to the reference column it is closest to, up to sign.
 TEST_F(Oblimin, MatchesGPArotationForEveryDelta) {

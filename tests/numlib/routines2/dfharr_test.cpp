@@ -39,13 +39,6 @@ void expect_invariants(int nvar, int nf, const Matrix& a, const Rotation& r, dou
 
 Matrix transpose_times(int m, int n, const Matrix& x) { return multiply(n, m, n, transpose(m, n, x), x); }
 
-Matrix random_matrix(int m, int n, std::mt19937& gen) {
-    std::normal_distribution<double> nd(0.0, 0.5);
-    Matrix x(m * n);
-    for (double& v : x) v = nd(gen);
-    return x;
-}
-
 // Against R: the orthogonal step is the Varimax of the weighted, scaled
 // loadings (stats::varimax), and B and FCOR are the oblique solution built
 // from it.
@@ -117,7 +110,7 @@ TEST_F(HarrisKaiser, ConstantOneIsOrthogonal) {
     std::uniform_real_distribution<double> ud(0.05, 2.0);
     for (int nf : {2, 3, 4}) {
         const int nvar = 3 * nf + 1;
-        const Matrix a = random_matrix(nvar, nf, gen);
+        const Matrix a = random_matrix(nvar, nf, gen, 0.5);
         Matrix wt(nvar);
         for (double& v : wt) v = ud(gen);
         for (int norm : {0, 1}) {
@@ -140,7 +133,7 @@ TEST_F(HarrisKaiser, ConstantOneIsOrthogonal) {
 TEST_F(HarrisKaiser, SmallNegativeAndNaNWeightsTakeTheFloor) {
     std::mt19937 gen(23);
     const int nvar = 9, nf = 3;
-    const Matrix a = random_matrix(nvar, nf, gen);
+    const Matrix a = random_matrix(nvar, nf, gen, 0.5);
     Matrix wt(nvar, 0.6);
     wt[2] = 0.0;
     const Rotation zero = rotate(nvar, nf, a, wt, 0.5);
@@ -173,7 +166,7 @@ TEST_F(HarrisKaiser, OneFactorNeedsNoRotation) {
 TEST_F(HarrisKaiser, ToleranceDefaultAndIterationLimit) {
     std::mt19937 gen(29);
     const int nvar = 12, nf = 3;
-    const Matrix a = random_matrix(nvar, nf, gen);
+    const Matrix a = random_matrix(nvar, nf, gen, 0.5);
     const Matrix wt(nvar, 1.0);
     const Rotation ref = rotate(nvar, nf, a, wt, 0.5, 200, 0.0001);
     for (double eps : {0.0, -3.0}) {
@@ -197,7 +190,7 @@ TEST_F(HarrisKaiser, ToleranceDefaultAndIterationLimit) {
 TEST_F(HarrisKaiser, ZeroColumnAndZeroRow) {
     std::mt19937 gen(31);
     const int nvar = 8, nf = 3;
-    Matrix a = random_matrix(nvar, nf, gen);
+    Matrix a = random_matrix(nvar, nf, gen, 0.5);
     for (int i = 0; i < nvar; ++i) a[i + 2 * nvar] = 0.0;
     for (int j = 0; j < nf; ++j) a[5 + j * nvar] = 0.0;
     const Matrix wt(nvar, 0.7);

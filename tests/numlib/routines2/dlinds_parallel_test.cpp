@@ -3,6 +3,7 @@
 // dsyr and dscal loop, DCSFRG) bit for bit, on crews of 1, 2, 3 and 8 threads, including
 // the zero multipliers that dger and dsyr skip and the failures; then DLINDS
 // itself, sequential against threaded, by order.
+// CTest label: threads
 #include "numlib/routines2/dlinds_parallel.h"
 
 #include <gtest/gtest.h>

@@ -40,10 +40,7 @@ protected:
     void SetUp() override {
         Num2Fixture::SetUp();
         open_report_unit("dplotp");
-        int unit = 11, width = 80, length = 50;
-        UMACH(-2, unit);
-        PGOPT(-1, width);
-        PGOPT(-2, length);
+        use_engine_page();
     }
     std::string report() {
         rt::close_unit(11);
@@ -200,10 +197,7 @@ TEST_F(PrinterPlot, MessagesOfEveryCheck) {
     DPLOTP(0, 0, v, v, 0, 0, range, "X", "", "", "");
     EXPECT_EQ(N1RCD(1), 6);
     reset_options();
-    int unit = 11, width = 80, length = 50;
-    UMACH(-2, unit);
-    PGOPT(-1, width);
-    PGOPT(-2, length);
+    use_engine_page();
     const std::string long_title(62, 'T');
     DPLOTP(2, 1, v, v, 2, 1, range, "X", "", "", long_title);
     DPLOTP(2, 1, v, v, 2, 1, range, "X", "", std::string(42, 'Y'), "");

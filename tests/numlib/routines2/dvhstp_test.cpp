@@ -33,10 +33,7 @@ protected:
     void SetUp() override {
         Num2Fixture::SetUp();
         open_report_unit("dvhstp");
-        int unit = 11, width = 80, length = 50;
-        UMACH(-2, unit);
-        PGOPT(-1, width);
-        PGOPT(-2, length);
+        use_engine_page();
     }
     std::string report() {
         rt::close_unit(11);
@@ -53,8 +50,8 @@ protected:
 
 // Residual-like values: sums of four equidistributed sequences, centred and
 // scaled, plus values on and beyond the outer bounds.  The same values are
-// recomputed by scripts/check_residual_histogram.py, which counts them and
-// lays out the histogram independently and checks both golden texts.
+// recomputed by scripts/reference/check_residual_histogram.py, which counts
+// them and lays out the histogram independently and checks both golden texts.
 Vec residuals() {
     Vec v;
     for (int k = 1; k <= 296; ++k) {

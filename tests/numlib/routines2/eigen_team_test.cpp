@@ -4,6 +4,7 @@
 // 2 as well), taken at every order where they can run, on general and
 // symmetric matrices of orders 1, 2, 3, 50, 161 and 500; the benchmark's
 // order 1000 is run through the whole job.
+// CTest label: threads
 #include "numlib/routines2/eigen_team.h"
 
 #include <gtest/gtest.h>

@@ -16,6 +16,14 @@ protected:
         reset_options();
         reset_random_state();
     }
+    // The library's output on unit 11 (open_report_unit opens it), on the
+    // engine's page of 80 x 50.
+    static void use_engine_page() {
+        int unit = 11, width = 80, length = 50;
+        UMACH(-2, unit);
+        PGOPT(-1, width);
+        PGOPT(-2, length);
+    }
 };
 
 }  // namespace orv::num2

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -13,25 +14,19 @@
 #include "numlib/routines2/erset.h"
 #include "numlib/routines2/umach.h"
 #include "runtime/units.h"
-#include "support/fake_host.h"
+#include "num2_fixture.h"
+#include "support/factor_matrix.h"
 
 namespace orv::num2::test {
 
 using Matrix = std::vector<double>;  // column-major, leading dimension = rows
 
 // Every message printed, none stopping; the window's records kept.
-class Num2Test : public ::testing::Test {
+class Num2Test : public Num2Fixture {
 protected:
     void SetUp() override {
-        rt::set_host(&host_);
-        reset_error_machinery();
-        reset_options();
+        Num2Fixture::SetUp();
         ERSET(0, 1, 0);
-    }
-    void TearDown() override {
-        reset_error_machinery();
-        reset_options();
-        rt::set_host(nullptr);
     }
     // The window's records as one text: continuation records joined to the
     // message they continue, every run of blanks made one blank.
@@ -52,7 +47,6 @@ protected:
         for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
         return n;
     }
-    testing::FakeHost host_;
 };
 
 inline Matrix multiply(int m, int k, int n, const Matrix& x, const Matrix& y) {
@@ -68,6 +62,14 @@ inline Matrix transpose(int m, int n, const Matrix& x) {
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < m; ++i) z[j + i * n] = x[i + j * m];
     return z;
+}
+
+// An M x N matrix of normal deviates of mean 0 and standard deviation SD.
+inline Matrix random_matrix(int m, int n, std::mt19937& gen, double sd = 1.0) {
+    std::normal_distribution<double> nd(0.0, sd);
+    Matrix x(m * n);
+    for (double& v : x) v = nd(gen);
+    return x;
 }
 
 inline Matrix identity(int n) {
@@ -86,11 +88,7 @@ inline Matrix inverse_gram(int nf, const Matrix& t) {
     return multiply(nf, nf, nf, inv, transpose(nf, nf, inv));
 }
 
-inline double max_diff(const Matrix& x, const Matrix& y) {
-    double d = 0.0;
-    for (std::size_t i = 0; i < x.size(); ++i) d = std::max(d, std::fabs(x[i] - y[i]));
-    return d;
-}
+using orv::testing::max_diff;
 
 // Pairs each column of X with the column of REF it is closest to in angle,
 // with the sign that matches, and checks that the pairing is one to one.

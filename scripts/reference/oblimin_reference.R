@@ -2,7 +2,7 @@
 # Reference solutions of the direct oblimin rotation from GPArotation's
 # oblimin(normalize = TRUE), for the tests of DFDOBL.  Run once from the
 # repository root; the output is committed and the tests never run R:
-#   Rscript scripts/oblimin_reference.R > tests/numlib/golden/oblimin_reference.txt
+#   Rscript scripts/reference/oblimin_reference.R > tests/numlib/golden/oblimin_reference.txt
 # Needs r-base-core and r-cran-gparotation.
 suppressPackageStartupMessages(library(GPArotation))
 

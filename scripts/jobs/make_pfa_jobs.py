@@ -14,15 +14,13 @@ The data come from a small integer generator and Irwin-Hall deviates (the sum
 of twelve uniforms less six), so every value is computed exactly and the
 file is the same on every machine and Python version.
 
-Usage: scripts/make_pfa_jobs.py [output folder]
+Usage: scripts/jobs/make_pfa_jobs.py [output folder]
 """
 import os
-import sys
 
-from job_data import Generator, writer
+from job_data import Generator, head, output_folder, writer
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "tests", "engine", "jobs", "pfa")
+OUT = output_folder("pfa")
 
 
 write = writer(OUT)
@@ -68,7 +66,7 @@ def main():
     write("six.dat", scores())
     write("heywood.cor", "".join(" ".join("%4.1f" % v for v in row) + "\n" for row in HEYWOOD))
     write("pfa_heywood.in", "\n".join([
-        "* pfa_heywood: written by scripts/make_pfa_jobs.py",
+        head("pfa_heywood", "make_pfa_jobs.py"),
         ">TITLE: One factor with a Heywood case",
         ">DATA: ../jobs/heywood.cor 5 100",
         ">OUTFILE: pfa_heywood.out SHORT",
@@ -83,7 +81,7 @@ def main():
     ]) + "\n")
     for name, (model, nfac, length, labels, init, width) in CASES.items():
         lines = [
-            "* %s: written by scripts/make_pfa_jobs.py" % name,
+            head(name, "make_pfa_jobs.py"),
             ">TITLE: %s" % TITLES[model],
             ">DATA: ../jobs/six.dat 6 90",
             ">OUTFILE: %s.out %s" % (name, length),

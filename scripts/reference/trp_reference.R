@@ -18,7 +18,7 @@
 #                          and the smallest G2 that optim finds from many
 #                          starts on the same objective.
 #
-# Usage:  Rscript scripts/trp_reference.R   (from the repository's top
+# Usage:  Rscript scripts/reference/trp_reference.R   (from the repository's top
 # folder).  Needs r-base-core and r-cran-mvtnorm; the tests read the
 # committed output and never run R.
 

@@ -3,9 +3,9 @@
 # about box under Xvfb and saves a picture of each with ImageMagick's
 # `import`: out/screenshots/<name>.png, and screen-<name>.png of the whole
 # screen for the hub and the principal window.  Needs xvfb and imagemagick;
-# not part of the tests.  Usage: scripts/screenshots.sh [BUILD_DIR]
+# not part of the tests.  Usage: scripts/screenshots/screenshots.sh [BUILD_DIR]
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 
 build_dir="${1:-build}"
 if [ -z "${ORV_UNDER_XVFB:-}" ]; then

@@ -9,7 +9,7 @@
 # The table handed to polychor has j for rows and i for columns, not keyed
 # first.
 #
-# Usage:  Rscript scripts/tetcor_reference.R [output file]
+# Usage:  Rscript scripts/reference/tetcor_reference.R [output file]
 # (default tests/engine/golden/tetcor/polychor_reference.txt).  Needs the
 # Debian packages r-base-core and r-cran-polycor; the tests read the
 # committed output and never run R.

@@ -5,7 +5,7 @@
 # squared loadings (ties keep their order), and a factor reflected when the
 # signed sum of its squared loadings is negative.  Run once from the
 # repository root; the output is committed and the tests never run R:
-#   Rscript scripts/varimax_reference.R > tests/engine/golden/varimax_reference.txt
+#   Rscript scripts/reference/varimax_reference.R > tests/engine/golden/varimax_reference.txt
 # Needs r-base-core and r-cran-gparotation (for the Harman data).
 suppressPackageStartupMessages(library(GPArotation))
 

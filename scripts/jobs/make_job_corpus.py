@@ -11,14 +11,14 @@ stay small and every job still reads all its data.  The corpus also holds
 inputs the fuzzer found (named by their SHA-1), which this script leaves as
 they are.
 
-Usage: scripts/make_job_corpus.py [output folder]
+Usage: scripts/jobs/make_job_corpus.py [output folder]
 """
 import os
 import re
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.join(HERE, "..")
+ROOT = os.path.join(HERE, "..", "..")
 OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "tests", "fuzz", "corpus", "job")
 SOURCES = [os.path.join(ROOT, "tests", "engine", "jobs"), os.path.join(ROOT, "examples")]
 MAX_DATA = 1500

@@ -10,7 +10,7 @@
 #   RHO_TIGHT  the same likelihood (polycor's own binBvn cell probabilities,
 #              the same fixed thresholds) maximised with tol = 1e-12.
 #
-# Usage:  Rscript scripts/polcor_reference.R [output file]
+# Usage:  Rscript scripts/reference/polcor_reference.R [output file]
 # (default tests/engine/golden/polcor/polychor_reference.txt).  Needs the
 # Debian packages r-base-core and r-cran-polycor; the tests read the
 # committed output and never run R.

@@ -9,7 +9,7 @@ whatever these steps give, so the C++ sort is checked against it.
 Writes tests/numlib/golden/dsvrgp_ties.txt: per case a line "n", a line of
 the n values and a line of the n permutation entries.
 
-    python3 scripts/dsvrgp_ties.py > tests/numlib/golden/dsvrgp_ties.txt
+    python3 scripts/reference/dsvrgp_ties.py > tests/numlib/golden/dsvrgp_ties.txt
 """
 
 

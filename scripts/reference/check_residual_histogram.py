@@ -13,7 +13,7 @@ import struct
 import sys
 from pathlib import Path
 
-GOLDEN = Path(__file__).resolve().parent.parent / "tests" / "numlib" / "golden" / "plots"
+GOLDEN = Path(__file__).resolve().parents[2] / "tests" / "numlib" / "golden" / "plots"
 
 
 def single(x):

@@ -12,15 +12,13 @@ file, among them the .fsc file) stay apart.
 The data come from the exact generator of job_data.py, so the files are the
 same on every machine and Python version.
 
-Usage: scripts/make_score_jobs.py [output folder]
+Usage: scripts/jobs/make_score_jobs.py [output folder]
 """
 import os
-import sys
 
-from job_data import Generator, writer
+from job_data import Generator, head, output_folder, writer
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "tests", "engine", "jobs", "scores")
+OUT = output_folder("scores")
 
 write = writer(OUT)
 
@@ -81,7 +79,7 @@ LABELS = ">LABELS: reading words crossword writing turning maps machine sums num
 
 def job(name, title, model, nfac, labopt, sort, rotate, score, plot, data="three.dat", items=True,
         metric="CO", dattyp="RAW", verbos="SHORT", fmt="(F6.0,10F7.2)", nvar=10, nsubj=240, output="1 FAC"):
-    lines = ["* %s: written by scripts/make_score_jobs.py" % name,
+    lines = [head(name, "make_score_jobs.py"),
              ">TITLE: " + title,
              ">DATA: ../jobs/%s %d %d" % (data, nvar, nsubj)]
     if items:

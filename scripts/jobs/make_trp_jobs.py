@@ -13,19 +13,17 @@ one command file per case.
                with item 3 all 0, with item 4 all 1.
 
 The command files name their inputs as ../jobs/<file>, as the CMT jobs do
-(scripts/make_cmt_jobs.py): the test copies this folder to <tmp>/jobs and
+(scripts/jobs/make_cmt_jobs.py): the test copies this folder to <tmp>/jobs and
 runs the engine from <tmp>/work.
 
-Usage: scripts/make_trp_jobs.py [output folder]
+Usage: scripts/jobs/make_trp_jobs.py [output folder]
 """
 import math
 import os
-import sys
 
-from job_data import Generator, writer
+from job_data import Generator, head, output_folder, writer
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "tests", "engine", "jobs", "trp")
+OUT = output_folder("trp")
 
 write = writer(OUT)
 
@@ -77,7 +75,7 @@ def command_file(name, title, data, nvar, nsubj, metric="DI", dattyp="RAW", smoo
                  labopt="NOLABELS", codes="1 MVN", output="T", nfac=1, labels=None):
     fmt = "(F4.0,1X,%dF1.0)" % nvar
     lines = [
-        "* %s: written by scripts/make_trp_jobs.py" % name,
+        head(name, "make_trp_jobs.py"),
         ">TITLE: " + title,
         ">DATA: ../jobs/%s %d %d" % (data, nvar, nsubj),
         ">OUTFILE: %s.out %s" % (name, verbos),

@@ -26,7 +26,7 @@ Each case in the golden file:
             signed sum of its squared loadings is not negative
   COMM      the NVAR final communalities
 
-Usage:  python3 scripts/principal_axes_reference.py [repository root]
+Usage:  python3 scripts/reference/principal_axes_reference.py [repository root]
 """
 
 import random
@@ -137,7 +137,7 @@ def number(x):
 
 
 def main():
-    root = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).resolve().parent.parent
+    root = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).resolve().parents[2]
     lines, values = simulate()
     data = root / "tests/engine/jobs/extract/pa_raw.dat"
     data.parent.mkdir(parents=True, exist_ok=True)

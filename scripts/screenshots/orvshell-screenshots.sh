@@ -7,7 +7,7 @@
 # for CI.  Needs xvfb and imagemagick; builds orvshell and orvcalc in
 # ${BUILD_DIR:-build}.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 root=$PWD
 build=$root/${BUILD_DIR:-build}
 keys="python3 $root/scripts/screenshots/xkeys.py"

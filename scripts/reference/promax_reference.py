@@ -20,7 +20,7 @@ Each case is four lines:
   P    the pattern, column by column, 25 significant digits
   PHI  the factor correlations, column by column, 25 significant digits
 
-Usage:  python3 scripts/promax_reference.py [output file]
+Usage:  python3 scripts/reference/promax_reference.py [output file]
 """
 
 import random
@@ -115,9 +115,9 @@ def cases():
 
 def main():
     out = Path(sys.argv[1]) if len(sys.argv) > 1 else (
-        Path(__file__).resolve().parent.parent / "tests/engine/golden/promax/promax_reference.txt")
+        Path(__file__).resolve().parents[2] / "tests/engine/golden/promax/promax_reference.txt")
     lines = ["# Promax pattern and factor correlations, written by",
-             "# scripts/promax_reference.py (mpmath, 50 digits); do not edit."]
+             "# scripts/reference/promax_reference.py (mpmath, 50 digits); do not edit."]
     for name, cols, k in cases():
         nvar, nfac = len(cols[0]), len(cols)
         P, PHI = promax([[mp.mpf(v) for v in c] for c in cols], nvar, nfac, k)

@@ -12,15 +12,13 @@ The data come from a small integer generator and Irwin-Hall deviates (the sum
 of twelve uniforms less six), so every value is computed exactly and the
 files are the same on every machine and Python version.
 
-Usage: scripts/make_cmt_jobs.py [output folder]
+Usage: scripts/jobs/make_cmt_jobs.py [output folder]
 """
 import os
-import sys
 
-from job_data import Generator, writer
+from job_data import Generator, head, output_folder, writer
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "tests", "engine", "jobs", "cmt")
+OUT = output_folder("cmt")
 
 
 write = writer(OUT)
@@ -146,7 +144,7 @@ def command_file(name, title, data, metric, dattyp, smoopt, codes, verbos, labop
         nsubj = 200
         fmt = "(F4.0,1X,%dF1.0)" % nvar
     lines = [
-        "* %s: written by scripts/make_cmt_jobs.py" % name,
+        head(name, "make_cmt_jobs.py"),
         ">TITLE: " + title,
         ">DATA: ../jobs/%s %d %d" % (data, nvar, nsubj),
         ">OUTFILE: %s.out %s" % (name, verbos),

@@ -2,7 +2,7 @@
 # Reference factor scores from psych::factor.scores, for the tests of
 # REGSCR and BARSCR.  Run once from the repository root; the output is
 # committed and the tests never run R:
-#   Rscript scripts/factor_scores_reference.R > tests/engine/golden/factor_scores_reference.txt
+#   Rscript scripts/reference/factor_scores_reference.R > tests/engine/golden/factor_scores_reference.txt
 # Needs r-base-core, r-cran-psych and r-cran-gparotation.
 #
 # For two data sets (the example job's twelve items, and the ten scores of
@@ -44,7 +44,7 @@ data_sets <- list(
   list(name = "three", file = "engine/jobs/scores/three.dat", nfac = 3)
 )
 
-cat("# written by scripts/factor_scores_reference.R with psych", format(packageVersion("psych")), "\n")
+cat("# written by scripts/reference/factor_scores_reference.R with psych", format(packageVersion("psych")), "\n")
 for (d in data_sets) {
   # File names are relative to tests/; the script runs from the root.
   x <- as.matrix(read.table(file.path("tests", d$file))[, -1])

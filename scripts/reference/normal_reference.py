@@ -8,7 +8,7 @@ DERFCE (exp(x^2) erfc(x)), DERFCI; ARGUMENT the double argument in shortest roun
 reads back exactly the double the value belongs to); VALUE the exact function
 value at that double, to 25 significant digits.
 
-Usage:  python3 scripts/normal_reference.py [output file]
+Usage:  python3 scripts/reference/normal_reference.py [output file]
 """
 
 import random
@@ -68,7 +68,7 @@ def scaled_erfc(x):
 
 def main():
     out = Path(sys.argv[1]) if len(sys.argv) > 1 else \
-        Path(__file__).resolve().parent.parent / "tests" / "numlib" / "golden" / "normal_reference.txt"
+        Path(__file__).resolve().parents[2] / "tests" / "numlib" / "golden" / "normal_reference.txt"
     rng = random.Random(20240601)
     below_one = 1.0 - 2.0**-53
 
@@ -103,7 +103,7 @@ def main():
 
     lines = [
         "# Reference values of the normal distribution and the error-function family,",
-        "# written by scripts/normal_reference.py (mpmath, 50 digits); do not edit.",
+        "# written by scripts/reference/normal_reference.py (mpmath, 50 digits); do not edit.",
         "# NAME  ARGUMENT  VALUE",
     ]
     for x in dnordf:

@@ -2,7 +2,7 @@
 # Reference quantiles from R's quantile(type = 6), the (n+1)p-th order
 # statistic, for the tests of DEQTIL.  Run once from the repository root;
 # the output is committed and the tests never run R:
-#   Rscript scripts/quantile_reference.R > tests/numlib/golden/quantile_reference.txt
+#   Rscript scripts/reference/quantile_reference.R > tests/numlib/golden/quantile_reference.txt
 set.seed(4108)
 
 samples <- list(

@@ -4,7 +4,7 @@
 # s^((C-1)/2), rotated by R's own varimax (normalize = TRUE), and the
 # oblique transformation built from that rotation.  Run once from the
 # repository root; the output is committed and the tests never run R:
-#   Rscript scripts/harris_kaiser_reference.R > tests/numlib/golden/harris_kaiser_reference.txt
+#   Rscript scripts/reference/harris_kaiser_reference.R > tests/numlib/golden/harris_kaiser_reference.txt
 suppressPackageStartupMessages(library(stats))
 
 pc_loadings <- function(r, nf) {
