@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/huge_pages.h"
+#include "process/huge_pages.h"
 
 namespace orv::engine {
 

@@ -14,8 +14,9 @@
 #include "engine/stats/regscr.h"
 #include "numlib/routines2/dplotp.h"
 #include "numlib/routines2/umach.h"
+#include "process/parallel.h"
 #include "runtime/formatted_io.h"
-#include "runtime/parallel.h"
+#include "runtime/ordered_writer.h"
 #include "runtime/units.h"
 
 namespace orv::engine {

@@ -14,9 +14,10 @@
 #include "engine/stats/polcor.h"
 #include "numlib/routines1/g01faf.h"
 #include "numlib/routines1/g01haf.h"
+#include "process/parallel.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
-#include "runtime/parallel.h"
+#include "runtime/ordered_writer.h"
 #include "runtime/units.h"
 
 namespace orv::engine {

@@ -1,4 +1,4 @@
-#include "runtime/huge_pages.h"
+#include "process/huge_pages.h"
 
 #include <cstdint>
 

@@ -7,7 +7,7 @@
 // line to draw.  The window takes the batch on a short timer.  Questions and
 // dialogs are run on the window's thread while the computing thread waits
 // for the answer; the pause waits for Enter in the text window.
-#include "runtime/window_host.h"
+#include "window/window_host.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -35,7 +35,7 @@
 #include <mutex>
 #include <thread>
 
-#include "runtime/stop_signals.h"
+#include "runtime/program.h"
 #include "runtime/text.h"
 
 namespace orv::rt {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "runtime/huge_pages.h"
+#include "process/huge_pages.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define ORV_KEEP_OPERATOR_NEW 1

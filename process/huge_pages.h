@@ -23,7 +23,7 @@ std::size_t huge_length(std::size_t bytes);
 // A hint only: where the system refuses, pages come in 4 KiB as ever.
 void advise_huge_pages(void* data, std::size_t bytes);
 
-// In a program linked with the library orv_rt_huge_blocks (orvcalc and
+// In a program linked with the library orv_huge_blocks (orvcalc and
 // orvcalc-window), operator new gives every block of kLargeBlock bytes or
 // more on a huge page boundary, rounded up to whole huge pages and advised
 // as above (so a block of 1 MiB takes 2 MiB once touched); smaller blocks,
