@@ -1,16 +1,15 @@
 #include "process/huge_pages.h"
 
 #include <cstdint>
+#include <cstdlib>
 
 #include <sys/mman.h>
 
 namespace orv::rt {
 
-std::size_t huge_length(std::size_t bytes) {
-    const std::size_t length = (bytes + kHugePage - 1) & ~(kHugePage - 1);
-    return length < bytes ? 0 : length;
-}
+namespace {
 
+// Advises huge pages over the whole 4 KiB pages of [DATA, DATA + BYTES).
 void advise_huge_pages(void* data, std::size_t bytes) {
 #if defined(MADV_HUGEPAGE)
     constexpr std::uintptr_t kPage = 4096;
@@ -22,6 +21,21 @@ void advise_huge_pages(void* data, std::size_t bytes) {
     (void)data;
     (void)bytes;
 #endif
+}
+
+}  // namespace
+
+std::size_t huge_length(std::size_t bytes) {
+    const std::size_t length = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+    return length < bytes ? 0 : length;
+}
+
+void* huge_block(std::size_t bytes) {
+    const std::size_t length = huge_length(bytes);
+    if (length == 0) return nullptr;
+    void* block = std::aligned_alloc(kHugePage, length);
+    if (block != nullptr) advise_huge_pages(block, length);
+    return block;
 }
 
 }  // namespace orv::rt

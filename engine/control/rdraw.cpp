@@ -230,8 +230,8 @@ void read_raw(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID,
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
     // Zeroed and unbacked: their pages come in as the data fill them, so
     // declared counts larger than the file take no memory.
-    fresh(SUBJID, nsubj, "the subject identifiers SUBJID");
-    fresh(X, nsubj * nvar, "the raw data X");
+    zeros(SUBJID, nsubj, "the subject identifiers SUBJID");
+    zeros(X, nsubj * nvar, "the raw data X");
     if (nsubj == 0) return;
 
     // The format is the user's: parsed once for the whole file.
