@@ -23,8 +23,8 @@
 #include "engine/control/rdcor.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/m01_rank.h"
+#include "process/parallel.h"
 #include "runtime/host.h"
-#include "runtime/parallel.h"
 #include "runtime/terminal_host.h"
 #include "runtime/units.h"
 

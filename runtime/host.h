@@ -21,27 +21,27 @@ public:
     // The program's arguments after its name, as the host was started.
     virtual const std::vector<std::string>& arguments() const = 0;
 
-    // 1. The file-open dialog's filter text.
+    // The file-open dialog's filter text.
     virtual void set_dialog_filter(std::string_view filter) = 0;
-    // 2. The file dialog itself, titled `title` ("Open: Select File for Unit 12").
-    //    Returns the chosen path, or nothing when the user cancels.
+    // The file dialog itself, titled `title` ("Open: Select File for Unit 12").
+    // Returns the chosen path, or nothing when the user cancels.
     virtual std::optional<std::string> choose_file(std::string_view title) = 0;
     // The question of a message box with Yes and No; true for Yes.
     virtual bool ask_yes_no(std::string_view caption, std::string_view text, bool default_yes) = 0;
-    // 3. One record of the window unit; its first character is the carriage
-    //    control ("+" overwrites the current line, anything else starts a
-    //    new line) and is not shown.
+    // One record of the window unit; its first character is the carriage
+    // control ("+" overwrites the current line, anything else starts a new
+    // line) and is not shown.
     virtual void write_record(std::string_view record) = 0;
-    // 4. Shows a prompt and waits until the user presses Enter.
+    // Shows a prompt and waits until the user presses Enter.
     virtual void pause() = 0;
-    // 7. Status-bar text ("Running", "Finished").
+    // Status-bar text ("Running", "Finished").
     virtual void set_status(std::string_view status) = 0;
     // Called last, with the process's exit status, so the host can finish the
     // window as its end-of-run mode says.
     virtual void end_of_run(int exit_status) = 0;
 
-    // 6. Sets the end-of-run mode; returns 0, or -1 for a value that is not
-    //    a mode (the mode is then unchanged).
+    // Sets the end-of-run mode; returns 0, or -1 for a value that is not a
+    // mode (the mode is then unchanged).
     int set_end_mode(int mode);
     EndMode end_mode() const { return end_mode_; }
 

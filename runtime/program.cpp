@@ -1,5 +1,8 @@
 #include "runtime/program.h"
 
+#include <unistd.h>
+
+#include <chrono>
 #include <exception>
 #include <new>
 #include <optional>
@@ -13,6 +16,10 @@
 namespace orv::rt {
 
 namespace {
+
+// The transfer under way when the run is stopped from outside is given this
+// long to end; a write to a pipe that nobody reads may not end at all.
+constexpr std::chrono::milliseconds kTransferWait{2000};
 
 // Writes one line to the window; a window that cannot take it any more must
 // not hide the exit status.
@@ -63,6 +70,16 @@ int run_program(const std::function<void()>& body) {
         if (status == 0) status = 1;
     }
     return status;
+}
+
+void stop_from_outside(std::string_view cause) {
+    const bool written = flush_all_units_and_hold(kTransferWait);
+    std::string line = "\nStop - Program terminated ";
+    line += cause;
+    if (!written) line += "; output pending in a blocked transfer was lost";
+    line += "\n";
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, line.data(), line.size());
+    ::_exit(1);
 }
 
 }  // namespace orv::rt

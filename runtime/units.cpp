@@ -12,7 +12,7 @@
 // that only reads leaves the file as it was.
 //
 // One lock guards the table and every unit: the run computes in one thread,
-// but a stop from outside (stop_signals.h) writes every unit's pending
+// but a stop from outside (program.h) writes every unit's pending
 // output from another thread, and must find no transfer half done.  A read
 // that may wait for its data (a pipe, a terminal) lets the lock go while it
 // waits.

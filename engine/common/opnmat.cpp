@@ -3,7 +3,8 @@
 #include "engine/common/fatal.h"
 #include "engine/common/fields.h"
 #include "engine/common/mkfnam.h"
-#include "runtime/parallel.h"
+#include "process/parallel.h"
+#include "runtime/ordered_writer.h"
 #include "runtime/units.h"
 
 namespace orv::engine {

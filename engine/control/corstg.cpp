@@ -20,8 +20,8 @@
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines1/g02baf.h"
 #include "numlib/routines1/x04cbf.h"
+#include "process/parallel.h"
 #include "runtime/formatted_io.h"
-#include "runtime/parallel.h"
 #include "runtime/units.h"
 
 namespace orv::engine {

@@ -26,8 +26,8 @@
 #include "numlib/routines2/dowfrq.h"
 #include "numlib/routines2/dvhstp.h"
 #include "numlib/routines2/umach.h"
+#include "process/parallel.h"
 #include "runtime/formatted_io.h"
-#include "runtime/parallel.h"
 #include "runtime/units.h"
 
 namespace orv::engine {

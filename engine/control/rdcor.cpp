@@ -16,9 +16,9 @@
 #include "engine/control/finite.h"
 #include "engine/control/jobset.h"
 #include "engine/control/record_window.h"
+#include "process/parallel.h"
 #include "runtime/formatted_io.h"
 #include "runtime/list_io.h"
-#include "runtime/parallel.h"
 #include "runtime/units.h"
 
 namespace orv::engine {

@@ -17,8 +17,8 @@
 #include "engine/control/finite.h"
 #include "engine/control/jobset.h"
 #include "engine/control/record_window.h"
+#include "process/parallel.h"
 #include "runtime/formatted_io.h"
-#include "runtime/parallel.h"
 #include "runtime/units.h"
 
 namespace orv::engine {
@@ -228,10 +228,10 @@ void read_window(rt::WorkerPool& pool, const std::function<void()>& beside, cons
 void read_raw(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, DataArray& X, int threads) {
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
-    // Zeroed and unbacked: their pages come in as the data fill them, so
-    // declared counts larger than the file take no memory.
-    fresh(SUBJID, nsubj, "the subject identifiers SUBJID");
-    fresh(X, nsubj * nvar, "the raw data X");
+    // Sized from the declared counts; an array that cannot be had stops the
+    // run naming it.
+    zeros(SUBJID, nsubj, "the subject identifiers SUBJID");
+    zeros(X, nsubj * nvar, "the raw data X");
     if (nsubj == 0) return;
 
     // The format is the user's: parsed once for the whole file.

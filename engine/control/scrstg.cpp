@@ -14,8 +14,9 @@
 #include "engine/stats/regscr.h"
 #include "numlib/routines2/dplotp.h"
 #include "numlib/routines2/umach.h"
+#include "process/parallel.h"
 #include "runtime/formatted_io.h"
-#include "runtime/parallel.h"
+#include "runtime/ordered_writer.h"
 #include "runtime/units.h"
 
 namespace orv::engine {
@@ -85,7 +86,7 @@ void SCRSTG(JOBSET& job, RUNDATA& run, int threads) {
     open_scores_file(job);
     const auto nsubj = static_cast<std::size_t>(job.NSUBJ);
     const auto nfac = static_cast<std::size_t>(job.NFAC);
-    fresh(run.SC, nsubj * nfac, "the factor scores SC");
+    zeros(run.SC, nsubj * nfac, "the factor scores SC");
     const ScoreMethod method = regression ? ScoreMethod::Regression : ScoreMethod::Bartlett;
     const std::vector<double>& L = score_loadings(job, run, method);
     if (regression)

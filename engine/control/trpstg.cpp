@@ -23,10 +23,10 @@
 #include "engine/control/stages.h"
 #include "engine/stats/mvntrp.h"
 #include "numlib/routines2/dnordf.h"
+#include "process/parallel.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
 #include "runtime/list_io.h"
-#include "runtime/parallel.h"
 #include "runtime/records.h"
 #include "runtime/units.h"
 

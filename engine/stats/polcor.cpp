@@ -12,10 +12,10 @@
 #include "numlib/routines1/g01faf.h"
 #include "numlib/routines1/g01haf.h"
 #include "numlib/routines1/m01caf.h"
+#include "process/parallel.h"
 #include "runtime/formatted_io.h"
 #include "runtime/host.h"
 #include "runtime/io_error.h"
-#include "runtime/parallel.h"
 
 namespace orv::engine {
 

@@ -15,10 +15,10 @@
 #include "numlib/routines1/g02baf.h"
 #include "numlib/routines1/x04cbf.h"
 #include "numlib/routines2/erset.h"
+#include "process/parallel.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
 #include "runtime/list_io.h"
-#include "runtime/parallel.h"
 
 namespace orv::engine {
 

@@ -14,9 +14,10 @@
 #include "engine/stats/polcor.h"
 #include "numlib/routines1/g01faf.h"
 #include "numlib/routines1/g01haf.h"
+#include "process/parallel.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
-#include "runtime/parallel.h"
+#include "runtime/ordered_writer.h"
 #include "runtime/units.h"
 
 namespace orv::engine {
@@ -142,7 +143,7 @@ void newton(double ti, double tj, double p11, double r0, const double* previous,
 struct Items {
     int nsubj = 0;
     std::size_t words = 0;
-    std::vector<std::uint64_t, ZeroedAllocator<std::uint64_t>> bits;  // keyed indicators, `words` per variable
+    std::vector<std::uint64_t> bits;  // keyed indicators, `words` per variable
     std::vector<std::int64_t> keyed;  // keyed counts
     std::vector<double> p;            // proportions (corrected for guessing with CFLAG 1)
     std::vector<double> praw;         // raw proportions
@@ -297,7 +298,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     Items items;
     items.nsubj = NSUBJ;
     items.words = (nsubj + 63) / 64;
-    fresh(items.bits, items.words * nvar);
+    items.bits.assign(items.words * nvar, 0);
     items.keyed.assign(nvar, 0);
     parallel_for(pool, nvar, [&](std::size_t v) {
         std::uint64_t* bits = &items.bits[v * items.words];
@@ -356,8 +357,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     // 5, 8, 9. Every pair's cells, start value and Newton iterations, in
     // parallel; pair k is (i, j) with k = (i-1)(i-2)/2 + j-1.
     const std::size_t npairs = nvar < 2 ? 0 : nvar * (nvar - 1) / 2;
-    std::vector<PairWork, ZeroedAllocator<PairWork>> work;
-    fresh(work, npairs);
+    std::vector<PairWork> work(npairs);
     std::vector<int> pair_i(npairs), pair_j(npairs);
     for (int i = 2, k = 0; i <= NVAR; ++i) {
         for (int j = 1; j < i; ++j, ++k) {
@@ -395,8 +395,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     }
 
     // 10. Counts, r(phi) and standard errors; the .frq records.
-    std::vector<double, ZeroedAllocator<double>> se;  // its pages come in on the threads that fill it
-    fresh(se, nvar * nvar);
+    std::vector<double> se(nvar * nvar);
     const double n = NSUBJ;
     write_in_order(pool, LUFRQ, npairs, [&](std::size_t k, rt::HeldRecords& held) {
         const int i = pair_i[k];

@@ -10,7 +10,7 @@
 
 #include "numlib/array_args.h"
 #include "numlib/routines1/errexit.h"
-#include "runtime/parallel.h"
+#include "process/parallel.h"
 
 namespace orv::num1 {
 

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "runtime/parallel.h"
+#include "process/parallel.h"
 
 namespace orv::num1::m01 {
 

@@ -7,7 +7,7 @@
 
 #include "numlib/routines2/columns.h"
 #include "numlib/routines2/eigen_team.h"
-#include "runtime/parallel.h"
+#include "process/parallel.h"
 
 namespace orv::num2 {
 namespace {

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/parallel.h"
+#include "process/parallel.h"
 
 namespace orv::num2 {
 namespace {

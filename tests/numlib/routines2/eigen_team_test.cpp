@@ -22,7 +22,7 @@
 #include "numlib/routines2/devesf.h"
 #include "numlib/routines2/devlrg.h"
 #include "eigen_threads.h"
-#include "runtime/parallel.h"
+#include "process/parallel.h"
 
 namespace orv::num2 {
 namespace {

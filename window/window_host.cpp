@@ -11,7 +11,7 @@
 // The menus are the window's own: File > Save As writes the text shown,
 // File > Exit closes as the close box does, Edit copies, State > Pause holds
 // the computing thread at its next record until State > Resume.
-#include "runtime/window_host.h"
+#include "window/window_host.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -45,7 +45,7 @@
 #include <mutex>
 #include <thread>
 
-#include "runtime/stop_signals.h"
+#include "runtime/program.h"
 #include "runtime/terminal_host.h"
 #include "runtime/text.h"
 

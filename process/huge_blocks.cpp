@@ -1,9 +1,9 @@
 // The global operator new and delete of the engine's programs: large blocks
-// in huge pages (huge_pages.h).
+// in huge pages (huge_pages.h says which).
 #include <cstdlib>
 #include <new>
 
-#include "runtime/huge_pages.h"
+#include "process/huge_pages.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define ORV_KEEP_OPERATOR_NEW 1
@@ -23,22 +23,12 @@ bool orv::rt::huge_blocks_in_use() { return true; }
 
 namespace {
 
-// A block on a huge page boundary, its pages advised; null when the C
-// library has none.  Freed with free(), as every block of operator new.
-void* huge_block(std::size_t size) {
-    const std::size_t length = orv::rt::huge_length(size);
-    if (length == 0) return nullptr;
-    void* block = std::aligned_alloc(orv::rt::kHugePage, length);
-    if (block != nullptr) orv::rt::advise_huge_pages(block, length);
-    return block;
-}
-
 // The standard operator new: a new handler, when installed, is called
 // until it makes room or gives up; then bad_alloc.
 void* allocate(std::size_t size) {
     if (size == 0) size = 1;
     for (;;) {
-        void* block = size >= orv::rt::kLargeBlock ? huge_block(size) : nullptr;
+        void* block = size >= orv::rt::kLargeBlock ? orv::rt::huge_block(size) : nullptr;
         if (block == nullptr) block = std::malloc(size);
         if (block != nullptr) return block;
         const std::new_handler handler = std::get_new_handler();

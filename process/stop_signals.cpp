@@ -1,24 +1,18 @@
-#include "runtime/stop_signals.h"
+#include "process/stop_signals.h"
 
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <string>
-
-#include "runtime/units.h"
 
 namespace orv::rt {
 
 namespace {
 
-// The transfer under way when the signal comes is given this long to end; a
-// write to a pipe that nobody reads may not end at all.
-constexpr std::chrono::milliseconds kTransferWait{2000};
-
 std::atomic<bool> leaving{false};  // the destructor's wake-up, not a stop
+void (*stop_process)(std::string_view) = nullptr;
 
 sigset_t stop_set() {
     sigset_t set;
@@ -34,22 +28,14 @@ void* watch(void*) {
     while (sigwait(&set, &signal) != 0) {
     }
     if (leaving.load()) return nullptr;
-    stop_from_outside("by signal " + std::to_string(signal) + " (" + ::strsignal(signal) + ")");
+    stop_process("by signal " + std::to_string(signal) + " (" + ::strsignal(signal) + ")");
+    return nullptr;
 }
 
 }  // namespace
 
-void stop_from_outside(std::string_view cause) {
-    const bool written = flush_all_units_and_hold(kTransferWait);
-    std::string line = "\nStop - Program terminated ";
-    line += cause;
-    if (!written) line += "; output pending in a blocked transfer was lost";
-    line += "\n";
-    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, line.data(), line.size());
-    ::_exit(1);
-}
-
-StopSignals::StopSignals() {
+StopSignals::StopSignals(void (*stop)(std::string_view cause)) {
+    stop_process = stop;
     const sigset_t set = stop_set();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     leaving.store(false);

@@ -38,7 +38,7 @@
 #include "runtime/io_error.h"
 #include "runtime/program.h"
 #include "runtime/units.h"
-#include "runtime/window_host.h"
+#include "window/window_host.h"
 
 namespace orv::rt {
 namespace {

@@ -1,4 +1,4 @@
-#include "runtime/window_choice.h"
+#include "process/window_choice.h"
 
 #include <unistd.h>
 

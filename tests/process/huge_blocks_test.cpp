@@ -1,7 +1,7 @@
 // Large blocks of operator new in huge pages, in a program linked with the
 // replacement (as orvcalc is): aligned, advised for huge pages, and the
 // standard behaviour when memory runs out.
-#include "runtime/huge_pages.h"
+#include "process/huge_pages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "runtime/parallel.h"
+#include "process/parallel.h"
 
 #include <sched.h>
 

@@ -30,7 +30,6 @@
 #include <vector>
 
 #include "runtime/host.h"
-#include "runtime/window_choice.h"
 
 class QWidget;
 
@@ -40,7 +39,7 @@ class WindowHost : public Host {
 public:
     // TITLE is the frame's title.  STOP_RUN ends the run when the user
     // closes the window during it; by default the process ends as a stop
-    // from outside does (stop_signals.h).  A STOP_RUN that returns leaves
+    // from outside does (runtime/program.h).  A STOP_RUN that returns leaves
     // the program to end by itself; the exit status is then 1.
     //
     // INTERACTIVE says whether someone can see the window and answer it;
