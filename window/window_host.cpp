@@ -330,11 +330,22 @@ struct WindowHost::State {
         QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
         add(edit, "Copy", QStringLiteral("&Copy"), [this] { text->copy(); }, QKeySequence::Copy);
         add(edit, "SelectAll", QStringLiteral("Select &All"), [this] { text->selectAll(); }, QKeySequence::SelectAll);
+        QMenu* view = bar->addMenu(QStringLiteral("&View"));
+        QAction* status_bar = add(view, "StatusBar", QStringLiteral("&Status Bar"),
+                                  [this](bool shown) { frame->statusBar()->setVisible(shown); });
+        status_bar->setCheckable(true);
+        status_bar->setChecked(true);
         QMenu* state = bar->addMenu(QStringLiteral("&State"));
         pause_action = add(state, "Pause", QStringLiteral("&Pause"), [this] { set_paused(true); });
         resume_action = add(state, "Resume", QStringLiteral("&Resume"), [this] { set_paused(false); });
         pause_action->setEnabled(false);
         resume_action->setEnabled(false);
+        // The frame holds one text window: its entry gives it the keyboard.
+        QMenu* window = bar->addMenu(QStringLiteral("&Window"));
+        add(window, "TextWindow", QStringLiteral("&1 ") + from_bytes(title), [this] {
+            frame->activateWindow();
+            text->setFocus();
+        });
         QMenu* help = bar->addMenu(QStringLiteral("&Help"));
         add(help, "About", QStringLiteral("&About"), [this] { about(); });
     }

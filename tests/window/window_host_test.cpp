@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -424,8 +425,13 @@ TEST_F(WindowHostTest, MenusSaveTheTextCopyItAndExitAsTheCloseBox) {
     });
     QStringList menus;
     for (QAction* m : h.window()->findChild<QMenuBar*>()->actions()) menus << m->text();
-    EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&State", "&Help"}));
+    EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&View", "&State", "&Window", "&Help"}));
     ASSERT_TRUE(shows("two"));
+    auto* status_bar = h.window()->findChild<QStatusBar*>();
+    action("StatusBar")->trigger();
+    EXPECT_FALSE(status_bar->isVisibleTo(h.window()));
+    action("StatusBar")->trigger();
+    EXPECT_TRUE(status_bar->isVisibleTo(h.window()));
     action("SaveAs")->trigger();
     std::ifstream in(saved);
     std::stringstream file;
