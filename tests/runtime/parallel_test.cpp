@@ -2,6 +2,7 @@
 // statements written in order whatever the number of threads, also when a
 // statement fails.
 #include "runtime/parallel.h"
+#include "runtime/team.h"
 
 #include <gtest/gtest.h>
 
