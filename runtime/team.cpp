@@ -1,7 +1,5 @@
 #include "runtime/team.h"
 
-#include <sched.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
@@ -41,37 +39,7 @@ thread_local Running running;
 }
 #endif
 
-// Whether helpers go on CPUs of their own (being measured: ORV_TEAM_NO_PIN).
-bool pin_helpers() {
-    static const bool pin = std::getenv("ORV_TEAM_NO_PIN") == nullptr;
-    return pin;
-}
-
 }  // namespace
-
-std::vector<int> helper_cpus(int helpers) {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (helpers <= 0 || sched_getaffinity(0, sizeof set, &set) != 0) return {};
-    const int here = sched_getcpu();
-    std::vector<int> after, before;
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-        if (!CPU_ISSET(cpu, &set) || cpu == here) continue;
-        (cpu > here ? after : before).push_back(cpu);
-    }
-    after.insert(after.end(), before.begin(), before.end());
-    if (static_cast<int>(after.size()) < helpers) return {};
-    after.resize(static_cast<std::size_t>(helpers));
-    return after;
-}
-
-bool keep_on_cpu(int cpu) {
-    if (cpu < 0 || cpu >= CPU_SETSIZE) return false;
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(cpu, &set);
-    return sched_setaffinity(0, sizeof set, &set) == 0;
-}
 
 #if ORV_TEAM_CHECKS
 Team::Part::Part(Mode mode, int part, int parts) {
@@ -102,7 +70,6 @@ Team::Team(int threads) : claims_(new std::atomic<std::uint64_t>[kMaxParts]) {
     for (int k = 0; k < kMaxParts; ++k) claims_[k].store(0, std::memory_order_relaxed);
     const int helpers = std::min(threads, kMaxParts / 2) - 1;
     if (helpers <= 0) return;
-    if (pin_helpers()) cpus_ = helper_cpus(helpers);
     threads_.reset(new std::thread[static_cast<std::size_t>(helpers)]);
     helpers_ = helpers;
     try {
@@ -184,7 +151,6 @@ void Team::end_part(int parts) {
 void Team::serve(int index) {
     // Helper INDEX starts the next one first: the caller need not wait for
     // the threads to start, and runs need no helper.
-    if (static_cast<std::size_t>(index - 1) < cpus_.size()) keep_on_cpu(cpus_[static_cast<std::size_t>(index - 1)]);
     if (index < helpers_ && !closing_.load(std::memory_order_relaxed)) {
         try {
             threads_[index] = std::thread([this, index] { serve(index + 1); });

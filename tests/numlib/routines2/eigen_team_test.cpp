@@ -51,29 +51,6 @@ TEST(EigenTeam, PaceGivesTheStretchToTheFasterWay) {
     }
 }
 
-// The helpers of a team run on CPUs of their own whenever the process has
-// enough: two of them on one CPU would make every run wait a time slice.
-TEST(EigenTeam, HelpersRunOnCpusOfTheirOwn) {
-    const int threads = std::min(rt::usable_cpus(), 8);
-    if (threads < 3) GTEST_SKIP() << "fewer than 3 CPUs";
-    team::Team crew(threads);
-    ASSERT_EQ(crew.size(), threads);
-    std::vector<int> cpu(static_cast<std::size_t>(threads), -1);
-    std::atomic<int> started{0};
-    // Every part waits for all to start, so each is on a thread of its own.
-    auto body = [&](int k, int n) {
-        started.fetch_add(1);
-        while (started.load() % n != 0) std::this_thread::yield();
-        cpu[static_cast<std::size_t>(k)] = sched_getcpu();
-    };
-    for (int run = 0; run < 20; ++run) {
-        ASSERT_TRUE(crew.run_together(body));
-        std::vector<int> helpers(cpu.begin() + 1, cpu.end());
-        std::sort(helpers.begin(), helpers.end());
-        EXPECT_EQ(std::adjacent_find(helpers.begin(), helpers.end()), helpers.end()) << "run " << run << ": " << ::testing::PrintToString(cpu);
-    }
-}
-
 // A team trusted from the start takes its first run on the team, where
 // the pace would have taken it alone.
 TEST(EigenTeam, TrustedTeamTakesItsFirstRunOnTheTeam) {
