@@ -176,7 +176,7 @@ TEST(TeamDeathTest, WaitsAgainstTheRulesStop) {
             auto body = [&](int k, int) { Team::wait_for(1 - k, flag, 1); };
             team.run_open(body);
         },
-        "part 0 of an open run waits on part 1");
+        "part [01] of an open run waits on part [01]");
     EXPECT_DEATH(Team::wait_for(0, flag, 1), "outside a run");
 }
 

@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sched.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
