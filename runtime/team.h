@@ -22,11 +22,11 @@
 // The helpers start one another (the caller starts the first), so that the
 // caller's first run need not wait for them.  They are not kept on CPUs of
 // their own: a thread that waits for another on its CPU gives the core
-// away after kSpinFor, and with two programs at once helpers kept on
-// CPUs of their own were slower than helpers the system places (the
-// extraction benchmark's job, two runs at once: 3.05 s against 2.49 s on
-// average, and no faster alone).  Runs are started from the thread that
-// made the team.
+// away after kSpinFor, and helpers kept on CPUs of their own were slower
+// than helpers the system places (bench/extraction_bench.sh's job on 8
+// CPUs, the same team either way, runs taken in turn: alone 1.42 s against
+// 1.11 s, the median of 6; two runs at once 1.77 s against 1.54 s, the
+// mean of 5 pairs).  Runs are started from the thread that made the team.
 #pragma once
 
 #include <algorithm>
