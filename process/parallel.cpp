@@ -1,41 +1,8 @@
 #include "process/parallel.h"
 
-#include <sched.h>
-
 #include <utility>
 
 namespace orv::rt {
-
-int usable_cpus() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
-
-std::vector<int> helper_cpus(int helpers) {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (helpers <= 0 || sched_getaffinity(0, sizeof set, &set) != 0) return {};
-    const int here = sched_getcpu();
-    std::vector<int> after, before;
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-        if (!CPU_ISSET(cpu, &set) || cpu == here) continue;
-        (cpu > here ? after : before).push_back(cpu);
-    }
-    after.insert(after.end(), before.begin(), before.end());
-    if (static_cast<int>(after.size()) < helpers) return {};
-    after.resize(static_cast<std::size_t>(helpers));
-    return after;
-}
-
-bool keep_on_cpu(int cpu) {
-    if (cpu < 0 || cpu >= CPU_SETSIZE) return false;
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(cpu, &set);
-    return sched_setaffinity(0, sizeof set, &set) == 0;
-}
 
 WorkerPool::WorkerPool(int helpers) {
     threads_.reserve(static_cast<std::size_t>(std::max(helpers, 0)));

@@ -15,29 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "process/thread_policy.h"
+
 namespace orv::rt {
-
-// The CPUs the process may run on: its affinity, as taskset or a
-// container's CPU set leaves it (at least 1).
-int usable_cpus();
-
-// CPUs for the HELPERS helper threads of a team that waits on itself by
-// spinning: CPUs of the process's affinity other than the calling thread's,
-// one each, taken in turn from the one after the caller's.  Two threads of
-// such a team on one CPU wait a time slice for each other (the system's
-// balancing takes tens of milliseconds to part them), so the helpers are
-// placed from the start.  Empty when there are not that many.
-std::vector<int> helper_cpus(int helpers);
-// Keeps the calling thread on CPU; false when the system refuses.
-bool keep_on_cpu(int cpu);
-
-// THREADS when positive, else one per usable CPU, but no more than there
-// are ITEMS of work to share (a thread costs more to start than a small item).
-inline int thread_count(int threads, std::size_t items = std::numeric_limits<std::size_t>::max()) {
-    if (threads > 0) return threads;
-    const std::size_t cores = static_cast<std::size_t>(usable_cpus());
-    return static_cast<int>(std::clamp<std::size_t>(items, 1, cores));
-}
 
 // Threads kept for the parallel work of one stage.  Starting a thread
 // costs about a tenth of a millisecond on some machines, so a stage that

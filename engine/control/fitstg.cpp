@@ -38,13 +38,6 @@ namespace {
 constexpr double kResidualBound = static_cast<double>(0.975f);
 constexpr int kClasses = 41;
 
-// Smallest order whose fit runs on threads by default, and the fewest
-// products of L L' that do: bench/fit_bench.cpp had 8 threads at 1.0 of
-// one thread's speed for the SHORT fit at order 300 and 1.2 times at 500;
-// L L' of 1,000 x 10 at 1.2 times, of 500 x 5 at 0.3.
-constexpr int kParallelFitOrder = 400;
-constexpr std::size_t kParallelProducts = std::size_t{1} << 23;
-
 const rt::Format& two_lines() {
     static const rt::Format format = rt::parse_format("(/,/)");
     return format;
@@ -132,14 +125,13 @@ void require_finite(std::initializer_list<double> statistics) {
 }  // namespace
 
 int fit_threads(int nvar, int threads) {
-    if (threads > 0) return threads;
-    return nvar >= kParallelFitOrder ? rt::thread_count(0, static_cast<std::size_t>(nvar)) : 1;
+    return rt::policy::fit(threads, static_cast<std::size_t>(std::max(nvar, 0)));
 }
 
 void reproduce(const std::vector<double>& L, int nvar, int nfac, std::vector<double>& RHAT, int threads) {
     const auto n = static_cast<std::size_t>(nvar);
     const auto f = static_cast<std::size_t>(nfac);
-    if (threads <= 0) threads = n * n * f >= kParallelProducts ? rt::thread_count(0, n) : 1;
+    threads = rt::policy::fit_products(threads, n, f);
     zeros(RHAT, n * n, "the reproduced matrix RHAT");
     rt::WorkerPool pool(threads - 1);
     rt::parallel_for(pool, n, [&](std::size_t j) {

@@ -25,10 +25,6 @@ namespace orv::engine {
 
 namespace {
 
-// Smallest order read on threads by default: bench/fit_bench.cpp had 8
-// threads at 0.9 of one thread's speed at order 200, 1.6 times at 300 and
-// 2.7 times at 500.
-constexpr std::size_t kParallelOrder = 300;
 // Rows tried from one window at most, and values at most: a declared order
 // far above what the file holds takes little memory at a time.
 constexpr std::size_t kWindowRows = 64;
@@ -224,7 +220,7 @@ void RDCOR(const std::string& METRIC, const std::string& DATFIL, int NVAR, std::
     // larger than the file takes no memory beyond what the file holds; R is
     // made once every row is in.  A value the list leaves null stays zero.
     const std::size_t n = static_cast<std::size_t>(std::max(NVAR, 0));
-    if (threads <= 0) threads = n >= kParallelOrder ? rt::thread_count(0, n) : 1;
+    threads = rt::policy::correlation_read(threads, n);
     rt::WorkerPool pool(threads - 1);
     Rows rows(n);
     read_rows(pool, n, threads, rows);

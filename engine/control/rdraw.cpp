@@ -32,8 +32,6 @@ constexpr std::size_t kWindowRecords = std::size_t{1} << 16;
 constexpr std::size_t kWindowBytes = std::size_t{1} << 23;
 // Subjects handed to a thread at a time, at most.
 constexpr std::size_t kChunk = 64;
-// Fewer records than this are read subject by subject (default threads).
-constexpr std::size_t kThreadedRecords = 4096;
 
 // Counts the records one READ takes under a format: its first record and
 // one more at every "/" and at every reversion.  Only the format and the
@@ -237,10 +235,7 @@ void read_raw(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID,
     // The format is the user's: parsed once for the whole file.
     const rt::Format format = rt::parse_format(trimmed(DATFMT));
     const std::size_t per = records_per_subject(format, nvar);
-    if (threads <= 0) {
-        threads = rt::thread_count(0);
-        if (per == 0 || nsubj * std::min(per, kThreadedRecords) < kThreadedRecords) threads = 1;
-    }
+    threads = rt::policy::raw_read(threads, nsubj, per);
     if (threads == 1 || per == 0 || per > kWindowRecords) {
         rt::UnitSource source(LUDAT);
         for (std::size_t i = 0; i < nsubj; i += kChunk)

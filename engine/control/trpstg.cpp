@@ -214,7 +214,7 @@ void TRPSTG(JOBSET& job, RUNDATA& run, int THREADS) {
 
     // Blocks of triplets in two buffers: while the helpers fit the next
     // block, the calling thread commits the current one, then joins them.
-    const int threads = rt::thread_count(THREADS, static_cast<std::size_t>(std::min<std::int64_t>(triplets, 1 << 20)));
+    const int threads = rt::policy::triplets(THREADS, triplets);
     rt::WorkerPool pool(threads - 1);
     const std::size_t block = 256 * static_cast<std::size_t>(threads);
     struct Block {

@@ -181,7 +181,7 @@ ScoreBlocks FSCORE(ScoreMethod method, std::span<const double> X, std::span<cons
 
     // S = Z W over blocks of subjects on all threads; no copy of the data.
     const std::size_t blocks = (nsubj + kBlock - 1) / kBlock;
-    rt::WorkerPool pool(rt::thread_count(THREADS, blocks) - 1);
+    rt::WorkerPool pool(rt::policy::score_blocks(THREADS, blocks) - 1);
     rt::parallel_for(pool, blocks, [&](std::size_t b) {
         SCRRAW(X, XBAR, XSD, out.W, NSUBJ, NVAR, NFAC, b * kBlock, std::min(nsubj, (b + 1) * kBlock), S);
     });

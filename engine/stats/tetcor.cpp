@@ -274,7 +274,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
 
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
-    rt::WorkerPool pool(rt::thread_count(THREADS, nvar * nvar / 2) - 1);  // about one item a pair
+    rt::WorkerPool pool(rt::policy::pairs(THREADS, nvar) - 1);
     auto x = [&](std::size_t s, std::size_t v) { return X[s + v * nsubj]; };
     auto rr = [&](int i, int j) -> double& {
         return R[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * nvar];

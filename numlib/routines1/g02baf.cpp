@@ -27,8 +27,6 @@ typedef double Pair __attribute__((vector_size(16)));
 // and stored back, never combined from partial sums.
 constexpr int kGroup = 4;
 constexpr int kBlock = 128;
-// Below this N x M x M the default is one thread.
-constexpr double kThreadedWork = 1 << 22;
 
 using numlib::matrix_extent;
 using numlib::require_length;
@@ -220,9 +218,7 @@ void G02BAF(int n, int m, std::span<const double> x, int ldx, std::span<double> 
     auto R = [&](int i, int j) -> double& { return r[(i - 1) + static_cast<std::size_t>(j - 1) * ldr]; };
 
     // Small problems are not worth the threads unless a count is asked for.
-    if (threads <= 0) {
-        threads = static_cast<double>(n) * m * m < kThreadedWork ? 1 : rt::thread_count(0);
-    }
+    threads = rt::policy::cross_products(threads, n, m);
     cross_products(n, m, x.data(), ldx, xbar.data(), ssp.data(), ldssp, threads);
     for (int j = 1; j <= m; ++j)
         for (int k = 1; k < j; ++k) S(j, k) = S(k, j);

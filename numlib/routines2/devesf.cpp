@@ -23,6 +23,7 @@
 #include "numlib/routines2/eigen_team.h"
 #include "numlib/routines2/erset.h"
 #include "numlib/routines2/umach.h"
+#include "process/thread_policy.h"
 
 namespace orv::num2 {
 namespace {
@@ -39,15 +40,9 @@ struct Vec {
     double& operator()(int i) const { return p[i - 1]; }
 };
 
-// The reduction runs on threads from this order on (unless
-// set_eigen_parallel_order() sets another), with a thread for every
-// kShareColumns columns at most, and its steps are shared out while the
-// trailing order is at least kSharedStepOrder.  The grouped loops keep a
-// copy of the matrix, so orders above kGroupedLimit (1 GiB of copy) take
+// The reduction's threads: process/thread_policy.h.  The grouped loops keep
+// a copy of the matrix, so orders above kGroupedLimit (1 GiB of copy) take
 // the loops of one column at a time.
-constexpr int kParallelOrder = 350;
-constexpr int kShareColumns = 64;
-constexpr int kSharedStepOrder = 128;
 constexpr int kGroupedLimit = 11000;
 
 // Columns C..C+3 of the column sweep of p = B u for step I (see below):
@@ -101,7 +96,7 @@ const char* const kNoConvergence =
     "The iteration for the eigenvalue failed  to converge in 100 iterations before               deflating ";
 
 // Threads for the reduction of order N and the loops around it.
-int reduction_threads(int n) { return eigen_team_size(n, kShareColumns, kParallelOrder); }
+int reduction_threads(int n) { return eigen_team_size(n, rt::policy::kTridiagonalShare, rt::policy::kTridiagonalOrder); }
 
 // DE6CSF on TEAM, or on a team of its own when TEAM is null.
 void reduce(int n, std::span<double> a, int lda, std::span<double> d, std::span<double> e, std::span<double> e2,
@@ -158,7 +153,7 @@ void reduce(int n, std::span<double> a, int lda, std::span<double> d, std::span<
             std::optional<team::Team> own;
             if (team == nullptr) team = &own.emplace(reduction_threads(n));
             if ((team->size() > 1 || n >= eigen_blocked_order()) && n <= kGroupedLimit) {
-                const int min_order = std::min(kSharedStepOrder, eigen_parallel_order());
+                const int min_order = std::min(rt::policy::kSharedStepOrder, eigen_parallel_order());
                 first = detail::shared_tridiagonal_steps(n, 1, a.data(), static_cast<std::size_t>(lda), d.data(),
                                                          e.data(), e2.data(), tol, min_order, *team);
             }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "numlib/routines2/columns.h"
+#include "process/team.h"
 
 namespace orv::num2::detail {
 namespace {
@@ -242,6 +243,7 @@ private:
         for (int t = 1; t <= parts_; ++t) {
             bound_[t] = std::max(first, first + static_cast<int>(total * t / parts_) - 1);
         }
+        for (lead_ = 0; lead_ < parts_ - 1 && bound_[lead_] >= bound_[lead_ + 1];) ++lead_;
     }
 
     void part(int t) {
@@ -272,7 +274,7 @@ private:
                 sweep<false, true>(g, t);
             }
         }
-        if (!lead) team::wait_at_least(ready_.step, i);
+        if (!lead) rt::Team::wait_for(lead_, ready_.step, i);
         if (!reflected_) return;
         for (int k = first; k < alone; ++k) sweep<false, true>(k, t);
         for (; g < last; ++g) sweep<false, true>(g, t);
@@ -328,7 +330,7 @@ private:
             for (int r = i + 1; r <= n_; ++r) u[r] = col[r];
             e_[i] = -rf.g;  // E(I+1)
         }
-        ready_.step.store(i, std::memory_order_release);
+        rt::publish(ready_.step, i);
     }
 
     // Group G in the run of step I with part T's q.
@@ -373,6 +375,7 @@ private:
     const int parts_;
     const int groups_;
     std::unique_ptr<int[]> bound_;
+    int lead_ = 0;  // the part that owns column I: the first with groups
     std::size_t stride_ = 0;
     bool ok_ = false;
     const bool quads_ = quads();

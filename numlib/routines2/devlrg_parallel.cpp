@@ -7,11 +7,10 @@
 #include <cstdint>
 
 #include "numlib/routines2/eigen_team.h"
+#include "process/team.h"
 
 namespace orv::num2::detail {
 namespace {
-
-using team::wait_at_least;
 
 // Columns a part of a reduction step takes at least, and the rows of the
 // blocks that pass from part to part.
@@ -60,7 +59,7 @@ void hessenberg_step(double* a, std::size_t ld, int n, int m, int igh, int pivot
         for (int b = 0; b < blocks; ++b) {
             const int lo = 1 + static_cast<int>(static_cast<std::int64_t>(igh) * b / blocks);
             const int hi = static_cast<int>(static_cast<std::int64_t>(igh) * (b + 1) / blocks);
-            if (t > 0) wait_at_least(progress[t - 1].blocks, b + 1);
+            if (t > 0) rt::Team::wait_for(t - 1, progress[t - 1].blocks, b + 1);
             double* const colm = blocks == 1 ? column_m : buffer - lo;
             if (blocks > 1) std::copy(column_m + lo, column_m + hi + 1, buffer);
             const int above_last = std::min(hi, m - 1);
@@ -93,7 +92,7 @@ void hessenberg_step(double* a, std::size_t ld, int n, int m, int igh, int pivot
                 }
             }
             if (blocks > 1) std::copy(buffer, buffer + (hi - lo + 1), column_m + lo);
-            progress[t].blocks.store(b + 1, std::memory_order_release);
+            rt::publish(progress[t].blocks, b + 1);
         }
         // Columns right of IGH take the row operations alone.
         for (int r = std::max(first, igh + 1); r <= last; ++r) {
@@ -359,11 +358,11 @@ void chase_bulge(double* h, std::size_t ld, int l, int m, int en, double p, doub
                 const std::size_t at = static_cast<std::size_t>(b) * kTeamBlock;
                 work.counts[static_cast<std::size_t>(b)] = form_block(h, ld, l, m, en, k0, k1_of(b), wend_of(b), p, q,
                                                                       r, work.refl.data() + at, work.steps.data() + at);
-                work.published.store(b + 1, std::memory_order_release);
+                rt::publish(work.published, b + 1);
                 const int first = wend_of(b) + 1;
                 const int last = wend_of(b + 1);
                 if (first > last) continue;
-                for (int w = owner(first); w <= owner(last); ++w) wait_at_least(work.row_ops[w].blocks, b);
+                for (int w = owner(first); w <= owner(last); ++w) rt::Team::wait_for(w, work.row_ops[w].blocks, b);
                 block_to_columns(hm, block_of(b), first, last);
             }
             return;
@@ -375,26 +374,26 @@ void chase_bulge(double* h, std::size_t ld, int l, int m, int en, double p, doub
         for (int b = 0; b < blocks; ++b) {
             const int from = std::max(first, wend_of(b + 1) + 1);
             if (from > last) break;
-            wait_at_least(work.published, b + 1);
+            rt::Team::wait_for(0, work.published, b + 1);
             block_to_columns(hm, block_of(b), from, last);
-            work.row_ops[w].blocks.store(b + 1, std::memory_order_release);
+            rt::publish(work.row_ops[w].blocks, b + 1);
         }
-        work.row_ops[w].blocks.store(blocks, std::memory_order_release);
+        rt::publish(work.row_ops[w].blocks, blocks);
         // Column operations of the blocks that start in these columns.
         int own_first = 0;
         while (own_first < blocks && k0_of(own_first) < first) ++own_first;
         int own_end = own_first;
         while (own_end < blocks && k0_of(own_end) <= last) ++own_end;
-        if (own_end > own_first) wait_at_least(work.published, own_end);
+        if (own_end > own_first) rt::Team::wait_for(0, work.published, own_end);
         for (int rb = 0; rb < row_blocks; ++rb) {
             const int r0 = l + rb * kTeamRows;
             const int r1 = std::min(en, r0 + kTeamRows - 1);
-            if (w > 1) wait_at_least(work.col_ops[w - 1].blocks, rb + 1);
+            if (w > 1) rt::Team::wait_for(w - 1, work.col_ops[w - 1].blocks, rb + 1);
             for (int b = own_first; b < own_end; ++b) {
                 const int top = std::min(r1, std::max(l, k0_of(b)) - 1);
                 if (top >= r0) block_to_rows(hm, block_of(b), r0, top);
             }
-            work.col_ops[w].blocks.store(rb + 1, std::memory_order_release);
+            rt::publish(work.col_ops[w].blocks, rb + 1);
         }
     };
     team.run_together(body);  // the team has helpers: OWNERS is at least 1

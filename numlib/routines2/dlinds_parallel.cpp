@@ -1,52 +1,20 @@
 #include "numlib/routines2/dlinds_parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
-#include <thread>
+#include <memory>
+#include <optional>
 
 #include "numlib/routines2/columns.h"
 #include "numlib/routines2/eigen_team.h"
-#include "process/parallel.h"
+#include "process/thread_policy.h"
 
 namespace orv::num2 {
 namespace {
 
-// On this 8-core machine (bench/dlinds_bench.cpp, quiet) the blocked loops
-// beat the sequential ones on one thread from about order 64 (1.05 times
-// as fast; 0.8 at 32, 1.9 at 200), and helpers beat the caller alone from
-// about order 350 (4 threads 1.2 to 1.4 times as fast there, 0.9 to 1.05
-// at 300; 8 threads 0.4 at 200).
-constexpr int kDefaultParallelOrder = 64;
-constexpr int kDefaultHelpersOrder = 350;
-constexpr int kColumnsPerThread = 80;
-
 std::atomic<int> order_setting{0};
-
-// How long a thread spins for a change before it sleeps on the word.
-constexpr auto kSpinFor = std::chrono::microseconds(50);
-
-// Waits until DONE holds for WORD's value and returns that value: spinning
-// first, then sleeping until the word changes.
-template <typename T, typename Done>
-T await(const std::atomic<T>& word, Done done) {
-    const auto start = std::chrono::steady_clock::now();
-    for (int spin = 0;; ++spin) {
-        const T v = word.load(std::memory_order_acquire);
-        if (done(v)) return v;
-        if ((spin & 63) == 63 && std::chrono::steady_clock::now() - start > kSpinFor) {
-            word.wait(v, std::memory_order_acquire);
-        } else {
-            team::cpu_pause();
-        }
-    }
-}
-
-template <typename T>
-void publish(std::atomic<T>& word, T value) {
-    word.store(value, std::memory_order_release);
-    word.notify_all();
-}
 
 // The progress of a column-by-column elimination: K when columns 1..K are
 // finished, -K when column K could not be (and 1..K-1 are).
@@ -71,7 +39,7 @@ void set_dlinds_parallel_order(int order) { order_setting.store(std::max(order, 
 
 int dlinds_parallel_order() {
     const int order = order_setting.load();
-    return order > 0 ? order : kDefaultParallelOrder;
+    return order > 0 ? order : rt::policy::kDlindsBlockedOrder;
 }
 
 int dlinds_threads(int n) {
@@ -79,91 +47,12 @@ int dlinds_threads(int n) {
     // An order that is set (tests, benchmarks) lets helpers in from that
     // order on, with a share of columns no larger than it.
     const int set = order_setting.load();
-    if (set == 0 && n < kDefaultHelpersOrder) return 1;
-    const int share = set > 0 ? std::min(kColumnsPerThread, set) : kColumnsPerThread;
-    return std::clamp(eigen_threads(), 1, std::max(1, n / share));
+    if (set == 0 && n < rt::policy::kDlindsHelpersOrder) return 1;
+    const int share = set > 0 ? std::min(rt::policy::kDlindsColumnsPerThread, set) : rt::policy::kDlindsColumnsPerThread;
+    return rt::team_size(eigen_threads(), n, 0, share);
 }
 
 namespace detail {
-
-namespace {
-
-constexpr std::uint64_t kClosed = 1;
-constexpr std::uint64_t kInside = 2;  // one helper inside the run
-constexpr std::uint64_t kCountMask = 0xffffffffu;
-
-}  // namespace
-
-Crew::Crew(int threads) : size_(std::max(threads, 1)) {
-    if (size_ == 1) return;
-    // Starting threads takes a while on a busy machine, so one thread
-    // starts the others while the caller goes on: runs need no helper.
-    // Each helper on a CPU of its own, away from the caller's.
-    try {
-        launcher_ = std::thread([this, cpus = rt::helper_cpus(size_ - 1)] {
-            auto place = [&cpus](int index) {
-                if (static_cast<std::size_t>(index - 1) < cpus.size())
-                    rt::keep_on_cpu(cpus[static_cast<std::size_t>(index - 1)]);
-            };
-            std::unique_ptr<rt::WorkerPool> pool;
-            try {
-                pool = std::make_unique<rt::WorkerPool>(size_ - 2);
-                pool->start(pool->helpers(), [this, &place](int w) {
-                    place(w + 2);
-                    serve(w + 2);
-                });
-            } catch (...) {
-                pool.reset();
-            }
-            place(1);
-            serve(1);
-            if (pool) pool->wait();
-        });
-    } catch (...) {
-        size_ = 1;
-    }
-}
-
-Crew::~Crew() {
-    if (!launcher_.joinable()) return;
-    closing_.store(true, std::memory_order_relaxed);
-    const std::uint64_t id = (state_.load(std::memory_order_relaxed) >> 32) + 1;
-    publish(state_, id << 32 | kClosed);
-    launcher_.join();
-}
-
-void Crew::run_raw(void (*body)(void*, int, int), void* context) {
-    body_ = body;
-    context_ = context;
-    // No helper is inside the last run, so the new one starts empty.
-    const std::uint64_t id = (state_.load(std::memory_order_relaxed) >> 32) + 1;
-    publish(state_, id << 32);
-    body(context, 0, size());
-    // The work is done: helpers that have not come in stay out, and those
-    // inside are only finding that out.
-    state_.fetch_or(kClosed, std::memory_order_acq_rel);
-    await(state_, [](std::uint64_t s) { return (s & kCountMask) == kClosed; });
-}
-
-void Crew::serve(int index) {
-    std::uint64_t seen = 0;  // the first run has id 1
-    for (;;) {
-        std::uint64_t s = await(state_, [seen](std::uint64_t v) { return v >> 32 != seen; });
-        if (closing_.load(std::memory_order_relaxed)) return;
-        // Come in unless the run is over; when another has begun meanwhile
-        // (or the crew is ending), the next turn sees it.
-        const std::uint64_t id = s >> 32;
-        while ((s >> 32) == id && !(s & kClosed)) {
-            if (state_.compare_exchange_weak(s, s + kInside, std::memory_order_acq_rel, std::memory_order_acquire)) {
-                body_(context_, index, size());
-                if ((state_.fetch_sub(kInside, std::memory_order_acq_rel) & kCountMask) == kClosed + kInside)
-                    state_.notify_all();
-                break;
-            }
-        }
-        if ((s >> 32) == id) seen = id;
-    }
-}
 
 namespace {
 
@@ -222,10 +111,8 @@ void fused_update(int m, double* a, const Terms& terms) {
 }
 
 // How long a thread without work of its own waits before it takes work
-// from the others' blocks (their thread is late, or has more to do), and
-// after how long it waits by giving up its core rather than spinning.
+// from the others' blocks (their thread is late, or has more to do).
 constexpr auto kStealAfter = std::chrono::microseconds(20);
-constexpr auto kYieldAfter = std::chrono::microseconds(200);
 
 // A chunk of blocks of columns that the product takes together: at most so
 // many blocks, their columns about a quarter of a core's 1 MB cache.
@@ -240,29 +127,20 @@ struct Blocks {
     int last(int b) const { return std::min(n, (b + 1) * kBlockColumns); }
 };
 
-// A thread's wait for work: spinning, then, when the wait is long, giving
-// up the core at each turn.
+// A thread's wait for work (rt::Waiting, which gives the core away when
+// the wait is long).
 class Idle {
 public:
-    void reset() { idle_ = false; }
+    void reset() { waiting_.reset(); }
     // One more turn without work; true once the thread may take others'.
     bool turn() {
-        const auto now = std::chrono::steady_clock::now();
-        if (!idle_) {
-            idle_ = true;
-            since_ = now;
-        }
-        if (now - since_ > kYieldAfter) {
-            std::this_thread::yield();
-        } else {
-            team::cpu_pause();
-        }
-        return now - since_ > kStealAfter;
+        if (!waiting_) waiting_.emplace();
+        waiting_->idle();
+        return waiting_->elapsed() > kStealAfter;
     }
 
 private:
-    bool idle_ = false;
-    std::chrono::steady_clock::time_point since_;
+    std::optional<rt::Waiting> waiting_;
 };
 
 // What one block of columns has taken: the number of blocks whose steps it
@@ -310,7 +188,7 @@ void each_column(Crew& crew, int n, int first, int last, F f) {
             for (int k = std::max(first, blocks.first(x)); k <= std::min(last, blocks.last(x)); ++k) f(k);
         }
     };
-    crew.run(body);
+    crew.run_open(body);
 }
 
 // The elimination the factorisation and the triangular inverse share:
@@ -430,7 +308,7 @@ int eliminate(Crew& crew, int n, Prepare prepare, Apply apply, Finish finish) {
             idle.reset();
         }
     };
-    crew.run(body);
+    crew.run_open(body);
     return progress.failure();
 }
 
@@ -593,7 +471,7 @@ void multiply_by_transpose(Crew& crew, int n, double* t, std::size_t ld) {
             }
         }
     };
-    crew.run(accumulate);
+    crew.run_open(accumulate);
 }
 
 void mirror_upper(Crew& crew, int n, double* a, std::size_t ld) {

@@ -22,10 +22,9 @@
 // Library-internal: DL2NDS (and so DLINDS) is the only caller.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
-#include <cstdint>
-#include <thread>
+
+#include "process/team.h"
 
 namespace orv::num2 {
 
@@ -46,51 +45,13 @@ namespace detail {
 
 inline constexpr int kBlockColumns = 8;
 
-// THREADS threads for the length of one DLINDS call: the calling thread and
-// THREADS - 1 helpers, one started by the crew and the others by it, in a
-// run-time worker pool.  A run is work that the threads share out among
+// The threads of one DLINDS call: a run-time team whose runs are open
+// (rt::Team::run_open).  Each run is work that the threads share out among
 // themselves (claims, or blocks taken in turn) so that any of them, the
 // caller alone included, can finish it: a helper that is not there yet, or
 // comes late because the machine has other work, finds the run done and
 // stays out, and the caller does not wait for it.
-class Crew {
-public:
-    explicit Crew(int threads);
-    ~Crew();
-    Crew(const Crew&) = delete;
-    Crew& operator=(const Crew&) = delete;
-
-    // The threads the work is shared out for (1 when no helper could be
-    // started).
-    int size() const { return size_; }
-
-    // Runs body(index, size()) on the caller (index 0) and on the helpers
-    // that come in before the caller's call returns, and returns when they
-    // have all returned.  BODY must not throw, and must do all of the run's
-    // work whichever of the indices run it.
-    template <typename Body>
-    void run(Body& body) {
-        if (size_ == 1) {
-            body(0, 1);
-            return;
-        }
-        run_raw([](void* c, int index, int size) { (*static_cast<Body*>(c))(index, size); }, &body);
-    }
-
-private:
-    void run_raw(void (*body)(void*, int, int), void* context);
-    void serve(int index);
-
-    int size_;
-    std::thread launcher_;  // helper 1, which starts the others
-    // The run's id in the upper 32 bits; below, twice the helpers inside
-    // it, plus 1 once it is closed to newcomers.
-    std::atomic<std::uint64_t> state_{0};
-    std::atomic<bool> closing_{false};
-    // Written by the caller before the run's id is stored.
-    void (*body_)(void*, int, int) = nullptr;
-    void* context_ = nullptr;
-};
+using Crew = rt::Team;
 
 // DLFTDS's loops: FAC := the symmetric matrix of A's upper triangle, its
 // factor L (A = L L') in the lower triangle and L' in the upper.  Returns 0,

@@ -1,30 +1,21 @@
-// A team of threads for one call of an eigen routine's reduction or QR
-// sweeps.
+// The eigen routines' team of threads for one call of a reduction or QR
+// sweeps: the run-time's team (process/team.h), whose helpers are started
+// once per call and serve its runs, with a pace that gives the runs to the
+// caller alone when the team keeps being no faster.
 //
 // Those loops hand work out once per reflector or per block of reflectors,
 // thousands of times a call, each time for a few tens of microseconds of
-// arithmetic; so the team's helpers are started once per call and spin
-// briefly between runs before they sleep.  A run is cut into parts that
-// the calling thread and the helpers claim one at a time, each thread its
-// own parts first: when helpers are late (a loaded machine), the others do
-// their parts instead of waiting for them to be scheduled, and when the
-// team keeps being no faster than the caller alone, the caller does the
-// next runs by itself.  Every part is a fixed set of elements that gets
+// arithmetic.  Every part of a run is a fixed set of elements that gets
 // the same operations in the same order as in the sequential loop, so
 // results do not depend on the number of threads or on who did which part.
 //
 // Library-internal: the engine does not call this.
 #pragma once
 
-#include <algorithm>
-#include <atomic>
-#include <cstddef>
+#include <chrono>
 #include <cstdint>
-#include <memory>
 
-namespace orv::rt {
-class WorkerPool;
-}  // namespace orv::rt
+#include "process/team.h"
 
 namespace orv::num2 {
 
@@ -56,18 +47,6 @@ int eigen_team_size(int n, int min_share, int default_order);
 
 namespace team {
 
-// A pause inside a spin loop.
-inline void cpu_pause() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#endif
-}
-
-// Waits until FLAG holds at least VALUE (acquiring what was stored before
-// it): spins briefly, then gives the core away at each look, so that a
-// thread another process has preempted gets to finish what is waited for.
-void wait_at_least(const std::atomic<int>& flag, int value);
-
 // Whether runs go to the team or to the caller alone: a window of runs
 // alone, a window on the team, then a stretch of runs the faster way
 // (the same parts in the same order either way, so the same results).
@@ -93,18 +72,13 @@ struct Pace {
     void record(double seconds);
 };
 
-// THREADS threads for the duration of one routine call: the calling thread
-// and THREADS - 1 helpers of a run-time worker pool, which serve the team's
-// runs until it ends (no helpers when the pool cannot be started).  Runs
-// are started from the thread that made the team.
+// THREADS threads for the duration of one routine call (rt::Team), its
+// runs given to the caller alone or to the team as the pace says.
 class Team {
 public:
-    explicit Team(int threads);
-    ~Team();
-    Team(const Team&) = delete;
-    Team& operator=(const Team&) = delete;
+    explicit Team(int threads) : team_(threads) {}
 
-    int size() const { return helpers_ + 1; }
+    int size() const { return team_.size(); }
 
     // Parts to cut WORK into, at least MIN_WORK each: 1 .. 2 size().
     int parts(std::int64_t work, std::int64_t min_work) const;
@@ -118,58 +92,35 @@ public:
         pace_.runs = 0;
     }
 
-    // Runs body(k, PARTS) for k = 0 .. PARTS-1 on the calling thread and
-    // the helpers, and returns when all have ended.  BODY must not throw.
+    // Runs body(k, PARTS) for k = 0 .. PARTS-1 on the team (rt::Team::run)
+    // or on the caller alone, and returns when all have ended.  A part may
+    // wait (rt::Team::wait_for) only on lower-numbered parts.
     template <typename Body>
     void run(int parts, Body& body) {
-        if (parts <= 1 || helpers_ == 0) {
-            for (int k = 0; k < std::max(parts, 1); ++k) body(k, std::max(parts, 1));
+        if (parts <= 1 || size() == 1) {
+            team_.run_here(parts, body);
             return;
         }
-        run_raw(
-            parts, [](void* c, int k, int n) { (*static_cast<Body*>(c))(k, n); }, &body);
+        const auto start = std::chrono::steady_clock::now();
+        if (pace_.alone()) {
+            team_.run_here(parts, body);
+        } else {
+            team_.run(parts, body);
+        }
+        pace_.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
 
-    // Runs body(k, size()) for k = 0 .. size()-1 whatever the pace says,
-    // for parts that wait on one another: every thread takes its own part
-    // first (the caller part 0), and a thread done with its part takes a
-    // part whose thread has not come yet; no thread runs two parts at once.
-    // False, and nothing run, when the team has no helpers.  BODY must not
-    // throw.
+    // Runs body(k, size()) for k = 0 .. size()-1 on threads of their own
+    // whatever the pace says, for parts that wait on one another
+    // (rt::Team::run_together); false, and nothing run, without helpers.
     template <typename Body>
     bool run_together(Body& body) {
-        if (helpers_ == 0) return false;
-        run_raw(
-            size(), [](void* c, int k, int n) { (*static_cast<Body*>(c))(k, n); }, &body, true);
-        return true;
+        return team_.run_together(body);
     }
 
 private:
-    void run_raw(int parts, void (*body)(void*, int, int), void* context, bool together = false);
-    // Claims part K for run ID: false when another thread has it.
-    bool claim(int k, std::uint64_t id);
-    // Thread INDEX runs the parts of run ID it can claim: its own first
-    // (INDEX, INDEX + size(), ...), which keep their rows in its cache from
-    // one run to the next, then any left by late threads.
-    void work_on(std::uint64_t id, int parts, int index);
-    void serve(std::uint64_t seen, int index);
-
-    std::unique_ptr<rt::WorkerPool> pool_;
-    int helpers_ = 0;
+    rt::Team team_;
     Pace pace_;
-    // The run's id in the upper 32 bits and its number of parts in the
-    // lower 32, stored once all else about the run is in place.
-    std::atomic<std::uint64_t> word_{0};
-    // claims_[k]: the last run whose part k a thread has taken.  Claims only
-    // ever move to a later run, so a helper that comes late to a run already
-    // over claims nothing.
-    std::unique_ptr<std::atomic<std::uint64_t>[]> claims_;
-    std::atomic<int> done_{0};
-    std::atomic<bool> closing_{false};
-    // Written by the caller before the run's word is stored, read by a
-    // thread after it has claimed a part of that run.
-    void (*body_)(void*, int, int) = nullptr;
-    void* context_ = nullptr;
 };
 
 // Bounds of part T of THREADS of the range FIRST .. LAST (inclusive), so

@@ -100,45 +100,5 @@ TEST(ParallelTest, DefaultThreadsFollowTheAffinity) {
     EXPECT_EQ(usable_cpus(), CPU_COUNT(&all));
 }
 
-// Helpers of a spinning team get CPUs of their own from the affinity, one
-// left for the caller; a team larger than the CPUs gets none.
-TEST(ParallelTest, HelperCpusAreDistinctAndAllowed) {
-    cpu_set_t all;
-    CPU_ZERO(&all);
-    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
-    const int usable = usable_cpus();
-    EXPECT_TRUE(helper_cpus(usable).empty());
-    EXPECT_TRUE(helper_cpus(0).empty());
-    if (usable < 2) GTEST_SKIP() << "one CPU";
-
-    // The caller may move to another CPU between the call and a look at
-    // where it runs; the CPU it was on is the one left out.
-    const std::vector<int> cpus = helper_cpus(usable - 1);
-    ASSERT_EQ(static_cast<int>(cpus.size()), usable - 1);
-    std::vector<int> left(cpus);
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-        if (CPU_ISSET(cpu, &all) && std::find(cpus.begin(), cpus.end(), cpu) == cpus.end()) left.push_back(cpu);
-    }
-    EXPECT_EQ(static_cast<int>(left.size()), usable) << "helper CPUs distinct and allowed, one left for the caller";
-
-    // A thread kept on a CPU runs there and may run nowhere else.
-    const int target = cpus.back();
-    std::thread([target] {
-        ASSERT_TRUE(keep_on_cpu(target));
-        cpu_set_t mask;
-        CPU_ZERO(&mask);
-        ASSERT_EQ(sched_getaffinity(0, sizeof mask, &mask), 0);
-        EXPECT_EQ(CPU_COUNT(&mask), 1);
-        EXPECT_TRUE(CPU_ISSET(target, &mask));
-        EXPECT_EQ(sched_getcpu(), target);
-    }).join();
-    EXPECT_FALSE(keep_on_cpu(-1));
-    // The calling thread's own affinity is untouched.
-    cpu_set_t after;
-    CPU_ZERO(&after);
-    ASSERT_EQ(sched_getaffinity(0, sizeof after, &after), 0);
-    EXPECT_TRUE(CPU_EQUAL(&after, &all));
-}
-
 }  // namespace
 }  // namespace orv::rt

@@ -94,44 +94,6 @@ Matrix sequential_inverse(int n, const Matrix& t) {
     return inv;
 }
 
-TEST_F(DlindsThreads, CrewRunsAreFinishedWhoeverComesIn) {
-    for (int threads : kThreads) {
-        detail::Crew crew(threads);
-        ASSERT_EQ(crew.size(), threads);
-        // Items claimed one at a time: each is done once, by whichever
-        // members come in, the caller included.
-        for (int run = 0; run < 200; ++run) {
-            const int items = 1 + run % 37;
-            std::atomic<int> next{0};
-            std::vector<std::atomic<int>> done(static_cast<std::size_t>(items));
-            std::atomic<bool> bad_index{false};
-            auto body = [&](int index, int size) {
-                if (index < 0 || index >= size || size != threads) bad_index = true;
-                for (int k; (k = next.fetch_add(1)) < items;) ++done[static_cast<std::size_t>(k)];
-            };
-            crew.run(body);
-            EXPECT_FALSE(bad_index.load());
-            for (int k = 0; k < items; ++k) EXPECT_EQ(done[static_cast<std::size_t>(k)].load(), 1);
-        }
-        // Helpers come in while the caller's part lasts.
-        if (threads > 1) {
-            std::atomic<bool> helped{false};
-            auto body = [&](int index, int) {
-                if (index > 0) helped = true;
-                const auto start = std::chrono::steady_clock::now();
-                while (index == 0 && !helped && std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) {
-                }
-            };
-            crew.run(body);
-            EXPECT_TRUE(helped.load()) << threads << " threads";
-        }
-    }
-    // Crews that end before, or without, any run.
-    for (int k = 0; k < 100; ++k) {
-        detail::Crew unused(8);
-    }
-}
-
 // Values over many magnitudes, so that any other order of a sum would show.
 TEST_F(DlindsThreads, FactorColumnSumsMatchDasumBitForBit) {
     for (int n : {1, 2, 7, 50, 161}) {
@@ -360,6 +322,22 @@ TEST_F(DlindsOrders, ErrorsAreTheSequentialOnes) {
     a[1 + n] = 1.0 + 1e-15;
     expect_same(n, a, n);
     EXPECT_EQ(inverse(n, a, n, 8).error, 1);
+}
+
+// A helper held up at every handshake of the crew: the others do its
+// share, and the inverse keeps its bits.
+TEST_F(DlindsOrders, AHelperHeldUpLeavesTheBitsAlone) {
+    const int n = 200;
+    const Matrix a = correlation_matrix(n, n, 41);
+    const Inverse plain = inverse(n, a, n, 0);
+    for (int threads : {3, 8}) {
+        for (int helper : {1, threads - 1}) {
+            rt::Team::set_helper_delay(helper, std::chrono::microseconds(50));
+            const Inverse got = inverse(n, a, n, threads);
+            rt::Team::set_helper_delay(0, std::chrono::microseconds(0));
+            EXPECT_TRUE(same_bits(got.ainv, plain.ainv)) << threads << " threads, helper " << helper;
+        }
+    }
 }
 
 TEST_F(DlindsOrders, InPlaceIsTheSameAsApart) {

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sched.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -23,37 +21,10 @@
 #include "numlib/routines2/devlrg.h"
 #include "eigen_threads.h"
 #include "process/parallel.h"
+#include "process/team.h"
 
 namespace orv::num2 {
 namespace {
-
-TEST(EigenTeam, EveryPartRunsOnceInEveryRun) {
-    team::Team crew(8);
-    for (int parts : {1, 2, 3, 7, 16, 100}) {
-        std::vector<std::atomic<int>> count(static_cast<std::size_t>(parts));
-        std::atomic<int> wrong_total{0};
-        auto body = [&](int k, int n) {
-            if (n != parts) ++wrong_total;
-            ++count[static_cast<std::size_t>(k)];
-        };
-        const int runs = 2000;
-        for (int r = 0; r < runs; ++r) crew.run(parts, body);
-        EXPECT_EQ(wrong_total.load(), 0);
-        for (int k = 0; k < parts; ++k) EXPECT_EQ(count[static_cast<std::size_t>(k)].load(), runs) << parts << " parts, part " << k;
-    }
-}
-
-// Helpers may start after the team has run or even after it has ended.
-TEST(EigenTeam, TeamsEndWhateverTheirHelpersHaveSeen) {
-    std::atomic<int> done{0};
-    auto body = [&](int, int) { ++done; };
-    for (int k = 0; k < 200; ++k) {
-        { team::Team unused(8); }
-        team::Team once(8);
-        once.run(4, body);
-    }
-    EXPECT_EQ(done.load(), 200 * 4);
-}
 
 // A window alone, a window on the team, then a stretch the faster way, and
 // the comparison again.
@@ -76,52 +47,6 @@ TEST(EigenTeam, PaceGivesTheStretchToTheFasterWay) {
                 pace.record(alone ? 1.0 : team_time);
             }
         }
-    }
-}
-
-TEST(EigenTeam, TogetherEveryPartHasAThreadOfItsOwn) {
-    // Each part waits until every part has started: only parts running at
-    // the same time get through.
-    for (int threads : {2, 3, 8}) {
-        team::Team crew(threads);
-        for (int run = 0; run < 50; ++run) {
-            std::atomic<int> started{0};
-            std::vector<int> seen(static_cast<std::size_t>(threads), 0);
-            auto body = [&](int k, int n) {
-                started.fetch_add(1);
-                while (started.load() < n) std::this_thread::yield();
-                seen[static_cast<std::size_t>(k)] += 1;
-            };
-            ASSERT_TRUE(crew.run_together(body));
-            EXPECT_EQ(started.load(), threads);
-            EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), threads);
-        }
-    }
-    team::Team alone(1);
-    auto nothing = [](int, int) {};
-    EXPECT_FALSE(alone.run_together(nothing));
-}
-
-// The helpers of a team run on CPUs of their own whenever the process has
-// enough: two of them on one CPU would make every run wait a time slice.
-TEST(EigenTeam, HelpersRunOnCpusOfTheirOwn) {
-    const int threads = std::min(rt::usable_cpus(), 8);
-    if (threads < 3) GTEST_SKIP() << "fewer than 3 CPUs";
-    team::Team crew(threads);
-    ASSERT_EQ(crew.size(), threads);
-    std::vector<int> cpu(static_cast<std::size_t>(threads), -1);
-    std::atomic<int> started{0};
-    // Every part waits for all to start, so each is on a thread of its own.
-    auto body = [&](int k, int n) {
-        started.fetch_add(1);
-        while (started.load() % n != 0) std::this_thread::yield();
-        cpu[static_cast<std::size_t>(k)] = sched_getcpu();
-    };
-    for (int run = 0; run < 20; ++run) {
-        ASSERT_TRUE(crew.run_together(body));
-        std::vector<int> helpers(cpu.begin() + 1, cpu.end());
-        std::sort(helpers.begin(), helpers.end());
-        EXPECT_EQ(std::adjacent_find(helpers.begin(), helpers.end()), helpers.end()) << "run " << run << ": " << ::testing::PrintToString(cpu);
     }
 }
 
@@ -271,6 +196,33 @@ TEST_F(EigenThreads, SymmetricEigenpairsHaveTheSameBitsOnOneAndEightThreads) {
             EXPECT_TRUE(same_bits(one.eval, eight.eval)) << "order " << n << ", " << nevec << " pairs";
             EXPECT_TRUE(same_bits(one.evec, eight.evec)) << "order " << n << ", " << nevec << " pairs";
             EXPECT_TRUE(same_bits(one.a, eight.a)) << "order " << n << ", " << nevec << " pairs";
+        }
+    }
+}
+
+// A helper held up at every handshake of its team (seeing a run, claiming
+// a part, reporting it done): the others take its parts or wait for it,
+// and the results keep their bits.
+TEST_F(EigenThreads, AHelperHeldUpLeavesTheBitsAlone) {
+    const int n = 300;
+    const std::vector<double> a = general_matrix(n, 3);
+    const std::vector<double> r = correlation_matrix(n, 23);
+    set_eigen_parallel_order(kNever);
+    const auto values = general_values(n, a, 1);
+    const Reduced reduced = hessenberg_form(n, a, 1);
+    const Pairs pairs = symmetric_pairs(n, 5, r, 1);
+    set_eigen_parallel_order(2);
+    for (int threads : {3, 8}) {
+        for (int helper : {1, threads - 1}) {
+            rt::Team::set_helper_delay(helper, std::chrono::microseconds(50));
+            const auto v = general_values(n, a, threads);
+            const Reduced h = hessenberg_form(n, a, threads);
+            const Pairs p = symmetric_pairs(n, 5, r, threads);
+            rt::Team::set_helper_delay(0, std::chrono::microseconds(0));
+            EXPECT_TRUE(same_bits(values, v)) << threads << " threads, helper " << helper;
+            EXPECT_TRUE(same_bits(reduced.a, h.a)) << threads << " threads, helper " << helper;
+            EXPECT_TRUE(same_bits(pairs.eval, p.eval)) << threads << " threads, helper " << helper;
+            EXPECT_TRUE(same_bits(pairs.evec, p.evec)) << threads << " threads, helper " << helper;
         }
     }
 }
