@@ -233,13 +233,8 @@ void read_phi(JOBSET& job) {
 }
 
 void open_raw_data(const JOBSET& job) {
-    // The data file must exist: a missing one is not created empty.  The
-    // line after the message names the file and the system's reason.
-    try {
-        rt::open_unit_or_fail(LUDAT, trimmed(job.DATFIL), {rt::OpenStatus::Old, true});
-    } catch (const rt::IoError& e) {
-        FATAL(layouts().raw_data, "FATAL ERROR! Problem opening Raw Data File", e.file() + ": " + e.detail());
-    }
+    // The data file must exist: a missing one is not created empty.
+    open_input(LUDAT, trimmed(job.DATFIL), layouts().raw_data, "FATAL ERROR! Problem opening Raw Data File");
 }
 
 // The guessing-parameter line of metric DC (its keyword is not checked) and

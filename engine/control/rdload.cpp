@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/common/fatal.h"
+#include "engine/common/opnmat.h"
 #include "engine/common/units.h"
 #include "engine/control/finite.h"
 #include "engine/control/jobset.h"
@@ -65,16 +66,14 @@ void require_correlations(const std::vector<double>& phi, std::size_t nfac, cons
 void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::string& DATTYP,
             const std::string& PHIFIL, int NVAR, int NFAC, std::vector<double>& L,
             std::vector<double>& PHI, std::vector<double>& COMM, std::vector<double>& FACSS) {
-    static const rt::Format pattern_missing = rt::parse_format("(/,T27,A42,/,/)");
-    static const rt::Format phi_missing = rt::parse_format("(/,T27,A47,/,/)");
+    static const rt::Format pattern_missing = rt::parse_format("(/,T27,A42,/,T30,A,/,/)");
+    static const rt::Format phi_missing = rt::parse_format("(/,T27,A47,/,T30,A,/,/)");
     static const rt::Format phi_indefinite = rt::parse_format("(T30,A64,/,/)");
-    const rt::OpenOptions old_file{rt::OpenStatus::Old, true};
 
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
     const std::size_t nfac = static_cast<std::size_t>(std::max(NFAC, 0));
 
-    if (rt::open_unit(LUDAT, trimmed(DATFIL), old_file) != 0)
-        FATAL(pattern_missing, "FATAL ERROR! Factor Pattern file not found");
+    open_input(LUDAT, trimmed(DATFIL), pattern_missing, "FATAL ERROR! Factor Pattern file not found");
     int report = LURPT;
     num1::ADVUNIT(1, report);
 
@@ -103,8 +102,7 @@ void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::str
 
     PHI.clear();
     if (DATTYP.substr(0, 4) == "FLD2") {
-        if (rt::open_unit(LUPHIN, trimmed(PHIFIL), old_file) != 0)
-            FATAL(phi_missing, "FATAL ERROR! Factor correlation file not found");
+        open_input(LUPHIN, trimmed(PHIFIL), phi_missing, "FATAL ERROR! Factor correlation file not found");
         PHI.assign(nfac * nfac, 0.0);
         rt::UnitSource unit(LUPHIN);
         CountingSource source(unit);

@@ -182,7 +182,8 @@ TEST_F(RdInputTest, CorrelationFileMissing) {
     const std::string missing = dir_ + "/none.cor";
     std::vector<double> r;
     EXPECT_EQ(fatal_records([&] { RDCOR("DI", missing, 3, r); }),
-              (std::vector<std::string>{"", at(27, "FATAL ERROR! Input correlation matrix not found"), "", ""}));
+              (std::vector<std::string>{"", at(27, "FATAL ERROR! Input correlation matrix not found"),
+                                        at(30, missing + ": No such file or directory"), "", ""}));
     for (const char* metric : {"OR", "CO"}) {
         host_.records.clear();
         try {
@@ -271,9 +272,11 @@ TEST_F(RdInputTest, LoadingInputFatalStops) {
     };
     const std::vector<Case> cases = {
         {"loading file missing (before the factor correlations)", missing, "FLD2", missing,
-         {"", at(27, "FATAL ERROR! Factor Pattern file not found"), "", ""}},
+         {"", at(27, "FATAL ERROR! Factor Pattern file not found"), at(30, missing + ": No such file or directory"),
+          "", ""}},
         {"factor correlation file missing", pattern, "FLD2", missing,
-         {"", at(27, " FATAL ERROR! Factor correlation file not found"), "", ""}},
+         {"", at(27, " FATAL ERROR! Factor correlation file not found"),
+          at(30, missing + ": No such file or directory"), "", ""}},
         {"factor correlations with a negative eigenvalue", pattern, "FLD2",
          put("bad.phi", "1 .9 -.9\n.9 1 .9\n-.9 .9 1\n"),
          {at(30, "FATAL ERROR! Factor correlation matrix has a negative eigenvalue"), "", ""}, 3},
