@@ -500,7 +500,8 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
             layout += std::isnan(row[b]) ? "A12,1X," : "F12.9,1X,";
         }
         layout.back() = ')';
-        rt::FormattedOutput out(held, rt::parse_format(layout));
+        const rt::Format format = rt::parse_format(layout);  // the output refers to it
+        rt::FormattedOutput out(held, format);
         for (std::size_t b = 0; b < nvar; ++b) {
             if (std::isnan(row[b]))
                 out << kNoError;

@@ -229,21 +229,25 @@ TEST_F(FailureRun, NonFiniteValuesInInputFilesStopTheRun) {
     // Finite values whose products overflow: a loading whose fourth power
     // does (F5.1 reads 1e300 as 1e299), a factor correlation matrix with
     // 1e308 on its diagonal.
-    put("load.dat", "  0.7  0.1\n  0.6  0.2\n  0.11e300\n");
-    put("phi.dat", "1.0 0.3\n0.3 1.0\n");
-    EXPECT_EQ(run("job.in"), 1) << window_;
-    EXPECT_NE(window_.find("FATAL ERROR: Value 1e+299 in record 3 of file " + (dir_ / "load.dat").string() +
-                           " is too large: the sums of fourth powers of the loadings overflow\n"),
-              std::string::npos)
-        << window_;
-    put("load.dat", "  0.7  0.1\n  0.6  0.2\n  0.1  0.8\n");
-    put("phi.dat", "1e308 0.3\n0.3 1.0\n");
-    EXPECT_EQ(run("job.in"), 1) << window_;
-    EXPECT_NE(window_.find("FATAL ERROR: Entry (1,1) of factor correlation file " + (dir_ / "phi.dat").string() +
-                           " is 1e+308: a correlation matrix has 1 on its diagonal\n"),
-              std::string::npos)
-        << window_;
-    EXPECT_FALSE(finished());
+    const struct {
+        const char* loadings;
+        const char* phi;
+        std::string message;
+    } huge[] = {
+        {"  0.7  0.1\n  0.6  0.2\n  0.11e300\n", "1.0 0.3\n0.3 1.0\n",
+         "Value 1e+299 in record 3 of file " + (dir_ / "load.dat").string() +
+             " is too large: the sums of fourth powers of the loadings overflow"},
+        {"  0.7  0.1\n  0.6  0.2\n  0.1  0.8\n", "1e308 0.3\n0.3 1.0\n",
+         "Entry (1,1) of factor correlation file " + (dir_ / "phi.dat").string() +
+             " is 1e+308: a correlation matrix has 1 on its diagonal"},
+    };
+    for (const auto& c : huge) {
+        put("load.dat", c.loadings);
+        put("phi.dat", c.phi);
+        EXPECT_EQ(run("job.in"), 1) << window_;
+        EXPECT_NE(window_.find("FATAL ERROR: " + c.message + "\n"), std::string::npos) << window_;
+        EXPECT_FALSE(finished());
+    }
 
     // Guessing parameters, laid out freely: refused with the command file.
     const fs::path cmt = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "cmt";
