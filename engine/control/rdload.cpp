@@ -23,21 +23,22 @@ namespace orv::engine {
 namespace {
 
 // One unit in the last decimal that V is written with (V's shortest
-// decimal form), with room for the rounding of the comparison.
+// decimal form), at most 0.001 (a whole number is no rounding of 1), with
+// room for the rounding of the comparison.
 double last_decimal(double v) {
     char text[400];
     const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed).ptr;
     const std::string_view digits(text, static_cast<std::size_t>(end - text));
     const std::size_t point = digits.find('.');
     const std::size_t decimals = point == std::string_view::npos ? 0 : digits.size() - point - 1;
-    return 1.01 * std::pow(10.0, -static_cast<double>(decimals));
+    return 1.01 * std::pow(10.0, -static_cast<double>(std::max<std::size_t>(decimals, 3)));
 }
 
 // The factor correlations must form a correlation matrix, to the precision
 // the file writes them with: 1 on the diagonal within one unit of the
 // entry's last decimal, symmetric within one unit of the last decimal of
-// the more precise of the two entries, every entry between -1 and 1.  Else
-// the run stops naming the entry.
+// the more precise of the two entries (never more than 0.001 either way),
+// every entry between -1 and 1.  Else the run stops naming the entry.
 void require_correlations(const std::vector<double>& phi, std::size_t nfac, const std::string& file) {
     auto entry = [&](std::size_t i, std::size_t k) {
         return "Entry (" + std::to_string(i + 1) + "," + std::to_string(k + 1) + ") of factor correlation file " +
