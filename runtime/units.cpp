@@ -109,6 +109,9 @@ public:
             after_end_ = true;  // nothing is stored at the end
             return false;
         }
+        // A UTF-8 byte-order mark, which some editors put at the start of a
+        // text file, is not part of the first record.
+        if (pos_ == 0) skip_byte_order_mark();
         record.clear();
         do {
             const char* start = buffer_.data() + buffer_pos_;
@@ -227,6 +230,14 @@ public:
 private:
     IoError fail(IoErrorKind kind, std::string detail) const {
         return IoError(kind, std::move(detail), number_, path_);
+    }
+
+    void skip_byte_order_mark() {
+        static constexpr std::string_view mark = "\xEF\xBB\xBF";
+        if (buffer_len_ - buffer_pos_ < mark.size()) return;
+        if (std::string_view(buffer_.data() + buffer_pos_, mark.size()) != mark) return;
+        buffer_pos_ += mark.size();
+        pos_ += mark.size();
     }
     IoError system_error(int err) const { return fail(IoErrorKind::System, os_reason(err)); }
 

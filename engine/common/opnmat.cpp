@@ -18,6 +18,14 @@ void open_output(int unit, const std::string& path, std::string_view use, rt::Op
     rt::open_unit_or_fail(unit, path, {status, false});
 }
 
+void open_input(int unit, const std::string& file, const rt::Format& layout, std::string_view message) {
+    try {
+        rt::open_unit_or_fail(unit, file, {rt::OpenStatus::Old, true});
+    } catch (const rt::IoError& e) {
+        FATAL(layout, message, e.file() + ": " + e.detail());
+    }
+}
+
 std::string OPNMAT(int unit, std::string_view jobdir, std::string_view jobbas, std::string_view extension) {
     std::string base(jobbas);
     std::string name;

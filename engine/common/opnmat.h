@@ -25,6 +25,12 @@ std::string OPNMAT(int unit, std::string_view jobdir, std::string_view jobbas, s
 // and the file.  Any other failure ends the run with the run-time's message.
 void open_output(int unit, const std::string& path, std::string_view use, rt::OpenStatus status);
 
+// Opens the existing input file `file` on `unit` for reading.  When the
+// open fails the window shows MESSAGE and, on the next line, the file's
+// name and the system's reason, both in LAYOUT (two A fields), and the run
+// takes the fatal stop.
+void open_input(int unit, const std::string& file, const rt::Format& layout, std::string_view message);
+
 // Writes the NVAR x NVAR column-major matrix R to UNIT, one record per row
 // under FORMAT, the rows formatted on THREADS threads and written in order.
 void write_matrix(int unit, const std::vector<double>& r, int nvar, const rt::Format& format, int threads);

@@ -36,6 +36,7 @@ void console(const char* text) {
 void read_data(const JOBSET& job, RUNDATA& run) {
     console("Reading Data");
     RDRAW(job.DATFMT, job.NSUBJ, job.NVAR, run.SUBJID, run.X);
+    run.RAWDAT = true;
 }
 
 void pearson(const JOBSET& job, RUNDATA& run) {
@@ -61,14 +62,26 @@ void pearson(const JOBSET& job, RUNDATA& run) {
 
 // Correlations computed from finite data can still overflow (values near
 // the overflow limit): they stop the run before any file or table shows
-// them.
-void require_finite(const std::vector<double>& r, int nvar) {
-    const auto n = static_cast<std::size_t>(nvar);
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = 0; j < n; ++j)
-            if (!std::isfinite(r[i + j * n]))
-                FATAL("FATAL ERROR: The correlations of variable " + std::to_string(i + 1) +
-                      " are not finite numbers");
+// them.  The message names the variable whose sum of squares overflowed
+// (Pearson correlations), else the first pair that is not finite.
+void require_finite(const JOBSET& job, const RUNDATA& run) {
+    const auto n = static_cast<std::size_t>(job.NVAR);
+    const bool pearson = is_word(job.DATTYP, "RAW") && (job.METRIC == "CO" || job.METRIC == "IP");
+    auto variable = [](std::size_t v) { return "FATAL ERROR: The correlations of variable " + std::to_string(v + 1); };
+    if (pearson) {
+        for (std::size_t v = 0; v < n; ++v)
+            if (!std::isfinite(run.XSTD[v]))
+                FATAL(variable(v) + " are not finite numbers: the sum of squares of its values overflows");
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = i + 1; j < n; ++j) {
+            if (!std::isfinite(run.R[i + j * n]))
+                FATAL("FATAL ERROR: The correlation of variables " + std::to_string(i + 1) + " and " +
+                      std::to_string(j + 1) + " is not a finite number");
+        }
+    }
+    for (std::size_t v = 0; v < n; ++v)
+        if (!std::isfinite(run.R[v + v * n])) FATAL(variable(v) + " are not finite numbers");
 }
 
 }  // namespace
@@ -109,7 +122,7 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
             check_triplet_data();
             pearson(job, run);
         }
-        require_finite(run.R, nvar);
+        require_finite(job, run);
         if (CODSEL(job, "COR")) {
             static const rt::Format nine = rt::parse_format("(999(F12.9,1X))");
             static const rt::Format three = rt::parse_format("(999(F8.3))");

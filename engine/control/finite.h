@@ -15,6 +15,14 @@ namespace orv::engine {
 // finite number", the pause prompt and the fatal stop.
 [[noreturn]] void stop_not_finite(const std::string& file, long long record, double value);
 
+// The window message "FATAL ERROR: Value V in record N of file F is too
+// large: WHY", the pause prompt and the fatal stop, for a finite value whose
+// use would overflow.
+[[noreturn]] void stop_too_large(const std::string& file, long long record, double value, const std::string& why);
+
+// V in the fewest digits that read back as V ("0.3", "1e+308").
+std::string number_text(double v);
+
 // A record source that counts the records it hands out: after a value has
 // been read, `records()` is the number of the record that held it.
 class CountingSource final : public rt::RecordSource {

@@ -120,9 +120,13 @@ void oblique_stage(JOBSET& job, RUNDATA& run, Method method) {
 
 }  // namespace
 
-void OBLSTG(JOBSET& job, RUNDATA& run) { oblique_stage(job, run, Method::Oblimin); }
+void OBLSTG(JOBSET& job, RUNDATA& run) {
+    if (job.NFAC < 2 || !is_word(job.ROTMTH, "OBLIMIN")) return;
+    oblique_stage(job, run, Method::Oblimin);
+}
 
 void HKSTG(JOBSET& job, RUNDATA& run) {
+    if (job.NFAC < 2 || !is_word(job.ROTMTH, "HK")) return;
     // The library would end the run with a terminal error of its own; the
     // engine says which command-file value is wrong instead.
     if (!(job.HKPAR >= 0.0 && job.HKPAR <= 1.0))

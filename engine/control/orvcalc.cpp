@@ -38,17 +38,18 @@ void normal_end() {
     rt::host().set_status("Finished");
 }
 
-// The rotation, listing and score stages (steps 10 to 17).
+// The rotation, listing and score stages (steps 10 to 17), in their order.
+// Each decides by its own rule whether it runs (stages.h): at most one
+// rotation, Promax after Varimax.
 void rotate_list_and_score(JOBSET& job, RUNDATA& run) {
-    const bool several = job.NFAC > 1;
-    if (is_word(job.ROTMTH, "WVARIMAX")) WVMSTG(job, run);
-    if ((is_word(job.ROTMTH, "VARIMAX") || is_word(job.ROTMTH, "PROMAX")) && several) VARSTG(job, run);
-    if (is_word(job.ROTMTH, "PROMAX") && several) PROSTG(job, run);
-    if (is_word(job.ROTMTH, "OBLIMIN") && several) OBLSTG(job, run);
-    if (is_word(job.ROTMTH, "HK") && several) HKSTG(job, run);
-    if (job.ITMKEY == ">ITEMS:" && is_word(job.SRTOPT, "SORT")) ITMSTG(job, run);
-    if (scored_metric(job) && (is_word(job.SCRMTH, "REG") || is_word(job.SCRMTH, "BART"))) SCRSTG(job, run);
-    if ((is_word(job.PLTOPT, "SCORES") || is_word(job.PLTOPT, "ALL")) && run.SCORED) SCPSTG(job, run);
+    WVMSTG(job, run);
+    VARSTG(job, run);
+    PROSTG(job, run);
+    OBLSTG(job, run);
+    HKSTG(job, run);
+    ITMSTG(job, run);
+    SCRSTG(job, run, 0);
+    SCPSTG(job, run);
 }
 
 }  // namespace
@@ -80,7 +81,7 @@ void ORVCALC() {
         write_head(job);
         if (is_word(job.VERBOS, "LONG")) CORPRT(job, run);
         if (is_word(job.MODTYP, "TRP")) {
-            TRPSTG(job, run);
+            TRPSTG(job, run, 0);
             normal_end();
             return;
         }

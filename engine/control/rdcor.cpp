@@ -12,6 +12,7 @@
 
 #include "engine/common/data_array.h"
 #include "engine/common/fatal.h"
+#include "engine/common/opnmat.h"
 #include "engine/common/units.h"
 #include "engine/control/finite.h"
 #include "engine/control/jobset.h"
@@ -205,10 +206,8 @@ void RDCOR(const std::string& METRIC, const std::string& DATFIL, int NVAR, std::
     const rt::OpenOptions old_file{rt::OpenStatus::Old, true};
     const std::string file = trimmed(DATFIL);
     if (METRIC.substr(0, 2) == "DI") {
-        if (rt::open_unit(LUDAT, file, old_file) != 0) {
-            static const rt::Format missing = rt::parse_format("(/,T27,A47,/,/)");
-            FATAL(missing, "FATAL ERROR! Input correlation matrix not found");
-        }
+        static const rt::Format missing = rt::parse_format("(/,T27,A47,/,T30,A,/,/)");
+        open_input(LUDAT, file, missing, "FATAL ERROR! Input correlation matrix not found");
     } else {
         rt::open_unit_or_fail(LUDAT, file, old_file);
     }

@@ -41,7 +41,7 @@ struct Layouts {
     rt::Format t30a50 = rt::parse_format("(T30,A50,/,/)");
     rt::Format t29a37 = rt::parse_format("(T29,A37,/,/)");
     rt::Format t29a41 = rt::parse_format("(T29,A41,/,/)");
-    rt::Format raw_data = rt::parse_format("(/,/,T30,A42,/,/)");
+    rt::Format raw_data = rt::parse_format("(/,/,T30,A42,/,T30,A,/,/)");
     rt::Format plots = rt::parse_format("(T30,A50,/,T30,A32,/,/)");
 };
 
@@ -57,6 +57,12 @@ std::string padded(std::string_view word, std::size_t width) {
     return text;
 }
 
+
+// A file name read as blank would make the open ask the host for one, which
+// takes the command-line argument: the command file itself.
+void require_name(const std::string& name, std::string_view keyword) {
+    if (trimmed(name).empty()) FATAL("FATAL ERROR: The " + std::string(keyword) + " line names no file");
+}
 
 // Steps back over the line just read, so that the next read sees it again.
 void give_back() { rt::backspace_unit(LUJOB); }
@@ -141,6 +147,7 @@ void read_data(JOBSET& job) {
     }
     UPCASE(key);
     if (key != ">DATA:") FATAL(f.t30a38, "FATAL ERROR: Keyword  >DATA:   missing");
+    require_name(job.DATFIL, ">DATA:");
     // Counts below 1 would size every array of the run from garbage.  The
     // subject count sizes only the raw data: it is checked once the input
     // type is known.
@@ -162,6 +169,7 @@ void read_items(JOBSET& job) {
         line.in() >> key;
         line.in().path(job.ITMNAM);
         line.end();
+        require_name(job.ITMNAM, ">ITEMS:");
 
         job.ITMTXT.assign(static_cast<std::size_t>(job.NVAR), blank_text(200));
         rt::open_unit_or_fail(LUTMP, trimmed(job.ITMNAM), {rt::OpenStatus::Old, true});
@@ -187,6 +195,7 @@ void read_outfile(JOBSET& job) {
     }
     upcase_all(key, job.VERBOS);
     if (key != ">OUTFILE:") FATAL(f.t30a41, "FATAL ERROR: Keyword  >OUTFILE:   missing");
+    require_name(job.OUTFIL, ">OUTFILE:");
     if (!is_word(job.VERBOS, "SHORT") && !is_word(job.VERBOS, "LONG"))
         FATAL(f.t30a45, "FATAL ERROR: Keyword  Print_Verbosity missing");
 }
@@ -220,12 +229,12 @@ void read_phi(JOBSET& job) {
     }
     UPCASE(key);
     if (key != ">PHI:") FATAL(layouts().t30a50, "FATAL ERROR: Keyword  >PHI:   missing");
+    require_name(job.PHIFIL, ">PHI:");
 }
 
 void open_raw_data(const JOBSET& job) {
     // The data file must exist: a missing one is not created empty.
-    if (rt::open_unit(LUDAT, trimmed(job.DATFIL), {rt::OpenStatus::Old, true}) != 0)
-        FATAL(layouts().raw_data, "FATAL ERROR! Problem opening Raw Data File");
+    open_input(LUDAT, trimmed(job.DATFIL), layouts().raw_data, "FATAL ERROR! Problem opening Raw Data File");
 }
 
 // The guessing-parameter line of metric DC (its keyword is not checked) and
@@ -240,6 +249,7 @@ void read_guessing(JOBSET& job) {
     } else {
         FATAL("FATAL ERROR: Keyword  >CPARAM:   missing");
     }
+    require_name(job.CPRFIL, ">CPARAM:");
     job.CPARM.assign(static_cast<std::size_t>(job.NVAR), 0.0);
     job.CPRFLG = 1;
     rt::open_unit_or_fail(LUCPR, trimmed(job.CPRFIL), {rt::OpenStatus::Old, true});
@@ -261,9 +271,13 @@ void read_model(JOBSET& job) {
     std::string key = keyword_line(7, job.MODTYP, job.NFAC, job.LABOPT, job.SRTOPT);
     upcase_all(job.MODTYP, job.LABOPT, job.SRTOPT);
     if (key != ">MODEL:") FATAL(f.t30a39, "FATAL ERROR: Keyword  >MODEL:   missing");
-    // NFAC of 0 or below ends the run after the correlations; more factors
-    // than variables cannot be extracted or rotated.  CMT and TRP jobs end
+    // NFAC of 0 or below ends an extraction job after the correlations, but
+    // model ROT goes straight to the rotation of NFAC factors read from its
+    // loading file: below 1 it has nothing to rotate.  More factors than
+    // variables cannot be extracted or rotated.  CMT and TRP jobs end
     // before any factor is formed, so they run whatever the count.
+    if (is_word(job.MODTYP, "ROT") && job.NFAC < 1)
+        FATAL("FATAL ERROR: Number of factors on >MODEL: must be at least 1");
     const bool factored = !is_word(job.MODTYP, "CMT") && !is_word(job.MODTYP, "TRP");
     if (factored && job.NFAC > job.NVAR)
         FATAL("FATAL ERROR: Number of factors on >MODEL: exceeds number of variables");

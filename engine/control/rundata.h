@@ -11,6 +11,7 @@
 namespace orv::engine {
 
 struct RUNDATA {
+    bool RAWDAT = false;         // raw data were read: SUBJID and X hold them
     DataArray SUBJID;            // NSUBJ subject identifiers (raw data)
     DataArray X;                 // NSUBJ x NVAR data
     std::vector<double> XBAR;    // NVAR means (metrics CO and IP on raw data)

@@ -75,13 +75,11 @@ void write_scores(const JOBSET& job, const RUNDATA& run, int threads) {
 
 }  // namespace
 
-void SCRSTG(JOBSET& job, RUNDATA& run) { SCRSTG(job, run, 0); }
-
 void SCRSTG(JOBSET& job, RUNDATA& run, int threads) {
+    // Scores are computed from raw data alone: model ROT reads loadings from
+    // its data file whatever the data type, so it has none to score.
     const bool regression = is_word(job.SCRMTH, "REG");
-    if (!scored_metric(job) || !(regression || is_word(job.SCRMTH, "BART"))) return;
-    // Loadings read from a file come without raw data to score.
-    if (!is_word(job.DATTYP, "RAW")) return;
+    if (!run.RAWDAT || !scored_metric(job) || !(regression || is_word(job.SCRMTH, "BART"))) return;
 
     open_scores_file(job);
     const auto nsubj = static_cast<std::size_t>(job.NSUBJ);
@@ -101,8 +99,7 @@ void SCRSTG(JOBSET& job, RUNDATA& run, int threads) {
 }
 
 void SCPSTG(JOBSET& job, RUNDATA& run) {
-    if (!(is_word(job.PLTOPT, "SCORES") || is_word(job.PLTOPT, "ALL")) || !scored_metric(job) || !run.SCORED)
-        return;
+    if (!(is_word(job.PLTOPT, "SCORES") || is_word(job.PLTOPT, "ALL")) || !run.SCORED) return;
     FSCPLT(run.SC, job.NSUBJ, job.NFAC);
 }
 

@@ -27,16 +27,25 @@ void TRPSTG(JOBSET& job, RUNDATA& run, int THREADS = 0);
 void EXTSTG(JOBSET& job, RUNDATA& run);
 // The unrotated solution (.fac for PFA).
 void UNRSTG(JOBSET& job, RUNDATA& run);
-// Rotations: weighted Varimax, Varimax, Promax, direct Oblimin, Harris-Kaiser.
+// The stages after the unrotated solution decide themselves whether they
+// run, each by its one rule; the main program calls every one in order.
+// Rotations, each for NFAC above 1 and its own method word: weighted
+// Varimax (WVARIMAX), Varimax (VARIMAX, and PROMAX before its Promax step),
+// Promax (PROMAX), direct Oblimin (OBLIMIN), Harris-Kaiser (HK).
 void WVMSTG(JOBSET& job, RUNDATA& run);
 void VARSTG(JOBSET& job, RUNDATA& run);
 void PROSTG(JOBSET& job, RUNDATA& run);
 void OBLSTG(JOBSET& job, RUNDATA& run);
 void HKSTG(JOBSET& job, RUNDATA& run);
-// The sorted item listing.
+// The sorted item listing: an item file was read and the sort option is
+// SORT (a job without factors never comes this far).
 void ITMSTG(JOBSET& job, RUNDATA& run);
-// Factor scores (.fsc) and their plots.
-void SCRSTG(JOBSET& job, RUNDATA& run);
+// Factor scores (.fsc): raw data were read, metric CO or IP, score method
+// REG or BART.  The scores and the .fsc records are computed on THREADS
+// threads (0: one per core); the report, the window and the .fsc file are
+// the same for every count.
+void SCRSTG(JOBSET& job, RUNDATA& run, int THREADS);
+// The score plots: plot option SCORES or ALL, and scores were computed.
 void SCPSTG(JOBSET& job, RUNDATA& run);
 
 }  // namespace orv::engine

@@ -33,6 +33,8 @@ float BVNDEN(double x, double y, double& rho) {
 namespace {
 
 constexpr std::string_view kTail = "Lower-tail";
+// The .ser field of a standard error that cannot be computed.
+constexpr std::string_view kNoError = "************";
 
 // What the Newton iterations of one pair leave behind.
 struct Newton {
@@ -46,6 +48,10 @@ struct Newton {
 struct PairWork {
     double p11 = 0.0, p10 = 0.0, p01 = 0.0, p00 = 0.0;  // final cells
     double r0 = 0.0;                                     // start value
+    // An empty final cell (the guessing correction can leave one) puts the
+    // root at +-1: the bound +-0.99 the density holds r at, signed as the
+    // association; 0 for a table without one.
+    double bound = 0.0;
     // The first step's test compares r with the previous pair's last r.
     // When the probability test alone does not decide whether a second step
     // is taken, `after_first` holds the state after the first step and
@@ -79,6 +85,12 @@ double start_value(double alpha, double ti, double tj) {
     return std::cos(3.141592654 / (1.0 + std::pow(alpha, a_exp)));
 }
 
+// Where a Newton step would leave (-1, 1) the slope has failed: R goes
+// instead half way to the end of the bracket in the direction of the root
+// (UP: toward +1), the nearest r seen beyond the root there, else the end
+// of the interval.  The estimate thus keeps the sign of the association.
+void bisect(bool up, double below, double above, double& r) { r = 0.5 * (r + (up ? above : below)); }
+
 // Newton iterations of one pair from the start value r0 on the final cell
 // p11.  `previous` points at the r remembered from the previous pair, or is
 // null when that is not known yet: the iteration then goes on past its first
@@ -102,6 +114,12 @@ void newton(double ti, double tj, double p11, double r0, const double* previous,
     double diff_r = 1.0;
     double diff_p = 1.0;
     double remembered = previous != nullptr ? *previous : 0.0;
+    // The bracket seen so far: the largest r whose probability fell short
+    // of p11 and the smallest whose probability passed it (the interval's
+    // ends while none has).
+    double below = -1.0;
+    double above = 1.0;
+    bool guarded = false;  // a step has been safeguarded
     int n = 1;
     while (n < 1000 && (diff_r > 0.0001 || diff_p > 0.00001)) {
         double sum = BVNDEN(ti, tj, r);
@@ -118,10 +136,31 @@ void newton(double ti, double tj, double p11, double r0, const double* previous,
         }
         diff_p = std::abs(m - p11);
         if (slope <= 0.02f) slope = static_cast<float>(static_cast<double>(slope) * 5.5);
-        if (m < 0.01 || p11 < 0.01)
+        // M rises with r: short of p11, r lies below the root, past it above.
+        if (m < p11) below = std::max(below, r);
+        if (m > p11) above = std::min(above, r);
+        if (m < 0.01 || p11 < 0.01) {
             diff_p = 0.0;
-        else
-            r = r - (m - p11) / static_cast<double>(slope);
+            // Once safeguarded, r may stand where the probability is small
+            // because of a bisection, not of the data: it goes on toward the
+            // root.
+            if (guarded && m != p11) bisect(m < p11, below, above, r);
+        } else {
+            const double next = r - (m - p11) / static_cast<double>(slope);
+            if (next > -1.0 && next < 1.0) {
+                r = next;
+            } else if (out.bound != 0.0) {
+                // A table with an empty cell has its root at the bound.
+                r = out.bound;
+                diff_p = 0.0;
+                diff_r = 0.0;
+                remembered = r;
+                break;
+            } else {
+                guarded = true;
+                bisect(m < p11, below, above, r);
+            }
+        }
         if (n == 1 && previous == nullptr) {
             if (!(diff_p > 0.00001)) {
                 out.ambiguous = true;
@@ -240,6 +279,11 @@ void pair_work(const Items& items, int i, int j, PairWork& out) {
     out.p01 = p01;
     out.p00 = p00;
     out.r0 = start_value(alpha, items.tstart[i - 1], items.tstart[j - 1]);
+    out.bound = 0.0;
+    if (!(p11 > 0.0 && p10 > 0.0 && p01 > 0.0 && p00 > 0.0)) {
+        const double limit = static_cast<double>(0.99f);
+        out.bound = p11 * p00 >= p10 * p01 ? limit : -limit;
+    }
     if (items.tfail[i - 1] || items.tfail[j - 1]) return;  // the run stops at this pair
     newton(items.t[i - 1], items.t[j - 1], p11, out.r0, nullptr, 1, out);
 }
@@ -269,6 +313,10 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     static const rt::Format pair_record = rt::parse_format(
         "(\"Variables \",I3,\" and \",I3/\"--------------------\"/\"      0         1\"/"
         "\"1 \",2(F8.2,2X),\"     r(tet) = \",F5.3,\"     std err  \",F5.3/"
+        "\"0 \",2(F8.2,2X),\"     r(phi) = \",F5.3//)");
+    static const rt::Format pair_without_error = rt::parse_format(
+        "(\"Variables \",I3,\" and \",I3/\"--------------------\"/\"      0         1\"/"
+        "\"1 \",2(F8.2,2X),\"     r(tet) = \",F5.3,\"     std err  cannot be computed\"/"
         "\"0 \",2(F8.2,2X),\"     r(phi) = \",F5.3//)");
     static const rt::Format ser_record = rt::parse_format("(999(F12.9,1X))");
 
@@ -410,11 +458,18 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
         double& r = rr(i, j);
         const double density =
             BVNDEN(items.t[static_cast<std::size_t>(i - 1)], items.t[static_cast<std::size_t>(j - 1)], r);
-        const double error = 1.0 / (n * density) * 1.0 / std::sqrt(1.0 / n01 + 1.0 / n11 + 1.0 / n00 + 1.0 / n10);
+        double error = 1.0 / (n * density) * 1.0 / std::sqrt(1.0 / n01 + 1.0 / n11 + 1.0 / n00 + 1.0 / n10);
+        // A cell emptied by the guessing correction, or a density that is 0
+        // in single precision, leaves no standard error: NaN marks it here.
+        if (!(n01 > 0.0 && n11 > 0.0 && n00 > 0.0 && n10 > 0.0 && std::isfinite(error)))
+            error = std::numeric_limits<double>::quiet_NaN();
         // Mirrored after the density's clamp, so R stays symmetric.
         rr(j, i) = r;
         if (n10 <= 5.0 || n00 <= 5.0 || n01 <= 5.0 || n11 <= 5.0) write(held, small_cells);
-        write(held, pair_record, j, i, n01, n11, r, error, n00, n10, rphi);
+        if (std::isnan(error))
+            write(held, pair_without_error, j, i, n01, n11, r, n00, n10, rphi);
+        else
+            write(held, pair_record, j, i, n01, n11, r, error, n00, n10, rphi);
         se[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * nvar] = error;
         se[static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(i - 1) * nvar] = error;
     });
@@ -426,8 +481,33 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     OPNMAT(LUSER, JOBDIR, JOBBAS, "ser");
     write_in_order(pool, LUSER, nvar, [&](std::size_t a, rt::HeldRecords& held) {
         std::vector<double> row(nvar);
-        for (std::size_t b = 0; b < nvar; ++b) row[b] = se[a + b * nvar];
-        write(held, ser_record, row);
+        bool complete = true;
+        for (std::size_t b = 0; b < nvar; ++b) {
+            row[b] = se[a + b * nvar];
+            complete = complete && !std::isnan(row[b]);
+        }
+        if (complete) {
+            write(held, ser_record, row);
+            return;
+        }
+        // A standard error that could not be computed fills its field with
+        // asterisks, as formatted output marks a value it cannot show: no
+        // reader takes them for a number, and every field keeps its place.
+        std::string layout = "(";
+        for (std::size_t b = 0; b < nvar; ++b) {
+            if (b > 0 && b % 999 == 0) layout += "/,";  // where the record format's reversion starts a record
+            layout += std::isnan(row[b]) ? "A12,1X," : "F12.9,1X,";
+        }
+        layout.back() = ')';
+        const rt::Format format = rt::parse_format(layout);  // the output refers to it
+        rt::FormattedOutput out(held, format);
+        for (std::size_t b = 0; b < nvar; ++b) {
+            if (std::isnan(row[b]))
+                out << kNoError;
+            else
+                out << row[b];
+        }
+        out.finish();
     });
 
     // 13. .frq and .ser are closed; .dff stays open to the end of the run.

@@ -14,9 +14,14 @@ namespace orv::engine {
 // Each pair's 2 x 2 table gets half an observation in an empty cell; with
 // CFLAG 1 the cells and proportions are corrected for guessing with the
 // c parameters CPARM (NVAR values).  Start values from an approximation of
-// the odds ratio, then Newton steps on the bivariate normal probability;
-// a pair that does not settle in 999 steps takes its polychoric value
-// (POLCOR, boundary warning on LUOUT, the report).
+// the odds ratio, then Newton steps on the bivariate normal probability.
+// A step that would leave (-1, 1) is replaced by a bisection of the bracket
+// seen, so that r keeps the sign of the association; for a table with an
+// empty cell (the guessing correction can leave one) r ends there at
+// +-0.99.  A pair that does not settle in 999 steps takes its polychoric
+// value (POLCOR, boundary warning on LUOUT, the report).  A standard error
+// that cannot be computed (an empty cell, a density of 0) reads "cannot be
+// computed" on .frq and fills its .ser field with asterisks.
 //
 // The side files are named after the job (JOBDIR, JOBBAS) and written on
 // every call: .frq (unit 23) and .ser (unit 24) are closed on return, .dff

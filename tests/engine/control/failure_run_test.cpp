@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -28,6 +29,11 @@ protected:
     }
 
     void put(const std::string& name, const std::string& text) const { EngineRun::put(at(name), text); }
+
+public:
+    void put_file(const std::string& name, const std::string& text) const { put(name, text); }
+
+protected:
     std::string get(const std::string& name) const { return EngineRun::get(at(name)); }
 
     // The README's example job with some of its lines replaced.
@@ -220,6 +226,29 @@ TEST_F(FailureRun, NonFiniteValuesInInputFilesStopTheRun) {
     expect_not_finite("Infinity", 2, "phi.dat");
     EXPECT_FALSE(finished());
 
+    // Finite values whose products overflow: a loading whose fourth power
+    // does (F5.1 reads 1e300 as 1e299), a factor correlation matrix with
+    // 1e308 on its diagonal.
+    const struct {
+        const char* loadings;
+        const char* phi;
+        std::string message;
+    } huge[] = {
+        {"  0.7  0.1\n  0.6  0.2\n  0.11e300\n", "1.0 0.3\n0.3 1.0\n",
+         "Value 1e+299 in record 3 of file " + (dir_ / "load.dat").string() +
+             " is too large: the sums of fourth powers of the loadings overflow"},
+        {"  0.7  0.1\n  0.6  0.2\n  0.1  0.8\n", "1e308 0.3\n0.3 1.0\n",
+         "Entry (1,1) of factor correlation file " + (dir_ / "phi.dat").string() +
+             " is 1e+308: a correlation matrix has 1 on its diagonal"},
+    };
+    for (const auto& c : huge) {
+        put("load.dat", c.loadings);
+        put("phi.dat", c.phi);
+        EXPECT_EQ(run("job.in"), 1) << window_;
+        EXPECT_NE(window_.find("FATAL ERROR: " + c.message + "\n"), std::string::npos) << window_;
+        EXPECT_FALSE(finished());
+    }
+
     // Guessing parameters, laid out freely: refused with the command file.
     const fs::path cmt = fs::path(ORV_TEST_DATA_DIR) / "engine" / "jobs" / "cmt";
     fs::copy_file(cmt / "items.dat", dir_ / "items.dat");
@@ -296,11 +325,123 @@ TEST_F(FailureRun, CorrelationsThatOverflowStopTheRun) {
                            {">TECHNICAL:", ".0001 200 .0001 200 T .2 SMC 120 T\n>OUTPUT: 1 COR"},
                            {">FORMAT:", "(F4.0,F5.0,11F3.0)"}}));
     EXPECT_EQ(run("job.in"), 1) << window_;
-    EXPECT_NE(window_.find("FATAL ERROR: The correlations of variable 1 are not finite numbers\n"),
+    EXPECT_NE(window_.find("FATAL ERROR: The correlations of variable 1 are not finite numbers: the sum of squares "
+                           "of its values overflows\n"),
               std::string::npos)
         << window_;
     EXPECT_FALSE(fs::exists(dir_ / "job.cor"));
     EXPECT_FALSE(finished());
+}
+
+// Model ROT reads its loadings from the data file whatever the data type:
+// over RAW it runs without scores (there are no raw data to score), and it
+// needs at least one factor, refused with the command file.
+TEST_F(FailureRun, RotJobsRotateWhatTheyReadAndNothingElse) {
+    put("load.dat", "  0.70  0.10\n  0.60  0.20\n  0.10  0.80\n  0.20  0.70\n");
+    put("items.txt", "item one\nitem two\nitem three\nitem four\n");
+    const std::string raw = ">TITLE: ROT model with RAW data type and regression scores\n>DATA: load.dat 4 10\n"
+                            ">OUTFILE: job.out SHORT\n>METRIC: CO RAW NS\n>MODEL: ROT 2 NOLABELS NOSORT\n"
+                            ">ROTATE: VARIMAX\n>SCORE: REG\n>PLOT: NONE\n>FORMAT: (2F6.2)\n";
+    put("job.in", raw);
+    EXPECT_EQ(run("job.in"), 0) << window_;
+    EXPECT_TRUE(finished());
+    EXPECT_NE(get("job.out").find("Varimax Rotated Factor Loadings"), std::string::npos);
+    EXPECT_EQ(get("job.out").find("Standardized regression weights"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir_ / "job.fsc"));
+
+    for (const char* count : {"0", "-1"}) {
+        put("job.in", ">TITLE: ROT without factors\n>DATA: load.dat 4 0\n>ITEMS: items.txt\n"
+                      ">OUTFILE: none.out SHORT\n>METRIC: CO FLD1 NS\n>MODEL: ROT " + std::string(count) +
+                          " NOLABELS SORT\n>ROTATE: VARIMAX\n>SCORE: NONE\n>PLOT: NONE\n>FORMAT: (2F6.2)\n");
+        EXPECT_EQ(run("job.in"), 1) << window_;
+        EXPECT_NE(window_.find("FATAL ERROR: Number of factors on >MODEL: must be at least 1\n"), std::string::npos)
+            << window_;
+        EXPECT_FALSE(fs::exists(dir_ / "none.out"));
+    }
+}
+
+// Two items in a job of metric DI (or DC with the guessing parameters
+// GUESSING) from the counts of their 2 x 2 table: n11 both keyed, n10 only
+// the first, n01 only the second, n00 neither.
+void two_item_job(FailureRun& t, int n11, int n10, int n01, int n00, const std::string& guessing) {
+    std::string data;
+    int id = 0;
+    for (const auto& [cell, count] : {std::pair{"11", n11}, {"10", n10}, {"01", n01}, {"00", n00}})
+        for (int k = 0; k < count; ++k) data += std::to_string(1000 + ++id) + " " + cell + "\n";
+    std::string job = ">TITLE: two items\n>DATA: two.dat 2 " + std::to_string(id) + "\n>OUTFILE: two.out LONG\n";
+    if (guessing.empty()) {
+        job += ">METRIC: DI RAW NS\n";
+    } else {
+        job += ">METRIC: DC RAW NS\n>CPARAM: two.cpr\n";
+        t.put_file("two.cpr", guessing + "\n");
+    }
+    job += ">MODEL: CMT 1 NOLABELS NOSORT\n>ROTATE: NONE\n>SCORE: NONE\n>PLOT: NONE\n"
+           ">TECHNICAL: .0001 200 .0001 200 T .2 ONE 120 T\n>OUTPUT: 1 COR\n>FORMAT: (F4.0,1X,2F1.0)\n";
+    t.put_file("two.dat", data);
+    t.put_file("job.in", job);
+}
+
+// Tables at the edge of the tetrachoric iteration: a strongly positive one
+// keeps its sign (against the committed high-precision reference), and a
+// pair whose guessing correction empties a cell ends at the bound with the
+// small-cell warning and a standard error said to be unknown, in words on
+// .frq and as asterisks on .ser.  Nothing shows NaN or an infinity.
+TEST_F(FailureRun, TetrachoricsAtTheEdgeStaySignedAndFinite) {
+    std::ifstream in(fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "tetcor" / "strong_reference.txt");
+    std::string line;
+    while (std::getline(in, line) && line[0] == '#') {
+    }
+    double n00 = 0, n01 = 0, n10 = 0, n11 = 0, rho = 0;
+    std::istringstream(line) >> n00 >> n01 >> n10 >> n11 >> rho;
+    ASSERT_EQ(n00, 379.5);
+
+    two_item_job(*this, 40, 40, 0, 380, "");
+    EXPECT_EQ(run("job.in"), 0) << window_;
+    std::istringstream cor(get("job.cor"));
+    double r11 = 0, r12 = 0;
+    cor >> r11 >> r12;
+    EXPECT_NEAR(r12, rho, 1e-4);
+    const std::string frq = get("job.frq");
+    EXPECT_NE(frq.find("1    40.50     39.50       r(tet) = 0.967     std err  0.018\n"), std::string::npos) << frq;
+
+    two_item_job(*this, 4, 10, 0, 12, "0.00 0.15");
+    EXPECT_EQ(run("job.in"), 0) << window_;
+    const std::string guessed = get("job.frq");
+    EXPECT_NE(guessed.find("WARNING! Small cell frequencies. Tetrachoric r may be biased\nVariables   1 and   2\n"
+                           "--------------------\n      0         1\n"
+                           "1    12.35      0.12       r(tet) = 0.990     std err  cannot be computed\n"),
+              std::string::npos)
+        << guessed;
+    EXPECT_EQ(get("job.ser"), " 0.000000000 ************\n************  0.000000000\n");
+    for (const char* file : {"two.out", "job.cor", "job.frq", "job.ser"}) {
+        EXPECT_EQ(get(file).find("NaN"), std::string::npos) << file;
+        EXPECT_EQ(get(file).find("Inf"), std::string::npos) << file;
+    }
+}
+
+// Messages that say what to mend: a report line that names no file (it
+// used to fall back to the command-line argument, the command file), a
+// missing data file with the system's reason; a command file saved with a
+// byte-order mark runs as one without.
+TEST_F(FailureRun, MessagesSayWhatToMend) {
+    put("job.in", example({{">OUTFILE:", "'' SHORT"}}));
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find(std::string(28, ' ') + "FATAL ERROR: The >OUTFILE: line names no file\n"), std::string::npos)
+        << window_;
+
+    put("job.in", example({{">DATA:", "gone.dat 12 300"}}));
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find(std::string(28, ' ') + "FATAL ERROR! Problem opening Raw Data File\n" + std::string(28, ' ') +
+                           "gone.dat: No such file or directory\n"),
+              std::string::npos)
+        << window_;
+
+    put("job.in", example({}));
+    EXPECT_EQ(run("job.in"), 0) << window_;
+    const std::string plain = get("example.out");
+    put("job.in", "\xEF\xBB\xBF" + example({}));
+    EXPECT_EQ(run("job.in"), 0) << window_;
+    EXPECT_EQ(get("example.out"), plain);
 }
 
 // The rule over odd jobs that do run: whenever the run ends with status 0,
@@ -364,6 +505,73 @@ TEST_F(FailureRun, ScoreJobsNeverShowValuesThatAreNotFinite) {
                     EXPECT_FALSE(get("job.fsc").empty()) << data << " " << model << " " << rotate << " " << method;
                 }
     std::cout << succeeded << " of " << jobs << " score jobs ran to their end\n";
+    EXPECT_GT(succeeded, 0);
+}
+
+// The same rule over the families of odd jobs fuzzing found: model ROT
+// with every data type, score word and a factor count below 1, loadings and
+// data huge but finite.  Every run ends with status 0 or 1, and after 0
+// no file it wrote shows NaN or an infinity.
+TEST_F(FailureRun, OddJobFamiliesNeverShowValuesThatAreNotFinite) {
+    const char* files[] = {"job.out", "job.cor", "job.eig", "job.rsd", "job.fac", "job.phi", "job.fsc",
+                           "job.frq", "job.ser"};
+    int succeeded = 0, jobs = 0;
+    auto check = [&](const std::string& what) {
+        ++jobs;
+        for (const char* file : files) fs::remove(dir_ / file);
+        const int status = run("job.in");
+        ASSERT_TRUE(status == 0 || status == 1) << what << "\n" << window_;
+        if (status != 0) return;
+        ++succeeded;
+        for (const char* file : files) {
+            const std::string text = fs::exists(dir_ / file) ? get(file) : "";
+            EXPECT_EQ(text.find("NaN"), std::string::npos) << what << " " << file;
+            EXPECT_EQ(text.find("Infinity"), std::string::npos) << what << " " << file;
+        }
+    };
+    put("phi.dat", "1 .3\n.3 1\n");
+    put("items.txt", "one\ntwo\nthree\nfour\n");
+    auto rot_job = [&](const std::string& type, const std::string& factors, const std::string& rotate,
+                       const std::string& score, const std::string& huge) {
+        put("load.dat", "  0.70  0.10\n  0.60  0.20\n  0.10 " + huge + "\n  0.20  0.70\n");
+        put("job.in", ">TITLE: rotation of loadings\n>DATA: load.dat 4 10\n>ITEMS: items.txt\n"
+                      ">OUTFILE: job.out LONG\n>METRIC: CO " + type + " NS\n" +
+                          (type == "FLD2" ? ">PHI: phi.dat\n" : "") + ">MODEL: ROT " + factors +
+                          " NOLABELS SORT\n>ROTATE: " + rotate + "\n>SCORE: " + score +
+                          "\n>PLOT: LOADINGS\n>TECHNICAL: .0001 200 .0001 200 T .2 ONE 120 T\n>OUTPUT: 1 FAC\n"
+                          ">FORMAT: (F6.0,E14.0)\n");
+    };
+    for (const char* type : {"RAW", "COR", "FLD1", "FLD2"})
+        for (const char* score : {"REG", "BART", "NOSCORE", "NONE"})
+            for (const char* factors : {"-1", "0", "2"}) {
+                rot_job(type, factors, "PROMAX 3", score, "0.80");
+                check(std::string(type) + " " + score + " " + factors);
+            }
+    for (const char* huge : {"1e20", "1e76", "8e76", "1e150", "1e300"})
+        for (const char* rotate : {"VARIMAX", "WVARIMAX", "PROMAX 3", "OBLIMIN 0", "HK 0.5"})
+            for (const char* type : {"FLD1", "FLD2"}) {
+                rot_job(type, "2", rotate, "NONE", huge);
+                check(std::string(huge) + " " + rotate + " " + type);
+            }
+    // Raw data of every metric with one huge value, and a correlation file
+    // with a huge entry.
+    std::istringstream in(read_file(kExamples / "example.dat"));
+    std::string data;
+    for (std::string line; std::getline(in, line);) data += line.substr(0, 4) + line[6] + "e200" + line.substr(7) + "\n";
+    put("huge.dat", data);
+    for (const char* metric : {"CO", "IP", "DI", "OR", "CD"}) {
+        put("job.in", example({{">DATA:", "huge.dat 12 300"},
+                               {">OUTFILE:", "job.out LONG"},
+                               {">METRIC:", std::string(metric) + " RAW SM"},
+                               {">SCORE:", "REG"},
+                               {">TECHNICAL:", ".0001 200 .0001 200 T .2 SMC 120 T\n>OUTPUT: 4 COR EIG RSD FAC"},
+                               {">FORMAT:", "(F4.0,F5.0,11F3.0)"}}));
+        check(std::string("huge raw data ") + metric);
+    }
+    put("m.cor", "1 1e300 .3\n1e300 1 .3\n.3 .3 1\n");
+    put("job.in", cor_job(3, "PFA 1", ".0001 200 .0001 200 T .2 SMC 120 F"));
+    check("huge correlation");
+    std::cout << succeeded << " of " << jobs << " odd jobs ran to their end\n";
     EXPECT_GT(succeeded, 0);
 }
 

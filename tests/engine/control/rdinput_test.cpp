@@ -171,7 +171,8 @@ TEST_F(RdInputTest, CorrelationFileMissing) {
     const std::string missing = dir_ + "/none.cor";
     std::vector<double> r;
     EXPECT_EQ(fatal_records([&] { RDCOR("DI", missing, 3, r); }),
-              (std::vector<std::string>{"", at(27, "FATAL ERROR! Input correlation matrix not found"), "", ""}));
+              (std::vector<std::string>{"", at(27, "FATAL ERROR! Input correlation matrix not found"),
+                                        at(30, missing + ": No such file or directory"), "", ""}));
     for (const char* metric : {"OR", "CO"}) {
         host_.records.clear();
         try {
@@ -245,28 +246,55 @@ TEST_F(RdInputTest, LoadingMatrixFld2KeepsTheCommonPart) {
 }
 
 TEST_F(RdInputTest, LoadingInputFatalStops) {
-    const std::string pattern = put("p.fld", " .5 .5\n .5 .5\n");
+    const std::string pattern = put("p.fld", " .5 .5 .5\n .5 .5 .5\n");
     const std::string missing = dir_ + "/missing.txt";
     std::vector<double> l, phi, comm, facss;
     struct Case {
         const char* what;
         std::string datfil, dattyp, phifil;
         std::vector<std::string> records;
+        int nfac = 2;
+    };
+    auto entry = [&](const char* name, const std::string& rest) {
+        return at(30, "FATAL ERROR: Entry " + rest.substr(0, 5) + " of factor correlation file " + dir_ + "/" + name +
+                          rest.substr(5));
     };
     const std::vector<Case> cases = {
         {"loading file missing (before the factor correlations)", missing, "FLD2", missing,
-         {"", at(27, "FATAL ERROR! Factor Pattern file not found"), "", ""}},
+         {"", at(27, "FATAL ERROR! Factor Pattern file not found"), at(30, missing + ": No such file or directory"),
+          "", ""}},
         {"factor correlation file missing", pattern, "FLD2", missing,
-         {"", at(27, " FATAL ERROR! Factor correlation file not found"), "", ""}},
-        {"factor correlations with a negative eigenvalue", pattern, "FLD2", put("bad.phi", "1 2\n2 1\n"),
-         {at(30, "FATAL ERROR! Factor correlation matrix has a negative eigenvalue"), "", ""}},
+         {"", at(27, " FATAL ERROR! Factor correlation file not found"),
+          at(30, missing + ": No such file or directory"), "", ""}},
+        {"factor correlations with a negative eigenvalue", pattern, "FLD2",
+         put("bad.phi", "1 .9 -.9\n.9 1 .9\n-.9 .9 1\n"),
+         {at(30, "FATAL ERROR! Factor correlation matrix has a negative eigenvalue"), "", ""}, 3},
+        {"a huge diagonal", pattern, "FLD2", put("huge.phi", "1e308 .3\n.3 1\n"),
+         {entry("huge.phi", "(1,1) is 1e+308: a correlation matrix has 1 on its diagonal"), "", ""}},
+        {"a diagonal off 1 by more than its last decimal", pattern, "FLD2", put("near.phi", "1 .3\n.3 .998\n"),
+         {entry("near.phi", "(2,2) is 0.998: a correlation matrix has 1 on its diagonal"), "", ""}},
+        {"a diagonal of a whole number", pattern, "FLD2", put("whole.phi", "2 .3\n.3 1\n"),
+         {entry("whole.phi", "(1,1) is 2: a correlation matrix has 1 on its diagonal"), "", ""}},
+        {"a diagonal of one decimal", pattern, "FLD2", put("tenth.phi", "1 .3\n.3 .9\n"),
+         {entry("tenth.phi", "(2,2) is 0.9: a correlation matrix has 1 on its diagonal"), "", ""}},
+        {"a correlation above 1", pattern, "FLD2", put("above.phi", "1 -1.5\n-1.5 1\n"),
+         {entry("above.phi", "(1,2) is -1.5: correlations lie between -1 and 1"), "", ""}},
+        {"an asymmetric matrix", pattern, "FLD2", put("skew.phi", "1 .3\n.35 1\n"),
+         {entry("skew.phi", "(1,2) is 0.3 and entry (2,1) is 0.35: a correlation matrix is symmetric"), "", ""}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(fatal_records([&] { RDLOAD(c.datfil, "(2F3.1)", c.dattyp, c.phifil, 2, 2, l, phi, comm, facss); }),
+        EXPECT_EQ(fatal_records([&] {
+                      RDLOAD(c.datfil, "(3F3.1)", c.dattyp, c.phifil, 2, c.nfac, l, phi, comm, facss);
+                  }),
                   c.records);
         rt::close_all_units();
     }
+    // Within one unit of their last decimal the diagonal and the symmetry
+    // pass: values written with 9 decimals.
+    RDLOAD(pattern, "(3F3.1)", "FLD2", put("nine.phi", "0.999999999 .300000001\n.3 1.000000001\n"), 2, 2, l, phi,
+           comm, facss);
+    rt::close_all_units();
     // FLD1 never looks for the factor correlation file.
     RDLOAD(pattern, "(2F3.1)", "FLD1", missing, 2, 2, l, phi, comm, facss);
     EXPECT_EQ(l, (std::vector<double>(4, 0.5)));

@@ -144,7 +144,8 @@ TEST_F(ReaderTest, EveryFatalMessageWithItsWindowTextAndStatus) {
          {at(43, "FATAL ERROR: Keyword  >PHI:   missing"), "", ""}},
         {"raw data file missing",
          [](Job& j, const fs::path& d) { j.set(">DATA:", ">DATA: " + (d / "none.dat").string() + " 5 100"); },
-         {"", "", at(30, "FATAL ERROR! Problem opening Raw Data File"), "", ""}},
+         {"", "", at(30, "FATAL ERROR! Problem opening Raw Data File"),
+          at(30, (dir_ / "none.dat").string() + ": No such file or directory"), "", ""}},
         {"model", [](Job& j, auto&) { j.set(">MODEL:", ">MODELS: PFA 2 NOLABELS SORT"); },
          {at(30, "FATAL ERROR: Keyword  >MODEL:   missing"), "", ""}},
         {"rotate", [](Job& j, auto&) { j.set(">ROTATE:", ">ROTATION: VARIMAX"); },
@@ -182,6 +183,14 @@ TEST_F(ReaderTest, EveryFatalMessageWithItsWindowTextAndStatus) {
          {at(30, "FATAL ERROR: Number of subjects on >DATA: must be at least 1"), "", ""}},
         {"more factors than variables", [](Job& j, auto&) { j.set(">MODEL:", ">MODEL: PFA 6 NOLABELS SORT"); },
          {at(30, "FATAL ERROR: Number of factors on >MODEL: exceeds number of variables"), "", ""}},
+        {"no factors to rotate", [](Job& j, auto&) { j.set(">MODEL:", ">MODEL: ROT 0 NOLABELS SORT"); },
+         {at(30, "FATAL ERROR: Number of factors on >MODEL: must be at least 1"), "", ""}},
+        {"factors below 0 to rotate", [](Job& j, auto&) { j.set(">MODEL:", ">MODEL: rot -1 NOLABELS SORT"); },
+         {at(30, "FATAL ERROR: Number of factors on >MODEL: must be at least 1"), "", ""}},
+        {"report without a name", [](Job& j, auto&) { j.set(">OUTFILE:", ">OUTFILE: '' SHORT"); },
+         {at(30, "FATAL ERROR: The >OUTFILE: line names no file"), "", ""}},
+        {"data without a name", [](Job& j, auto&) { j.set(">DATA:", ">DATA: \"\" 5 100"); },
+         {at(30, "FATAL ERROR: The >DATA: line names no file"), "", ""}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -85,6 +85,7 @@ protected:
 
     void data(int nsubj) {
         job_.NSUBJ = nsubj;
+        run_.RAWDAT = true;
         const Matrix base = numbers(read_file(kJobs / "three.dat"));
         const int rows = static_cast<int>(base.size()) / 11;
         run_.X.resize(static_cast<std::size_t>(nsubj) * 10);
@@ -202,15 +203,17 @@ TEST_F(ScoreStage, LoadingsByRotationAndMethod) {
     }
 }
 
-// A loading matrix read from a file has no raw data: no scores, no .fsc,
-// no plots, no message; other metrics score nothing either.
+// Without raw data (a loading matrix read from a file, whatever the data
+// type) there is nothing to score: no scores, no .fsc, no plots, no
+// message; other metrics score nothing either.
 TEST_F(ScoreStage, SkippedWithoutRawDataOrForOtherMetrics) {
     data(100);
-    for (const char* dattyp : {"FLD1", "FLD2"}) {
+    run_.RAWDAT = false;
+    for (const char* dattyp : {"FLD1", "FLD2", "RAW "}) {
         job_.DATTYP = dattyp;
         ASSERT_TRUE(stage(1));
     }
-    job_.DATTYP = "RAW ";
+    run_.RAWDAT = true;
     for (const char* metric : {"DI", "DC", "CD", "OR"}) {
         job_.METRIC = metric;
         ASSERT_TRUE(stage(1));
