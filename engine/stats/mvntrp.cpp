@@ -335,14 +335,14 @@ bool step_along(const Objective& f, const double* v, double* p, double& g2, Lowe
 // the analytic gradient, which follow the long curved valleys where G2
 // falls towards a bound as slopes grow without end (patterns that no
 // subject shows) far better than steps on a Hessian that is indefinite
-// there; each step is backtracked until G2 falls (Armijo).  A point where
+// there; each step is halved until G2 falls enough (Armijo) or, taken
+// whole, doubled while G2 still falls steeply along it.  A point where
 // every gradient component is at most 1.0E-5 is a minimum unless MVNOPT's
 // Hessian there has a direction of negative curvature (a saddle, such as
 // the slopes 0 of the independence start, where the slopes' gradient
 // vanishes by symmetry), which the search then leaves along that
 // direction.  At most kPolishSteps steps; true when it ends at a minimum.
 constexpr int kPolishSteps = 400;
-constexpr double kLongest = 1e300;
 
 bool polish(const Objective& f, Lowest& low) {
     double x[kParams], g[kParams], hinv[kParams * kParams];
@@ -380,12 +380,7 @@ bool polish(const Objective& f, Lowest& low) {
             --step;
             continue;
         }
-        // No parameter moves by more than kLongest in one step: where G2
-        // flattens as a slope grows, a quasi-Newton step can be long
-        // enough to put a whole item's response curve between two nodes.
-        double longest = 0.0;
-        for (int i = 0; i < kParams; ++i) longest = std::max(longest, std::abs(d[i]));
-        double t = longest > kLongest ? kLongest / longest : 1.0, xt[kParams], gt[kParams], ft = 0.0;
+        double t = 1.0, xt[kParams], gt[kParams], ft = 0.0;
         bool found = false;
         for (int tries = 0; tries < 40; ++tries, t *= 0.5) {
             for (int i = 0; i < kParams; ++i) xt[i] = x[i] + t * d[i];

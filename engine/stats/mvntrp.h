@@ -1,7 +1,8 @@
 // The triplet test of multivariate normality: for three dichotomous items,
 // the one-factor normal-ogive model (three intercepts, three slopes) fitted
 // to the 8 response-pattern counts by Newton steps on the likelihood-ratio
-// statistic G2 against the saturated model (1 degree of freedom).
+// statistic G2 against the saturated model (1 degree of freedom), and by a
+// quasi-Newton search where those end short of the minimum.
 //
 // Parameters P(1..3) are the intercepts b and P(4..6) the slopes a of items
 // 1..3; item i answers 1 at latent value q with probability
@@ -95,7 +96,7 @@ struct MvnFit {
     double p[6] = {};              // the parameters it belongs to
     int iterations = 0;            // Newton steps taken (at most 10)
     MvnEnd ended = MvnEnd::limit;  // how the Newton steps ended
-    bool at_minimum = false;       // the gradient test met, by them or after them
+    bool at_minimum = false;       // the gradient test met at a minimum, by them or after them
     std::int64_t evaluations = 0;  // values of G2 computed, MVNFUN's or their equivalent
 };
 
@@ -103,11 +104,12 @@ struct MvnFit {
 // at most 10 Newton steps with step halving (at most 4 trials, the last
 // finite one taken; none finite ends the search where it is), ending on the
 // Hessian's failure mark or when every gradient component is at most
-// 1.0E-5.  When they end without meeting that test, a damped Newton search
-// on the same derivatives goes on from the lowest point met (at most 60
-// steps, until the test is met or G2 cannot fall), and the lowest G2 of
-// both is reported.  A statistic below 0 (a perfect fit, under weights
-// that sum to a little more than 1) is reported as 0.
+// 1.0E-5.  When they end without meeting that test, a quasi-Newton search
+// on the analytic gradient goes on from the lowest point met (at most 400
+// steps, until that test is met at a point that is not a saddle, or G2
+// cannot fall), and the lowest G2 of both is reported.  A statistic below 0
+// (a perfect fit, under float weights that sum to a little more than 1) is
+// reported as 0.
 MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, double R13, double R23);
 
 // The mark of a statistic: "**" at or above 6.635, "* " at or above 3.841,
