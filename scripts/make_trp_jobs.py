@@ -46,17 +46,7 @@ def rows_text(rows):
     return "".join("%4d %s\n" % (s + 1, "".join(str(v) for v in row)) for s, row in enumerate(rows))
 
 
-def probit_items(seed, n):
-    g = Generator(seed)
-    rows = []
-    for _ in range(n):
-        f = g.normal()
-        rows.append([1 if l * f + math.sqrt(1 - l * l) * g.normal() > t else 0
-                     for l, t in zip(LOADINGS, THRESHOLDS)])
-    return rows
-
-
-def probit_rows(seed, n, loadings, thresholds):
+def probit_items(seed, n, loadings=LOADINGS, thresholds=THRESHOLDS):
     g = Generator(seed)
     rows = []
     for _ in range(n):
@@ -127,11 +117,11 @@ def main():
     write("probit.dat", rows_text(probit_items(20271, 1000)))
     write("skewed.dat", rows_text(skewed_items(20272, 1000)))
     write("small.dat", rows_text(small))
-    positive = probit_rows(20281, 3000, [abs(l) for l in REVERSED_LOADINGS], REVERSED_THRESHOLDS)
+    positive = probit_items(20281, 3000, [abs(l) for l in REVERSED_LOADINGS], REVERSED_THRESHOLDS)
     write("positive.dat", rows_text(positive))
     write("reversed.dat", rows_text([[1 - x if l < 0 else x for x, l in zip(row, REVERSED_LOADINGS)]
                                      for row in positive]))
-    write("extreme.dat", rows_text(probit_rows(20282, 3000, EXTREME_LOADINGS, EXTREME_THRESHOLDS)))
+    write("extreme.dat", rows_text(probit_items(20282, 3000, EXTREME_LOADINGS, EXTREME_THRESHOLDS)))
     write("lognormal.dat", rows_text(skewed_items(20283, 3000, [0.85, 0.8, 0.9, 0.75, 0.85, 0.8, 0.9, 0.75],
                                                   [-0.8, -0.4, -0.1, 0.0, 0.2, 0.4, 0.6, 0.9])))
     bad = [list(r) for r in small]
