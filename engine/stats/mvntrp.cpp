@@ -341,8 +341,12 @@ bool step_along(const Objective& f, const double* v, double* p, double& g2, Lowe
 // Hessian there has a direction of negative curvature (a saddle, such as
 // the slopes 0 of the independence start, where the slopes' gradient
 // vanishes by symmetry), which the search then leaves along that
-// direction.  At most kPolishSteps steps; true when it ends at a minimum.
+// direction.  At most kPolishSteps steps, and it gives up when kStall
+// steps have lowered G2 by less than 1e-9 of it (where it is as low as its
+// rounding lets it be, below the last printed digit, but the gradient is
+// still above the test); true when it ends at a minimum.
 constexpr int kPolishSteps = 400;
+constexpr int kStall = 25;
 
 bool polish(const Objective& f, Lowest& low) {
     double x[kParams], g[kParams], hinv[kParams * kParams];
@@ -356,7 +360,12 @@ bool polish(const Objective& f, Lowest& low) {
     };
     restart();
     bool fresh = true;  // hinv is the scaled identity
+    double before = fx;  // G2 kStall steps ago
     for (int step = 0; step < kPolishSteps; ++step) {
+        if (step % kStall == 0) {
+            if (step > 0 && !(fx < before - 1e-9 * (1.0 + std::abs(before)))) return false;
+            before = fx;
+        }
         if (gradient_small(g)) {
             double gn[kParams], hess[kParams * kParams], v[kParams];
             f.derivatives(x, gn, hess);
@@ -382,7 +391,7 @@ bool polish(const Objective& f, Lowest& low) {
         }
         double t = 1.0, xt[kParams], gt[kParams], ft = 0.0;
         bool found = false;
-        for (int tries = 0; tries < 40; ++tries, t *= 0.5) {
+        for (int tries = 0; tries < 30; ++tries, t *= 0.5) {
             for (int i = 0; i < kParams; ++i) xt[i] = x[i] + t * d[i];
             ft = f.value_at(xt);
             found = ft <= fx + 1e-4 * t * slope;
