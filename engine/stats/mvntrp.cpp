@@ -337,7 +337,9 @@ bool step_along(const Objective& f, const double* v, double* p, double& g2, Lowe
 // subject shows) far better than steps on a Hessian that is indefinite
 // there; each step is halved until G2 falls enough (Armijo) or, taken
 // whole, doubled while G2 still falls steeply along it.  A point where
-// every gradient component is at most 1.0E-5 is a minimum unless MVNOPT's
+// every component of that gradient is at most 1.0E-5 (the test of the
+// Newton steps, whose central differences are off from the gradient by
+// more than that near a minimum of many subjects) is a minimum unless MVNOPT's
 // Hessian there has a direction of negative curvature (a saddle, such as
 // the slopes 0 of the independence start, where the slopes' gradient
 // vanishes by symmetry), which the search then leaves along that

@@ -106,8 +106,8 @@ struct MvnFit {
 // Hessian's failure mark or when every gradient component is at most
 // 1.0E-5.  When they end without meeting that test, a quasi-Newton search
 // on the analytic gradient goes on from the lowest point met (at most 400
-// steps, until that test is met at a point that is not a saddle, or G2
-// cannot fall), and the lowest G2 of both is reported.  A statistic below 0
+// steps, until that test is met at a point that is not a saddle, or until
+// G2 stops falling), and the lowest G2 of both is reported.  A statistic below 0
 // (a perfect fit, under float weights that sum to a little more than 1) is
 // reported as 0.
 MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, double R13, double R23);
