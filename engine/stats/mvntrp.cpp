@@ -350,7 +350,7 @@ bool step_along(const Objective& f, const double* v, double* p, double& g2, Lowe
 constexpr int kPolishSteps = 400;
 constexpr int kStall = 25;
 
-bool polish(const Objective& f, Lowest& low) {
+bool polish(const Objective& f, Lowest& low, const double* newton_hinv) {
     double x[kParams], g[kParams], hinv[kParams * kParams];
     std::copy_n(low.p, kParams, x);
     double fx = f.value_and_gradient(x, g);
@@ -360,8 +360,13 @@ bool polish(const Objective& f, Lowest& low) {
         for (int i = 0; i < kParams; ++i) largest = std::max(largest, std::abs(g[i]));
         for (int i = 0; i < kParams; ++i) hinv[i * (kParams + 1)] = 1.0 / largest;
     };
-    restart();
-    bool fresh = true;  // hinv is the scaled identity
+    // The last inverse Hessian of the Newton steps, when there is one,
+    // makes the first steps Newton steps on the analytic gradient.
+    bool fresh = newton_hinv == nullptr;  // hinv is the scaled identity
+    if (fresh)
+        restart();
+    else
+        std::copy_n(newton_hinv, kParams * kParams, hinv);
     double before = fx;  // G2 kStall steps ago
     for (int step = 0; step < kPolishSteps; ++step) {
         if (step % kStall == 0) {
@@ -578,10 +583,13 @@ MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, d
     Lowest low;
     double g2 = f.start_value(p);
     fit.ended = MvnEnd::limit;
+    double hinv[kParams * kParams];
+    bool inverted = false;  // hinv holds the last inverse Hessian
     for (int iter = 0; iter < 10; ++iter) {
-        double g[kParams], hinv[kParams * kParams];
+        double g[kParams];
         f.opt(p, g, hinv);
-        if (hinv[0] == SPDINC_FAILED) {
+        inverted = hinv[0] != SPDINC_FAILED;
+        if (!inverted) {
             fit.ended = MvnEnd::singular;
             break;
         }
@@ -611,7 +619,7 @@ MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, d
         fit.at_minimum = true;
     } else {
         low.offer(start, f.value_at(start));
-        fit.at_minimum = polish(f, low);
+        fit.at_minimum = polish(f, low, inverted ? hinv : nullptr);
         fit.g2 = low.g2;
         std::copy_n(low.p, kParams, fit.p);
     }
