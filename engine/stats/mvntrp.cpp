@@ -339,10 +339,11 @@ bool step_along(const Objective& f, const double* v, double* p, double& g2, Lowe
 // whole, doubled while G2 still falls steeply along it.  A point where
 // every component of that gradient is at most 1.0E-5 (the test of the
 // Newton steps, whose central differences are off from the gradient by
-// more than that near a minimum of many subjects) is a minimum unless MVNOPT's
-// Hessian there has a direction of negative curvature (a saddle, such as
-// the slopes 0 of the independence start, where the slopes' gradient
-// vanishes by symmetry), which the search then leaves along that
+// more than that near a minimum of many subjects) is a minimum, unless the
+// Newton steps ended on a Hessian that is not positive definite and
+// MVNOPT's Hessian there has a direction of negative curvature (a saddle,
+// such as the slopes 0 of the independence start, where the slopes'
+// gradient vanishes by symmetry), which the search then leaves along that
 // direction.  At most kPolishSteps steps, and it gives up when kStall
 // steps have lowered G2 by less than 1e-9 of it (where it is as low as its
 // rounding lets it be, below the last printed digit, but the gradient is
@@ -374,6 +375,9 @@ bool polish(const Objective& f, Lowest& low, const double* newton_hinv) {
             before = fx;
         }
         if (gradient_small(g)) {
+            // After Newton steps that ended on a positive definite Hessian
+            // no saddle is near.
+            if (newton_hinv != nullptr) return true;
             double gn[kParams], hess[kParams * kParams], v[kParams];
             f.derivatives(x, gn, hess);
             if (!negative_curvature(hess, v) || !step_along(f, v, x, fx, low)) return true;
