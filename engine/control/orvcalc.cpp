@@ -81,7 +81,7 @@ void ORVCALC() {
         write_head(job);
         if (is_word(job.VERBOS, "LONG")) CORPRT(job, run);
         if (is_word(job.MODTYP, "TRP")) {
-            TRPSTG(job, run, 0);
+            TRPSTG(job, run, 0);  // a thread per usable CPU
             normal_end();
             return;
         }

@@ -20,9 +20,9 @@ void CORPRT(const JOBSET& job, RUNDATA& run);
 void TRPJOB(const JOBSET& job);
 void TRPDAT(const JOBSET& job, const RUNDATA& run);
 // The triplet test of multivariate normality and its .mvn file; triplets
-// run on THREADS threads (0: one per core) with the same output whatever
-// their number.
-void TRPSTG(JOBSET& job, RUNDATA& run, int THREADS = 0);
+// run on THREADS threads (0: one per CPU the process may use) with the
+// same output whatever their number.
+void TRPSTG(JOBSET& job, RUNDATA& run, int THREADS);
 // Eigenvalue table and plot (.eig), factor extraction, model fit (.rsd).
 void EXTSTG(JOBSET& job, RUNDATA& run);
 // The unrotated solution (.fac for PFA).

@@ -1,7 +1,9 @@
 #include "engine/stats/mvntrp.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <stdexcept>
 
 #include "engine/stats/mvn_quadrature.h"
@@ -84,6 +86,57 @@ public:
         return value(cols);
     }
 
+    // G2 at P, bit for bit value_at's, and its gradient G from the
+    // derivatives of the pattern probabilities: d P1(i, q) / d b_i =
+    // -phi(a_i q + b_i), d P1(i, q) / d a_i = -q phi(a_i q + b_i); a
+    // probability of exactly 0 (counted as 1/N) adds nothing.
+    double value_and_gradient(const double* p, double* g) const {
+        ++evaluations_;
+        const double inv_root_2pi = 0.3989422804014327;
+        double c[3][kNodes], rest[3][kNodes], slope[3][kNodes];
+        for (int i = 0; i < 3; ++i) {
+            column(p[3 + i], p[i], c[i]);
+            for (int k = 0; k < kNodes; ++k) {
+                const double z = p[3 + i] * q_[k] + p[i];
+                rest[i][k] = 1.0 - c[i][k];
+                slope[i][k] = -inv_root_2pi * std::exp(-0.5 * z * z);
+            }
+        }
+        double s1 = 0.0;
+        for (int i = 0; i < kParams; ++i) g[i] = 0.0;
+        for (int pat = 0; pat < kPatterns; ++pat) {
+            const double* f[3];
+            double sign[3];
+            for (int i = 0; i < 3; ++i) {
+                const bool one = pat_[pat + kPatterns * i] == 1.0;
+                f[i] = one ? c[i] : rest[i];
+                sign[i] = one ? 1.0 : -1.0;
+            }
+            double e = 0.0;
+            for (int k = 0; k < kNodes; ++k) e += ((w_[k] * f[0][k]) * f[1][k]) * f[2][k];
+            if (e == 0.0) {
+                s1 += static_cast<double>(o_[pat]) * std::log(1.0 / static_cast<double>(n_));
+                continue;
+            }
+            s1 += static_cast<double>(o_[pat]) * std::log(e);
+            if (o_[pat] == 0) continue;
+            for (int i = 0; i < 3; ++i) {
+                const int j = (i + 1) % 3, l = (i + 2) % 3;
+                double db = 0.0, da = 0.0;
+                for (int k = 0; k < kNodes; ++k) {
+                    const double t = w_[k] * f[j][k] * f[l][k] * sign[i] * slope[i][k];
+                    db += t;
+                    da += t * q_[k];
+                }
+                const double weight = static_cast<double>(o_[pat]) / e;
+                g[i] += weight * db;
+                g[3 + i] += weight * da;
+            }
+        }
+        for (int i = 0; i < kParams; ++i) g[i] *= -2.0;
+        return -2.0 * (s1 - s2_);
+    }
+
     // The start statistic: E(p) as in MVNFUN, both sums over E(p) > 0.
     double start_value(const double* p) const {
         double c[3][kNodes];
@@ -105,6 +158,14 @@ public:
 
     // MVNOPT: gradient and inverse Hessian at P.
     void opt(const double* p, double* g, double* hinv) const {
+        double hess[kParams * kParams];
+        derivatives(p, g, hess);
+        SPDINC_PURE(std::span<const double>(hess, kParams * kParams), kParams, std::span<double>(hinv, kParams * kParams));
+    }
+
+    // The central-difference gradient G and the forward-difference Hessian
+    // HESS (6 x 6) of G2 at P, from 34 values of G2.
+    void derivatives(const double* p, double* g, double* hess) const {
         double h[kParams];
         const std::span<const double> ps(p, kParams);
         for (int i = 0; i < kParams; ++i) STEPAD(ps, i + 1, h[i]);
@@ -137,7 +198,6 @@ public:
             fm[i] = with(item(i), minus[i], -1, nullptr);
             g[i] = (fp[i] - fm[i]) / (2.0 * h[i]);
         }
-        double hess[kParams * kParams];
         for (int i = 0; i < kParams; ++i) {
             for (int j = i + 1; j < kParams; ++j) {
                 double fij;
@@ -156,7 +216,6 @@ public:
             const double fii = with(item(i), twice[i], -1, nullptr);
             hess[i + kParams * i] = (fii - 2.0 * fp[i] + f0) / (h[i] * h[i]);
         }
-        SPDINC_PURE(std::span<const double>(hess, kParams * kParams), kParams, std::span<double>(hinv, kParams * kParams));
     }
 
     std::int64_t evaluations() const { return evaluations_; }
@@ -177,6 +236,238 @@ std::span<const double> patterns() { return {MVN_PATTERNS, 3 * kPatterns}; }
 
 // A start ratio: 0 when one of the correlations is 0 (no 0/0).
 double ratio(double x, double y, double z) { return x == 0.0 || y == 0.0 || z == 0.0 ? 0.0 : x * y / z; }
+
+// The test of a minimum: every gradient component at most 1.0E-5 (a
+// single-precision constant) in magnitude.
+bool gradient_small(const double g[kParams]) {
+    const double tolerance = static_cast<double>(1.0e-5f);
+    for (int i = 0; i < kParams; ++i)
+        if (!(std::abs(g[i]) <= tolerance)) return false;
+    return true;
+}
+
+// The lowest value of G2 met so far and its parameters.
+struct Lowest {
+    double g2 = std::numeric_limits<double>::infinity();
+    double p[kParams] = {};
+    void offer(const double* p_new, double g2_new) {
+        if (!(g2_new < g2)) return;
+        g2 = g2_new;
+        std::copy_n(p_new, kParams, p);
+    }
+};
+
+// Whether the symmetric 6 x 6 matrix A has a negative eigenvalue, and then
+// in V the unit eigenvector of the lowest one, by cyclic Jacobi rotations.
+bool negative_curvature(const double* A, double* V) {
+    double a[kParams * kParams], u[kParams * kParams] = {};
+    std::copy_n(A, kParams * kParams, a);
+    for (int i = 0; i < kParams; ++i) u[i * (kParams + 1)] = 1.0;
+    for (int sweep = 0; sweep < 30; ++sweep) {
+        double off = 0.0, all = 0.0;
+        for (int i = 0; i < kParams; ++i)
+            for (int j = 0; j < kParams; ++j) {
+                all += a[i + kParams * j] * a[i + kParams * j];
+                if (i != j) off += a[i + kParams * j] * a[i + kParams * j];
+            }
+        if (!(off > 1e-30 * all)) break;
+        for (int i = 0; i < kParams; ++i)
+            for (int j = i + 1; j < kParams; ++j) {
+                const double aij = a[i + kParams * j];
+                if (aij == 0.0) continue;
+                // The rotation (c, s) that zeroes a(i, j).
+                const double theta = (a[j * (kParams + 1)] - a[i * (kParams + 1)]) / (2.0 * aij);
+                const double t = (theta >= 0.0 ? 1.0 : -1.0) / (std::abs(theta) + std::sqrt(theta * theta + 1.0));
+                const double c = 1.0 / std::sqrt(t * t + 1.0), s = t * c;
+                for (int k = 0; k < kParams; ++k) {
+                    const double aki = a[k + kParams * i], akj = a[k + kParams * j];
+                    a[k + kParams * i] = c * aki - s * akj;
+                    a[k + kParams * j] = s * aki + c * akj;
+                }
+                for (int k = 0; k < kParams; ++k) {
+                    const double aik = a[i + kParams * k], ajk = a[j + kParams * k];
+                    a[i + kParams * k] = c * aik - s * ajk;
+                    a[j + kParams * k] = s * aik + c * ajk;
+                }
+                for (int k = 0; k < kParams; ++k) {
+                    const double uki = u[k + kParams * i], ukj = u[k + kParams * j];
+                    u[k + kParams * i] = c * uki - s * ukj;
+                    u[k + kParams * j] = s * uki + c * ukj;
+                }
+            }
+    }
+    int lowest = 0;
+    for (int i = 1; i < kParams; ++i)
+        if (a[i * (kParams + 1)] < a[lowest * (kParams + 1)]) lowest = i;
+    if (!(a[lowest * (kParams + 1)] < 0.0)) return false;
+    std::copy_n(u + kParams * lowest, kParams, V);
+    return true;
+}
+
+// A step from P along +V or -V that lowers G2: lengths 1, 1/2, ...,
+// 1/64, the first that lowers G2 doubled (up to 16) while G2 goes on
+// falling; false when there is none.
+bool step_along(const Objective& f, const double* v, double* p, double& g2, Lowest& low) {
+    for (double t = 1.0; t >= 1.0 / 64.0; t *= 0.5)
+        for (double sign : {1.0, -1.0}) {
+            double trial[kParams];
+            for (int i = 0; i < kParams; ++i) trial[i] = p[i] + sign * t * v[i];
+            double value = f.value_at(trial);
+            if (!(value < g2)) continue;
+            for (double longer = 2.0 * t; longer <= 16.0; longer *= 2.0) {
+                double further[kParams];
+                for (int i = 0; i < kParams; ++i) further[i] = p[i] + sign * longer * v[i];
+                const double w = f.value_at(further);
+                if (!(w < value)) break;
+                std::copy_n(further, kParams, trial);
+                value = w;
+            }
+            std::copy_n(trial, kParams, p);
+            g2 = value;
+            low.offer(p, g2);
+            return true;
+        }
+    return false;
+}
+
+// The search that goes on where the Newton steps end without meeting the
+// gradient test, from the lowest point met: quasi-Newton (BFGS) steps on
+// the analytic gradient, which follow the long curved valleys where G2
+// falls towards a bound as slopes grow without end (patterns that no
+// subject shows) far better than steps on a Hessian that is indefinite
+// there; each step is halved until G2 falls enough (Armijo) or, taken
+// whole, doubled while G2 still falls steeply along it.  A point where
+// every component of that gradient is at most 1.0E-5 (the test of the
+// Newton steps, whose central differences are off from the gradient by
+// more than that near a minimum of many subjects) is a minimum, unless the
+// Newton steps ended on a Hessian that is not positive definite and
+// MVNOPT's Hessian there has a direction of negative curvature (a saddle,
+// such as the slopes 0 of the independence start, where the slopes'
+// gradient vanishes by symmetry), which the search then leaves along that
+// direction.  At most kPolishSteps steps, and it gives up when kStall
+// steps have lowered G2 by less than 1e-9 of it (where it is as low as its
+// rounding lets it be, below the last printed digit, but the gradient is
+// still above the test); true when it ends at a minimum.
+constexpr int kPolishSteps = 400;
+constexpr int kStall = 25;
+
+bool polish(const Objective& f, Lowest& low, const double* newton_hinv) {
+    double x[kParams], g[kParams], hinv[kParams * kParams];
+    std::copy_n(low.p, kParams, x);
+    double fx = f.value_and_gradient(x, g);
+    auto restart = [&] {
+        std::fill_n(hinv, kParams * kParams, 0.0);
+        double largest = 1.0;
+        for (int i = 0; i < kParams; ++i) largest = std::max(largest, std::abs(g[i]));
+        for (int i = 0; i < kParams; ++i) hinv[i * (kParams + 1)] = 1.0 / largest;
+    };
+    // The last inverse Hessian of the Newton steps, when there is one,
+    // makes the first steps Newton steps on the analytic gradient.
+    bool fresh = newton_hinv == nullptr;  // hinv is the scaled identity
+    if (fresh)
+        restart();
+    else
+        std::copy_n(newton_hinv, kParams * kParams, hinv);
+    double before = fx;  // G2 kStall steps ago
+    for (int step = 0; step < kPolishSteps; ++step) {
+        if (step % kStall == 0) {
+            if (step > 0 && !(fx < before - 1e-9 * (1.0 + std::abs(before)))) return false;
+            before = fx;
+        }
+        if (gradient_small(g)) {
+            // After Newton steps that ended on a positive definite Hessian
+            // no saddle is near.
+            if (newton_hinv != nullptr) return true;
+            double gn[kParams], hess[kParams * kParams], v[kParams];
+            f.derivatives(x, gn, hess);
+            if (!negative_curvature(hess, v) || !step_along(f, v, x, fx, low)) return true;
+            fx = f.value_and_gradient(x, g);
+            restart();
+            fresh = true;
+            continue;
+        }
+        double d[kParams], slope = 0.0;
+        for (int i = 0; i < kParams; ++i) {
+            double sum = 0.0;
+            for (int j = 0; j < kParams; ++j) sum -= hinv[i + kParams * j] * g[j];
+            d[i] = sum;
+            slope += g[i] * sum;
+        }
+        if (!(slope < 0.0)) {
+            if (fresh) return false;
+            restart();
+            fresh = true;
+            --step;
+            continue;
+        }
+        double t = 1.0, xt[kParams], gt[kParams], ft = 0.0;
+        bool found = false;
+        for (int tries = 0; tries < 30; ++tries, t *= 0.5) {
+            for (int i = 0; i < kParams; ++i) xt[i] = x[i] + t * d[i];
+            ft = f.value_at(xt);
+            found = ft <= fx + 1e-4 * t * slope;
+            if (found) break;
+        }
+        if (!found) {
+            if (fresh) return false;
+            restart();
+            fresh = true;
+            continue;
+        }
+        ft = f.value_and_gradient(xt, gt);
+        // A whole step after which G2 still falls steeply along D (the
+        // curvature condition of Wolfe not met) is doubled while that holds
+        // and G2 goes on falling enough, so that the updates see the
+        // curvature of a long valley.
+        for (int longer = 0; t == 1.0 && longer < 10; ++longer) {
+            double along = 0.0;
+            for (int i = 0; i < kParams; ++i) along += gt[i] * d[i];
+            if (!(along < 0.9 * slope)) break;
+            const double t2 = 2.0 * t;
+            double x2[kParams], g2nd[kParams];
+            for (int i = 0; i < kParams; ++i) x2[i] = x[i] + t2 * d[i];
+            const double f2 = f.value_and_gradient(x2, g2nd);
+            if (!(f2 <= fx + 1e-4 * t2 * slope) || !(f2 < ft)) break;
+            t = t2;
+            ft = f2;
+            std::copy_n(x2, kParams, xt);
+            std::copy_n(g2nd, kParams, gt);
+        }
+        low.offer(xt, ft);
+        double s[kParams], y[kParams], sy = 0.0, yy = 0.0;
+        for (int i = 0; i < kParams; ++i) {
+            s[i] = xt[i] - x[i];
+            y[i] = gt[i] - g[i];
+            sy += s[i] * y[i];
+            yy += y[i] * y[i];
+        }
+        if (sy > 1e-12 * std::sqrt(yy) * t) {
+            if (fresh) {
+                // The first step scales the identity by s'y / y'y.
+                std::fill_n(hinv, kParams * kParams, 0.0);
+                for (int i = 0; i < kParams; ++i) hinv[i * (kParams + 1)] = sy / yy;
+            }
+            // H := (I - rho s y') H (I - rho y s') + rho s s'.
+            const double rho = 1.0 / sy;
+            double hy[kParams], yhy = 0.0;
+            for (int i = 0; i < kParams; ++i) {
+                double sum = 0.0;
+                for (int j = 0; j < kParams; ++j) sum += hinv[i + kParams * j] * y[j];
+                hy[i] = sum;
+                yhy += y[i] * sum;
+            }
+            for (int i = 0; i < kParams; ++i)
+                for (int j = 0; j < kParams; ++j)
+                    hinv[i + kParams * j] +=
+                        (1.0 + rho * yhy) * rho * s[i] * s[j] - rho * (hy[i] * s[j] + s[i] * hy[j]);
+            fresh = false;
+        }
+        std::copy_n(xt, kParams, x);
+        std::copy_n(gt, kParams, g);
+        fx = ft;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -227,8 +518,11 @@ void MVNOPT(std::span<const double> P, std::span<const double> Q, std::span<cons
 
 void mvn_start(double R12, double R13, double R23, const double TAU[3], double P[6]) {
     const double ratios[3] = {ratio(R12, R13, R23), ratio(R12, R23, R13), ratio(R13, R23, R12)};
+    // Under one factor r12 = l1 l2 and r13 = l1 l3: with item 1 positive,
+    // items 2 and 3 take the signs of r12 and r13.
+    const double signs[3] = {1.0, R12 < 0.0 ? -1.0 : 1.0, R13 < 0.0 ? -1.0 : 1.0};
     for (int i = 0; i < 3; ++i) {
-        const double s = ratios[i] <= 0.0 ? -1.0 : 1.0;
+        const double s = signs[i];
         double lambda = s * std::sqrt(std::abs(ratios[i]));
         if (std::abs(lambda) >= 1.0) lambda = s * 0.99;
         const double root = std::sqrt(1.0 - lambda * lambda);
@@ -287,13 +581,22 @@ MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, d
     const Objective f(nodes(), weights(), patterns(), N, O);
     double p[kParams];
     mvn_start(R12, R13, R23, TAU, p);
+    double start[kParams];
+    std::copy_n(p, kParams, start);
     MvnFit fit;
+    Lowest low;
     double g2 = f.start_value(p);
-    const double tolerance = static_cast<double>(1.0e-5f);
+    fit.ended = MvnEnd::limit;
+    double hinv[kParams * kParams];
+    bool inverted = false;  // hinv holds the last inverse Hessian
     for (int iter = 0; iter < 10; ++iter) {
-        double g[kParams], hinv[kParams * kParams];
+        double g[kParams];
         f.opt(p, g, hinv);
-        if (hinv[0] == SPDINC_FAILED) break;
+        inverted = hinv[0] != SPDINC_FAILED;
+        if (!inverted) {
+            fit.ended = MvnEnd::singular;
+            break;
+        }
         double d[kParams];
         for (int i = 0; i < kParams; ++i) {
             double s = 0.0;
@@ -301,14 +604,32 @@ MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, d
             d[i] = s;
         }
         const MvnStep step = mvn_step_search(p, d, g2, [&f](const double* trial) { return f.value_at(trial); });
-        if (!step.found) break;
+        if (!step.found) {
+            fit.ended = MvnEnd::no_trial;
+            break;
+        }
         for (int i = 0; i < kParams; ++i) p[i] = step.p[i];
         g2 = step.g2;
+        low.offer(p, g2);
         ++fit.iterations;
-        if (std::abs(g[0]) <= tolerance) break;
+        if (gradient_small(g)) {
+            fit.ended = MvnEnd::converged;
+            break;
+        }
     }
-    fit.g2 = g2;
-    for (int i = 0; i < kParams; ++i) fit.p[i] = p[i];
+    if (fit.ended == MvnEnd::converged) {
+        fit.g2 = g2;
+        std::copy_n(p, kParams, fit.p);
+        fit.at_minimum = true;
+    } else {
+        low.offer(start, f.value_at(start));
+        fit.at_minimum = polish(f, low, inverted ? hinv : nullptr);
+        fit.g2 = low.g2;
+        std::copy_n(low.p, kParams, fit.p);
+    }
+    // The weights sum to slightly more than 1 (they are floats), so a
+    // perfect fit comes out a little below 0: it is reported as 0.
+    if (fit.g2 < 0.0) fit.g2 = 0.0;
     fit.evaluations = f.evaluations();
     return fit;
 }

@@ -1,7 +1,8 @@
 // The triplet test of multivariate normality: for three dichotomous items,
 // the one-factor normal-ogive model (three intercepts, three slopes) fitted
 // to the 8 response-pattern counts by Newton steps on the likelihood-ratio
-// statistic G2 against the saturated model (1 degree of freedom).
+// statistic G2 against the saturated model (1 degree of freedom), and by a
+// quasi-Newton search where those end short of the minimum.
 //
 // Parameters P(1..3) are the intercepts b and P(4..6) the slopes a of items
 // 1..3; item i answers 1 at latent value q with probability
@@ -53,9 +54,10 @@ void MVNOPT(std::span<const double> P, std::span<const double> Q, std::span<cons
             std::span<const double> PAT, int N, std::span<const int> O, std::span<double> G, std::span<double> HINV);
 
 // Start parameters P (6) from the pair correlations and the thresholds TAU
-// (3, the normal deviates of the items' proportions of 1): loadings
-// s sqrt(|r r / r|) with the sign of the ratio (minus for 0 or below), 0
-// when one of the correlations is 0, clamped to magnitude 0.99.
+// (3, the normal deviates of the items' proportions of 1): loadings of
+// magnitude sqrt(|r r / r|), clamped to 0.99, item 1's positive and items
+// 2's and 3's with the signs of R12 and R13; all 0 (the items independent)
+// when one of the correlations is 0.
 void mvn_start(double R12, double R13, double R23, const double TAU[3], double P[6]);
 
 // G2 at the start parameters: both sums over the patterns whose probability
@@ -83,18 +85,31 @@ struct MvnStep {
 MvnStep mvn_step_search(const double P[6], const double D[6], double G2,
                         const std::function<double(const double*)>& F);
 
+// How the Newton steps of a fit ended: all six gradient components at most
+// 1.0E-5, a Hessian that is not positive definite, the limit of 10 steps,
+// or a step search without a finite trial.
+enum class MvnEnd { converged, singular, limit, no_trial };
+
 // What the fit of one triplet gives.
 struct MvnFit {
     double g2 = 0.0;               // the statistic reported
     double p[6] = {};              // the parameters it belongs to
     int iterations = 0;            // Newton steps taken (at most 10)
+    MvnEnd ended = MvnEnd::limit;  // how the Newton steps ended
+    bool at_minimum = false;       // the gradient test met at a minimum, by them or after them
     std::int64_t evaluations = 0;  // values of G2 computed, MVNFUN's or their equivalent
 };
 
-// Steps 1, 3 and 5 to 7 of MVNTRP for counts O of N subjects: start values,
-// start statistic, at most 10 Newton steps with step halving (at most 4
-// trials, the last finite one taken; none finite ends the search where it
-// is), ending on the Hessian's failure mark or when |dG2/db1| <= 1.0E-5.
+// MVNTRP's fit for counts O of N subjects: start values, start statistic,
+// at most 10 Newton steps with step halving (at most 4 trials, the last
+// finite one taken; none finite ends the search where it is), ending on the
+// Hessian's failure mark or when every gradient component is at most
+// 1.0E-5.  When they end without meeting that test, a quasi-Newton search
+// on the analytic gradient goes on from the lowest point met (at most 400
+// steps, until that test is met at a point that is not a saddle, or until
+// G2 stops falling), and the lowest G2 of both is reported.  A statistic below 0
+// (a perfect fit, under float weights that sum to a little more than 1) is
+// reported as 0.
 MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, double R13, double R23);
 
 // The mark of a statistic: "**" at or above 6.635, "* " at or above 3.841,

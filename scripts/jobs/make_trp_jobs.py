@@ -9,6 +9,15 @@ one command file per case.
                tables are not those of any normal factor.
   small.dat    150 subjects, 6 items; item 6 is rare, so some triplets have
                unobserved patterns.
+  positive.dat 3000 subjects, 6 probit items with loadings 0.5 to 0.8.
+  reversed.dat the same subjects with items 2, 4 and 6 reverse-keyed (each
+               answer 1 - x): probit items with loadings 0.7, -0.6, 0.8,
+               -0.5, 0.6, -0.7, the same model as positive.dat mirrored.
+  extreme.dat  3000 subjects, 8 probit items with thresholds of 1.2 to 2.5 in
+               magnitude, so that many triplets have patterns of a few
+               subjects or none.
+  lognormal.dat 3000 subjects, 8 items of a log-normal factor with
+               loadings 0.75 to 0.9: non-normal in most triplets.
   bad_code.dat, no_var0.dat, no_var1.dat: small.dat with one response 2,
                with item 3 all 0, with item 4 all 1.
 
@@ -35,19 +44,25 @@ def rows_text(rows):
     return "".join("%4d %s\n" % (s + 1, "".join(str(v) for v in row)) for s, row in enumerate(rows))
 
 
-def probit_items(seed, n):
+def probit_items(seed, n, loadings=LOADINGS, thresholds=THRESHOLDS):
     g = Generator(seed)
     rows = []
     for _ in range(n):
         f = g.normal()
         rows.append([1 if l * f + math.sqrt(1 - l * l) * g.normal() > t else 0
-                     for l, t in zip(LOADINGS, THRESHOLDS)])
+                     for l, t in zip(loadings, thresholds)])
     return rows
 
 
-def skewed_items(seed, n):
+REVERSED_LOADINGS = [0.7, -0.6, 0.8, -0.5, 0.6, -0.7]
+REVERSED_THRESHOLDS = [-0.4, 0.3, 0.0, -0.6, 0.5, 0.2]
+EXTREME_LOADINGS = [0.8, 0.7, 0.85, 0.6, 0.75, 0.9, 0.65, 0.8]
+EXTREME_THRESHOLDS = [2.2, -2.0, 1.8, 2.5, -1.5, 2.0, -2.4, 1.2]
+
+
+def skewed_items(seed, n, loadings=LOADINGS, thresholds=THRESHOLDS):
     """Factor: a log-normal deviate (exp of a normal one, standardised),
-    loadings and thresholds as for the probit items."""
+    loadings and thresholds as for the probit items unless given."""
     g = Generator(seed)
     mean = math.exp(0.5)
     sd = math.sqrt((math.e - 1.0) * math.e)
@@ -55,7 +70,7 @@ def skewed_items(seed, n):
     for _ in range(n):
         f = (math.exp(g.normal()) - mean) / sd
         rows.append([1 if l * f + math.sqrt(1 - l * l) * g.normal() > t else 0
-                     for l, t in zip(LOADINGS, THRESHOLDS)])
+                     for l, t in zip(loadings, thresholds)])
     return rows
 
 
@@ -100,6 +115,13 @@ def main():
     write("probit.dat", rows_text(probit_items(20271, 1000)))
     write("skewed.dat", rows_text(skewed_items(20272, 1000)))
     write("small.dat", rows_text(small))
+    positive = probit_items(20281, 3000, [abs(l) for l in REVERSED_LOADINGS], REVERSED_THRESHOLDS)
+    write("positive.dat", rows_text(positive))
+    write("reversed.dat", rows_text([[1 - x if l < 0 else x for x, l in zip(row, REVERSED_LOADINGS)]
+                                     for row in positive]))
+    write("extreme.dat", rows_text(probit_items(20282, 3000, EXTREME_LOADINGS, EXTREME_THRESHOLDS)))
+    write("lognormal.dat", rows_text(skewed_items(20283, 3000, [0.85, 0.8, 0.9, 0.75, 0.85, 0.8, 0.9, 0.75],
+                                                  [-0.8, -0.4, -0.1, 0.0, 0.2, 0.4, 0.6, 0.9])))
     bad = [list(r) for r in small]
     bad[41][2] = 2
     write("bad_code.dat", rows_text(bad))
@@ -118,6 +140,12 @@ def main():
                               labels="one two three four five 'rare six'"),
         "small_nomvn": command_file("small_nomvn", "No .mvn asked for", "small.dat", 6, 150, codes="1 COR"),
         "small_output_f": command_file("small_output_f", "OUTPUT F", "small.dat", 6, 150, output="F"),
+        "positive": command_file("positive", "Six probit items", "positive.dat", 6, 3000),
+        "reversed": command_file("reversed", "Six probit items, three reverse-keyed", "reversed.dat", 6, 3000),
+        # The .cor file gives the correlations the fits start from.
+        "extreme": command_file("extreme", "Eight probit items with extreme thresholds", "extreme.dat", 8, 3000,
+                                codes="2 MVN COR"),
+        "lognormal": command_file("lognormal", "Eight items of a log-normal factor", "lognormal.dat", 8, 3000),
         "three": command_file("three", "Three items of a skewed factor", "skewed.dat", 3, 1000),
         "trp_cor": command_file("trp_cor", "A correlation matrix", "items.cor", 6, 150, dattyp="COR"),
         "trp_fld1": command_file("trp_fld1", "A loading matrix", "items.cor", 6, 150, dattyp="FLD1"),

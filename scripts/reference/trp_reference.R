@@ -9,14 +9,8 @@
 #                          probabilities, mvtnorm::pmvnorm with TVPACK.
 #                          Response 1 on item i is Z_i < -b_i / sqrt(1 + a_i^2)
 #                          with corr(Z_i, Z_j) = l_i l_j, l = a / sqrt(1 + a^2).
-#   fit_reference.txt      for each fit in engine_fits.txt (counts, N and the
-#                          engine's final parameters, written by
-#                          tests/engine/stats/mvntrp_test.cpp under
-#                          ORV_UPDATE_GOLDEN=1): G2 recomputed at those
-#                          parameters with the engine's 40-point quadrature
-#                          (its float tables, read from mvn_quadrature.h),
-#                          and the smallest G2 that optim finds from many
-#                          starts on the same objective.
+#
+# fit_reference.txt is made by scripts/reference/trp_minimum.py.
 #
 # Usage:  Rscript scripts/reference/trp_reference.R   (from the repository's top
 # folder).  Needs r-base-core and r-cran-mvtnorm; the tests read the
@@ -66,48 +60,3 @@ params <- list(
 lines <- character()
 for (p in params) lines <- c(lines, paste(c(fmt(p), fmt(orthant(p))), collapse = " "))
 writeLines(lines, file.path(dir, "pattern_reference.txt"))
-
-# G2 on the engine's quadrature.
-header <- readLines("engine/stats/mvn_quadrature.h")
-float_values <- function(name) {
-  start <- grep(paste0(name, "\\["), header)
-  body <- header[(start + 1):(start + 40)]
-  v <- as.numeric(sub(".*<double>\\(([-0-9.e]+)f\\).*", "\\1", body))
-  # The float nearest to each literal, widened to double.
-  readBin(writeBin(v, raw(), size = 4), "numeric", size = 4, n = 40)
-}
-q <- float_values("kNodeQ")
-w <- float_values("kNodeW")
-g2_at <- function(p, o, n) {
-  e <- numeric(8)
-  p1 <- sapply(1:3, function(i) pnorm(-(p[3 + i] * q + p[i])))
-  for (r in 1:8) {
-    f <- w
-    for (i in 1:3) f <- f * (if (patterns[r, i] == 1) p1[, i] else 1 - p1[, i])
-    e[r] <- sum(f)
-  }
-  e[e == 0] <- 1 / n
-  obs <- ifelse(o > 0, o * log(o / n), 0)
-  -2 * (sum(o * log(e)) - sum(obs))
-}
-
-fits <- file.path(dir, "engine_fits.txt")
-if (file.exists(fits)) {
-  lines <- character()
-  for (line in readLines(fits)) {
-    v <- as.numeric(strsplit(trimws(line), " +")[[1]])
-    o <- v[1:8]
-    n <- v[9]
-    p <- v[10:15]
-    at <- g2_at(p, o, n)
-    best <- at
-    set.seed(19)
-    starts <- c(list(p), lapply(1:40, function(k) c(rnorm(3, 0, 1), rnorm(3, 0, 1.5))))
-    for (s in starts) {
-      r <- optim(s, g2_at, o = o, n = n, method = "BFGS", control = list(maxit = 2000, reltol = 1e-14))
-      best <- min(best, r$value)
-    }
-    lines <- c(lines, paste(fmt(at), fmt(best)))
-  }
-  writeLines(lines, file.path(dir, "fit_reference.txt"))
-}

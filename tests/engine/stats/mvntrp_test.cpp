@@ -2,12 +2,14 @@
 // choose, the step, the quadrature tables, pattern probabilities against
 // mvtnorm::pmvnorm, MVNOPT against finite differences of MVNFUN, the start
 // values, the step search, fits against G2 recomputed by
-// scripts/reference/trp_reference.R at the engine's final parameters, the marks and
-// the report line of MVNTRP.
+// scripts/reference/trp_minimum.py at the engine's final parameters and
+// against the minimum it finds from many starts, the marks and the report
+// line of MVNTRP.
 #include "engine/stats/mvntrp.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -320,30 +322,38 @@ TEST(MvnStart, SignsClampAndZeroCorrelations) {
     const double l1 = std::sqrt(0.4 * 0.3 / 0.6);
     EXPECT_DOUBLE_EQ(p[3], l1 / std::sqrt(1.0 - l1 * l1));
     EXPECT_DOUBLE_EQ(p[0], -0.2 / std::sqrt(1.0 - l1 * l1));
-    // An odd number of negative correlations: all three loadings negative.
-    mvn_start(-0.4, 0.3, 0.6, tau, p);
-    EXPECT_LT(p[3], 0.0);
-    EXPECT_LT(p[4], 0.0);
-    EXPECT_LT(p[5], 0.0);
-    mvn_start(-0.4, -0.3, 0.6, tau, p);
-    EXPECT_GT(p[3], 0.0);
-    EXPECT_GT(p[4], 0.0);
-    EXPECT_GT(p[5], 0.0);
+    // Item 1 positive, items 2 and 3 with the signs of r12 and r13: item 2
+    // reverse-keyed, items 2 and 3 reverse-keyed, and a sign pattern that
+    // no one-factor model gives (r23 has the wrong sign) all start there.
+    const double r[3][3] = {{-0.4, 0.3, -0.6}, {-0.4, -0.3, 0.6}, {-0.4, 0.3, 0.6}};
+    for (const auto& c : r) {
+        mvn_start(c[0], c[1], c[2], tau, p);
+        EXPECT_GT(p[3], 0.0);
+        EXPECT_EQ(p[4] < 0.0, c[0] < 0.0);
+        EXPECT_EQ(p[5] < 0.0, c[1] < 0.0);
+        // The magnitudes do not depend on the signs.
+        double q[6];
+        mvn_start(std::abs(c[0]), std::abs(c[1]), std::abs(c[2]), tau, q);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(std::abs(p[3 + i]), q[3 + i]);
+            EXPECT_EQ(p[i], q[i]);
+        }
+    }
     // Loading 0.9 * 0.9 / 0.5 > 1: clamped to 0.99 with its sign.
     mvn_start(0.9, 0.9, 0.5, tau, p);
     const double clamped = 0.99 / std::sqrt(1.0 - 0.99 * 0.99);
     EXPECT_DOUBLE_EQ(p[3], clamped);
-    mvn_start(-0.9, -0.9, -0.5, tau, p);
-    EXPECT_DOUBLE_EQ(p[3], -clamped);
-    // A zero correlation: ratios 0, not 0/0, so slopes 0 and the
-    // intercepts are the thresholds.
-    mvn_start(0.0, 0.0, 0.3, tau, p);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(p[3 + i], 0.0);
-        EXPECT_EQ(p[i], -tau[i]);
+    mvn_start(-0.9, 0.5, -0.9, tau, p);
+    EXPECT_DOUBLE_EQ(p[4], -clamped);
+    // One or two zero correlations: ratios 0, not 0/0, so slopes 0 and the
+    // intercepts are the thresholds (the items independent).
+    for (const auto& c : {std::array<double, 3>{0.0, 0.0, 0.3}, {0.5, 0.4, 0.0}, {0.0, -0.4, 0.0}}) {
+        mvn_start(c[0], c[1], c[2], tau, p);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(p[3 + i], 0.0);
+            EXPECT_EQ(p[i], -tau[i]);
+        }
     }
-    mvn_start(0.5, 0.4, 0.0, tau, p);
-    for (int i = 0; i < 6; ++i) EXPECT_TRUE(std::isfinite(p[i]));
     // The start reproduces each item's proportion of 1 within the
     // quadrature's error.
     const double taus[3] = {0.0, 0.6, -1.1};
@@ -414,7 +424,7 @@ TEST_F(MvnFixture, FitsAgreeWithTheReferenceAtTheirFinalParameters) {
             std::fprintf(out, " %.17g\n", fits[k].g2);
         }
         std::fclose(out);
-        GTEST_SKIP() << "engine_fits.txt written; run scripts/reference/trp_reference.R";
+        GTEST_SKIP() << "engine_fits.txt written; run scripts/reference/trp_minimum.py fits";
     }
     const auto mine = rows("engine_fits.txt");
     const auto ref = rows("fit_reference.txt");
@@ -426,18 +436,12 @@ TEST_F(MvnFixture, FitsAgreeWithTheReferenceAtTheirFinalParameters) {
         for (int i = 0; i < 6; ++i) EXPECT_NEAR(fits[k].p[i], std::stod(mine[k][static_cast<std::size_t>(9 + i)]), 1e-9);
         const double at = std::stod(ref[k][0]);
         const double best = std::stod(ref[k][1]);
-        EXPECT_NEAR(fits[k].g2, at, 1e-9 * std::max(1.0, at));
-        // Newton's steps may stop short of the minimum, never below it.
+        EXPECT_NEAR(fits[k].g2, std::max(at, 0.0), 1e-9 * std::max(1.0, at));
+        // At the minimum found from many starts (an infimum where slopes
+        // grow without end, as in case 8), never below it.
+        EXPECT_NEAR(fits[k].g2, std::max(best, 0.0), 2e-3 + 1e-4 * best);
         EXPECT_GE(fits[k].g2, best - 1e-7);
-        EXPECT_TRUE(std::isfinite(fits[k].g2));
         EXPECT_GE(fits[k].evaluations, 1 + 34 * fits[k].iterations);
-        // A first Hessian that cannot be inverted reports the start statistic.
-        if (fits[k].iterations == 0) {
-            double tau[3], p[6];
-            thresholds(kFits[k], tau);
-            mvn_start(kFits[k].r12, kFits[k].r13, kFits[k].r23, tau, p);
-            EXPECT_EQ(fits[k].g2, mvn_start_statistic(p, total(kFits[k]), kFits[k].o));
-        }
     }
 }
 
