@@ -15,8 +15,9 @@ void CORPRT(const JOBSET& job, RUNDATA& run);
 // Whether a TRP job can be tested, each failure a stop: TRPJOB before any
 // input is read (raw data, at least three variables), TRPDAT on the data
 // as they enter the correlations (responses 0 and 1 only, both in every
-// variable).  The correlation stage calls them so that a job that cannot
-// be tested stops before its correlations; TRPSTG calls them again.
+// variable).  The correlation stage calls them, so that a job that cannot
+// be tested stops before its correlations and TRPSTG sees only data it can
+// test.
 void TRPJOB(const JOBSET& job);
 void TRPDAT(const JOBSET& job, const RUNDATA& run);
 // The triplet test of multivariate normality and its .mvn file; triplets

@@ -85,8 +85,6 @@ void TRPSTG(JOBSET& job, RUNDATA& run, int THREADS) {
     static const rt::Format row = rt::parse_format("(I3,13X,I8,23X,F8.2)");
     static const rt::Format mvn_record = rt::parse_format("(9999(F9.3,2X))");
 
-    TRPJOB(job);
-    TRPDAT(job, run);
     const int nvar = job.NVAR;
     rt::write(LURPT, head);
     rt::write(LURPT, columns);

@@ -457,21 +457,17 @@ TEST_F(TrpStage, MvnRecordContinuesAfter9999Statistics) {
     EXPECT_EQ(tl.back().k, 41);
 }
 
-TEST_F(TrpStage, StopsBeforeTheLoopOnAVariableWithoutVariance) {
+TEST_F(TrpStage, DataRuleStopsOnAVariableWithoutVariance) {
     make_data(5, 100, 3);
     for (int s = 0; s < 100; ++s) run_.X[s + 1 * 100] = 1.0;  // variable 2 all 1
-    rt::open_unit_or_fail(LURPT, (dir_ / "report").string(), {rt::OpenStatus::Replace, false});
     try {
-        JOBSET job = job_;
-        RUNDATA run = run_;
-        TRPSTG(job, run, 1);
+        TRPDAT(job_, run_);
         FAIL() << "no stop";
     } catch (const rt::Stop& stop) {
         EXPECT_EQ(stop.exit_status, 1);
     }
     ASSERT_FALSE(host_.records.empty());
     EXPECT_EQ(host_.records[0], "                             FATAL ERROR: VARIABLE   2 HAS NO VARIANCE");
-    EXPECT_FALSE(fs::exists(dir_ / "job.mvn"));
 }
 
 }  // namespace
