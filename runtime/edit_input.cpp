@@ -90,21 +90,26 @@ bool read_inf_nan(std::string_view rest, bool negative, bool blank_zero, double&
     return true;
 }
 
+// Moves I past the leading blanks of a numeric field and its sign; false
+// for a field of blanks only, whose value is zero (10.7.2.1).
+bool skip_to_number(std::string_view field, std::size_t& i, bool& negative) {
+    while (i < field.size() && is_blank(field[i])) ++i;
+    if (i == field.size()) return false;
+    negative = field[i] == '-';
+    if (negative || field[i] == '+') ++i;
+    return true;
+}
+
 }  // namespace
 
 std::string edit_real_input(const DataEdit& edit, std::string_view field, double& value) {
     const bool bz = edit.modes.blank_zero;
     std::size_t i = 0;
     const std::size_t n = field.size();
-    while (i < n && is_blank(field[i])) ++i;
-    if (i == n) {  // 10.7.2.1: an all-blank field is zero
+    bool negative = false;
+    if (!skip_to_number(field, i, negative)) {
         value = 0.0;
         return {};
-    }
-    bool negative = false;
-    if (field[i] == '+' || field[i] == '-') {
-        negative = field[i] == '-';
-        ++i;
     }
     const std::size_t word = field.find_first_not_of(' ', i);
     if (word == std::string_view::npos) {
@@ -248,15 +253,10 @@ std::string edit_integer_input(const DataEdit& edit, std::string_view field, std
     }
     std::size_t i = 0;
     const std::size_t n = field.size();
-    while (i < n && is_blank(field[i])) ++i;
-    if (i == n) {
+    bool negative = false;
+    if (!skip_to_number(field, i, negative)) {
         value = 0;
         return {};
-    }
-    bool negative = false;
-    if (field[i] == '+' || field[i] == '-') {
-        negative = field[i] == '-';
-        ++i;
     }
     // I: the magnitude may reach 2^63 for a negative value, 2^63-1 otherwise.
     // B, O, Z: any 64-bit pattern.

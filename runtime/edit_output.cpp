@@ -209,6 +209,17 @@ void put_not_finite(double value, int width, SignMode mode, std::string& out) {
     out += word;
 }
 
+// The head of a number of `len` characters in a field of `width`: the blanks
+// that right-justify it, the sign, the optional leading zero, the `before`
+// digits before the point, and the point.
+void put_head(const Decimal& dec, int width, long len, char sign, bool lead_zero, long before, std::string& out) {
+    if (width > len) out.append(static_cast<std::size_t>(width - len), ' ');
+    if (sign) out += sign;
+    if (lead_zero) out += '0';
+    append_digits(dec, 0, before, out);
+    out += '.';
+}
+
 // Fw.d layout of `dec`, which holds |value| x 10^k rounded to d places.
 // `zero_for_minimal` writes the optional leading zero in a zero-width field
 // (G0.d does, F0.d does not).  `trailing` blanks follow the field (G).
@@ -230,11 +241,7 @@ void put_fixed(const Decimal& dec, int width, int d, char sign, bool zero_for_mi
         fill_stars(width + trailing, out);
         return;
     }
-    if (width > len) out.append(static_cast<std::size_t>(width - len), ' ');
-    if (sign) out += sign;
-    if (lead_zero) out += '0';
-    append_digits(dec, 0, int_len, out);
-    out += '.';
+    put_head(dec, width, len, sign, lead_zero, int_len, out);
     append_digits(dec, dec.count > 0 ? dec.point : 0, d, out);
     if (trailing > 0) out.append(static_cast<std::size_t>(trailing), ' ');
 }
@@ -341,11 +348,7 @@ void edit_e(double value, char letter, char variant, int width, int d, int e, in
         }
         return;
     }
-    if (width > len) out.append(static_cast<std::size_t>(width - len), ' ');
-    if (sign) out += sign;
-    if (lead_zero) out += '0';
-    append_digits(dec, 0, before, out);
-    out += '.';
+    put_head(dec, width, len, sign, lead_zero, before, out);
     if (zeros > 0) out.append(static_cast<std::size_t>(std::min(zeros, after)), '0');
     if (after > zeros) append_digits(dec, before, after - zeros, out);
     if (exp_digits > 0) {

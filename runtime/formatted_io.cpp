@@ -179,36 +179,33 @@ DataEdit FormattedOutput::next_for(char type) {
     return edit;
 }
 
-FormattedOutput& FormattedOutput::put_integer(std::int64_t value, int bits) {
-    DataEdit edit = next_for('I');
+// One item: the next data edit, which must suit TYPE, and the field that
+// EDIT_FIELD writes with it.
+template <typename EditField>
+FormattedOutput& FormattedOutput::put_item(char type, EditField edit_field) {
+    const DataEdit edit = next_for(type);
     field_.clear();
-    edit_integer_output(edit, value, field_, bits);
+    edit_field(edit, field_);
     put_text(field_);
     return *this;
+}
+
+FormattedOutput& FormattedOutput::put_integer(std::int64_t value, int bits) {
+    return put_item('I', [&](const DataEdit& edit, std::string& field) {
+        edit_integer_output(edit, value, field, bits);
+    });
 }
 
 FormattedOutput& FormattedOutput::operator<<(double value) {
-    DataEdit edit = next_for('R');
-    field_.clear();
-    edit_real_output(edit, value, field_);
-    put_text(field_);
-    return *this;
+    return put_item('R', [&](const DataEdit& edit, std::string& field) { edit_real_output(edit, value, field); });
 }
 
 FormattedOutput& FormattedOutput::operator<<(bool value) {
-    DataEdit edit = next_for('L');
-    field_.clear();
-    edit_logical_output(edit, value, field_);
-    put_text(field_);
-    return *this;
+    return put_item('L', [&](const DataEdit& edit, std::string& field) { edit_logical_output(edit, value, field); });
 }
 
 FormattedOutput& FormattedOutput::operator<<(std::string_view text) {
-    DataEdit edit = next_for('A');
-    field_.clear();
-    edit_text_output(edit, text, field_);
-    put_text(field_);
-    return *this;
+    return put_item('A', [&](const DataEdit& edit, std::string& field) { edit_text_output(edit, text, field); });
 }
 
 void FormattedOutput::put_text(std::string_view text) {

@@ -102,6 +102,8 @@ public:
 
 private:
     FormattedOutput& put_integer(std::int64_t value, int bits);
+    template <typename EditField>
+    FormattedOutput& put_item(char type, EditField edit_field);
     DataEdit next_for(char type);
     void put_field(const std::string& field);
     void literal(std::string_view text) override;

@@ -30,6 +30,20 @@ constexpr std::size_t kBlock = 256;
 
 std::size_t at(std::size_t i, std::size_t j, std::size_t rows) { return i + j * rows; }
 
+// C = A B for A (ROWS x INNER) and B (INNER x COLS), column-major; each
+// element is summed along the inner index, first to last.
+std::vector<double> product(std::span<const double> a, std::span<const double> b, std::size_t rows,
+                            std::size_t inner, std::size_t cols) {
+    std::vector<double> c(rows * cols);
+    for (std::size_t k = 0; k < cols; ++k)
+        for (std::size_t j = 0; j < rows; ++j) {
+            double sum = 0.0;
+            for (std::size_t m = 0; m < inner; ++m) sum += a[at(j, m, rows)] * b[at(m, k, inner)];
+            c[at(j, k, rows)] = sum;
+        }
+    return c;
+}
+
 // AINV := A^-1 through SPDINV.  An inversion that DLINDS does not finish
 // cleanly (a warning: singular to working precision; or the fatal error of
 // a matrix that is not positive definite, on which SPDINV stops) ends the
@@ -61,20 +75,13 @@ std::vector<double> SCRWGT(ScoreMethod method, std::span<double> R, std::span<co
                            int NFAC) {
     const auto nvar = static_cast<std::size_t>(NVAR);
     const auto nfac = static_cast<std::size_t>(NFAC);
-    std::vector<double> W(nvar * nfac, 0.0);
 
     if (method == ScoreMethod::Regression) {
         for (std::size_t j = 0; j < nvar; ++j) R[at(j, j, nvar)] = 1.0;
         std::vector<double> rinv(nvar * nvar, 0.0);
         invert_or_stop(R, NVAR, rinv,
                        "FATAL ERROR: The correlation matrix cannot be inverted: no regression factor scores");
-        for (std::size_t k = 0; k < nfac; ++k)
-            for (std::size_t j = 0; j < nvar; ++j) {
-                double sum = 0.0;
-                for (std::size_t m = 0; m < nvar; ++m) sum += rinv[at(j, m, nvar)] * L[at(m, k, nvar)];
-                W[at(j, k, nvar)] = sum;
-            }
-        return W;
+        return product(rinv, L, nvar, nvar, nfac);
     }
 
     // The reciprocal uniquenesses: a communality at or above 1 (or one that
@@ -95,21 +102,13 @@ std::vector<double> SCRWGT(ScoreMethod method, std::span<double> R, std::span<co
     std::vector<double> b(nfac * nvar);
     for (std::size_t j = 0; j < nvar; ++j)
         for (std::size_t k = 0; k < nfac; ++k) b[at(k, j, nfac)] = L[at(j, k, nvar)] * u[j];
-    std::vector<double> m(nfac * nfac);
-    for (std::size_t l = 0; l < nfac; ++l)
-        for (std::size_t k = 0; k < nfac; ++k) {
-            double sum = 0.0;
-            for (std::size_t j = 0; j < nvar; ++j) sum += b[at(k, j, nfac)] * L[at(j, l, nvar)];
-            m[at(k, l, nfac)] = sum;
-        }
+    const std::vector<double> m = product(b, L, nfac, nvar, nfac);
     std::vector<double> minv(nfac * nfac, 0.0);
     invert_or_stop(m, NFAC, minv, "FATAL ERROR: The matrix L' U^-2 L cannot be inverted: no Bartlett factor scores");
+    const std::vector<double> wt = product(minv, b, nfac, nfac, nvar);
+    std::vector<double> W(nvar * nfac);
     for (std::size_t j = 0; j < nvar; ++j)
-        for (std::size_t k = 0; k < nfac; ++k) {
-            double sum = 0.0;
-            for (std::size_t l = 0; l < nfac; ++l) sum += minv[at(k, l, nfac)] * b[at(l, j, nfac)];
-            W[at(j, k, nvar)] = sum;
-        }
+        for (std::size_t k = 0; k < nfac; ++k) W[at(j, k, nvar)] = wt[at(k, j, nfac)];
     return W;
 }
 

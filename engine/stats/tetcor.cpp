@@ -229,22 +229,18 @@ void pair_work(const Items& items, int i, int j, PairWork& out) {
     double p11 = c11 / nsubj;
     double p01 = items.praw[j - 1] - p11;
     double p10 = items.praw[i - 1] - p11;
-    if (c10 == 0.0) {
-        p10 = half;
+    // An empty off-diagonal cell is given half a subject; (1,1) gives up
+    // half and the other off-diagonal cell gains half, so the margins stay.
+    auto fill_empty = [&](double& p_empty, double& c_empty, double& p_other, double& c_other) {
+        p_empty = half;
         p11 = p11 - half;
-        p01 = p01 + half;
-        c10 = 0.5;
+        p_other = p_other + half;
+        c_empty = 0.5;
         c11 -= 0.5;
-        c01 += 0.5;
-    }
-    if (c01 == 0.0) {
-        p01 = half;
-        p11 = p11 - half;
-        p10 = p10 + half;
-        c01 = 0.5;
-        c11 -= 0.5;
-        c10 += 0.5;
-    }
+        c_other += 0.5;
+    };
+    if (c10 == 0.0) fill_empty(p10, c10, p01, c01);
+    if (c01 == 0.0) fill_empty(p01, c01, p10, c10);
     double p00 = 1.0 - p11 - p10 - p01;
     const double c00 = nsubj - c11 - c10 - c01;
     if (c00 <= 0.0) {

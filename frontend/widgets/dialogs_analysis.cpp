@@ -73,10 +73,8 @@ ModelDialog::ModelDialog(WizardWindows& windows) : WizardDialog(windows, Dialog:
     auto* labels = new QWidget(this);
     auto* labels_layout = new QVBoxLayout(labels);
     labels_layout->setContentsMargins(0, 0, 0, 0);
-    user_ = new QRadioButton("User-supplied", labels);
-    user_->setObjectName("optLabel1");
-    generated_ = new QRadioButton("Program generated", labels);
-    generated_->setObjectName("optLabel2");
+    user_ = make_option(labels, "optLabel1", "User-supplied");
+    generated_ = make_option(labels, "optLabel2", "Program generated");
     labels_layout->addWidget(user_);
     labels_layout->addWidget(generated_);
     layout->addWidget(labels);
@@ -84,10 +82,8 @@ ModelDialog::ModelDialog(WizardWindows& windows) : WizardDialog(windows, Dialog:
     auto* frame_layout = new QVBoxLayout(frame);
     frame_layout->addWidget(make_prompt(frame, "Sort Option"));
     frame_layout->addWidget(make_prompt(frame, "Variables can be sorted or unsorted by factor"));
-    sort_ = new QRadioButton("Sort variables by factor", frame);
-    sort_->setObjectName("optSortYes");
-    nosort_ = new QRadioButton("Do not sort variables", frame);
-    nosort_->setObjectName("optSortNo");
+    sort_ = make_option(frame, "optSortYes", "Sort variables by factor");
+    nosort_ = make_option(frame, "optSortNo", "Do not sort variables");
     frame_layout->addWidget(sort_);
     frame_layout->addWidget(nosort_);
     layout->addWidget(frame);

@@ -173,10 +173,8 @@ OutFileDialog::OutFileDialog(WizardWindows& windows) : WizardDialog(windows, Dia
     box_->setMinimumWidth(360);
     layout->addWidget(box_);
     layout->addWidget(make_prompt(this, "Would you prefer short or long output?"));
-    short_ = new QRadioButton("SHORT", this);
-    short_->setObjectName("optOut1");
-    long_ = new QRadioButton("LONG", this);
-    long_->setObjectName("optOut2");
+    short_ = make_option(this, "optOut1", "SHORT");
+    long_ = make_option(this, "optOut2", "LONG");
     layout->addWidget(short_);
     layout->addWidget(long_);
     auto* save = make_save_button(this, "cmdSaveOutfile", "Save");

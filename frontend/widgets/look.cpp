@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <vector>
@@ -153,6 +154,12 @@ QLineEdit* make_line(QWidget* parent, const char* name) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
     return e;
+}
+
+QRadioButton* make_option(QWidget* parent, const char* name, const QString& caption) {
+    auto* b = new QRadioButton(caption, parent);
+    b->setObjectName(name);
+    return b;
 }
 
 QComboBox* make_combo(QWidget* parent, const char* name, const std::vector<std::string>& items) {

@@ -12,6 +12,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QWidget;
 
 namespace orv::frontend {
@@ -45,6 +46,7 @@ void add_mnemonics(QWidget* window);
 // Gives the keyboard to the first control that Tab reaches in WINDOW.
 void focus_first_field(QWidget* window);
 QLineEdit* make_line(QWidget* parent, const char* name);
+QRadioButton* make_option(QWidget* parent, const char* name, const QString& caption);
 // An editable list box that completes nothing and passes Enter and Esc to
 // its window (Enter adds nothing and picks nothing in the box itself).
 QComboBox* make_combo(QWidget* parent, const char* name, const std::vector<std::string>& items);

@@ -127,6 +127,21 @@ void quantile(const double* x, int n, double p, bool copied, double& q, double& 
     }
 }
 
+// The arrays of DEQTIL and DE2TIL hold the NOBS observations and the
+// NQPROP proportions and results that the routine NAME is given.
+void require_lengths(std::string_view name, int nobs, std::span<const double> x, int nqprop,
+                     std::span<const double> qprop, std::span<double> q, std::span<double> xlo,
+                     std::span<double> xhi) {
+    if (nobs >= 1) numlib::require_length(x.size(), static_cast<std::size_t>(nobs), name, "X");
+    if (nqprop >= 1) {
+        const auto need = static_cast<std::size_t>(nqprop);
+        numlib::require_length(qprop.size(), need, name, "QPROP");
+        numlib::require_length(q.size(), need, name, "Q");
+        numlib::require_length(xlo.size(), need, name, "XLO");
+        numlib::require_length(xhi.size(), need, name, "XHI");
+    }
+}
+
 }  // namespace
 
 int IDANAN(int n, std::span<const double> x, int incx) {
@@ -185,14 +200,7 @@ void DU1MVV(int nobs, std::span<double> x, int& nmiss) {
 
 void DEQTIL(int nobs, std::span<const double> x, int nqprop, std::span<const double> qprop, std::span<double> q,
             std::span<double> xlo, std::span<double> xhi, int& nmiss) {
-    if (nobs >= 1) numlib::require_length(x.size(), static_cast<std::size_t>(nobs), "DEQTIL", "X");
-    if (nqprop >= 1) {
-        const auto need = static_cast<std::size_t>(nqprop);
-        numlib::require_length(qprop.size(), need, "DEQTIL", "QPROP");
-        numlib::require_length(q.size(), need, "DEQTIL", "Q");
-        numlib::require_length(xlo.size(), need, "DEQTIL", "XLO");
-        numlib::require_length(xhi.size(), need, "DEQTIL", "XHI");
-    }
+    require_lengths("DEQTIL", nobs, x, nqprop, qprop, q, xlo, xhi);
     ErrorLevel frame("DEQTIL");
     if (nobs < 1) {
         MSGINT(1, nobs);
@@ -233,14 +241,7 @@ void DEQTIL(int nobs, std::span<const double> x, int nqprop, std::span<const dou
 
 void DE2TIL(int nobs, std::span<const double> x, int nqprop, std::span<const double> qprop, std::span<double> q,
             std::span<double> xlo, std::span<double> xhi, int& nmiss, std::span<double> wk) {
-    if (nobs >= 1) numlib::require_length(x.size(), static_cast<std::size_t>(nobs), "DE2TIL", "X");
-    if (nqprop >= 1) {
-        const auto need = static_cast<std::size_t>(nqprop);
-        numlib::require_length(qprop.size(), need, "DE2TIL", "QPROP");
-        numlib::require_length(q.size(), need, "DE2TIL", "Q");
-        numlib::require_length(xlo.size(), need, "DE2TIL", "XLO");
-        numlib::require_length(xhi.size(), need, "DE2TIL", "XHI");
-    }
+    require_lengths("DE2TIL", nobs, x, nqprop, qprop, q, xlo, xhi);
     ErrorLevel frame("DE2TIL");
     if (nqprop < 1) {
         MSGINT(1, nqprop);

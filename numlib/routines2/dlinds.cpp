@@ -11,6 +11,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
@@ -36,6 +37,17 @@ double safe_minimum() {
 void not_positive_definite(int column) {
     MSGINT(1, column);
     E1MES(4, 2, "The leading %(I1) by %(I1) submatrix of the input matrix is not positive definite.");
+}
+
+// The arrays of ROUTINE, checked when N, LDA and LDB are sound (the order
+// checks that follow report them otherwise): A and B (named B_NAME) hold
+// N x N elements, and WK, where the routine takes one, N values.
+void require_arrays(std::string_view routine, int n, std::size_t a_size, int lda, std::size_t b_size, int ldb,
+                    std::string_view b_name, std::optional<std::size_t> wk_size = std::nullopt) {
+    if (n < 1 || lda < n || ldb < n) return;
+    require_length(a_size, matrix_extent(n, n, lda), routine, "A");
+    require_length(b_size, matrix_extent(n, n, ldb), routine, b_name);
+    if (wk_size) require_length(*wk_size, static_cast<std::size_t>(n), routine, "WK");
 }
 
 // The three argument checks shared by the factorisation routines, codes 1
@@ -104,10 +116,7 @@ void complete_symmetric(int n, std::span<double> a, int lda, detail::Crew* crew)
 // DL2CDS's L1 norm of A (detail::factor_spd).
 void factor(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac, detail::Crew* crew,
             double* sums) {
-    if (n >= 1 && lda >= n && ldfac >= n) {
-        require_length(a.size(), matrix_extent(n, n, lda), "DLFTDS", "A");
-        require_length(fac.size(), matrix_extent(n, n, ldfac), "DLFTDS", "FAC");
-    }
+    require_arrays("DLFTDS", n, a.size(), lda, fac.size(), ldfac, "FAC");
     ErrorLevel frame("DLFTDS");
     check_order(n, lda, ldfac, "LDFAC");
     if (N1RTY(0) == 0 && crew != nullptr) {
@@ -150,11 +159,7 @@ void factor(int n, std::span<const double> a, int lda, std::span<double> fac, in
 
 void condition(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac, double& rcond,
                std::span<double> wk, detail::Crew* crew) {
-    if (n >= 1 && lda >= n && ldfac >= n) {
-        require_length(a.size(), matrix_extent(n, n, lda), "DL2CDS", "A");
-        require_length(fac.size(), matrix_extent(n, n, ldfac), "DL2CDS", "FAC");
-        require_length(wk.size(), static_cast<std::size_t>(n), "DL2CDS", "WK");
-    }
+    require_arrays("DL2CDS", n, a.size(), lda, fac.size(), ldfac, "FAC", wk.size());
     ErrorLevel frame("DL2CDS");
     check_order(n, lda, ldfac, "LDFAC");
     rcond = 1.0;
@@ -306,10 +311,7 @@ void condition(int n, std::span<const double> a, int lda, std::span<double> fac,
 
 void invert_triangle(int n, std::span<const double> a, int lda, int ipath, std::span<double> ainv, int ldainv,
                      detail::Crew* crew) {
-    if (n >= 1 && lda >= n && ldainv >= n) {
-        require_length(a.size(), matrix_extent(n, n, lda), "DLINRT", "A");
-        require_length(ainv.size(), matrix_extent(n, n, ldainv), "DLINRT", "AINV");
-    }
+    require_arrays("DLINRT", n, a.size(), lda, ainv.size(), ldainv, "AINV");
     ErrorLevel frame("DLINRT");
     check_order(n, lda, ldainv, "LDAINV");
     if (ipath != 1 && ipath != 2) {
@@ -414,11 +416,7 @@ void DLINRT(int n, std::span<const double> a, int lda, int ipath, std::span<doub
 }
 
 void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, int ldainv, std::span<double> wk) {
-    if (n >= 1 && lda >= n && ldainv >= n) {
-        require_length(a.size(), matrix_extent(n, n, lda), "DL2NDS", "A");
-        require_length(ainv.size(), matrix_extent(n, n, ldainv), "DL2NDS", "AINV");
-        require_length(wk.size(), static_cast<std::size_t>(n), "DL2NDS", "WK");
-    }
+    require_arrays("DL2NDS", n, a.size(), lda, ainv.size(), ldainv, "AINV", wk.size());
     ErrorLevel frame("DL2NDS");
     check_order(n, lda, ldainv, "LDAINV");
     if (N1RTY(0) != 0) {
@@ -464,10 +462,7 @@ void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, i
 }
 
 void DLINDS(int n, std::span<const double> a, int lda, std::span<double> ainv, int ldainv) {
-    if (n >= 1 && lda >= n && ldainv >= n) {
-        require_length(a.size(), matrix_extent(n, n, lda), "DLINDS", "A");
-        require_length(ainv.size(), matrix_extent(n, n, ldainv), "DLINDS", "AINV");
-    }
+    require_arrays("DLINDS", n, a.size(), lda, ainv.size(), ldainv, "AINV");
     ErrorLevel frame("DLINDS");
     if (n < 1) {
         MSGINT(1, n);

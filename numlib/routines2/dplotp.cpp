@@ -86,6 +86,17 @@ void raise_value(int code, int type, int value, std::string_view text) {
     E1MES(type, code, text);
 }
 
+// The length of TEXT without trailing blanks, cut to ROOM with the warning
+// CODE when it is longer.
+int title_length(std::string_view text, int room, int code, std::string_view warning) {
+    const int length = trimmed_length(text);
+    if (length <= room) return length;
+    MSGINT(1, length);
+    MSGINT(2, room);
+    E1MES(3, code, warning);
+    return room;
+}
+
 }  // namespace
 
 void DPLOTP(int ndata, int nfun, std::span<const double> x, std::span<const double> a, int lda, int inc,
@@ -227,15 +238,9 @@ void DPLOTP(int ndata, int nfun, std::span<const double> x, std::span<const doub
 
     // Head.
     write_text(nout, "1");
-    int lt = trimmed_length(title);
-    if (lt > width) {
-        MSGINT(1, lt);
-        MSGINT(2, width);
-        E1MES(3, 8,
-              "Length of TITLE = %(I1).  The width of the plot is %(I2).  Title is too long and some characters "
-              "have been truncated.");
-        lt = width;
-    }
+    const int lt = title_length(title, width, 8,
+                                "Length of TITLE = %(I1).  The width of the plot is %(I2).  Title is too long and "
+                                "some characters have been truncated.");
     if (lt < 1) {
         write_text(nout, " ");
     } else {
@@ -246,15 +251,9 @@ void DPLOTP(int ndata, int nfun, std::span<const double> x, std::span<const doub
     }
 
     // y title, one character per row from row YS down.
-    int ly = trimmed_length(ytitle);
-    if (ly > height) {
-        MSGINT(1, ly);
-        MSGINT(2, height);
-        E1MES(3, 9,
-              "Length of YTITLE = %(I1).  The length of the plot is %(I2).   Y title is too long and some "
-              "characters have been truncated.");
-        ly = height;
-    }
+    const int ly = title_length(ytitle, height, 9,
+                                "Length of YTITLE = %(I1).  The length of the plot is %(I2).   Y title is too long "
+                                "and some characters have been truncated.");
     const int ys = height / 2 - ly / 2 + 1;
 
     // Column of every point, row of every value.
@@ -352,15 +351,9 @@ void DPLOTP(int ndata, int nfun, std::span<const double> x, std::span<const doub
                          scale.substr(0, static_cast<std::size_t>(used)));
 
     // x title.
-    int lx = trimmed_length(xtitle);
-    if (lx > width) {
-        MSGINT(1, lx);
-        MSGINT(2, width);
-        E1MES(3, 10,
-              "Length of XTITLE = %(I1).  The width of the plot is %(I2).  X title is too long and some "
-              "characters have been truncated.");
-        lx = width;
-    }
+    const int lx = title_length(xtitle, width, 10,
+                                "Length of XTITLE = %(I1).  The width of the plot is %(I2).  X title is too long "
+                                "and some characters have been truncated.");
     if (lx >= 1) {
         write_text(nout, "");
         write_text(nout, "");
