@@ -72,10 +72,19 @@ Team::Team(int threads) : claims_(new std::atomic<std::uint64_t>[kMaxParts]) {
     if (helpers <= 0) return;
     threads_.reset(new std::thread[static_cast<std::size_t>(helpers)]);
     helpers_ = helpers;
-    try {
-        threads_[0] = std::thread([this] { serve(1); });
-    } catch (const std::system_error&) {
-        helpers_ = 0;
+    // The caller starts every helper: thread creation returns at once, and
+    // no helper waits for another to be scheduled before it starts.
+    for (int h = 0; h < helpers; ++h) {
+        try {
+            threads_[h] = std::thread([this, h] { serve(h + 1); });
+        } catch (const std::system_error&) {
+            if (h == 0) {
+                helpers_ = 0;
+                return;
+            }
+            started_.fetch_add(kIncomplete, std::memory_order_release);
+            break;
+        }
     }
 }
 
@@ -149,15 +158,6 @@ void Team::end_part(int parts) {
 }
 
 void Team::serve(int index) {
-    // Helper INDEX starts the next one first: the caller need not wait for
-    // the threads to start, and runs need no helper.
-    if (index < helpers_ && !closing_.load(std::memory_order_relaxed)) {
-        try {
-            threads_[index] = std::thread([this, index] { serve(index + 1); });
-        } catch (const std::system_error&) {
-            started_.fetch_add(kIncomplete, std::memory_order_release);
-        }
-    }
     started_.fetch_add(1, std::memory_order_release);
     started_.notify_all();
     // Runs from the first on: the word still holds the id before it, or a
