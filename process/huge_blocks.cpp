@@ -4,16 +4,9 @@
 #include <new>
 
 #include "process/huge_pages.h"
+#include "process/sanitized.h"
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ORV_KEEP_OPERATOR_NEW 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ORV_KEEP_OPERATOR_NEW 1
-#endif
-#endif
-
-#if defined(ORV_KEEP_OPERATOR_NEW)
+#if ORV_SANITIZED
 
 bool orv::rt::huge_blocks_in_use() { return false; }
 

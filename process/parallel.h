@@ -1,5 +1,4 @@
-// Work spread over the cores: the CPUs the process may use, a pool of kept
-// threads and a loop whose iterations are independent.  The ordered writer
+// Work spread over the cores: a pool of kept threads and a loop whose iterations are independent.  The ordered writer
 // of formatted statements is built on it (runtime/ordered_writer.h).
 #pragma once
 
@@ -10,7 +9,6 @@
 #include <cstddef>
 #include <exception>
 #include <functional>
-#include <limits>
 #include <mutex>
 #include <thread>
 #include <vector>

@@ -72,8 +72,6 @@ Team::Team(int threads) : claims_(new std::atomic<std::uint64_t>[kMaxParts]) {
     if (helpers <= 0) return;
     threads_.reset(new std::thread[static_cast<std::size_t>(helpers)]);
     helpers_ = helpers;
-    // The caller starts every helper: thread creation returns at once, and
-    // no helper waits for another to be scheduled before it starts.
     for (int h = 0; h < helpers; ++h) {
         try {
             threads_[h] = std::thread([this, h] { serve(h + 1); });

@@ -19,17 +19,13 @@
 // A part waits on another by wait_for(), which in debug and sanitizer
 // builds checks those rules: a wait against them could hang a run.
 //
-// The caller starts every helper when it makes the team and goes on: its
-// first run need not wait for them.  Helpers that started one another left
-// the last one late by a scheduling delay per helper (DLINDS on 8 threads
-// at order 1000, orv_dlinds_bench: 0.022 to 0.027 s against 0.017 to
-// 0.021 s with the caller starting them).  They are not kept on CPUs of
-// their own: a thread that waits for another on its CPU gives the core
-// away after kSpinFor, and helpers kept on CPUs of their own were slower
-// than helpers the system places (bench/extraction_bench.sh's job on 8
-// CPUs, the same team either way, runs taken in turn: alone 1.42 s against
-// 1.11 s, the median of 6; two runs at once 1.77 s against 1.54 s, the
-// mean of 5 pairs).  Runs are started from the thread that made the team.
+// The caller starts every helper when it makes the team and goes on, so
+// its first run need not wait for them and no helper waits on another's
+// start.  The system places the helpers: a thread that waits for another
+// on its CPU gives the core away after kSpinFor, and on 8 CPUs helpers
+// pinned to CPUs of their own ran bench/extraction_bench.sh's job slower,
+// alone and with two runs at once.  Runs are started from the thread that
+// made the team.
 #pragma once
 
 #include <algorithm>
@@ -39,14 +35,11 @@
 #include <memory>
 #include <thread>
 
-#if !defined(NDEBUG) || defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#include "process/sanitized.h"
+
+#if !defined(NDEBUG) || ORV_SANITIZED
 #define ORV_TEAM_CHECKS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ORV_TEAM_CHECKS 1
-#endif
-#endif
-#ifndef ORV_TEAM_CHECKS
+#else
 #define ORV_TEAM_CHECKS 0
 #endif
 

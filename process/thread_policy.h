@@ -43,10 +43,9 @@ inline int threads_from(int threads, std::size_t size, std::size_t from,
     return size < from ? 1 : thread_count(0, items);
 }
 
-// A team of THREADS for loops of order N: 1 below the order FROM, else
-// THREADS but no more than one per SHARE of N.
-inline int team_size(int threads, int n, int from, int share) {
-    if (n < from) return 1;
+// A team of THREADS for loops of order N: no more than one thread per
+// SHARE of N.
+inline int team_size(int threads, int n, int share) {
     return std::clamp(threads, 1, std::max(1, n / std::max(share, 1)));
 }
 

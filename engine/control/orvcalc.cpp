@@ -38,7 +38,7 @@ void normal_end() {
     rt::host().set_status("Finished");
 }
 
-// The rotation, listing and score stages (steps 10 to 17), in their order.
+// The rotation, listing and score stages, in their order.
 // Each decides by its own rule whether it runs (stages.h): at most one
 // rotation, Promax after Varimax.
 void rotate_list_and_score(JOBSET& job, RUNDATA& run) {

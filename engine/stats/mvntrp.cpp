@@ -347,11 +347,11 @@ bool step_along(const Objective& f, const double* v, double* p, double& g2, Lowe
 // direction.  At most kPolishSteps steps, and it gives up when kStall
 // steps have lowered G2 by less than 1e-9 of it (where it is as low as its
 // rounding lets it be, below the last printed digit, but the gradient is
-// still above the test); true when it ends at a minimum.
+// still above the test).
 constexpr int kPolishSteps = 400;
 constexpr int kStall = 25;
 
-bool polish(const Objective& f, Lowest& low, const double* newton_hinv) {
+void polish(const Objective& f, Lowest& low, const double* newton_hinv) {
     double x[kParams], g[kParams], hinv[kParams * kParams];
     std::copy_n(low.p, kParams, x);
     double fx = f.value_and_gradient(x, g);
@@ -371,16 +371,16 @@ bool polish(const Objective& f, Lowest& low, const double* newton_hinv) {
     double before = fx;  // G2 kStall steps ago
     for (int step = 0; step < kPolishSteps; ++step) {
         if (step % kStall == 0) {
-            if (step > 0 && !(fx < before - 1e-9 * (1.0 + std::abs(before)))) return false;
+            if (step > 0 && !(fx < before - 1e-9 * (1.0 + std::abs(before)))) return;
             before = fx;
         }
         if (gradient_small(g)) {
             // After Newton steps that ended on a positive definite Hessian
             // no saddle is near.
-            if (newton_hinv != nullptr) return true;
+            if (newton_hinv != nullptr) return;
             double gn[kParams], hess[kParams * kParams], v[kParams];
             f.derivatives(x, gn, hess);
-            if (!negative_curvature(hess, v) || !step_along(f, v, x, fx, low)) return true;
+            if (!negative_curvature(hess, v) || !step_along(f, v, x, fx, low)) return;
             fx = f.value_and_gradient(x, g);
             restart();
             fresh = true;
@@ -394,7 +394,7 @@ bool polish(const Objective& f, Lowest& low, const double* newton_hinv) {
             slope += g[i] * sum;
         }
         if (!(slope < 0.0)) {
-            if (fresh) return false;
+            if (fresh) return;
             restart();
             fresh = true;
             --step;
@@ -409,7 +409,7 @@ bool polish(const Objective& f, Lowest& low, const double* newton_hinv) {
             if (found) break;
         }
         if (!found) {
-            if (fresh) return false;
+            if (fresh) return;
             restart();
             fresh = true;
             continue;
@@ -466,7 +466,6 @@ bool polish(const Objective& f, Lowest& low, const double* newton_hinv) {
         std::copy_n(gt, kParams, g);
         fx = ft;
     }
-    return false;
 }
 
 }  // namespace
@@ -620,10 +619,9 @@ MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, d
     if (fit.ended == MvnEnd::converged) {
         fit.g2 = g2;
         std::copy_n(p, kParams, fit.p);
-        fit.at_minimum = true;
     } else {
         low.offer(start, f.value_at(start));
-        fit.at_minimum = polish(f, low, inverted ? hinv : nullptr);
+        polish(f, low, inverted ? hinv : nullptr);
         fit.g2 = low.g2;
         std::copy_n(low.p, kParams, fit.p);
     }

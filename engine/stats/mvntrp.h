@@ -96,7 +96,6 @@ struct MvnFit {
     double p[6] = {};              // the parameters it belongs to
     int iterations = 0;            // Newton steps taken (at most 10)
     MvnEnd ended = MvnEnd::limit;  // how the Newton steps ended
-    bool at_minimum = false;       // the gradient test met at a minimum, by them or after them
     std::int64_t evaluations = 0;  // values of G2 computed, MVNFUN's or their equivalent
 };
 

@@ -49,7 +49,7 @@ int dlinds_threads(int n) {
     const int set = order_setting.load();
     if (set == 0 && n < rt::policy::kDlindsHelpersOrder) return 1;
     const int share = set > 0 ? std::min(rt::policy::kDlindsColumnsPerThread, set) : rt::policy::kDlindsColumnsPerThread;
-    return rt::team_size(eigen_threads(), n, 0, share);
+    return rt::team_size(eigen_threads(), n, share);
 }
 
 namespace detail {

@@ -36,7 +36,7 @@ int eigen_team_size(int n, int min_share, int default_order) {
     const int set = order_setting.load();
     const int order = set > 0 ? set : default_order;
     // A parallel order set below the share (for tests) lowers the share too.
-    return n < order ? 1 : rt::team_size(eigen_threads(), n, order, std::min(min_share, order));
+    return n < order ? 1 : rt::team_size(eigen_threads(), n, std::min(min_share, order));
 }
 
 namespace team {
