@@ -33,8 +33,9 @@ float BVNDEN(double x, double y, double& rho) {
 namespace {
 
 constexpr std::string_view kTail = "Lower-tail";
-// The .ser field of a standard error that cannot be computed.
-constexpr std::string_view kNoError = "************";
+// The .ser value of a standard error that cannot be computed: too wide
+// for its field, so that the field is filled with asterisks.
+constexpr double kNoError = 1.0e3;
 
 // What the Newton iterations of one pair leave behind.
 struct Newton {
@@ -476,34 +477,16 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     // 12. The .ser file, one record per row.
     OPNMAT(LUSER, JOBDIR, JOBBAS, "ser");
     write_in_order(pool, LUSER, nvar, [&](std::size_t a, rt::HeldRecords& held) {
+        // A standard error that could not be computed is written as a value
+        // too wide for its F12.9 field, which formatted output fills with
+        // asterisks: no reader takes them for a number, and every field
+        // keeps its place.
         std::vector<double> row(nvar);
-        bool complete = true;
         for (std::size_t b = 0; b < nvar; ++b) {
-            row[b] = se[a + b * nvar];
-            complete = complete && !std::isnan(row[b]);
+            const double error = se[a + b * nvar];
+            row[b] = std::isnan(error) ? kNoError : error;
         }
-        if (complete) {
-            write(held, ser_record, row);
-            return;
-        }
-        // A standard error that could not be computed fills its field with
-        // asterisks, as formatted output marks a value it cannot show: no
-        // reader takes them for a number, and every field keeps its place.
-        std::string layout = "(";
-        for (std::size_t b = 0; b < nvar; ++b) {
-            if (b > 0 && b % 999 == 0) layout += "/,";  // where the record format's reversion starts a record
-            layout += std::isnan(row[b]) ? "A12,1X," : "F12.9,1X,";
-        }
-        layout.back() = ')';
-        const rt::Format format = rt::parse_format(layout);  // the output refers to it
-        rt::FormattedOutput out(held, format);
-        for (std::size_t b = 0; b < nvar; ++b) {
-            if (std::isnan(row[b]))
-                out << kNoError;
-            else
-                out << row[b];
-        }
-        out.finish();
+        write(held, ser_record, row);
     });
 
     // 13. .frq and .ser are closed; .dff stays open to the end of the run.
