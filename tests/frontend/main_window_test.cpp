@@ -670,7 +670,7 @@ TEST_F(RealEngine, ReportOfAStoppedRunIsLoadedWithTheMessage) {
     job("short.in", short_data);
     ASSERT_TRUE(run_and_wait());
     EXPECT_TRUE(shell.last_message().startsWith("orvcalc stopped with exit status 1."));
-    EXPECT_TRUE(shell.last_message().contains("End of file"));
+    EXPECT_TRUE(shell.last_message().contains("of the 900 subjects declared on >DATA:"));
     EXPECT_TRUE(shell.last_message().endsWith("The report it wrote, " + path("example.out") + ", is shown."));
     EXPECT_FALSE(plain(principal()).contains("an older report"));
     EXPECT_EQ(plain(principal()).toUtf8(), read_all(path("example.out")));
