@@ -163,6 +163,37 @@ TEST_F(RdrawTest, SubjectsLongerThanTheRoomOfAWindow) {
     }
 }
 
+// The room for the subjects is judged from the first window's bytes per
+// record: records padded with blanks there and short after it make room
+// for too few, and the room grows as the subjects come in.
+TEST_F(RdrawTest, RoomGrowsPastWhatTheFirstWindowJudged) {
+    constexpr int nsubj = 265536;
+    std::string text;
+    char field[32];
+    for (int i = 0; i < nsubj; ++i) {
+        std::snprintf(field, sizeof field, "%6d%3d%3d", i + 1, static_cast<int>(value(i, 0)),
+                      static_cast<int>(value(i, 1)));
+        text += field;
+        if (i < 65536) text += std::string(110, ' ');
+        text += '\n';
+    }
+    const std::string path = put(text);
+    for (int threads : kThreadCounts) {
+        SCOPED_TRACE(threads);
+        rt::open_unit_or_fail(LUDAT, path, {rt::OpenStatus::Old, true});
+        DataArray id;
+        DataArray x;
+        RDRAW("(F6.0,2F3.0)", nsubj, 2, id, x, threads);
+        ASSERT_EQ(x.size(), 2u * nsubj);
+        for (int i = 0; i < nsubj; ++i) {
+            ASSERT_EQ(id[i], i + 1);
+            ASSERT_EQ(x[i], value(i, 0)) << i;
+            ASSERT_EQ(x[i + nsubj], value(i, 1)) << i;
+        }
+        rt::close_unit(LUDAT);
+    }
+}
+
 TEST_F(RdrawTest, FirstFailingSubjectReportedAsOnOneThread) {
     const Layout two = {3, 2};
     struct Case {
