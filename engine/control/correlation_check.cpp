@@ -42,7 +42,8 @@ void require_correlation_matrix(std::span<const double> r, std::size_t n, const 
     };
     for (std::size_t i = 0; i < n; ++i) {
         const double d = r[i + i * n];
-        if (!within(d, 1.0, d, d)) FATAL("FATAL ERROR: " + entry(i, i) + ": a correlation matrix has 1 on its diagonal");
+        if (!within(d, 1.0, d, d))
+            FATAL("FATAL ERROR: " + entry(i, i) + ": a correlation matrix has 1 on its diagonal");
     }
     for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t k = 0; k < n; ++k) {

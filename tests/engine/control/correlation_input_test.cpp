@@ -27,8 +27,9 @@ protected:
     static std::string cor_job(int nvar, const std::string& metric, int nfac, const std::string& output = "") {
         return ">TITLE: correlation file\n>DATA: m.cor " + std::to_string(nvar) + " 1248\n>OUTFILE: m.out SHORT\n"
                ">METRIC: " + metric + "\n>MODEL: PFA " + std::to_string(nfac) +
-               " NOLABELS NOSORT\n>ROTATE: NONE\n>SCORE: NONE\n>PLOT: NONE\n>TECHNICAL: .0001 200 .0001 200 F .2 SMC 120 " +
-               (output.empty() ? "F" : "T") + "\n" + output + ">FORMAT: (16F13.9)\n";
+               " NOLABELS NOSORT\n>ROTATE: NONE\n>SCORE: NONE\n>PLOT: NONE\n"
+               ">TECHNICAL: .0001 200 .0001 200 F .2 SMC 120 " + (output.empty() ? "F" : "T") + "\n" + output +
+               ">FORMAT: (16F13.9)\n";
     }
 
     void expect_finished(int status) {
@@ -136,14 +137,18 @@ TEST_F(CorrelationInput, FactorCorrelationsAtFullPrecision) {
     put(at("job.in"), ">TITLE: loadings\n>DATA: load.dat 4 100\n>OUTFILE: m.out SHORT\n>METRIC: CO FLD2 NOSMOOTH\n"
                       ">PHI: phi.dat\n>MODEL: ROT 3 NOLABELS NOSORT\n>ROTATE: VARIMAX\n>SCORE: NONE\n>PLOT: NONE\n"
                       ">FORMAT: (3F5.1)\n");
-    // Three factors in a plane, written at 17 digits: positive semidefinite,
-    // the eigenvalue 0 computed as -2.7e-16.
-    put(at("phi.dat"), "0.9999999999999999 0.98006657784124163 0.89605249752552518\n"
-                       "0.98006657784124163 1.0000000000000002 0.96638997813451322\n"
-                       "0.89605249752552518 0.96638997813451322 1\n");
-    EXPECT_EQ(run("job.in"), 0) << window_;
-    EXPECT_TRUE(has(window_, "Finished")) << window_;
-    EXPECT_TRUE(has(get(at("m.out")), "Varimax")) << get(at("m.out"));
+    // Three factors in a plane, written at 17 digits: with a unit diagonal
+    // positive semidefinite within rounding (its eigenvalue 0 computed as
+    // -2.7e-16), and with a diagonal as rounded as its other entries.
+    const std::string plane = " 0.98006657784124163 0.89605249752552518\n0.98006657784124163 ";
+    const std::string rest = " 0.96638997813451322\n0.89605249752552518 0.96638997813451322 1\n";
+    for (const std::string& phi :
+         {"1" + plane + "1" + rest, "0.9999999999999999" + plane + "1.0000000000000002" + rest}) {
+        SCOPED_TRACE(phi);
+        put(at("phi.dat"), phi);
+        EXPECT_EQ(run("job.in"), 0) << window_;
+        EXPECT_TRUE(has(window_, "Finished")) << window_;
+    }
 
     // Written with 15 decimals, five units of the last one away from 1: more
     // than the rounding at full precision.
