@@ -9,6 +9,7 @@
 #include "engine/common/opnmat.h"
 #include "engine/common/units.h"
 #include "engine/control/codsel.h"
+#include "engine/control/correlation_check.h"
 #include "engine/control/rdcor.h"
 #include "engine/control/rdraw.h"
 #include "engine/control/stages.h"
@@ -133,6 +134,8 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
         if (m == "IP") rt::close_unit(LUDAT);
     } else if (is_word(job.DATTYP, "COR") && (m == "DI" || m == "OR" || m == "CO")) {
         RDCOR(m, job.DATFIL, nvar, run.R);
+        require_correlation_matrix(run.R, static_cast<std::size_t>(nvar),
+                                   "correlation file " + rt::unit_file_name(LUDAT));
     } else if (is_word(job.DATTYP, "COR")) {
         // No reading branch exists: stop before any stage meets the missing
         // matrix.

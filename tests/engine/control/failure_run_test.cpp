@@ -90,27 +90,30 @@ protected:
     }
 };
 
-// A sum near the overflow limit: balancing for the eigenvalue table ends at
-// once; the communalities then diverge, which is the engine's own fatal
-// error.
-TEST_F(FailureRun, EntryNearTheOverflowLimitEnds) {
+// Entries near the overflow limit are no correlations: the file is refused
+// before the eigenvalue table, whose balancing and communalities they would
+// overflow.
+TEST_F(FailureRun, EntryNearTheOverflowLimitIsRefused) {
     // A correlation matrix with 2^1022 in place of one of its entries.
     put("m.cor",
         "1 -0.71 -0.84 -0.96 4.4942328371557898e+307\n-0.71 1 -0.77 -0.94 0.51\n-0.84 -0.77 1 -0.10 -0.10\n"
         "-0.96 -0.94 -0.10 1 -0.20\n-0.87 0.51 -0.10 -0.20 1\n");
     put("job.in", cor_job(5, "PFA 1", ".0001 200 .0001 200 T .2 ONE 120 F"));
-    EXPECT_EQ(run("job.in", 1), 1) << window_;
-    EXPECT_NE(window_.find("ERROR 100:  SERIOUS PROBLEMS OCCURED DURING ITERATION"), std::string::npos) << window_;
-    EXPECT_NE(get("m.out").find("Eigenvalues of Initial Correlation Matrix"), std::string::npos);
+    const std::string file = " of correlation file " + at("m.cor").string() + " is ";
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find("FATAL ERROR: Entry (1,5)" + file +
+                           "4.49423283715579e+307: correlations lie between -1 and 1\n"),
+              std::string::npos)
+        << window_;
+    EXPECT_EQ(get("m.out").find("Eigenvalues of Initial Correlation Matrix"), std::string::npos);
 
-    // A sum at the overflow limit itself; the run ends, and
-    // the fit of a matrix this large is not reported as NaN.
     put("m.cor", "1.0 1.7e308\n0.01 1.0\n");
     put("job.in", cor_job(2, "PFA 1", ".0001 200 .0001 200 T .2 ONE 120 F"));
-    EXPECT_EQ(run("job.in", 1), 1) << window_;
-    EXPECT_NE(window_.find("FATAL ERROR: The fit statistics are not finite numbers\n"), std::string::npos)
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find("FATAL ERROR: Entry (1,2)" + file + "1.7e+308: correlations lie between -1 and 1\n"),
+              std::string::npos)
         << window_;
-    EXPECT_EQ(get("m.out").find("NaN"), std::string::npos);
+    EXPECT_FALSE(finished());
 }
 
 // After the first positive definite inversion (squared multiple
