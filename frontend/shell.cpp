@@ -144,7 +144,7 @@ void OutputTail::add_line(std::string_view line) {
         paragraph_ended_ = false;
         return;
     }
-    if (in_banner_ || text == "Stop - Program terminated.") return;
+    if (in_banner_ || text == "Stop - Program terminated." || text == "Press Enter to continue") return;
     if (text.empty()) {
         paragraph_ended_ = true;
         return;

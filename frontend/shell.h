@@ -77,10 +77,10 @@ std::string last_fatal_line(std::string_view text);
 
 // What the engine wrote on its standard output, kept for the message after
 // a failed run: the last of its FATAL ERROR lines, and its last message.
-// That is its last paragraph (lines between empty ones), the banner box and
-// the line "Stop - Program terminated." left out, from the paragraph's
-// first line that names an error: the progress lines before that line say
-// nothing of why the run stopped.
+// That is its last paragraph (lines between empty ones), the banner box,
+// the pause prompt and the line "Stop - Program terminated." left out, from
+// the paragraph's first line that names an error: the progress lines before
+// that line say nothing of why the run stopped.
 class OutputTail {
 public:
     static constexpr std::size_t kLines = 8;  // of the message, at most

@@ -229,7 +229,7 @@ TEST(RunVerdict, LastMessageSaysWhyWithoutTheBannerOrTheProgress) {
     EXPECT_EQ(message(engine_output(at30 + "Reading Correlations\n" + at30 + "Performing factor analysis\n" + at30 +
                                     "Iteration:   22\r\n" + at30 +
                                     "ERROR 100:  SERIOUS PROBLEMS OCCURED DURING ITERATION 22\n"
-                                    "Stop - Program terminated.\n")),
+                                    " Press Enter to continue\nStop - Program terminated.\n")),
               "ERROR 100:  SERIOUS PROBLEMS OCCURED DURING ITERATION 22");
     // A library's message of several lines, after an empty line, is kept
     // whole up to its limit.
