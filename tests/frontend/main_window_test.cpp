@@ -761,7 +761,7 @@ int run_orvshell(const std::function<void(MainWindow&)>& use) {
     QTimer limit;
     limit.setSingleShot(true);
     QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(2); });
-    limit.start(30000);
+    limit.start(120000);
     return run_front_end();
 }
 
