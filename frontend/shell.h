@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-
 namespace orv::frontend {
 
 inline constexpr const char* kRunCaption = "Orvalis";
@@ -106,7 +105,7 @@ struct EngineEnd {
     bool crashed = false;     // ended by a signal
     int exit_status = 0;
     std::string message;  // its last message
-    std::string fatal;   // its last FATAL ERROR line, from its output or its report
+    std::string fatal;    // its last FATAL ERROR line, from its output or its report
 };
 
 struct RunVerdict {

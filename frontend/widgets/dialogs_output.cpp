@@ -102,8 +102,8 @@ TechnicalDialog::TechnicalDialog(WizardWindows& windows) : WizardDialog(windows,
             grid->addWidget(e, r, 1);
             on_typed(e, typed);
         } else {
-            QComboBox* c =
-                make_combo(this, row.name, value == Technical::InitCom ? Lists::initial_communality : Lists::true_false);
+            const auto& items = value == Technical::InitCom ? Lists::initial_communality : Lists::true_false;
+            QComboBox* c = make_combo(this, row.name, items);
             c->setFixedWidth(300);
             combos_[next_combo++] = c;
             grid->addWidget(c, r, 1);
