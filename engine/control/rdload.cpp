@@ -35,7 +35,7 @@ void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::str
 
     L.assign(nvar * nfac, 0.0);
     if (nvar > 0) {
-        const rt::Format format = rt::parse_format(trimmed(DATFMT));
+        const rt::Format format = rt::parse_unit_format(LUDAT, trimmed(DATFMT));
         rt::UnitSource unit(LUDAT);
         CountingSource source(unit);
         for (std::size_t i = 0; i < nvar; ++i) {

@@ -233,7 +233,7 @@ void read_raw(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID,
     if (nsubj == 0) return;
 
     // The format is the user's: parsed once for the whole file.
-    const rt::Format format = rt::parse_format(trimmed(DATFMT));
+    const rt::Format format = rt::parse_unit_format(LUDAT, trimmed(DATFMT));
     const std::size_t per = records_per_subject(format, nvar);
     threads = rt::policy::raw_read(threads, nsubj, per);
     if (threads == 1 || per == 0 || per > kWindowRecords) {
@@ -276,7 +276,7 @@ void RDRAW(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID, Da
     try {
         read_raw(DATFMT, NSUBJ, NVAR, SUBJID, X, threads);
     } catch (const NonFiniteItem& bad) {
-        const rt::Format format = rt::parse_format(trimmed(DATFMT));
+        const rt::Format format = rt::parse_unit_format(LUDAT, trimmed(DATFMT));
         const std::size_t per = records_per_subject(format, static_cast<std::size_t>(std::max(NVAR, 0)));
         stop_not_finite(rt::unit_file_name(LUDAT),
                         static_cast<long long>(record_of(format, per, bad.subject, bad.item)), bad.value);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/common/data_array.h"
+#include "engine/common/fatal.h"
 #include "engine/common/opnmat.h"
 #include "engine/common/units.h"
 #include "engine/stats/polcor.h"
@@ -193,6 +194,24 @@ struct Items {
     std::vector<double> c;            // guessing parameters (CFLAG 1)
     bool guessing = false;
 };
+
+// A threshold is the normal deviate of a proportion strictly between 0 and
+// 1.  An item that every subject answers with the keyed code has none, nor
+// has one whose guessing parameter is not below its keyed proportion: the
+// run stops naming the item before the library is asked for the deviate.
+void require_thresholds(const Items& items, int key) {
+    static const rt::Format all_keyed = rt::parse_format(
+        "(T30,'FATAL ERROR: Every subject gives variable ',I0,' the keyed response ',I0,':',/,"
+        "T30,'the variable has no variance',/,/)");
+    static const rt::Format guessed = rt::parse_format(
+        "(T30,'FATAL ERROR: The guessing parameter ',F6.4,' of variable ',I0,' is not below',/,"
+        "T30,'its keyed proportion ',F6.4,': it cannot be corrected for guessing',/,/)");
+    for (std::size_t v = 0; v < items.p.size(); ++v) {
+        const int item = static_cast<int>(v + 1);
+        if (items.praw[v] >= 1.0) FATAL(all_keyed, item, key);
+        if (!(items.p[v] > 0.0 && items.p[v] < 1.0)) FATAL(guessed, items.c[v], item, items.praw[v]);
+    }
+}
 
 // Subjects who have both items keyed: the count of the indicator words' AND.
 __attribute__((always_inline)) inline std::int64_t count_common(const std::uint64_t* a, const std::uint64_t* b, std::size_t words) {
@@ -381,6 +400,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
         items.c.assign(CPARM.begin(), CPARM.begin() + static_cast<std::ptrdiff_t>(nvar));
         for (std::size_t v = 0; v < nvar; ++v) items.p[v] = 1.0 - (1.0 - items.p[v]) / (1.0 - items.c[v]);
     }
+    require_thresholds(items, key);
 
     // 7. Start thresholds (a failure is reported and the run goes on), and
     // the thresholds of the Newton iterations, taken silently here: a

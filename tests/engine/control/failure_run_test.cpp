@@ -3,6 +3,8 @@
 // on to "Finished" with tables of zeros or NaN.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -118,34 +120,8 @@ TEST_F(FailureRun, EntryNearTheOverflowLimitIsRefused) {
 
 // After the first positive definite inversion (squared multiple
 // correlations) the library only prints its errors; the engine stops on a
-// fatal or terminal one.
+// fatal one.
 TEST_F(FailureRun, LibraryFailuresAfterTheFirstInversionFailTheRun) {
-    struct Case {
-        std::vector<std::pair<std::string, std::string>> lines;
-        std::string message;
-        std::string table;  // what a run that went on after the failure would print
-    };
-    const std::vector<Case> cases{
-        // A negative rotation criterion.
-        {{{">ROTATE:", "OBLIMIN 0"}, {">TECHNICAL:", ".0001 200 -.0001 200 F .2 SMC 120 F"}},
-         "\n*** TERMINAL ERROR 9 from DF2OBL.  EPS = -1.000000000000000D-04.  EPS must\n",
-         "Oblimin Rotated Factor Loadings"},
-        // A zero iteration limit.
-        {{{">ROTATE:", "HK 0.5"}, {">TECHNICAL:", ".0001 200 .0001 0 F .2 SMC 120 F"}},
-         "\n*** TERMINAL ERROR 7 from DF2ARR.  MAXIT = 0.  MAXIT must be 1 or more.\n",
-         "Harris-Kaiser Rotated Factor Loadings"},
-    };
-    for (const Case& c : cases) {
-        put("job.in", example(c.lines));
-        EXPECT_EQ(run("job.in"), 1) << window_;
-        EXPECT_NE(window_.find(c.message), std::string::npos) << window_;
-        EXPECT_NE(window_.find("Stop - Program terminated."), std::string::npos) << window_;
-        EXPECT_FALSE(finished()) << window_;
-        const std::string report = get("example.out");
-        EXPECT_NE(report.find("Final communality estimates"), std::string::npos);
-        EXPECT_EQ(report.find(c.table), std::string::npos);
-    }
-
     // Squared multiple correlations of a matrix that is not positive
     // definite, although its last eigenvalue is positive.
     put("m.cor", "1.0 0.9 0.9\n0.9 1.0 0.3\n0.9 0.3 1.0\n");
@@ -263,26 +239,26 @@ TEST_F(FailureRun, NonFiniteValuesInInputFilesStopTheRun) {
     EXPECT_FALSE(fs::exists(dir_ / "dc.out"));
 }
 
-// A continuous variable without variance stops the run before extraction,
-// as the tetrachoric stage stops for one; a CMT job still reports its
-// correlations (zeros for that variable).
-TEST_F(FailureRun, VariableWithoutVarianceStopsBeforeExtraction) {
+// A continuous variable without variance stops every model in the
+// correlation stage, as the tetrachoric stage stops for one: no .cor file,
+// no correlation table of zeros.
+TEST_F(FailureRun, VariableWithoutVarianceStopsEveryModel) {
     std::istringstream in(read_file(kExamples / "example.dat"));
     std::string data;
     for (std::string line; std::getline(in, line);) data += line.replace(10, 3, "  4") + "\n";
     put("constant.dat", data);
-    put("job.in", example({{">DATA:", "constant.dat 12 300"}}));
-    EXPECT_EQ(run("job.in"), 1) << window_;
-    EXPECT_NE(window_.find(std::string(28, ' ') + "FATAL ERROR: VARIABLE   3 HAS NO VARIANCE\n"), std::string::npos)
-        << window_;
-    EXPECT_EQ(window_.find("Performing factor analysis"), std::string::npos) << window_;
-    EXPECT_NE(get("example.out").find("CORRELATION MATRIX"), std::string::npos);
-
-    put("job.in", example({{">DATA:", "constant.dat 12 300"}, {">MODEL:", "CMT 2 NOLABELS NOSORT"}}));
-    EXPECT_EQ(run("job.in"), 0) << window_;
-    EXPECT_TRUE(finished());
-    const std::string report = get("example.out");
-    EXPECT_NE(report.find("\n  3    0.000   0.000   0.000   0.000"), std::string::npos) << report;
+    for (const char* model : {"PFA 2 NOLABELS NOSORT", "CMT 0 NOLABELS NOSORT", "PCA 2 NOLABELS NOSORT"}) {
+        put("job.in", example({{">DATA:", "constant.dat 12 300"},
+                               {">MODEL:", model},
+                               {">TECHNICAL:", ".0001 200 .0001 200 T .2 SMC 120 T\n>OUTPUT: 1 COR"}}));
+        EXPECT_EQ(run("job.in"), 1) << model << "\n" << window_;
+        EXPECT_NE(window_.find(std::string(28, ' ') + "FATAL ERROR: VARIABLE   3 HAS NO VARIANCE\n"),
+                  std::string::npos)
+            << window_;
+        EXPECT_FALSE(finished()) << model;
+        EXPECT_FALSE(fs::exists(dir_ / "job.cor")) << model;
+        EXPECT_EQ(get("example.out").find("CORRELATION MATRIX"), std::string::npos) << model;
+    }
 }
 
 // A rotated solution that is not finite stops as the Varimax stage's
@@ -422,10 +398,10 @@ TEST_F(FailureRun, TetrachoricsAtTheEdgeStaySignedAndFinite) {
     }
 }
 
-// Messages that say what to mend: a report line that names no file (it
-// used to fall back to the command-line argument, the command file), a
-// missing data file with the system's reason; a command file saved with a
-// byte-order mark runs as one without.
+// Messages that say what to mend: a report line that names no file (a
+// blank name must not open the command file itself), a missing data file
+// with the system's reason; a command file saved with a byte-order mark
+// runs as one without.
 TEST_F(FailureRun, MessagesSayWhatToMend) {
     put("job.in", example({{">OUTFILE:", "'' SHORT"}}));
     EXPECT_EQ(run("job.in"), 1) << window_;
@@ -576,6 +552,149 @@ TEST_F(FailureRun, OddJobFamiliesNeverShowValuesThatAreNotFinite) {
     check("huge correlation");
     std::cout << succeeded << " of " << jobs << " odd jobs ran to their end\n";
     EXPECT_GT(succeeded, 0);
+}
+
+// Ipsatized scores, seven 7-point items of N subjects from a fixed
+// generator: every subject's scores sum to 0, so their correlation matrix
+// is singular.  The generator's first subjects are the same for every N.
+std::string ipsatized_job(FailureRun& t, int nsubj) {
+    std::string data;
+    std::uint32_t x = 2;
+    char record[32];
+    for (int s = 1; s <= nsubj; ++s) {
+        std::snprintf(record, sizeof record, "%4d", s);
+        data += record;
+        for (int v = 0; v < 7; ++v) {
+            x = (1103515245u * x + 12345u) & 0x7fffffffu;
+            data += " " + std::to_string(1 + (x >> 16) % 7);
+        }
+        data += "\n";
+    }
+    t.put_file("ip.dat", data);
+    return ">TITLE: ipsatized scores\n>DATA: ip.dat 7 " + std::to_string(nsubj) +
+           "\n>OUTFILE: ip.out LONG\n>METRIC: IP RAW NS\n>MODEL: PFA 2 NOLABELS NOSORT\n>ROTATE: NONE\n"
+           ">SCORE: REG\n>PLOT: NONE\n>FORMAT: (F4.0,7F2.0)\n";
+}
+
+// Regression scores of ipsatized data stop, whether or not rounding lets
+// the inversion of their singular correlation matrix pass (it does for 300
+// of these subjects and not for 100): no weights of asterisks, no .fsc of
+// meaningless values, no "Finished".
+TEST_F(FailureRun, RegressionScoresOfIpsatizedDataStop) {
+    for (int nsubj : {100, 300}) {
+        put("job.in", ipsatized_job(*this, nsubj));
+        EXPECT_EQ(run("job.in"), 1) << nsubj << "\n" << window_;
+        EXPECT_NE(window_.find(std::string(28, ' ') +
+                               "FATAL ERROR: The correlation matrix cannot be inverted: no regression factor scores\n"),
+                  std::string::npos)
+            << window_;
+        EXPECT_EQ(window_.find("DLINDS") == std::string::npos, nsubj == 300) << window_;
+        EXPECT_FALSE(finished());
+        EXPECT_EQ(get("ip.out").find("Standardized regression weights"), std::string::npos);
+        EXPECT_EQ(get("job.fsc"), "");
+    }
+}
+
+// Items whose keyed proportion has no normal deviate stop before the
+// library is asked for one, naming the item: one that every subject
+// answers with the keyed code, and one whose guessing parameter is not
+// below its keyed proportion.
+TEST_F(FailureRun, ItemsWithoutAThresholdAreNamed) {
+    const struct {
+        int n11, n10, n01, n00;
+        const char* guessing;
+        std::string first, second;
+    } cases[] = {
+        {40, 0, 60, 0, "", "Every subject gives variable 2 the keyed response 1:", "the variable has no variance"},
+        {40, 0, 60, 0, "0.10 0.20", "Every subject gives variable 2 the keyed response 1:",
+         "the variable has no variance"},
+        {30, 20, 20, 30, "0.10 0.60", "The guessing parameter 0.6000 of variable 2 is not below",
+         "its keyed proportion 0.5000: it cannot be corrected for guessing"},
+    };
+    for (const auto& c : cases) {
+        two_item_job(*this, c.n11, c.n10, c.n01, c.n00, c.guessing);
+        EXPECT_EQ(run("job.in"), 1) << window_;
+        EXPECT_NE(window_.find(std::string(28, ' ') + "FATAL ERROR: " + c.first + "\n" + std::string(28, ' ') +
+                               c.second + "\n"),
+                  std::string::npos)
+            << window_;
+        EXPECT_EQ(window_.find("G01FAF"), std::string::npos) << window_;
+        EXPECT_EQ(window_.find("Computing tetrachoric correlation for"), std::string::npos) << window_;
+    }
+}
+
+// Values that the library routines would refuse under their own argument
+// names are refused with the command file, named as the job names them: the
+// >TECHNICAL: limits a rotation cannot take, a page too narrow for a table,
+// a job of one subject or (for Pearson correlations) one variable, and an
+// >OUTPUT: count larger than its codes.  What a routine takes is not
+// refused: 0 iterations for Oblimin, a negative criterion for Harris-Kaiser.
+TEST_F(FailureRun, ValuesTheLibrariesRefuseAreNamedAsTheJobNamesThem) {
+    const char* tech = ">TECHNICAL:";
+    const std::vector<std::pair<std::vector<std::pair<std::string, std::string>>, std::string>> cases{
+        {{{tech, ".0001 200 -.0001 200 F .2 SMC 120 F"}},
+         "Technical parameter ROT_EPS on >TECHNICAL: is -1e-04; it must be 0 or more for the Varimax rotation"},
+        {{{">ROTATE:", "OBLIMIN 0"}, {tech, ".0001 200 -.0001 200 F .2 SMC 120 F"}},
+         "Technical parameter ROT_EPS on >TECHNICAL: is -1e-04; it must be 0 or more for the Oblimin rotation"},
+        {{{tech, ".0001 200 .0001 0 F .2 SMC 120 F"}},
+         "Technical parameter ROT_MAXIT on >TECHNICAL: is 0; it must be at least 1 for the Varimax rotation"},
+        {{{">ROTATE:", "HK 0.5"}, {tech, ".0001 200 .0001 0 F .2 SMC 120 F"}},
+         "Technical parameter ROT_MAXIT on >TECHNICAL: is 0; it must be at least 1 for the Harris-Kaiser rotation"},
+        {{{">ROTATE:", "OBLIMIN 0"}, {tech, ".0001 200 .0001 -1 F .2 SMC 120 F"}},
+         "Technical parameter ROT_MAXIT on >TECHNICAL: is -1; it must be 0 or more for the Oblimin rotation"},
+        {{{tech, ".0001 200 .0001 200 F .2 SMC 1 F"}},
+         "Technical parameter PAGEWIDTH on >TECHNICAL: is 1; it must be at least 32 columns for the report's tables"},
+        {{{tech, ".0001 200 .0001 200 F .2 SMC 120 T\n>OUTPUT: 100 COR"}},
+         "The count on >OUTPUT: is 100, larger than the number of codes the line gives (1)"},
+        {{{">DATA:", "example.dat 12 1"}},
+         "One subject on >DATA: has no correlations: raw data need at least 2 subjects"},
+        {{{">DATA:", "example.dat 1 300"}, {">MODEL:", "CMT 1 NOLABELS NOSORT"}},
+         "One variable on >DATA: has no correlations: metric CO needs at least 2 variables"},
+    };
+    for (const auto& [lines, message] : cases) {
+        put("job.in", example(lines));
+        EXPECT_EQ(run("job.in"), 1) << window_;
+        EXPECT_NE(window_.find(std::string(28, ' ') + "FATAL ERROR: " + message + "\n"), std::string::npos)
+            << window_;
+        EXPECT_EQ(window_.find("NUM Library"), std::string::npos) << window_;
+        EXPECT_FALSE(fs::exists(dir_ / "example.out"));
+    }
+    for (const auto& lines : std::vector<std::vector<std::pair<std::string, std::string>>>{
+             {{">ROTATE:", "OBLIMIN 0"}, {tech, ".0001 200 .0001 0 F .2 SMC 120 F"}},
+             {{">ROTATE:", "HK 0.5"}, {tech, ".0001 200 -.0001 200 F .2 SMC 120 F"}},
+             {{tech, ".0001 200 .0001 200 F .2 SMC 32 F"}, {">MODEL:", "PFA 2 LABELS NOSORT"},
+              {">FORMAT:", "(F4.0,12F3.0)\n>LABELS: a b c d e f g h i j k l"}}}) {
+        put("job.in", example(lines));
+        EXPECT_EQ(run("job.in"), 0) << window_;
+        EXPECT_TRUE(finished());
+    }
+}
+
+// A data format that does not parse names the unit and the file it was to
+// read, as the end-of-file message does.
+TEST_F(FailureRun, BadDataFormatNamesTheUnitAndTheFile) {
+    put("job.in", example({{">FORMAT:", "(F4.0,12F3.0"}}));
+    EXPECT_EQ(run("job.in"), 1) << window_;
+    EXPECT_NE(window_.find("Bad format: missing ')' at position 14 of format \" (F4.0,12F3.0\" (unit 10, file " +
+                           at("example.dat").string() + ")\n"),
+              std::string::npos)
+        << window_;
+}
+
+// Scores need continuous or ipsatized raw data: a job of any other metric
+// that asks for them ends normally, saying in one line, in the window and
+// the report, that it has none.
+TEST_F(FailureRun, ScoresOfOtherMetricsAreSaidToBeMissing) {
+    two_item_job(*this, 30, 20, 20, 30, "");
+    std::string job = get("job.in");
+    job.replace(job.find(">MODEL: CMT 1"), 13, ">MODEL: PFA 1");
+    job.replace(job.find(">SCORE: NONE"), 12, ">SCORE: REG");
+    put("job.in", job);
+    EXPECT_EQ(run("job.in"), 0) << window_;
+    const std::string line = "No factor scores: they need raw data of metric CO or IP, not DI\n";
+    EXPECT_NE(window_.find(std::string(28, ' ') + line), std::string::npos) << window_;
+    EXPECT_NE(get("two.out").find("\n " + line), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir_ / "job.fsc"));
 }
 
 }  // namespace
