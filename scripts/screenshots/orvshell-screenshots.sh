@@ -33,9 +33,8 @@ trap cleanup EXIT
 # the example with a metric the engine rejects; a correlation matrix whose
 # communalities diverge.
 sed -e 's/>METRIC: CO/>METRIC: XX/' -e 's/example\.out/bad.out/' examples/example.in > "$work/bad.in"
-printf '%s\n' '1 -0.71 -0.84 -0.96 4.4942328371557898e+307' '-0.71 1 -0.77 -0.94 0.51' '-0.84 -0.77 1 -0.10 -0.10' \
-  '-0.96 -0.94 -0.10 1 -0.20' '-0.87 0.51 -0.10 -0.20 1' > "$work/diverge.cor"
-printf '%s\n' '>TITLE: diverging communalities' '>DATA: diverge.cor 5 100' '>OUTFILE: diverge.out SHORT' \
+printf '%s\n' '1 0.9 0.9' '0.9 1 -0.9' '0.9 -0.9 1' > "$work/diverge.cor"
+printf '%s\n' '>TITLE: diverging communalities' '>DATA: diverge.cor 3 100' '>OUTFILE: diverge.out SHORT' \
   '>METRIC: CO COR NOSMOOTH' '>MODEL: PFA 1 NOLABELS NOSORT' '>ROTATE: NONE' '>SCORE: NONE' '>PLOT: NONE' \
   '>TECHNICAL: .0001 200 .0001 200 T .2 ONE 120 F' '>FORMAT: (F4.0)' > "$work/diverge.in"
 cp examples/example.dat "$work/"

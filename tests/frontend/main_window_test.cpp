@@ -685,10 +685,10 @@ TEST_F(RealEngine, ReportOfAStoppedRunIsLoadedWithTheMessage) {
 }
 
 TEST_F(RealEngine, StopWithoutAFatalErrorLineShowsTheEnginesMessage) {
-    // Communalities that diverge: the engine's ERROR 100 after its progress lines.
-    write_file(path("m.cor"), "1 -0.71 -0.84 -0.96 4.4942328371557898e+307\n-0.71 1 -0.77 -0.94 0.51\n"
-                              "-0.84 -0.77 1 -0.10 -0.10\n-0.96 -0.94 -0.10 1 -0.20\n-0.87 0.51 -0.10 -0.20 1\n");
-    job("diverge.in", ">TITLE: diverging\n>DATA: m.cor 5 100\n>OUTFILE: m.out SHORT\n>METRIC: CO COR NOSMOOTH\n"
+    // Communalities that diverge on a correlation matrix that is not positive
+    // definite: the engine's ERROR 100 after its progress lines.
+    write_file(path("m.cor"), "1 0.9 0.9\n0.9 1 -0.9\n0.9 -0.9 1\n");
+    job("diverge.in", ">TITLE: diverging\n>DATA: m.cor 3 100\n>OUTFILE: m.out SHORT\n>METRIC: CO COR NOSMOOTH\n"
                       ">MODEL: PFA 1 NOLABELS NOSORT\n>ROTATE: NONE\n>SCORE: NONE\n>PLOT: NONE\n"
                       ">TECHNICAL: .0001 200 .0001 200 T .2 ONE 120 F\n>FORMAT: (F4.0)\n");
     // On the terminal, and through its own window's copy of the records.
