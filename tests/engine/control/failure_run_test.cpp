@@ -3,11 +3,13 @@
 // on to "Finished" with tables of zeros or NaN.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -346,7 +348,10 @@ void two_item_job(FailureRun& t, int n11, int n10, int n01, int n00, const std::
     std::string data;
     int id = 0;
     for (const auto& [cell, count] : {std::pair{"11", n11}, {"10", n10}, {"01", n01}, {"00", n00}})
-        for (int k = 0; k < count; ++k) data += std::to_string(1000 + ++id) + " " + cell + "\n";
+        for (int k = 0; k < count; ++k) {
+            const std::string number = std::to_string(++id);
+            data += std::string(7 - number.size(), ' ') + number + " " + cell + "\n";
+        }
     std::string job = ">TITLE: two items\n>DATA: two.dat 2 " + std::to_string(id) + "\n>OUTFILE: two.out LONG\n";
     if (guessing.empty()) {
         job += ">METRIC: DI RAW NS\n";
@@ -355,16 +360,24 @@ void two_item_job(FailureRun& t, int n11, int n10, int n01, int n00, const std::
         t.put_file("two.cpr", guessing + "\n");
     }
     job += ">MODEL: CMT 1 NOLABELS NOSORT\n>ROTATE: NONE\n>SCORE: NONE\n>PLOT: NONE\n"
-           ">TECHNICAL: .0001 200 .0001 200 T .2 ONE 120 T\n>OUTPUT: 1 COR\n>FORMAT: (F4.0,1X,2F1.0)\n";
+           ">TECHNICAL: .0001 200 .0001 200 T .2 ONE 120 T\n>OUTPUT: 1 COR\n>FORMAT: (F7.0,1X,2F1.0)\n";
     t.put_file("two.dat", data);
     t.put_file("job.in", job);
 }
 
+// The correlation of a two-item job: R(1, 2) of its .cor file.
+double cor_12(const std::string& cor) {
+    std::istringstream in(cor);
+    double r11 = 0, r12 = 0;
+    in >> r11 >> r12;
+    return r12;
+}
+
 // Tables at the edge of the tetrachoric iteration: a strongly positive one
 // keeps its sign (against the committed high-precision reference), and a
-// pair whose guessing correction empties a cell ends at the bound with the
-// small-cell warning and a standard error said to be unknown, in words on
-// .frq and as asterisks on .ser.  Nothing shows NaN or an infinity.
+// pair whose guessing correction would empty a cell is left uncorrected:
+// the files of the same data without guessing parameters, a line that says
+// so on .frq and in the report.  Nothing shows NaN or an infinity.
 TEST_F(FailureRun, TetrachoricsAtTheEdgeStaySignedAndFinite) {
     std::ifstream in(fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "tetcor" / "strong_reference.txt");
     std::string line;
@@ -376,25 +389,78 @@ TEST_F(FailureRun, TetrachoricsAtTheEdgeStaySignedAndFinite) {
 
     two_item_job(*this, 40, 40, 0, 380, "");
     EXPECT_EQ(run("job.in"), 0) << window_;
-    std::istringstream cor(get("job.cor"));
-    double r11 = 0, r12 = 0;
-    cor >> r11 >> r12;
-    EXPECT_NEAR(r12, rho, 1e-4);
+    EXPECT_NEAR(cor_12(get("job.cor")), rho, 1e-4);
     const std::string frq = get("job.frq");
     EXPECT_NE(frq.find("1    40.50     39.50       r(tet) = 0.967     std err  0.018\n"), std::string::npos) << frq;
 
+    two_item_job(*this, 4, 10, 0, 12, "");
+    EXPECT_EQ(run("job.in"), 0) << window_;
+    const std::string plain_frq = get("job.frq"), plain_cor = get("job.cor"), plain_ser = get("job.ser");
     two_item_job(*this, 4, 10, 0, 12, "0.00 0.15");
     EXPECT_EQ(run("job.in"), 0) << window_;
+    const std::string note = "WARNING! Guessing correction cannot be made. Cells and r are uncorrected\n";
     const std::string guessed = get("job.frq");
-    EXPECT_NE(guessed.find("WARNING! Small cell frequencies. Tetrachoric r may be biased\nVariables   1 and   2\n"
-                           "--------------------\n      0         1\n"
-                           "1    12.35      0.12       r(tet) = 0.990     std err  cannot be computed\n"),
-              std::string::npos)
-        << guessed;
-    EXPECT_EQ(get("job.ser"), " 0.000000000 ************\n************  0.000000000\n");
+    const auto at = guessed.find(note);
+    ASSERT_NE(at, std::string::npos) << guessed;
+    EXPECT_EQ(std::string(guessed).erase(at, note.size()), plain_frq);
+    EXPECT_EQ(get("job.cor"), plain_cor);
+    EXPECT_EQ(get("job.ser"), plain_ser);
+    const std::string report = get("two.out");
+    EXPECT_EQ(report.rfind("                !!!WARNING: GUESSING CORRECTION OF VARIABLES   1 AND   2 CANNOT BE MADE!!!\n"
+                           "\n                                  Orvalis",
+                           0),
+              0u)
+        << report;
     for (const char* file : {"two.out", "job.cor", "job.frq", "job.ser"}) {
         EXPECT_EQ(get(file).find("NaN"), std::string::npos) << file;
         EXPECT_EQ(get(file).find("Inf"), std::string::npos) << file;
+    }
+}
+
+// Tables of real data that went wrong: items that few subjects have keyed
+// together (their r was the start value), empty cells whose half
+// observation reversed the sign of the association, and a guessing
+// correction that emptied three cells of a perfectly positive table.
+// Each r is the two-step root of the table the engine uses (committed
+// 40-digit reference), printed as such on .frq, and has the sign of the
+// association as counted.
+TEST_F(FailureRun, TetrachoricsOfRareItemsAndEmptyCells) {
+    std::ifstream in(fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "tetcor" / "rare_reference.txt");
+    std::map<std::vector<int>, double> reference;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<int> cells(4);  // N00 N01 N10 N11
+        double rho = 0;
+        std::istringstream fields(line);
+        for (int& c : cells) fields >> c;
+        fields >> rho;
+        reference[cells] = rho;
+    }
+    struct Case {
+        int n11, n10, n01, n00;  // both, first only, second only, neither
+        std::string guessing;
+    };
+    // Printed before: 0.690, 0.556, 0.753, 0.035, -.409 and -.511.
+    const Case cases[] = {
+        {7, 3, 3, 987, ""},  {916, 84, 19084, 79916, ""}, {99, 1, 401, 9499, ""},
+        {0, 2, 12, 39, ""},  {6, 27, 0, 1, ""},           {33, 0, 0, 67, "0.2 0.2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.n11 << " " << c.n10 << " " << c.n01 << " " << c.n00 << " " << c.guessing);
+        const auto ref = reference.find({c.n00, c.n10, c.n01, c.n11});
+        ASSERT_NE(ref, reference.end());
+        two_item_job(*this, c.n11, c.n10, c.n01, c.n00, c.guessing);
+        EXPECT_EQ(run("job.in"), 0) << window_;
+        const double r = cor_12(get("job.cor"));
+        EXPECT_NEAR(r, ref->second, 2e-3);
+        EXPECT_GT(r * (double(c.n11) * c.n00 - double(c.n10) * c.n01), 0.0);
+        const std::string frq = get("job.frq");
+        const auto at = frq.find("r(tet) = ");
+        ASSERT_NE(at, std::string::npos) << frq;
+        const double printed = std::stod(frq.substr(at + 9, 5));
+        EXPECT_NEAR(printed, ref->second, 2e-3);
+        const std::string report = get("two.out");
+        EXPECT_EQ(report.find("CANNOT BE MADE") != std::string::npos, !c.guessing.empty()) << report;
     }
 }
 
