@@ -84,7 +84,6 @@ std::vector<std::string> cut_warnings(const Wizard& w) {
 
 void build_job(Wizard& w, PrincipalText& principal, Prompts& prompts) {
     w.hub.visible = false;
-    w.run_allowed = false;
     // The build reads the title box and the data dialog's file name, which
     // loads their dialogs.
     load_dialog(w, Dialog::Title);

@@ -21,9 +21,9 @@ std::string command_text(const Wizard& w);
 // The warnings for a title or format longer than the engine reads.
 std::vector<std::string> cut_warnings(const Wizard& w);
 
-// The BUILD button: hides the hub, takes away File > Run's permission,
-// writes the command text into the principal text, reports a title or
-// format that the engine would cut, and reminds the user of the labels.
+// The BUILD button: hides the hub, writes the command text into the
+// principal text, reports a title or format that the engine would cut, and
+// reminds the user of the labels.
 void build_job(Wizard& w, PrincipalText& principal, Prompts& prompts);
 
 }  // namespace orv::frontend

@@ -2,22 +2,40 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "frontend/text_rules.h"
 
 namespace orv::frontend {
 
-void job_file_read_or_written(ShellState& s, Wizard& w, const std::string& path) {
+void job_file_read_or_written(ShellState& s, const std::string& path) {
     s.open_file = path;
-    w.run_allowed = true;
+    s.run_allowed = true;
 }
 
-void save_as_started(Wizard& w) { w.run_allowed = false; }
+void run_refused_until_saved(ShellState& s) { s.run_allowed = false; }
 
-bool may_run(const ShellState& s, const Wizard& w) { return w.run_allowed && !s.open_file.empty(); }
+bool may_run(const ShellState& s) { return s.run_allowed && !s.open_file.empty(); }
+
+void run_started(ShellState& s, const std::string& path) {
+    s.report = path;
+    s.report_before = stamp_of(path);
+}
+
+bool report_is_new(const ShellState& s) {
+    const FileStamp after = stamp_of(s.report);
+    return after.exists && after != s.report_before;
+}
 
 namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimmed(std::string_view line) {
+    const std::size_t first = line.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return {};
+    return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+}
 
 std::string name_after_keyword(std::string_view rest) {
     std::size_t i = 0;
@@ -94,17 +112,53 @@ std::string last_fatal_line(std::string_view text) {
         if (line.find("FATAL ERROR") != std::string_view::npos) found = line;
         start = end + 1;
     }
-    const std::size_t first = found.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) return {};
-    return std::string(found.substr(first, found.find_last_not_of(" \t\r") - first + 1));
+    return std::string(trimmed(found));
+}
+
+namespace {
+
+// The rule above and below the banner's box: "0", a row of "=", "0".
+bool banner_rule(std::string_view line) {
+    return line.size() > 2 && line.front() == '0' && line.back() == '0' &&
+           line.substr(1, line.size() - 2).find_first_not_of('=') == std::string_view::npos;
+}
+
+bool names_an_error(std::string_view line) {
+    static constexpr std::string_view word = "ERROR";
+    for (std::size_t i = 0; i + word.size() <= line.size(); ++i)
+        if (upper_equals(line.substr(i, word.size()), word)) return true;
+    return false;
+}
+
+// A paragraph longer than this keeps its last lines.
+constexpr std::size_t kParagraphLines = 64;
+
+}  // namespace
+
+void OutputTail::add_line(std::string_view line) {
+    if (std::string fatal = last_fatal_line(line); !fatal.empty()) fatal_ = std::move(fatal);
+    const std::string_view text = trimmed(line);
+    if (banner_rule(text)) {
+        in_banner_ = !in_banner_;
+        paragraph_.clear();
+        paragraph_ended_ = false;
+        return;
+    }
+    if (in_banner_ || text == "Stop - Program terminated." || text == "Press Enter to continue") return;
+    if (text.empty()) {
+        paragraph_ended_ = true;
+        return;
+    }
+    if (paragraph_ended_) paragraph_.clear();
+    paragraph_ended_ = false;
+    paragraph_.emplace_back(text);
+    if (paragraph_.size() > kParagraphLines) paragraph_.pop_front();
 }
 
 void OutputTail::append(std::string_view bytes) {
     for (char c : bytes) {
         if (c == '\n') {
-            if (std::string fatal = last_fatal_line(partial_); !fatal.empty()) fatal_ = std::move(fatal);
-            if (!partial_.empty()) lines_.push_back(partial_);
-            if (lines_.size() > kLines) lines_.pop_front();
+            add_line(partial_);
             partial_.clear();
         } else if (c != '\r' && partial_.size() < kLineChars) {
             partial_ += c;
@@ -112,11 +166,15 @@ void OutputTail::append(std::string_view bytes) {
     }
 }
 
-std::string OutputTail::text() const {
+std::string OutputTail::last_message() const {
+    // An unfinished last line counts as the engine left it.
+    OutputTail all = *this;
+    if (!all.partial_.empty()) all.add_line(all.partial_);
+    const std::deque<std::string>& lines = all.paragraph_;
+    auto from = std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return names_an_error(l); });
+    if (from == lines.end()) from = lines.begin();
     std::string out;
-    for (const std::string& line : lines_) out += line + "\n";
-    out += partial_;
-    while (!out.empty() && out.back() == '\n') out.pop_back();
+    for (std::size_t n = 0; from != lines.end() && n < kLines; ++from, ++n) out += (n ? "\n" : "") + *from;
     return out;
 }
 
@@ -129,7 +187,7 @@ RunVerdict judge_run(const EngineEnd& end, const std::string& report, bool repor
     std::string message = end.crashed ? std::string(kEngineName) + " ended abnormally."
                                       : std::string(kEngineName) + " stopped with exit status " +
                                             std::to_string(end.exit_status) + ".";
-    const std::string& why = end.fatal.empty() ? end.output : end.fatal;
+    const std::string& why = end.fatal.empty() ? end.message : end.fatal;
     if (!why.empty()) message += "\n\n" + why;
     message += report_is_new ? "\n\nThe report it wrote, " + report + ", is shown."
                              : "\n\nIt wrote no new report; " + report + " is not shown.";

@@ -11,8 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "frontend/wizard.h"
-
 namespace orv::frontend {
 
 inline constexpr const char* kRunCaption = "Orvalis";
@@ -22,18 +20,40 @@ inline constexpr const char* kEngineName = "orvcalc";
 inline constexpr const char* kEngineHostVariable = "ORVCALC_HOST";
 inline constexpr const char* kEngineHostWindow = "window";
 
+// What a file looked like, to tell a report the run wrote from an older one.
+struct FileStamp {
+    bool exists = false;
+    std::uintmax_t size = 0;
+    std::int64_t modified_ns = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp stamp_of(const std::string& path);
+
 struct ShellState {
     std::string start_directory;  // where the front end started: the engine's working directory
     std::string open_file;        // the command file Run runs: last opened or saved with File > Save
+    // File > Run's permission: File > Open and File > Save give it, File >
+    // Save As and the wizard's build take it away.
+    bool run_allowed = false;
+    // The run going on or last ended: the report it writes, and what that
+    // file looked like when the run started.
+    std::string report;
+    FileStamp report_before;
 };
 
 // File > Open read `path`, or File > Save wrote it: that file is the job Run
 // runs.
-void job_file_read_or_written(ShellState& s, Wizard& w, const std::string& path);
-// File > Save As: Run refuses until the next Open or Save.
-void save_as_started(Wizard& w);
+void job_file_read_or_written(ShellState& s, const std::string& path);
+// File > Save As, and the wizard's build: Run refuses until the next Open or
+// Save.
+void run_refused_until_saved(ShellState& s);
 // True when File > Run may start; otherwise the refusal message is shown.
-bool may_run(const ShellState& s, const Wizard& w);
+bool may_run(const ShellState& s);
+// A run starts that writes the report at `path`.
+void run_started(ShellState& s, const std::string& path);
+// The report the run wrote, not one left from before.
+bool report_is_new(const ShellState& s);
 
 // The report named on the first line that starts with ">OUTFILE:" (any case,
 // blanks before it allowed), read as the engine reads it: leading blanks and
@@ -50,32 +70,31 @@ std::string resolve_in(const std::string& working_directory, const std::string& 
 std::vector<std::string> engine_candidates(const std::string& program_directory,
                                            const std::string& start_directory);
 
-// What a file looked like, to tell a report the run wrote from an older one.
-struct FileStamp {
-    bool exists = false;
-    std::uintmax_t size = 0;
-    std::int64_t modified_ns = 0;
-    std::uint64_t inode = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-FileStamp stamp_of(const std::string& path);
-
 // The last line of TEXT that holds "FATAL ERROR", without the blanks around
 // it; empty when there is none.
 std::string last_fatal_line(std::string_view text);
 
-// The last lines the engine wrote on its standard output, and the last of
-// its FATAL ERROR lines, kept for the message after a failed run.
+// What the engine wrote on its standard output, kept for the message after
+// a failed run: the last of its FATAL ERROR lines, and its last message.
+// That is its last paragraph (lines between empty ones), the banner box,
+// the pause prompt and the line "Stop - Program terminated." left out, from
+// the paragraph's first line that names an error: the progress lines before
+// that line say nothing of why the run stopped.
 class OutputTail {
 public:
-    static constexpr std::size_t kLines = 8;
+    static constexpr std::size_t kLines = 8;  // of the message, at most
     static constexpr std::size_t kLineChars = 200;
     void append(std::string_view bytes);
-    std::string text() const;  // the kept lines joined by LF
+    // The message's lines without their leading blanks, joined by LF.
+    std::string last_message() const;
     const std::string& last_fatal() const { return fatal_; }
 
 private:
-    std::deque<std::string> lines_;
+    void add_line(std::string_view line);
+
+    std::deque<std::string> paragraph_;  // its last lines, trimmed
+    bool paragraph_ended_ = false;
+    bool in_banner_ = false;
     std::string partial_;
     std::string fatal_;
 };
@@ -85,8 +104,8 @@ struct EngineEnd {
     std::string start_error;  // why it could not start
     bool crashed = false;     // ended by a signal
     int exit_status = 0;
-    std::string output;  // its last lines
-    std::string fatal;   // its last FATAL ERROR line, from its output or its report
+    std::string message;  // its last message
+    std::string fatal;    // its last FATAL ERROR line, from its output or its report
 };
 
 struct RunVerdict {
@@ -97,7 +116,7 @@ struct RunVerdict {
 // A run that could not start, or that failed and wrote no new report, loads
 // nothing; a report the failed run did write is loaded with the message.
 // The message of a failed run repeats the engine's FATAL ERROR line, or
-// else its last lines.
+// else its last message.
 RunVerdict judge_run(const EngineEnd& end, const std::string& report, bool report_is_new);
 
 }  // namespace orv::frontend

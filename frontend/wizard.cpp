@@ -7,18 +7,18 @@
 
 namespace orv::frontend {
 
-const std::vector<std::string> Lists::metric1 = {"CO  Continuous ",
-                                                 "DI  Dichotomous ",
-                                                 "DC  Dichotomous corrected for guessing ",
-                                                 "CD  Dichotomized at medians ",
-                                                 "OR  Ordered Polytomous ",
-                                                 "IP  Ipsatized "};
-const std::vector<std::string> Lists::metric2 = {"RAW    Item response Data  ", "COR    N x N correlation matrix ",
-                                                 "FLD1   N x k factor loadings matrix: orthogonal model ",
-                                                 "FLD2   N x k factor loadings matrix: oblique model "};
-const std::vector<std::string> Lists::metric3 = {"SM    Smooth the correlation matrix ",
-                                                 "NS    Do not smooth the correlation matrix ",
-                                                 "PS    The correlation matrix has been previously smoothed "};
+const std::vector<std::string> Lists::metric = {"CO  Continuous ",
+                                                "DI  Dichotomous ",
+                                                "DC  Dichotomous corrected for guessing ",
+                                                "CD  Dichotomized at medians ",
+                                                "OR  Ordered Polytomous ",
+                                                "IP  Ipsatized "};
+const std::vector<std::string> Lists::data_type = {"RAW    Item response Data  ", "COR    N x N correlation matrix ",
+                                                   "FLD1   N x k factor loadings matrix: orthogonal model ",
+                                                   "FLD2   N x k factor loadings matrix: oblique model "};
+const std::vector<std::string> Lists::smoothing = {"SM    Smooth the correlation matrix ",
+                                                   "NS    Do not smooth the correlation matrix ",
+                                                   "PS    The correlation matrix has been previously smoothed "};
 const std::vector<std::string> Lists::model = {"CMT  compute correlation matrix ", "PCA  principal components ",
                                                "PFA  pricipal axes factor analysis ",
                                                "ROT  Rotate factor loading matrix ",
@@ -28,9 +28,9 @@ const std::vector<std::string> Lists::rotate = {"None",    "Varimax", "WVarimax 
 const std::vector<std::string> Lists::score = {"None:  Do not compute factor scores",
                                                "REG:   Thurstone's regression method", "BART:   Bartlett's method"};
 const std::vector<std::string> Lists::plot = {"None", "Scores", "Loadings", "All"};
-const std::vector<std::string> Lists::tech_bool = {"True", "False"};
-const std::vector<std::string> Lists::tech_init = {"ONE: Ones on diagonal", "SMC:  Squared multiple correlations",
-                                                   "HIR: Highest off diagonal correlations"};
+const std::vector<std::string> Lists::true_false = {"True", "False"};
+const std::vector<std::string> Lists::initial_communality = {
+    "ONE: Ones on diagonal", "SMC:  Squared multiple correlations", "HIR: Highest off diagonal correlations"};
 
 namespace {
 
@@ -49,15 +49,15 @@ struct TechnicalControl {
     std::size_t list_chars;
 };
 const TechnicalControl kTechnicalControls[kTechnicalValues] = {
-    {"0.0001", 0},             // COMP_EPS
-    {"200", 0},                // MAXIT
-    {"0.00001", 0},            // ROT_EPS
-    {"200", 0},                // ROT_MAXIT
-    {Lists::tech_bool[0], 1},  // RNDSTRTS: "True"
-    {"0.2", 0},                // HYPER_WIDTH
-    {Lists::tech_init[0], 3},  // INIT_COM: "ONE: Ones on diagonal"
-    {"120", 0},                // PAGEWIDTH
-    {Lists::tech_bool[1], 1},  // OUTPUT: "False"
+    {"0.0001", 0},                       // COMP_EPS
+    {"200", 0},                          // MAXIT
+    {"0.00001", 0},                      // ROT_EPS
+    {"200", 0},                          // ROT_MAXIT
+    {Lists::true_false[0], 1},           // RNDSTRTS: "True"
+    {"0.2", 0},                          // HYPER_WIDTH
+    {Lists::initial_communality[0], 3},  // INIT_COM: "ONE: Ones on diagonal"
+    {"120", 0},                          // PAGEWIDTH
+    {Lists::true_false[1], 1},           // OUTPUT: "False"
 };
 
 const TechnicalControl& control(Technical t) { return kTechnicalControls[static_cast<std::size_t>(t)]; }
@@ -102,8 +102,8 @@ void load_comments(Wizard& w) { w.comments.text.clear(); }
 void load_title(Wizard& w) { w.title.text.clear(); }
 
 void load_data(Wizard& w) {
-    data_set_numvar(w, "");
-    data_set_numsub(w, "");
+    data_set_variables(w, "");
+    data_set_subjects(w, "");
 }
 
 void load_outfile(Wizard& w) { outfile_set_text(w, ""); }
@@ -233,12 +233,12 @@ void data_open_file(Wizard& w, Prompts& prompts) {
         w.data.file = *chosen;
 }
 
-void data_set_numvar(Wizard& w, const std::string& text) {
+void data_set_variables(Wizard& w, const std::string& text) {
     load_dialog(w, Dialog::Data);
     w.data.variables = text;
 }
 
-void data_set_numsub(Wizard& w, const std::string& text) {
+void data_set_subjects(Wizard& w, const std::string& text) {
     load_dialog(w, Dialog::Data);
     w.data.subjects = text;
 }
@@ -494,8 +494,8 @@ void wizard_reset(Wizard& w, PrincipalText& principal, bool from_build) {
     comments_set_text(w, "");
     title_set_text(w, "");
     // The data file is kept, and its box shows it.
-    data_set_numvar(w, "");
-    data_set_numsub(w, "");
+    data_set_variables(w, "");
+    data_set_subjects(w, "");
     // The verbosity is kept.
     outfile_set_text(w, "");
 

@@ -165,16 +165,15 @@ struct Wizard {
     TechnicalForm technical;
     OutMatrixForm outmatrix;
     FormatForm format;
-    // File > Run's permission: File > Open and File > Save give it, File >
-    // Save As and the build take it away.
-    bool run_allowed = false;
 };
 
 // ---- Texts of the dialogs' lists -------------------------------------------
 
+// Named after the answer each list gives; `true_false` serves RNDSTRTS and
+// OUTPUT, `initial_communality` INIT_COM.
 struct Lists {
-    static const std::vector<std::string> metric1, metric2, metric3, model, rotate, score, plot, tech_bool,
-        tech_init;
+    static const std::vector<std::string> metric, data_type, smoothing, model, rotate, score, plot, true_false,
+        initial_communality;
 };
 
 // ---- Showing and hiding ----------------------------------------------------
@@ -201,8 +200,8 @@ void comments_save(Wizard& w);
 std::string comment_lines(const std::string& text);
 
 void data_open_file(Wizard& w, Prompts& prompts);
-void data_set_numvar(Wizard& w, const std::string& text);
-void data_set_numsub(Wizard& w, const std::string& text);
+void data_set_variables(Wizard& w, const std::string& text);
+void data_set_subjects(Wizard& w, const std::string& text);
 void data_save(Wizard& w);
 
 void outfile_set_text(Wizard& w, const std::string& text);

@@ -58,6 +58,23 @@ std::size_t moved(std::size_t pos, ItemType type, int count) {
 
 }  // namespace
 
+namespace {
+
+// Runs WALK, a step of a statement's format walk.  The walker knows no unit:
+// a format failure it raises comes out as PORT's error, which names the unit
+// and its file; failures that name them already pass as they are.
+template <typename Port, typename Walk>
+auto on_port(const Port& port, Walk&& walk) {
+    try {
+        return walk();
+    } catch (const IoError& e) {
+        if (e.unit() >= 0 || e.kind() != IoErrorKind::BadFormat) throw;
+        throw port.error(e.kind(), e.detail());
+    }
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------
 // FormatWalker
 
@@ -172,7 +189,7 @@ FormattedOutput::~FormattedOutput() = default;
 
 DataEdit FormattedOutput::next_for(char type) {
     ++item_number_;
-    DataEdit edit = walker_.next_edit();
+    DataEdit edit = on_port(sink_, [&] { return walker_.next_edit(); });
     if (!fits(edit, type))
         throw sink_.error(IoErrorKind::ItemMismatch, "descriptor " + descriptor_text(edit) + " cannot write item " +
                                                          std::to_string(item_number_) + " of type " + type_name(type));
@@ -235,7 +252,7 @@ void FormattedOutput::end_record() {
 void FormattedOutput::finish() {
     if (finished_) return;
     finished_ = true;
-    walker_.finish();
+    on_port(sink_, [&] { walker_.finish(); });
     end_record();
 }
 
@@ -257,7 +274,7 @@ void FormattedInput::start_record() {
 
 DataEdit FormattedInput::next_for(char type) {
     ++item_number_;
-    DataEdit edit = walker_.next_edit();
+    DataEdit edit = on_port(source_, [&] { return walker_.next_edit(); });
     if (!fits(edit, type))
         throw source_.error(IoErrorKind::ItemMismatch,
                             std::string("descriptor ") + descriptor_text(edit) + " cannot read item " +
@@ -347,7 +364,7 @@ void FormattedInput::end_record() { start_record(); }
 void FormattedInput::finish() {
     if (finished_) return;
     finished_ = true;
-    walker_.finish();
+    on_port(source_, [&] { walker_.finish(); });
 }
 
 }  // namespace orv::rt

@@ -170,7 +170,7 @@ void write(int unit, const Format& format, const Items&... items) {
 }
 template <typename... Items>
 void write(int unit, std::string_view format, const Items&... items) {
-    write(unit, parse_format(format), items...);
+    write(unit, parse_unit_format(unit, format), items...);
 }
 
 // Internal WRITE into fixed-length records.
@@ -198,7 +198,7 @@ void read(int unit, const Format& format, Items&... items) {
 }
 template <typename... Items>
 void read(int unit, std::string_view format, Items&... items) {
-    read(unit, parse_format(format), items...);
+    read(unit, parse_unit_format(unit, format), items...);
 }
 
 // ---------------------------------------------------------------------------

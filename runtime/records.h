@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "format.h"
 #include "io_error.h"
 
 namespace orv::rt {
@@ -47,6 +48,11 @@ public:
 private:
     int unit_;
 };
+
+// A run-time format for statements on `unit`, such as a data file's format
+// taken from a command file: parse_format, but a format that does not parse
+// is an error that names the unit and its file.
+Format parse_unit_format(int unit, std::string_view text);
 
 // Internal input: the records are the given texts, in order.
 class InternalSource final : public RecordSource {

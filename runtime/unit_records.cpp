@@ -16,4 +16,12 @@ IoError UnitSink::error(IoErrorKind kind, std::string detail) const {
     return IoError(kind, std::move(detail), unit_, unit_file_name(unit_));
 }
 
+Format parse_unit_format(int unit, std::string_view text) {
+    try {
+        return parse_format(text);
+    } catch (const FormatError& e) {
+        throw IoError(e.kind(), e.detail(), unit, unit_file_name(unit));
+    }
+}
+
 }  // namespace orv::rt

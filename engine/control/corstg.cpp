@@ -9,6 +9,7 @@
 #include "engine/common/opnmat.h"
 #include "engine/common/units.h"
 #include "engine/control/codsel.h"
+#include "engine/control/correlation_check.h"
 #include "engine/control/rdcor.h"
 #include "engine/control/rdraw.h"
 #include "engine/control/stages.h"
@@ -39,6 +40,20 @@ void read_data(const JOBSET& job, RUNDATA& run) {
     run.RAWDAT = true;
 }
 
+// A continuous variable without variance has only zero correlations, its
+// diagonal included, and nothing can be computed from it: every model stops
+// here, before the .cor file, as the tetrachoric correlations stop for such
+// a variable.
+void require_variance(const std::vector<double>& sd) {
+    static const rt::Format no_variance = rt::parse_format("(T30,A21,I4,A16,///)");
+    for (std::size_t v = 0; v < sd.size(); ++v) {
+        if (!(sd[v] > 0.0)) {
+            rt::write(LUCON, no_variance, "FATAL ERROR: VARIABLE", static_cast<int>(v + 1), " HAS NO VARIANCE");
+            throw rt::Stop{"", 1};
+        }
+    }
+}
+
 void pearson(const JOBSET& job, RUNDATA& run) {
     const auto nvar = static_cast<std::size_t>(job.NVAR);
     run.XBAR.assign(nvar, 0.0);
@@ -47,6 +62,7 @@ void pearson(const JOBSET& job, RUNDATA& run) {
     int ifail = 0;
     num1::G02BAF(job.NSUBJ, job.NVAR, run.X, job.NSUBJ, run.XBAR, run.XSTD, run.SSP, job.NVAR, run.R, job.NVAR,
                  ifail);
+    require_variance(run.XSTD);
 }
 
 // A correlation matrix is read only for the metrics DI, OR and CO.
@@ -134,6 +150,8 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
         if (m == "IP") rt::close_unit(LUDAT);
     } else if (is_word(job.DATTYP, "COR") && (m == "DI" || m == "OR" || m == "CO")) {
         RDCOR(m, job.DATFIL, nvar, run.R);
+        require_correlation_matrix(run.R, static_cast<std::size_t>(nvar),
+                                   "correlation file " + rt::unit_file_name(LUDAT));
     } else if (is_word(job.DATTYP, "COR")) {
         // No reading branch exists: stop before any stage meets the missing
         // matrix.

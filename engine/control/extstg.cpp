@@ -44,20 +44,6 @@ void eigen_trouble(int code) {
     if (code == 3) rt::write_list(LUCON, "The eigenvectors have lost orthogonality.");
 }
 
-// A continuous variable without variance has only zero correlations, its
-// diagonal included, and nothing can be extracted from it: the run stops as
-// the tetrachoric correlations stop for such a variable.  The standard
-// deviations are there for raw data of metrics CO and IP.
-void require_variance(const std::vector<double>& sd) {
-    static const rt::Format no_variance = rt::parse_format("(T30,A21,I4,A16,///)");
-    for (std::size_t v = 0; v < sd.size(); ++v) {
-        if (!(sd[v] > 0.0)) {
-            rt::write(LUCON, no_variance, "FATAL ERROR: VARIABLE", static_cast<int>(v + 1), " HAS NO VARIANCE");
-            throw rt::Stop{"", 1};
-        }
-    }
-}
-
 }  // namespace
 
 void EXTSTG(JOBSET& job, RUNDATA& run) {
@@ -73,7 +59,6 @@ void EXTSTG(JOBSET& job, RUNDATA& run) {
     const bool pca = is_word(job.MODTYP, "PCA");
     std::vector<double>& R = run.R;
 
-    require_variance(run.XSTD);
     if (pfa) rt::write(LUCON, banner, "Performing factor analysis");
     if (pca) rt::write(LUCON, banner, "Performing principal components analysis");
 

@@ -12,7 +12,8 @@ namespace orv::engine {
 // run-time's open error.  Then "Reading Correlations" goes to the window and
 // row i of R is read in one list-directed read: the whole square matrix, a
 // row may run over several lines, whatever follows the row's last value on
-// its line is skipped.  No symmetry, range or diagonal check is made.
+// its line is skipped.  No symmetry, range or diagonal check is made here
+// (the correlation stage makes it, require_correlation_matrix).
 // Rows that fit on one line are converted on THREADS threads (0: one per
 // usable CPU for a large matrix, one for a small); R and every message are
 // those of the read in file order.

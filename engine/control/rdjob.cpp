@@ -230,8 +230,15 @@ void read_metric(JOBSET& job) {
         std::any_of(std::begin(types), std::end(types), [&](std::string_view t) { return is_word(job.DATTYP, t); });
     if (!metric_ok || !type_ok) FATAL(f.t30a50, "FATAL ERROR: Unrecognized keyword on >METRIC: line");
     // A correlation or loading matrix is read whatever the subject count.
+    // Correlations of raw data need two subjects, and Pearson correlations
+    // (metrics CO and IP) two variables.
     if (is_word(job.DATTYP, "RAW") && job.NSUBJ < 1)
         FATAL("FATAL ERROR: Number of subjects on >DATA: must be at least 1");
+    if (is_word(job.DATTYP, "RAW") && job.NSUBJ == 1)
+        FATAL("FATAL ERROR: One subject on >DATA: has no correlations: raw data need at least 2 subjects");
+    if (is_word(job.DATTYP, "RAW") && (job.METRIC == "CO" || job.METRIC == "IP") && job.NVAR < 2)
+        FATAL("FATAL ERROR: One variable on >DATA: has no correlations: metric " + job.METRIC +
+              " needs at least 2 variables");
 }
 
 void read_phi(JOBSET& job) {
@@ -376,6 +383,33 @@ void read_score_and_plot(JOBSET& job) {
         FATAL(f.plots, "FATAL ERROR: You have requested factor score plots", "without computing factor scores.");
 }
 
+// The narrowest page on which every table of the report holds one column:
+// a 15-character row label, its blank, and an F15.3 correlation.
+constexpr int kNarrowestPage = 32;
+
+// Values of >TECHNICAL: that the routines they are handed to refuse, named
+// as the line names them.  The rotation limits matter only to a job whose
+// rotation stage runs; Oblimin takes 0 iterations for its own default, and
+// Harris-Kaiser takes any criterion, a negative one for its default.
+void check_technical(const JOBSET& job) {
+    auto refuse = [](const char* name, const std::string& value, const std::string& rule) {
+        FATAL(std::string("FATAL ERROR: Technical parameter ") + name + " on >TECHNICAL: is " + value +
+              "; it must be " + rule);
+    };
+    if (job.PAGEWIDTH < kNarrowestPage)
+        refuse("PAGEWIDTH", std::to_string(job.PAGEWIDTH),
+               "at least " + std::to_string(kNarrowestPage) + " columns for the report's tables");
+    const bool rotated = is_word(job.ROTMTH, "VARIMAX") || is_word(job.ROTMTH, "WVARIMAX") ||
+                         is_word(job.ROTMTH, "PROMAX") || is_word(job.ROTMTH, "OBLIMIN") || is_word(job.ROTMTH, "HK");
+    if (!rotated || job.NFAC < 2 || is_word(job.MODTYP, "CMT") || is_word(job.MODTYP, "TRP")) return;
+    const std::string rotation = " for the " + trimmed(job.ROTNAM) + " rotation";
+    const bool oblimin = is_word(job.ROTMTH, "OBLIMIN");
+    if (job.ROT_EPS < 0.0 && !is_word(job.ROTMTH, "HK"))
+        refuse("ROT_EPS", number_text(job.ROT_EPS), "0 or more" + rotation);
+    if (job.ROT_MAXIT < (oblimin ? 0 : 1))
+        refuse("ROT_MAXIT", std::to_string(job.ROT_MAXIT), (oblimin ? "0 or more" : "at least 1") + rotation);
+}
+
 // The optional >TECHNICAL: line; the engine's defaults when it is absent.
 void read_technical(JOBSET& job) {
     if (keyword_line(11) == ">TECHNICAL:") {
@@ -390,6 +424,7 @@ void read_technical(JOBSET& job) {
         for (const auto& [name, value] : reals)
             if (!std::isfinite(value))
                 FATAL(std::string("FATAL ERROR: Technical parameter ") + name + " must be a finite number");
+        check_technical(job);
     } else {
         // The defaults stand once, in JOBSET.
         const JOBSET defaults;
@@ -418,9 +453,15 @@ void read_output(JOBSET& job) {
     // beyond them are ignored with the rest of the line.
     const double slots = static_cast<double>(job.OUTCOD.size());
     const int count = job.NOUTM >= slots ? static_cast<int>(slots) : job.NOUTM >= 1.0 ? static_cast<int>(job.NOUTM) : 0;
+    // The codes stand on the line itself: a read that reaches the next
+    // keyword line, or the end of the file, has run out of codes.
+    auto too_few = [&](int given) {
+        FATAL("FATAL ERROR: The count on >OUTPUT: is " + number_text(job.NOUTM) +
+              ", larger than the number of codes the line gives (" + std::to_string(given) + ")");
+    };
     for (int i = 0; i < count; ++i) {
         std::string& code = job.OUTCOD[static_cast<std::size_t>(i)];
-        line.in() >> code;
+        if (at_end([&] { line.in() >> code; }) || code.front() == '>') too_few(i);
         UPCASE(code);
     }
     line.end();

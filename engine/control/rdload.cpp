@@ -1,14 +1,13 @@
 #include "engine/control/rdload.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
-#include <string_view>
 
 #include "engine/common/fatal.h"
 #include "engine/common/opnmat.h"
 #include "engine/common/units.h"
+#include "engine/control/correlation_check.h"
 #include "engine/control/finite.h"
 #include "engine/control/jobset.h"
 #include "engine/control/short_file.h"
@@ -20,50 +19,6 @@
 #include "runtime/units.h"
 
 namespace orv::engine {
-
-namespace {
-
-// One unit in the last decimal that V is written with (V's shortest
-// decimal form), at most 0.001 (a whole number is no rounding of 1), with
-// room for the rounding of the comparison.
-double last_decimal(double v) {
-    char text[400];
-    const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed).ptr;
-    const std::string_view digits(text, static_cast<std::size_t>(end - text));
-    const std::size_t point = digits.find('.');
-    const std::size_t decimals = point == std::string_view::npos ? 0 : digits.size() - point - 1;
-    return 1.01 * std::pow(10.0, -static_cast<double>(std::max<std::size_t>(decimals, 3)));
-}
-
-// The factor correlations must form a correlation matrix, to the precision
-// the file writes them with: 1 on the diagonal within one unit of the
-// entry's last decimal, symmetric within one unit of the last decimal of
-// the more precise of the two entries (never more than 0.001 either way),
-// every entry between -1 and 1.  Else the run stops naming the entry.
-void require_correlations(const std::vector<double>& phi, std::size_t nfac, const std::string& file) {
-    auto entry = [&](std::size_t i, std::size_t k) {
-        return "Entry (" + std::to_string(i + 1) + "," + std::to_string(k + 1) + ") of factor correlation file " +
-               file + " is " + number_text(phi[i + k * nfac]);
-    };
-    for (std::size_t i = 0; i < nfac; ++i) {
-        const double d = phi[i + i * nfac];
-        if (!(std::abs(d - 1.0) <= last_decimal(d)))
-            FATAL("FATAL ERROR: " + entry(i, i) + ": a correlation matrix has 1 on its diagonal");
-    }
-    for (std::size_t i = 0; i < nfac; ++i) {
-        for (std::size_t k = 0; k < nfac; ++k) {
-            const double v = phi[i + k * nfac];
-            if (i != k && !(std::abs(v) <= 1.0))
-                FATAL("FATAL ERROR: " + entry(i, k) + ": correlations lie between -1 and 1");
-            const double w = phi[k + i * nfac];
-            if (k > i && !(std::abs(v - w) <= std::min(last_decimal(v), last_decimal(w))))
-                FATAL("FATAL ERROR: " + entry(i, k) + " and entry (" + std::to_string(k + 1) + "," +
-                      std::to_string(i + 1) + ") is " + number_text(w) + ": a correlation matrix is symmetric");
-        }
-    }
-}
-
-}  // namespace
 
 void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::string& DATTYP,
             const std::string& PHIFIL, int NVAR, int NFAC, std::vector<double>& L,
@@ -84,7 +39,7 @@ void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::str
     // every row is in.
     std::vector<double> rows;  // variable after variable, NFAC loadings each
     if (nvar > 0) {
-        const rt::Format format = rt::parse_format(trimmed(DATFMT));
+        const rt::Format format = rt::parse_unit_format(LUDAT, trimmed(DATFMT));
         rt::UnitSource unit(LUDAT);
         CountingSource source(unit);
         for (std::size_t i = 0; i < nvar; ++i) {
@@ -138,7 +93,7 @@ void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::str
                                held_for(i, "rows of the factor correlation matrix", NFAC, "factors", ">MODEL:"));
             }
         }
-        require_correlations(PHI, nfac, rt::unit_file_name(LUPHIN));
+        require_correlation_matrix(PHI, nfac, "factor correlation file " + rt::unit_file_name(LUPHIN));
 
         if (nfac > 0) {
             std::vector<double> eval(nfac, 0.0);
@@ -147,8 +102,16 @@ void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::str
             const int n = static_cast<int>(nfac);
             num2::DEVESF(n, n, a, n, false, eval, evec, n);
             stop_on_library_error();
-            if (std::any_of(eval.begin(), eval.end(), [](double e) { return e < 0.0; }))
-                FATAL(phi_indefinite, "FATAL ERROR! Factor correlation matrix has a negative eigenvalue");
+            // Positive semidefinite within the rounding of the entries and
+            // of the decomposition: an eigenvalue that rounding alone made
+            // negative counts as 0.
+            const double largest = *std::max_element(eval.begin(), eval.end());
+            const double rounding = static_cast<double>(nfac) * std::max(largest, 1.0) * kFullPrecisionRounding;
+            for (double& e : eval) {
+                if (e < -rounding)
+                    FATAL(phi_indefinite, "FATAL ERROR! Factor correlation matrix has a negative eigenvalue");
+                e = std::max(e, 0.0);
+            }
 
             // L := L V Lambda^(1/2): column k of the result is L v_k sqrt(lambda_k).
             std::vector<double> lv(nvar * nfac, 0.0);

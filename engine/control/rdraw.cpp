@@ -323,7 +323,7 @@ void read_raw(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID,
     if (nsubj == 0) return;
 
     // The format is the user's: parsed once for the whole file.
-    const rt::Format format = rt::parse_format(trimmed(DATFMT));
+    const rt::Format format = rt::parse_unit_format(LUDAT, trimmed(DATFMT));
     // A file of N bytes holds N + 1 records at most.
     const std::optional<std::uintmax_t> size = file_size();
     constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max() - 1;

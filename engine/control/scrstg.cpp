@@ -16,6 +16,7 @@
 #include "numlib/routines2/umach.h"
 #include "process/parallel.h"
 #include "runtime/formatted_io.h"
+#include "runtime/list_io.h"
 #include "runtime/ordered_writer.h"
 #include "runtime/units.h"
 
@@ -79,7 +80,18 @@ void SCRSTG(JOBSET& job, RUNDATA& run, int threads) {
     // Scores are computed from raw data alone: model ROT reads loadings from
     // its data file whatever the data type, so it has none to score.
     const bool regression = is_word(job.SCRMTH, "REG");
-    if (!run.RAWDAT || !scored_metric(job) || !(regression || is_word(job.SCRMTH, "BART"))) return;
+    if (!run.RAWDAT || !(regression || is_word(job.SCRMTH, "BART"))) return;
+    // Dichotomous and ordered data have no means and standard deviations to
+    // score from: the job is told so, in the window and the report.
+    if (!scored_metric(job)) {
+        static const rt::Format console = rt::parse_format("(T30,A,/)");
+        const std::string text =
+            "No factor scores: they need raw data of metric CO or IP, not " + trimmed(job.METRIC);
+        rt::write(LUCON, console, text);
+        rt::write_list(LURPT);
+        rt::write_list(LURPT, text);
+        return;
+    }
 
     open_scores_file(job);
     const auto nsubj = static_cast<std::size_t>(job.NSUBJ);

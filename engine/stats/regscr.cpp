@@ -12,6 +12,7 @@
 #include "engine/common/units.h"
 #include "engine/stats/spdinv.h"
 #include "numlib/routines1/g01aaf.h"
+#include "numlib/routines1/f02faf.h"
 #include "numlib/routines1/g02baf.h"
 #include "numlib/routines1/x04cbf.h"
 #include "numlib/routines2/erset.h"
@@ -57,6 +58,26 @@ void invert_or_stop(std::span<const double> A, int N, std::span<double> AINV, st
     if (num2::N1RTY(1) >= 3) FATAL(message);
 }
 
+// Smallest eigenvalues, relative to the largest, at or below which a
+// correlation matrix counts as singular.  Rounding leaves a matrix that is
+// singular (ipsatized data, whose scores sum to 0 for every subject, or a
+// variable that is a sum of others) some 1e-16 to 1e-13 from zero, which an
+// inversion may or may not notice; a matrix this close to singular has an
+// inverse that amplifies the data's rounding errors past any meaning.
+constexpr double kSingular = 1e-10;
+
+// True when the symmetric N x N matrix A has an eigenvalue at or below
+// kSingular times its largest one.  An eigenvalue computation that fails
+// leaves the decision to the inversion.
+bool nearly_singular(std::span<const double> A, int N) {
+    const auto n = static_cast<std::size_t>(N);
+    std::vector<double> a(A.begin(), A.begin() + static_cast<std::ptrdiff_t>(n * n)), w(n), work(3 * n + 1);
+    int ifail = 1;
+    num1::F02FAF("N", "L", N, a, N, w, work, static_cast<int>(work.size()), ifail);
+    if (ifail != 0 || n == 0) return false;
+    return !(w.front() > kSingular * w.back());
+}
+
 std::string title65(const char* text) {
     std::string title(text);
     title.resize(65, ' ');
@@ -79,8 +100,9 @@ std::vector<double> SCRWGT(ScoreMethod method, std::span<double> R, std::span<co
     if (method == ScoreMethod::Regression) {
         for (std::size_t j = 0; j < nvar; ++j) R[at(j, j, nvar)] = 1.0;
         std::vector<double> rinv(nvar * nvar, 0.0);
-        invert_or_stop(R, NVAR, rinv,
-                       "FATAL ERROR: The correlation matrix cannot be inverted: no regression factor scores");
+        const char* singular = "FATAL ERROR: The correlation matrix cannot be inverted: no regression factor scores";
+        invert_or_stop(R, NVAR, rinv, singular);
+        if (nearly_singular(R, NVAR)) FATAL(singular);
         return product(rinv, L, nvar, nvar, nfac);
     }
 

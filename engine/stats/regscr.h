@@ -24,9 +24,12 @@ struct ScoreBlocks {
 // matrix R, whose diagonal holds the communalities on entry and 1.0 on
 // return.  Regression: W = R^-1 L.  Bartlett: W = U^-2 L (L' U^-2 L)^-1 with
 // U^-2 = diag(1 / (1 - R(j,j))).  The inverse comes from SPDINV; a failed
-// inversion (not positive definite, or singular to working precision), and
-// for Bartlett a communality that is not below 1.0, end the run with a
-// fatal message after whatever the library printed.
+// inversion (not positive definite, or singular to working precision), a
+// correlation matrix whose smallest eigenvalue is at most 1e-10 times its
+// largest (singular, whether or not rounding lets the inversion pass, as for
+// ipsatized data), and for Bartlett a communality that is not
+// below 1.0, end the run with a fatal message after whatever the library
+// printed.
 std::vector<double> SCRWGT(ScoreMethod method, std::span<double> R, std::span<const double> L, int NVAR,
                            int NFAC);
 

@@ -4,12 +4,9 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/common/fatal.h"
 #include "engine/common/trace.h"
-#include "engine/common/units.h"
 #include "numlib/routines1/f02faf.h"
 #include "numlib/routines1/m01caf.h"
-#include "runtime/formatted_io.h"
 
 namespace orv::engine {
 
@@ -38,37 +35,34 @@ void SMOOTH(std::span<double> R, int N, std::span<double> RS) {
 
     std::size_t kept = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        if (w[i] >= 0.005) ++kept;
+        if (w[i] >= kSmoothThreshold) ++kept;
     }
     float sum = 0.0f;
     for (std::size_t i = 0; i < kept; ++i) sum = static_cast<float>(static_cast<double>(sum) + w[i]);
     for (std::size_t i = 0; i < kept; ++i) w[i] = (static_cast<double>(kept) / static_cast<double>(sum)) * w[i];
+    for (std::size_t i = kept; i < n; ++i) w[i] = kSmoothFloor;
 
     for (std::size_t j = 0; j < n; ++j) {
         for (std::size_t m = 0; m < n; ++m) t[m + n * j] = v[j + n * m];
     }
-    for (std::size_t m = 0; m < kept; ++m) {
+    for (std::size_t m = 0; m < n; ++m) {
         for (std::size_t i = 0; i < n; ++i) v[i + n * m] = v[i + n * m] * w[m];
     }
 
-    // RS = V_K diag(W_K) V_K', each element summed in single precision.
+    // RS = V diag(W) V', each element summed in single precision, the kept
+    // eigenpairs first.
     for (std::size_t j = 0; j < n; ++j) {
         for (std::size_t i = 0; i < n; ++i) {
             float s = 0.0f;
-            for (std::size_t m = 0; m < kept; ++m) s = static_cast<float>(static_cast<double>(s) + v[i + n * m] * t[m + n * j]);
+            for (std::size_t m = 0; m < n; ++m)
+                s = static_cast<float>(static_cast<double>(s) + v[i + n * m] * t[m + n * j]);
             RS[i + n * j] = static_cast<double>(s);
         }
     }
 
-    // A variable with nothing left on the kept eigenvectors has no scale.
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!(RS[i + n * i] > 0.0)) {
-            static const rt::Format layout = rt::parse_format("(T30,A,I4,A/T30,A,///)");
-            FATAL(layout, "FATAL ERROR: SMOOTHING LEAVES VARIABLE", static_cast<int>(i + 1), " WITHOUT VARIANCE",
-                  "(NO WEIGHT ON ANY EIGENVALUE OF AT LEAST 0.005)");
-        }
-        d[i] = 1.0 / std::sqrt(RS[i + n * i]);
-    }
+    // Every eigenvalue is at least the floor, so every diagonal element is
+    // positive.
+    for (std::size_t i = 0; i < n; ++i) d[i] = 1.0 / std::sqrt(RS[i + n * i]);
     for (std::size_t j = 0; j < n; ++j) {
         for (std::size_t i = 0; i < n; ++i) RS[i + n * j] = RS[i + n * j] * d[i] * d[j];
     }

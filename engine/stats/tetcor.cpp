@@ -5,10 +5,12 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <numbers>
 #include <string>
 #include <vector>
 
 #include "engine/common/data_array.h"
+#include "engine/common/fatal.h"
 #include "engine/common/opnmat.h"
 #include "engine/common/units.h"
 #include "engine/stats/polcor.h"
@@ -48,11 +50,10 @@ struct Newton {
 // Everything of one pair that does not depend on another pair.
 struct PairWork {
     double p11 = 0.0, p10 = 0.0, p01 = 0.0, p00 = 0.0;  // final cells
+    double ti = 0.0, tj = 0.0;                           // thresholds of the iterations
     double r0 = 0.0;                                     // start value
-    // An empty final cell (the guessing correction can leave one) puts the
-    // root at +-1: the bound +-0.99 the density holds r at, signed as the
-    // association; 0 for a table without one.
-    double bound = 0.0;
+    int sign = 0;             // sign of the association of the table as counted
+    bool uncorrected = false;  // the guessing correction would empty a cell
     // The first step's test compares r with the previous pair's last r.
     // When the probability test alone does not decide whether a second step
     // is taken, `after_first` holds the state after the first step and
@@ -91,6 +92,34 @@ double start_value(double alpha, double ti, double tj) {
 // (UP: toward +1), the nearest r seen beyond the root there, else the end
 // of the interval.  The estimate thus keeps the sign of the association.
 void bisect(bool up, double below, double above, double& r) { r = 0.5 * (r + (up ? above : below)); }
+
+// The root in R of Phi2(ti, tj; r) = p11, from the R given: Newton steps on
+// the density in double precision, each kept inside the bracket of the root
+// seen so far (the bracket is halved where a step would leave it), until
+// the steps fall below 1e-10.  For small probabilities, where the damped
+// single-precision step and the absolute test of the iterations above are
+// too coarse.  False when a library call fails.
+bool small_root(double ti, double tj, double p11, int ifail, double& r) {
+    double lo = -1.0;
+    double hi = 1.0;
+    for (int step = 0; step < 200; ++step) {
+        int status = ifail;
+        const double m = num1::G01HAF(ti, tj, r, status);
+        if (status != 0) return false;
+        if (m == p11) break;
+        if (m < p11) lo = r;
+        if (m > p11) hi = r;
+        const double s = 1.0 - r * r;
+        const double density = std::exp(-(ti * ti + tj * tj - 2.0 * r * ti * tj) / (2.0 * s)) /
+                               (2.0 * std::numbers::pi * std::sqrt(s));
+        double next = r - (m - p11) / density;
+        if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
+        const bool settled = std::abs(next - r) <= 1e-10;
+        r = next;
+        if (settled) break;
+    }
+    return true;
+}
 
 // Newton iterations of one pair from the start value r0 on the final cell
 // p11.  `previous` points at the r remembered from the previous pair, or is
@@ -140,23 +169,25 @@ void newton(double ti, double tj, double p11, double r0, const double* previous,
         // M rises with r: short of p11, r lies below the root, past it above.
         if (m < p11) below = std::max(below, r);
         if (m > p11) above = std::min(above, r);
+        if ((m < 0.01 || p11 < 0.01) && !guarded) {
+            if (!small_root(ti, tj, p11, ifail, r)) {
+                run.failed = true;
+                run.r = r;
+                return;
+            }
+            remembered = r;
+            break;
+        }
         if (m < 0.01 || p11 < 0.01) {
+            // After a safeguarded step r may stand where the probability is
+            // small because of a bisection, not of the data: it goes on
+            // toward the root.
             diff_p = 0.0;
-            // Once safeguarded, r may stand where the probability is small
-            // because of a bisection, not of the data: it goes on toward the
-            // root.
-            if (guarded && m != p11) bisect(m < p11, below, above, r);
+            bisect(m < p11, below, above, r);
         } else {
             const double next = r - (m - p11) / static_cast<double>(slope);
             if (next > -1.0 && next < 1.0) {
                 r = next;
-            } else if (out.bound != 0.0) {
-                // A table with an empty cell has its root at the bound.
-                r = out.bound;
-                diff_p = 0.0;
-                diff_r = 0.0;
-                remembered = r;
-                break;
             } else {
                 guarded = true;
                 bisect(m < p11, below, above, r);
@@ -179,6 +210,12 @@ void newton(double ti, double tj, double p11, double r0, const double* previous,
     run.remembered = remembered;
 }
 
+// The thresholds of one set of proportions p.
+struct Margins {
+    std::vector<double> tstart;  // start thresholds: deviate of 1 - p
+    std::vector<double> t;       // Newton thresholds: deviate of p
+};
+
 // Per-variable data, computed once for all pairs.
 struct Items {
     int nsubj = 0;
@@ -187,12 +224,30 @@ struct Items {
     std::vector<std::int64_t> keyed;  // keyed counts
     std::vector<double> p;            // proportions (corrected for guessing with CFLAG 1)
     std::vector<double> praw;         // raw proportions
-    std::vector<double> tstart;       // start thresholds: deviate of 1 - p
-    std::vector<double> t;            // Newton thresholds: deviate of p
+    Margins used;                     // of p
+    Margins raw;                      // of praw, for pairs left uncorrected (CFLAG 1)
     std::vector<bool> tfail;          // the deviate of p is not defined
     std::vector<double> c;            // guessing parameters (CFLAG 1)
     bool guessing = false;
 };
+
+// A threshold is the normal deviate of a proportion strictly between 0 and
+// 1.  An item that every subject answers with the keyed code has none, nor
+// has one whose guessing parameter is not below its keyed proportion: the
+// run stops naming the item before the library is asked for the deviate.
+void require_thresholds(const Items& items, int key) {
+    static const rt::Format all_keyed = rt::parse_format(
+        "(T30,'FATAL ERROR: Every subject gives variable ',I0,' the keyed response ',I0,':',/,"
+        "T30,'the variable has no variance',/,/)");
+    static const rt::Format guessed = rt::parse_format(
+        "(T30,'FATAL ERROR: The guessing parameter ',F6.4,' of variable ',I0,' is not below',/,"
+        "T30,'its keyed proportion ',F6.4,': it cannot be corrected for guessing',/,/)");
+    for (std::size_t v = 0; v < items.p.size(); ++v) {
+        const int item = static_cast<int>(v + 1);
+        if (items.praw[v] >= 1.0) FATAL(all_keyed, item, key);
+        if (!(items.p[v] > 0.0 && items.p[v] < 1.0)) FATAL(guessed, items.c[v], item, items.praw[v]);
+    }
+}
 
 // Subjects who have both items keyed: the count of the indicator words' AND.
 __attribute__((always_inline)) inline std::int64_t count_common(const std::uint64_t* a, const std::uint64_t* b, std::size_t words) {
@@ -220,25 +275,36 @@ std::int64_t count_both(const Items& items, int i, int j) {
 // Cells, start value and Newton iterations of the pair (i, j).
 void pair_work(const Items& items, int i, int j, PairWork& out) {
     const double nsubj = items.nsubj;
-    const double half = 0.5 / nsubj;
     // The emptiness of a cell is decided on the exact (half-integer) counts,
     // so that rounding in the proportions cannot hide an empty cell.
     const std::int64_t both = count_both(items, i, j);
-    double c11 = both == 0 ? 0.5 : static_cast<double>(both);
+    const std::int64_t only_i = items.keyed[i - 1] - both;
+    const std::int64_t only_j = items.keyed[j - 1] - both;
+    const std::int64_t neither = items.nsubj - both - only_i - only_j;
+    const std::int64_t association = both * neither - only_i * only_j;
+    out.sign = (association > 0) - (association < 0);
+    // An empty cell gets half a subject, moved so that the margins stay: that
+    // moves the association by half the sample size toward the other sign.
+    // Where it would reach or pass zero the move is half the association
+    // instead, which keeps its sign.
+    const std::int64_t size = std::abs(association);
+    const double shift = 2 * size > items.nsubj ? 0.5 : static_cast<double>(size) / (2.0 * nsubj);
+    const double half = shift / nsubj;
+    double c11 = both == 0 ? shift : static_cast<double>(both);
     double c10 = static_cast<double>(items.keyed[i - 1]) - c11;
     double c01 = static_cast<double>(items.keyed[j - 1]) - c11;
     double p11 = c11 / nsubj;
     double p01 = items.praw[j - 1] - p11;
     double p10 = items.praw[i - 1] - p11;
-    // An empty off-diagonal cell is given half a subject; (1,1) gives up
-    // half and the other off-diagonal cell gains half, so the margins stay.
+    // An empty off-diagonal cell is given the shift; (1,1) gives it up and
+    // the other off-diagonal cell gains it.
     auto fill_empty = [&](double& p_empty, double& c_empty, double& p_other, double& c_other) {
         p_empty = half;
         p11 = p11 - half;
         p_other = p_other + half;
-        c_empty = 0.5;
-        c11 -= 0.5;
-        c_other += 0.5;
+        c_empty = shift;
+        c11 -= shift;
+        c_other += shift;
     };
     if (c10 == 0.0) fill_empty(p10, c10, p01, c01);
     if (c01 == 0.0) fill_empty(p01, c01, p10, c10);
@@ -250,40 +316,48 @@ void pair_work(const Items& items, int i, int j, PairWork& out) {
         p10 = p10 - half;
         p11 = p11 + half;
     }
+    // The guessing correction, unless it would empty a cell (a c parameter
+    // too large for the pair): the pair then keeps its uncorrected table,
+    // with the thresholds of the raw proportions.
+    out.uncorrected = false;
     if (items.guessing) {
         const double ci = items.c[i - 1];
         const double cj = items.c[j - 1];
         const double qi = 1.0 - ci;
         const double qj = 1.0 - cj;
         const double g00 = p00 / (qi * qj);
-        double g10 = (qi * p10 - ci * p00) / (qi * qj);
-        if (g10 < 0.0) g10 = 0.0;
-        double g01 = (qj * p01 - cj * p00) / (qi * qj);
-        if (g01 < 0.0) g01 = 0.0;
-        double g11 = 1.0 - g00 - g10 - g01;
-        if (g11 < 0.0) g11 = 0.0;
-        p00 = g00;
-        p10 = g10;
-        p01 = g01;
-        p11 = g11;
+        const double g10 = (qi * p10 - ci * p00) / (qi * qj);
+        const double g01 = (qj * p01 - cj * p00) / (qi * qj);
+        const double g11 = 1.0 - g00 - g10 - g01;
+        out.uncorrected = !(g10 > 0.0 && g01 > 0.0 && g11 > 0.0);
+        if (!out.uncorrected) {
+            p00 = g00;
+            p10 = g10;
+            p01 = g01;
+            p11 = g11;
+        }
     }
     double alpha = (p11 * p00) / (p01 * p10);
-    // Two cells clipped to zero give 0/0: held at the floor like a small ratio.
+    // A table with an empty cell is left only by an item keyed by all,
+    // which stops the run; its 0/0 is held at the floor meanwhile.
     if (!(alpha >= 0.0001)) alpha = 0.0001;
 
     out.p11 = p11;
     out.p10 = p10;
     out.p01 = p01;
     out.p00 = p00;
-    out.r0 = start_value(alpha, items.tstart[i - 1], items.tstart[j - 1]);
-    out.bound = 0.0;
-    if (!(p11 > 0.0 && p10 > 0.0 && p01 > 0.0 && p00 > 0.0)) {
-        const double limit = static_cast<double>(0.99f);
-        out.bound = p11 * p00 >= p10 * p01 ? limit : -limit;
-    }
+    const Margins& margins = out.uncorrected ? items.raw : items.used;
+    out.r0 = start_value(alpha, margins.tstart[i - 1], margins.tstart[j - 1]);
+    out.ti = margins.t[i - 1];
+    out.tj = margins.t[j - 1];
     if (items.tfail[i - 1] || items.tfail[j - 1]) return;  // the run stops at this pair
-    newton(items.t[i - 1], items.t[j - 1], p11, out.r0, nullptr, 1, out);
+    newton(out.ti, out.tj, p11, out.r0, nullptr, 1, out);
 }
+
+// R where it does not have the opposite sign of the table's association
+// SIGN, else 0: an estimate that converged to a value just across zero.  A
+// table without association has its root at 0.
+double signed_as(int sign, double r) { return sign == 0 || sign * r < 0.0 ? 0.0 : r; }
 
 // The pair's polychoric correlation, for a pair whose Newton iterations did
 // not settle: POLCOR on the two columns (variable i first), its window line
@@ -307,6 +381,10 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
         rt::parse_format("(\"+\",T30,\"Computing tetrachoric correlation for varables \",I3,1X,I3)");
     static const rt::Format small_cells =
         rt::parse_format("(\"WARNING! Small cell frequencies. Tetrachoric r may be biased\")");
+    static const rt::Format uncorrected_cells =
+        rt::parse_format("(\"WARNING! Guessing correction cannot be made. Cells and r are uncorrected\")");
+    static const rt::Format not_corrected = rt::parse_format(
+        "(16X,\"!!!WARNING: GUESSING CORRECTION OF VARIABLES \",I3,\" AND \",I3,\" CANNOT BE MADE!!!\")");
     static const rt::Format pair_record = rt::parse_format(
         "(\"Variables \",I3,\" and \",I3/\"--------------------\"/\"      0         1\"/"
         "\"1 \",2(F8.2,2X),\"     r(tet) = \",F5.3,\"     std err  \",F5.3/"
@@ -381,22 +459,35 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
         items.c.assign(CPARM.begin(), CPARM.begin() + static_cast<std::ptrdiff_t>(nvar));
         for (std::size_t v = 0; v < nvar; ++v) items.p[v] = 1.0 - (1.0 - items.p[v]) / (1.0 - items.c[v]);
     }
+    require_thresholds(items, key);
 
     // 7. Start thresholds (a failure is reported and the run goes on), and
     // the thresholds of the Newton iterations, taken silently here: a
     // variable whose threshold fails stops the run when its first pair is
     // reached, where the library call is made again to report it.
-    items.tstart.resize(nvar);
-    items.t.resize(nvar);
+    items.used.tstart.resize(nvar);
+    items.used.t.resize(nvar);
     items.tfail.resize(nvar);
     for (std::size_t v = 0; v < nvar; ++v) {
         int status = -1;
-        items.tstart[v] = num1::G01FAF(kTail, 1.0 - items.p[v], status);
+        items.used.tstart[v] = num1::G01FAF(kTail, 1.0 - items.p[v], status);
     }
     for (std::size_t v = 0; v < nvar; ++v) {
         int status = 1;
-        items.t[v] = num1::G01FAF(kTail, items.p[v], status);
+        items.used.t[v] = num1::G01FAF(kTail, items.p[v], status);
         items.tfail[v] = status != 0;
+    }
+    // Those of the raw proportions, silently: an item whose raw deviate
+    // fails has a failing corrected one as well.
+    if (items.guessing) {
+        items.raw.tstart.resize(nvar);
+        items.raw.t.resize(nvar);
+        for (std::size_t v = 0; v < nvar; ++v) {
+            int status = 1;
+            items.raw.tstart[v] = num1::G01FAF(kTail, 1.0 - items.praw[v], status);
+            status = 1;
+            items.raw.t[v] = num1::G01FAF(kTail, items.praw[v], status);
+        }
     }
 
     // 5, 8, 9. Every pair's cells, start value and Newton iterations, in
@@ -424,19 +515,20 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
         rt::write(LUCON, progress, i, j);
         if (items.tfail[vi] || items.tfail[vj]) {
             int status = 0;
-            items.t[vi] = num1::G01FAF(kTail, items.p[vi], status);
+            items.used.t[vi] = num1::G01FAF(kTail, items.p[vi], status);
             status = 0;
-            items.t[vj] = num1::G01FAF(kTail, items.p[vj], status);
-            newton(items.t[vi], items.t[vj], pair.p11, pair.r0, &remembered, 0, pair);
+            items.used.t[vj] = num1::G01FAF(kTail, items.p[vj], status);
+            newton(pair.ti, pair.tj, pair.p11, pair.r0, &remembered, 0, pair);
         }
         const bool first_only = pair.ambiguous && !(std::abs(remembered - pair.after_first.r) > 0.0001);
         Newton chosen = first_only ? pair.after_first : pair.run;
         if (chosen.failed) {
-            newton(items.t[vi], items.t[vj], pair.p11, pair.r0, &remembered, 0, pair);
+            newton(pair.ti, pair.tj, pair.p11, pair.r0, &remembered, 0, pair);
             chosen = pair.run;
         }
         remembered = chosen.remembered;
-        rr(i, j) = chosen.fallback ? fallback(X, NSUBJ, i, j, LUOUT) : chosen.r;
+        if (pair.uncorrected) rt::write(LUOUT, not_corrected, j, i);
+        rr(i, j) = signed_as(pair.sign, chosen.fallback ? fallback(X, NSUBJ, i, j, LUOUT) : chosen.r);
     }
 
     // 10. Counts, r(phi) and standard errors; the .frq records.
@@ -450,19 +542,19 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
         const double n10 = n * pair.p10;
         const double n01 = n * pair.p01;
         const double n00 = n * pair.p00;
-        const double rphi =
-            (n11 * n00 - n01 * n10) / std::sqrt((n00 + n10) * (n11 + n10) * (n01 + n11) * (n01 + n00));
+        const double rphi = signed_as(
+            pair.sign, (n11 * n00 - n01 * n10) / std::sqrt((n00 + n10) * (n11 + n10) * (n01 + n11) * (n01 + n00)));
         double& r = rr(i, j);
-        const double density =
-            BVNDEN(items.t[static_cast<std::size_t>(i - 1)], items.t[static_cast<std::size_t>(j - 1)], r);
+        const double density = BVNDEN(pair.ti, pair.tj, r);
         double error = 1.0 / (n * density) * 1.0 / std::sqrt(1.0 / n01 + 1.0 / n11 + 1.0 / n00 + 1.0 / n10);
-        // A cell emptied by the guessing correction, or a density that is 0
-        // in single precision, leaves no standard error: NaN marks it here.
+        // A density that is 0 in single precision leaves no standard error:
+        // NaN marks it here.
         if (!(n01 > 0.0 && n11 > 0.0 && n00 > 0.0 && n10 > 0.0 && std::isfinite(error)))
             error = std::numeric_limits<double>::quiet_NaN();
         // Mirrored after the density's clamp, so R stays symmetric.
         rr(j, i) = r;
         if (n10 <= 5.0 || n00 <= 5.0 || n01 <= 5.0 || n11 <= 5.0) write(held, small_cells);
+        if (pair.uncorrected) write(held, uncorrected_cells);
         if (std::isnan(error))
             write(held, pair_without_error, j, i, n01, n11, r, n00, n10, rphi);
         else

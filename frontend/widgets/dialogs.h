@@ -87,7 +87,7 @@ public:
     void refresh(const Wizard& w) override;
 
 private:
-    QLineEdit *file_, *numvar_, *numsub_;
+    QLineEdit *file_, *variables_, *subjects_;
 };
 
 class OutFileDialog : public WizardDialog {
@@ -144,7 +144,6 @@ public:
 private:
     QComboBox* score_;
     QLabel* message_;
-    bool message_shown_ = true;
 };
 
 class PlotDialog : public WizardDialog {

@@ -34,7 +34,7 @@ MetricDialog::MetricDialog(WizardWindows& windows) : WizardDialog(windows, Dialo
     auto* layout = new QVBoxLayout(this);
     const char* headings[] = {"Variable Metric", "Data Type", "Smooth Option"};
     const char* names[] = {"cboMetric1", "cboMetric2", "cboMetric3"};
-    const std::vector<std::string>* items[] = {&Lists::metric1, &Lists::metric2, &Lists::metric3};
+    const std::vector<std::string>* items[] = {&Lists::metric, &Lists::data_type, &Lists::smoothing};
     for (int i = 0; i < 3; ++i) {
         layout->addWidget(make_heading(this, headings[i]));
         boxes_[i] = make_combo(this, names[i], *items[i]);

@@ -144,23 +144,23 @@ DataDialog::DataDialog(WizardWindows& windows) : WizardDialog(windows, Dialog::D
     file_->setMinimumWidth(420);
     layout->addWidget(file_);
     layout->addWidget(make_prompt(this, "Number of Variables"));
-    numvar_ = make_line(this, "txtbxNumVar");
-    layout->addWidget(numvar_);
+    variables_ = make_line(this, "txtbxNumVar");
+    layout->addWidget(variables_);
     layout->addWidget(make_prompt(this, "Number of Subjects"));
-    numsub_ = make_line(this, "txtbxNumSub");
-    layout->addWidget(numsub_);
+    subjects_ = make_line(this, "txtbxNumSub");
+    layout->addWidget(subjects_);
     auto* save = make_save_button(this, "cmdSaveData", "Save");
     layout->addWidget(save, 0, Qt::AlignRight);
     on_click(open, [this](Wizard& w) { data_open_file(w, windows_.prompts()); });
-    on_typed(numvar_, data_set_numvar);
-    on_typed(numsub_, data_set_numsub);
+    on_typed(variables_, data_set_variables);
+    on_typed(subjects_, data_set_subjects);
     on_click(save, data_save);
 }
 
 void DataDialog::refresh(const Wizard& w) {
     show_text(file_, w.data.file);
-    show_text(numvar_, w.data.variables);
-    show_text(numsub_, w.data.subjects);
+    show_text(variables_, w.data.variables);
+    show_text(subjects_, w.data.subjects);
 }
 
 // ---- Report ----------------------------------------------------------------

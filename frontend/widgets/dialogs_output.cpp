@@ -38,9 +38,9 @@ void ScoreDialog::refresh(const Wizard& w) {
     paint_closed(score_->lineEdit(), !w.score.method_open);
     // The window takes the message's room only while it is shown.
     const bool message = !w.score.method_open;
+    if (message_->isVisibleTo(this) == message) return;
     message_->setVisible(message);
-    if (message_shown_ != message) adjustSize();
-    message_shown_ = message;
+    adjustSize();
 }
 
 // ---- Plot ------------------------------------------------------------------
@@ -102,8 +102,8 @@ TechnicalDialog::TechnicalDialog(WizardWindows& windows) : WizardDialog(windows,
             grid->addWidget(e, r, 1);
             on_typed(e, typed);
         } else {
-            QComboBox* c =
-                make_combo(this, row.name, value == Technical::InitCom ? Lists::tech_init : Lists::tech_bool);
+            const auto& items = value == Technical::InitCom ? Lists::initial_communality : Lists::true_false;
+            QComboBox* c = make_combo(this, row.name, items);
             c->setFixedWidth(300);
             combos_[next_combo++] = c;
             grid->addWidget(c, r, 1);

@@ -46,7 +46,7 @@ void EngineProcess::start(const QString& program, const QStringList& arguments, 
     connect(process_, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
         const QByteArray rest = process_->readAllStandardOutput();
         tail_.append(std::string_view(rest.constData(), static_cast<std::size_t>(rest.size())));
-        finish({true, "", status == QProcess::CrashExit, code, tail_.text(), tail_.last_fatal()});
+        finish({true, "", status == QProcess::CrashExit, code, tail_.last_message(), tail_.last_fatal()});
     });
     QProcess* p = process_;
     p->start();

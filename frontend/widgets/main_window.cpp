@@ -111,6 +111,7 @@ MainWindow::MainWindow(Prompts* prompts)
     setCentralWidget(area_);
     state_.start_directory = ss(QDir::currentPath());
     wizard_ = std::make_unique<WizardWindows>(*this, prompts_);
+    connect(wizard_.get(), &WizardWindows::build_started, this, [this] { run_refused_until_saved(state_); });
     connect(engine_, &EngineProcess::ended, this, &MainWindow::engine_ended);
 
     create_menus();
@@ -313,7 +314,7 @@ void MainWindow::file_open() {
     DocumentWindow* doc = principal();
     if (!maybe_save(doc)) return;
     doc->show_file(bytes, path);
-    job_file_read_or_written(state_, wizard_->model(), ss(QFileInfo(path).absoluteFilePath()));
+    job_file_read_or_written(state_, ss(QFileInfo(path).absoluteFilePath()));
 }
 
 void MainWindow::file_close() {
@@ -342,14 +343,14 @@ bool MainWindow::save_document(DocumentWindow* doc, const QString& title, QStrin
 bool MainWindow::save_principal() {
     QString saved;
     if (!save_document(principal(), "Save", &saved)) return false;
-    job_file_read_or_written(state_, wizard_->model(), ss(saved));
+    job_file_read_or_written(state_, ss(saved));
     return true;
 }
 
 void MainWindow::file_save() { save_principal(); }
 
 void MainWindow::file_save_as() {
-    save_as_started(wizard_->model());
+    run_refused_until_saved(state_);
     if (documents().isEmpty()) return;
     save_document(principal(), "Save As");
 }
@@ -424,7 +425,7 @@ bool MainWindow::running() const { return engine_->running(); }
 
 void MainWindow::run() {
     if (running()) return;
-    if (!may_run(state_, wizard_->model())) {
+    if (!may_run(state_)) {
         message(kRunRefusal);
         return;
     }
@@ -459,8 +460,7 @@ void MainWindow::run() {
         message(QString("The engine %1 was not found; looked for %2.").arg(kEngineName, places.join(" and ")));
         return;
     }
-    report_path_ = resolve_in(state_.start_directory, *name);
-    report_before_ = stamp_of(report_path_);
+    run_started(state_, resolve_in(state_.start_directory, *name));
     set_running(true);
     engine_->start(engine, {job}, qs(state_.start_directory), engine_environment_);
 }
@@ -475,20 +475,20 @@ void MainWindow::set_running(bool running) {
 
 void MainWindow::engine_ended(const EngineEnd& ended) {
     set_running(false);
-    const FileStamp after = stamp_of(report_path_);
-    const bool report_is_new = after.exists && after != report_before_;
+    const std::string& path = state_.report;
+    const bool is_new = report_is_new(state_);
     EngineEnd end = ended;
     QByteArray report;
     // A failed run's output may not say why it stopped; its report may.
     const bool failed = end.started && (end.crashed || end.exit_status != 0);
-    if (failed && end.fatal.empty() && report_is_new && !DocumentWindow::read_file(qs(report_path_), report))
+    if (failed && end.fatal.empty() && is_new && !DocumentWindow::read_file(qs(path), report))
         end.fatal = last_fatal_line(std::string_view(report.constData(), static_cast<std::size_t>(report.size())));
-    const RunVerdict verdict = judge_run(end, report_path_, report_is_new);
+    const RunVerdict verdict = judge_run(end, path, is_new);
     QString text = qs(verdict.message);
     if (verdict.load_report) {
-        if (const auto failed = principal()->load(qs(report_path_))) {
+        if (const auto failed = principal()->load(qs(path))) {
             if (!text.isEmpty()) text += "\n\n";
-            text += error_text("The report could not be read:", qs(report_path_), *failed);
+            text += error_text("The report could not be read:", qs(path), *failed);
         }
     }
     if (!text.isEmpty()) message(text);

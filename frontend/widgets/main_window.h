@@ -116,8 +116,6 @@ private:
     ShellState state_;
     EngineProcess* engine_;
     QProcessEnvironment engine_environment_;
-    std::string report_path_;
-    FileStamp report_before_;
     QList<QAction*> commands_;  // disabled while the engine runs
     QLabel* panels_[3] = {};
     bool shown_before_ = false;

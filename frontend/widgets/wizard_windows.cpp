@@ -47,6 +47,7 @@ void WizardWindows::build() {
     // BUILD hides the hub first: what the build then asks or reminds of
     // (the labels) comes without the hub behind it.
     if (hub_) hub_->hide();
+    emit build_started();
     build_job(wizard_, principal_, prompts_);
     sync();
 }

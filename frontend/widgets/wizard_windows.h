@@ -46,6 +46,10 @@ public:
     // window as the model says.
     void sync();
 
+signals:
+    // BUILD was pressed; the command text is written next.
+    void build_started();
+
 private:
     Wizard wizard_;
     PrincipalText& principal_;

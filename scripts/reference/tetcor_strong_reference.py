@@ -38,10 +38,13 @@ TABLES = [
 
 def corrected(cells):
     """Half an observation into each empty cell, taken from its neighbours so
-    that the margins stay; "neither keyed" is what the others leave."""
+    that the margins stay; "neither keyed" is what the others leave.  Where
+    that move of half the sample size in the association N11 N00 - N10 N01
+    would reach or pass zero, the move is half the association instead."""
     n00, n01, n10, n11 = (mp.mpf(c) for c in cells)
     n = n00 + n01 + n10 + n11
-    half = mp.mpf(1) / 2
+    association = abs(n11 * n00 - n10 * n01)
+    half = mp.mpf(1) / 2 if 2 * association > n else association / (2 * n)
     if n11 == 0:
         n11 = half
         n01, n10 = n01 - half, n10 - half
@@ -68,14 +71,15 @@ def density_dtheta(h, k, theta):
 
 
 def root(cells):
+    """The root in (-1, 1), by bisection: Phi2 rises with r."""
     n00, n01, n10, n11 = cells
     n = n00 + n01 + n10 + n11
     h = deviate((n01 + n11) / n)
     k = deviate((n10 + n11) / n)
     base = mp.ncdf(h) * mp.ncdf(k)
     f = lambda r: base + mp.quad(lambda t: density_dtheta(h, k, t), [0, mp.asin(r)]) - n11 / n
-    lo, hi = mp.mpf(0), 1 - mp.mpf(10) ** -12
-    for _ in range(140):  # bisection: f rises with r
+    lo, hi = -1 + mp.mpf(10) ** -12, 1 - mp.mpf(10) ** -12
+    for _ in range(140):
         mid = (lo + hi) / 2
         if f(mid) < 0:
             lo = mid
@@ -84,7 +88,12 @@ def root(cells):
     return (lo + hi) / 2
 
 
-print("# N00 N01 N10 N11 RHO: root of Phi2(h, k; r) = N11 / N, 40-digit arithmetic")
-for table in TABLES:
-    cells = corrected(table)
-    print(" ".join(mp.nstr(c, 6) for c in cells), mp.nstr(root(cells), 15))
+def main():
+    print("# N00 N01 N10 N11 RHO: root of Phi2(h, k; r) = N11 / N, 40-digit arithmetic")
+    for table in TABLES:
+        cells = corrected(table)
+        print(" ".join(mp.nstr(c, 6) for c in cells), mp.nstr(root(cells), 15))
+
+
+if __name__ == "__main__":
+    main()

@@ -3,7 +3,7 @@
 # screenshots in out/screenshots/: the main window with a 130-column report,
 # the engine's window during a run, with its File and State menus open and
 # paused, and at the end of a stopped run, the message the front end then
-# shows, and the wizard's hub.  For people, not
+# shows (for a FATAL ERROR and for a stop without one), and the wizard's hub.  For people, not
 # for CI.  Needs xvfb and imagemagick; builds orvshell and orvcalc in
 # ${BUILD_DIR:-build}.
 set -euo pipefail
@@ -30,8 +30,13 @@ trap cleanup EXIT
 
 # The jobs: thirty continuous items with a report 130 columns wide; two
 # hundred ordered items (polychoric correlations), long enough to watch;
-# the example with a metric the engine rejects.
+# the example with a metric the engine rejects; a correlation matrix whose
+# communalities diverge.
 sed -e 's/>METRIC: CO/>METRIC: XX/' -e 's/example\.out/bad.out/' examples/example.in > "$work/bad.in"
+printf '%s\n' '1 0.9 0.9' '0.9 1 -0.9' '0.9 -0.9 1' > "$work/diverge.cor"
+printf '%s\n' '>TITLE: diverging communalities' '>DATA: diverge.cor 3 100' '>OUTFILE: diverge.out SHORT' \
+  '>METRIC: CO COR NOSMOOTH' '>MODEL: PFA 1 NOLABELS NOSORT' '>ROTATE: NONE' '>SCORE: NONE' '>PLOT: NONE' \
+  '>TECHNICAL: .0001 200 .0001 200 T .2 ONE 120 F' '>FORMAT: (F4.0)' > "$work/diverge.in"
 cp examples/example.dat "$work/"
 python3 - "$work" <<'PY'
 import os, sys
@@ -110,6 +115,18 @@ $keys key Return            # the pause prompt
 shot engine-end-question 1
 $keys key alt+y             # "Exit Window?" Yes
 shot front-end-message 2
+$keys key Return
+
+open_file "$work/diverge.in"
+sleep 1
+front
+$keys key ctrl+r
+sleep 2
+$keys focus orvcalc || echo "screenshots: no engine window (orvcalc built without its window host?)"
+$keys key Return            # the pause prompt
+sleep 1
+$keys key alt+y
+shot front-end-message-diverged 2
 $keys key Return
 
 front

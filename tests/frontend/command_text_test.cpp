@@ -62,7 +62,6 @@ TEST(FirstBuild, ByteForByteWithTheReminder) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].first, "WinOrvalis Reminder");
     EXPECT_EQ(prompts.messages[0].second, "Remember to input Variable Labels");
-    EXPECT_FALSE(w.run_allowed);
     EXPECT_FALSE(w.hub.visible);
     // A build loads the title and data dialogs only.
     EXPECT_TRUE(w.title.loaded && w.data.loaded);

@@ -48,8 +48,8 @@ inline void answer(Wizard& w, FakeText& text, FakePrompts& prompts, const JobAns
     show_dialog(w, Dialog::Data);
     prompts.files.push_back(a.data_file);
     data_open_file(w, prompts);
-    data_set_numvar(w, a.nvar);
-    data_set_numsub(w, a.nsub);
+    data_set_variables(w, a.nvar);
+    data_set_subjects(w, a.nsub);
     data_save(w);
 
     show_dialog(w, Dialog::OutFile);

@@ -96,8 +96,8 @@ int main(int argc, char** argv) {
     wizard.closed(Dialog::Rotate);
 
     click(hub, "cmdMetric");
-    metric_set_text(w, MetricList::Metric, Lists::metric1[0]);
-    metric_set_text(w, MetricList::DataType, Lists::metric2[0]);
+    metric_set_text(w, MetricList::Metric, Lists::metric[0]);
+    metric_set_text(w, MetricList::DataType, Lists::data_type[0]);
     wizard.sync();
     click(wizard.existing(Dialog::Metric), "cmdMetric");
     click(hub, "cmdScore");

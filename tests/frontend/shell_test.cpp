@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <thread>
 
 #include "frontend/placement.h"
 #include "frontend/shell.h"
@@ -108,15 +107,14 @@ TEST(Placement, OffEveryScreenFallsBackToTheDefault) {
 
 TEST(RunPermission, OnlyAfterAFileWasReadOrWritten) {
     ShellState s;
-    Wizard w;
-    EXPECT_FALSE(may_run(s, w));
-    w.run_allowed = true;  // the flag alone, without a file: still refused
-    EXPECT_FALSE(may_run(s, w));
-    job_file_read_or_written(s, w, "/jobs/a job.in");
-    EXPECT_TRUE(may_run(s, w));
+    EXPECT_FALSE(may_run(s));
+    s.run_allowed = true;  // the flag alone, without a file: still refused
+    EXPECT_FALSE(may_run(s));
+    job_file_read_or_written(s, "/jobs/a job.in");
+    EXPECT_TRUE(may_run(s));
     EXPECT_EQ(s.open_file, "/jobs/a job.in");
-    save_as_started(w);
-    EXPECT_FALSE(may_run(s, w));
+    run_refused_until_saved(s);
+    EXPECT_FALSE(may_run(s));
     EXPECT_EQ(s.open_file, "/jobs/a job.in");
 }
 
@@ -200,27 +198,73 @@ TEST(RunVerdict, LastFatalLineOfTheOutputOrAText) {
                               "Stop - Program terminated."),
               "FATAL ERROR: VARIABLE   3 HAS NO VARIANCE");
     OutputTail t;
-    t.append("                             FATAL ERROR: Promax requires a power\n");
+    t.append("                             FATAL ERROR: Promax requires a power\n\n");
     for (int i = 1; i <= 20; ++i) t.append("line " + std::to_string(i) + "\n");
     t.append("FATAL ERROR: unfinished");
-    // Kept after its line has left the tail; a line counts once it has ended.
+    // Kept after its paragraph has gone; a line counts once it has ended.
     EXPECT_EQ(t.last_fatal(), "FATAL ERROR: Promax requires a power");
-    EXPECT_EQ(t.text().find("Promax"), std::string::npos);
+    EXPECT_EQ(t.last_message().find("Promax"), std::string::npos);
 }
 
-TEST(RunVerdict, OutputTailKeepsTheLastLinesBounded) {
-    OutputTail t;
-    EXPECT_EQ(t.text(), "");
-    for (int i = 1; i <= 20; ++i) t.append("line " + std::to_string(i) + "\r\n");
-    t.append("\n\nlast, unfinished");
-    EXPECT_EQ(t.text(), "line 13\nline 14\nline 15\nline 16\nline 17\nline 18\nline 19\nline 20\nlast, unfinished");
+// The engine's window records as a pipe gets them: the banner, progress
+// lines at column 30, the message, the stop line.
+std::string engine_output(const std::string& after_banner) {
+    const std::string rule = std::string(23, ' ') + "0" + std::string(72, '=') + "0\n";
+    const std::string row = std::string(23, ' ') + "|" + std::string(72, ' ') + "|\n";
+    return std::string(8, '\n') + rule + row + std::string(23, ' ') + "|" + std::string(29, ' ') + "Orvalis 2.0" +
+           std::string(32, ' ') + "|\n" + row + rule + after_banner;
+}
+
+TEST(RunVerdict, LastMessageSaysWhyWithoutTheBannerOrTheProgress) {
+    const std::string at30(28, ' ');
+    const auto message = [](const std::string& output) {
+        OutputTail t;
+        t.append(output);
+        return t.last_message();
+    };
+    // A stop right after the banner.
+    EXPECT_EQ(message(engine_output("Input/output error: Unit not connected (unit 12, file /j/x.in)\n")),
+              "Input/output error: Unit not connected (unit 12, file /j/x.in)");
+    // The message in the paragraph of the progress lines.
+    EXPECT_EQ(message(engine_output(at30 + "Reading Correlations\n" + at30 + "Performing factor analysis\n" + at30 +
+                                    "Iteration:   22\r\n" + at30 +
+                                    "ERROR 100:  SERIOUS PROBLEMS OCCURED DURING ITERATION 22\n"
+                                    " Press Enter to continue\nStop - Program terminated.\n")),
+              "ERROR 100:  SERIOUS PROBLEMS OCCURED DURING ITERATION 22");
+    // A library's message of several lines, after an empty line, is kept
+    // whole up to its limit.
+    EXPECT_EQ(message(engine_output(at30 + "Iteration:    9\n\n"
+                                           "*** TERMINAL ERROR 7 from DF2ARR.  MAXIT = 0.\n"
+                                           "    Here is a traceback of subprogram calls in reverse order:\n"
+                                           "    Routine name                    Error type  Error code\n"
+                                           "    DF2ARR                               5           7\n"
+                                           "Stop - Program terminated.\n")),
+              "*** TERMINAL ERROR 7 from DF2ARR.  MAXIT = 0.\n"
+              "Here is a traceback of subprogram calls in reverse order:\n"
+              "Routine name                    Error type  Error code\n"
+              "DF2ARR                               5           7");
+    std::string long_message = "Fatal Error: first\n";
+    for (int i = 1; i <= 20; ++i) long_message += "detail " + std::to_string(i) + "\n";
+    EXPECT_EQ(message(engine_output(long_message)),
+              "Fatal Error: first\ndetail 1\ndetail 2\ndetail 3\ndetail 4\ndetail 5\ndetail 6\ndetail 7");
+    // Without a line that names an error: the last paragraph, an unfinished
+    // line included, and a stop that carries its own message.
+    EXPECT_EQ(message(engine_output(at30 + "Reading Data\n\n" + at30 + "Computing correlations\n" + at30 + "Pair: 3")),
+              "Computing correlations\nPair: 3");
+    EXPECT_EQ(message(engine_output(at30 + "Reading Data\nStop - Program terminated because its window was closed\n")),
+              "Reading Data\nStop - Program terminated because its window was closed");
+    EXPECT_EQ(message(engine_output("")), "");
+    EXPECT_EQ(message(""), "");
+}
+
+TEST(RunVerdict, OutputTailKeepsLinesBounded) {
     OutputTail wide;
     wide.append(std::string(100000, 'x') + "\nend");
-    EXPECT_EQ(wide.text(), std::string(OutputTail::kLineChars, 'x') + "\nend");
+    EXPECT_EQ(wide.last_message(), std::string(OutputTail::kLineChars, 'x') + "\nend");
     OutputTail split;  // a line may come in pieces
     split.append("Read");
     split.append("ing Data\n");
-    EXPECT_EQ(split.text(), "Reading Data");
+    EXPECT_EQ(split.last_message(), "Reading Data");
 }
 
 TEST(RunVerdict, StampTellsARewrittenFileFromAnOlderOne) {
@@ -233,7 +277,14 @@ TEST(RunVerdict, StampTellsARewrittenFileFromAnOlderOne) {
     EXPECT_TRUE(old.exists);
     EXPECT_EQ(old.size, 10u);
     EXPECT_EQ(stamp_of(path), old);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // Once the file system's clock has moved on from the old stamp.
+    const std::string probe = path + ".clock";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    do {
+        std::ofstream(probe) << "tick";
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the file system's clock did not move";
+    } while (stamp_of(probe).modified_ns <= old.modified_ns);
+    std::remove(probe.c_str());
     { std::ofstream(path) << "new report"; }  // same size, truncated and written again
     EXPECT_NE(stamp_of(path), old);
     std::remove(path.c_str());

@@ -46,6 +46,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// How long a wait for an event may take before the test counts as hung.
+constexpr int kHangGuardMs = 120000;
+
 // A door the program's thread waits at until the test opens it.
 class Gate {
 public:
@@ -161,7 +164,7 @@ protected:
                     QTest::keyClick(text(), Qt::Key_Return);
                     return !host_->running();
                 },
-                10000);
+                kHangGuardMs);
             if (!ended) ADD_FAILURE() << "the run did not end";
             host_->window()->close();
             host_->wait();
@@ -187,7 +190,9 @@ protected:
     QString status() const { return host_->window()->findChild<QLabel*>("status")->text(); }
     QAction* action(const char* name) const { return host_->window()->findChild<QAction*>(name); }
     QString window_text() const { return text()->toPlainText(); }
-    bool shows(const QString& s) const { return QTest::qWaitFor([&] { return window_text().contains(s); }, 5000); }
+    bool shows(const QString& s) const {
+        return QTest::qWaitFor([&] { return window_text().contains(s); }, kHangGuardMs);
+    }
 
     static void say(std::string_view record) { write_record(kConsoleUnit, record); }
 
@@ -278,15 +283,18 @@ TEST_F(WindowHostTest, PauseWaitsForEnterThenTheStopAsks) {
     });
     ASSERT_TRUE(shows("Press Enter to continue"));
     EXPECT_EQ(window_text(), "FATAL ERROR: Keyword  >MODEL:   missing\nPress Enter to continue");
-    QTest::qWait(150);
-    EXPECT_FALSE(resumed);
     QTest::keyClick(text(), Qt::Key_A);
     QTest::keyClick(text(), Qt::Key_Space);
-    QTest::qWait(100);
+    QCoreApplication::processEvents();
     EXPECT_FALSE(resumed);
     EXPECT_EQ(status(), "Running");
-    QTest::keyClick(text(), Qt::Key_Return);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return resumed.load(); }, 5000));
+    // The prompt may show a moment before it waits: Enter until it is taken.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            QTest::keyClick(text(), Qt::Key_Return);
+            return resumed.load();
+        },
+        kHangGuardMs));
 
     // The stop asks before the window closes; Yes closes it.
     EXPECT_EQ(h.wait(), 1);
@@ -302,14 +310,21 @@ TEST_F(WindowHostTest, PauseWaitsForEnterThenTheStopAsks) {
 
 TEST_F(WindowHostTest, KeypadEnterAlsoReleasesThePause) {
     WindowHost& h = make();
+    std::atomic<bool>& resumed = flag_;
     h.start([&] {
         return run_program([&] {
             host().pause();
+            resumed = true;
             host().set_end_mode(static_cast<int>(EndMode::Close));
         });
     });
     ASSERT_TRUE(shows("Press Enter to continue"));
-    QTest::keyClick(text(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            QTest::keyClick(text(), Qt::Key_Enter, Qt::KeypadModifier);
+            return resumed.load();
+        },
+        kHangGuardMs));
     EXPECT_EQ(h.wait(), 0);
 }
 
@@ -322,8 +337,8 @@ TEST_F(WindowHostTest, NoKeepsTheWindowAfterTheRun) {
             throw Stop{"", 0};  // the early end: status 0, and the window asks
         });
     });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !script.shown().empty(); }, 5000));
-    QTest::qWait(100);
+    // Answered within the end of the run, which has then decided.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !script.shown().empty(); }, kHangGuardMs));
     EXPECT_TRUE(h.window()->isVisible());
     EXPECT_EQ(status(), "Finished");
     EXPECT_EQ(script.shown()[0].text, "Program Terminated with exit code 0\nExit Window?");
@@ -342,8 +357,8 @@ TEST_F(WindowHostTest, StayModeKeepsTheWindowWithoutAsking) {
     WindowHost& h = make();
     ModalScript none({});
     h.start([&] { return run_program([&] { host().set_end_mode(static_cast<int>(EndMode::Stay)); }); });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return status() == "Finished"; }, 5000));
-    QTest::qWait(100);
+    // "Finished" comes with the end of the run, which has then decided.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status() == "Finished"; }, kHangGuardMs));
     EXPECT_TRUE(h.window()->isVisible());
     h.window()->close();
     EXPECT_EQ(h.wait(), 0);
@@ -366,12 +381,14 @@ TEST_F(WindowHostTest, PauseHoldsTheRunAtItsNextRecordUntilResume) {
     WindowHost& h = make();
     Gate& first_shown = gate();
     std::atomic<bool>& second_written = flag_;
+    std::atomic<bool> at_second{false};
     ModalScript none({});
     h.start([&] {
         return run_program([&] {
             say(" first");
             first_shown.pass();
             host().set_status("Reading Data");
+            at_second = true;
             say(" second");
             second_written = true;
             say(" third");
@@ -390,7 +407,8 @@ TEST_F(WindowHostTest, PauseHoldsTheRunAtItsNextRecordUntilResume) {
     // The program goes on to its next record and waits there; a status it
     // sets meanwhile is shown once the run goes on.
     first_shown.open();
-    QTest::qWait(300);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return at_second.load(); }, kHangGuardMs));
+    QCoreApplication::processEvents();  // the status it set
     EXPECT_FALSE(second_written);
     EXPECT_EQ(window_text(), "first");
     EXPECT_EQ(status(), "Paused");
@@ -571,9 +589,8 @@ TEST_F(WindowHostTest, ClosingDuringTheRunAsksThenStops) {
     });
     running.pass();
 
-    // No: the run goes on.
+    // No: the run goes on.  The question is answered within the close.
     h.window()->close();
-    QTest::qWait(100);
     EXPECT_TRUE(h.window()->isVisible());
     EXPECT_EQ(stops_, 0);
     EXPECT_EQ(status(), "Running");
@@ -598,7 +615,8 @@ TEST_F(WindowHostTest, ARunThatEndsWhileTheCloseQuestionIsShownIsNotStopped) {
     // Yes to the close question, given only once the run has ended.
     ModalScript script({[&](QWidget* w) {
         end.open();
-        if (!QTest::qWaitFor([&] { return status() == "Finished"; }, 5000)) ADD_FAILURE() << "the run did not end";
+        if (!QTest::qWaitFor([&] { return status() == "Finished"; }, kHangGuardMs))
+            ADD_FAILURE() << "the run did not end";
         ModalScript::answer(QMessageBox::Yes)(w);
     }});
     h.start([&] {

@@ -8,6 +8,8 @@
 // CTest label: threads
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -205,7 +207,7 @@ TEST_F(ScoreStage, LoadingsByRotationAndMethod) {
 
 // Without raw data (a loading matrix read from a file, whatever the data
 // type) there is nothing to score: no scores, no .fsc, no plots, no
-// message; other metrics score nothing either.
+// message.  Raw data of the other metrics score nothing either, and say so.
 TEST_F(ScoreStage, SkippedWithoutRawDataOrForOtherMetrics) {
     data(100);
     run_.RAWDAT = false;
@@ -213,15 +215,21 @@ TEST_F(ScoreStage, SkippedWithoutRawDataOrForOtherMetrics) {
         job_.DATTYP = dattyp;
         ASSERT_TRUE(stage(1));
     }
+    EXPECT_TRUE(host_.records.empty());
+    // Raw data of the other metrics: one line says why there are no scores.
     run_.RAWDAT = true;
+    std::string lines;
     for (const char* metric : {"DI", "DC", "CD", "OR"}) {
         job_.METRIC = metric;
         ASSERT_TRUE(stage(1));
+        const std::string text = std::string("No factor scores: they need raw data of metric CO or IP, not ") + metric;
+        const auto& w = host_.records;
+        EXPECT_EQ(std::count(w.begin(), w.end(), std::string(29, ' ') + text), 1) << metric;
+        lines += "\n " + text + "\n";
     }
     EXPECT_FALSE(run_.SCORED);
     EXPECT_FALSE(fs::exists(fsc()));
-    EXPECT_TRUE(host_.records.empty());
-    EXPECT_EQ(report(), "");
+    EXPECT_EQ(report(), lines);
 }
 
 // A stop leaves an empty .fsc file, never one of an earlier run.
