@@ -4,6 +4,7 @@
 // what the file held and the count declared.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "runtime/io_error.h"
