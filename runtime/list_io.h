@@ -46,6 +46,10 @@ public:
     // A file-name item: as text, with "/" an ordinary character.
     ListInput& path(std::string& text);
 
+    // True once a slash has ended the list: every later item is left
+    // unchanged.
+    bool ended() const { return ended_; }
+
     // Ends the statement (skips the rest of the current record).
     void finish();
 

@@ -119,6 +119,7 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
         // Sized from the declared count only once the data are in.
         read_data(job, run);
         zeros(run.R, size, "the correlation matrix R");
+        if (job.CPRFLG == 1) job.CPARM.resize(static_cast<std::size_t>(nvar), 0.0);  // zeros after a slash
         if (m != "IP" && m != "CD") check_triplet_data();  // those two after their transformation
         if (m == "CD") {
             MEDSPL(run.X, job.NSUBJ, nvar);

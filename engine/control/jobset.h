@@ -62,7 +62,7 @@ struct JOBSET {
 
     std::vector<std::string> VARLAB;  // NVAR labels of 15 characters
     std::vector<std::string> ITMTXT;  // NVAR item texts of 200 characters
-    std::vector<double> CPARM;        // NVAR guessing parameters
+    std::vector<double> CPARM;        // NVAR guessing parameters (those read until the data are in)
 
     std::string JOBPTH;  // the command file's full path
     std::string JOBDIR;  // its directory with the trailing "/", empty when none

@@ -17,6 +17,7 @@
 #include "engine/control/finite.h"
 #include "engine/control/jobset.h"
 #include "engine/control/record_window.h"
+#include "engine/control/short_file.h"
 #include "process/parallel.h"
 #include "runtime/formatted_io.h"
 #include "runtime/list_io.h"
@@ -104,45 +105,66 @@ private:
 };
 
 // The rows of the matrix as they are read: rows converted on threads, a
-// window of records at a time, and rows read one by one in file order.
+// window of records at a time, and rows read one by one in file order.  A
+// row read in file order holds the values its list gave; those a slash
+// left out are zero.
 class Rows {
 public:
     explicit Rows(std::size_t n) : n_(n) {}
     std::size_t count() const { return rows_.size(); }
-    const double* row(std::size_t i) const { return rows_[i]; }
+    double at(std::size_t i, std::size_t j) const { return j < lengths_[i] ? rows_[i][j] : 0.0; }
 
-    // Room for COUNT rows, kept by adopt() once one of them is taken.
-    std::unique_ptr<double[]> room(std::size_t count) const {
+    // Room for COUNT whole rows, kept by adopt() once one of them is taken.
+    std::unique_ptr<double[]> room(std::size_t count) const { return block(count * n_); }
+    void adopt(std::unique_ptr<double[]> block) { blocks_.push_back(std::move(block)); }
+    // The next row, whole, held by a block adopted or to be adopted.
+    void take(const double* row) {
+        rows_.push_back(row);
+        lengths_.push_back(n_);
+    }
+    void add(const std::vector<double>& row) {
+        std::unique_ptr<double[]> values = block(row.size());
+        std::copy(row.begin(), row.end(), values.get());
+        rows_.push_back(values.get());
+        lengths_.push_back(row.size());
+        adopt(std::move(values));
+    }
+
+private:
+    std::unique_ptr<double[]> block(std::size_t values) const {
         try {
-            return std::unique_ptr<double[]>(new double[count * n_]);
+            return std::unique_ptr<double[]>(new double[values]);
         } catch (const std::bad_alloc&) {
             no_memory("the correlation matrix R", n_ * n_, sizeof(double));
         }
     }
-    void adopt(std::unique_ptr<double[]> block) { blocks_.push_back(std::move(block)); }
-    // The next row, held by a block adopted or to be adopted.
-    void take(const double* row) { rows_.push_back(row); }
-    void add(const std::vector<double>& row) {
-        adopt(room(1));
-        std::copy(row.begin(), row.end(), blocks_.back().get());
-        take(blocks_.back().get());
-    }
 
-private:
     std::size_t n_;
     std::vector<std::unique_ptr<double[]>> blocks_;
     std::vector<const double*> rows_;
+    std::vector<std::size_t> lengths_;
 };
 
 // Row `rows.count()` read in file order from SOURCE, which has handed out
-// RECORDS records of the file before.
+// RECORDS records of the file before.  The row grows with the values read,
+// so an order the file cannot meet takes no memory beyond what it holds:
+// the end of the file stops the run with the rows read and the order.
 void read_row(rt::RecordSource& source, long long& records, std::size_t n, std::vector<double>& row, Rows& rows) {
     CountingSource counted(source, records);
-    zeros(row, n, "a row of the correlation matrix R");
+    row.clear();
     rt::ListInput in(counted);
-    for (std::size_t j = 0; j < n; ++j) {
-        in >> row[j];
-        if (!std::isfinite(row[j])) stop_not_finite(rt::unit_file_name(LUDAT), counted.records(), row[j]);
+    try {
+        while (row.size() < n && !in.ended()) {
+            double value = 0.0;
+            in >> value;
+            if (!std::isfinite(value)) stop_not_finite(rt::unit_file_name(LUDAT), counted.records(), value);
+            row.push_back(value);
+        }
+    } catch (const rt::IoError& e) {
+        if (!end_of_file(e)) throw;
+        stop_file_ends(rt::unit_file_name(LUDAT), counted.records(),
+                       held_for(rows.count(), "rows of the correlation matrix", static_cast<long long>(n),
+                                "variables", ">DATA:"));
     }
     in.finish();
     records = counted.records();
@@ -227,7 +249,7 @@ void RDCOR(const std::string& METRIC, const std::string& DATFIL, int NVAR, std::
     // Each thread writes a run of whole columns.
     const auto parts = static_cast<std::size_t>(threads);
     rt::parallel_for(pool, n, [&](std::size_t j) {
-        for (std::size_t i = 0; i < n; ++i) R[i + j * n] = rows.row(i)[j];
+        for (std::size_t i = 0; i < n; ++i) R[i + j * n] = rows.at(i, j);
     }, (n + parts - 1) / parts);
 }
 

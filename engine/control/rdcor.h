@@ -13,7 +13,9 @@ namespace orv::engine {
 // row i of R is read in one list-directed read: the whole square matrix, a
 // row may run over several lines, whatever follows the row's last value on
 // its line is skipped.  No symmetry, range or diagonal check is made here
-// (the correlation stage makes it, require_correlation_matrix).
+// (the correlation stage makes it, require_correlation_matrix).  The rows
+// grow with the values read; the end of the file before the last row is a
+// fatal stop naming the records read, the rows among them and NVAR.
 // Rows that fit on one line are converted on THREADS threads (0: one per
 // usable CPU for a large matrix, one for a small); R and every message are
 // those of the read in file order.

@@ -14,6 +14,7 @@
 #include "engine/common/opnmat.h"
 #include "engine/common/units.h"
 #include "engine/control/finite.h"
+#include "engine/control/short_file.h"
 #include "engine/control/upcase.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
@@ -171,10 +172,23 @@ void read_items(JOBSET& job) {
         line.end();
         require_name(job.ITMNAM, ">ITEMS:");
 
-        job.ITMTXT.assign(static_cast<std::size_t>(job.NVAR), blank_text(200));
+        // One record per text, read one at a time (as the one read of all
+        // texts under (A200) would by reversion), so that the texts take
+        // only what the file holds.
         rt::open_unit_or_fail(LUTMP, trimmed(job.ITMNAM), {rt::OpenStatus::Old, true});
-        std::span<std::string> texts(job.ITMTXT);
-        rt::read(LUTMP, f.item, texts);
+        const auto nvar = static_cast<std::size_t>(job.NVAR);
+        job.ITMTXT.clear();
+        std::string text = blank_text(200);
+        while (job.ITMTXT.size() < nvar) {
+            try {
+                rt::read(LUTMP, f.item, text);
+            } catch (const rt::IoError& e) {
+                if (!end_of_file(e)) throw;
+                stop_file_ends(rt::unit_file_name(LUTMP), static_cast<long long>(job.ITMTXT.size()),
+                               held_for(job.ITMTXT.size(), "item texts", job.NVAR, "variables", ">DATA:"));
+            }
+            job.ITMTXT.push_back(text);
+        }
         rt::close_unit(LUTMP);
         rt::write(LUCON, f.items_read, "Items read sucessfully");
     } else if (job.ITMKEY == ">OUTFIL") {
@@ -257,15 +271,26 @@ void read_guessing(JOBSET& job) {
         FATAL("FATAL ERROR: Keyword  >CPARAM:   missing");
     }
     require_name(job.CPRFIL, ">CPARAM:");
-    job.CPARM.assign(static_cast<std::size_t>(job.NVAR), 0.0);
     job.CPRFLG = 1;
     rt::open_unit_or_fail(LUCPR, trimmed(job.CPRFIL), {rt::OpenStatus::Old, true});
     rt::UnitSource unit(LUCPR);
     CountingSource source(unit);
     rt::ListInput in(source);
-    for (double& c : job.CPARM) {
-        in >> c;
-        if (!std::isfinite(c)) stop_not_finite(rt::unit_file_name(LUCPR), source.records(), c);
+    // The parameters grow with the values read; those a slash leaves out
+    // are added as zeros once the data have met the variable count (CORSTG).
+    const auto nvar = static_cast<std::size_t>(job.NVAR);
+    job.CPARM.clear();
+    try {
+        while (job.CPARM.size() < nvar && !in.ended()) {
+            double c = 0.0;
+            in >> c;
+            if (!std::isfinite(c)) stop_not_finite(rt::unit_file_name(LUCPR), source.records(), c);
+            job.CPARM.push_back(c);
+        }
+    } catch (const rt::IoError& e) {
+        if (!end_of_file(e)) throw;
+        stop_file_ends(rt::unit_file_name(LUCPR), source.records(),
+                       held_for(job.CPARM.size(), "guessing parameters", job.NVAR, "variables", ">DATA:"));
     }
     in.finish();
 }

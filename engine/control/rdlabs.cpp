@@ -6,6 +6,7 @@
 #include "engine/common/fatal.h"
 #include "engine/common/units.h"
 #include "engine/control/jobset.h"
+#include "engine/control/short_file.h"
 #include "engine/control/upcase.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
@@ -40,7 +41,14 @@ void RDLABS(const std::string& LABOPT, int NVAR, std::vector<std::string>& VARLA
     rt::UnitSource source(LUJOB);
     rt::ListInput in(source);
     in >> keyword;
-    for (auto& label : VARLAB) in >> label;
+    std::size_t read = 0;
+    try {
+        for (; read < nvar; ++read) in >> VARLAB[read];
+    } catch (const rt::IoError& e) {
+        if (!end_of_file(e)) throw;
+        FATAL("FATAL ERROR: The command file ends with " + std::to_string(read) + " labels on >LABELS: for the " +
+              std::to_string(nvar) + " variables declared on >DATA:");
+    }
     in.finish();
 }
 

@@ -11,8 +11,8 @@ namespace orv::engine {
 // "FATAL ERROR: Keyword  >LABELS:   missing"; the labels follow the keyword
 // list-directed, over as many lines as they need, quoted when they hold a
 // blank, a comma or a "/", cut or padded to 15 characters.  Labels past the
-// NVAR-th are ignored; the end of the file before the NVAR-th is the
-// run-time's end-of-file error.
+// NVAR-th are ignored; the end of the file before the NVAR-th is a fatal
+// stop naming the labels read and NVAR.
 void RDLABS(const std::string& LABOPT, int NVAR, std::vector<std::string>& VARLAB);
 
 }  // namespace orv::engine

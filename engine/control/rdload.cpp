@@ -10,6 +10,7 @@
 #include "engine/control/correlation_check.h"
 #include "engine/control/finite.h"
 #include "engine/control/jobset.h"
+#include "engine/control/short_file.h"
 #include "engine/stats/library_status.h"
 #include "numlib/routines1/errexit.h"
 #include "numlib/routines2/devesf.h"
@@ -33,43 +34,64 @@ void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::str
     int report = LURPT;
     num1::ADVUNIT(1, report);
 
-    L.assign(nvar * nfac, 0.0);
+    // The rows grow with what is read, so that a variable count the file
+    // cannot meet takes no memory beyond what it holds; L is made once
+    // every row is in.
+    std::vector<double> rows;  // variable after variable, NFAC loadings each
     if (nvar > 0) {
         const rt::Format format = rt::parse_unit_format(LUDAT, trimmed(DATFMT));
         rt::UnitSource unit(LUDAT);
         CountingSource source(unit);
         for (std::size_t i = 0; i < nvar; ++i) {
-            rt::FormattedInput in(source, format);
-            for (std::size_t k = 0; k < nfac; ++k) {
-                in >> L[i + k * nvar];
-                const double value = L[i + k * nvar];
-                if (!std::isfinite(value)) stop_not_finite(rt::unit_file_name(LUDAT), source.records(), value);
-                // The rotations sum fourth powers of the loadings over the
-                // variables (the Varimax criterion): a loading whose sum
-                // would overflow is no loading.
-                const double square = value * value;
-                if (!std::isfinite(square * square * static_cast<double>(nvar)))
-                    stop_too_large(rt::unit_file_name(LUDAT), source.records(), value,
-                                   "the sums of fourth powers of the loadings overflow");
+            try {
+                rt::FormattedInput in(source, format);
+                for (std::size_t k = 0; k < nfac; ++k) {
+                    double value = 0.0;
+                    in >> value;
+                    if (!std::isfinite(value)) stop_not_finite(rt::unit_file_name(LUDAT), source.records(), value);
+                    // The rotations sum fourth powers of the loadings over
+                    // the variables (the Varimax criterion): a loading whose
+                    // sum would overflow is no loading.
+                    const double square = value * value;
+                    if (!std::isfinite(square * square * static_cast<double>(nvar)))
+                        stop_too_large(rt::unit_file_name(LUDAT), source.records(), value,
+                                       "the sums of fourth powers of the loadings overflow");
+                    rows.push_back(value);
+                }
+                in.finish();
+            } catch (const rt::IoError& e) {
+                if (!end_of_file(e)) throw;
+                stop_file_ends(rt::unit_file_name(LUDAT), source.records(),
+                               held_for(i, "rows of the loading matrix", NVAR, "variables", ">DATA:"));
             }
-            in.finish();
         }
     }
+    L.assign(nvar * nfac, 0.0);
+    for (std::size_t i = 0; i < nvar; ++i)
+        for (std::size_t k = 0; k < nfac; ++k) L[i + k * nvar] = rows[i * nfac + k];
+    std::vector<double>().swap(rows);
 
     PHI.clear();
     if (DATTYP.substr(0, 4) == "FLD2") {
         open_input(LUPHIN, trimmed(PHIFIL), phi_missing, "FATAL ERROR! Factor correlation file not found");
+        // Smaller than L, whose NFAC columns the loading file has filled.
         PHI.assign(nfac * nfac, 0.0);
         rt::UnitSource unit(LUPHIN);
         CountingSource source(unit);
         for (std::size_t i = 0; i < nfac; ++i) {
-            rt::ListInput in(source);
-            for (std::size_t k = 0; k < nfac; ++k) {
-                in >> PHI[i + k * nfac];
-                if (!std::isfinite(PHI[i + k * nfac]))
-                    stop_not_finite(rt::unit_file_name(LUPHIN), source.records(), PHI[i + k * nfac]);
+            try {
+                rt::ListInput in(source);
+                for (std::size_t k = 0; k < nfac; ++k) {
+                    in >> PHI[i + k * nfac];
+                    if (!std::isfinite(PHI[i + k * nfac]))
+                        stop_not_finite(rt::unit_file_name(LUPHIN), source.records(), PHI[i + k * nfac]);
+                }
+                in.finish();
+            } catch (const rt::IoError& e) {
+                if (!end_of_file(e)) throw;
+                stop_file_ends(rt::unit_file_name(LUPHIN), source.records(),
+                               held_for(i, "rows of the factor correlation matrix", NFAC, "factors", ">MODEL:"));
             }
-            in.finish();
         }
         require_correlation_matrix(PHI, nfac, "factor correlation file " + rt::unit_file_name(LUPHIN));
 

@@ -15,8 +15,10 @@ namespace orv::engine {
 // kept.  COMM gets each variable's communality (sum of its squared
 // loadings), FACSS each factor's sum of squared loadings.
 // Fatal stops: the loading file or the factor correlation file cannot be
-// opened; PHI is not a correlation matrix (require_correlation_matrix); PHI
-// has a negative eigenvalue beyond the rounding of its entries.
+// opened; either file ends before its NVAR or NFAC rows (the message names
+// the records read, the rows among them and the count); PHI is not a
+// correlation matrix (require_correlation_matrix); PHI has a negative
+// eigenvalue beyond the rounding of its entries.
 void RDLOAD(const std::string& DATFIL, const std::string& DATFMT, const std::string& DATTYP,
             const std::string& PHIFIL, int NVAR, int NFAC, std::vector<double>& L,
             std::vector<double>& PHI, std::vector<double>& COMM, std::vector<double>& FACSS);

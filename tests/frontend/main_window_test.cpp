@@ -673,11 +673,13 @@ TEST_F(RealEngine, ReportOfAStoppedRunIsLoadedWithTheMessage) {
     short_data.replace("12 300", "12 900");  // more subjects than the data file holds
     job("short.in", short_data);
     ASSERT_TRUE(run_and_wait());
-    // The why is the run-time's line alone: no banner, no progress line.
+    // The why is the engine's FATAL ERROR line alone: no banner, no
+    // progress line.
     const QStringList parts = shell.last_message().split("\n\n");
     ASSERT_EQ(parts.size(), 3) << shell.last_message().toStdString();
     EXPECT_EQ(parts[0], "orvcalc stopped with exit status 1.");
-    EXPECT_TRUE(parts[1].startsWith("Input/output error: End of file")) << parts[1].toStdString();
+    EXPECT_TRUE(parts[1].startsWith("FATAL ERROR: File ")) << parts[1].toStdString();
+    EXPECT_TRUE(parts[1].contains("of the 900 subjects declared on >DATA:")) << parts[1].toStdString();
     EXPECT_FALSE(parts[1].contains('\n')) << parts[1].toStdString();
     EXPECT_EQ(parts[2], "The report it wrote, " + path("example.out") + ", is shown.");
     EXPECT_FALSE(plain(principal()).contains("an older report"));

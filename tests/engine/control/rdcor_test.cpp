@@ -165,10 +165,15 @@ TEST_F(RdcorThreads, ErrorsAreThoseOfTheReadInFileOrder) {
     const std::string bad = same_on_threads(put([&](int i, const auto& v) { return wrapped(i, v, 90, "1.2.3"); }));
     EXPECT_EQ(bad.rfind("IoError", 0), 0u) << bad;
     EXPECT_NE(bad.find("1.2.3"), std::string::npos) << bad;
-    // The file ends ten rows early.
+    // The file ends ten rows early: the records and rows read and the order
+    // are named.
     const std::string path = put([&](int i, const auto& v) { return i < kOrder - 10 ? wrapped(i, v, -1, "") : ""; });
     const std::string ended = same_on_threads(path);
-    EXPECT_EQ(ended.rfind("IoError", 0), 0u) << ended;
+    EXPECT_EQ(ended.rfind("Stop 1", 0), 0u) << ended;
+    EXPECT_NE(ended.find("FATAL ERROR: File " + path + " ends after 142 records, with 140 rows of the correlation "
+                         "matrix for the 150 variables declared on >DATA:"),
+              std::string::npos)
+        << ended;
 }
 
 }  // namespace

@@ -116,7 +116,6 @@ TEST_F(RdInputTest, RawDataFailuresAreTheRunTimes) {
         rt::IoErrorKind kind;
     };
     const std::vector<Case> cases = {
-        {"end of file before the last subject", "(F2.0,2F2.0)", " 1 2 3\n 2 3 4\n", rt::IoErrorKind::EndOfFile},
         {"a letter in a numeric field", "(F2.0,2F2.0)", " 1 x 3\n 2 3 4\n 3 4 5\n", rt::IoErrorKind::Conversion},
         {"a format without parentheses", "F2.0,2F2.0", " 1 2 3\n", rt::IoErrorKind::BadFormat},
     };
@@ -184,8 +183,15 @@ TEST_F(RdInputTest, CorrelationFileMissing) {
         EXPECT_TRUE(host_.records.empty()) << metric;
     }
     EXPECT_FALSE(fs::exists(missing));
-    // A file that ends inside the matrix is the run-time's end of file.
-    EXPECT_THROW(RDCOR("DI", put("short.cor", "1 .5\n.5\n"), 2, r), rt::IoError);
+    // A file that ends inside the matrix names its records, the rows read
+    // and the order.
+    const std::string short_cor = put("short.cor", "1 .5\n.5\n");
+    EXPECT_EQ(fatal_records([&] { RDCOR("DI", short_cor, 2, r); }),
+              (std::vector<std::string>{at(30, "Reading Correlations"),
+                                        at(30, "FATAL ERROR: File " + short_cor + " ends after 2 records, with 1 "
+                                                   "rows of the correlation matrix for the 2 variables declared on "
+                                                   ">DATA:"),
+                                        "", ""}));
 }
 
 // --- loading matrix ---------------------------------------------------------
@@ -357,10 +363,14 @@ TEST_F(RdInputTest, LabelsKeywordMissing) {
         EXPECT_EQ(fatal_records([&] { RDLABS("LABELS", 2, labels); }), message);
         rt::close_unit(LUJOB);
     }
-    // Too few labels before the end of the file: the run-time's end of file.
+    // Too few labels before the end of the file: the labels read and the
+    // variable count are named.
     open_input(LUJOB, "job.in", ">LABELS: a b\n");
     std::vector<std::string> labels;
-    EXPECT_THROW(RDLABS("LABELS", 3, labels), rt::IoError);
+    EXPECT_EQ(fatal_records([&] { RDLABS("LABELS", 3, labels); }),
+              (std::vector<std::string>{at(30, "FATAL ERROR: The command file ends with 2 labels on >LABELS: for "
+                                               "the 3 variables declared on >DATA:"),
+                                        "", ""}));
 }
 
 }  // namespace

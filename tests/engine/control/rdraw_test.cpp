@@ -15,6 +15,7 @@
 #include "engine/common/units.h"
 #include "runtime/io_error.h"
 #include "runtime/units.h"
+#include "support/fake_host.h"
 #include "support/files.h"
 
 namespace orv::engine {
@@ -59,13 +60,18 @@ std::string make_data(int nsubj, const Layout& layout, std::vector<std::pair<int
 
 class RdrawTest : public ::testing::Test {
 protected:
-    void TearDown() override { rt::close_all_units(); }
+    void SetUp() override { rt::set_host(&host_); }
+    void TearDown() override {
+        rt::close_all_units();
+        rt::set_host(nullptr);
+    }
     std::string put(const std::string& text) {
         const std::string path = dir_ + "/raw file.dat";
         orv::testing::write_file(path, text);
         return path;
     }
-    // The error of RDRAW on THREADS threads, "" without one.
+    // The error of RDRAW on THREADS threads, or the window text of its
+    // fatal stop; "" without either.
     std::string error_of(const std::string& path, const std::string& format, int nsubj, int nvar, int threads) {
         if (!path.empty()) rt::open_unit_or_fail(LUDAT, path, {rt::OpenStatus::Old, true});
         DataArray id;
@@ -75,10 +81,14 @@ protected:
             RDRAW(format, nsubj, nvar, id, x, threads);
         } catch (const rt::IoError& e) {
             what = e.what();
+        } catch (const rt::Stop&) {
+            for (const std::string& record : host_.records) what += record + "\n";
+            host_.records.clear();
         }
         rt::close_unit(LUDAT);
         return what;
     }
+    orv::testing::FakeHost host_;
     orv::testing::TempDir tmp_{"orv_rdraw"};
     std::string dir_ = tmp_.string();
 };
@@ -153,6 +163,37 @@ TEST_F(RdrawTest, SubjectsLongerThanTheRoomOfAWindow) {
     }
 }
 
+// The room for the subjects is judged from the first window's bytes per
+// record: records padded with blanks there and short after it make room
+// for too few, and the room grows as the subjects come in.
+TEST_F(RdrawTest, RoomGrowsPastWhatTheFirstWindowJudged) {
+    constexpr int nsubj = 265536;
+    std::string text;
+    char field[32];
+    for (int i = 0; i < nsubj; ++i) {
+        std::snprintf(field, sizeof field, "%6d%3d%3d", i + 1, static_cast<int>(value(i, 0)),
+                      static_cast<int>(value(i, 1)));
+        text += field;
+        if (i < 65536) text += std::string(110, ' ');
+        text += '\n';
+    }
+    const std::string path = put(text);
+    for (int threads : kThreadCounts) {
+        SCOPED_TRACE(threads);
+        rt::open_unit_or_fail(LUDAT, path, {rt::OpenStatus::Old, true});
+        DataArray id;
+        DataArray x;
+        RDRAW("(F6.0,2F3.0)", nsubj, 2, id, x, threads);
+        ASSERT_EQ(x.size(), 2u * nsubj);
+        for (int i = 0; i < nsubj; ++i) {
+            ASSERT_EQ(id[i], i + 1);
+            ASSERT_EQ(x[i], value(i, 0)) << i;
+            ASSERT_EQ(x[i + nsubj], value(i, 1)) << i;
+        }
+        rt::close_unit(LUDAT);
+    }
+}
+
 TEST_F(RdrawTest, FirstFailingSubjectReportedAsOnOneThread) {
     const Layout two = {3, 2};
     struct Case {
@@ -191,6 +232,17 @@ TEST_F(RdrawTest, FirstFailingSubjectReportedAsOnOneThread) {
         EXPECT_NE(sequential.find(path), std::string::npos) << sequential;
         for (int threads : kThreadCounts) EXPECT_EQ(error_of(path, c.format, c.nsubj, nvar, threads), sequential);
     }
+    // The end of the file names the records read, the whole subjects among
+    // them and the subjects declared.
+    for (int threads : kThreadCounts) {
+        EXPECT_NE(error_of(put(make_data(5000, two, {}, 2 * 5000 - 1)), "(F5.0,2F3.0/2F3.0)", 5000, 4, threads)
+                      .find("ends after 9999 records, with 4999 of the 5000 subjects declared on >DATA:"),
+                  std::string::npos);
+        EXPECT_NE(error_of(put(make_data(4000, two)), "(F5.0,2F3.0/2F3.0)", 5000, 4, threads)
+                      .find("ends after 8000 records, with 4000 of the 5000 subjects declared on >DATA:"),
+                  std::string::npos);
+    }
+
     // The first bad subject's item is the one named.
     const std::string path = put(make_data(5000, two, {{3900, 5}, {1200, 3}}));
     EXPECT_NE(error_of(path, "(F5.0,2F3.0/2F3.0)", 5000, 4, 8).find("item 3,"), std::string::npos);
