@@ -97,17 +97,28 @@ public:
         for (int k = 0; k < kNodes; ++k) c[k] = 0.5 * std::erfc((a * q_[k] + b) * inv_root_2);
     }
 
+    // The 8 pattern probabilities E at the parameters P, on DNORDF's columns
+    // or on the search's.
+    void probabilities(const double* p, bool search, double e[kPatterns]) const {
+        double c[3][kNodes];
+        for (int i = 0; i < 3; ++i) {
+            if (search)
+                search_column(p[3 + i], p[i], c[i]);
+            else
+                column(p[3 + i], p[i], c[i]);
+        }
+        const double* cols[3] = {c[0], c[1], c[2]};
+        expected(cols, e);
+    }
+
     // G2 at P on the search's columns.  A pattern that some subject shows
     // with a probability of exactly 0 makes it infinite: MVNFUN's 1/N for
     // such a probability keeps its logarithm finite, but a search that went
     // there would find a "fit" below every true one (the probabilities then
     // sum to more than 1).
     double search_value(const double* p) const {
-        double c[3][kNodes];
-        for (int i = 0; i < 3; ++i) search_column(p[3 + i], p[i], c[i]);
-        const double* cols[3] = {c[0], c[1], c[2]};
         double e[kPatterns];
-        expected(cols, e);
+        probabilities(p, true, e);
         return search_statistic(e);
     }
 
@@ -245,11 +256,8 @@ public:
 
     // The start statistic: E(p) as in MVNFUN, both sums over E(p) > 0.
     double start_value(const double* p) const {
-        double c[3][kNodes];
-        for (int i = 0; i < 3; ++i) column(p[3 + i], p[i], c[i]);
-        const double* cols[3] = {c[0], c[1], c[2]};
         double e[kPatterns];
-        expected(cols, e);
+        probabilities(p, false, e);
         const double nd = static_cast<double>(n_);
         double s1 = 0.0, s2 = 0.0;
         for (int k = 0; k < kPatterns; ++k) {
@@ -735,11 +743,7 @@ std::int64_t triplet_count(int NVAR) {
 
 void mvn_expected(const double P[6], double E[8]) {
     const int none[kPatterns] = {};
-    const Objective f(nodes(), weights(), patterns(), 1, none);
-    double c[3][kNodes];
-    for (int i = 0; i < 3; ++i) f.column(P[3 + i], P[i], c[i]);
-    const double* cols[3] = {c[0], c[1], c[2]};
-    f.expected(cols, E);
+    Objective(nodes(), weights(), patterns(), 1, none).probabilities(P, false, E);
 }
 
 MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, double R13, double R23) {
