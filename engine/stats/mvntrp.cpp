@@ -41,6 +41,8 @@ public:
         if (q.size() < kNodes || w.size() < kNodes || pat.size() < 3 * kPatterns || o.size() < kPatterns)
             throw std::length_error("MVNFUN: Q, W, PAT or O is too short");
         const double nd = static_cast<double>(n);
+        for (int p = 0; p < kPatterns; ++p)
+            for (int i = 0; i < 3; ++i) bit_[p][i] = pat_[p + kPatterns * i] == 1.0 ? 1 : 0;
         // The observed sum, with 0 for an unobserved pattern.
         for (int p = 0; p < kPatterns; ++p)
             if (o_[p] != 0) s2_ += static_cast<double>(o_[p]) * std::log(static_cast<double>(o_[p]) / nd);
@@ -86,64 +88,176 @@ public:
         return value(cols);
     }
 
-    // G2 at P, bit for bit value_at's, and its gradient G from the
-    // derivatives of the pattern probabilities: d P1(i, q) / d b_i =
-    // -phi(a_i q + b_i), d P1(i, q) / d a_i = -q phi(a_i q + b_i); a
-    // probability of exactly 0 (counted as 1/N) adds nothing.
-    double value_and_gradient(const double* p, double* g) const {
-        ++evaluations_;
-        const double inv_root_2pi = 0.3989422804014327;
-        double c[3][kNodes], rest[3][kNodes], slope[3][kNodes];
+    // The searches for a minimum take the probabilities of response 1 from
+    // the C library's erfc, Phi(-z) = erfc(z / sqrt 2) / 2, which is more
+    // than twice as fast as DNORDF and within a few units of the last
+    // place of it; the statistic reported is value_at's at the minimum.
+    void search_column(double a, double b, double* c) const {
+        const double inv_root_2 = 0.7071067811865476;
+        for (int k = 0; k < kNodes; ++k) c[k] = 0.5 * std::erfc((a * q_[k] + b) * inv_root_2);
+    }
+
+    // The 8 pattern probabilities E at the parameters P, on DNORDF's columns
+    // or on the search's.
+    void probabilities(const double* p, bool search, double e[kPatterns]) const {
+        double c[3][kNodes];
         for (int i = 0; i < 3; ++i) {
-            column(p[3 + i], p[i], c[i]);
+            if (search)
+                search_column(p[3 + i], p[i], c[i]);
+            else
+                column(p[3 + i], p[i], c[i]);
+        }
+        const double* cols[3] = {c[0], c[1], c[2]};
+        expected(cols, e);
+    }
+
+    // G2 at P on the search's columns.  A pattern that some subject shows
+    // with a probability of exactly 0 makes it infinite: MVNFUN's 1/N for
+    // such a probability keeps its logarithm finite, but a search that went
+    // there would find a "fit" below every true one (the probabilities then
+    // sum to more than 1).
+    double search_value(const double* p) const {
+        double e[kPatterns];
+        probabilities(p, true, e);
+        return search_statistic(e);
+    }
+
+    // G2 of the pattern probabilities E for the searches.
+    double search_statistic(const double* e) const {
+        ++evaluations_;
+        double s1 = 0.0;
+        for (int p = 0; p < kPatterns; ++p) {
+            if (o_[p] == 0) continue;
+            if (e[p] == 0.0) return std::numeric_limits<double>::infinity();
+            s1 += static_cast<double>(o_[p]) * std::log(e[p]);
+        }
+        return -2.0 * (s1 - s2_);
+    }
+
+    // G2 at P, bit for bit search_value's (infinite, with G and HESS left
+    // undefined, where search_value's is), its gradient G and its Hessian
+    // HESS (6 x 6, column-major) from the first and second derivatives of the
+    // pattern probabilities E.  With z = a_i q + b_i, d P1(i, q) / dz =
+    // -phi(z) and d2 P1(i, q) / dz2 = z phi(z), and dz / db_i = 1, dz / da_i
+    // = q, so that every derivative is a moment 1, q or q^2 over the nodes.
+    // G2 = -2 sum O ln E + const gives
+    //   dG2 = -2 sum W dE,   d2G2 = -2 (sum W d2E - sum W dE dE' / E)
+    // with W = O / E (0 for an unobserved pattern).  The sum of W d2E is
+    // formed once over the nodes: the patterns that differ only in item i's
+    // response have opposite derivatives in item i's parameters, so it
+    // takes the differences of W along each item (and each pair of items).
+    double value_and_derivatives(const double* p, double* g, double* hess) const {
+        const double inv_root_2pi = 0.3989422804014327;
+        double c[3][kNodes], rest[3][kNodes], density[3][kNodes], curve[3][kNodes];
+        for (int i = 0; i < 3; ++i) {
+            search_column(p[3 + i], p[i], c[i]);
             for (int k = 0; k < kNodes; ++k) {
                 const double z = p[3 + i] * q_[k] + p[i];
                 rest[i][k] = 1.0 - c[i][k];
-                slope[i][k] = -inv_root_2pi * std::exp(-0.5 * z * z);
+                density[i][k] = inv_root_2pi * std::exp(-0.5 * z * z);
+                curve[i][k] = z * density[i][k];
             }
         }
-        double s1 = 0.0;
-        for (int i = 0; i < kParams; ++i) g[i] = 0.0;
-        for (int pat = 0; pat < kPatterns; ++pat) {
-            const double* f[3];
-            double sign[3];
+        const double* cols[3] = {c[0], c[1], c[2]};
+        double e[kPatterns];
+        expected(cols, e);
+        // W by responses (item 1, item 2, item 3; 1 for a response of 1).
+        double w3[2][2][2] = {};
+        for (int pat = 0; pat < kPatterns; ++pat)
+            if (o_[pat] != 0 && e[pat] != 0.0) w3[bit_[pat][0]][bit_[pat][1]][bit_[pat][2]] = static_cast<double>(o_[pat]) / e[pat];
+        const double statistic = search_statistic(e);
+        if (!std::isfinite(statistic)) return statistic;
+        auto at = [&w3](int i, int si, int j, int sj, int l, int sl) {
+            int s[3];
+            s[i] = si, s[j] = sj, s[l] = sl;
+            return w3[s[0]][s[1]][s[2]];
+        };
+        const int others[3][2] = {{1, 2}, {0, 2}, {0, 1}};
+        // dE of the patterns with response 1 on item i, by the responses of
+        // the other two (j, l): moments 1 and q of -w phi_i f_j f_l; the
+        // patterns with response 0 on item i have the opposite.  And the
+        // differences of W along item i and along the pair (j, l).
+        double first[3][2][2][2] = {}, along[3][2][2], across[3][2];
+        for (int i = 0; i < 3; ++i) {
+            const int j = others[i][0], l = others[i][1];
+            for (int sj = 0; sj < 2; ++sj)
+                for (int sl = 0; sl < 2; ++sl) along[i][sj][sl] = at(i, 1, j, sj, l, sl) - at(i, 0, j, sj, l, sl);
+            for (int si = 0; si < 2; ++si)
+                across[i][si] = at(i, si, j, 1, l, 1) - at(i, si, j, 1, l, 0) - at(i, si, j, 0, l, 1) + at(i, si, j, 0, l, 0);
+        }
+        double same[3][3] = {}, pair[3][3] = {};
+        for (int k = 0; k < kNodes; ++k) {
+            const double q = q_[k], w = w_[k];
             for (int i = 0; i < 3; ++i) {
-                const bool one = pat_[pat + kPatterns * i] == 1.0;
-                f[i] = one ? c[i] : rest[i];
-                sign[i] = one ? 1.0 : -1.0;
-            }
-            double e = 0.0;
-            for (int k = 0; k < kNodes; ++k) e += ((w_[k] * f[0][k]) * f[1][k]) * f[2][k];
-            if (e == 0.0) {
-                s1 += static_cast<double>(o_[pat]) * std::log(1.0 / static_cast<double>(n_));
-                continue;
-            }
-            s1 += static_cast<double>(o_[pat]) * std::log(e);
-            if (o_[pat] == 0) continue;
-            for (int i = 0; i < 3; ++i) {
-                const int j = (i + 1) % 3, l = (i + 2) % 3;
-                double db = 0.0, da = 0.0;
-                for (int k = 0; k < kNodes; ++k) {
-                    const double t = w_[k] * f[j][k] * f[l][k] * sign[i] * slope[i][k];
-                    db += t;
-                    da += t * q_[k];
+                const int j = others[i][0], l = others[i][1];
+                const double fj[2] = {rest[j][k], c[j][k]}, fl[2] = {rest[l][k], c[l][k]};
+                const double wd = w * density[i][k];
+                for (int sj = 0; sj < 2; ++sj) {
+                    const double wdj = wd * fj[sj];
+                    for (int sl = 0; sl < 2; ++sl) {
+                        const double t = wdj * fl[sl];
+                        first[i][sj][sl][0] += t;
+                        first[i][sj][sl][1] += t * q;
+                    }
                 }
-                const double weight = static_cast<double>(o_[pat]) / e;
-                g[i] += weight * db;
-                g[3 + i] += weight * da;
+                // Second derivatives in item i's parameters (W d2E summed
+                // over the patterns), and in those of the pair (j, l).
+                const double contracted = fj[0] * (along[i][0][0] * fl[0] + along[i][0][1] * fl[1]) +
+                                          fj[1] * (along[i][1][0] * fl[0] + along[i][1][1] * fl[1]);
+                const double u = w * curve[i][k] * contracted;
+                const double v = w * density[j][k] * density[l][k] * (across[i][0] * rest[i][k] + across[i][1] * c[i][k]);
+                const double uq = u * q, vq = v * q;
+                same[i][0] += u;
+                same[i][1] += uq;
+                same[i][2] += uq * q;
+                pair[i][0] += v;
+                pair[i][1] += vq;
+                pair[i][2] += vq * q;
             }
         }
-        for (int i = 0; i < kParams; ++i) g[i] *= -2.0;
-        return -2.0 * (s1 - s2_);
+        // H := sum W d2E, item by item and pair by pair.
+        std::fill_n(hess, kParams * kParams, 0.0);
+        for (int i = 0; i < 3; ++i) {
+            hess[i + kParams * i] = same[i][0];
+            hess[i + kParams * (3 + i)] = hess[3 + i + kParams * i] = same[i][1];
+            hess[3 + i + kParams * (3 + i)] = same[i][2];
+            // pair[i] belongs to the two items other than i.
+            const int j = others[i][0], l = others[i][1];
+            hess[j + kParams * l] = hess[l + kParams * j] = pair[i][0];
+            hess[j + kParams * (3 + l)] = hess[3 + l + kParams * j] = pair[i][1];
+            hess[3 + j + kParams * l] = hess[l + kParams * (3 + j)] = pair[i][1];
+            hess[3 + j + kParams * (3 + l)] = hess[3 + l + kParams * (3 + j)] = pair[i][2];
+        }
+        // Then the gradient and the outer products, pattern by pattern.
+        std::fill_n(g, kParams, 0.0);
+        for (int pat = 0; pat < kPatterns; ++pat) {
+            const double wp = w3[bit_[pat][0]][bit_[pat][1]][bit_[pat][2]];
+            if (wp == 0.0) continue;
+            double de[kParams];
+            for (int i = 0; i < 3; ++i) {
+                const int j = others[i][0], l = others[i][1];
+                const double* m = first[i][bit_[pat][j]][bit_[pat][l]];
+                const double sign = bit_[pat][i] == 1 ? -1.0 : 1.0;
+                de[i] = sign * m[0];
+                de[3 + i] = sign * m[1];
+            }
+            const double scaled = wp / e[pat];
+            for (int r = 0; r < kParams; ++r) {
+                g[r] += wp * de[r];
+                for (int col = 0; col < kParams; ++col) hess[r + kParams * col] -= scaled * de[r] * de[col];
+            }
+        }
+        for (int r = 0; r < kParams; ++r) {
+            g[r] *= -2.0;
+            for (int col = 0; col < kParams; ++col) hess[r + kParams * col] *= -2.0;
+        }
+        return statistic;
     }
 
     // The start statistic: E(p) as in MVNFUN, both sums over E(p) > 0.
     double start_value(const double* p) const {
-        double c[3][kNodes];
-        for (int i = 0; i < 3; ++i) column(p[3 + i], p[i], c[i]);
-        const double* cols[3] = {c[0], c[1], c[2]};
         double e[kPatterns];
-        expected(cols, e);
+        probabilities(p, false, e);
         const double nd = static_cast<double>(n_);
         double s1 = 0.0, s2 = 0.0;
         for (int k = 0; k < kPatterns; ++k) {
@@ -226,6 +340,7 @@ private:
     const double* pat_;
     int n_;
     const int* o_;
+    int bit_[kPatterns][3];  // the responses of each pattern, 1 or 0
     double s2_ = 0.0;
     mutable std::int64_t evaluations_ = 0;
 };
@@ -246,23 +361,14 @@ bool gradient_small(const double g[kParams]) {
     return true;
 }
 
-// The lowest value of G2 met so far and its parameters.
-struct Lowest {
-    double g2 = std::numeric_limits<double>::infinity();
-    double p[kParams] = {};
-    void offer(const double* p_new, double g2_new) {
-        if (!(g2_new < g2)) return;
-        g2 = g2_new;
-        std::copy_n(p_new, kParams, p);
-    }
-};
-
-// Whether the symmetric 6 x 6 matrix A has a negative eigenvalue, and then
-// in V the unit eigenvector of the lowest one, by cyclic Jacobi rotations.
-bool negative_curvature(const double* A, double* V) {
-    double a[kParams * kParams], u[kParams * kParams] = {};
+// The eigenvalues LAMBDA (6) and unit eigenvectors V (6 x 6, column j
+// belongs to LAMBDA(j)) of the symmetric 6 x 6 matrix A, by cyclic Jacobi
+// rotations.
+void symmetric_eigen(const double* A, double* lambda, double* V) {
+    double a[kParams * kParams];
     std::copy_n(A, kParams * kParams, a);
-    for (int i = 0; i < kParams; ++i) u[i * (kParams + 1)] = 1.0;
+    std::fill_n(V, kParams * kParams, 0.0);
+    for (int i = 0; i < kParams; ++i) V[i * (kParams + 1)] = 1.0;
     for (int sweep = 0; sweep < 30; ++sweep) {
         double off = 0.0, all = 0.0;
         for (int i = 0; i < kParams; ++i)
@@ -290,181 +396,285 @@ bool negative_curvature(const double* A, double* V) {
                     a[j + kParams * k] = s * aik + c * ajk;
                 }
                 for (int k = 0; k < kParams; ++k) {
-                    const double uki = u[k + kParams * i], ukj = u[k + kParams * j];
-                    u[k + kParams * i] = c * uki - s * ukj;
-                    u[k + kParams * j] = s * uki + c * ukj;
+                    const double vki = V[k + kParams * i], vkj = V[k + kParams * j];
+                    V[k + kParams * i] = c * vki - s * vkj;
+                    V[k + kParams * j] = s * vki + c * vkj;
                 }
             }
     }
-    int lowest = 0;
-    for (int i = 1; i < kParams; ++i)
-        if (a[i * (kParams + 1)] < a[lowest * (kParams + 1)]) lowest = i;
-    if (!(a[lowest * (kParams + 1)] < 0.0)) return false;
-    std::copy_n(u + kParams * lowest, kParams, V);
+    for (int i = 0; i < kParams; ++i) lambda[i] = a[i * (kParams + 1)];
+}
+
+// D := -H^-1 G by Cholesky factors; false when H is not positive definite.
+bool cholesky_newton(const double* H, const double* G, double* D) {
+    double l[kParams * kParams] = {};
+    for (int j = 0; j < kParams; ++j) {
+        double diag = H[j * (kParams + 1)];
+        for (int k = 0; k < j; ++k) diag -= l[j + kParams * k] * l[j + kParams * k];
+        if (!(diag > 0.0)) return false;
+        const double root = std::sqrt(diag);
+        l[j * (kParams + 1)] = root;
+        for (int i = j + 1; i < kParams; ++i) {
+            double sum = H[i + kParams * j];
+            for (int k = 0; k < j; ++k) sum -= l[i + kParams * k] * l[j + kParams * k];
+            l[i + kParams * j] = sum / root;
+        }
+    }
+    double y[kParams];
+    for (int i = 0; i < kParams; ++i) {
+        double sum = -G[i];
+        for (int k = 0; k < i; ++k) sum -= l[i + kParams * k] * y[k];
+        y[i] = sum / l[i * (kParams + 1)];
+    }
+    for (int i = kParams - 1; i >= 0; --i) {
+        double sum = y[i];
+        for (int k = i + 1; k < kParams; ++k) sum -= l[k + kParams * i] * D[k];
+        D[i] = sum / l[i * (kParams + 1)];
+    }
     return true;
 }
 
-// A step from P along +V or -V that lowers G2: lengths 1, 1/2, ...,
-// 1/64, the first that lowers G2 doubled (up to 16) while G2 goes on
-// falling; false when there is none.
-bool step_along(const Objective& f, const double* v, double* p, double& g2, Lowest& low) {
-    for (double t = 1.0; t >= 1.0 / 64.0; t *= 0.5)
-        for (double sign : {1.0, -1.0}) {
-            double trial[kParams];
-            for (int i = 0; i < kParams; ++i) trial[i] = p[i] + sign * t * v[i];
-            double value = f.value_at(trial);
-            if (!(value < g2)) continue;
-            for (double longer = 2.0 * t; longer <= 16.0; longer *= 2.0) {
-                double further[kParams];
-                for (int i = 0; i < kParams; ++i) further[i] = p[i] + sign * longer * v[i];
-                const double w = f.value_at(further);
-                if (!(w < value)) break;
-                std::copy_n(further, kParams, trial);
-                value = w;
-            }
-            std::copy_n(trial, kParams, p);
-            g2 = value;
-            low.offer(p, g2);
-            return true;
-        }
+// The Newton direction D = -H^-1 G when the Hessian H is positive definite
+// (true then), else -|H|^-1 G with the absolute values of H's eigenvalues
+// (none below 1e-10 of the largest), which descends along directions of
+// negative curvature as far as along those of positive curvature.  V: the
+// eigenvector of H's lowest eigenvalue, when H is not positive definite.
+bool newton_direction(const double* H, const double* G, double* D, double* V) {
+    if (cholesky_newton(H, G, D)) return true;
+    double lambda[kParams], vectors[kParams * kParams];
+    symmetric_eigen(H, lambda, vectors);
+    double largest = 0.0;
+    int lowest = 0;
+    for (int j = 0; j < kParams; ++j) {
+        largest = std::max(largest, std::abs(lambda[j]));
+        if (lambda[j] < lambda[lowest]) lowest = j;
+    }
+    const double smallest = 1e-10 * largest;
+    std::fill_n(D, kParams, 0.0);
+    for (int j = 0; j < kParams; ++j) {
+        const double* v = vectors + kParams * j;
+        double along = 0.0;
+        for (int i = 0; i < kParams; ++i) along += v[i] * G[i];
+        const double scale = std::max(std::abs(lambda[j]), smallest);
+        if (!(scale > 0.0)) continue;
+        for (int i = 0; i < kParams; ++i) D[i] -= v[i] * along / scale;
+    }
+    std::copy_n(vectors + kParams * lowest, kParams, V);
     return false;
 }
 
-// The search that goes on where the Newton steps end without meeting the
-// gradient test, from the lowest point met: quasi-Newton (BFGS) steps on
-// the analytic gradient, which follow the long curved valleys where G2
-// falls towards a bound as slopes grow without end (patterns that no
-// subject shows) far better than steps on a Hessian that is indefinite
-// there; each step is halved until G2 falls enough (Armijo) or, taken
-// whole, doubled while G2 still falls steeply along it.  A point where
-// every component of that gradient is at most 1.0E-5 (the test of the
-// Newton steps, whose central differences are off from the gradient by
-// more than that near a minimum of many subjects) is a minimum, unless the
-// Newton steps ended on a Hessian that is not positive definite and
-// MVNOPT's Hessian there has a direction of negative curvature (a saddle,
-// such as the slopes 0 of the independence start, where the slopes'
-// gradient vanishes by symmetry), which the search then leaves along that
-// direction.  At most kPolishSteps steps, and it gives up when kStall
-// steps have lowered G2 by less than 1e-9 of it (where it is as low as its
-// rounding lets it be, below the last printed digit, but the gradient is
-// still above the test).
-constexpr int kPolishSteps = 400;
-constexpr int kStall = 25;
+// Where a search from one of the further starts gives up: when its steps
+// leave the sign pattern of the loadings it started in (the slopes of items
+// 2 and 3 change sign relative to item 1's), or, in the valley of item
+// `item`'s growing slope, when that slope falls below 0.9 of its start
+// (G2 falls towards smaller slopes there: the floor of the valley, far out
+// where the slope has no more effect, is not below).  Its minimum then
+// lies in the reach of the start of that other pattern, or outside the
+// valley.
+struct Region {
+    enum Kind { everywhere, signs, valley } kind = everywhere;
+    int item = 0;
+    bool s12 = false, s13 = false;  // a1 a2 < 0, a1 a3 < 0 at the start
+    double lowest = 0.0;            // the lowest slope of the valley
 
-void polish(const Objective& f, Lowest& low, const double* newton_hinv) {
-    double x[kParams], g[kParams], hinv[kParams * kParams];
-    std::copy_n(low.p, kParams, x);
-    double fx = f.value_and_gradient(x, g);
-    auto restart = [&] {
-        std::fill_n(hinv, kParams * kParams, 0.0);
-        double largest = 1.0;
-        for (int i = 0; i < kParams; ++i) largest = std::max(largest, std::abs(g[i]));
-        for (int i = 0; i < kParams; ++i) hinv[i * (kParams + 1)] = 1.0 / largest;
-    };
-    // The last inverse Hessian of the Newton steps, when there is one,
-    // makes the first steps Newton steps on the analytic gradient.
-    bool fresh = newton_hinv == nullptr;  // hinv is the scaled identity
-    if (fresh)
-        restart();
-    else
-        std::copy_n(newton_hinv, kParams * kParams, hinv);
-    double before = fx;  // G2 kStall steps ago
-    for (int step = 0; step < kPolishSteps; ++step) {
-        if (step % kStall == 0) {
-            if (step > 0 && !(fx < before - 1e-9 * (1.0 + std::abs(before)))) return;
-            before = fx;
+    static Region of_signs(const double* p) { return {signs, 0, p[3] * p[4] < 0.0, p[3] * p[5] < 0.0, 0.0}; }
+    static Region of_valley(const double* p, int item) { return {valley, item, false, false, 0.9 * std::abs(p[3 + item])}; }
+
+    bool left(const double* p) const {
+        switch (kind) {
+            case signs:
+                return p[3] * p[4] == 0.0 || p[3] * p[5] == 0.0 || (p[3] * p[4] < 0.0) != s12 ||
+                       (p[3] * p[5] < 0.0) != s13;
+            case valley:
+                return std::abs(p[3 + item]) < lowest;
+            case everywhere:
+                break;
         }
-        if (gradient_small(g)) {
-            // After Newton steps that ended on a positive definite Hessian
-            // no saddle is near.
-            if (newton_hinv != nullptr) return;
-            double gn[kParams], hess[kParams * kParams], v[kParams];
-            f.derivatives(x, gn, hess);
-            if (!negative_curvature(hess, v) || !step_along(f, v, x, fx, low)) return;
-            fx = f.value_and_gradient(x, g);
-            restart();
-            fresh = true;
-            continue;
+        return false;
+    }
+};
+
+// The minima found so far, as loadings a / sqrt(1 + a^2) and thresholds
+// -b / sqrt(1 + a^2), where the valleys of growing slopes end near loadings
+// of 1 and the mirror image (all slopes negated) gives the same G2.  A
+// search that comes within 0.02 of one in all six gives up: it is on its
+// way there.
+struct Known {
+    int count = 0;
+    double at[7][kParams] = {};
+
+    static void standardized(const double* p, double* out) {
+        for (int i = 0; i < 3; ++i) {
+            const double root = std::sqrt(1.0 + p[3 + i] * p[3 + i]);
+            out[i] = -p[i] / root;
+            out[3 + i] = p[3 + i] / root;
         }
-        double d[kParams], slope = 0.0;
+    }
+    void add(const double* p) {
+        if (count < 7) standardized(p, at[count++]);
+    }
+    bool near(const double* p) const {
+        double x[kParams];
+        standardized(p, x);
+        for (int m = 0; m < count; ++m) {
+            double same = 0.0, mirror = 0.0;
+            for (int i = 0; i < kParams; ++i) {
+                same = std::max(same, std::abs(x[i] - at[m][i]));
+                mirror = std::max(mirror, std::abs((i < 3 ? x[i] : -x[i]) - at[m][i]));
+            }
+            if (std::min(same, mirror) <= 0.02) return true;
+        }
+        return false;
+    }
+};
+
+// One local search: Newton steps on the analytic gradient and Hessian from
+// a start to where every gradient component is at most 1.0E-5 and the
+// Hessian is positive definite, or to where no step lowers G2; or until
+// the steps leave the search's region.
+struct Descent {
+    double g2 = 0.0;
+    double p[kParams] = {};
+    int steps = 0;
+    MvnEnd ended = MvnEnd::limit;
+    bool left = false;  // gave up on leaving its region: g2 is no minimum
+};
+
+// Below this the statistic prints as 0.0000: no other minimum can change
+// what is reported.
+constexpr double kNearZero = 5e-5;
+
+// A step's largest change of one parameter: steps that would go further
+// are shortened to it, so that a long valley is followed rather than left.
+constexpr double kLongest = 10.0;
+// The longest doubling of a whole step.
+constexpr double kLongestDoubling = 64.0;
+// At most this many Newton steps in one search (none of the test cases
+// comes near it).
+constexpr int kDescentSteps = 200;
+
+Descent descend(const Objective& f, const double* start, const Region& region, const Known& known) {
+    Descent run;
+    double* x = run.p;
+    std::copy_n(start, kParams, x);
+    double g[kParams], h[kParams * kParams];
+    double fx = f.value_and_derivatives(x, g, h);
+    run.left = !std::isfinite(fx);
+    for (; !run.left && run.steps < kDescentSteps; ++run.steps) {
+        if (fx < kNearZero) {
+            run.ended = MvnEnd::flat;
+            break;
+        }
+        double d[kParams], v[kParams];
+        const bool definite = newton_direction(h, g, d, v);
+        const bool saddle = gradient_small(g);
+        if (saddle) {
+            if (definite) {
+                run.ended = MvnEnd::converged;
+                break;
+            }
+            // A saddle (such as slopes 0, where the slopes' gradient
+            // vanishes by symmetry) is left along its direction of lowest
+            // curvature, when G2 falls along it.
+            std::copy_n(v, kParams, d);
+        }
+        double longest = 0.0, slope = 0.0;
         for (int i = 0; i < kParams; ++i) {
-            double sum = 0.0;
-            for (int j = 0; j < kParams; ++j) sum -= hinv[i + kParams * j] * g[j];
-            d[i] = sum;
-            slope += g[i] * sum;
+            longest = std::max(longest, std::abs(d[i]));
+            slope += g[i] * d[i];
         }
-        if (!(slope < 0.0)) {
-            if (fresh) return;
-            restart();
-            fresh = true;
-            --step;
-            continue;
-        }
-        double t = 1.0, xt[kParams], gt[kParams], ft = 0.0;
-        bool found = false;
-        for (int tries = 0; tries < 30; ++tries, t *= 0.5) {
-            for (int i = 0; i < kParams; ++i) xt[i] = x[i] + t * d[i];
-            ft = f.value_at(xt);
-            found = ft <= fx + 1e-4 * t * slope;
-            if (found) break;
+        if (longest > kLongest)
+            for (double& di : d) di *= kLongest / longest;
+        // The whole step comes with the derivatives at its end, which the
+        // next step needs when it is taken (as it mostly is); shorter ones
+        // are halved until G2 falls enough (Armijo), or, leaving a saddle,
+        // until it falls at all, on either side.
+        auto enough = [&](double value, double t) {
+            return saddle ? value < fx : value <= fx + 1e-4 * t * slope && value < fx;
+        };
+        double xt[kParams], gt[kParams], ht[kParams * kParams];
+        for (int i = 0; i < kParams; ++i) xt[i] = x[i] + d[i];
+        double ft = f.value_and_derivatives(xt, gt, ht);
+        bool found = enough(ft, 1.0), derivatives = found;
+        // Leaving a saddle, both sides of each length; else the next
+        // length from the quadratic through G2 here, its slope along D and
+        // the last trial, between 0.1 and 0.5 of the last length.
+        auto trial = [&](double t, double side) {
+            for (int i = 0; i < kParams; ++i) xt[i] = x[i] + side * t * d[i];
+            ft = f.search_value(xt);
+            return enough(ft, t);
+        };
+        if (!found && saddle) found = trial(1.0, -1.0);
+        for (double t = 1.0, last = ft; !found;) {
+            if (saddle || !std::isfinite(last)) {
+                t *= saddle ? 0.5 : 0.1;
+            } else {
+                const double fitted = -slope * t * t / (2.0 * (last - fx - slope * t));
+                t = std::clamp(fitted, 0.1 * t, 0.5 * t);
+            }
+            if (!(t > 0x1p-60)) break;
+            found = trial(t, 1.0);
+            last = ft;
+            if (!found && saddle) found = trial(t, -1.0);
         }
         if (!found) {
-            if (fresh) return;
-            restart();
-            fresh = true;
-            continue;
+            run.ended = saddle ? MvnEnd::converged : MvnEnd::flat;
+            break;
         }
-        ft = f.value_and_gradient(xt, gt);
-        // A whole step after which G2 still falls steeply along D (the
-        // curvature condition of Wolfe not met) is doubled while that holds
-        // and G2 goes on falling enough, so that the updates see the
-        // curvature of a long valley.
-        for (int longer = 0; t == 1.0 && longer < 10; ++longer) {
+        if (derivatives) {
+            // A whole step after which G2 still falls steeply along D, as
+            // in a valley that flattens towards its floor far away, is
+            // doubled while G2 goes on falling.
             double along = 0.0;
             for (int i = 0; i < kParams; ++i) along += gt[i] * d[i];
-            if (!(along < 0.9 * slope)) break;
-            const double t2 = 2.0 * t;
-            double x2[kParams], g2nd[kParams];
-            for (int i = 0; i < kParams; ++i) x2[i] = x[i] + t2 * d[i];
-            const double f2 = f.value_and_gradient(x2, g2nd);
-            if (!(f2 <= fx + 1e-4 * t2 * slope) || !(f2 < ft)) break;
-            t = t2;
-            ft = f2;
-            std::copy_n(x2, kParams, xt);
-            std::copy_n(g2nd, kParams, gt);
-        }
-        low.offer(xt, ft);
-        double s[kParams], y[kParams], sy = 0.0, yy = 0.0;
-        for (int i = 0; i < kParams; ++i) {
-            s[i] = xt[i] - x[i];
-            y[i] = gt[i] - g[i];
-            sy += s[i] * y[i];
-            yy += y[i] * y[i];
-        }
-        if (sy > 1e-12 * std::sqrt(yy) * t) {
-            if (fresh) {
-                // The first step scales the identity by s'y / y'y.
-                std::fill_n(hinv, kParams * kParams, 0.0);
-                for (int i = 0; i < kParams; ++i) hinv[i * (kParams + 1)] = sy / yy;
+            for (double t = 2.0; along < 0.7 * slope && t <= kLongestDoubling; t *= 2.0) {
+                double x2[kParams];
+                for (int i = 0; i < kParams; ++i) x2[i] = x[i] + t * d[i];
+                const double f2 = f.search_value(x2);
+                if (!(f2 < ft)) break;
+                ft = f2;
+                std::copy_n(x2, kParams, xt);
+                derivatives = false;
             }
-            // H := (I - rho s y') H (I - rho y s') + rho s s'.
-            const double rho = 1.0 / sy;
-            double hy[kParams], yhy = 0.0;
-            for (int i = 0; i < kParams; ++i) {
-                double sum = 0.0;
-                for (int j = 0; j < kParams; ++j) sum += hinv[i + kParams * j] * y[j];
-                hy[i] = sum;
-                yhy += y[i] * sum;
-            }
-            for (int i = 0; i < kParams; ++i)
-                for (int j = 0; j < kParams; ++j)
-                    hinv[i + kParams * j] +=
-                        (1.0 + rho * yhy) * rho * s[i] * s[j] - rho * (hy[i] * s[j] + s[i] * hy[j]);
-            fresh = false;
+            if (!derivatives) ft = f.value_and_derivatives(xt, gt, ht), derivatives = true;
         }
         std::copy_n(xt, kParams, x);
-        std::copy_n(gt, kParams, g);
-        fx = ft;
+        if (derivatives) {
+            fx = ft;
+            std::copy_n(gt, kParams, g);
+            std::copy_n(ht, kParams * kParams, h);
+        } else {
+            fx = f.value_and_derivatives(x, g, h);
+        }
+        if (region.left(x) || known.near(x)) {
+            run.left = true;
+            ++run.steps;
+            break;
+        }
+    }
+    run.g2 = run.left ? fx : f.value_at(x);
+    return run;
+}
+
+// The start loadings from the pair correlations: magnitudes
+// sqrt(|r r / r|), clamped to 0.99; item 1's positive and items 2's and 3's
+// with the signs of R12 and R13 (under one factor r12 = l1 l2 and r13 = l1
+// l3); all 0 when one correlation is 0.
+void start_loadings(double R12, double R13, double R23, double lambda[3]) {
+    const double ratios[3] = {ratio(R12, R13, R23), ratio(R12, R23, R13), ratio(R13, R23, R12)};
+    const double signs[3] = {1.0, R12 < 0.0 ? -1.0 : 1.0, R13 < 0.0 ? -1.0 : 1.0};
+    for (int i = 0; i < 3; ++i) {
+        lambda[i] = signs[i] * std::sqrt(std::abs(ratios[i]));
+        if (std::abs(lambda[i]) >= 1.0) lambda[i] = signs[i] * 0.99;
+    }
+}
+
+// The parameters of loadings LAMBDA and thresholds TAU (mvn_start's step 3).
+void parameters(const double lambda[3], const double TAU[3], double P[kParams]) {
+    for (int i = 0; i < 3; ++i) {
+        const double root = std::sqrt(1.0 - lambda[i] * lambda[i]);
+        P[3 + i] = lambda[i] / root;
+        P[i] = -TAU[i] / root;
     }
 }
 
@@ -516,18 +726,9 @@ void MVNOPT(std::span<const double> P, std::span<const double> Q, std::span<cons
 }
 
 void mvn_start(double R12, double R13, double R23, const double TAU[3], double P[6]) {
-    const double ratios[3] = {ratio(R12, R13, R23), ratio(R12, R23, R13), ratio(R13, R23, R12)};
-    // Under one factor r12 = l1 l2 and r13 = l1 l3: with item 1 positive,
-    // items 2 and 3 take the signs of r12 and r13.
-    const double signs[3] = {1.0, R12 < 0.0 ? -1.0 : 1.0, R13 < 0.0 ? -1.0 : 1.0};
-    for (int i = 0; i < 3; ++i) {
-        const double s = signs[i];
-        double lambda = s * std::sqrt(std::abs(ratios[i]));
-        if (std::abs(lambda) >= 1.0) lambda = s * 0.99;
-        const double root = std::sqrt(1.0 - lambda * lambda);
-        P[3 + i] = lambda / root;
-        P[i] = -TAU[i] / root;
-    }
+    double lambda[3];
+    start_loadings(R12, R13, R23, lambda);
+    parameters(lambda, TAU, P);
 }
 
 double mvn_start_statistic(const double P[6], int N, std::span<const int> O) {
@@ -542,88 +743,58 @@ std::int64_t triplet_count(int NVAR) {
 
 void mvn_expected(const double P[6], double E[8]) {
     const int none[kPatterns] = {};
-    const Objective f(nodes(), weights(), patterns(), 1, none);
-    double c[3][kNodes];
-    for (int i = 0; i < 3; ++i) f.column(P[3 + i], P[i], c[i]);
-    const double* cols[3] = {c[0], c[1], c[2]};
-    f.expected(cols, E);
-}
-
-MvnStep mvn_step_search(const double P[6], const double D[6], double G2,
-                        const std::function<double(const double*)>& F) {
-    // An equal trial would be tried again with the same t, which gives the
-    // same value: it ends the search at once.
-    MvnStep step;
-    double t = 1.0;
-    for (int tries = 0; tries < 4; ++tries) {
-        double trial[kParams];
-        for (int i = 0; i < kParams; ++i) trial[i] = P[i] - t * D[i];
-        const double value = F(trial);
-        ++step.trials;
-        if (!std::isfinite(value)) {
-            t *= 0.5;
-            continue;
-        }
-        step.found = true;
-        step.g2 = value;
-        for (int i = 0; i < kParams; ++i) step.p[i] = trial[i];
-        if (value > G2) {
-            t *= 0.5;
-            continue;
-        }
-        break;
-    }
-    return step;
+    Objective(nodes(), weights(), patterns(), 1, none).probabilities(P, false, E);
 }
 
 MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, double R13, double R23) {
     const Objective f(nodes(), weights(), patterns(), N, O);
-    double p[kParams];
-    mvn_start(R12, R13, R23, TAU, p);
-    double start[kParams];
-    std::copy_n(p, kParams, start);
+    double lambda[3];
+    start_loadings(R12, R13, R23, lambda);
     MvnFit fit;
-    Lowest low;
-    double g2 = f.start_value(p);
-    fit.ended = MvnEnd::limit;
-    double hinv[kParams * kParams];
-    bool inverted = false;  // hinv holds the last inverse Hessian
-    for (int iter = 0; iter < 10; ++iter) {
-        double g[kParams];
-        f.opt(p, g, hinv);
-        inverted = hinv[0] != SPDINC_FAILED;
-        if (!inverted) {
-            fit.ended = MvnEnd::singular;
-            break;
-        }
-        double d[kParams];
-        for (int i = 0; i < kParams; ++i) {
-            double s = 0.0;
-            for (int j = 0; j < kParams; ++j) s += hinv[i + kParams * j] * g[j];
-            d[i] = s;
-        }
-        const MvnStep step = mvn_step_search(p, d, g2, [&f](const double* trial) { return f.value_at(trial); });
-        if (!step.found) {
-            fit.ended = MvnEnd::no_trial;
-            break;
-        }
-        for (int i = 0; i < kParams; ++i) p[i] = step.p[i];
-        g2 = step.g2;
-        low.offer(p, g2);
-        ++fit.iterations;
-        if (gradient_small(g)) {
-            fit.ended = MvnEnd::converged;
-            break;
-        }
+    fit.g2 = std::numeric_limits<double>::infinity();
+    Known known;
+    auto search = [&](const double* start, const Region& region) {
+        const Descent run = descend(f, start, region, known);
+        ++fit.searches;
+        fit.steps += run.steps;
+        if (run.left) return;
+        known.add(run.p);
+        if (run.ended == MvnEnd::limit) fit.ended = MvnEnd::limit;
+        if (!(run.g2 < fit.g2)) return;
+        fit.g2 = run.g2;
+        std::copy_n(run.p, kParams, fit.p);
+        if (fit.ended != MvnEnd::limit) fit.ended = run.ended;
+    };
+    double p[kParams];
+    parameters(lambda, TAU, p);
+    search(p, Region{});
+    // The other three sign patterns of the loadings (item 1's positive, as
+    // negating every slope mirrors the latent value and leaves G2 as it
+    // is), with magnitudes from 0.3 to 0.9.
+    // The start's own pattern is searched again when one of its loadings
+    // was clamped to 0.99, from magnitudes 0.3 to 0.9.
+    bool signed_start = lambda[0] != 0.0 && lambda[1] != 0.0 && lambda[2] != 0.0;
+    for (double l : lambda) signed_start = signed_start && std::abs(l) < 0.99;
+    for (int pattern = 0; pattern < 4 && !(fit.g2 < kNearZero); ++pattern) {
+        const double s2 = pattern & 1 ? -1.0 : 1.0, s3 = pattern & 2 ? -1.0 : 1.0;
+        if (signed_start && (lambda[1] < 0.0) == (s2 < 0.0) && (lambda[2] < 0.0) == (s3 < 0.0)) continue;
+        const double s[3] = {1.0, s2, s3};
+        double l[3];
+        for (int i = 0; i < 3; ++i) l[i] = s[i] * std::clamp(std::abs(lambda[i]), 0.3, 0.9);
+        parameters(l, TAU, p);
+        search(p, Region::of_signs(p));
     }
-    if (fit.ended == MvnEnd::converged) {
-        fit.g2 = g2;
-        std::copy_n(p, kParams, fit.p);
-    } else {
-        low.offer(start, f.value_at(start));
-        polish(f, low, inverted ? hinv : nullptr);
-        fit.g2 = low.g2;
-        std::copy_n(low.p, kParams, fit.p);
+    // The valley of each item's growing slope (a Heywood case): that item's
+    // loading 0.999, the others' as in the sign patterns' starts, the signs
+    // those of the lowest minimum so far.
+    for (int item = 0; item < 3 && !(fit.g2 < kNearZero); ++item) {
+        double l[3];
+        for (int i = 0; i < 3; ++i) {
+            const double s = fit.p[3 + i] < 0.0 ? -1.0 : 1.0;
+            l[i] = s * (i == item ? 0.999 : std::clamp(std::abs(lambda[i]), 0.3, 0.9));
+        }
+        parameters(l, TAU, p);
+        search(p, Region::of_valley(p, item));
     }
     // The weights sum to slightly more than 1 (they are floats), so a
     // perfect fit comes out a little below 0: it is reported as 0.

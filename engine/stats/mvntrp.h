@@ -1,8 +1,8 @@
 // The triplet test of multivariate normality: for three dichotomous items,
 // the one-factor normal-ogive model (three intercepts, three slopes) fitted
 // to the 8 response-pattern counts by Newton steps on the likelihood-ratio
-// statistic G2 against the saturated model (1 degree of freedom), and by a
-// quasi-Newton search where those end short of the minimum.
+// statistic G2 against the saturated model (1 degree of freedom), from
+// several starts, the lowest minimum reported.
 //
 // Parameters P(1..3) are the intercepts b and P(4..6) the slopes a of items
 // 1..3; item i answers 1 at latent value q with probability
@@ -12,7 +12,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <span>
 
 namespace orv::engine {
@@ -71,43 +70,37 @@ std::int64_t triplet_count(int NVAR);
 // The 8 pattern probabilities E at the parameters P (MVNFUN step 1).
 void mvn_expected(const double P[6], double E[8]);
 
-// The step search of one Newton iteration from P along D (the step is
-// P - t D) with the current statistic G2 and the objective F: t = 1, 0.5, ...
-// at most 4 trials; a trial that is worse or not finite halves t, a better
-// or equal one ends the search.  The last finite trial is taken; `found` is
-// false when no trial was finite.
-struct MvnStep {
-    bool found = false;
-    double g2 = 0.0;
-    double p[6] = {};
-    int trials = 0;
-};
-MvnStep mvn_step_search(const double P[6], const double D[6], double G2,
-                        const std::function<double(const double*)>& F);
-
-// How the Newton steps of a fit ended: all six gradient components at most
-// 1.0E-5, a Hessian that is not positive definite, the limit of 10 steps,
-// or a step search without a finite trial.
-enum class MvnEnd { converged, singular, limit, no_trial };
+// How the search that gave a fit's statistic ended: every gradient
+// component at most 1.0E-5 with a positive definite Hessian (or, at a
+// saddle, no step along its direction of negative curvature lowering G2);
+// no step lowering G2 further, or G2 below 5e-5 (where it prints as 0);
+// or the limit of 200 Newton steps.
+enum class MvnEnd { converged, flat, limit };
 
 // What the fit of one triplet gives.
 struct MvnFit {
-    double g2 = 0.0;               // the statistic reported
-    double p[6] = {};              // the parameters it belongs to
-    int iterations = 0;            // Newton steps taken (at most 10)
-    MvnEnd ended = MvnEnd::limit;  // how the Newton steps ended
-    std::int64_t evaluations = 0;  // values of G2 computed, MVNFUN's or their equivalent
+    double g2 = 0.0;                   // the statistic reported
+    double p[6] = {};                  // the parameters it belongs to
+    int searches = 0;                  // local searches made (1 to 8)
+    int steps = 0;                     // Newton steps of all of them
+    MvnEnd ended = MvnEnd::converged;  // how the search of g2 ended (limit when any did)
+    std::int64_t evaluations = 0;      // values of G2 computed, with or without derivatives
 };
 
-// MVNTRP's fit for counts O of N subjects: start values, start statistic,
-// at most 10 Newton steps with step halving (at most 4 trials, the last
-// finite one taken; none finite ends the search where it is), ending on the
-// Hessian's failure mark or when every gradient component is at most
-// 1.0E-5.  When they end without meeting that test, a quasi-Newton search
-// on the analytic gradient goes on from the lowest point met (at most 400
-// steps, until that test is met at a point that is not a saddle, or until
-// G2 stops falling), and the lowest G2 of both is reported.  A statistic below 0
-// (a perfect fit, under float weights that sum to a little more than 1) is
+// MVNTRP's fit for counts O of N subjects: the lowest minimum of G2 that
+// Newton steps on its analytic gradient and Hessian reach from the start
+// values and, unless that minimum is below 5e-5 (where the statistic prints
+// as 0), from starts of the other three sign patterns of the loadings and
+// from the valley of each item's growing slope (a Heywood case, where the
+// lowest minimum often lies on misfitting triplets).  A further search
+// gives up when it leaves its sign pattern or valley, or comes near a
+// minimum already found.  Each search ends where the gradient is 0 (every
+// component at most 1.0E-5) at a point that is not a saddle, or where no
+// step lowers G2.  The searches' statistic is MVNFUN's, except that a
+// pattern some subject shows may not have a probability of exactly 0
+// (MVNFUN counts it as 1/N, a "fit" better than any true one); the one
+// reported is MVNFUN's at the lowest minimum.  A statistic below 0 (a
+// perfect fit, under float weights that sum to a little more than 1) is
 // reported as 0.
 MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, double R13, double R23);
 

@@ -18,6 +18,11 @@ one command file per case.
                subjects or none.
   lognormal.dat 3000 subjects, 8 items of a log-normal factor with
                loadings 0.75 to 0.9: non-normal in most triplets.
+  misfit1.dat .. misfit6.dat  three items each, with the pattern counts of
+               triplets that do not fit one normal factor, whose lowest
+               minimum lies in the valley of a growing slope or in another
+               sign pattern than the start's (misfit1: real personality
+               items, n = 2,897).
   bad_code.dat, no_var0.dat, no_var1.dat: small.dat with one response 2,
                with item 3 all 0, with item 4 all 1.
 
@@ -58,6 +63,30 @@ REVERSED_LOADINGS = [0.7, -0.6, 0.8, -0.5, 0.6, -0.7]
 REVERSED_THRESHOLDS = [-0.4, 0.3, 0.0, -0.6, 0.5, 0.2]
 EXTREME_LOADINGS = [0.8, 0.7, 0.85, 0.6, 0.75, 0.9, 0.65, 0.8]
 EXTREME_THRESHOLDS = [2.2, -2.0, 1.8, 2.5, -1.5, 2.0, -2.4, 1.2]
+# Pattern counts in the order (1,1,1), (1,0,1), (1,1,0), (1,0,0), (0,1,1),
+# (0,0,1), (0,1,0), (0,0,0) of items 1, 2, 3.
+MISFIT_COUNTS = [
+    [320, 623, 75, 277, 552, 423, 226, 401],
+    [222, 20, 984, 69, 291, 36, 1072, 203],
+    [456, 150, 431, 468, 474, 457, 121, 443],
+    [0, 0, 3, 2, 8, 2, 245, 240],
+    [32, 498, 28, 451, 352, 125, 397, 117],
+    [32, 0, 4, 0, 1148, 5, 796, 15],
+]
+MISFIT_PATTERNS = [[1, 1, 1], [1, 0, 1], [1, 1, 0], [1, 0, 0], [0, 1, 1], [0, 0, 1], [0, 1, 0], [0, 0, 0]]
+
+
+def pattern_rows(counts):
+    """Subjects with the given pattern counts, the patterns taken in turn
+    while each has subjects left."""
+    left = list(counts)
+    rows = []
+    while any(left):
+        for p, n in enumerate(left):
+            if n:
+                rows.append(MISFIT_PATTERNS[p])
+                left[p] -= 1
+    return rows
 
 
 def skewed_items(seed, n, loadings=LOADINGS, thresholds=THRESHOLDS):
@@ -122,6 +151,8 @@ def main():
     write("extreme.dat", rows_text(probit_items(20282, 3000, EXTREME_LOADINGS, EXTREME_THRESHOLDS)))
     write("lognormal.dat", rows_text(skewed_items(20283, 3000, [0.85, 0.8, 0.9, 0.75, 0.85, 0.8, 0.9, 0.75],
                                                   [-0.8, -0.4, -0.1, 0.0, 0.2, 0.4, 0.6, 0.9])))
+    for k, counts in enumerate(MISFIT_COUNTS, 1):
+        write("misfit%d.dat" % k, rows_text(pattern_rows(counts)))
     bad = [list(r) for r in small]
     bad[41][2] = 2
     write("bad_code.dat", rows_text(bad))
@@ -146,6 +177,9 @@ def main():
         "extreme": command_file("extreme", "Eight probit items with extreme thresholds", "extreme.dat", 8, 3000,
                                 codes="2 MVN COR"),
         "lognormal": command_file("lognormal", "Eight items of a log-normal factor", "lognormal.dat", 8, 3000),
+        **{"misfit%d" % k: command_file("misfit%d" % k, "Three items that fit no normal factor",
+                                         "misfit%d.dat" % k, 3, sum(c))
+           for k, c in enumerate(MISFIT_COUNTS, 1)},
         "three": command_file("three", "Three items of a skewed factor", "skewed.dat", 3, 1000),
         "trp_cor": command_file("trp_cor", "A correlation matrix", "items.cor", 6, 150, dattyp="COR"),
         "trp_fld1": command_file("trp_fld1", "A loading matrix", "items.cor", 6, 150, dattyp="FLD1"),

@@ -4,18 +4,24 @@
 The objective is the engine's: G2 of the one-factor normal-ogive model
 against the saturated model for the 8 response-pattern counts of a triplet,
 the pattern probabilities summed over the engine's 40-point quadrature (its
-float tables, read from engine/stats/mvn_quadrature.h), an expected
-probability of exactly 0 counted as 1/N, and 0 ln 0 = 0.  Each minimum is
-the lowest value that BFGS with the analytic gradient reaches from 14 starts
-(the four sign patterns of the loadings at two magnitudes and six random
-starts), so it does not depend on where the engine's search begins.
+float tables, read from engine/stats/mvn_quadrature.h), and 0 ln 0 = 0; an
+expected probability of exactly 0 counts as 1/N where no subject shows the
+pattern, and where one does the point is outside the search (G2 infinite:
+the 1/N would make the probabilities sum to more than 1 and the "fit"
+better than any true one).  Each minimum is the lowest value that BFGS with
+the analytic gradient reaches from 26 starts (the four sign patterns of the
+loadings at two magnitudes, six random starts, and for each item the
+valley of its growing slope: its loading 0.999, with each of the four sign
+patterns), so it does not depend on where the engine's search begins.
 
 Writes (from the repository's top folder):
 
   tests/engine/golden/trp/minimum_reference.txt
       "JOB I J K MINIMUM" for every triplet of the jobs reversed (loadings of
-      mixed signs), extreme (extreme thresholds) and lognormal (a skewed
-      factor) of tests/engine/jobs/trp, read from their data files.
+      mixed signs), extreme (extreme thresholds), lognormal (a skewed
+      factor) and misfit1 to misfit6 (triplets whose lowest minimum lies in
+      the valley of a growing slope or another sign pattern) of
+      tests/engine/jobs/trp, read from their data files.
   tests/engine/golden/trp/fit_reference.txt
       for each fit in engine_fits.txt (counts, N and the engine's final
       parameters, written by tests/engine/stats/mvntrp_test.cpp under
@@ -38,7 +44,7 @@ from scipy.special import ndtr, ndtri
 
 GOLDEN = "tests/engine/golden/trp"
 JOBS = "tests/engine/jobs/trp"
-SETS = [("reversed", 6), ("extreme", 8), ("lognormal", 8)]
+SETS = [("reversed", 6), ("extreme", 8), ("lognormal", 8)] + [("misfit%d" % k, 3) for k in range(1, 7)]
 
 # Rows of the engine's pattern table: (item 1, item 2, item 3).
 PATTERNS = np.array([[1, 1, 1], [1, 0, 1], [1, 1, 0], [1, 0, 0],
@@ -69,7 +75,8 @@ def g2_and_gradient(p, o, n):
         terms = W * f[0] * f[1] * f[2]
         e = terms.sum()
         if e == 0.0:
-            s1 += o[r] * np.log(1.0 / n)
+            if o[r] > 0:
+                return np.inf, np.zeros(6)
             continue
         s1 += o[r] * np.log(e)
         for i in range(3):
@@ -93,10 +100,19 @@ def minimum(o, n, seed):
     rng = np.random.default_rng(seed)
     for _ in range(6):
         starts.append(np.concatenate([rng.normal(0.0, 1.0, 3) - tau, rng.normal(0.0, 1.5, 3)]))
+    for i in range(3):
+        for s2, s3 in itertools.product((1.0, -1.0), repeat=2):
+            lam = np.array([0.5, s2 * 0.5, s3 * 0.5])
+            lam[i] = 0.999 * np.sign(lam[i])
+            root = np.sqrt(1.0 - lam * lam)
+            starts.append(np.concatenate([-tau / root, lam / root]))
     best = np.inf
     for s in starts:
-        r = minimize(g2_and_gradient, s, args=(o, n), jac=True, method="BFGS",
-                     options={"gtol": 1e-9, "maxiter": 4000})
+        if not np.isfinite(g2_and_gradient(s, o, n)[0]):
+            continue
+        with np.errstate(over="ignore", divide="ignore", invalid="ignore"):
+            r = minimize(g2_and_gradient, s, args=(o, n), jac=True, method="BFGS",
+                         options={"gtol": 1e-9, "maxiter": 4000})
         best = min(best, r.fun, g2_and_gradient(r.x, o, n)[0])
     return best
 
