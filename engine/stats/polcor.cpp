@@ -210,7 +210,8 @@ Pair search(const Variable& hi, const Variable& lo, int nsubj) {
     double step = 0.05;
     double r = -0.95;
     int m = 41;
-    // Below any likelihood: a large table's lies below -999999 at every r.
+    // Below every likelihood: a large table's can lie below -999999 at
+    // every r.
     double best_ll = -std::numeric_limits<double>::infinity();
     double best = 0.0;
     std::vector<double> tried;  // the trial values whose likelihood is known

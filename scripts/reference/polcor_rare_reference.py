@@ -8,7 +8,7 @@ sum N(a, b) ln P(a, b; r) over (-1, 1), unbounded (the engine's search
 stops at +-0.9).  The cell probabilities are differences of Phi2 at the
 thresholds, Phi2(h, k; r) by Plackett's identity (as in
 tetcor_strong_reference), in 50-digit arithmetic; r is the root of the
-score, by bisection, next to the largest likelihood on a grid.
+score, by a bracketing solver, next to the largest likelihood on a grid.
 
 Each output line:  ROWS COLS N(1,1) N(1,2) ... N(ROWS,COLS) RHO
   the counts row by row; rows are the categories (ascending) of the
@@ -98,13 +98,9 @@ def estimate(table):
     start = max(grid)[1]
     lo, hi = start - mp.mpf(1) / 20, min(start + mp.mpf(1) / 20, 1 - mp.mpf(10) ** -4)
     assert score(table, tr, tc, lo) > 0 > score(table, tr, tc, hi), table
-    for _ in range(60):
-        mid = (lo + hi) / 2
-        if score(table, tr, tc, mid) > 0:
-            lo = mid
-        else:
-            hi = mid
-    return (lo + hi) / 2
+    rho = mp.findroot(lambda r: score(table, tr, tc, r), (lo, hi), solver="anderson")
+    assert lo < rho < hi, table
+    return rho
 
 
 def main():
