@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -161,16 +162,24 @@ double loglik(int nj, int ni, const double* tj, const double* ti, const int* cou
         }
     }
     double ll = 0.0;
+    bool impossible = false;
     for (int a = 1; a <= nj; ++a) {
         for (int b = 1; b <= ni; ++b) {
             const double cell = ((at(a, b) - at(a - 1, b)) - at(a, b - 1)) + at(a - 1, b - 1);
             const std::size_t k = static_cast<std::size_t>(a - 1) + static_cast<std::size_t>(slot) * static_cast<std::size_t>(b - 1);
             p[k] = cell;
-            // A cell without subjects would add a zero.
-            if (cell > 0.0 && count[k] != 0) ll += count[k] * std::log(cell);
+            // A cell without subjects adds nothing, whatever its probability.
+            // One with subjects but no probability rules RHO out: skipping
+            // it would favour the RHO that gives its subjects no chance.
+            if (count[k] == 0) continue;
+            if (cell > 0.0) {
+                ll += count[k] * std::log(cell);
+            } else {
+                impossible = true;
+            }
         }
     }
-    return ll;
+    return impossible ? -std::numeric_limits<double>::infinity() : ll;
 }
 
 // The result of one pair's search.
@@ -201,7 +210,9 @@ Pair search(const Variable& hi, const Variable& lo, int nsubj) {
     double step = 0.05;
     double r = -0.95;
     int m = 41;
-    double best_ll = -999999.0;
+    // Below every likelihood: a large table's can lie below -999999 at
+    // every r.
+    double best_ll = -std::numeric_limits<double>::infinity();
     double best = 0.0;
     std::vector<double> tried;  // the trial values whose likelihood is known
     tried.reserve(128);

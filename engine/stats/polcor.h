@@ -33,8 +33,8 @@ double POLPAIR(std::span<const double> COL1, std::span<const double> COL2, int N
 // The log-likelihood of pair K's table N (15 x 15 x NPAIR, first index the
 // category of variable J, second that of variable I) under the bivariate
 // normal model with correlation RHO and the thresholds T (0:14 x NVAR);
-// fills the cell probabilities P(., ., K).  Cells of probability <= 0 add
-// nothing.
+// fills the cell probabilities P(., ., K).  Empty cells add nothing; a cell
+// with subjects and probability <= 0 makes LL -infinity.
 void POLLIK(int K, double RHO, int I, int J, int NVAR, std::span<double> P, std::span<const int> N,
             std::span<const int> NCAT, std::span<const double> T, double& LL, int NPAIR);
 

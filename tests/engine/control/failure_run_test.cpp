@@ -3,6 +3,7 @@
 // on to "Finished" with tables of zeros or NaN.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -341,28 +342,34 @@ TEST_F(FailureRun, RotJobsRotateWhatTheyReadAndNothingElse) {
     }
 }
 
-// Two items in a job of metric DI (or DC with the guessing parameters
-// GUESSING) from the counts of their 2 x 2 table: n11 both keyed, n10 only
-// the first, n01 only the second, n00 neither.
-void two_item_job(FailureRun& t, int n11, int n10, int n01, int n00, const std::string& guessing) {
+// A job of two items with metric METRIC (its lines from ">METRIC:") on
+// the subjects of CELLS: each code pair (one digit per item) that many times.
+void item_pair_job(FailureRun& t, const std::vector<std::pair<std::string, int>>& cells, const std::string& metric) {
     std::string data;
     int id = 0;
-    for (const auto& [cell, count] : {std::pair{"11", n11}, {"10", n10}, {"01", n01}, {"00", n00}})
+    for (const auto& [cell, count] : cells)
         for (int k = 0; k < count; ++k) {
             const std::string number = std::to_string(++id);
             data += std::string(7 - number.size(), ' ') + number + " " + cell + "\n";
         }
-    std::string job = ">TITLE: two items\n>DATA: two.dat 2 " + std::to_string(id) + "\n>OUTFILE: two.out LONG\n";
-    if (guessing.empty()) {
-        job += ">METRIC: DI RAW NS\n";
-    } else {
-        job += ">METRIC: DC RAW NS\n>CPARAM: two.cpr\n";
-        t.put_file("two.cpr", guessing + "\n");
-    }
-    job += ">MODEL: CMT 1 NOLABELS NOSORT\n>ROTATE: NONE\n>SCORE: NONE\n>PLOT: NONE\n"
-           ">TECHNICAL: .0001 200 .0001 200 T .2 ONE 120 T\n>OUTPUT: 1 COR\n>FORMAT: (F7.0,1X,2F1.0)\n";
+    const std::string job = ">TITLE: two items\n>DATA: two.dat 2 " + std::to_string(id) + "\n>OUTFILE: two.out LONG\n" +
+                            metric +
+                            ">MODEL: CMT 1 NOLABELS NOSORT\n>ROTATE: NONE\n>SCORE: NONE\n>PLOT: NONE\n"
+                            ">TECHNICAL: .0001 200 .0001 200 T .2 ONE 120 T\n>OUTPUT: 1 COR\n>FORMAT: (F7.0,1X,2F1.0)\n";
     t.put_file("two.dat", data);
     t.put_file("job.in", job);
+}
+
+// Two items in a job of metric DI (or DC with the guessing parameters
+// GUESSING) from the counts of their 2 x 2 table: n11 both keyed, n10 only
+// the first, n01 only the second, n00 neither.
+void two_item_job(FailureRun& t, int n11, int n10, int n01, int n00, const std::string& guessing) {
+    std::string metric = ">METRIC: DI RAW NS\n";
+    if (!guessing.empty()) {
+        metric = ">METRIC: DC RAW NS\n>CPARAM: two.cpr\n";
+        t.put_file("two.cpr", guessing + "\n");
+    }
+    item_pair_job(t, {{"11", n11}, {"10", n10}, {"01", n01}, {"00", n00}}, metric);
 }
 
 // The correlation of a two-item job: R(1, 2) of its .cor file.
@@ -462,6 +469,43 @@ TEST_F(FailureRun, TetrachoricsOfRareItemsAndEmptyCells) {
         const std::string report = get("two.out");
         EXPECT_EQ(report.find("CANNOT BE MADE") != std::string::npos, !c.guessing.empty()) << report;
     }
+}
+
+// Polychoric correlations of rare categories: the search must not settle
+// where an observed cell has no probability (the 2 x 2 table below came
+// out as -0.875, the 3 x 3 ones negative too), nor lose a table whose
+// likelihood lies below -999999 at every r (800,000 subjects came out as
+// 0).  Each r is the two-step estimate (committed 50-digit reference)
+// held within the search bound +-0.9, with the boundary warning there.
+TEST_F(FailureRun, PolychoricsOfRareCategoriesKeepEveryObservedCell) {
+    std::ifstream in(fs::path(ORV_TEST_DATA_DIR) / "engine" / "golden" / "polcor" / "rare_reference.txt");
+    int tables = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        SCOPED_TRACE(line);
+        std::istringstream fields(line);
+        int rows = 0, cols = 0;
+        fields >> rows >> cols;
+        std::vector<std::pair<std::string, int>> cells;
+        for (int a = 1; a <= rows; ++a)
+            for (int b = 1; b <= cols; ++b) {
+                int count = 0;
+                fields >> count;
+                cells.emplace_back(std::to_string(a) + std::to_string(b), count);
+            }
+        double rho = 0;
+        fields >> rho;
+        ASSERT_FALSE(fields.fail());
+        item_pair_job(*this, cells, ">METRIC: OR RAW NS\n");
+        EXPECT_EQ(run("job.in"), 0) << window_;
+        const double r = cor_12(get("job.cor"));
+        EXPECT_NEAR(r, std::clamp(rho, -0.9, 0.9), 2e-3);
+        EXPECT_GT(r * rho, 0.0);
+        const bool bound = std::abs(rho) >= 0.9;
+        EXPECT_EQ(get("two.out").find("!!!WARNING: CORRELATION   2   1    AT BOUNDARY!!!") != std::string::npos, bound);
+        ++tables;
+    }
+    EXPECT_EQ(tables, 5);
 }
 
 // Messages that say what to mend: a report line that names no file (a

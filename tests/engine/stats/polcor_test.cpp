@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -164,15 +165,16 @@ TEST_F(Polcor, CategoryCountsOutsideTwoToFourteenStopTheRun) {
     EXPECT_EQ(host_.records.at(0), std::string(29, ' ') + "FATAL ERROR: VARIABLE  40 HAS  15 CATEGORIES; AT MOST 14 ARE ALLOWED");
 }
 
-TEST(Pollik, CellsWithoutProbabilityAddNothing) {
-    // Variable J has an empty category (equal thresholds); its cells have
-    // probability 0 and a count of 3 that must not make the sum -inf.
+TEST(Pollik, CellsWithoutProbabilityRuleOutRhoOnlyWhenObserved) {
+    // Variable J has an empty category (equal thresholds): its cells have
+    // probability 0.  Without subjects they add nothing; with subjects the
+    // correlation is impossible.
     std::vector<double> t(30, 0.0);
     const double tj[] = {-999999.0, -0.5, -0.5, 999999.0}, ti[] = {-999999.0, 0.3, 999999.0};
     std::copy(std::begin(tj), std::end(tj), t.begin());
     std::copy(std::begin(ti), std::end(ti), t.begin() + 15);
     std::vector<int> n(225, 0), ncat{3, 2};
-    const int counts[3][2] = {{10, 4}, {3, 3}, {6, 12}};
+    const int counts[3][2] = {{10, 4}, {0, 0}, {6, 12}};
     for (int a = 0; a < 3; ++a)
         for (int b = 0; b < 2; ++b) n[static_cast<std::size_t>(a + 15 * b)] = counts[a][b];
     std::vector<double> p(225, -1.0);
@@ -189,6 +191,12 @@ TEST(Pollik, CellsWithoutProbabilityAddNothing) {
         }
     EXPECT_NEAR(total, 1.0, 1e-12);
     EXPECT_NEAR(ll, expected, 1e-12);
+
+    n[16] = 3;
+    std::vector<double> q(225, -1.0);
+    POLLIK(1, 0.4, 2, 1, 2, q, n, ncat, t, ll, 1);
+    EXPECT_EQ(ll, -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(q, p);  // every cell is still filled
 }
 
 TEST(Pollik, CellsAreTheBivariateNormalDifferencesBitForBit) {
@@ -208,12 +216,13 @@ TEST(Pollik, CellsAreTheBivariateNormalDifferencesBitForBit) {
             int ifail = 0;
             return num1::G01HAF(tj[a], ti[b], rho, ifail);
         };
+        // Every cell holds a subject: one without probability rules RHO out.
         double expected = 0.0;
         for (int a = 1; a <= 5; ++a)
             for (int b = 1; b <= 4; ++b) {
                 const double cell = ((g(a, b) - g(a - 1, b)) - g(a, b - 1)) + g(a - 1, b - 1);
                 EXPECT_EQ(p[static_cast<std::size_t>(a - 1 + 15 * (b - 1))], cell) << a << " " << b;
-                if (cell > 0.0) expected += std::log(cell);
+                expected += cell > 0.0 ? std::log(cell) : -std::numeric_limits<double>::infinity();
             }
         EXPECT_EQ(ll, expected);
     }
