@@ -4,11 +4,13 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
 #include "numlib/routines2/columns.h"
 #include "numlib/routines2/eigen_team.h"
+#include "numlib/routines2/umach.h"
 #include "process/thread_policy.h"
 
 namespace orv::num2 {
@@ -54,7 +56,33 @@ int dlinds_threads(int n) {
 
 namespace detail {
 
+double safe_minimum() {
+    double small = DMACH(1);
+    if (small * DMACH(2) < 1.0) small = 1.0 / DMACH(2);
+    return small;
+}
+
+bool same_or_apart(const double* a, std::size_t lda, const double* b, std::size_t ldb, int n) {
+    if (a == b) return lda == ldb;
+    const auto first_a = reinterpret_cast<std::uintptr_t>(a), first_b = reinterpret_cast<std::uintptr_t>(b);
+    const auto extent = [n](std::size_t ld) {
+        return (static_cast<std::size_t>(n - 1) * ld + static_cast<std::size_t>(n)) * sizeof(double);
+    };
+    return first_a + extent(lda) <= first_b || first_b + extent(ldb) <= first_a;
+}
+
 namespace {
+
+// BODY as an open run of the crew, or as the calling thread alone, a crew
+// of one, when CREW is null.
+template <typename Body>
+void run_open(Crew* crew, Body& body) {
+    if (crew != nullptr) {
+        crew->run_open(body);
+    } else {
+        body(0, 1);
+    }
+}
 
 // The terms of a fused update of one column: X_k (a column of the matrix,
 // from the first row updated) times T_k, for the steps k in turn.
@@ -179,7 +207,7 @@ private:
 // F(k) for the columns K = FIRST..LAST, a block of columns at a time, on the
 // crew: each thread its own blocks first, then those left.
 template <typename F>
-void each_column(Crew& crew, int n, int first, int last, F f) {
+void each_column(Crew* crew, int n, int first, int last, F f) {
     const Blocks blocks{n};
     Claims claims(blocks.count());
     auto body = [&](int p, int threads) {
@@ -188,7 +216,7 @@ void each_column(Crew& crew, int n, int first, int last, F f) {
             for (int k = std::max(first, blocks.first(x)); k <= std::min(last, blocks.last(x)); ++k) f(k);
         }
     };
-    crew.run_open(body);
+    run_open(crew, body);
 }
 
 // The elimination the factorisation and the triangular inverse share:
@@ -206,7 +234,7 @@ void each_column(Crew& crew, int n, int first, int last, F f) {
 // Returns 0 or the column F that could not be finished; every column after
 // it has then taken the steps before F, as in the step-by-step loops.
 template <typename Prepare, typename Apply, typename Finish>
-int eliminate(Crew& crew, int n, Prepare prepare, Apply apply, Finish finish) {
+int eliminate(Crew* crew, int n, Prepare prepare, Apply apply, Finish finish) {
     const Blocks blocks{n};
     const int nb = blocks.count();
     std::unique_ptr<BlockWork[]> work(new BlockWork[static_cast<std::size_t>(nb)]);
@@ -308,7 +336,7 @@ int eliminate(Crew& crew, int n, Prepare prepare, Apply apply, Finish finish) {
             idle.reset();
         }
     };
-    crew.run_open(body);
+    run_open(crew, body);
     return progress.failure();
 }
 
@@ -325,7 +353,7 @@ double* copy_upper_column(const double* a, std::size_t lda, double* t, std::size
 
 }  // namespace
 
-int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac, std::size_t ldfac, double* sums) {
+int factor_spd(Crew* crew, int n, const double* a, std::size_t lda, double* fac, std::size_t ldfac, double* sums) {
     // The symmetric copy of the upper triangle, and the sums of the elements
     // it copies.  In place, the upper triangle is left as it is, and only
     // lower triangles are written while it is read (a diagonal element only
@@ -372,7 +400,7 @@ int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac,
     return failed;
 }
 
-int invert_upper(Crew& crew, int n, const double* a, std::size_t lda, double* t, std::size_t ldt, double small) {
+int invert_upper(Crew* crew, int n, const double* a, std::size_t lda, double* t, std::size_t ldt, double small) {
     auto prepare = [&](int j) {
         double* tj = copy_upper_column(a, lda, t, ldt, j);
         for (int i = j + 1; i <= n; ++i) tj[i] = 0.0;
@@ -413,7 +441,7 @@ int invert_upper(Crew& crew, int n, const double* a, std::size_t lda, double* t,
     return eliminate(crew, n, prepare, apply, finish);
 }
 
-void multiply_by_transpose(Crew& crew, int n, double* t, std::size_t ld) {
+void multiply_by_transpose(Crew* crew, int n, double* t, std::size_t ld) {
     // Step J's dsyr reads column J of T above the diagonal, which step J's
     // dscal and the later steps overwrite; so every column takes its steps
     // from a copy of T: column J's elements 1..J-1 in the lower triangle's
@@ -471,10 +499,10 @@ void multiply_by_transpose(Crew& crew, int n, double* t, std::size_t ld) {
             }
         }
     };
-    crew.run_open(accumulate);
+    run_open(crew, accumulate);
 }
 
-void mirror_upper(Crew& crew, int n, double* a, std::size_t ld) {
+void mirror_upper(Crew* crew, int n, double* a, std::size_t ld) {
     each_column(crew, n, 1, n - 1, [&](int j) {
         double* aj = column(a, ld, j);
         for (int i = j + 1; i <= n; ++i) aj[i] = a[static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(i - 1) * ld];
