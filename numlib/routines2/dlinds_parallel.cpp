@@ -73,17 +73,6 @@ bool same_or_apart(const double* a, std::size_t lda, const double* b, std::size_
 
 namespace {
 
-// BODY as an open run of the crew, or as the calling thread alone, a crew
-// of one, when CREW is null.
-template <typename Body>
-void run_open(Crew* crew, Body& body) {
-    if (crew != nullptr) {
-        crew->run_open(body);
-    } else {
-        body(0, 1);
-    }
-}
-
 // The terms of a fused update of one column: X_k (a column of the matrix,
 // from the first row updated) times T_k, for the steps k in turn.
 struct Terms {
@@ -205,9 +194,14 @@ private:
 };
 
 // F(k) for the columns K = FIRST..LAST, a block of columns at a time, on the
-// crew: each thread its own blocks first, then those left.
+// crew: each thread its own blocks first, then those left.  Without a crew,
+// the columns in turn.
 template <typename F>
 void each_column(Crew* crew, int n, int first, int last, F f) {
+    if (crew == nullptr) {
+        for (int k = first; k <= last; ++k) f(k);
+        return;
+    }
     const Blocks blocks{n};
     Claims claims(blocks.count());
     auto body = [&](int p, int threads) {
@@ -216,7 +210,7 @@ void each_column(Crew* crew, int n, int first, int last, F f) {
             for (int k = std::max(first, blocks.first(x)); k <= std::min(last, blocks.last(x)); ++k) f(k);
         }
     };
-    run_open(crew, body);
+    crew->run_open(body);
 }
 
 // The elimination the factorisation and the triangular inverse share:
@@ -227,7 +221,7 @@ void each_column(Crew* crew, int n, int first, int last, F f) {
 // Each thread works on its own blocks, the lowest first, so that the next
 // panel is done early; a thread without work takes blocks whose thread is
 // late.  A block is held by one thread at a time, and takes its steps in
-// order whoever does them.
+// order whoever does them.  Without a crew, the blocks go in turn.
 //   prepare(k): column K's copy of the input;
 //   apply(s0, s1, k): steps S0..S1 (S1 < K) on column K;
 //   finish(k): false when column K cannot be finished.
@@ -237,6 +231,40 @@ template <typename Prepare, typename Apply, typename Finish>
 int eliminate(Crew* crew, int n, Prepare prepare, Apply apply, Finish finish) {
     const Blocks blocks{n};
     const int nb = blocks.count();
+    auto steps_on = [&](int s0, int s1, int x) {
+        if (s0 > s1) return;
+        for (int k = blocks.first(x); k <= blocks.last(x); ++k) apply(s0, s1, k);
+    };
+    // Block X's panel: 0, or the column that could not be finished (the
+    // columns after it in the block then brought to its step).
+    auto panel = [&](int x) {
+        const int first = blocks.first(x), last = blocks.last(x);
+        for (int k = first; k <= last; ++k) {
+            if (k > first) apply(first, k - 1, k);
+            if (!finish(k)) {
+                if (k > first) {
+                    for (int later = k + 1; later <= last; ++later) apply(first, k - 1, later);
+                }
+                return k;
+            }
+        }
+        return 0;
+    };
+    if (crew == nullptr) {
+        int failed = 0;
+        for (int x = 0; x < nb; ++x) {
+            for (int k = blocks.first(x); k <= blocks.last(x); ++k) prepare(k);
+            const int full = failed == 0 ? x : (failed - 1) / kBlockColumns;
+            for (int a = 0; a < full; ++a) steps_on(blocks.first(a), blocks.last(a), x);
+            if (failed == 0) {
+                failed = panel(x);
+            } else {
+                steps_on(blocks.first(full), failed - 1, x);
+            }
+        }
+        return failed;
+    }
+
     std::unique_ptr<BlockWork[]> work(new BlockWork[static_cast<std::size_t>(nb)]);
     Progress progress;
     std::atomic<int> settled{0};  // blocks that need nothing more
@@ -260,26 +288,6 @@ int eliminate(Crew* crew, int n, Prepare prepare, Apply apply, Finish finish) {
         if (a == std::min(x, r.failed) + 1) return false;  // settled
         return a < std::min(r.full, x) || (a == x && r.full == x && r.failed == nb) || (x > r.failed && a == r.failed);
     };
-    auto steps_on = [&](int s0, int s1, int x) {
-        if (s0 > s1) return;
-        for (int k = blocks.first(x); k <= blocks.last(x); ++k) apply(s0, s1, k);
-    };
-    // Block X's panel: false on a failure (published with the columns
-    // after the failed one brought to its step).
-    auto panel = [&](int x) {
-        const int first = blocks.first(x), last = blocks.last(x);
-        for (int k = first; k <= last; ++k) {
-            if (k > first) apply(first, k - 1, k);
-            if (!finish(k)) {
-                if (k > first) {
-                    for (int later = k + 1; later <= last; ++later) apply(first, k - 1, later);
-                }
-                progress.failed(k);
-                return;
-            }
-        }
-        progress.finished(last);
-    };
     // Everything block X can take now; the caller holds it.
     auto advance = [&](int x) {
         int a = work[x].applied.load(std::memory_order_acquire);
@@ -293,7 +301,14 @@ int eliminate(Crew* crew, int n, Prepare prepare, Apply apply, Finish finish) {
                 steps_on(blocks.first(a), blocks.last(a), x);
                 ++a;
             } else if (a == x && r.full == x && r.failed == nb) {
-                panel(x);
+                // The panel's failure is published with the columns after
+                // the failed one brought to its step.
+                const int failed = panel(x);
+                if (failed != 0) {
+                    progress.failed(failed);
+                } else {
+                    progress.finished(blocks.last(x));
+                }
                 ++a;
                 settled.fetch_add(1, std::memory_order_acq_rel);
                 break;
@@ -336,7 +351,7 @@ int eliminate(Crew* crew, int n, Prepare prepare, Apply apply, Finish finish) {
             idle.reset();
         }
     };
-    run_open(crew, body);
+    crew->run_open(body);
     return progress.failure();
 }
 
@@ -461,15 +476,15 @@ void multiply_by_transpose(Crew* crew, int n, double* t, std::size_t ld) {
     // steps serve every column of the chunk while they are in its cache.
     const Blocks blocks{n};
     const int nb = blocks.count();
-    Claims claims(nb);
-    auto accumulate = [&](int p, int threads) {
-        int own = p, other = 0;
+    // Chunks of the blocks that NEXT gives (-1 when none is left), until
+    // none is left.
+    auto accumulate = [&](auto next) {
         int chunk[kChunkBlocks];
         for (;;) {
             int count = 0;
             std::size_t size = 0;
             while (count < kChunkBlocks && size < kChunkElements) {
-                const int x = claims.next(own, other, threads);
+                const int x = next();
                 if (x < 0) break;
                 chunk[count++] = x;
                 size += static_cast<std::size_t>(blocks.last(x)) * kBlockColumns;
@@ -499,7 +514,17 @@ void multiply_by_transpose(Crew* crew, int n, double* t, std::size_t ld) {
             }
         }
     };
-    run_open(crew, accumulate);
+    if (crew == nullptr) {
+        int x = 0;
+        accumulate([&] { return x < nb ? x++ : -1; });
+        return;
+    }
+    Claims claims(nb);
+    auto body = [&](int p, int threads) {
+        int own = p, other = 0;
+        accumulate([&] { return claims.next(own, other, threads); });
+    };
+    crew->run_open(body);
 }
 
 void mirror_upper(Crew* crew, int n, double* a, std::size_t ld) {
