@@ -75,9 +75,10 @@ namespace {
 
 // The terms of a fused update of one column: X_k (a column of the matrix,
 // from the first row updated) times T_k, for the steps k in turn.
+// Only the first COUNT are set.
 struct Terms {
-    const double* x[kBlockColumns] = {};
-    double t[kBlockColumns] = {};
+    const double* x[kBlockColumns];
+    double t[kBlockColumns];
     int count = 0;
     void add(const double* xk, double tk) {
         x[count] = xk;
