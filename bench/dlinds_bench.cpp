@@ -1,11 +1,11 @@
 // DLINDS, the inverse of a symmetric positive definite matrix, on N x N
 // correlation matrices with a few factors for each N given (default 200 500
-// 1000 2000): with the sequential loops, with the threaded loops on one
-// thread and on THREADS threads (default: one per usable CPU), the best of
-// RUNS runs each (default 5), taken in turn in the same run.  The ratios
-// (sequential / one thread, sequential / THREADS, one thread / THREADS)
-// show from which order the loops and the threads pay; the inverses are
-// checked to be the same bit for bit.
+// 1000 2000): its kernels without a crew ("sequential", as below the
+// parallel order), on a crew of one thread and on THREADS threads (default:
+// one per usable CPU), the best of RUNS runs each (default 5), taken in turn
+// in the same run.  The ratios (sequential / one thread, sequential /
+// THREADS, one thread / THREADS) show from which order a crew and its
+// threads pay; the inverses are checked to be the same bit for bit.
 // Usage: orv_dlinds_bench [-t THREADS] [-r RUNS] [N ...]
 #include <algorithm>
 #include <cstdint>

@@ -1,9 +1,9 @@
 #include "engine/control/echojb.h"
 
 #include <cstddef>
+#include <string>
 
 #include "engine/common/units.h"
-#include "engine/control/jobset.h"
 #include "runtime/formatted_io.h"
 #include "runtime/io_error.h"
 #include "runtime/list_io.h"
@@ -29,7 +29,7 @@ void title_block() {
     rt::write(LURPT, format);
 }
 
-void command_listing(const std::string& LABOPT) {
+void command_listing(const JOBSET& job) {
     static const rt::Format heading = rt::parse_format("('0===========COMMAND LISTING====================0',/)");
     static const rt::Format line_format = rt::parse_format("(A200)");
     static const rt::Format labels_line = rt::parse_format("('>LABELS: Label names . . . ')");
@@ -37,7 +37,7 @@ void command_listing(const std::string& LABOPT) {
 
     rt::write(LURPT, heading);
     rt::rewind_unit(LUJOB);
-    const bool nolabels = is_word(field(LABOPT, 15), "NOLABELS");
+    const bool nolabels = is_word(field(job.LABOPT, 15), "NOLABELS");
     std::string line = blank_text(200);
     for (int count = 0; count < 100; ++count) {
         try {
@@ -60,8 +60,7 @@ void command_listing(const std::string& LABOPT) {
     rt::write(LURPT, closing);
 }
 
-void model_block(const std::string& SMOOPT, const std::string& METRIC, int NFAC, const std::string& MODTYP,
-                 const std::string& SCRMTH, int NSUBJ, int NVAR, const std::string& ROTNAM) {
+void model_block(const JOBSET& job) {
     static const rt::Format heading = rt::parse_format("('0==================MODEL=======================0',/)");
     static const rt::Format text = rt::parse_format("(A)");
     static const rt::Format counts = rt::parse_format(
@@ -71,10 +70,10 @@ void model_block(const std::string& SMOOPT, const std::string& METRIC, int NFAC,
 
     rt::write(LURPT, heading);
 
-    const std::string smoopt = field(SMOOPT, 2);
+    const std::string smoopt = field(job.SMOOPT, 2);
     const std::string smoothing = smoopt == "SM" || smoopt == "PS" ? "Smoothed   " : "Unsmoothed ";
 
-    const std::string metric = field(METRIC, 2);
+    const std::string metric = field(job.METRIC, 2);
     std::string coding;
     if (metric == "CO") coding = "Continuous";
     else if (metric == "DI" || metric == "DC") coding = "Dichotomous";
@@ -82,22 +81,23 @@ void model_block(const std::string& SMOOPT, const std::string& METRIC, int NFAC,
     else if (metric == "IP") coding = "Ipsatized";
     else if (metric == "CD") coding = "Continous -> Dichotomous";
 
-    const std::string model = field(MODTYP, 4);
+    const std::string model = field(job.MODTYP, 4);
     if (is_word(model, "TRP")) rt::write(LURPT, text, "Model = Test of underlying multivariate normality");
-    if (NFAC > 0) {
+    if (job.NFAC > 0) {
         if (is_word(model, "PCA")) rt::write(LURPT, text, "Model = Principal Components Analysis");
         if (is_word(model, "ROT")) rt::write(LURPT, text, "Model = Rotate existing matrix");
         if (is_word(model, "PFA")) rt::write(LURPT, text, "Model = Principal Factor Analysis");
     }
 
     // A score word outside the three known ones leaves the score text blank.
-    const std::string score = field(SCRMTH, 8);
+    const std::string score = field(job.SCRMTH, 8);
     std::string score_text;
     if (is_word(score, "REG")) score_text = "Regression Method";
     else if (is_word(score, "BART")) score_text = "Bartlett Method";
     else if (is_word(score, "NOSCORE")) score_text = "None";
 
-    rt::write(LURPT, counts, NSUBJ, NFAC, NVAR, field(coding, 31), field(smoothing, 11), field(ROTNAM, 25));
+    rt::write(LURPT, counts, job.NSUBJ, job.NFAC, job.NVAR, field(coding, 31), field(smoothing, 11),
+              field(job.ROTNAM, 25));
     if (metric == "CO") rt::write(LURPT, scores, field(score_text, 20));
 
     if (metric == "CO" || metric == "IP") rt::write(LURPT, text, "Correlations are Pearson Product Moments");
@@ -107,8 +107,7 @@ void model_block(const std::string& SMOOPT, const std::string& METRIC, int NFAC,
     rt::write_list(LURPT);
 }
 
-void technical_block(double COMP_EPS, int MAXIT, double ROT_EPS, int ROT_MAXIT, const std::string& RNDSTRTS,
-                     double HYPER_WIDTH) {
+void technical_block(const JOBSET& job) {
     static const rt::Format heading = rt::parse_format("(/,/,/,'0==============TECHNICAL PARAMETERS============0')");
     static const rt::Format values = rt::parse_format(
         "(/,'Epsilon for Communality Estimation = ',F10.9,/,"
@@ -119,24 +118,21 @@ void technical_block(double COMP_EPS, int MAXIT, double ROT_EPS, int ROT_MAXIT, 
     static const rt::Format hyperplane = rt::parse_format("('Hyperplane width = ',F5.3,/)");
 
     rt::write(LURPT, heading);
-    rt::write(LURPT, values, COMP_EPS, MAXIT, ROT_EPS, ROT_MAXIT);
-    const std::string starts = field(RNDSTRTS, 1);
+    rt::write(LURPT, values, job.COMP_EPS, job.MAXIT, job.ROT_EPS, job.ROT_MAXIT);
+    const std::string starts = field(job.RNDSTRTS, 1);
     if (starts == "T") rt::write(LURPT, text, "Rotate from Random Orientation");
     else if (starts == "F") rt::write(LURPT, text, "Rotate from Unrotated Orientation");
-    rt::write(LURPT, hyperplane, HYPER_WIDTH);
+    rt::write(LURPT, hyperplane, job.HYPER_WIDTH);
     rt::write_list(LURPT);
 }
 
 }  // namespace
 
-void ECHOJB(const std::string& LABOPT, const std::string& SMOOPT, const std::string& METRIC, int NFAC,
-            const std::string& MODTYP, const std::string& SCRMTH, int NSUBJ, int NVAR, double COMP_EPS,
-            int MAXIT, double ROT_EPS, int ROT_MAXIT, const std::string& RNDSTRTS, double HYPER_WIDTH,
-            const std::string& ROTNAM) {
+void ECHOJB(const JOBSET& job) {
     title_block();
-    command_listing(LABOPT);
-    model_block(SMOOPT, METRIC, NFAC, MODTYP, SCRMTH, NSUBJ, NVAR, ROTNAM);
-    technical_block(COMP_EPS, MAXIT, ROT_EPS, ROT_MAXIT, RNDSTRTS, HYPER_WIDTH);
+    command_listing(job);
+    model_block(job);
+    technical_block(job);
 }
 
 }  // namespace orv::engine

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include "engine/control/jobset.h"
 
 namespace orv::engine {
 
@@ -10,9 +10,6 @@ namespace orv::engine {
 // the end of the file), the MODEL block that restates the job and the
 // TECHNICAL PARAMETERS block.  Words are compared as the command-file
 // reader leaves them (upper case, blank-padded).
-void ECHOJB(const std::string& LABOPT, const std::string& SMOOPT, const std::string& METRIC, int NFAC,
-            const std::string& MODTYP, const std::string& SCRMTH, int NSUBJ, int NVAR, double COMP_EPS,
-            int MAXIT, double ROT_EPS, int ROT_MAXIT, const std::string& RNDSTRTS, double HYPER_WIDTH,
-            const std::string& ROTNAM);
+void ECHOJB(const JOBSET& job);
 
 }  // namespace orv::engine

@@ -18,10 +18,6 @@ namespace orv::engine {
 
 namespace {
 
-void write_head(const JOBSET& job) {
-    ECHOJB(job.LABOPT, job.SMOOPT, job.METRIC, job.NFAC, job.MODTYP, job.SCRMTH, job.NSUBJ, job.NVAR,
-           job.COMP_EPS, job.MAXIT, job.ROT_EPS, job.ROT_MAXIT, job.RNDSTRTS, job.HYPER_WIDTH, job.ROTNAM);
-}
 
 void write_finished() {
     static const rt::Format format = rt::parse_format("(T30,A8)");
@@ -73,12 +69,12 @@ void ORVCALC() {
         RDLOAD(job.DATFIL, job.DATFMT, job.DATTYP, job.PHIFIL, job.NVAR, job.NFAC, run.L, run.PHI, run.COMM,
                run.FACSS);
         RDLABS(job.LABOPT, job.NVAR, job.VARLAB);
-        write_head(job);
+        ECHOJB(job);
         run.ORDER.assign(static_cast<std::size_t>(job.NVAR), 0);  // items in their own order
     } else {
         CORSTG(job, run);
         RDLABS(job.LABOPT, job.NVAR, job.VARLAB);
-        write_head(job);
+        ECHOJB(job);
         if (is_word(job.VERBOS, "LONG")) CORPRT(job, run);
         if (is_word(job.MODTYP, "TRP")) {
             TRPSTG(job, run, 0);  // a thread per usable CPU

@@ -11,6 +11,19 @@
 
 namespace orv::num2 {
 
+int INITDS_PURE(std::span<const double> os, int nos, float eta) {
+    float err = 0.0f;
+    int i = nos;
+    for (; i >= 1; --i) {
+        // Magnitudes beyond the single-precision range count as infinite.
+        const double mag = std::fabs(os[static_cast<std::size_t>(i - 1)]);
+        err += mag > FLT_MAX ? std::numeric_limits<float>::infinity() : static_cast<float>(mag);
+        if (err > eta) break;
+    }
+    if (i == nos) return 0;
+    return i < 1 ? 1 : i;
+}
+
 int INITDS(std::span<const double> os, int nos, float eta) {
     if (nos >= 1 && os.size() < static_cast<std::size_t>(nos))
         throw std::length_error("INITDS: OS is shorter than NOS");
@@ -20,19 +33,8 @@ int INITDS(std::span<const double> os, int nos, float eta) {
         MSGINT(1, nos);
         E1MES(5, 5, "The number of coefficients is less than 1. NOS = %(I1).");
     } else {
-        float err = 0.0f;
-        int i = nos;
-        for (; i >= 1; --i) {
-            // Magnitudes beyond the single-precision range count as infinite.
-            const double mag = std::fabs(os[static_cast<std::size_t>(i - 1)]);
-            err += mag > FLT_MAX ? std::numeric_limits<float>::infinity() : static_cast<float>(mag);
-            if (err > eta) break;
-        }
-        if (i == nos) {
-            E1MES(5, 6, "Too much accuracy may be requested. ETA should be increased.");
-        } else {
-            result = i < 1 ? 1 : i;
-        }
+        result = INITDS_PURE(os, nos, eta);
+        if (result == 0) E1MES(5, 6, "Too much accuracy may be requested. ETA should be increased.");
     }
     return result;
 }
@@ -53,14 +55,7 @@ double DCSEVL(double x, std::span<const double> cs, int n) {
             MSGDBL(1, x);
             E1MES(3, 7, "The argument X = %(D1) is outside the interval (-1.1,+1.1).");
         }
-        double b0 = 0.0, b1 = 0.0, b2 = 0.0;
-        const double twox = 2.0 * x;
-        for (int i = n; i >= 1; --i) {
-            b2 = b1;
-            b1 = b0;
-            b0 = twox * b1 - b2 + cs[static_cast<std::size_t>(i - 1)];
-        }
-        result = 0.5 * (b0 - b2);
+        result = DCSEVL_PURE(x, cs, n);
     }
     return result;
 }

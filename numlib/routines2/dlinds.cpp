@@ -5,13 +5,13 @@
 
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "numlib/array_args.h"
 #include "numlib/blas_lapack.h"
@@ -22,16 +22,23 @@
 namespace orv::num2 {
 namespace {
 
+using detail::safe_minimum;
 using numlib::element;
 using numlib::matrix_extent;
 using numlib::require_length;
 
-// The smallest magnitude that may safely divide: the smallest normalised
-// double, or the reciprocal of the largest when that is bigger.
-double safe_minimum() {
-    double small = DMACH(1);
-    if (small * DMACH(2) < 1.0) small = 1.0 / DMACH(2);
-    return small;
+// The input of a kernel that writes OUT: A itself when the two are the
+// same array or apart, else a copy of A's N x N elements (leading
+// dimension N) in SCRATCH.
+const double* kernel_input(const double* a, int& lda, const double* out, int ldout, int n,
+                           std::vector<double>& scratch) {
+    if (detail::same_or_apart(a, static_cast<std::size_t>(lda), out, static_cast<std::size_t>(ldout), n)) return a;
+    scratch.resize(matrix_extent(n, n, n));
+    for (int j = 1; j <= n; ++j) {
+        for (int i = 1; i <= n; ++i) scratch[element(i, j, n)] = a[element(i, j, lda)];
+    }
+    lda = n;
+    return scratch.data();
 }
 
 void not_positive_definite(int column) {
@@ -86,8 +93,8 @@ void DVFILL(int n, double da, std::span<double> dx, int incx) {
 
 namespace {
 
-// The routines below with the crew of threads that DL2NDS may give them
-// (null: the sequential loops).
+// The routines below on the kernels of dlinds_parallel.h, with the crew of
+// threads that DL2NDS may give them (null: the calling thread alone).
 
 void complete_symmetric(int n, std::span<double> a, int lda, detail::Crew* crew) {
     if (n >= 1 && lda >= n) require_length(a.size(), matrix_extent(n, n, lda), "DCSFRG", "A");
@@ -101,59 +108,24 @@ void complete_symmetric(int n, std::span<double> a, int lda, detail::Crew* crew)
         E1MES(5, 2,
               "N = %(I1) and LDA = %(I2).  The order of A, N, must be less than or equal to the leading "
               "dimension of A, LDA.");
-    } else if (crew != nullptr) {
-        detail::mirror_upper(*crew, n, a.data(), static_cast<std::size_t>(lda));
     } else {
-        for (int j = 1; j < n; ++j) {
-            const int len = n - j;
-            const int one = 1;
-            dcopy_(&len, &a[element(j, j + 1, lda)], &lda, &a[element(j + 1, j, lda)], &one);
-        }
+        detail::mirror_upper(crew, n, a.data(), static_cast<std::size_t>(lda));
     }
 }
 
-// With a crew, SUMS (N doubles, or null) also receives the column sums of
-// DL2CDS's L1 norm of A (detail::factor_spd).
+// SUMS (N doubles, or null) also receives the column sums of DL2CDS's L1
+// norm of A (detail::factor_spd).
 void factor(int n, std::span<const double> a, int lda, std::span<double> fac, int ldfac, detail::Crew* crew,
             double* sums) {
     require_arrays("DLFTDS", n, a.size(), lda, fac.size(), ldfac, "FAC");
     ErrorLevel frame("DLFTDS");
     check_order(n, lda, ldfac, "LDFAC");
-    if (N1RTY(0) == 0 && crew != nullptr) {
-        const int failed = detail::factor_spd(*crew, n, a.data(), static_cast<std::size_t>(lda), fac.data(),
+    if (N1RTY(0) == 0) {
+        std::vector<double> scratch;
+        const double* in = kernel_input(a.data(), lda, fac.data(), ldfac, n, scratch);
+        const int failed = detail::factor_spd(crew, n, in, static_cast<std::size_t>(lda), fac.data(),
                                               static_cast<std::size_t>(ldfac), sums);
         if (failed != 0) not_positive_definite(failed);
-    } else if (N1RTY(0) == 0) {
-        // Full symmetric copy taken from the upper triangle.
-        for (int j = 1; j <= n; ++j) {
-            for (int i = 1; i <= n; ++i) fac[element(i, j, ldfac)] = a[element(i, j, lda)];
-        }
-        for (int j = 1; j < n; ++j) {
-            for (int i = j + 1; i <= n; ++i) fac[element(i, j, ldfac)] = fac[element(j, i, ldfac)];
-        }
-        // Right-looking factorisation L L' in the lower triangle.  A pivot
-        // that is not positive, NaN included, ends it.
-        int failed = 0;
-        for (int j = 1; j <= n; ++j) {
-            const double pivot = fac[element(j, j, ldfac)];
-            if (!(pivot > 0.0)) {
-                failed = j;
-                break;
-            }
-            const double root = std::sqrt(pivot);
-            fac[element(j, j, ldfac)] = root;
-            const double rec = 1.0 / root;
-            for (int i = j + 1; i <= n; ++i) fac[element(i, j, ldfac)] *= rec;
-            for (int k = j + 1; k <= n; ++k) {
-                const double lkj = fac[element(k, j, ldfac)];
-                for (int i = k; i <= n; ++i) fac[element(i, k, ldfac)] -= fac[element(i, j, ldfac)] * lkj;
-            }
-        }
-        if (failed != 0) not_positive_definite(failed);
-        // R = L' into the upper triangle, partial or not.
-        for (int j = 1; j < n; ++j) {
-            for (int i = j + 1; i <= n; ++i) fac[element(j, i, ldfac)] = fac[element(i, j, ldfac)];
-        }
     }
 }
 
@@ -179,24 +151,14 @@ void condition(int n, std::span<const double> a, int lda, std::span<double> fac,
         return;
     }
 
-    // L1 norm of the symmetric matrix seen through its upper triangle; with
-    // a crew, the factorisation's copy of A sums its columns into WK.
-    double anorm = 0.0;
-    if (flag == 2 && crew == nullptr) {
-        const int one = 1;
-        for (int j = 1; j <= n; ++j) {
-            double s = dasum_(&j, &a[element(1, j, lda)], &one);
-            const int rest = n - j;
-            if (rest > 0) s += dasum_(&rest, &a[element(j, j + 1, lda)], &lda);
-            if (s > anorm) anorm = s;
-        }
-    }
-
+    // L1 norm of the symmetric matrix seen through its upper triangle: the
+    // factorisation's copy of A sums its columns into WK.
     factor(n, a, lda, fac, ldfac, crew, flag == 2 ? wk.data() : nullptr);
     if (N1RTY(1) != 0) {
         return;
     }
-    if (flag == 2 && crew != nullptr) {
+    double anorm = 0.0;
+    if (flag == 2) {
         for (int j = 1; j <= n; ++j) {
             const double s = wk[static_cast<std::size_t>(j - 1)];
             if (s > anorm) anorm = s;
@@ -330,38 +292,14 @@ void invert_triangle(int n, std::span<const double> a, int lda, int ipath, std::
               "The matrix to be inverted is singular.  The index of the first zero diagonal element of A is "
               "%(I1).");
     };
-    const int one = 1;
-    if (ipath == 2 && crew != nullptr) {
-        const int failed = detail::invert_upper(*crew, n, a.data(), static_cast<std::size_t>(lda), ainv.data(),
+    if (ipath == 2) {
+        std::vector<double> scratch;
+        const double* in = kernel_input(a.data(), lda, ainv.data(), ldainv, n, scratch);
+        const int failed = detail::invert_upper(crew, n, in, static_cast<std::size_t>(lda), ainv.data(),
                                                 static_cast<std::size_t>(ldainv), small);
         if (failed != 0) singular(failed);
-    } else if (ipath == 2) {
-        // Upper: the copy may be in place, so each element is read before
-        // its own column's lower part is cleared.
-        for (int j = 1; j <= n; ++j) {
-            for (int i = 1; i <= j; ++i) t(i, j) = a[element(i, j, lda)];
-            for (int i = j + 1; i <= n; ++i) t(i, j) = 0.0;
-        }
-        for (int j = 1; j <= n; ++j) {
-            if (std::fabs(t(j, j)) <= small) {
-                singular(j);
-                break;
-            }
-            t(j, j) = 1.0 / t(j, j);
-            const int jm1 = j - 1;
-            const double neg = -t(j, j);
-            if (jm1 > 0) dscal_(&jm1, &neg, &t(1, j), &one);
-            if (j < n) {
-                const int rest = n - j;
-                const double alpha = 1.0;
-                if (jm1 > 0) {
-                    dger_(&jm1, &rest, &alpha, &t(1, j), &one, &t(j, j + 1), &ldainv, &t(1, j + 1), &ldainv);
-                }
-                const double d = t(j, j);
-                dscal_(&rest, &d, &t(j, j + 1), &ldainv);
-            }
-        }
     } else {
+        const int one = 1;
         for (int j = 1; j <= n; ++j) {
             for (int i = 1; i < j; ++i) t(i, j) = 0.0;
             for (int i = j; i <= n; ++i) t(i, j) = a[element(i, j, lda)];
@@ -388,16 +326,6 @@ void invert_triangle(int n, std::span<const double> a, int lda, int ipath, std::
     }
 }
 
-// Whether the arrays at A and B, of LDA*N and LDB*N elements, are the same
-// matrix or apart, as the threaded loops need them.
-bool same_or_apart(const double* a, int lda, const double* b, int ldb, int n) {
-    if (a == b) return lda == ldb;
-    const auto first_a = reinterpret_cast<std::uintptr_t>(a), first_b = reinterpret_cast<std::uintptr_t>(b);
-    const std::uintptr_t end_a = first_a + matrix_extent(n, n, lda) * sizeof(double);
-    const std::uintptr_t end_b = first_b + matrix_extent(n, n, ldb) * sizeof(double);
-    return end_a <= first_b || end_b <= first_a;
-}
-
 }  // namespace
 
 void DCSFRG(int n, std::span<double> a, int lda) { complete_symmetric(n, a, lda, nullptr); }
@@ -422,12 +350,11 @@ void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, i
     if (N1RTY(0) != 0) {
         return;
     }
-    // From the parallel order on, the blocked loops of dlinds_parallel.h
-    // on one crew of threads for the whole call (the caller alone below the
-    // order from which helpers pay).
+    // From the parallel order on, one crew of threads for the whole call
+    // (the caller alone below the order from which helpers pay).
     std::optional<detail::Crew> crew;
     const int threads = dlinds_threads(n);
-    if (threads > 0 && same_or_apart(a.data(), lda, ainv.data(), ldainv, n)) crew.emplace(threads);
+    if (threads > 0) crew.emplace(threads);
     detail::Crew* const team = crew ? &*crew : nullptr;
 
     double rcond = 1.0;
@@ -440,18 +367,7 @@ void DL2NDS(int n, std::span<const double> a, int lda, std::span<double> ainv, i
 
     // A^-1 = T T' with T = R^-1, accumulated column by column in the upper
     // triangle.
-    if (team != nullptr) {
-        detail::multiply_by_transpose(*team, n, ainv.data(), static_cast<std::size_t>(ldainv));
-    } else {
-        const int one = 1;
-        const double alpha = 1.0;
-        for (int j = 1; j <= n; ++j) {
-            const int jm1 = j - 1;
-            if (jm1 > 0) dsyr_("U", &jm1, &alpha, &ainv[element(1, j, ldainv)], &one, ainv.data(), &ldainv, 1);
-            const double d = ainv[element(j, j, ldainv)];
-            dscal_(&j, &d, &ainv[element(1, j, ldainv)], &one);
-        }
-    }
+    detail::multiply_by_transpose(team, n, ainv.data(), static_cast<std::size_t>(ldainv));
     if (rcond <= DMACH(4)) {
         MSGDBL(1, rcond);
         E1MES(3, 1,

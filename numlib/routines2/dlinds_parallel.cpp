@@ -4,11 +4,13 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
 #include "numlib/routines2/columns.h"
 #include "numlib/routines2/eigen_team.h"
+#include "numlib/routines2/umach.h"
 #include "process/thread_policy.h"
 
 namespace orv::num2 {
@@ -54,13 +56,29 @@ int dlinds_threads(int n) {
 
 namespace detail {
 
+double safe_minimum() {
+    double small = DMACH(1);
+    if (small * DMACH(2) < 1.0) small = 1.0 / DMACH(2);
+    return small;
+}
+
+bool same_or_apart(const double* a, std::size_t lda, const double* b, std::size_t ldb, int n) {
+    if (a == b) return lda == ldb;
+    const auto first_a = reinterpret_cast<std::uintptr_t>(a), first_b = reinterpret_cast<std::uintptr_t>(b);
+    const auto extent = [n](std::size_t ld) {
+        return (static_cast<std::size_t>(n - 1) * ld + static_cast<std::size_t>(n)) * sizeof(double);
+    };
+    return first_a + extent(lda) <= first_b || first_b + extent(ldb) <= first_a;
+}
+
 namespace {
 
 // The terms of a fused update of one column: X_k (a column of the matrix,
 // from the first row updated) times T_k, for the steps k in turn.
+// Only the first COUNT are set.
 struct Terms {
-    const double* x[kBlockColumns] = {};
-    double t[kBlockColumns] = {};
+    const double* x[kBlockColumns];
+    double t[kBlockColumns];
     int count = 0;
     void add(const double* xk, double tk) {
         x[count] = xk;
@@ -177,9 +195,14 @@ private:
 };
 
 // F(k) for the columns K = FIRST..LAST, a block of columns at a time, on the
-// crew: each thread its own blocks first, then those left.
+// crew: each thread its own blocks first, then those left.  Without a crew,
+// the columns in turn.
 template <typename F>
-void each_column(Crew& crew, int n, int first, int last, F f) {
+void each_column(Crew* crew, int n, int first, int last, F f) {
+    if (crew == nullptr) {
+        for (int k = first; k <= last; ++k) f(k);
+        return;
+    }
     const Blocks blocks{n};
     Claims claims(blocks.count());
     auto body = [&](int p, int threads) {
@@ -188,7 +211,7 @@ void each_column(Crew& crew, int n, int first, int last, F f) {
             for (int k = std::max(first, blocks.first(x)); k <= std::min(last, blocks.last(x)); ++k) f(k);
         }
     };
-    crew.run_open(body);
+    crew->run_open(body);
 }
 
 // The elimination the factorisation and the triangular inverse share:
@@ -199,16 +222,50 @@ void each_column(Crew& crew, int n, int first, int last, F f) {
 // Each thread works on its own blocks, the lowest first, so that the next
 // panel is done early; a thread without work takes blocks whose thread is
 // late.  A block is held by one thread at a time, and takes its steps in
-// order whoever does them.
+// order whoever does them.  Without a crew, the blocks go in turn.
 //   prepare(k): column K's copy of the input;
 //   apply(s0, s1, k): steps S0..S1 (S1 < K) on column K;
 //   finish(k): false when column K cannot be finished.
 // Returns 0 or the column F that could not be finished; every column after
 // it has then taken the steps before F, as in the step-by-step loops.
 template <typename Prepare, typename Apply, typename Finish>
-int eliminate(Crew& crew, int n, Prepare prepare, Apply apply, Finish finish) {
+int eliminate(Crew* crew, int n, Prepare prepare, Apply apply, Finish finish) {
     const Blocks blocks{n};
     const int nb = blocks.count();
+    auto steps_on = [&](int s0, int s1, int x) {
+        if (s0 > s1) return;
+        for (int k = blocks.first(x); k <= blocks.last(x); ++k) apply(s0, s1, k);
+    };
+    // Block X's panel: 0, or the column that could not be finished (the
+    // columns after it in the block then brought to its step).
+    auto panel = [&](int x) {
+        const int first = blocks.first(x), last = blocks.last(x);
+        for (int k = first; k <= last; ++k) {
+            if (k > first) apply(first, k - 1, k);
+            if (!finish(k)) {
+                if (k > first) {
+                    for (int later = k + 1; later <= last; ++later) apply(first, k - 1, later);
+                }
+                return k;
+            }
+        }
+        return 0;
+    };
+    if (crew == nullptr) {
+        int failed = 0;
+        for (int x = 0; x < nb; ++x) {
+            for (int k = blocks.first(x); k <= blocks.last(x); ++k) prepare(k);
+            const int full = failed == 0 ? x : (failed - 1) / kBlockColumns;
+            for (int a = 0; a < full; ++a) steps_on(blocks.first(a), blocks.last(a), x);
+            if (failed == 0) {
+                failed = panel(x);
+            } else {
+                steps_on(blocks.first(full), failed - 1, x);
+            }
+        }
+        return failed;
+    }
+
     std::unique_ptr<BlockWork[]> work(new BlockWork[static_cast<std::size_t>(nb)]);
     Progress progress;
     std::atomic<int> settled{0};  // blocks that need nothing more
@@ -232,26 +289,6 @@ int eliminate(Crew& crew, int n, Prepare prepare, Apply apply, Finish finish) {
         if (a == std::min(x, r.failed) + 1) return false;  // settled
         return a < std::min(r.full, x) || (a == x && r.full == x && r.failed == nb) || (x > r.failed && a == r.failed);
     };
-    auto steps_on = [&](int s0, int s1, int x) {
-        if (s0 > s1) return;
-        for (int k = blocks.first(x); k <= blocks.last(x); ++k) apply(s0, s1, k);
-    };
-    // Block X's panel: false on a failure (published with the columns
-    // after the failed one brought to its step).
-    auto panel = [&](int x) {
-        const int first = blocks.first(x), last = blocks.last(x);
-        for (int k = first; k <= last; ++k) {
-            if (k > first) apply(first, k - 1, k);
-            if (!finish(k)) {
-                if (k > first) {
-                    for (int later = k + 1; later <= last; ++later) apply(first, k - 1, later);
-                }
-                progress.failed(k);
-                return;
-            }
-        }
-        progress.finished(last);
-    };
     // Everything block X can take now; the caller holds it.
     auto advance = [&](int x) {
         int a = work[x].applied.load(std::memory_order_acquire);
@@ -265,7 +302,14 @@ int eliminate(Crew& crew, int n, Prepare prepare, Apply apply, Finish finish) {
                 steps_on(blocks.first(a), blocks.last(a), x);
                 ++a;
             } else if (a == x && r.full == x && r.failed == nb) {
-                panel(x);
+                // The panel's failure is published with the columns after
+                // the failed one brought to its step.
+                const int failed = panel(x);
+                if (failed != 0) {
+                    progress.failed(failed);
+                } else {
+                    progress.finished(blocks.last(x));
+                }
                 ++a;
                 settled.fetch_add(1, std::memory_order_acq_rel);
                 break;
@@ -308,7 +352,7 @@ int eliminate(Crew& crew, int n, Prepare prepare, Apply apply, Finish finish) {
             idle.reset();
         }
     };
-    crew.run_open(body);
+    crew->run_open(body);
     return progress.failure();
 }
 
@@ -325,7 +369,7 @@ double* copy_upper_column(const double* a, std::size_t lda, double* t, std::size
 
 }  // namespace
 
-int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac, std::size_t ldfac, double* sums) {
+int factor_spd(Crew* crew, int n, const double* a, std::size_t lda, double* fac, std::size_t ldfac, double* sums) {
     // The symmetric copy of the upper triangle, and the sums of the elements
     // it copies.  In place, the upper triangle is left as it is, and only
     // lower triangles are written while it is read (a diagonal element only
@@ -372,7 +416,7 @@ int factor_spd(Crew& crew, int n, const double* a, std::size_t lda, double* fac,
     return failed;
 }
 
-int invert_upper(Crew& crew, int n, const double* a, std::size_t lda, double* t, std::size_t ldt, double small) {
+int invert_upper(Crew* crew, int n, const double* a, std::size_t lda, double* t, std::size_t ldt, double small) {
     auto prepare = [&](int j) {
         double* tj = copy_upper_column(a, lda, t, ldt, j);
         for (int i = j + 1; i <= n; ++i) tj[i] = 0.0;
@@ -413,7 +457,7 @@ int invert_upper(Crew& crew, int n, const double* a, std::size_t lda, double* t,
     return eliminate(crew, n, prepare, apply, finish);
 }
 
-void multiply_by_transpose(Crew& crew, int n, double* t, std::size_t ld) {
+void multiply_by_transpose(Crew* crew, int n, double* t, std::size_t ld) {
     // Step J's dsyr reads column J of T above the diagonal, which step J's
     // dscal and the later steps overwrite; so every column takes its steps
     // from a copy of T: column J's elements 1..J-1 in the lower triangle's
@@ -433,15 +477,15 @@ void multiply_by_transpose(Crew& crew, int n, double* t, std::size_t ld) {
     // steps serve every column of the chunk while they are in its cache.
     const Blocks blocks{n};
     const int nb = blocks.count();
-    Claims claims(nb);
-    auto accumulate = [&](int p, int threads) {
-        int own = p, other = 0;
+    // Chunks of the blocks that NEXT gives (-1 when none is left), until
+    // none is left.
+    auto accumulate = [&](auto next) {
         int chunk[kChunkBlocks];
         for (;;) {
             int count = 0;
             std::size_t size = 0;
             while (count < kChunkBlocks && size < kChunkElements) {
-                const int x = claims.next(own, other, threads);
+                const int x = next();
                 if (x < 0) break;
                 chunk[count++] = x;
                 size += static_cast<std::size_t>(blocks.last(x)) * kBlockColumns;
@@ -471,10 +515,20 @@ void multiply_by_transpose(Crew& crew, int n, double* t, std::size_t ld) {
             }
         }
     };
-    crew.run_open(accumulate);
+    if (crew == nullptr) {
+        int x = 0;
+        accumulate([&] { return x < nb ? x++ : -1; });
+        return;
+    }
+    Claims claims(nb);
+    auto body = [&](int p, int threads) {
+        int own = p, other = 0;
+        accumulate([&] { return claims.next(own, other, threads); });
+    };
+    crew->run_open(body);
 }
 
-void mirror_upper(Crew& crew, int n, double* a, std::size_t ld) {
+void mirror_upper(Crew* crew, int n, double* a, std::size_t ld) {
     each_column(crew, n, 1, n - 1, [&](int j) {
         double* aj = column(a, ld, j);
         for (int i = j + 1; i <= n; ++i) aj[i] = a[static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(i - 1) * ld];

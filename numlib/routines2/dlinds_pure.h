@@ -10,14 +10,15 @@
 
 namespace orv::num2 {
 
-// Largest order the twin takes (its work lives on the stack).
+// Largest order the twin takes.
 inline constexpr int kPureInverseMaxOrder = 16;
 
 // AINV := A^-1 (N x N, leading dimensions LDA and LDAINV; only the upper
 // triangle of A is read) for 1 <= N <= kPureInverseMaxOrder.  Returns false
 // when A is not positive definite (DLINDS's code 2); AINV then holds the
 // partial factor exactly as DLINDS leaves it.  The condition estimate, which
-// changes only a warning, is not made.
+// changes only a warning, is not made.  A and AINV are the same array with
+// the same leading dimension or do not overlap.
 bool DLINDS_PURE(int n, std::span<const double> a, int lda, std::span<double> ainv, int ldainv);
 
 }  // namespace orv::num2

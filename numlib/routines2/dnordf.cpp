@@ -1,15 +1,14 @@
-// The normal distribution and the error-function family.  erfc is summed from
-// three Chebyshev series (|x| <= 1, 1 < |x| <= 2, |x| > 2); its inverse comes
+// The normal distribution and the error-function family: the messages
+// around the arithmetic of dnordf_pure.h, and the inverse of erfc, which comes
 // from a Chebyshev series for |1 - x| < 0.75 and from Newton's method on the
 // scaled complement exp(x^2) erfc(x) in the tails.  The series are generated
 // from their definitions by scripts/reference/erf_coefficients.py.
 #include "numlib/routines2/dnordf.h"
 
-#include <algorithm>
 #include <cmath>
-#include <span>
 
 #include "numlib/routines2/dcsevl.h"
+#include "numlib/routines2/dnordf_pure.h"
 #include "numlib/routines2/erf_coefficients.h"
 #include "numlib/routines2/erset.h"
 #include "numlib/routines2/umach.h"
@@ -18,38 +17,9 @@ namespace orv::num2 {
 
 namespace {
 
-using erf_series::kErfcAboveTwo;
-using erf_series::kErfcOneToTwo;
 using erf_series::kErfInverseNearZero;
-using erf_series::kErfNearZero;
 
 constexpr double kSqrtPi = 1.7724538509055160273;
-
-// The accuracy asked of every series: a tenth of the rounding unit, in
-// single precision.
-float series_eta() { return 0.1f * static_cast<float>(DMACH(3)); }
-
-// Term counts of the three erfc series.
-struct ErfcTerms {
-    int near_zero, one_to_two, above_two;
-};
-
-ErfcTerms erfc_terms() {
-    const float eta = series_eta();
-    return {INITDS(kErfNearZero, 21, eta), INITDS(kErfcOneToTwo, 49, eta), INITDS(kErfcAboveTwo, 59, eta)};
-}
-
-// Constants of DERFC, fixed on its first call.
-struct ErfcConstants {
-    ErfcTerms terms;
-    double xsml, xmax, sqeps;
-};
-
-// Constants of DERFCE, fixed on its first call.
-struct ErfceConstants {
-    ErfcTerms terms;
-    double xmin, xsml, xmax, sqeps;
-};
 
 // Constants of DERFCI, fixed on its first call.
 struct ErfciConstants {
@@ -87,97 +57,35 @@ double DNORIN(double p) {
 }
 
 double DERFC(double x) {
-    static const ErfcConstants k = [] {
-        ErfcConstants c{};
-        c.terms = erfc_terms();
-        c.xsml = -std::sqrt(-std::log(kSqrtPi * DMACH(3)));
-        const double txmax = std::sqrt(-std::log(kSqrtPi * DMACH(1)));
-        c.xmax = txmax - 0.5 * std::log(txmax) / txmax - 0.01;
-        c.sqeps = std::sqrt(2.0 * DMACH(3));
-        return c;
-    }();
     ErrorLevel frame("DERFC");
-    double result = 0.0;
-    if (x <= k.xsml) {
-        result = 2.0;
-    } else if (x > k.xmax) {
+    const double xmax = erfc_limits().erfc_xmax;
+    if (x > xmax) {
         MSGDBL(1, x);
-        MSGDBL(2, k.xmax);
+        MSGDBL(2, xmax);
         E1MES(2, 1, "The function underflows because X = %(D1) is greater than %(D2). The result is set to zero.");
-        result = 0.0;
-    } else {
-        const double ax = std::fabs(x);
-        if (ax <= 1.0) {
-            if (ax < k.sqeps) {
-                result = 1.0 - 2.0 * x / kSqrtPi;
-            } else {
-                result = 1.0 - x * (1.0 + DCSEVL(2.0 * x * x - 1.0, kErfNearZero, k.terms.near_zero));
-            }
-        } else {
-            const double y = x * x;
-            if (y <= 4.0) {
-                result = std::exp(-y) / ax *
-                         (0.5 + DCSEVL((8.0 / y - 5.0) / 3.0, kErfcOneToTwo, k.terms.one_to_two));
-            } else {
-                result = std::exp(-y) / ax * (0.5 + DCSEVL(8.0 / y - 1.0, kErfcAboveTwo, k.terms.above_two));
-            }
-            if (x < 0.0) result = 2.0 - result;
-        }
     }
-    return result;
+    return DERFC_PURE(x);
 }
 
 double DERFCE(double x) {
-    static const ErfceConstants k = [] {
-        ErfceConstants c{};
-        c.terms = erfc_terms();
-        c.xmin = 0.01 - std::sqrt(std::log(0.5 * DMACH(2)));
-        c.xsml = -std::sqrt(-std::log(kSqrtPi * DMACH(3)));
-        c.xmax = std::exp(std::min(-std::log(kSqrtPi * DMACH(1)), std::log(DMACH(2))) - 0.01);
-        c.sqeps = std::sqrt(2.0 * DMACH(3));
-        return c;
-    }();
     ErrorLevel frame("dERFCE");
-    double result = 0.0;
-    if (x < k.xmin) {
+    const ErfcLimits& k = erfc_limits();
+    if (x < k.erfce_xmin) {
         MSGDBL(1, x);
-        MSGDBL(2, k.xmin);
+        MSGDBL(2, k.erfce_xmin);
         E1MES(5, 4, "The function overflows because X = %(d1) is less than %(d2).");
-        result = DMACH(6);
-    } else if (x <= k.xsml) {
-        result = 2.0 * std::exp(x * x);
-    } else if (x > k.xmax) {
+    } else if (x > k.erfce_xmax) {
         MSGDBL(1, x);
-        MSGDBL(2, k.xmax);
+        MSGDBL(2, k.erfce_xmax);
         E1MES(2, 1, "The function underflows because X = %(d1) is greater than %(d2). The result is set to zero.");
-        result = 0.0;
-    } else {
-        const double ax = std::fabs(x);
-        if (ax <= 1.0) {
-            if (ax < k.sqeps) {
-                result = 1.0 - 2.0 * x / kSqrtPi;
-            } else {
-                result = std::exp(x * x) *
-                         (1.0 - x * (1.0 + DCSEVL(2.0 * x * x - 1.0, kErfNearZero, k.terms.near_zero)));
-            }
-        } else {
-            const double y = x * x;
-            if (ax <= 2.0) {
-                result = (0.5 + DCSEVL((8.0 / y - 5.0) / 3.0, kErfcOneToTwo, k.terms.one_to_two)) / ax;
-            } else {
-                const double t = ax > std::sqrt(k.xmax) ? -1.0 : 8.0 / y - 1.0;
-                result = (0.5 + DCSEVL(t, kErfcAboveTwo, k.terms.above_two)) / ax;
-            }
-            if (x < 0.0) result = 2.0 * std::exp(y) - result;
-        }
     }
-    return result;
+    return DERFCE_PURE(x);
 }
 
 double DERFCI(double x) {
     static const ErfciConstants k = [] {
         ErfciConstants c{};
-        c.terms = INITDS(kErfInverseNearZero, 44, series_eta());
+        c.terms = INITDS(kErfInverseNearZero, 44, erf_series_eta());
         const double h = std::sqrt(DMACH(4) / 12.566);
         const double u = -h / std::log(1.77 * h);
         const double v = std::log(1.77 * u);

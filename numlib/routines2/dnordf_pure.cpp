@@ -1,16 +1,14 @@
-// DNORDF without the error stack.  The term counts of the series and the
-// range limits are those DERFC fixes on its first call, found here by the
-// same single-precision tail sum as INITDS; the series are summed by the
-// same Clenshaw recurrence as DCSEVL.  DERFC's one message on this path, the
-// underflow alert for very negative X, is one DNORDF clears again, so the
-// twin simply returns 0 there.
+// erfc from its three Chebyshev series (|x| <= 1, 1 < |x| <= 2, |x| > 2),
+// with the term counts and range limits that DERFC and DERFCE fix on their
+// first call.
 #include "numlib/routines2/dnordf_pure.h"
 
-#include <cfloat>
+#include <algorithm>
 #include <cmath>
-#include <limits>
 
+#include "numlib/routines2/dcsevl.h"
 #include "numlib/routines2/erf_coefficients.h"
+#include "numlib/routines2/umach.h"
 
 namespace orv::num2 {
 
@@ -22,75 +20,86 @@ using erf_series::kErfNearZero;
 
 constexpr double kSqrtPi = 1.7724538509055160273;
 
-// INITDS: the leading terms whose dropped tail stays within ETA.
-int term_count(const double* os, int nos, float eta) {
-    float err = 0.0f;
-    int i = nos;
-    for (; i >= 1; --i) {
-        const double mag = std::fabs(os[i - 1]);
-        err += mag > FLT_MAX ? std::numeric_limits<float>::infinity() : static_cast<float>(mag);
-        if (err > eta) break;
-    }
-    return i < 1 ? 1 : i;
-}
-
-// DCSEVL for an argument inside [-1.1, 1.1].
-inline double series(double x, const double* cs, int n) {
-    double b0 = 0.0, b1 = 0.0, b2 = 0.0;
-    const double twox = 2.0 * x;
-    for (int i = n; i >= 1; --i) {
-        b2 = b1;
-        b1 = b0;
-        b0 = twox * b1 - b2 + cs[i - 1];
-    }
-    return 0.5 * (b0 - b2);
-}
-
 struct Constants {
-    int near_zero, one_to_two, above_two;
-    double xsml, xmax, sqeps;
+    ErfcLimits limits;
+    int near_zero, one_to_two, above_two;  // terms of the three series
+    double sqeps;                          // the first-order formula below it
+    double sqrt_erfce_xmax;                // DERFCE's series argument -1 above it
 };
 
 Constants make_constants() {
-    using L = std::numeric_limits<double>;
-    const double eps_half = L::epsilon() / 2.0;  // DMACH(3)
-    const float eta = 0.1f * static_cast<float>(eps_half);
+    const float eta = erf_series_eta();
     Constants c{};
-    c.near_zero = term_count(kErfNearZero, 21, eta);
-    c.one_to_two = term_count(kErfcOneToTwo, 49, eta);
-    c.above_two = term_count(kErfcAboveTwo, 59, eta);
-    c.xsml = -std::sqrt(-std::log(kSqrtPi * eps_half));
-    const double txmax = std::sqrt(-std::log(kSqrtPi * L::min()));  // DMACH(1)
-    c.xmax = txmax - 0.5 * std::log(txmax) / txmax - 0.01;
-    c.sqeps = std::sqrt(2.0 * eps_half);
+    c.near_zero = INITDS_PURE(kErfNearZero, 21, eta);
+    c.one_to_two = INITDS_PURE(kErfcOneToTwo, 49, eta);
+    c.above_two = INITDS_PURE(kErfcAboveTwo, 59, eta);
+    c.limits.xsml = -std::sqrt(-std::log(kSqrtPi * DMACH(3)));
+    const double txmax = std::sqrt(-std::log(kSqrtPi * DMACH(1)));
+    c.limits.erfc_xmax = txmax - 0.5 * std::log(txmax) / txmax - 0.01;
+    c.limits.erfce_xmin = 0.01 - std::sqrt(std::log(0.5 * DMACH(2)));
+    c.limits.erfce_xmax = std::exp(std::min(-std::log(kSqrtPi * DMACH(1)), std::log(DMACH(2))) - 0.01);
+    c.sqeps = std::sqrt(2.0 * DMACH(3));
+    c.sqrt_erfce_xmax = std::sqrt(c.limits.erfce_xmax);
     return c;
 }
 
-double erfc_pure(double x) {
+// The helpers below are inlined into every function of the family:
+// DNORDF_PURE is the inner loop of the triplet test.
+[[gnu::always_inline]] inline const Constants& constants() {
     static const Constants k = make_constants();
-    if (x <= k.xsml) return 2.0;
-    if (x > k.xmax) return 0.0;
+    return k;
+}
+
+// erfc(X) for |X| < sqeps.
+[[gnu::always_inline]] inline double erfc_first_order(double x) { return 1.0 - 2.0 * x / kSqrtPi; }
+
+// erfc(X) for sqeps <= |X| <= 1.
+[[gnu::always_inline]] inline double erfc_near_zero(double x, const Constants& k) {
+    return 1.0 - x * (1.0 + DCSEVL_PURE(2.0 * x * x - 1.0, kErfNearZero, k.near_zero));
+}
+
+// exp(Y) |X| erfc(|X|) for |X| > 1, Y = X^2: 0.5 plus the series of
+// 1 < |X| <= 2 or that of |X| > 2, the latter at -1 when FAR.
+[[gnu::always_inline]] inline double erfc_tail(double y, bool far, const Constants& k) {
+    if (y <= 4.0) return 0.5 + DCSEVL_PURE((8.0 / y - 5.0) / 3.0, kErfcOneToTwo, k.one_to_two);
+    return 0.5 + DCSEVL_PURE(far ? -1.0 : 8.0 / y - 1.0, kErfcAboveTwo, k.above_two);
+}
+
+// DERFC_PURE's arithmetic.
+[[gnu::always_inline]] inline double erfc_value(double x, const Constants& k) {
+    if (x <= k.limits.xsml) return 2.0;
+    if (x > k.limits.erfc_xmax) return 0.0;
     const double ax = std::fabs(x);
-    if (ax <= 1.0) {
-        if (ax < k.sqeps) return 1.0 - 2.0 * x / kSqrtPi;
-        return 1.0 - x * (1.0 + series(2.0 * x * x - 1.0, kErfNearZero, k.near_zero));
-    }
+    if (ax <= 1.0) return ax < k.sqeps ? erfc_first_order(x) : erfc_near_zero(x, k);
     const double y = x * x;
-    double result;
-    if (y <= 4.0) {
-        result = std::exp(-y) / ax * (0.5 + series((8.0 / y - 5.0) / 3.0, kErfcOneToTwo, k.one_to_two));
-    } else {
-        result = std::exp(-y) / ax * (0.5 + series(8.0 / y - 1.0, kErfcAboveTwo, k.above_two));
-    }
-    if (x < 0.0) result = 2.0 - result;
-    return result;
+    const double result = std::exp(-y) / ax * erfc_tail(y, false, k);
+    return x < 0.0 ? 2.0 - result : result;
 }
 
 }  // namespace
 
+float erf_series_eta() { return 0.1f * static_cast<float>(DMACH(3)); }
+
+const ErfcLimits& erfc_limits() { return constants().limits; }
+
+double DERFC_PURE(double x) { return erfc_value(x, constants()); }
+
+double DERFCE_PURE(double x) {
+    const Constants& k = constants();
+    if (x < k.limits.erfce_xmin) return DMACH(6);
+    if (x <= k.limits.xsml) return 2.0 * std::exp(x * x);
+    if (x > k.limits.erfce_xmax) return 0.0;
+    const double ax = std::fabs(x);
+    if (ax <= 1.0) return ax < k.sqeps ? erfc_first_order(x) : std::exp(x * x) * erfc_near_zero(x, k);
+    const double y = x * x;
+    const double result = erfc_tail(y, ax > k.sqrt_erfce_xmax, k) / ax;
+    return x < 0.0 ? 2.0 * std::exp(y) - result : result;
+}
+
 double DNORDF_PURE(double x) {
     static const double sqrt_half = std::sqrt(0.5);
-    return 0.5 * erfc_pure(-sqrt_half * x);
+    const Constants& k = constants();
+    return 0.5 * erfc_value(-sqrt_half * x, k);
 }
 
 }  // namespace orv::num2

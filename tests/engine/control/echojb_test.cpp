@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/control/echojb.h"
+#include "engine/control/jobset.h"
 #include "engine/common/units.h"
 #include "runtime/units.h"
 #include "support/files.h"
@@ -22,20 +23,24 @@ namespace {
 namespace fs = std::filesystem;
 using orv::testing::read_file;
 
-struct Head {
-    std::string job;  // fixture under tests/engine/jobs
-    std::string LABOPT = "NOLABELS", SMOOPT = "NS", METRIC = "CO";
-    int NFAC = 2;
-    std::string MODTYP = "PFA", SCRMTH = "REG";
-    int NSUBJ = 200, NVAR = 5;
-    double COMP_EPS = 0.0001;
-    int MAXIT = 200;
-    double ROT_EPS = 0.0001;
-    int ROT_MAXIT = 200;
-    std::string RNDSTRTS = "T";
-    double HYPER_WIDTH = 0.2;
-    std::string ROTNAM = "Varimax";
-};
+// A job with these words and counts and JOBSET's own technical defaults.
+JOBSET job_of(const std::string& LABOPT, const std::string& SMOOPT, const std::string& METRIC, int NFAC,
+              const std::string& MODTYP, const std::string& SCRMTH, int NSUBJ, int NVAR, const std::string& ROTNAM) {
+    JOBSET job;
+    job.LABOPT = LABOPT;
+    job.SMOOPT = SMOOPT;
+    job.METRIC = METRIC;
+    job.NFAC = NFAC;
+    job.MODTYP = MODTYP;
+    job.SCRMTH = SCRMTH;
+    job.NSUBJ = NSUBJ;
+    job.NVAR = NVAR;
+    job.ROTNAM = ROTNAM;
+    return job;
+}
+
+// The job the cases start from.
+JOBSET plain_job() { return job_of("NOLABELS", "NS", "CO", 2, "PFA", "REG", 200, 5, "Varimax"); }
 
 using orv::testing::lines_of;
 
@@ -48,12 +53,11 @@ protected:
         return path;
     }
     // Runs ECHOJB on the command file `job` and returns the report.
-    std::string head(const Head& h, const std::string& job) {
+    std::string head(const JOBSET& h, const std::string& job) {
         rt::open_unit_or_fail(LUJOB, job, {rt::OpenStatus::Old, true});
         const std::string report = dir_ + "/report.out";
         rt::open_unit_or_fail(LURPT, report, {rt::OpenStatus::Replace, false});
-        ECHOJB(h.LABOPT, h.SMOOPT, h.METRIC, h.NFAC, h.MODTYP, h.SCRMTH, h.NSUBJ, h.NVAR, h.COMP_EPS, h.MAXIT,
-               h.ROT_EPS, h.ROT_MAXIT, h.RNDSTRTS, h.HYPER_WIDTH, h.ROTNAM);
+        ECHOJB(h);
         rt::close_unit(LURPT);
         rt::close_unit(LUJOB);
         return read_file(report);
@@ -86,21 +90,28 @@ protected:
 TEST_F(EchojbTest, GoldenHeads) {
     struct Case {
         const char* golden;
-        Head head;
+        const char* job;  // fixture under tests/engine/jobs
+        JOBSET head;
     };
-    Head pfa{"echo_pfa_co.in"};
-    Head di{"echo_di_labels.in", "LABELS", "SM", "DI", 3, "PFA", "NOSCORE", 500, 10, 0.0001, 200,
-            0.00001, 200, "F", 0.15, "Promax"};
-    Head trp{"echo_trp_or.in", "LABELS", "PS", "OR", 2, "TRP", "NONE", 300, 6, 0.001, 50,
-             0.0001, 100, "X", 0.1, "None"};
-    Head rot{"echo_rot_fld2.in", "NOLABELS", "NS", "CO", 2, "ROT", "NONE", 0, 4, 0.0001, 200,
-             0.0001, 200, "T", 0.2, "Oblimin"};
-    for (const Case& c : {Case{"echojb_pfa_co.txt", pfa}, Case{"echojb_di_labels.txt", di},
-                          Case{"echojb_trp_or.txt", trp}, Case{"echojb_rot_fld2.txt", rot}}) {
+    JOBSET di = job_of("LABELS", "SM", "DI", 3, "PFA", "NOSCORE", 500, 10, "Promax");
+    di.ROT_EPS = 0.00001;
+    di.RNDSTRTS = "F";
+    di.HYPER_WIDTH = 0.15;
+    JOBSET trp = job_of("LABELS", "PS", "OR", 2, "TRP", "NONE", 300, 6, "None");
+    trp.COMP_EPS = 0.001;
+    trp.MAXIT = 50;
+    trp.ROT_MAXIT = 100;
+    trp.RNDSTRTS = "X";
+    trp.HYPER_WIDTH = 0.1;
+    const JOBSET rot = job_of("NOLABELS", "NS", "CO", 2, "ROT", "NONE", 0, 4, "Oblimin");
+    for (const Case& c : {Case{"echojb_pfa_co.txt", "echo_pfa_co.in", plain_job()},
+                          Case{"echojb_di_labels.txt", "echo_di_labels.in", di},
+                          Case{"echojb_trp_or.txt", "echo_trp_or.in", trp},
+                          Case{"echojb_rot_fld2.txt", "echo_rot_fld2.in", rot}}) {
         SCOPED_TRACE(c.golden);
         const std::string expected = read_file(std::string(ORV_TEST_DATA_DIR) + "/engine/golden/" + c.golden);
         ASSERT_FALSE(expected.empty());
-        EXPECT_EQ(head(c.head, fixture(c.head.job)), expected);
+        EXPECT_EQ(head(c.head, fixture(c.job)), expected);
     }
 }
 
@@ -130,7 +141,7 @@ TEST_F(EchojbTest, ListingStopLines) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Head h;
+        JOBSET h = plain_job();
         h.LABOPT = c.labopt;
         EXPECT_EQ(listing(head(h, job_file(c.text))), c.expected);
         EXPECT_TRUE(host_.records.empty());
@@ -141,7 +152,7 @@ TEST_F(EchojbTest, ListingEchoesAtMostHundredLines) {
     std::string text;
     for (int i = 1; i <= 120; ++i) text += "* line " + std::to_string(i) + "\n";
     text += ">FORMAT: (F1.0)\n";
-    const auto lines = listing(head(Head{}, job_file(text)));
+    const auto lines = listing(head(plain_job(), job_file(text)));
     ASSERT_EQ(lines.size(), 100u);
     EXPECT_EQ(lines.back().substr(0, 10), "* line 100");
 }
@@ -183,7 +194,7 @@ TEST_F(EchojbTest, ModelBlockByJob) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Head h;
+        JOBSET h = plain_job();
         h.METRIC = c.metric;
         h.MODTYP = c.model;
         h.SCRMTH = c.scrmth;
@@ -199,7 +210,7 @@ TEST_F(EchojbTest, ModelBlockByJob) {
 }
 
 TEST_F(EchojbTest, TechnicalFieldsOverflowAndRotationStart) {
-    Head h;
+    JOBSET h = plain_job();
     h.COMP_EPS = 1.5;
     h.MAXIT = 12345;
     h.ROT_EPS = 0.125;

@@ -1,8 +1,9 @@
-// DLINDS's threaded loops: each kernel against the sequential routine it
-// replaces (DLFTDS with DL2CDS's dasum norm, DLINRT with dger and dscal, DL2NDS's
-// dsyr and dscal loop, DCSFRG) bit for bit, on crews of 1, 2, 3 and 8 threads, including
-// the zero multipliers that dger and dsyr skip and the failures; then DLINDS
-// itself, sequential against threaded, by order.
+// DLINDS's kernels: each against the step-by-step computation that defines
+// it (the right-looking factorisation with DL2CDS's dasum norm, dger and
+// dscal, DL2NDS's dsyr and dscal loop, dcopy) bit for bit, on the calling
+// thread alone and on crews of 1, 2, 3 and 8 threads, including the zero
+// multipliers that dger and dsyr skip and the failures; then DLINDS itself,
+// without a crew against threaded, by order.
 // CTest label: threads
 #include "numlib/routines2/dlinds_parallel.h"
 
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,17 @@ namespace {
 
 using Matrix = std::vector<double>;
 const int kThreads[] = {1, 2, 3, 8};
+// The kernels' crews: none (0, the calling thread alone), then kThreads.
+const int kCrews[] = {0, 1, 2, 3, 8};
+
+// A crew of THREADS threads, or none for 0.
+struct TestCrew {
+    explicit TestCrew(int threads) {
+        if (threads > 0) crew.emplace(threads);
+    }
+    detail::Crew* get() { return crew ? &*crew : nullptr; }
+    std::optional<detail::Crew> crew;
+};
 
 class DlindsThreads : public EigenThreads {
 protected:
@@ -87,11 +100,47 @@ Matrix upper_with_zeros(int n, std::uint64_t seed, Skipped skipped) {
     return t;
 }
 
-// DLINRT's upper path, the sequential loops with dger and dscal.
-Matrix sequential_inverse(int n, const Matrix& t) {
-    Matrix inv(t.size(), -5.0);
-    DLINRT(n, t, n, 2, inv, n);
-    return inv;
+// DLINRT's upper path step by step with dger and dscal: the lower triangle
+// cleared, then column J inverted and carried into the later columns; it
+// stops at the first diagonal element not above SMALL in magnitude.
+Matrix sequential_inverse(int n, const Matrix& a, double small = 1e-300) {
+    Matrix t(a.size(), -5.0);
+    auto at = [&](int i, int j) -> double& { return t[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * n]; };
+    for (int j = 1; j <= n; ++j)
+        for (int i = 1; i <= n; ++i) at(i, j) = i <= j ? a[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * n] : 0.0;
+    const int one = 1;
+    const double alpha = 1.0;
+    for (int j = 1; j <= n; ++j) {
+        if (std::fabs(at(j, j)) <= small) break;
+        at(j, j) = 1.0 / at(j, j);
+        const int jm1 = j - 1, rest = n - j;
+        const double neg = -at(j, j), d = at(j, j);
+        if (jm1 > 0) dscal_(&jm1, &neg, &at(1, j), &one);
+        if (rest == 0) continue;
+        if (jm1 > 0) dger_(&jm1, &rest, &alpha, &at(1, j), &one, &at(j, j + 1), &n, &at(1, j + 1), &n);
+        dscal_(&rest, &d, &at(j, j + 1), &n);
+    }
+    return t;
+}
+
+// The right-looking Cholesky factorisation step by step: the symmetric
+// matrix of A's upper triangle factored as L L' in the lower triangle until
+// a pivot is not positive, then L' copied into the upper triangle.
+Matrix sequential_factor(int n, const Matrix& a) {
+    Matrix f(a.size(), -1.0);
+    auto at = [&](int i, int j) -> double& { return f[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * n]; };
+    for (int j = 1; j <= n; ++j)
+        for (int i = 1; i <= n; ++i) at(i, j) = a[static_cast<std::size_t>(std::min(i, j) - 1) + static_cast<std::size_t>(std::max(i, j) - 1) * n];
+    for (int j = 1; j <= n && at(j, j) > 0.0; ++j) {
+        at(j, j) = std::sqrt(at(j, j));
+        const double rec = 1.0 / at(j, j);
+        for (int i = j + 1; i <= n; ++i) at(i, j) *= rec;
+        for (int k = j + 1; k <= n; ++k)
+            for (int i = k; i <= n; ++i) at(i, k) -= at(i, j) * at(k, j);
+    }
+    for (int j = 1; j < n; ++j)
+        for (int i = j + 1; i <= n; ++i) at(j, i) = at(i, j);
+    return f;
 }
 
 // Values over many magnitudes, so that any other order of a sum would show.
@@ -108,53 +157,57 @@ TEST_F(DlindsThreads, FactorColumnSumsMatchDasumBitForBit) {
             if (rest > 0) s += dasum_(&rest, &a[static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(j) * n], &n);
             want[static_cast<std::size_t>(j - 1)] = s;
         }
-        for (int threads : kThreads) {
+        for (int threads : kCrews) {
             // Sums of the input, in place too, whether or not the
             // factorisation gets far (this matrix is not positive definite).
-            detail::Crew crew(threads);
+            TestCrew crew(threads);
             Matrix got(static_cast<std::size_t>(n), -1.0), fac(a.size());
-            detail::factor_spd(crew, n, a.data(), n, fac.data(), n, got.data());
+            detail::factor_spd(crew.get(), n, a.data(), n, fac.data(), n, got.data());
             EXPECT_TRUE(same_bits(got, want)) << "order " << n << ", " << threads << " threads";
             Matrix in_place = a;
-            detail::factor_spd(crew, n, in_place.data(), n, in_place.data(), n, got.data());
+            detail::factor_spd(crew.get(), n, in_place.data(), n, in_place.data(), n, got.data());
             EXPECT_TRUE(same_bits(got, want)) << "order " << n << ", " << threads << " threads, in place";
         }
     }
 }
 
-TEST_F(DlindsThreads, FactorMatchesDlftdsBitForBit) {
+TEST_F(DlindsThreads, FactorMatchesTheStepByStepOneBitForBit) {
     for (int n : {1, 2, 3, 9, 50, 161}) {
         const Matrix a = correlation_matrix(n, n, 3);
-        Matrix want(a.size(), -1.0);
-        DLFTDS(n, a, n, want, n);
-        for (int threads : kThreads) {
-            detail::Crew crew(threads);
+        const Matrix want = sequential_factor(n, a);
+        Matrix routine(a.size(), -1.0);
+        DLFTDS(n, a, n, routine, n);
+        EXPECT_TRUE(same_bits(routine, want)) << "order " << n << ", DLFTDS";
+        for (int threads : kCrews) {
+            TestCrew crew(threads);
             Matrix got(a.size(), -1.0);
-            EXPECT_EQ(detail::factor_spd(crew, n, a.data(), n, got.data(), n), 0);
+            EXPECT_EQ(detail::factor_spd(crew.get(), n, a.data(), n, got.data(), n), 0);
             EXPECT_TRUE(same_bits(got, want)) << "order " << n << ", " << threads << " threads";
             Matrix in_place = a;  // A and FAC the same array
-            detail::factor_spd(crew, n, in_place.data(), n, in_place.data(), n);
+            detail::factor_spd(crew.get(), n, in_place.data(), n, in_place.data(), n);
             EXPECT_TRUE(same_bits(in_place, want)) << "order " << n << ", " << threads << " threads";
         }
     }
 }
 
 // A pivot that fails inside a block, at a block's first column, at the last
-// column, or at the first: the partial factor is the sequential one.
-TEST_F(DlindsThreads, FactorStopsWhereDlftdsStops) {
+// column, or at the first: the partial factor is the step-by-step one.
+TEST_F(DlindsThreads, FactorStopsWhereTheStepByStepOneStops) {
     const int n = 40;
     for (int bad : {1, 8, 9, 13, 40}) {
         Matrix a = correlation_matrix(n, n, 5);
         const std::size_t d = static_cast<std::size_t>(bad - 1) * (n + 1);
         a[d] = bad == 13 ? std::nan("") : -a[d];
         ERSET(0, 0, 0);
-        Matrix want(a.size(), -1.0);
-        DLFTDS(n, a, n, want, n);
+        const Matrix want = sequential_factor(n, a);
+        Matrix routine(a.size(), -1.0);
+        DLFTDS(n, a, n, routine, n);
         ASSERT_EQ(LSTERR(), 2);
-        for (int threads : kThreads) {
-            detail::Crew crew(threads);
+        EXPECT_TRUE(same_bits(routine, want)) << "column " << bad << ", DLFTDS";
+        for (int threads : kCrews) {
+            TestCrew crew(threads);
             Matrix got(a.size(), -1.0);
-            EXPECT_EQ(detail::factor_spd(crew, n, a.data(), n, got.data(), n), bad);
+            EXPECT_EQ(detail::factor_spd(crew.get(), n, a.data(), n, got.data(), n), bad);
             EXPECT_TRUE(same_bits(got, want)) << "column " << bad << ", " << threads << " threads";
         }
     }
@@ -164,13 +217,16 @@ TEST_F(DlindsThreads, TriangularInverseMatchesDgerAndDscalBitForBit) {
     for (int n : {1, 2, 3, 9, 50, 161}) {
         const Matrix t = upper_with_zeros(n, 9, Skipped::kInfinity);
         const Matrix want = sequential_inverse(n, t);
-        for (int threads : kThreads) {
-            detail::Crew crew(threads);
+        Matrix routine(t.size(), -5.0);
+        DLINRT(n, t, n, 2, routine, n);
+        EXPECT_TRUE(same_bits(routine, want)) << "order " << n << ", DLINRT";
+        for (int threads : kCrews) {
+            TestCrew crew(threads);
             Matrix got(t.size(), -5.0);
-            EXPECT_EQ(detail::invert_upper(crew, n, t.data(), n, got.data(), n, 1e-300), 0);
+            EXPECT_EQ(detail::invert_upper(crew.get(), n, t.data(), n, got.data(), n, 1e-300), 0);
             EXPECT_TRUE(same_bits(got, want)) << "order " << n << ", " << threads << " threads";
             Matrix in_place = t;
-            detail::invert_upper(crew, n, in_place.data(), n, in_place.data(), n, 1e-300);
+            detail::invert_upper(crew.get(), n, in_place.data(), n, in_place.data(), n, 1e-300);
             EXPECT_TRUE(same_bits(in_place, want)) << "order " << n << ", " << threads << " threads";
         }
     }
@@ -189,10 +245,10 @@ TEST_F(DlindsThreads, TriangularInverseStopsWhereDlinrtStops) {
         t[static_cast<std::size_t>(bad - 1) * (n + 1)] = 0.0;
         ERSET(0, 0, 0);
         const Matrix want = sequential_inverse(n, t);
-        for (int threads : kThreads) {
-            detail::Crew crew(threads);
+        for (int threads : kCrews) {
+            TestCrew crew(threads);
             Matrix got(t.size(), -5.0);
-            EXPECT_EQ(detail::invert_upper(crew, n, t.data(), n, got.data(), n, 1e-300), bad);
+            EXPECT_EQ(detail::invert_upper(crew.get(), n, t.data(), n, got.data(), n, 1e-300), bad);
             EXPECT_TRUE(same_bits(got, want)) << "column " << bad << ", " << threads << " threads";
         }
     }
@@ -211,10 +267,10 @@ TEST_F(DlindsThreads, ProductWithTransposeMatchesDsyrAndDscalBitForBit) {
             const double d = col[j - 1];
             dscal_(&j, &d, col, &one);
         }
-        for (int threads : kThreads) {
-            detail::Crew crew(threads);
+        for (int threads : kCrews) {
+            TestCrew crew(threads);
             Matrix got = t;
-            detail::multiply_by_transpose(crew, n, got.data(), n);
+            detail::multiply_by_transpose(crew.get(), n, got.data(), n);
             for (int j = 0; j < n; ++j) {
                 const std::size_t c = static_cast<std::size_t>(j) * n;
                 EXPECT_EQ(std::memcmp(&got[c], &want[c], static_cast<std::size_t>(j + 1) * sizeof(double)), 0)
@@ -223,9 +279,14 @@ TEST_F(DlindsThreads, ProductWithTransposeMatchesDsyrAndDscalBitForBit) {
             // Column R kept its minus zeros.
             for (int r = 4; r <= n; r += detail::kBlockColumns)
                 EXPECT_TRUE(std::signbit(got[static_cast<std::size_t>(r - 1) * n])) << "column " << r;
-            detail::mirror_upper(crew, n, got.data(), n);
-            DCSFRG(n, want, n);
-            EXPECT_TRUE(same_bits(got, want)) << "order " << n << ", " << threads << " threads";
+            detail::mirror_upper(crew.get(), n, got.data(), n);
+            Matrix mirrored = want;  // DCSFRG's dcopy of each row right of the diagonal
+            for (int j = 1; j < n; ++j) {
+                const int len = n - j;
+                dcopy_(&len, &mirrored[static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(j) * n], &n,
+                       &mirrored[static_cast<std::size_t>(j) + static_cast<std::size_t>(j - 1) * n], &one);
+            }
+            EXPECT_TRUE(same_bits(got, mirrored)) << "order " << n << ", " << threads << " threads";
         }
     }
 }
@@ -238,8 +299,8 @@ struct Inverse {
 
 class DlindsOrders : public DlindsThreads {
 protected:
-    // DLINDS of A (leading dimension LD) with THREADS threads, or on the
-    // sequential loops when THREADS is 0.
+    // DLINDS of A (leading dimension LD) with THREADS threads, or without a
+    // crew when THREADS is 0.
     Inverse inverse(int n, const Matrix& a, int ld, int threads) {
         set_dlinds_parallel_order(threads == 0 ? kNever : 1);
         set_eigen_threads(std::max(threads, 1));
@@ -280,10 +341,9 @@ TEST_F(DlindsOrders, SameBitsSequentialAndThreaded) {
     EXPECT_EQ(inverse(77, correlation_matrix(77, 80, 19), 80, 8).ainv[77], -3.0);
 }
 
-// By default: the sequential loops below the parallel order, the threaded
-// ones on the caller alone above it, helpers from a larger order on, and
-// all the same bits.
-TEST_F(DlindsOrders, DefaultOrdersAgreeWithTheSequentialLoops) {
+// By default: no crew below the parallel order, a crew of the caller alone
+// above it, helpers from a larger order on, and all the same bits.
+TEST_F(DlindsOrders, DefaultOrdersAgreeWithNoCrew) {
     set_eigen_threads(8);
     const int order = dlinds_parallel_order();
     EXPECT_EQ(dlinds_threads(order - 1), 0);

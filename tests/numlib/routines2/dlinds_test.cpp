@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <random>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -239,6 +240,30 @@ TEST_F(SpdInverse, TriangularInverseBothPathsAndFill) {
     EXPECT_EQ(x, (Matrix{2.5, 1, 1, 2.5, 1, 1, 2.5}));
     DVFILL(0, 0.0, x, 1);
     EXPECT_EQ(x[0], 2.5);
+}
+
+// An output that overlaps its input without being the same array gives
+// what separate arrays give: the input is read before it is overwritten.
+TEST_F(SpdInverse, OutputOverlappingTheInput) {
+    const int n = 5;
+    Matrix a = hilbert(n);
+    for (int i = 0; i < n; ++i) a[i * (n + 1)] += 1.0;
+    Matrix want_fac(n * n), want_inv(n * n);
+    DLFTDS(n, a, n, want_fac, n);
+    DLINRT(n, want_fac, n, 2, want_inv, n);
+    for (int shift : {1, n, -n - 2}) {
+        SCOPED_TRACE(shift);
+        const std::size_t in = shift > 0 ? 0 : static_cast<std::size_t>(-shift);
+        const std::size_t out = shift > 0 ? static_cast<std::size_t>(shift) : 0;
+        Matrix buffer(n * n + static_cast<std::size_t>(std::abs(shift)), -1.0);
+        std::copy(a.begin(), a.end(), buffer.begin() + static_cast<long>(in));
+        DLFTDS(n, std::span<const double>(buffer).subspan(in, n * n), n, std::span<double>(buffer).subspan(out, n * n), n);
+        EXPECT_EQ(LSTERR(), 0);
+        EXPECT_EQ(Matrix(buffer.begin() + static_cast<long>(out), buffer.begin() + static_cast<long>(out) + n * n), want_fac);
+        std::copy(want_fac.begin(), want_fac.end(), buffer.begin() + static_cast<long>(in));
+        DLINRT(n, std::span<const double>(buffer).subspan(in, n * n), n, 2, std::span<double>(buffer).subspan(out, n * n), n);
+        EXPECT_EQ(Matrix(buffer.begin() + static_cast<long>(out), buffer.begin() + static_cast<long>(out) + n * n), want_inv);
+    }
 }
 
 TEST_F(SpdInverse, RectangularProduct) {

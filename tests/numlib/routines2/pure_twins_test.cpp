@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "num2_fixture.h"
@@ -162,6 +163,9 @@ TEST_F(PureTwins, InverseLeavesTheErrorStackAloneAndChecksItsArguments) {
     EXPECT_THROW(DLINDS_PURE(0, Matrix(1), 1, inv, 1), std::invalid_argument);
     EXPECT_THROW(DLINDS_PURE(kPureInverseMaxOrder + 1, Matrix(400), 17, inv, 17), std::invalid_argument);
     EXPECT_THROW(DLINDS_PURE(6, Matrix(30), 6, inv, 6), std::length_error);
+    Matrix both(40, 1.0);
+    EXPECT_THROW(DLINDS_PURE(6, std::span<const double>(both).first(36), 6, std::span<double>(both).subspan(1, 36), 6),
+                 std::invalid_argument);
 }
 
 }  // namespace
