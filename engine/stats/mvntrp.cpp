@@ -33,6 +33,14 @@ using mvn::kNodes;
 // once and the values of G2 are those MVNFUN gives, bit for bit, since every
 // column entry and every sum is formed by the same operations in the same
 // order.
+// What the search's G2 at a point is made from: the item columns and the
+// pattern probabilities, kept so that the derivatives there, when the point
+// is taken, need no column made again.
+struct SearchPoint {
+    double c[3][kNodes];
+    double e[kPatterns];
+};
+
 class Objective {
 public:
     Objective(std::span<const double> q, std::span<const double> w, std::span<const double> pat, int n,
@@ -111,15 +119,17 @@ public:
         expected(cols, e);
     }
 
-    // G2 at P on the search's columns.  A pattern that some subject shows
+    // G2 at P on the search's columns, which AT keeps with the pattern
+    // probabilities.  A pattern that some subject shows
     // with a probability of exactly 0 makes it infinite: MVNFUN's 1/N for
     // such a probability keeps its logarithm finite, but a search that went
     // there would find a "fit" below every true one (the probabilities then
     // sum to more than 1).
-    double search_value(const double* p) const {
-        double e[kPatterns];
-        probabilities(p, true, e);
-        return search_statistic(e);
+    double search_value(const double* p, SearchPoint& at) const {
+        for (int i = 0; i < 3; ++i) search_column(p[3 + i], p[i], at.c[i]);
+        const double* cols[3] = {at.c[0], at.c[1], at.c[2]};
+        expected(cols, at.e);
+        return search_statistic(at.e);
     }
 
     // G2 of the pattern probabilities E for the searches.
@@ -134,9 +144,9 @@ public:
         return -2.0 * (s1 - s2_);
     }
 
-    // G2 at P, bit for bit search_value's (infinite, with G and HESS left
-    // undefined, where search_value's is), its gradient G and its Hessian
-    // HESS (6 x 6, column-major) from the first and second derivatives of the
+    // The gradient G and the Hessian HESS (6 x 6, column-major) of G2 at P,
+    // where search_value found POINT (and a finite G2), from the first and
+    // second derivatives of the
     // pattern probabilities E.  With z = a_i q + b_i, d P1(i, q) / dz =
     // -phi(z) and d2 P1(i, q) / dz2 = z phi(z), and dz / db_i = 1, dz / da_i
     // = q, so that every derivative is a moment 1, q or q^2 over the nodes.
@@ -146,11 +156,12 @@ public:
     // formed once over the nodes: the patterns that differ only in item i's
     // response have opposite derivatives in item i's parameters, so it
     // takes the differences of W along each item (and each pair of items).
-    double value_and_derivatives(const double* p, double* g, double* hess) const {
+    void derivatives_at(const double* p, const SearchPoint& point, double* g, double* hess) const {
         const double inv_root_2pi = 0.3989422804014327;
-        double c[3][kNodes], rest[3][kNodes], density[3][kNodes], curve[3][kNodes];
+        const auto& c = point.c;
+        const double* e = point.e;
+        double rest[3][kNodes], density[3][kNodes], curve[3][kNodes];
         for (int i = 0; i < 3; ++i) {
-            search_column(p[3 + i], p[i], c[i]);
             for (int k = 0; k < kNodes; ++k) {
                 const double z = p[3 + i] * q_[k] + p[i];
                 rest[i][k] = 1.0 - c[i][k];
@@ -158,15 +169,10 @@ public:
                 curve[i][k] = z * density[i][k];
             }
         }
-        const double* cols[3] = {c[0], c[1], c[2]};
-        double e[kPatterns];
-        expected(cols, e);
         // W by responses (item 1, item 2, item 3; 1 for a response of 1).
         double w3[2][2][2] = {};
         for (int pat = 0; pat < kPatterns; ++pat)
             if (o_[pat] != 0 && e[pat] != 0.0) w3[bit_[pat][0]][bit_[pat][1]][bit_[pat][2]] = static_cast<double>(o_[pat]) / e[pat];
-        const double statistic = search_statistic(e);
-        if (!std::isfinite(statistic)) return statistic;
         auto at = [&w3](int i, int si, int j, int sj, int l, int sl) {
             int s[3];
             s[i] = si, s[j] = sj, s[l] = sl;
@@ -251,7 +257,6 @@ public:
             g[r] *= -2.0;
             for (int col = 0; col < kParams; ++col) hess[r + kParams * col] *= -2.0;
         }
-        return statistic;
     }
 
     // The start statistic: E(p) as in MVNFUN, both sums over E(p) > 0.
@@ -557,9 +562,13 @@ Descent descend(const Objective& f, const double* start, const Region& region, c
     Descent run;
     double* x = run.p;
     std::copy_n(start, kParams, x);
+    // The point of the latest value, and a spare for the doublings.
+    SearchPoint points[2];
+    SearchPoint *at = &points[0], *spare = &points[1];
     double g[kParams], h[kParams * kParams];
-    double fx = f.value_and_derivatives(x, g, h);
+    double fx = f.search_value(x, *at);
     run.left = !std::isfinite(fx);
+    if (!run.left) f.derivatives_at(x, *at, g, h);
     for (; !run.left && run.steps < kDescentSteps; ++run.steps) {
         if (fx < kNearZero) {
             run.ended = MvnEnd::flat;
@@ -594,14 +603,15 @@ Descent descend(const Objective& f, const double* start, const Region& region, c
         };
         double xt[kParams], gt[kParams], ht[kParams * kParams];
         for (int i = 0; i < kParams; ++i) xt[i] = x[i] + d[i];
-        double ft = f.value_and_derivatives(xt, gt, ht);
+        double ft = f.search_value(xt, *at);
         bool found = enough(ft, 1.0), derivatives = found;
+        if (found) f.derivatives_at(xt, *at, gt, ht);
         // Leaving a saddle, both sides of each length; else the next
         // length from the quadratic through G2 here, its slope along D and
         // the last trial, between 0.1 and 0.5 of the last length.
         auto trial = [&](double t, double side) {
             for (int i = 0; i < kParams; ++i) xt[i] = x[i] + side * t * d[i];
-            ft = f.search_value(xt);
+            ft = f.search_value(xt, *at);
             return enough(ft, t);
         };
         if (!found && saddle) found = trial(1.0, -1.0);
@@ -630,26 +640,28 @@ Descent descend(const Objective& f, const double* start, const Region& region, c
             for (double t = 2.0; along < 0.7 * slope && t <= kLongestDoubling; t *= 2.0) {
                 double x2[kParams];
                 for (int i = 0; i < kParams; ++i) x2[i] = x[i] + t * d[i];
-                const double f2 = f.search_value(x2);
+                const double f2 = f.search_value(x2, *spare);
                 if (!(f2 < ft)) break;
                 ft = f2;
                 std::copy_n(x2, kParams, xt);
+                std::swap(at, spare);
                 derivatives = false;
             }
-            if (!derivatives) ft = f.value_and_derivatives(xt, gt, ht), derivatives = true;
         }
         std::copy_n(xt, kParams, x);
-        if (derivatives) {
-            fx = ft;
-            std::copy_n(gt, kParams, g);
-            std::copy_n(ht, kParams * kParams, h);
-        } else {
-            fx = f.value_and_derivatives(x, g, h);
-        }
+        fx = ft;
         if (region.left(x) || known.near(x)) {
             run.left = true;
             ++run.steps;
             break;
+        }
+        // The derivatives at the step's end, unless the whole step brought
+        // them.
+        if (derivatives) {
+            std::copy_n(gt, kParams, g);
+            std::copy_n(ht, kParams * kParams, h);
+        } else {
+            f.derivatives_at(x, *at, g, h);
         }
     }
     run.g2 = run.left ? fx : f.value_at(x);
