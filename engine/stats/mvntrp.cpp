@@ -368,46 +368,70 @@ bool gradient_small(const double g[kParams]) {
 
 // The eigenvalues LAMBDA (6) and unit eigenvectors V (6 x 6, column j
 // belongs to LAMBDA(j)) of the symmetric 6 x 6 matrix A, by cyclic Jacobi
-// rotations.
+// rotations on its upper triangle.  The first three sweeps rotate only the
+// larger elements; later ones set to 0 an element too small to change
+// either diagonal element it meets.  The rotations' changes of the diagonal
+// are gathered per sweep, which keeps the eigenvalues accurate.
 void symmetric_eigen(const double* A, double* lambda, double* V) {
-    double a[kParams * kParams];
-    std::copy_n(A, kParams * kParams, a);
-    std::fill_n(V, kParams * kParams, 0.0);
-    for (int i = 0; i < kParams; ++i) V[i * (kParams + 1)] = 1.0;
-    for (int sweep = 0; sweep < 30; ++sweep) {
-        double off = 0.0, all = 0.0;
-        for (int i = 0; i < kParams; ++i)
-            for (int j = 0; j < kParams; ++j) {
-                all += a[i + kParams * j] * a[i + kParams * j];
-                if (i != j) off += a[i + kParams * j] * a[i + kParams * j];
-            }
-        if (!(off > 1e-30 * all)) break;
-        for (int i = 0; i < kParams; ++i)
-            for (int j = i + 1; j < kParams; ++j) {
-                const double aij = a[i + kParams * j];
-                if (aij == 0.0) continue;
-                // The rotation (c, s) that zeroes a(i, j).
-                const double theta = (a[j * (kParams + 1)] - a[i * (kParams + 1)]) / (2.0 * aij);
-                const double t = (theta >= 0.0 ? 1.0 : -1.0) / (std::abs(theta) + std::sqrt(theta * theta + 1.0));
-                const double c = 1.0 / std::sqrt(t * t + 1.0), s = t * c;
-                for (int k = 0; k < kParams; ++k) {
-                    const double aki = a[k + kParams * i], akj = a[k + kParams * j];
-                    a[k + kParams * i] = c * aki - s * akj;
-                    a[k + kParams * j] = s * aki + c * akj;
-                }
-                for (int k = 0; k < kParams; ++k) {
-                    const double aik = a[i + kParams * k], ajk = a[j + kParams * k];
-                    a[i + kParams * k] = c * aik - s * ajk;
-                    a[j + kParams * k] = s * aik + c * ajk;
-                }
-                for (int k = 0; k < kParams; ++k) {
-                    const double vki = V[k + kParams * i], vkj = V[k + kParams * j];
-                    V[k + kParams * i] = c * vki - s * vkj;
-                    V[k + kParams * j] = s * vki + c * vkj;
-                }
-            }
+    constexpr int n = kParams;
+    double a[n][n];  // a[row][column], upper triangle used
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) a[i][j] = A[i + n * j];
+    std::fill_n(V, n * n, 0.0);
+    double d[n], b[n], z[n] = {};
+    for (int i = 0; i < n; ++i) {
+        V[i * (n + 1)] = 1.0;
+        d[i] = b[i] = a[i][i];
     }
-    for (int i = 0; i < kParams; ++i) lambda[i] = a[i * (kParams + 1)];
+    auto rotate = [](double& x, double& y, double s, double tau) {
+        const double gx = x, hy = y;
+        x = gx - s * (hy + gx * tau);
+        y = hy + s * (gx - hy * tau);
+    };
+    for (int sweep = 1; sweep <= 50; ++sweep) {
+        double off = 0.0;
+        for (int p = 0; p < n - 1; ++p)
+            for (int q = p + 1; q < n; ++q) off += std::abs(a[p][q]);
+        if (off == 0.0) break;
+        const double threshold = sweep < 4 ? 0.2 * off / (n * n) : 0.0;
+        for (int p = 0; p < n - 1; ++p)
+            for (int q = p + 1; q < n; ++q) {
+                const double apq = a[p][q];
+                const double g = 100.0 * std::abs(apq);
+                if (sweep > 4 && std::abs(d[p]) + g == std::abs(d[p]) && std::abs(d[q]) + g == std::abs(d[q])) {
+                    a[p][q] = 0.0;
+                    continue;
+                }
+                if (!(std::abs(apq) > threshold)) continue;
+                // The rotation (c, s) that zeroes a(p, q); tau = s / (1 + c).
+                const double h = d[q] - d[p];
+                double t;
+                if (std::abs(h) + g == std::abs(h)) {
+                    t = apq / h;
+                } else {
+                    const double theta = 0.5 * h / apq;
+                    t = 1.0 / (std::abs(theta) + std::sqrt(1.0 + theta * theta));
+                    if (theta < 0.0) t = -t;
+                }
+                const double c = 1.0 / std::sqrt(1.0 + t * t), s = t * c, tau = s / (1.0 + c);
+                const double shift = t * apq;
+                z[p] -= shift;
+                z[q] += shift;
+                d[p] -= shift;
+                d[q] += shift;
+                a[p][q] = 0.0;
+                for (int j = 0; j < p; ++j) rotate(a[j][p], a[j][q], s, tau);
+                for (int j = p + 1; j < q; ++j) rotate(a[p][j], a[j][q], s, tau);
+                for (int j = q + 1; j < n; ++j) rotate(a[p][j], a[q][j], s, tau);
+                for (int j = 0; j < n; ++j) rotate(V[j + n * p], V[j + n * q], s, tau);
+            }
+        for (int p = 0; p < n; ++p) {
+            b[p] += z[p];
+            d[p] = b[p];
+            z[p] = 0.0;
+        }
+    }
+    std::copy_n(d, n, lambda);
 }
 
 // D := -H^-1 G by Cholesky factors; false when H is not positive definite.
@@ -481,9 +505,27 @@ struct Region {
     int item = 0;
     bool s12 = false, s13 = false;  // a1 a2 < 0, a1 a3 < 0 at the start
     double lowest = 0.0;            // the lowest slope of the valley
+    double beat = std::numeric_limits<double>::infinity();  // the lowest G2 found before a valley
 
     static Region of_signs(const double* p) { return {signs, 0, p[3] * p[4] < 0.0, p[3] * p[5] < 0.0, 0.0}; }
-    static Region of_valley(const double* p, int item) { return {valley, item, false, false, 0.9 * std::abs(p[3 + item])}; }
+    static Region of_valley(const double* p, int item, double beat) {
+        return {valley, item, false, false, 0.9 * std::abs(p[3 + item]), beat};
+    }
+
+    // In a valley, whether G2 at P (gradient G, the Newton step's slope
+    // SLOPE) lies so far above the lowest minimum found before that neither
+    // the step nor the way out of the valley can come near it: by more than
+    // ten times the fall that the step's quadratic model promises plus the
+    // fall at the present rate along the valley (slope and intercept of its
+    // item shrinking together) down to its lowest slope.  Such a search has
+    // reached the floor of a valley that stays above the lowest minimum.
+    bool cannot_beat(const double* p, const double* g, double value, double slope) const {
+        if (kind != valley || !(value > beat)) return false;
+        const double a = std::abs(p[3 + item]);
+        const double along = (g[3 + item] * p[3 + item] + g[item] * p[item]) / a;
+        const double fall = std::max(0.0, -slope) + std::max(0.0, along) * (a - lowest);
+        return value - 10.0 * fall > beat;
+    }
 
     bool left(const double* p) const {
         switch (kind) {
@@ -591,6 +633,10 @@ Descent descend(const Objective& f, const double* start, const Region& region, c
         for (int i = 0; i < kParams; ++i) {
             longest = std::max(longest, std::abs(d[i]));
             slope += g[i] * d[i];
+        }
+        if (!saddle && region.cannot_beat(x, g, fx, slope)) {
+            run.left = true;
+            break;
         }
         if (longest > kLongest)
             for (double& di : d) di *= kLongest / longest;
@@ -806,7 +852,7 @@ MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, d
             l[i] = s * (i == item ? 0.999 : std::clamp(std::abs(lambda[i]), 0.3, 0.9));
         }
         parameters(l, TAU, p);
-        search(p, Region::of_valley(p, item));
+        search(p, Region::of_valley(p, item, fit.g2));
     }
     // The weights sum to slightly more than 1 (they are floats), so a
     // perfect fit comes out a little below 0: it is reported as 0.
