@@ -33,6 +33,14 @@ using mvn::kNodes;
 // once and the values of G2 are those MVNFUN gives, bit for bit, since every
 // column entry and every sum is formed by the same operations in the same
 // order.
+// What the search's G2 at a point is made from: the item columns and the
+// pattern probabilities, kept so that the derivatives there, when the point
+// is taken, need no column made again.
+struct SearchPoint {
+    double c[3][kNodes];
+    double e[kPatterns];
+};
+
 class Objective {
 public:
     Objective(std::span<const double> q, std::span<const double> w, std::span<const double> pat, int n,
@@ -111,15 +119,17 @@ public:
         expected(cols, e);
     }
 
-    // G2 at P on the search's columns.  A pattern that some subject shows
+    // G2 at P on the search's columns, which AT keeps with the pattern
+    // probabilities.  A pattern that some subject shows
     // with a probability of exactly 0 makes it infinite: MVNFUN's 1/N for
     // such a probability keeps its logarithm finite, but a search that went
     // there would find a "fit" below every true one (the probabilities then
     // sum to more than 1).
-    double search_value(const double* p) const {
-        double e[kPatterns];
-        probabilities(p, true, e);
-        return search_statistic(e);
+    double search_value(const double* p, SearchPoint& at) const {
+        for (int i = 0; i < 3; ++i) search_column(p[3 + i], p[i], at.c[i]);
+        const double* cols[3] = {at.c[0], at.c[1], at.c[2]};
+        expected(cols, at.e);
+        return search_statistic(at.e);
     }
 
     // G2 of the pattern probabilities E for the searches.
@@ -134,9 +144,9 @@ public:
         return -2.0 * (s1 - s2_);
     }
 
-    // G2 at P, bit for bit search_value's (infinite, with G and HESS left
-    // undefined, where search_value's is), its gradient G and its Hessian
-    // HESS (6 x 6, column-major) from the first and second derivatives of the
+    // The gradient G and the Hessian HESS (6 x 6, column-major) of G2 at P,
+    // where search_value found POINT (and a finite G2), from the first and
+    // second derivatives of the
     // pattern probabilities E.  With z = a_i q + b_i, d P1(i, q) / dz =
     // -phi(z) and d2 P1(i, q) / dz2 = z phi(z), and dz / db_i = 1, dz / da_i
     // = q, so that every derivative is a moment 1, q or q^2 over the nodes.
@@ -146,11 +156,12 @@ public:
     // formed once over the nodes: the patterns that differ only in item i's
     // response have opposite derivatives in item i's parameters, so it
     // takes the differences of W along each item (and each pair of items).
-    double value_and_derivatives(const double* p, double* g, double* hess) const {
+    void derivatives_at(const double* p, const SearchPoint& point, double* g, double* hess) const {
         const double inv_root_2pi = 0.3989422804014327;
-        double c[3][kNodes], rest[3][kNodes], density[3][kNodes], curve[3][kNodes];
+        const auto& c = point.c;
+        const double* e = point.e;
+        double rest[3][kNodes], density[3][kNodes], curve[3][kNodes];
         for (int i = 0; i < 3; ++i) {
-            search_column(p[3 + i], p[i], c[i]);
             for (int k = 0; k < kNodes; ++k) {
                 const double z = p[3 + i] * q_[k] + p[i];
                 rest[i][k] = 1.0 - c[i][k];
@@ -158,15 +169,10 @@ public:
                 curve[i][k] = z * density[i][k];
             }
         }
-        const double* cols[3] = {c[0], c[1], c[2]};
-        double e[kPatterns];
-        expected(cols, e);
         // W by responses (item 1, item 2, item 3; 1 for a response of 1).
         double w3[2][2][2] = {};
         for (int pat = 0; pat < kPatterns; ++pat)
             if (o_[pat] != 0 && e[pat] != 0.0) w3[bit_[pat][0]][bit_[pat][1]][bit_[pat][2]] = static_cast<double>(o_[pat]) / e[pat];
-        const double statistic = search_statistic(e);
-        if (!std::isfinite(statistic)) return statistic;
         auto at = [&w3](int i, int si, int j, int sj, int l, int sl) {
             int s[3];
             s[i] = si, s[j] = sj, s[l] = sl;
@@ -251,7 +257,6 @@ public:
             g[r] *= -2.0;
             for (int col = 0; col < kParams; ++col) hess[r + kParams * col] *= -2.0;
         }
-        return statistic;
     }
 
     // The start statistic: E(p) as in MVNFUN, both sums over E(p) > 0.
@@ -363,46 +368,70 @@ bool gradient_small(const double g[kParams]) {
 
 // The eigenvalues LAMBDA (6) and unit eigenvectors V (6 x 6, column j
 // belongs to LAMBDA(j)) of the symmetric 6 x 6 matrix A, by cyclic Jacobi
-// rotations.
+// rotations on its upper triangle.  The first three sweeps rotate only the
+// larger elements; later ones set to 0 an element too small to change
+// either diagonal element it meets.  The rotations' changes of the diagonal
+// are gathered per sweep, which keeps the eigenvalues accurate.
 void symmetric_eigen(const double* A, double* lambda, double* V) {
-    double a[kParams * kParams];
-    std::copy_n(A, kParams * kParams, a);
-    std::fill_n(V, kParams * kParams, 0.0);
-    for (int i = 0; i < kParams; ++i) V[i * (kParams + 1)] = 1.0;
-    for (int sweep = 0; sweep < 30; ++sweep) {
-        double off = 0.0, all = 0.0;
-        for (int i = 0; i < kParams; ++i)
-            for (int j = 0; j < kParams; ++j) {
-                all += a[i + kParams * j] * a[i + kParams * j];
-                if (i != j) off += a[i + kParams * j] * a[i + kParams * j];
-            }
-        if (!(off > 1e-30 * all)) break;
-        for (int i = 0; i < kParams; ++i)
-            for (int j = i + 1; j < kParams; ++j) {
-                const double aij = a[i + kParams * j];
-                if (aij == 0.0) continue;
-                // The rotation (c, s) that zeroes a(i, j).
-                const double theta = (a[j * (kParams + 1)] - a[i * (kParams + 1)]) / (2.0 * aij);
-                const double t = (theta >= 0.0 ? 1.0 : -1.0) / (std::abs(theta) + std::sqrt(theta * theta + 1.0));
-                const double c = 1.0 / std::sqrt(t * t + 1.0), s = t * c;
-                for (int k = 0; k < kParams; ++k) {
-                    const double aki = a[k + kParams * i], akj = a[k + kParams * j];
-                    a[k + kParams * i] = c * aki - s * akj;
-                    a[k + kParams * j] = s * aki + c * akj;
-                }
-                for (int k = 0; k < kParams; ++k) {
-                    const double aik = a[i + kParams * k], ajk = a[j + kParams * k];
-                    a[i + kParams * k] = c * aik - s * ajk;
-                    a[j + kParams * k] = s * aik + c * ajk;
-                }
-                for (int k = 0; k < kParams; ++k) {
-                    const double vki = V[k + kParams * i], vkj = V[k + kParams * j];
-                    V[k + kParams * i] = c * vki - s * vkj;
-                    V[k + kParams * j] = s * vki + c * vkj;
-                }
-            }
+    constexpr int n = kParams;
+    double a[n][n];  // a[row][column], upper triangle used
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) a[i][j] = A[i + n * j];
+    std::fill_n(V, n * n, 0.0);
+    double d[n], b[n], z[n] = {};
+    for (int i = 0; i < n; ++i) {
+        V[i * (n + 1)] = 1.0;
+        d[i] = b[i] = a[i][i];
     }
-    for (int i = 0; i < kParams; ++i) lambda[i] = a[i * (kParams + 1)];
+    auto rotate = [](double& x, double& y, double s, double tau) {
+        const double gx = x, hy = y;
+        x = gx - s * (hy + gx * tau);
+        y = hy + s * (gx - hy * tau);
+    };
+    for (int sweep = 1; sweep <= 50; ++sweep) {
+        double off = 0.0;
+        for (int p = 0; p < n - 1; ++p)
+            for (int q = p + 1; q < n; ++q) off += std::abs(a[p][q]);
+        if (off == 0.0) break;
+        const double threshold = sweep < 4 ? 0.2 * off / (n * n) : 0.0;
+        for (int p = 0; p < n - 1; ++p)
+            for (int q = p + 1; q < n; ++q) {
+                const double apq = a[p][q];
+                const double g = 100.0 * std::abs(apq);
+                if (sweep > 4 && std::abs(d[p]) + g == std::abs(d[p]) && std::abs(d[q]) + g == std::abs(d[q])) {
+                    a[p][q] = 0.0;
+                    continue;
+                }
+                if (!(std::abs(apq) > threshold)) continue;
+                // The rotation (c, s) that zeroes a(p, q); tau = s / (1 + c).
+                const double h = d[q] - d[p];
+                double t;
+                if (std::abs(h) + g == std::abs(h)) {
+                    t = apq / h;
+                } else {
+                    const double theta = 0.5 * h / apq;
+                    t = 1.0 / (std::abs(theta) + std::sqrt(1.0 + theta * theta));
+                    if (theta < 0.0) t = -t;
+                }
+                const double c = 1.0 / std::sqrt(1.0 + t * t), s = t * c, tau = s / (1.0 + c);
+                const double shift = t * apq;
+                z[p] -= shift;
+                z[q] += shift;
+                d[p] -= shift;
+                d[q] += shift;
+                a[p][q] = 0.0;
+                for (int j = 0; j < p; ++j) rotate(a[j][p], a[j][q], s, tau);
+                for (int j = p + 1; j < q; ++j) rotate(a[p][j], a[j][q], s, tau);
+                for (int j = q + 1; j < n; ++j) rotate(a[p][j], a[q][j], s, tau);
+                for (int j = 0; j < n; ++j) rotate(V[j + n * p], V[j + n * q], s, tau);
+            }
+        for (int p = 0; p < n; ++p) {
+            b[p] += z[p];
+            d[p] = b[p];
+            z[p] = 0.0;
+        }
+    }
+    std::copy_n(d, n, lambda);
 }
 
 // D := -H^-1 G by Cholesky factors; false when H is not positive definite.
@@ -476,9 +505,27 @@ struct Region {
     int item = 0;
     bool s12 = false, s13 = false;  // a1 a2 < 0, a1 a3 < 0 at the start
     double lowest = 0.0;            // the lowest slope of the valley
+    double beat = std::numeric_limits<double>::infinity();  // the lowest G2 found before a valley
 
     static Region of_signs(const double* p) { return {signs, 0, p[3] * p[4] < 0.0, p[3] * p[5] < 0.0, 0.0}; }
-    static Region of_valley(const double* p, int item) { return {valley, item, false, false, 0.9 * std::abs(p[3 + item])}; }
+    static Region of_valley(const double* p, int item, double beat) {
+        return {valley, item, false, false, 0.9 * std::abs(p[3 + item]), beat};
+    }
+
+    // In a valley, whether G2 at P (gradient G, the Newton step's slope
+    // SLOPE) lies so far above the lowest minimum found before that neither
+    // the step nor the way out of the valley can come near it: by more than
+    // ten times the fall that the step's quadratic model promises plus the
+    // fall at the present rate along the valley (slope and intercept of its
+    // item shrinking together) down to its lowest slope.  Such a search has
+    // reached the floor of a valley that stays above the lowest minimum.
+    bool cannot_beat(const double* p, const double* g, double value, double slope) const {
+        if (kind != valley || !(value > beat)) return false;
+        const double a = std::abs(p[3 + item]);
+        const double along = (g[3 + item] * p[3 + item] + g[item] * p[item]) / a;
+        const double fall = std::max(0.0, -slope) + std::max(0.0, along) * (a - lowest);
+        return value - 10.0 * fall > beat;
+    }
 
     bool left(const double* p) const {
         switch (kind) {
@@ -557,9 +604,13 @@ Descent descend(const Objective& f, const double* start, const Region& region, c
     Descent run;
     double* x = run.p;
     std::copy_n(start, kParams, x);
+    // The point of the latest value, and a spare for the doublings.
+    SearchPoint points[2];
+    SearchPoint *at = &points[0], *spare = &points[1];
     double g[kParams], h[kParams * kParams];
-    double fx = f.value_and_derivatives(x, g, h);
+    double fx = f.search_value(x, *at);
     run.left = !std::isfinite(fx);
+    if (!run.left) f.derivatives_at(x, *at, g, h);
     for (; !run.left && run.steps < kDescentSteps; ++run.steps) {
         if (fx < kNearZero) {
             run.ended = MvnEnd::flat;
@@ -583,6 +634,10 @@ Descent descend(const Objective& f, const double* start, const Region& region, c
             longest = std::max(longest, std::abs(d[i]));
             slope += g[i] * d[i];
         }
+        if (!saddle && region.cannot_beat(x, g, fx, slope)) {
+            run.left = true;
+            break;
+        }
         if (longest > kLongest)
             for (double& di : d) di *= kLongest / longest;
         // The whole step comes with the derivatives at its end, which the
@@ -594,14 +649,15 @@ Descent descend(const Objective& f, const double* start, const Region& region, c
         };
         double xt[kParams], gt[kParams], ht[kParams * kParams];
         for (int i = 0; i < kParams; ++i) xt[i] = x[i] + d[i];
-        double ft = f.value_and_derivatives(xt, gt, ht);
+        double ft = f.search_value(xt, *at);
         bool found = enough(ft, 1.0), derivatives = found;
+        if (found) f.derivatives_at(xt, *at, gt, ht);
         // Leaving a saddle, both sides of each length; else the next
         // length from the quadratic through G2 here, its slope along D and
         // the last trial, between 0.1 and 0.5 of the last length.
         auto trial = [&](double t, double side) {
             for (int i = 0; i < kParams; ++i) xt[i] = x[i] + side * t * d[i];
-            ft = f.search_value(xt);
+            ft = f.search_value(xt, *at);
             return enough(ft, t);
         };
         if (!found && saddle) found = trial(1.0, -1.0);
@@ -630,26 +686,28 @@ Descent descend(const Objective& f, const double* start, const Region& region, c
             for (double t = 2.0; along < 0.7 * slope && t <= kLongestDoubling; t *= 2.0) {
                 double x2[kParams];
                 for (int i = 0; i < kParams; ++i) x2[i] = x[i] + t * d[i];
-                const double f2 = f.search_value(x2);
+                const double f2 = f.search_value(x2, *spare);
                 if (!(f2 < ft)) break;
                 ft = f2;
                 std::copy_n(x2, kParams, xt);
+                std::swap(at, spare);
                 derivatives = false;
             }
-            if (!derivatives) ft = f.value_and_derivatives(xt, gt, ht), derivatives = true;
         }
         std::copy_n(xt, kParams, x);
-        if (derivatives) {
-            fx = ft;
-            std::copy_n(gt, kParams, g);
-            std::copy_n(ht, kParams * kParams, h);
-        } else {
-            fx = f.value_and_derivatives(x, g, h);
-        }
+        fx = ft;
         if (region.left(x) || known.near(x)) {
             run.left = true;
             ++run.steps;
             break;
+        }
+        // The derivatives at the step's end, unless the whole step brought
+        // them.
+        if (derivatives) {
+            std::copy_n(gt, kParams, g);
+            std::copy_n(ht, kParams * kParams, h);
+        } else {
+            f.derivatives_at(x, *at, g, h);
         }
     }
     run.g2 = run.left ? fx : f.value_at(x);
@@ -794,7 +852,7 @@ MvnFit mvn_fit(std::span<const int> O, int N, const double TAU[3], double R12, d
             l[i] = s * (i == item ? 0.999 : std::clamp(std::abs(lambda[i]), 0.3, 0.9));
         }
         parameters(l, TAU, p);
-        search(p, Region::of_valley(p, item));
+        search(p, Region::of_valley(p, item, fit.g2));
     }
     // The weights sum to slightly more than 1 (they are floats), so a
     // perfect fit comes out a little below 0: it is reported as 0.
