@@ -159,7 +159,7 @@ void read_subjects(rt::RecordSource& source, const rt::Format& format, std::size
 // pool's helpers, and the caller once it has run BESIDE (the read of the
 // next window).  A subject whose records run past the window's takes what
 // is left.  Throws the error of the lowest-numbered subject that fails.
-void read_window(rt::WorkerPool& pool, const std::function<void()>& beside, const Window& window, std::size_t first,
+void read_window(proc::WorkerPool& pool, const std::function<void()>& beside, const Window& window, std::size_t first,
                  std::size_t count, std::size_t per, const rt::Format& format, std::size_t nsubj, std::size_t nvar,
                  int threads, const std::string& file, DataArray& SUBJID, DataArray& X) {
     const std::size_t held = window.held();
@@ -235,7 +235,7 @@ void read_raw(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID,
     // The format is the user's: parsed once for the whole file.
     const rt::Format format = rt::parse_format(trimmed(DATFMT));
     const std::size_t per = records_per_subject(format, nvar);
-    threads = rt::policy::raw_read(threads, nsubj, per);
+    threads = proc::policy::raw_read(threads, nsubj, per);
     if (threads == 1 || per == 0 || per > kWindowRecords) {
         rt::UnitSource source(LUDAT);
         for (std::size_t i = 0; i < nsubj; i += kChunk)
@@ -252,7 +252,7 @@ void read_raw(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID,
     const std::size_t window_subjects = std::max<std::size_t>(1, kWindowRecords / per);
     Window windows[2];
     // One helper per thread: the caller converts only once its read is done.
-    rt::WorkerPool pool(threads);
+    proc::WorkerPool pool(threads);
     std::size_t wanted = std::min(window_subjects, nsubj);
     fill(windows[0], LUDAT, wanted * per, per, kWindowBytes);
     for (std::size_t first = 0, w = 0; first < nsubj; w ^= 1) {

@@ -29,11 +29,10 @@
 namespace orv::num2 {
 
 // Smallest order at which DLINDS takes the loops below; smaller orders take
-// the sequential loops.  The default is low, because the loops below are
-// faster than the sequential ones on one thread too; a setting (tests and
-// benchmarks) also lets helper threads in from that order.  0 restores the
-// default.  A library-wide setting, read at every call.
-void set_dlinds_parallel_order(int order);
+// the sequential loops.  The default (policy::kDlindsBlockedOrder) is low,
+// because the loops below are faster than the sequential ones on one thread
+// too; the setting kDlindsOrder (process/thread_policy.h, for tests and
+// benchmarks) also lets helper threads in from the order it gives.
 int dlinds_parallel_order();
 
 // Threads for DLINDS of order N: 0 below the parallel order (the sequential
@@ -46,12 +45,12 @@ namespace detail {
 inline constexpr int kBlockColumns = 8;
 
 // The threads of one DLINDS call: a run-time team whose runs are open
-// (rt::Team::run_open).  Each run is work that the threads share out among
+// (proc::Team::run_open).  Each run is work that the threads share out among
 // themselves (claims, or blocks taken in turn) so that any of them, the
 // caller alone included, can finish it: a helper that is not there yet, or
 // comes late because the machine has other work, finds the run done and
 // stays out, and the caller does not wait for it.
-using Crew = rt::Team;
+using Crew = proc::Team;
 
 // DLFTDS's loops: FAC := the symmetric matrix of A's upper triangle, its
 // factor L (A = L L') in the lower triangle and L' in the upper.  Returns 0,

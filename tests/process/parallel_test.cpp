@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-namespace orv::rt {
+namespace orv::proc {
 namespace {
 
 TEST(ParallelTest, PoolRunsManyLoopsAndSurvivesAFailingOne) {
@@ -101,4 +101,4 @@ TEST(ParallelTest, DefaultThreadsFollowTheAffinity) {
 }
 
 }  // namespace
-}  // namespace orv::rt
+}  // namespace orv::proc

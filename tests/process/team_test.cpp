@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-namespace orv::rt {
+namespace orv::proc {
 namespace {
 
 using std::chrono::microseconds;
@@ -181,4 +181,4 @@ TEST(TeamDeathTest, WaitsAgainstTheRulesStop) {
 }
 
 }  // namespace
-}  // namespace orv::rt
+}  // namespace orv::proc

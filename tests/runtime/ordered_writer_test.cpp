@@ -61,7 +61,7 @@ TEST_F(OrderedWriterTest, StatementsReachTheFileInOrderWhateverTheThreads) {
         }
     }
     // One pool for several files in turn.
-    WorkerPool pool(5);
+    proc::WorkerPool pool(5);
     for (std::size_t count : {3000u, 17u, 2500u}) {
         rt::open_unit_or_fail(kUnit, file(), {rt::OpenStatus::Replace});
         write_in_order(pool, kUnit, count, statement);

@@ -45,6 +45,8 @@ namespace orv::rt {
 namespace {
 
 namespace fs = std::filesystem;
+using win::dialog_name_filters;
+using win::WindowHost;
 
 // A door the program's thread waits at until the test opens it.
 class Gate {
