@@ -325,9 +325,10 @@ TEST_F(DlindsOrders, ErrorsAreTheSequentialOnes) {
     EXPECT_EQ(inverse(n, a, n, 8).error, 1);
 }
 
-// A helper held up at every handshake of the crew: the others do its
+// A helper held up at every handshake of the crew, or helpers that cannot
+// be started (from the first on, or the last alone): the others do their
 // share, and the inverse keeps its bits.
-TEST_F(DlindsOrders, AHelperHeldUpLeavesTheBitsAlone) {
+TEST_F(DlindsOrders, HelpersHeldUpOrNotStartedLeaveTheBitsAlone) {
     const int n = 200;
     const Matrix a = correlation_matrix(n, n, 41);
     const Inverse plain = inverse(n, a, n, 0);
@@ -337,6 +338,10 @@ TEST_F(DlindsOrders, AHelperHeldUpLeavesTheBitsAlone) {
             const Inverse got = inverse(n, a, n, threads);
             proc::Team::set_helper_delay(0, std::chrono::microseconds(0));
             EXPECT_TRUE(same_bits(got.ainv, plain.ainv)) << threads << " threads, helper " << helper;
+            proc::Team::set_failing_start(helper);
+            const Inverse fewer = inverse(n, a, n, threads);
+            proc::Team::set_failing_start(0);
+            EXPECT_TRUE(same_bits(fewer.ainv, plain.ainv)) << threads << " threads, from helper " << helper << " on";
         }
     }
 }

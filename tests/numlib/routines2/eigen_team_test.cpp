@@ -202,9 +202,10 @@ TEST_F(EigenThreads, SymmetricEigenpairsHaveTheSameBitsOnOneAndEightThreads) {
 }
 
 // A helper held up at every handshake of its team (seeing a run, claiming
-// a part, reporting it done): the others take its parts or wait for it,
-// and the results keep their bits.
-TEST_F(EigenThreads, AHelperHeldUpLeavesTheBitsAlone) {
+// a part, reporting it done): the others take its parts or wait for it;
+// helpers that cannot be started (from the first on, or the last alone):
+// the team is the threads that run.  The results keep their bits.
+TEST_F(EigenThreads, HelpersHeldUpOrNotStartedLeaveTheBitsAlone) {
     const int n = 300;
     const std::vector<double> a = general_matrix(n, 3);
     const std::vector<double> r = correlation_matrix(n, 23);
@@ -224,6 +225,15 @@ TEST_F(EigenThreads, AHelperHeldUpLeavesTheBitsAlone) {
             EXPECT_TRUE(same_bits(reduced.a, h.a)) << threads << " threads, helper " << helper;
             EXPECT_TRUE(same_bits(pairs.eval, p.eval)) << threads << " threads, helper " << helper;
             EXPECT_TRUE(same_bits(pairs.evec, p.evec)) << threads << " threads, helper " << helper;
+            proc::Team::set_failing_start(helper);
+            const auto fv = general_values(n, a, threads);
+            const Reduced fh = hessenberg_form(n, a, threads);
+            const Pairs fp = symmetric_pairs(n, 5, r, threads);
+            proc::Team::set_failing_start(0);
+            EXPECT_TRUE(same_bits(values, fv)) << threads << " threads, from helper " << helper << " on";
+            EXPECT_TRUE(same_bits(reduced.a, fh.a)) << threads << " threads, from helper " << helper << " on";
+            EXPECT_TRUE(same_bits(pairs.eval, fp.eval)) << threads << " threads, from helper " << helper << " on";
+            EXPECT_TRUE(same_bits(pairs.evec, fp.evec)) << threads << " threads, from helper " << helper << " on";
         }
     }
 }
