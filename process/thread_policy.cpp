@@ -3,6 +3,7 @@
 #include <sched.h>
 
 #include <array>
+#include <atomic>
 #include <thread>
 
 namespace orv::proc {

@@ -44,7 +44,7 @@ namespace detail {
 
 inline constexpr int kBlockColumns = 8;
 
-// The threads of one DLINDS call: a run-time team whose runs are open
+// The threads of one DLINDS call: an executor team whose runs are open
 // (proc::Team::run_open).  Each run is work that the threads share out among
 // themselves (claims, or blocks taken in turn) so that any of them, the
 // caller alone included, can finish it: a helper that is not there yet, or

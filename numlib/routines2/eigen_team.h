@@ -1,5 +1,5 @@
 // The eigen routines' team of threads for one call of a reduction or QR
-// sweeps: the run-time's team (process/team.h), whose helpers are started
+// sweeps: the executor's team (process/team.h), whose helpers are started
 // once per call and serve its runs, with a pace that gives the runs to the
 // caller alone when the team keeps being no faster.
 //
