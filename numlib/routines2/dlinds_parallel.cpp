@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
-#include <optional>
 
 #include "numlib/routines2/columns.h"
 #include "numlib/routines2/eigen_team.h"
@@ -128,18 +127,23 @@ struct Blocks {
 // either it sleeps until a block is given back (proc::Signal).
 class Idle {
 public:
-    void reset() { since_.reset(); }
+    void reset() { idle_ = false; }
     // One more look at its own blocks without work; true once the thread
     // may take others'.
     bool turn() {
-        if (!since_) since_ = std::chrono::steady_clock::now();
-        if (std::chrono::steady_clock::now() - *since_ > kStealAfter) return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (!idle_) {
+            idle_ = true;
+            since_ = now;
+        }
+        if (now - since_ > kStealAfter) return true;
         proc::cpu_pause();
         return false;
     }
 
 private:
-    std::optional<std::chrono::steady_clock::time_point> since_;
+    bool idle_ = false;
+    std::chrono::steady_clock::time_point since_{};
 };
 
 // What one block of columns has taken: the number of blocks whose steps it
