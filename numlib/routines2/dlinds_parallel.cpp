@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 #include "numlib/routines2/columns.h"
 #include "numlib/routines2/eigen_team.h"
@@ -123,27 +124,20 @@ struct Blocks {
 };
 
 // A thread's wait for work: it looks at its own blocks for kStealAfter,
-// pausing between looks, then at everyone's, and once that finds nothing
-// either it sleeps until a block is given back (proc::Signal).
+// pausing between looks (proc::Waiting), then at everyone's, and once that
+// finds nothing either it sleeps until a block is given back (proc::Signal).
 class Idle {
 public:
-    void reset() { idle_ = false; }
+    void reset() { waiting_.reset(); }
     // One more look at its own blocks without work; true once the thread
     // may take others'.
     bool turn() {
-        const auto now = std::chrono::steady_clock::now();
-        if (!idle_) {
-            idle_ = true;
-            since_ = now;
-        }
-        if (now - since_ > kStealAfter) return true;
-        proc::cpu_pause();
-        return false;
+        if (!waiting_) waiting_.emplace();
+        return waiting_->lasted() || waiting_->elapsed() > kStealAfter;
     }
 
 private:
-    bool idle_ = false;
-    std::chrono::steady_clock::time_point since_{};
+    std::optional<proc::Waiting> waiting_;
 };
 
 // What one block of columns has taken: the number of blocks whose steps it
