@@ -39,10 +39,10 @@ thread_local Running running;
 }  // namespace
 
 #if ORV_TEAM_CHECKS
-Team::Part::Part(Mode mode, int part, int parts) {
+Team::Part::Part(Mode mode, int part, int parts) : outer{running.mode, running.part, running.parts} {
     running = {static_cast<int>(mode), part, parts};
 }
-Team::Part::~Part() { running = {}; }
+Team::Part::~Part() { running = {outer[0], outer[1], outer[2]}; }
 #endif
 
 void Team::wait_for(int on, const std::atomic<int>& flag, int value) {

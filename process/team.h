@@ -240,7 +240,8 @@ protected:
     void begin(Mode mode, int parts, void (*body)(void*, int, int), void* context);
     void finish();
 
-    // The part a thread runs, for the checks of wait_for(); nothing in
+    // The part a thread runs, for the checks of wait_for(), and on its end
+    // the part of an outer team's run that called this one's; nothing in
     // builds without the checks.
     struct Part {
 #if ORV_TEAM_CHECKS
@@ -248,6 +249,7 @@ protected:
         ~Part();
         Part(const Part&) = delete;
         Part& operator=(const Part&) = delete;
+        int outer[3];
 #else
         Part(Mode, int, int) {}
 #endif

@@ -192,6 +192,27 @@ TEST(Team, HelpersThatCannotStartLeaveATeamOfTheOthers) {
     }
 }
 
+// A part that runs a team of its own (a parallel loop inside it) is still
+// that part when the inner run has ended, and may wait as its run allows.
+TEST(Team, APartKeepsItsRulesAfterAnInnerTeamsRun) {
+    Team outer(2);
+    for (int run = 0; run < 20; ++run) {
+        std::atomic<int> first{0}, inner_items{0};
+        auto body = [&](int k, int) {
+            if (k == 0) {
+                publish(first, 1);
+                return;
+            }
+            Team inner(2);
+            auto count = [&](int, int) { ++inner_items; };
+            inner.run_open(count);
+            Team::wait_for(0, first, 1);
+        };
+        outer.run(2, body);
+        EXPECT_GE(inner_items.load(), 1);
+    }
+}
+
 // A part of a run that waits on a later part, a part that waits on
 // itself, and a part of an open run that waits at all could hang: debug
 // and sanitizer builds stop there, naming the parts.
