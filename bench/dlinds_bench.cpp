@@ -19,6 +19,7 @@
 #include "numlib/routines2/eigen_team.h"
 #include "best_time.h"
 #include "correlation_matrix.h"
+#include "process/thread_policy.h"
 
 namespace {
 
@@ -29,8 +30,8 @@ struct Timed {
 
 // The best of RUNS calls with the order setting ORDER and THREADS threads.
 Timed time_at(int n, const std::vector<double>& r, int order, int threads, int runs) {
-    orv::num2::set_dlinds_parallel_order(order);
-    orv::num2::set_eigen_threads(threads);
+    orv::proc::set(orv::proc::Setting::kDlindsOrder, order);
+    orv::proc::set(orv::proc::Setting::kEigenThreads, threads);
     Timed t;
     t.inverse.assign(r.size(), 0.0);
     t.seconds = orv::bench::best_seconds(runs, [&] { orv::num2::DLINDS(n, r, n, t.inverse, n); });
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
         }
     }
     if (sizes.empty()) sizes = {200, 500, 1000, 2000};
-    orv::num2::set_eigen_threads(threads);
+    orv::proc::set(orv::proc::Setting::kEigenThreads, threads);
     threads = orv::num2::eigen_threads();
     std::printf("%6s | %10s %10s %10s | %8s %8s %8s  (s, best of %d; %d threads)\n", "N", "sequential",
                 "1 thread", "threads", "seq/1", "seq/T", "1/T", runs, threads);

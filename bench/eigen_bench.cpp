@@ -21,6 +21,7 @@
 #include "numlib/routines2/devlrg.h"
 #include "numlib/routines2/eigen_team.h"
 #include "correlation_matrix.h"
+#include "process/thread_policy.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ struct Times {
 };
 
 Times time_at(int n, const std::vector<double>& r, int threads, int runs) {
-    orv::num2::set_eigen_threads(threads);
+    orv::proc::set(orv::proc::Setting::kEigenThreads, threads);
     Times t;
     for (int k = 0; k < runs; ++k) {
         std::vector<std::complex<double>> eval(static_cast<std::size_t>(n));
@@ -61,16 +62,16 @@ int main(int argc, char** argv) {
         }
     }
     if (sizes.empty()) sizes = {100, 200, 300, 500, 1000};
-    orv::num2::set_eigen_threads(threads);
+    orv::proc::set(orv::proc::Setting::kEigenThreads, threads);
     threads = orv::num2::eigen_threads();
     std::printf("%6s | %9s %9s %9s | %9s %9s %9s  (s; ratios to row-ordered; %d threads)\n", "N", "DEVLRG", "blocked",
                 "team", "DEVESF", "blocked", "team", threads);
     for (int n : sizes) {
         const std::vector<double> r = orv::bench::correlations(n, 0.6, -0.1);
         const int runs = n >= 1000 ? 1 : 3;
-        orv::num2::set_eigen_parallel_order(1 << 30);
+        orv::proc::set(orv::proc::Setting::kEigenOrder, 1 << 30);
         const Times plain = time_at(n, r, 1, runs);
-        orv::num2::set_eigen_parallel_order(1);
+        orv::proc::set(orv::proc::Setting::kEigenOrder, 1);
         const Times one = time_at(n, r, 1, runs);
         const Times many = time_at(n, r, threads, runs);
         auto same = [&](const Times& t) {

@@ -27,6 +27,7 @@
 #include "runtime/host.h"
 #include "runtime/terminal_host.h"
 #include "runtime/units.h"
+#include "process/thread_policy.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
     }
     const auto n = static_cast<std::size_t>(nvar);
     const auto f = static_cast<std::size_t>(nfac);
-    const int all = rt::usable_cpus();
+    const int all = proc::usable_cpus();
     const fs::path dir = fs::temp_directory_path() / ("orv_fitbench_" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::FILE* devnull = std::fopen("/dev/null", "w");
@@ -135,7 +136,7 @@ int main(int argc, char** argv) {
             job.JOBDIR = dir.string() + "/";
             job.JOBBAS = "fit.job        ";
             engine::RUNDATA run;
-            num1::m01::set_rank_threads(counts[c]);
+            orv::proc::set(orv::proc::Setting::kRankThreads, counts[c]);
             s.seconds[c] = best_seconds(
                 reps,
                 [&] {
@@ -151,7 +152,7 @@ int main(int argc, char** argv) {
                 });
             s.output[c] = slurp(dir / "fit.out") + (verbos[0] == 'L' ? slurp(dir / "fit.rsd") : "");
         }
-        num1::m01::set_rank_threads(0);
+        orv::proc::set(orv::proc::Setting::kRankThreads, 0);
         stages.push_back(s);
     }
 

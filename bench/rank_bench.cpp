@@ -13,6 +13,7 @@
 #include "best_time.h"
 #include "numlib/routines1/m01_rank.h"
 #include "numlib/routines1/m01daf.h"
+#include "process/thread_policy.h"
 
 namespace {
 
@@ -37,9 +38,9 @@ int main(int argc, char** argv) {
 
         std::vector<int> linked(v.size()), keyed(v.size());
         int ifail = 0;
-        orv::num1::m01::set_key_rank_size(INT_MAX);
+        orv::proc::set(orv::proc::Setting::kKeyRankSize, INT_MAX);
         const double t_linked = best_seconds(reps, [&] { orv::num1::M01DAF(v, 1, n, "A", linked, ifail); });
-        orv::num1::m01::set_key_rank_size(0);
+        orv::proc::set(orv::proc::Setting::kKeyRankSize, 0);
         std::printf("%9d %12.3f", n, t_linked * 1e3);
         for (const int threads : {1, 2, 4, 8}) {
             const double t = best_seconds(

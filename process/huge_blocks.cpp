@@ -8,11 +8,11 @@
 
 #if ORV_SANITIZED
 
-bool orv::rt::huge_blocks_in_use() { return false; }
+bool orv::proc::huge_blocks_in_use() { return false; }
 
 #else
 
-bool orv::rt::huge_blocks_in_use() { return true; }
+bool orv::proc::huge_blocks_in_use() { return true; }
 
 namespace {
 
@@ -21,7 +21,7 @@ namespace {
 void* allocate(std::size_t size) {
     if (size == 0) size = 1;
     for (;;) {
-        void* block = size >= orv::rt::kLargeBlock ? orv::rt::huge_block(size) : nullptr;
+        void* block = size >= orv::proc::kLargeBlock ? orv::proc::huge_block(size) : nullptr;
         if (block == nullptr) block = std::malloc(size);
         if (block != nullptr) return block;
         const std::new_handler handler = std::get_new_handler();

@@ -5,7 +5,7 @@
 
 #include <sys/mman.h>
 
-namespace orv::rt {
+namespace orv::proc {
 
 namespace {
 
@@ -38,4 +38,4 @@ void* huge_block(std::size_t bytes) {
     return block;
 }
 
-}  // namespace orv::rt
+}  // namespace orv::proc

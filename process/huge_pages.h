@@ -19,7 +19,7 @@
 
 #include <cstddef>
 
-namespace orv::rt {
+namespace orv::proc {
 
 inline constexpr std::size_t kHugePage = std::size_t{1} << 21;
 // Blocks from this size on are worth huge pages.
@@ -38,4 +38,4 @@ void* huge_block(std::size_t bytes);
 // places large blocks with huge_block(), false in builds with a sanitizer.
 bool huge_blocks_in_use();
 
-}  // namespace orv::rt
+}  // namespace orv::proc

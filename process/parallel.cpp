@@ -2,75 +2,45 @@
 
 #include <utility>
 
-namespace orv::rt {
-
-WorkerPool::WorkerPool(int helpers) {
-    threads_.reserve(static_cast<std::size_t>(std::max(helpers, 0)));
-    try {
-        for (int i = 0; i < helpers; ++i) threads_.emplace_back([this, i] { serve(i); });
-    } catch (...) {
-        {
-            std::lock_guard<std::mutex> hold(lock_);
-            closing_ = true;
-        }
-        wake_.notify_all();
-        for (auto& thread : threads_) thread.join();
-        throw;
-    }
-}
+namespace orv::proc {
 
 WorkerPool::~WorkerPool() {
-    {
-        std::unique_lock<std::mutex> hold(lock_);
-        done_.wait(hold, [this] { return running_ == 0; });
-        closing_ = true;
+    if (pending_) {
+        try {
+            wait();
+        } catch (...) {
+            // A task's error nobody waited for ends with the pool.
+        }
     }
-    wake_.notify_all();
-    for (auto& thread : threads_) thread.join();
 }
 
 void WorkerPool::start(int n, std::function<void(int)> task) {
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        task_ = std::move(task);
-        active_ = std::clamp(n, 0, helpers());
-        running_ = active_;
-        error_ = nullptr;
-        ++generation_;
+    n = std::clamp(n, 0, helpers());
+    if (n == 0) return;
+    task_ = std::move(task);
+    failed_.store(false, std::memory_order_relaxed);
+    error_ = nullptr;
+    pending_ = true;
+    // Part 0 is the caller's and holds no task; part w + 1 is task w.
+    auto step = [](void* pool, int k, int) {
+        if (k > 0) static_cast<WorkerPool*>(pool)->end_task(k - 1);
+    };
+    begin(Mode::kParts, n + 1, step, this);
+}
+
+void WorkerPool::end_task(int w) {
+    try {
+        task_(w);
+    } catch (...) {
+        if (!failed_.exchange(true)) error_ = std::current_exception();
     }
-    if (active_ > 0) wake_.notify_all();
 }
 
 void WorkerPool::wait() {
-    std::exception_ptr error;
-    {
-        std::unique_lock<std::mutex> hold(lock_);
-        done_.wait(hold, [this] { return running_ == 0; });
-        error = std::exchange(error_, nullptr);
-    }
-    if (error) std::rethrow_exception(error);
+    if (!pending_) return;
+    pending_ = false;
+    finish();
+    if (failed_.load(std::memory_order_relaxed)) std::rethrow_exception(std::exchange(error_, nullptr));
 }
 
-void WorkerPool::serve(int index) {
-    std::uint64_t seen = 0;
-    for (;;) {
-        {
-            std::unique_lock<std::mutex> hold(lock_);
-            wake_.wait(hold, [&] { return closing_ || generation_ != seen; });
-            if (closing_) return;
-            seen = generation_;
-            if (index >= active_) continue;
-        }
-        // The task is only read while this helper is counted as running.
-        try {
-            task_(index);
-        } catch (...) {
-            std::lock_guard<std::mutex> hold(lock_);
-            if (!error_) error_ = std::current_exception();
-        }
-        std::lock_guard<std::mutex> hold(lock_);
-        if (--running_ == 0) done_.notify_all();
-    }
-}
-
-}  // namespace orv::rt
+}  // namespace orv::proc

@@ -1,72 +1,63 @@
-// Work spread over the cores: a pool of kept threads and a loop whose iterations are independent.  The ordered writer
-// of formatted statements is built on it (runtime/ordered_writer.h).
+// The worker pool and the parallel loop, both on the executor (team.h).  The
+// ordered writer of formatted statements is built on them as well
+// (runtime/ordered_writer.h).
 #pragma once
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <cstdint>
 #include <cstddef>
 #include <exception>
 #include <functional>
-#include <mutex>
-#include <thread>
-#include <vector>
 
+#include "process/team.h"
 #include "process/thread_policy.h"
 
-namespace orv::rt {
+namespace orv::proc {
 
-// Threads kept for the parallel work of one stage.  Starting a thread
-// costs about a tenth of a millisecond on some machines, so a stage that
-// runs many parallel loops starts its threads once.  A pool for THREADS
-// threads has THREADS - 1 helpers; the calling thread is the last.
-class WorkerPool {
+// The team of a stage that runs many parallel loops, counted by its helpers:
+// starting a thread costs about a tenth of a millisecond on some machines,
+// so the stage starts its threads once.  A pool for THREADS threads has
+// THREADS - 1 helpers, or fewer when the system starts no more; the calling
+// thread is the last.
+class WorkerPool : public Team {
 public:
-    explicit WorkerPool(int helpers);
-    ~WorkerPool();  // waits for a task still running, then ends the helpers
-    WorkerPool(const WorkerPool&) = delete;
-    WorkerPool& operator=(const WorkerPool&) = delete;
+    explicit WorkerPool(int helpers) : Team(std::max(helpers, 0) + 1) {}
+    ~WorkerPool();  // waits for a task started and not yet waited for
 
-    int helpers() const { return static_cast<int>(threads_.size()); }
+    int helpers() const { return size() - 1; }
 
-    // Runs task(w) on the helpers w = 0 .. N-1 (N at most helpers()) while
-    // the caller goes on; wait() returns when they are done and rethrows the
-    // first exception a helper threw.  Each start is paired with a wait.
+    // Runs task(w) for w = 0 .. N-1 (N at most helpers()) on the helpers
+    // while the caller goes on; wait() runs those no helper has taken yet
+    // on the caller, returns when all are done and rethrows the first
+    // exception a task threw.  Each start is paired with a wait.
     void start(int n, std::function<void(int)> task);
     void wait();
 
 private:
-    void serve(int index);
+    void end_task(int k);
 
-    std::mutex lock_;
-    std::condition_variable wake_;
-    std::condition_variable done_;
     std::function<void(int)> task_;
-    std::uint64_t generation_ = 0;  // one more at each start
-    int active_ = 0;                // helpers given the current task
-    int running_ = 0;               // of those, not yet done
-    bool closing_ = false;
-    std::exception_ptr error_;
-    std::vector<std::thread> threads_;
+    bool pending_ = false;
+    std::atomic<bool> failed_{false};
+    std::exception_ptr error_;  // the first, written by the thread that set failed_
 };
 
-// Runs body(k) for k = 0 .. COUNT-1 on the pool's helpers and the calling
-// thread, CHUNK iterations at a time.  The first exception thrown stops the
-// handing out of further iterations and is rethrown once all have ended.
+// Runs body(k) for k = 0 .. COUNT-1 on the team's threads, the calling
+// thread included, CHUNK iterations at a time.  The first exception thrown
+// stops the handing out of further iterations and is rethrown once all
+// have ended.
 template <typename Body>
-void parallel_for(WorkerPool& pool, std::size_t count, Body body, std::size_t chunk = 1) {
+void parallel_for(Team& team, std::size_t count, Body body, std::size_t chunk = 1) {
     chunk = std::max<std::size_t>(chunk, 1);
-    const std::size_t workers =
-        std::min<std::size_t>(static_cast<std::size_t>(pool.helpers()) + 1, (count + chunk - 1) / chunk);
+    const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(team.size()), (count + chunk - 1) / chunk);
     if (workers <= 1) {
         for (std::size_t k = 0; k < count; ++k) body(k);
         return;
     }
     std::atomic<std::size_t> next{0};
-    std::exception_ptr error;
-    std::mutex error_lock;
-    auto work = [&] {
+    std::atomic<bool> failed{false};
+    std::exception_ptr error;  // written by the thread that set FAILED
+    auto work = [&](int, int) {
         try {
             for (;;) {
                 const std::size_t first = next.fetch_add(chunk);
@@ -75,15 +66,12 @@ void parallel_for(WorkerPool& pool, std::size_t count, Body body, std::size_t ch
                 for (std::size_t k = first; k < last; ++k) body(k);
             }
         } catch (...) {
-            std::lock_guard<std::mutex> hold(error_lock);
-            if (!error) error = std::current_exception();
+            if (!failed.exchange(true)) error = std::current_exception();
             next = count;
         }
     };
-    pool.start(static_cast<int>(workers - 1), [&](int) { work(); });
-    work();
-    pool.wait();
+    team.run_open(work, static_cast<int>(workers));
     if (error) std::rethrow_exception(error);
 }
 
-}  // namespace orv::rt
+}  // namespace orv::proc

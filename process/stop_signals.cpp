@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-namespace orv::rt {
+namespace orv::proc {
 
 namespace {
 
@@ -52,4 +52,4 @@ StopSignals::~StopSignals() {
     // not kill it with a status of its own.
 }
 
-}  // namespace orv::rt
+}  // namespace orv::proc

@@ -12,7 +12,7 @@
 
 #include <string_view>
 
-namespace orv::rt {
+namespace orv::proc {
 
 class StopSignals {
 public:
@@ -31,4 +31,4 @@ private:
     bool started_ = false;
 };
 
-}  // namespace orv::rt
+}  // namespace orv::proc

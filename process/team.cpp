@@ -1,10 +1,11 @@
 #include "process/team.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
-namespace orv::rt {
+namespace orv::proc {
 namespace {
 
 constexpr std::uint64_t kPartsMask = 0xffff;
@@ -13,15 +14,11 @@ std::uint64_t run_word(std::uint64_t id, std::uint32_t mode, int parts) {
     return id << 32 | std::uint64_t{mode} << 16 | static_cast<std::uint64_t>(parts);
 }
 
-// The helper that tests hold up, and for how long.
+// What tests set for the teams made next: the helper held up and for how
+// long, and the first helper whose start fails.
 std::atomic<int> delayed_helper{0};
 std::atomic<int> helper_delay_us{0};
-
-void handshake(int helper) {
-    if (delayed_helper.load(std::memory_order_relaxed) != helper) return;
-    const int us = helper_delay_us.load(std::memory_order_relaxed);
-    if (us > 0) std::this_thread::sleep_for(std::chrono::microseconds(us));
-}
+std::atomic<int> failing_start{0};
 
 #if ORV_TEAM_CHECKS
 // The part this thread runs: -1 outside a run.
@@ -42,10 +39,10 @@ thread_local Running running;
 }  // namespace
 
 #if ORV_TEAM_CHECKS
-Team::Part::Part(Mode mode, int part, int parts) {
+Team::Part::Part(Mode mode, int part, int parts) : outer{running.mode, running.part, running.parts} {
     running = {static_cast<int>(mode), part, parts};
 }
-Team::Part::~Part() { running = {}; }
+Team::Part::~Part() { running = {outer[0], outer[1], outer[2]}; }
 #endif
 
 void Team::wait_for(int on, const std::atomic<int>& flag, int value) {
@@ -66,61 +63,63 @@ void Team::set_helper_delay(int helper, std::chrono::microseconds delay) {
     helper_delay_us.store(static_cast<int>(std::max<std::int64_t>(delay.count(), 0)), std::memory_order_relaxed);
 }
 
+void Team::set_failing_start(int helper) { failing_start.store(std::max(helper, 0), std::memory_order_relaxed); }
+
 Team::Team(int threads) : claims_(new std::atomic<std::uint64_t>[kMaxParts]) {
     for (int k = 0; k < kMaxParts; ++k) claims_[k].store(0, std::memory_order_relaxed);
     const int helpers = std::min(threads, kMaxParts / 2) - 1;
     if (helpers <= 0) return;
+    delay_ = std::chrono::microseconds(helper_delay_us.load(std::memory_order_relaxed));
+    delayed_ = delay_.count() > 0 ? delayed_helper.load(std::memory_order_relaxed) : 0;
+    const int failing = failing_start.load(std::memory_order_relaxed);
     threads_.reset(new std::thread[static_cast<std::size_t>(helpers)]);
-    helpers_ = helpers;
+    // The helpers read the team's size only once they have seen a run,
+    // which is published after the count below is final.
     for (int h = 0; h < helpers; ++h) {
         try {
-            threads_[h] = std::thread([this, h] { serve(h + 1); });
-        } catch (const std::system_error&) {
-            if (h == 0) {
-                helpers_ = 0;
-                return;
+            if (failing > 0 && h + 1 >= failing) throw std::system_error(EAGAIN, std::generic_category());
+            if (h + 1 == delayed_) {
+                threads_[h] = std::thread([this, h] { serve<true>(h + 1); });
+            } else {
+                threads_[h] = std::thread([this, h] { serve<false>(h + 1); });
             }
-            started_.fetch_add(kIncomplete, std::memory_order_release);
-            break;
+        } catch (const std::system_error&) {
+            break;  // the team goes on with the helpers it has
         }
+        helpers_ = h + 1;
     }
 }
 
 Team::~Team() {
     if (helpers_ == 0) return;
     closing_.store(true, std::memory_order_relaxed);
-    const std::uint64_t id = (word_.load(std::memory_order_relaxed) >> 32) + 1;
-    publish(word_, run_word(id, 0, 0));
-    // Helper H's thread object is written by helper H before it ends.
-    for (int h = 0; h < helpers_; ++h) {
-        if (threads_[h].joinable()) threads_[h].join();
-    }
+    publish(word_, run_word(id_ + 1, 0, 0));
+    for (int h = 0; h < helpers_; ++h) threads_[h].join();
 }
 
-bool Team::all_started() {
-    const int started = await(started_, [this](int v) { return v >= helpers_; });
-    return started < kIncomplete;
-}
-
-void Team::start(Mode mode, int parts, void (*body)(void*, int, int), void* context) {
+void Team::begin(Mode mode, int parts, void (*body)(void*, int, int), void* context) {
     body_ = body;
     context_ = context;
     done_.store(0, std::memory_order_relaxed);
-    const std::uint64_t id = (word_.load(std::memory_order_relaxed) >> 32) + 1;
-    publish(word_, run_word(id, static_cast<std::uint32_t>(mode), parts));
-    if (mode == Mode::kOpen) {
-        {
-            const Part part(mode, 0, parts);
-            body(context, 0, parts);
-        }
-        // The work is done: the parts not claimed yet are closed to their
-        // helpers, which stay out.
-        int closed = 1;
-        for (int k = 1; k < parts; ++k) closed += claim(k, id) ? 1 : 0;
-        if (done_.fetch_add(closed, std::memory_order_acq_rel) + closed == parts) return;
-    } else {
-        work_on(id, mode, parts, 0);
-    }
+    ++id_;
+    mode_ = mode;
+    parts_ = parts;
+    publish(word_, run_word(id_, static_cast<std::uint32_t>(mode), parts));
+}
+
+void Team::finish() {
+    work_on<false>(id_, mode_, parts_, 0);
+    const int parts = parts_;
+    await(done_, [parts](int v) { return v == parts; });
+}
+
+void Team::close_open() {
+    // The work is done: the parts not claimed yet are closed to their
+    // helpers, which stay out.
+    int closed = 1;
+    for (int k = 1; k < parts_; ++k) closed += claim(k, id_) ? 1 : 0;
+    const int parts = parts_;
+    if (done_.fetch_add(closed, std::memory_order_acq_rel) + closed == parts) return;
     await(done_, [parts](int v) { return v == parts; });
 }
 
@@ -133,15 +132,18 @@ bool Team::claim(int k, std::uint64_t id) {
     return false;
 }
 
+void Team::handshake() const { std::this_thread::sleep_for(delay_); }
+
+template <bool Delayed>
 void Team::work_on(std::uint64_t id, Mode mode, int parts, int index) {
     auto take = [&](int k) {
-        if (index > 0) handshake(index);
+        if constexpr (Delayed) handshake();
         if (!claim(k, id)) return;
         {
             const Part part(mode, k, parts);
             body_(context_, k, parts);
         }
-        if (index > 0) handshake(index);
+        if constexpr (Delayed) handshake();
         end_part(parts);
     };
     const int n = size();
@@ -155,9 +157,8 @@ void Team::end_part(int parts) {
     if (done_.fetch_add(1, std::memory_order_acq_rel) + 1 == parts) done_.notify_all();
 }
 
+template <bool Delayed>
 void Team::serve(int index) {
-    started_.fetch_add(1, std::memory_order_release);
-    started_.notify_all();
     // Runs from the first on: the word still holds the id before it, or a
     // later one, which the loop then sees.
     std::uint64_t seen = 0;
@@ -165,23 +166,25 @@ void Team::serve(int index) {
         const std::uint64_t word = await(word_, [seen](std::uint64_t w) { return w >> 32 != seen; });
         seen = word >> 32;
         if (closing_.load(std::memory_order_relaxed)) return;
-        handshake(index);
+        if constexpr (Delayed) handshake();
         const auto mode = static_cast<Mode>((word >> 16) & 0xffff);
         const int parts = static_cast<int>(word & kPartsMask);
         if (mode != Mode::kOpen) {
-            work_on(seen, mode, parts, index);
+            work_on<Delayed>(seen, mode, parts, index);
             continue;
         }
-        // Its own index only, unless the caller has closed the run.
-        handshake(index);
+        // Its own index only, unless the caller has closed the run or the
+        // run has fewer threads.
+        if (index >= parts) continue;
+        if constexpr (Delayed) handshake();
         if (!claim(index, seen)) continue;
         {
             const Part part(mode, index, parts);
             body_(context_, index, parts);
         }
-        handshake(index);
+        if constexpr (Delayed) handshake();
         end_part(parts);
     }
 }
 
-}  // namespace orv::rt
+}  // namespace orv::proc

@@ -1,6 +1,12 @@
-// A team of threads for the short, frequent runs of one numerical routine
-// call: the calling thread and helpers that stay for the whole call and
-// wait for the next run by spinning briefly, then sleeping.
+// The executor of all parallel work: a team of the calling thread and
+// helper threads that stay for the team's life and wait for the next run.
+// Every parallel loop, the ordered writer, the eigen routines and DLINDS
+// run on it (parallel.h builds the worker pool and the parallel loop on it).
+//
+// The caller starts what helpers the system lets it start when it makes the
+// team; size() counts those alone, and a helper that cannot be started is
+// not an error.  Every kind of run below is served correctly with any
+// number of helpers, none included, and gives the same results.
 //
 // A run is cut into parts numbered 0 .. PARTS-1.  Each part is claimed by
 // one thread, so it runs once whoever runs it; a thread takes its own parts
@@ -11,9 +17,9 @@
 //                         part may wait only on lower-numbered parts;
 //   run_together(body)    size() parts, no thread running two at once, so
 //                         that the parts may wait on one another;
-//   run_open(body)        body(index, size()) on the caller and on the
-//                         helpers that come in before the caller's own part
-//                         has returned: the body shares the run's work out
+//   run_open(body)        body(index, n) on the caller and on the helpers
+//                         that come in before the caller's own part has
+//                         returned: the body shares the run's work out
 //                         itself, and the caller does not wait for helpers
 //                         that have not come (a busy machine).
 // A part waits on another by wait_for(), which in debug and sanitizer
@@ -43,7 +49,7 @@
 #define ORV_TEAM_CHECKS 0
 #endif
 
-namespace orv::rt {
+namespace orv::proc {
 
 // A pause inside a spin loop.
 inline void cpu_pause() {
@@ -52,11 +58,12 @@ inline void cpu_pause() {
 #endif
 }
 
-// How every thread of a team waits: it spins, pausing, for kSpinFor, then
-// gives its core away at each look, sleeping on the word it waits for
-// (whose writer notifies: publish()), or yielding where there is no one
-// word to sleep on.  A sleep costs a wake-up of some microseconds; a yield
-// in a long wait would hand the core to another process for a time slice.
+// The one wait policy of every thread that waits for another: it spins,
+// pausing, for kSpinFor, then sleeps until the thread it waits for wakes
+// it: on the word it waits for (await(), whose writer calls publish()),
+// or on a Signal where no one word tells the wait is over.  A sleep costs
+// a wake-up of some microseconds; a spin beyond that would keep a core
+// from other work.
 class Waiting {
 public:
     static constexpr std::chrono::microseconds kSpinFor{100};
@@ -71,10 +78,6 @@ public:
         }
         cpu_pause();
         return false;
-    }
-    // The same for a wait with no word to sleep on: yields once it is long.
-    void idle() {
-        if (lasted()) std::this_thread::yield();
     }
     // How long the wait has lasted.
     std::chrono::steady_clock::duration elapsed() const { return std::chrono::steady_clock::now() - since_; }
@@ -104,18 +107,57 @@ void publish(std::atomic<T>& word, T value) {
     word.notify_all();
 }
 
+// The word to sleep on for a wait whose end no one word tells, as a thread
+// looking for work that any of several others may make: wait_until() checks
+// its condition under the wait policy, and notify(), called after every
+// change that may end such a wait, wakes it.  notify() costs a fence while
+// no thread sleeps.
+class Signal {
+public:
+    void notify() {
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        if (sleepers_.load(std::memory_order_relaxed) == 0) return;
+        count_.fetch_add(1, std::memory_order_release);
+        count_.notify_all();
+    }
+
+    // Calls done(), which reads what the notifiers change, until it returns
+    // true, and not after.
+    template <typename Done>
+    void wait_until(Done done) {
+        Waiting waiting;
+        while (!done()) {
+            if (!waiting.lasted()) continue;
+            sleepers_.fetch_add(1, std::memory_order_relaxed);
+            std::atomic_thread_fence(std::memory_order_seq_cst);
+            const std::uint32_t seen = count_.load(std::memory_order_acquire);
+            // A change made before the fence is seen by done(); one made
+            // after it is notified, and moves the count past SEEN.
+            const bool over = done();
+            if (!over) count_.wait(seen, std::memory_order_acquire);
+            sleepers_.fetch_sub(1, std::memory_order_relaxed);
+            if (over) return;
+        }
+    }
+
+private:
+    std::atomic<std::uint32_t> count_{0};
+    std::atomic<int> sleepers_{0};
+};
+
 class Team {
 public:
     // Parts a run may have at most; a team has at most half as many threads.
     static constexpr int kMaxParts = 256;
 
-    // THREADS threads: the caller and THREADS - 1 helpers (fewer when the
-    // first cannot be started: then size() is 1 and runs go on the caller).
+    // THREADS threads: the caller and THREADS - 1 helpers, or as many of
+    // them as the system lets the caller start.
     explicit Team(int threads);
     ~Team();
     Team(const Team&) = delete;
     Team& operator=(const Team&) = delete;
 
+    // The caller and the helpers that were started.
     int size() const { return helpers_ + 1; }
 
     // Runs body(k, PARTS) for k = 0 .. PARTS-1 (PARTS at most kMaxParts) and
@@ -127,7 +169,8 @@ public:
             run_here(parts, body);
             return;
         }
-        start(Mode::kParts, parts, thunk<Body>, &body);
+        begin(Mode::kParts, parts, thunk<Body>, &body);
+        finish();
     }
 
     // The same on the calling thread alone, the parts in order.
@@ -142,27 +185,34 @@ public:
 
     // Runs body(k, size()) for k = 0 .. size()-1, each part on a thread of
     // its own, and returns true when all have ended; false, and nothing run,
-    // when the team has no helpers or not all of them could be started.
-    // BODY must not throw.
+    // when the team has no helpers.  BODY must not throw.
     template <typename Body>
     bool run_together(Body& body) {
-        if (helpers_ == 0 || !all_started()) return false;
-        start(Mode::kTogether, size(), thunk<Body>, &body);
+        if (helpers_ == 0) return false;
+        begin(Mode::kTogether, size(), thunk<Body>, &body);
+        finish();
         return true;
     }
 
-    // Runs body(index, size()) on the caller (index 0) and on the helpers
-    // that come in before the caller's call has returned, and returns when
-    // those have returned too.  BODY must not throw, and must do all of the
-    // run's work whichever of the indices run it.
+    // Runs body(index, N), N = min(THREADS, size()), on the caller (index 0)
+    // and on the helpers 1 .. N-1 that come in before the caller's call has
+    // returned, and returns when those have returned too.  BODY must not
+    // throw, and must do all of the run's work whichever of the indices run
+    // it.
     template <typename Body>
-    void run_open(Body& body) {
-        if (helpers_ == 0) {
+    void run_open(Body& body, int threads = kMaxParts) {
+        const int n = std::clamp(threads, 1, size());
+        if (n == 1) {
             const Part part(Mode::kOpen, 0, 1);
             body(0, 1);
             return;
         }
-        start(Mode::kOpen, size(), thunk<Body>, &body);
+        begin(Mode::kOpen, n, thunk<Body>, &body);
+        {
+            const Part part(Mode::kOpen, 0, n);
+            body(0, n);
+        }
+        close_open();
     }
 
     // The part running on this thread waits until FLAG, which part ON
@@ -171,15 +221,27 @@ public:
     // run_open() do not wait on one another.
     static void wait_for(int on, const std::atomic<int>& flag, int value);
 
-    // For tests: helper HELPER (1 .. size()-1) of every team sleeps DELAY
-    // at each handshake of a run: when it sees the run, before it claims a
-    // part and before it reports one done.  A zero DELAY ends that.
+    // For tests, read when a team is made: helper HELPER (1 .. size()-1)
+    // sleeps DELAY at each handshake of a run: when it sees the run, before
+    // it claims a part and before it reports one done.  A zero DELAY ends
+    // that.
     static void set_helper_delay(int helper, std::chrono::microseconds delay);
+    // For tests, read when a team is made: the start of helper HELPER and of
+    // every later one fails as the system's does when it refuses a thread.
+    // 0 ends that.
+    static void set_failing_start(int helper);
 
-private:
+protected:
     enum class Mode : std::uint32_t { kParts, kTogether, kOpen };
 
-    // The part a thread runs, for the checks of wait_for(); nothing in
+    // A run of PARTS parts published to the helpers; finish() has the caller
+    // take the parts left and returns once all have ended.  Between the two
+    // the caller may do other work.
+    void begin(Mode mode, int parts, void (*body)(void*, int, int), void* context);
+    void finish();
+
+    // The part a thread runs, for the checks of wait_for(), and on its end
+    // the part of an outer team's run that called this one's; nothing in
     // builds without the checks.
     struct Part {
 #if ORV_TEAM_CHECKS
@@ -187,6 +249,7 @@ private:
         ~Part();
         Part(const Part&) = delete;
         Part& operator=(const Part&) = delete;
+        int outer[3];
 #else
         Part(Mode, int, int) {}
 #endif
@@ -197,27 +260,36 @@ private:
         (*static_cast<Body*>(context))(k, parts);
     }
 
-    void start(Mode mode, int parts, void (*body)(void*, int, int), void* context);
-    bool all_started();
+private:
+    // The caller's part of an open run has returned: the parts not claimed
+    // yet are closed to their helpers, and the caller waits for the others.
+    void close_open();
     // Claims part K for run ID: false when another thread has it.
     bool claim(int k, std::uint64_t id);
     // Thread INDEX runs the parts of run ID it can claim: its own first,
-    // then any left by late threads.
+    // then any left by late threads; a DELAYED helper sleeps at each
+    // handshake.
+    template <bool Delayed>
     void work_on(std::uint64_t id, Mode mode, int parts, int index);
     void end_part(int parts);
+    template <bool Delayed>
     void serve(int index);
+    void handshake() const;
 
     int helpers_ = 0;
     // threads_[h] is helper h + 1, started by the caller.
     std::unique_ptr<std::thread[]> threads_;
-    // Helpers that have started, plus kIncomplete once one could not be
-    // started.
-    static constexpr int kIncomplete = 1 << 20;
-    std::atomic<int> started_{0};
+    // The helper held up at each handshake (0: none), and for how long.
+    int delayed_ = 0;
+    std::chrono::microseconds delay_{0};
     // The run's id in the upper 32 bits, its mode in bits 16..31 and its
     // number of parts in bits 0..15, stored once all else about the run is
     // in place.
     std::atomic<std::uint64_t> word_{0};
+    // The current run, as the caller published it.
+    std::uint64_t id_ = 0;
+    Mode mode_ = Mode::kParts;
+    int parts_ = 0;
     // claims_[k]: the last run whose part k a thread has taken.  Claims only
     // ever move to a later run, so a helper that comes late to a run already
     // over claims nothing.
@@ -231,4 +303,4 @@ private:
     void* context_ = nullptr;
 };
 
-}  // namespace orv::rt
+}  // namespace orv::proc

@@ -2,9 +2,21 @@
 
 #include <sched.h>
 
+#include <array>
+#include <atomic>
 #include <thread>
 
-namespace orv::rt {
+namespace orv::proc {
+
+namespace {
+
+std::array<std::atomic<int>, kSettings> settings{};
+
+}  // namespace
+
+void set(Setting s, int value) { settings[static_cast<std::size_t>(s)].store(std::max(value, 0)); }
+
+int setting(Setting s) { return settings[static_cast<std::size_t>(s)].load(); }
 
 int usable_cpus() {
     cpu_set_t set;
@@ -13,4 +25,4 @@ int usable_cpus() {
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
-}  // namespace orv::rt
+}  // namespace orv::proc

@@ -8,10 +8,10 @@
 //  3. Else one thread per CPU that the process may run on (its affinity, as
 //     taskset or a container's CPU set leaves it), but no more than the
 //     routine has items of work to share out.
-// For the eigen routines and DLINDS, library-wide settings that tests and
-// benchmarks use stand for 1 and 2: set_eigen_threads(),
-// set_eigen_parallel_order() and set_dlinds_parallel_order() in
-// numlib/routines2.  Reports and files are the same whatever the count.
+// For the eigen routines, DLINDS and the ranking, the settings below, which
+// tests and benchmarks override, stand for 1 and 2.  Reports and files are
+// the same whatever the count, and whatever number of threads the system
+// lets the executor start (process/team.h).
 //
 // "N times" below is the speed of 8 threads over one on the project's
 // 8-core machine, quiet, in the benchmark named.
@@ -22,7 +22,7 @@
 #include <cstdint>
 #include <limits>
 
-namespace orv::rt {
+namespace orv::proc {
 
 // The CPUs the process may run on: its affinity (at least 1).
 int usable_cpus();
@@ -48,6 +48,19 @@ inline int threads_from(int threads, std::size_t size, std::size_t from,
 inline int team_size(int threads, int n, int share) {
     return std::clamp(threads, 1, std::max(1, n / std::max(share, 1)));
 }
+
+// The settings that tests and benchmarks override, each read at every call
+// of the routines it serves; 0 leaves it to the rule of those routines.
+enum class Setting {
+    kEigenThreads,  // threads of the eigen routines and DLINDS (else the usable CPUs)
+    kEigenOrder,    // order from which the eigen routines run on threads (kEigenOrder)
+    kDlindsOrder,   // order from which DLINDS takes its blocked loops (kDlindsBlockedOrder)
+    kRankThreads,   // threads of the ranking by sorted keys (else the usable CPUs)
+    kKeyRankSize,   // values from which a ranking goes by sorted keys (kKeyRankSize)
+};
+inline constexpr int kSettings = 5;
+void set(Setting setting, int value);  // a negative VALUE counts as 0
+int setting(Setting setting);
 
 namespace policy {
 
@@ -85,6 +98,11 @@ inline constexpr std::size_t kScoreRecordsPerThread = 64;
 // nothing at orders 500 to 700, and at 1000 the Hessenberg reduction took
 // 0.55 to 0.6 and the QR sweeps 0.7 to 0.85 of the one-thread time.
 inline constexpr int kEigenOrder = 800;
+// A part of a Hessenberg reduction step takes so many columns at least.
+inline constexpr int kEigenStepColumns = 24;
+// The bulge chase of the QR sweeps runs on the team from this active order:
+// below it the owners' slices are too narrow to keep them busy.
+inline constexpr int kChaseTeamOrder = 160;
 // Their column-ordered loops, on one thread as on a team, from this order:
 // they beat the row-ordered ones from about there (bench/eigen_bench.cpp).
 inline constexpr int kEigenBlockedOrder = 200;
@@ -107,6 +125,16 @@ inline constexpr int kSharedStepOrder = 128;
 inline constexpr int kDlindsBlockedOrder = 64;
 inline constexpr int kDlindsHelpersOrder = 350;
 inline constexpr int kDlindsColumnsPerThread = 80;
+
+// Ranking (numlib/routines1/m01_rank.cpp), bench/rank_bench.cpp on
+// residuals with many ties: the sorted keys on one thread beat the linked
+// runs from about 50 values on (2.5 times at 500, 3 times at 500,000); a
+// thread pays for itself from about 10,000 values (2 threads 2.5 and 8
+// threads 12 times the linked runs' speed at 10,000 and 500,000 values,
+// against 1.8 and 3.1 for one thread).  Threads from twice kRankShare
+// values, one per kRankShare at most.
+inline constexpr int kKeyRankSize = 64;
+inline constexpr std::size_t kRankShare = 16384;
 
 // The rules of the routines above, THREADS standing for a count given.
 inline int correlation_read(int threads, std::size_t n) { return threads_from(threads, n, kCorrelationReadOrder, n); }
@@ -135,4 +163,4 @@ inline int triplets(int threads, std::int64_t triplets) {
 }
 
 }  // namespace policy
-}  // namespace orv::rt
+}  // namespace orv::proc

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace orv::rt {
+namespace orv::proc {
 
 bool window_possible() {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
@@ -27,4 +27,4 @@ std::string run_beside(const char* name, char** argv) {
     return path + ": " + std::strerror(errno);
 }
 
-}  // namespace orv::rt
+}  // namespace orv::proc

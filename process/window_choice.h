@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace orv::rt {
+namespace orv::proc {
 
 // True when a window can be shown: a display, or a Qt platform chosen
 // through QT_QPA_PLATFORM.
@@ -21,4 +21,4 @@ bool window_possible();
 // program cannot be started, with the reason.
 std::string run_beside(const char* name, char** argv);
 
-}  // namespace orv::rt
+}  // namespace orv::proc

@@ -34,9 +34,9 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "process/recursive_lock.h"
 #include "runtime/host.h"
 #include "runtime/io_error.h"
 #include "runtime/text.h"
@@ -57,16 +57,14 @@ constexpr std::size_t kMaxRecord = std::size_t{1} << 30;
 std::string os_reason(int err) { return std::strerror(err); }
 
 // The lock of the table and of every transfer.  Recursive, for operations
-// that call others (an open closes the unit first).  Never destroyed: a stop
-// from outside may hold it while the process ends.  A plain recursive mutex:
-// a timed lock is waited for by polling (flush_all_units_and_hold), because
-// the timed lock of the C library is invisible to ThreadSanitizer, which then
-// reports every access under it as a race.
-std::recursive_mutex& transfer_lock() {
-    static auto* lock = new std::recursive_mutex;
+// that call others (an open closes the unit first); a stop from outside
+// waits for it with a limit (flush_all_units_and_hold).  Never destroyed: a
+// stop from outside may hold it while the process ends.
+proc::RecursiveLock& transfer_lock() {
+    static auto* lock = new proc::RecursiveLock;
     return *lock;
 }
-using Guard = std::lock_guard<std::recursive_mutex>;
+using Guard = std::lock_guard<proc::RecursiveLock>;
 
 // The file name as OPEN sees it: trailing blanks are not part of it.
 std::string_view trim_trailing(std::string_view text) {
@@ -670,11 +668,7 @@ void flush_all_units() {
 
 bool flush_all_units_and_hold(std::chrono::milliseconds wait) {
     // Taken and never given back: no thread transfers anything after this.
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    while (!transfer_lock().try_lock()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    if (!transfer_lock().try_lock_until(std::chrono::steady_clock::now() + wait)) return false;
     for (auto& [number, u] : table().units) {
         try {
             u->flush();
@@ -715,7 +709,7 @@ bool read_record(int unit, std::string& record) {
 }
 
 void write_record(int unit, std::string_view record) {
-    std::unique_lock<std::recursive_mutex> guard(transfer_lock());
+    std::unique_lock<proc::RecursiveLock> guard(transfer_lock());
     if (Unit* u = find(unit)) {
         u->write_record(record);
         return;

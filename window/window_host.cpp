@@ -49,7 +49,7 @@
 #include "runtime/terminal_host.h"
 #include "runtime/text.h"
 
-namespace orv::rt {
+namespace orv::win {
 
 namespace {
 
@@ -150,7 +150,7 @@ struct WindowHost::State {
 
     // Computing thread only: the records copied to an output that someone
     // reads (the front end's pipe).
-    std::unique_ptr<TerminalHost> copy;
+    std::unique_ptr<rt::TerminalHost> copy;
 
     // Window thread only.
     bool line_open = false;  // the window shows a current line
@@ -352,7 +352,7 @@ struct WindowHost::State {
 
     // The program has returned STATUS: the window shows its last records and
     // "Finished", then ends as the end-of-run mode says.
-    void program_end(int status, EndMode mode) {
+    void program_end(int status, rt::EndMode mode) {
         drain();
         program_ended = true;
         set_paused(false);
@@ -362,8 +362,8 @@ struct WindowHost::State {
         if (!window_closed && !asking_to_close) {
             const QString question =
                 QStringLiteral("Program Terminated with exit code %1\nExit Window?").arg(exit_status);
-            if (mode == EndMode::Close ||
-                (mode == EndMode::Prompt && (!interactive || ask(frame.get(), from_bytes(title), question, false))))
+            if (mode == rt::EndMode::Close ||
+                (mode == rt::EndMode::Prompt && (!interactive || ask(frame.get(), from_bytes(title), question, false))))
                 frame->close();
         }
         quit_when_done();
@@ -379,7 +379,7 @@ WindowHost::WindowHost(std::string title, std::vector<std::string> arguments, st
                                 : platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
     s.title = std::move(title);
     s.arguments = std::move(arguments);
-    s.stop_run = stop_run ? std::move(stop_run) : [] { stop_from_outside("because its window was closed"); };
+    s.stop_run = stop_run ? std::move(stop_run) : [] { rt::stop_from_outside("because its window was closed"); };
 
     // The window decides when the host is done, not the last window closing.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -439,7 +439,7 @@ void WindowHost::start(std::function<int()> program) {
         } catch (...) {
             status = 1;
         }
-        const EndMode mode = end_mode();
+        const rt::EndMode mode = end_mode();
         state_->post([this, status, mode] { state_->program_end(status, mode); });
     });
 }
@@ -495,7 +495,7 @@ bool WindowHost::ask_yes_no(std::string_view caption, std::string_view text, boo
 }
 
 void WindowHost::copy_records_to(std::FILE* out) {
-    state_->copy = std::make_unique<TerminalHost>(std::vector<std::string>{}, nullptr, out, false);
+    state_->copy = std::make_unique<rt::TerminalHost>(std::vector<std::string>{}, nullptr, out, false);
 }
 
 void WindowHost::write_record(std::string_view record) {
@@ -553,12 +553,12 @@ std::vector<std::string> dialog_name_filters(std::string_view filter) {
     std::vector<std::string> filters;
     while (!filter.empty()) {
         const std::size_t end = filter.find(';');
-        const std::string_view entry = trim_blanks(filter.substr(0, end));
+        const std::string_view entry = rt::trim_blanks(filter.substr(0, end));
         filter = end == std::string_view::npos ? std::string_view() : filter.substr(end + 1);
         if (entry.empty()) continue;
         const std::size_t comma = entry.find(',');
-        std::string_view description = trim_blanks(entry.substr(0, comma));
-        std::string_view pattern = comma == std::string_view::npos ? "" : trim_blanks(entry.substr(comma + 1));
+        std::string_view description = rt::trim_blanks(entry.substr(0, comma));
+        std::string_view pattern = comma == std::string_view::npos ? "" : rt::trim_blanks(entry.substr(comma + 1));
         if (pattern.empty() || pattern == "*.*") pattern = "*";
         if (description.empty()) description = pattern;
         filters.push_back(std::string(description) + " (" + std::string(pattern) + ")");
@@ -581,11 +581,11 @@ int run_in_window(std::string title, std::vector<std::string> arguments, const s
         std::signal(SIGPIPE, SIG_IGN);
         window.copy_records_to(stdout);
     }
-    set_host(&window);
+    rt::set_host(&window);
     window.start(program);
     const int status = window.wait();
-    set_host(nullptr);
+    rt::set_host(nullptr);
     return status;
 }
 
-}  // namespace orv::rt
+}  // namespace orv::win

@@ -33,9 +33,9 @@
 
 class QWidget;
 
-namespace orv::rt {
+namespace orv::win {
 
-class WindowHost : public Host {
+class WindowHost : public rt::Host {
 public:
     // TITLE is the frame's title.  STOP_RUN ends the run when the user
     // closes the window during it; by default the process ends as a stop
@@ -95,4 +95,4 @@ std::vector<std::string> dialog_name_filters(std::string_view filter);
 // application made for it; returns the exit status.
 int run_in_window(std::string title, std::vector<std::string> arguments, const std::function<int()>& program);
 
-}  // namespace orv::rt
+}  // namespace orv::win

@@ -29,7 +29,7 @@ inline WindowWish window_wish() {
     const char* host = std::getenv("ORVCALC_HOST");
     WindowWish wish;
     wish.asked = host != nullptr && std::string_view(host) == "window";
-    wish.window = wish.asked && rt::window_possible();
+    wish.window = wish.asked && proc::window_possible();
     return wish;
 }
 

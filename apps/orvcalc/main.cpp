@@ -24,12 +24,12 @@ int main(int argc, char** argv) {
         std::fputs("orvcalc: built without its window; the run goes on in the terminal\n", stderr);
     } else if (wish.window) {
         // Before any thread starts, as the window program expects.
-        const std::string reason = orv::rt::run_beside(kWindowProgram, argv);
+        const std::string reason = orv::proc::run_beside(kWindowProgram, argv);
         std::fprintf(stderr, "orvcalc: its window could not be started (%s); the run goes on in the terminal\n",
                      reason.c_str());
     }
     // Before any thread starts: SIGINT and SIGTERM end the run with every
     // file written up to where it stopped.
-    orv::rt::StopSignals stop_signals(orv::rt::stop_from_outside);
+    orv::proc::StopSignals stop_signals(orv::rt::stop_from_outside);
     return orv::app::run_on_terminal(std::vector<std::string>(argv + 1, argv + argc), wish);
 }

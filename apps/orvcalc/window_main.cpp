@@ -14,9 +14,9 @@ int main(int argc, char** argv) {
     const orv::app::WindowWish wish = orv::app::window_wish();
     // Before any thread starts: SIGINT and SIGTERM end the run with every
     // file written up to where it stopped.
-    orv::rt::StopSignals stop_signals(orv::rt::stop_from_outside);
+    orv::proc::StopSignals stop_signals(orv::rt::stop_from_outside);
     if (wish.window)
-        return orv::rt::run_in_window(std::filesystem::path(argv[0]).stem().string(), std::move(arguments),
+        return orv::win::run_in_window(std::filesystem::path(argv[0]).stem().string(), std::move(arguments),
                                       orv::app::run_engine);
     return orv::app::run_on_terminal(std::move(arguments), wish);
 }

@@ -145,7 +145,7 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
             static const rt::Format three = rt::parse_format("(999(F8.3))");
             OPNMAT(LUCOR, job.JOBDIR, job.JOBBAS, "cor");
             write_matrix(LUCOR, run.R, nvar, m == "IP" ? three : nine,
-                         rt::thread_count(0, static_cast<std::size_t>(nvar)));
+                         proc::thread_count(0, static_cast<std::size_t>(nvar)));
         }
         if (m == "IP") rt::close_unit(LUDAT);
     } else if (is_word(job.DATTYP, "COR") && (m == "DI" || m == "OR" || m == "CO")) {
@@ -173,7 +173,7 @@ void CORSTG(JOBSET& job, RUNDATA& run) {
             if (named && CODSEL(job, "SMO")) {
                 static const rt::Format nine = rt::parse_format("(999(F12.9,1X))");
                 OPNMAT(LUSMO, job.JOBDIR, job.JOBBAS, "smo");
-                write_matrix(LUSMO, run.R, nvar, nine, rt::thread_count(0, static_cast<std::size_t>(nvar)));
+                write_matrix(LUSMO, run.R, nvar, nine, proc::thread_count(0, static_cast<std::size_t>(nvar)));
                 rt::close_unit(LUSMO);
             }
         }

@@ -59,7 +59,7 @@ std::size_t row_start(std::size_t i, std::size_t n) { return i * (n - 1) - i * (
 // V: the residuals R - RHAT of the upper triangle, row by row.  The rows are
 // cut into PARTS ranges of about equal length, so that each thread writes
 // one stretch of V.
-void upper_residuals(rt::WorkerPool& pool, const std::vector<double>& r, const std::vector<double>& rhat,
+void upper_residuals(proc::WorkerPool& pool, const std::vector<double>& r, const std::vector<double>& rhat,
                      std::size_t n, std::span<double> v, int parts) {
     const auto count = static_cast<std::size_t>(std::max(parts, 1));
     std::vector<std::size_t> first(count + 1, n);
@@ -67,7 +67,7 @@ void upper_residuals(rt::WorkerPool& pool, const std::vector<double>& r, const s
         while (i < n && row_start(i, n) * count < p * v.size()) ++i;
         first[p] = i;
     }
-    rt::parallel_for(pool, count, [&](std::size_t p) {
+    proc::parallel_for(pool, count, [&](std::size_t p) {
         for (std::size_t i = first[p]; i < first[p + 1]; ++i) {
             const std::size_t base = row_start(i, n);
             for (std::size_t j = i + 1; j < n; ++j) v[base + (j - i - 1)] = r[i + j * n] - rhat[i + j * n];
@@ -125,16 +125,16 @@ void require_finite(std::initializer_list<double> statistics) {
 }  // namespace
 
 int fit_threads(int nvar, int threads) {
-    return rt::policy::fit(threads, static_cast<std::size_t>(std::max(nvar, 0)));
+    return proc::policy::fit(threads, static_cast<std::size_t>(std::max(nvar, 0)));
 }
 
 void reproduce(const std::vector<double>& L, int nvar, int nfac, std::vector<double>& RHAT, int threads) {
     const auto n = static_cast<std::size_t>(nvar);
     const auto f = static_cast<std::size_t>(nfac);
-    threads = rt::policy::fit_products(threads, n, f);
+    threads = proc::policy::fit_products(threads, n, f);
     zeros(RHAT, n * n, "the reproduced matrix RHAT");
-    rt::WorkerPool pool(threads - 1);
-    rt::parallel_for(pool, n, [&](std::size_t j) {
+    proc::WorkerPool pool(threads - 1);
+    proc::parallel_for(pool, n, [&](std::size_t j) {
         for (std::size_t i = 0; i < n; ++i) {
             double s = 0.0;
             for (std::size_t k = 0; k < f; ++k) s += L[i + n * k] * L[j + n * k];
@@ -151,7 +151,7 @@ void FITSTG(JOBSET& job, RUNDATA& run, int threads) {
     std::vector<double>& r0 = run.R0;
     std::vector<double>& rhat = run.RHAT;
     threads = fit_threads(nvar, threads);
-    rt::WorkerPool pool(threads - 1);
+    proc::WorkerPool pool(threads - 1);
 
     static const rt::Format heading = rt::parse_format(
         "(/,/,/,'0=============Analysis of Model Fit============0',/,/,"
@@ -195,7 +195,7 @@ void FITSTG(JOBSET& job, RUNDATA& run, int threads) {
     std::vector<double> d;
     if (is_long(job)) {
         zeros(d, n * n, "the residual matrix");
-        rt::parallel_for(pool, n, [&](std::size_t j) {
+        proc::parallel_for(pool, n, [&](std::size_t j) {
             for (std::size_t i = 0; i < n; ++i) d[at(i, j)] = r0[at(i, j)] - rhat[at(i, j)];
         }, column_chunk(n, threads));
     }

@@ -178,7 +178,7 @@ void read_row(rt::RecordSource& source, long long& records, std::size_t n, std::
 // window's later records go on as tried.  After two windows in a row that
 // give no row (every row runs over several lines), the rest is read in
 // file order alone.
-void read_rows(rt::WorkerPool& pool, std::size_t n, int threads, Rows& rows) {
+void read_rows(proc::WorkerPool& pool, std::size_t n, int threads, Rows& rows) {
     std::vector<double> row;
     long long records = 0;
     Window window;
@@ -201,7 +201,7 @@ void read_rows(rt::WorkerPool& pool, std::size_t n, int threads, Rows& rows) {
                 block = rows.room(window.held());
                 taken = false;
                 double* const converted = block.get();
-                rt::parallel_for(
+                proc::parallel_for(
                     pool, window.held(),
                     [&](std::size_t k) { whole[k] = try_row(window.record(k), {converted + k * n, n}); }, chunk);
                 continue;
@@ -241,14 +241,14 @@ void RDCOR(const std::string& METRIC, const std::string& DATFIL, int NVAR, std::
     // larger than the file takes no memory beyond what the file holds; R is
     // made once every row is in.  A value the list leaves null stays zero.
     const std::size_t n = static_cast<std::size_t>(std::max(NVAR, 0));
-    threads = rt::policy::correlation_read(threads, n);
-    rt::WorkerPool pool(threads - 1);
+    threads = proc::policy::correlation_read(threads, n);
+    proc::WorkerPool pool(threads - 1);
     Rows rows(n);
     read_rows(pool, n, threads, rows);
     zeros(R, n * n, "the correlation matrix R");
     // Each thread writes a run of whole columns.
     const auto parts = static_cast<std::size_t>(threads);
-    rt::parallel_for(pool, n, [&](std::size_t j) {
+    proc::parallel_for(pool, n, [&](std::size_t j) {
         for (std::size_t i = 0; i < n; ++i) R[i + j * n] = rows.at(i, j);
     }, (n + parts - 1) / parts);
 }

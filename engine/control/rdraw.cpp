@@ -207,7 +207,7 @@ void check_finite(std::size_t from, std::size_t to, std::size_t nvar, Room& room
 // ROOM; on THREADS threads: the pool's helpers, and the caller once it has
 // run BESIDE (the read of the next window).  Throws the error of the
 // lowest-numbered subject that fails.
-void read_window(rt::WorkerPool& pool, const std::function<void()>& beside, const Window& window, std::size_t first,
+void read_window(proc::WorkerPool& pool, const std::function<void()>& beside, const Window& window, std::size_t first,
                  std::size_t count, std::size_t per, const rt::Format& format, std::size_t nvar, int threads,
                  const std::string& file, Room& room) {
     std::atomic<std::size_t> next{0};
@@ -337,7 +337,7 @@ void read_raw(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID,
         read_subject(source, format, &scratch, &scratch, 0, nvar);
         walk_subject(format, nvar, limit);
     }
-    threads = rt::policy::raw_read(threads, nsubj, per);
+    threads = proc::policy::raw_read(threads, nsubj, per);
 
     // Each subject takes the same number of records, so its records are
     // known before any is converted.  While one window's subjects are
@@ -348,7 +348,7 @@ void read_raw(const std::string& DATFMT, int NSUBJ, int NVAR, DataArray& SUBJID,
     const std::size_t window_subjects = std::max<std::size_t>(1, kWindowRecords / per);
     Window windows[2];
     // One helper per thread: the caller converts only once its read is done.
-    rt::WorkerPool pool(threads > 1 ? threads : 0);
+    proc::WorkerPool pool(threads > 1 ? threads : 0);
     Room room(nsubj, nvar);
     long long records = 0;
     std::size_t wanted = std::min(window_subjects, nsubj);

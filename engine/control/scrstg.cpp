@@ -61,7 +61,7 @@ void write_scores(const JOBSET& job, const RUNDATA& run, int threads) {
     static const rt::Format starred = rt::parse_format("(A15,999(F8.3))");
     const auto nsubj = static_cast<std::size_t>(job.NSUBJ);
     const auto nfac = static_cast<std::size_t>(job.NFAC);
-    rt::WorkerPool pool(rt::policy::score_records(threads, nsubj) - 1);
+    proc::WorkerPool pool(proc::policy::score_records(threads, nsubj) - 1);
     rt::write_in_order(pool, LUFSC, nsubj, [&](std::size_t i, rt::HeldRecords& held) {
         thread_local std::vector<double> row;
         row.resize(nfac);

@@ -113,8 +113,8 @@ void TRPSTG(JOBSET& job, RUNDATA& run, int THREADS) {
     // writes their window lines, counts them and feeds the .mvn record.  So
     // the report and .mvn are the same whatever the number of threads, and
     // no table grows with the number of triplets.
-    const int threads = rt::policy::triplets(THREADS, triplets);
-    rt::WorkerPool pool(threads > 1 ? threads : 0);
+    const int threads = proc::policy::triplets(THREADS, triplets);
+    proc::WorkerPool pool(threads > 1 ? threads : 0);
     const std::size_t round = 4096 * static_cast<std::size_t>(threads);
     std::vector<int> triplet(3 * round);
     std::vector<double> g2(round);

@@ -279,7 +279,7 @@ void POLLIK(int K, double RHO, int I, int J, int NVAR, std::span<double> P, std:
 void POLCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R, int LUOUT, int THREADS) {
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
     const std::size_t n = static_cast<std::size_t>(std::max(NSUBJ, 0));
-    rt::WorkerPool pool(rt::policy::pairs(THREADS, nvar) - 1);
+    proc::WorkerPool pool(proc::policy::pairs(THREADS, nvar) - 1);
 
     // Categories, counts and thresholds per variable; the first variable in
     // order with a fault ends the run.

@@ -202,8 +202,8 @@ ScoreBlocks FSCORE(ScoreMethod method, std::span<const double> X, std::span<cons
 
     // S = Z W over blocks of subjects on all threads; no copy of the data.
     const std::size_t blocks = (nsubj + kBlock - 1) / kBlock;
-    rt::WorkerPool pool(rt::policy::score_blocks(THREADS, blocks) - 1);
-    rt::parallel_for(pool, blocks, [&](std::size_t b) {
+    proc::WorkerPool pool(proc::policy::score_blocks(THREADS, blocks) - 1);
+    proc::parallel_for(pool, blocks, [&](std::size_t b) {
         SCRRAW(X, XBAR, XSD, out.W, NSUBJ, NVAR, NFAC, b * kBlock, std::min(nsubj, (b + 1) * kBlock), S);
     });
 
@@ -242,7 +242,7 @@ ScoreBlocks FSCORE(ScoreMethod method, std::span<const double> X, std::span<cons
         FATAL(std::isfinite(mean[k]) && std::isfinite(sd[k]) ? flat : invalid, static_cast<int>(k + 1));
     }
 
-    rt::parallel_for(pool, blocks, [&](std::size_t b) {
+    proc::parallel_for(pool, blocks, [&](std::size_t b) {
         const std::size_t first = b * kBlock;
         const std::size_t last = std::min(nsubj, first + kBlock);
         for (std::size_t k = 0; k < nfac; ++k)

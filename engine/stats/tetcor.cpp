@@ -397,7 +397,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
 
     const std::size_t nsubj = static_cast<std::size_t>(std::max(NSUBJ, 0));
     const std::size_t nvar = static_cast<std::size_t>(std::max(NVAR, 0));
-    rt::WorkerPool pool(rt::policy::pairs(THREADS, nvar) - 1);
+    proc::WorkerPool pool(proc::policy::pairs(THREADS, nvar) - 1);
     auto x = [&](std::size_t s, std::size_t v) { return X[s + v * nsubj]; };
     auto rr = [&](int i, int j) -> double& {
         return R[static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) * nvar];
@@ -534,7 +534,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
     // 10. Counts, r(phi) and standard errors; the .frq records.
     std::vector<double> se(nvar * nvar);
     const double n = NSUBJ;
-    write_in_order(pool, LUFRQ, npairs, [&](std::size_t k, rt::HeldRecords& held) {
+    rt::write_in_order(pool, LUFRQ, npairs, [&](std::size_t k, rt::HeldRecords& held) {
         const int i = pair_i[k];
         const int j = pair_j[k];
         const PairWork& pair = work[k];
@@ -568,7 +568,7 @@ void TETCOR(std::span<const double> X, int NSUBJ, int NVAR, std::span<double> R,
 
     // 12. The .ser file, one record per row.
     OPNMAT(LUSER, JOBDIR, JOBBAS, "ser");
-    write_in_order(pool, LUSER, nvar, [&](std::size_t a, rt::HeldRecords& held) {
+    rt::write_in_order(pool, LUSER, nvar, [&](std::size_t a, rt::HeldRecords& held) {
         // A standard error that could not be computed is written as a value
         // too wide for its F12.9 field, which formatted output fills with
         // asterisks: no reader takes them for a number, and every field

@@ -155,10 +155,10 @@ void cross_products(int n, int m, const double* x, std::ptrdiff_t ldx, double* x
     const int groups = (m + kGroup - 1) / kGroup;
     const int workers = std::max(1, std::min(threads, groups));
     std::vector<char> constant(static_cast<std::size_t>(groups) * kGroup, 1);
-    rt::WorkerPool pool(workers - 1);
+    proc::WorkerPool pool(workers - 1);
 
     // Worker w's share, one iteration each.
-    rt::parallel_for(pool, static_cast<std::size_t>(workers), [&](std::size_t share) {
+    proc::parallel_for(pool, static_cast<std::size_t>(workers), [&](std::size_t share) {
         const int w = static_cast<int>(share);
         const int j0 = static_cast<int>(static_cast<long long>(m) * w / workers);
         const int j1 = static_cast<int>(static_cast<long long>(m) * (w + 1) / workers);
@@ -180,7 +180,7 @@ void cross_products(int n, int m, const double* x, std::ptrdiff_t ldx, double* x
         }
     }
     std::vector<Pair> acc(static_cast<std::size_t>(groups) * groups * 8, Pair{0.0, 0.0});
-    rt::parallel_for(pool, static_cast<std::size_t>(workers), [&](std::size_t share) {
+    proc::parallel_for(pool, static_cast<std::size_t>(workers), [&](std::size_t share) {
         const int w = static_cast<int>(share);
         const int jg0 = first[static_cast<std::size_t>(w)], jg1 = first[static_cast<std::size_t>(w) + 1];
         if (jg0 < jg1) tile_columns(n, m, groups, jg0, jg1, x, ldx, xbar, constant.data(), acc.data());
@@ -218,7 +218,7 @@ void G02BAF(int n, int m, std::span<const double> x, int ldx, std::span<double> 
     auto R = [&](int i, int j) -> double& { return r[(i - 1) + static_cast<std::size_t>(j - 1) * ldr]; };
 
     // Small problems are not worth the threads unless a count is asked for.
-    threads = rt::policy::cross_products(threads, n, m);
+    threads = proc::policy::cross_products(threads, n, m);
     cross_products(n, m, x.data(), ldx, xbar.data(), ssp.data(), ldssp, threads);
     for (int j = 1; j <= m; ++j)
         for (int k = 1; k < j; ++k) S(j, k) = S(k, j);

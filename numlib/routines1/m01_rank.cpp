@@ -1,7 +1,6 @@
 #include "numlib/routines1/m01_rank.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -15,19 +14,8 @@ namespace orv::num1::m01 {
 
 namespace {
 
-// bench/rank_bench.cpp on residuals with many ties: the sorted keys on one
-// thread beat the linked runs from about 50 values on (2.5 times at 500,
-// 3 times at 500,000); a thread pays for itself from about 10,000 values
-// (2 threads 2.5 and 8 threads 12 times the linked runs' speed at 10,000
-// and 500,000 values, against 1.8 and 3.1 for one thread).
-constexpr int kDefaultKeyRankSize = 64;
-constexpr std::size_t kMinShare = 16384;
-
 // More blocks make the merge's choice of the next head slower.
 constexpr std::size_t kMaxBlocks = 16;
-
-std::atomic<int> threads_setting{0};
-std::atomic<int> size_setting{0};
 
 // A key above every other value's for the values that are NaN, one key for
 // -0 and +0, and otherwise the bits of the value turned so that their
@@ -93,20 +81,17 @@ private:
 
 }  // namespace
 
-void set_rank_threads(int threads) { threads_setting.store(std::max(threads, 0)); }
-
-int rank_threads() { return rt::thread_count(threads_setting.load()); }
-
-void set_key_rank_size(int size) { size_setting.store(std::max(size, 0)); }
+int rank_threads() { return proc::thread_count(proc::setting(proc::Setting::kRankThreads)); }
 
 int key_rank_size() {
-    const int size = size_setting.load();
-    return size > 0 ? size : kDefaultKeyRankSize;
+    const int size = proc::setting(proc::Setting::kKeyRankSize);
+    return size > 0 ? size : proc::policy::kKeyRankSize;
 }
 
 int key_rank_threads(std::size_t n) {
-    if (n < 2 * kMinShare) return 1;
-    const std::size_t by_work = std::max<std::size_t>(1, n / kMinShare);
+    constexpr std::size_t kShare = proc::policy::kRankShare;
+    if (n < 2 * kShare) return 1;
+    const std::size_t by_work = std::max<std::size_t>(1, n / kShare);
     return static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(rank_threads()), by_work));
 }
 
@@ -139,15 +124,15 @@ void key_rank(std::span<const double> values, bool descending, int first, Output
         return;
     }
 
-    rt::WorkerPool pool(static_cast<int>(count) - 1);
-    rt::parallel_for(pool, count, sort_block);
+    proc::WorkerPool pool(static_cast<int>(count) - 1);
+    proc::parallel_for(pool, count, sort_block);
 
     // Share s of the merged order is the positions of block s's range.  For
     // ranks, each composite's position goes beside it first (in runs of the
     // blocks, one per share), and each block's thread then hands its own
     // indices their ranks: no two threads write the same stretch of OUT.
     std::unique_ptr<int[]> positions(output == Output::kRanks ? new int[n] : nullptr);
-    rt::parallel_for(pool, count, [&](std::size_t s) {
+    proc::parallel_for(pool, count, [&](std::size_t s) {
         std::vector<std::size_t> head(count), end(count);
         blocks.cut(blocks.begin(s), head);
         blocks.cut(blocks.end(s), end);
@@ -163,7 +148,7 @@ void key_rank(std::span<const double> values, bool descending, int first, Output
         }
     });
     if (output == Output::kRanks)
-        rt::parallel_for(pool, count, [&](std::size_t b) {
+        proc::parallel_for(pool, count, [&](std::size_t b) {
             for (std::size_t k = blocks.begin(b); k < blocks.end(b); ++k) out[index_of(keys[k])] = positions[k];
         });
 }

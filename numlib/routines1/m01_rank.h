@@ -16,15 +16,14 @@
 
 namespace orv::num1::m01 {
 
-// Threads the ranking routines may use: THREADS when positive, else the
-// CPUs of the process's affinity mask (the default, 0).  A library-wide
-// setting for tests and benchmarks; read at every call.
-void set_rank_threads(int threads);
+// Threads the ranking routines may use: the setting kRankThreads when
+// positive (process/thread_policy.h), else the CPUs of the process's
+// affinity mask.
 int rank_threads();
 
 // Smallest section that M01DAF and G01ALF rank by sorting keys; shorter
-// ones take M01DAF's linked runs.  0 restores the default.
-void set_key_rank_size(int size);
+// ones take M01DAF's linked runs: the setting kKeyRankSize when positive,
+// else policy::kKeyRankSize.
 int key_rank_size();
 
 // Threads for a ranking of N values: rank_threads(), but no more than one

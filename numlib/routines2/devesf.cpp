@@ -96,7 +96,7 @@ const char* const kNoConvergence =
     "The iteration for the eigenvalue failed  to converge in 100 iterations before               deflating ";
 
 // Threads for the reduction of order N and the loops around it.
-int reduction_threads(int n) { return eigen_team_size(n, rt::policy::kTridiagonalShare, rt::policy::kTridiagonalOrder); }
+int reduction_threads(int n) { return eigen_team_size(n, proc::policy::kTridiagonalShare, proc::policy::kTridiagonalOrder); }
 
 // DE6CSF on TEAM, or on a team of its own when TEAM is null.
 void reduce(int n, std::span<double> a, int lda, std::span<double> d, std::span<double> e, std::span<double> e2,
@@ -153,7 +153,7 @@ void reduce(int n, std::span<double> a, int lda, std::span<double> d, std::span<
             std::optional<team::Team> own;
             if (team == nullptr) team = &own.emplace(reduction_threads(n));
             if ((team->size() > 1 || n >= eigen_blocked_order()) && n <= kGroupedLimit) {
-                const int min_order = std::min(rt::policy::kSharedStepOrder, eigen_parallel_order());
+                const int min_order = std::min(proc::policy::kSharedStepOrder, eigen_parallel_order());
                 first = detail::shared_tridiagonal_steps(n, 1, a.data(), static_cast<std::size_t>(lda), d.data(),
                                                          e.data(), e2.data(), tol, min_order, *team);
             }

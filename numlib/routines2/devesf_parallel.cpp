@@ -274,7 +274,7 @@ private:
                 sweep<false, true>(g, t);
             }
         }
-        if (!lead) rt::Team::wait_for(lead_, ready_.step, i);
+        if (!lead) proc::Team::wait_for(lead_, ready_.step, i);
         if (!reflected_) return;
         for (int k = first; k < alone; ++k) sweep<false, true>(k, t);
         for (; g < last; ++g) sweep<false, true>(g, t);
@@ -330,7 +330,7 @@ private:
             for (int r = i + 1; r <= n_; ++r) u[r] = col[r];
             e_[i] = -rf.g;  // E(I+1)
         }
-        rt::publish(ready_.step, i);
+        proc::publish(ready_.step, i);
     }
 
     // Group G in the run of step I with part T's q.

@@ -414,7 +414,7 @@ void DE4LRG(int lda, int n, int low, int igh, std::span<double> a, std::span<int
     // work storage the row-ordered loops serve.
     const bool blocked = igh - low + 1 >= eigen_blocked_order();
     std::unique_ptr<double[]> work(blocked ? new (std::nothrow) double[2 * static_cast<std::size_t>(n)] : nullptr);
-    team::Team team(work ? eigen_team_size(igh - low + 1, rt::policy::kEigenShare) : 1);
+    team::Team team(work ? eigen_team_size(igh - low + 1, proc::policy::kEigenShare) : 1);
     std::unique_ptr<detail::BlockProgress[]> progress(
         work ? new (std::nothrow) detail::BlockProgress[static_cast<std::size_t>(team.size())] : nullptr);
 
@@ -466,7 +466,7 @@ void DE5LRG(int ldh, int nh, std::span<double> h, std::span<double> wr, std::spa
         for (int i = 1; i <= std::min(j + 1, nh); ++i) norm += std::abs(hm(i, j));
     }
 
-    team::Team team(eigen_team_size(nh, rt::policy::kEigenShare));
+    team::Team team(eigen_team_size(nh, proc::policy::kEigenShare));
     detail::ChaseWork chase;
     const long long limit = 100LL * nh;
     long long total = 0;

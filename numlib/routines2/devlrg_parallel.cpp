@@ -8,18 +8,17 @@
 
 #include "numlib/routines2/eigen_team.h"
 #include "process/team.h"
+#include "process/thread_policy.h"
 
 namespace orv::num2::detail {
 namespace {
 
-// Columns a part of a reduction step takes at least, and the rows of the
-// blocks that pass from part to part.
-constexpr int kStepColumns = 24;
+// The rows of the blocks that pass from part to part of a reduction step.
 constexpr int kStepBlockRows = 64;
 
 // Parts a reduction step of an N by N matrix at step M is cut into.
 int hessenberg_parts(int n, int m, const team::Team& team) {
-    return std::clamp((n - m) / kStepColumns, 1, team.size());
+    return std::clamp((n - m) / proc::policy::kEigenStepColumns, 1, team.size());
 }
 
 }  // namespace
@@ -59,7 +58,7 @@ void hessenberg_step(double* a, std::size_t ld, int n, int m, int igh, int pivot
         for (int b = 0; b < blocks; ++b) {
             const int lo = 1 + static_cast<int>(static_cast<std::int64_t>(igh) * b / blocks);
             const int hi = static_cast<int>(static_cast<std::int64_t>(igh) * (b + 1) / blocks);
-            if (t > 0) rt::Team::wait_for(t - 1, progress[t - 1].blocks, b + 1);
+            if (t > 0) proc::Team::wait_for(t - 1, progress[t - 1].blocks, b + 1);
             double* const colm = blocks == 1 ? column_m : buffer - lo;
             if (blocks > 1) std::copy(column_m + lo, column_m + hi + 1, buffer);
             const int above_last = std::min(hi, m - 1);
@@ -92,7 +91,7 @@ void hessenberg_step(double* a, std::size_t ld, int n, int m, int igh, int pivot
                 }
             }
             if (blocks > 1) std::copy(buffer, buffer + (hi - lo + 1), column_m + lo);
-            rt::publish(progress[t].blocks, b + 1);
+            proc::publish(progress[t].blocks, b + 1);
         }
         // Columns right of IGH take the row operations alone.
         for (int r = std::max(first, igh + 1); r <= last; ++r) {
@@ -274,8 +273,6 @@ void chase_bulge_alone(double* h, std::size_t ld, int l, int m, int en, double p
 // from owner to owner.
 constexpr int kTeamBlock = 32;
 constexpr int kTeamRows = 64;
-// Smallest active block that a team chases on its threads.
-constexpr int kChaseTeamOrder = 160;
 
 }  // namespace
 
@@ -283,7 +280,7 @@ void chase_bulge(double* h, std::size_t ld, int l, int m, int en, double p, doub
                  ChaseWork& work) {
     const int order = en - l + 1;
     const int owners = team.size() - 1;
-    if (owners < 1 || order < kChaseTeamOrder) {
+    if (owners < 1 || order < proc::policy::kChaseTeamOrder) {
         chase_bulge_alone(h, ld, l, m, en, p, q, r);
         return;
     }
@@ -358,11 +355,11 @@ void chase_bulge(double* h, std::size_t ld, int l, int m, int en, double p, doub
                 const std::size_t at = static_cast<std::size_t>(b) * kTeamBlock;
                 work.counts[static_cast<std::size_t>(b)] = form_block(h, ld, l, m, en, k0, k1_of(b), wend_of(b), p, q,
                                                                       r, work.refl.data() + at, work.steps.data() + at);
-                rt::publish(work.published, b + 1);
+                proc::publish(work.published, b + 1);
                 const int first = wend_of(b) + 1;
                 const int last = wend_of(b + 1);
                 if (first > last) continue;
-                for (int w = owner(first); w <= owner(last); ++w) rt::Team::wait_for(w, work.row_ops[w].blocks, b);
+                for (int w = owner(first); w <= owner(last); ++w) proc::Team::wait_for(w, work.row_ops[w].blocks, b);
                 block_to_columns(hm, block_of(b), first, last);
             }
             return;
@@ -374,29 +371,31 @@ void chase_bulge(double* h, std::size_t ld, int l, int m, int en, double p, doub
         for (int b = 0; b < blocks; ++b) {
             const int from = std::max(first, wend_of(b + 1) + 1);
             if (from > last) break;
-            rt::Team::wait_for(0, work.published, b + 1);
+            proc::Team::wait_for(0, work.published, b + 1);
             block_to_columns(hm, block_of(b), from, last);
-            rt::publish(work.row_ops[w].blocks, b + 1);
+            proc::publish(work.row_ops[w].blocks, b + 1);
         }
-        rt::publish(work.row_ops[w].blocks, blocks);
+        proc::publish(work.row_ops[w].blocks, blocks);
         // Column operations of the blocks that start in these columns.
         int own_first = 0;
         while (own_first < blocks && k0_of(own_first) < first) ++own_first;
         int own_end = own_first;
         while (own_end < blocks && k0_of(own_end) <= last) ++own_end;
-        if (own_end > own_first) rt::Team::wait_for(0, work.published, own_end);
+        if (own_end > own_first) proc::Team::wait_for(0, work.published, own_end);
         for (int rb = 0; rb < row_blocks; ++rb) {
             const int r0 = l + rb * kTeamRows;
             const int r1 = std::min(en, r0 + kTeamRows - 1);
-            if (w > 1) rt::Team::wait_for(w - 1, work.col_ops[w - 1].blocks, rb + 1);
+            if (w > 1) proc::Team::wait_for(w - 1, work.col_ops[w - 1].blocks, rb + 1);
             for (int b = own_first; b < own_end; ++b) {
                 const int top = std::min(r1, std::max(l, k0_of(b)) - 1);
                 if (top >= r0) block_to_rows(hm, block_of(b), r0, top);
             }
-            rt::publish(work.col_ops[w].blocks, rb + 1);
+            proc::publish(work.col_ops[w].blocks, rb + 1);
         }
     };
-    team.run_together(body);  // the team has helpers: OWNERS is at least 1
+    // The team has helpers (OWNERS is at least 1), so the run takes place;
+    // the chase goes alone, from the start, should it not.
+    if (!team.run_together(body)) chase_bulge_alone(h, ld, l, m, en, p, q, r);
     record();
 }
 

@@ -16,8 +16,6 @@
 namespace orv::num2 {
 namespace {
 
-std::atomic<int> order_setting{0};
-
 // The progress of a column-by-column elimination: K when columns 1..K are
 // finished, -K when column K could not be (and 1..K-1 are).
 class Progress {
@@ -37,21 +35,19 @@ private:
 
 }  // namespace
 
-void set_dlinds_parallel_order(int order) { order_setting.store(std::max(order, 0)); }
-
 int dlinds_parallel_order() {
-    const int order = order_setting.load();
-    return order > 0 ? order : rt::policy::kDlindsBlockedOrder;
+    const int order = proc::setting(proc::Setting::kDlindsOrder);
+    return order > 0 ? order : proc::policy::kDlindsBlockedOrder;
 }
 
 int dlinds_threads(int n) {
     if (n < dlinds_parallel_order()) return 0;
     // An order that is set (tests, benchmarks) lets helpers in from that
     // order on, with a share of columns no larger than it.
-    const int set = order_setting.load();
-    if (set == 0 && n < rt::policy::kDlindsHelpersOrder) return 1;
-    const int share = set > 0 ? std::min(rt::policy::kDlindsColumnsPerThread, set) : rt::policy::kDlindsColumnsPerThread;
-    return rt::team_size(eigen_threads(), n, share);
+    const int set = proc::setting(proc::Setting::kDlindsOrder);
+    if (set == 0 && n < proc::policy::kDlindsHelpersOrder) return 1;
+    const int share = set > 0 ? std::min(proc::policy::kDlindsColumnsPerThread, set) : proc::policy::kDlindsColumnsPerThread;
+    return proc::team_size(eigen_threads(), n, share);
 }
 
 namespace detail {
@@ -145,20 +141,21 @@ struct Blocks {
     int last(int b) const { return std::min(n, (b + 1) * kBlockColumns); }
 };
 
-// A thread's wait for work (rt::Waiting, which gives the core away when
-// the wait is long).
+// A thread's wait for work: it looks at its own blocks for kStealAfter,
+// pausing between looks (proc::Waiting), then at everyone's, and once that
+// finds nothing either it sleeps until a block is given back (proc::Signal).
 class Idle {
 public:
     void reset() { waiting_.reset(); }
-    // One more turn without work; true once the thread may take others'.
+    // One more look at its own blocks without work; true once the thread
+    // may take others'.
     bool turn() {
         if (!waiting_) waiting_.emplace();
-        waiting_->idle();
-        return waiting_->elapsed() > kStealAfter;
+        return waiting_->lasted() || waiting_->elapsed() > kStealAfter;
     }
 
 private:
-    std::optional<rt::Waiting> waiting_;
+    std::optional<proc::Waiting> waiting_;
 };
 
 // What one block of columns has taken: the number of blocks whose steps it
@@ -167,7 +164,11 @@ struct alignas(64) BlockWork {
     std::atomic<int> applied{-1};
     std::atomic<bool> busy{false};
     bool take() { return !busy.load(std::memory_order_relaxed) && !busy.exchange(true, std::memory_order_acquire); }
-    void leave() { busy.store(false, std::memory_order_release); }
+    // Given back: a thread that sleeps on FREED for work may find some.
+    void leave(proc::Signal& freed) {
+        busy.store(false, std::memory_order_release);
+        freed.notify();
+    }
 };
 
 // Claims on the blocks of columns of one run, each block taken once.
@@ -269,6 +270,7 @@ int eliminate(Crew* crew, int n, Prepare prepare, Apply apply, Finish finish) {
     std::unique_ptr<BlockWork[]> work(new BlockWork[static_cast<std::size_t>(nb)]);
     Progress progress;
     std::atomic<int> settled{0};  // blocks that need nothing more
+    proc::Signal freed;           // a block given back
 
     // The blocks whose steps may be taken now (FULL) and, after a failure
     // in block FAILED at column COLUMN, that block's steps before COLUMN.
@@ -324,31 +326,38 @@ int eliminate(Crew* crew, int n, Prepare prepare, Apply apply, Finish finish) {
         }
         work[x].applied.store(a, std::memory_order_release);
     };
+    // A block to take now, thread P's own first and, once TAKE_ANY, any.
+    auto choose = [&](int threads, int& own_first, bool take_any) {
+        const Ready r = ready();
+        for (int x = own_first; x < nb; x += threads) {
+            if (x == own_first && work[x].applied.load(std::memory_order_acquire) == std::min(x, r.failed) + 1) {
+                own_first += threads;
+                continue;
+            }
+            if (has_work(x, r) && work[x].take()) return x;
+        }
+        for (int x = 0; take_any && x < nb; ++x) {
+            if (has_work(x, r) && work[x].take()) return x;
+        }
+        return -1;
+    };
     auto body = [&](int p, int threads) {
         Idle idle;
         int own_first = p;  // the first own block not settled
         for (;;) {
             if (settled.load(std::memory_order_acquire) == nb) return;
-            const Ready r = ready();
-            int chosen = -1;
-            for (int x = own_first; x < nb; x += threads) {
-                if (x == own_first && work[x].applied.load(std::memory_order_acquire) == std::min(x, r.failed) + 1) {
-                    own_first += threads;
-                    continue;
-                }
-                if (has_work(x, r) && work[x].take()) {
-                    chosen = x;
-                    break;
-                }
-            }
+            int chosen = choose(threads, own_first, false);
             if (chosen < 0 && idle.turn()) {
-                for (int x = 0; x < nb && chosen < 0; ++x) {
-                    if (has_work(x, r) && work[x].take()) chosen = x;
-                }
+                // Every block with work is held by a thread, which gives it
+                // back (settling the last) with a notify.
+                freed.wait_until([&] {
+                    return settled.load(std::memory_order_acquire) == nb ||
+                           (chosen = choose(threads, own_first, true)) >= 0;
+                });
             }
             if (chosen < 0) continue;
             advance(chosen);
-            work[chosen].leave();
+            work[chosen].leave(freed);
             idle.reset();
         }
     };

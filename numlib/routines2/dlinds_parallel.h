@@ -32,10 +32,9 @@
 namespace orv::num2 {
 
 // Smallest order at which DLINDS makes a crew for the kernels below;
-// smaller orders run them on the calling thread alone.  A setting (tests
-// and benchmarks) also lets helper threads in from that order.  0 restores
-// the default.  A library-wide setting, read at every call.
-void set_dlinds_parallel_order(int order);
+// smaller orders run them on the calling thread alone.  The setting
+// kDlindsOrder (process/thread_policy.h, for tests and benchmarks) also
+// lets helper threads in from the order it gives.
 int dlinds_parallel_order();
 
 // Threads for DLINDS of order N: 0 below the parallel order (no crew), else 1 up to the order from which helpers pay, and from there
@@ -46,14 +45,14 @@ namespace detail {
 
 inline constexpr int kBlockColumns = 8;
 
-// The threads of one DLINDS call: a run-time team whose runs are open
-// (rt::Team::run_open).  Each run is work that the threads share out among
+// The threads of one DLINDS call: an executor team whose runs are open
+// (proc::Team::run_open).  Each run is work that the threads share out among
 // themselves (claims, or blocks taken in turn) so that any of them, the
 // caller alone included, can finish it: a helper that is not there yet, or
 // comes late because the machine has other work, finds the run done and
 // stays out, and the caller does not wait for it.  Every kernel below takes
 // a null crew as the calling thread alone.
-using Crew = rt::Team;
+using Crew = proc::Team;
 
 // The smallest magnitude that may safely divide: the smallest normalised
 // double, or the reciprocal of the largest when that is bigger.

@@ -1,42 +1,30 @@
 #include "numlib/routines2/eigen_team.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 
 #include "process/thread_policy.h"
 
 namespace orv::num2 {
-namespace {
-
-std::atomic<int> threads_setting{0};
-std::atomic<int> order_setting{0};
-
-}  // namespace
-
-void set_eigen_threads(int threads) { threads_setting.store(std::max(threads, 0)); }
-
-int eigen_threads() { return rt::thread_count(threads_setting.load()); }
-
-void set_eigen_parallel_order(int order) { order_setting.store(std::max(order, 0)); }
+int eigen_threads() { return proc::thread_count(proc::setting(proc::Setting::kEigenThreads)); }
 
 int eigen_parallel_order() {
-    const int order = order_setting.load();
-    return order > 0 ? order : rt::policy::kEigenOrder;
+    const int order = proc::setting(proc::Setting::kEigenOrder);
+    return order > 0 ? order : proc::policy::kEigenOrder;
 }
 
 int eigen_blocked_order() {
-    const int order = order_setting.load();
-    return order > 0 ? order : rt::policy::kEigenBlockedOrder;
+    const int order = proc::setting(proc::Setting::kEigenOrder);
+    return order > 0 ? order : proc::policy::kEigenBlockedOrder;
 }
 
-int eigen_team_size(int n, int min_share) { return eigen_team_size(n, min_share, rt::policy::kEigenOrder); }
+int eigen_team_size(int n, int min_share) { return eigen_team_size(n, min_share, proc::policy::kEigenOrder); }
 
 int eigen_team_size(int n, int min_share, int default_order) {
-    const int set = order_setting.load();
+    const int set = proc::setting(proc::Setting::kEigenOrder);
     const int order = set > 0 ? set : default_order;
     // A parallel order set below the share (for tests) lowers the share too.
-    return n < order ? 1 : rt::team_size(eigen_threads(), n, std::min(min_share, order));
+    return n < order ? 1 : proc::team_size(eigen_threads(), n, std::min(min_share, order));
 }
 
 namespace team {

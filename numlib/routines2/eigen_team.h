@@ -1,5 +1,5 @@
 // The eigen routines' team of threads for one call of a reduction or QR
-// sweeps: the run-time's team (process/team.h), whose helpers are started
+// sweeps: the executor's team (process/team.h), whose helpers are started
 // once per call and serve its runs, with a pace that gives the runs to the
 // caller alone when the team keeps being no faster.
 //
@@ -19,15 +19,14 @@
 
 namespace orv::num2 {
 
-// Threads the eigen routines may use: THREADS when positive, else the CPUs
-// of the process's affinity mask (the default, 0).  A library-wide setting
-// for tests and benchmarks; read at every call.
-void set_eigen_threads(int threads);
+// Threads the eigen routines may use: the setting kEigenThreads when
+// positive (process/thread_policy.h), else the CPUs of the process's
+// affinity mask.
 int eigen_threads();
 
 // Smallest order at which the reductions and QR sweeps run on threads;
-// smaller matrices take the sequential loops.  0 restores the default.
-void set_eigen_parallel_order(int order);
+// smaller matrices take the sequential loops.  The setting kEigenOrder
+// when positive, else policy::kEigenOrder.
 int eigen_parallel_order();
 
 // Smallest order at which the Hessenberg reduction and the QR sweeps take
@@ -72,7 +71,7 @@ struct Pace {
     void record(double seconds);
 };
 
-// THREADS threads for the duration of one routine call (rt::Team), its
+// THREADS threads for the duration of one routine call (proc::Team), its
 // runs given to the caller alone or to the team as the pace says.
 class Team {
 public:
@@ -92,9 +91,9 @@ public:
         pace_.runs = 0;
     }
 
-    // Runs body(k, PARTS) for k = 0 .. PARTS-1 on the team (rt::Team::run)
+    // Runs body(k, PARTS) for k = 0 .. PARTS-1 on the team (proc::Team::run)
     // or on the caller alone, and returns when all have ended.  A part may
-    // wait (rt::Team::wait_for) only on lower-numbered parts.
+    // wait (proc::Team::wait_for) only on lower-numbered parts.
     template <typename Body>
     void run(int parts, Body& body) {
         if (parts <= 1 || size() == 1) {
@@ -112,14 +111,14 @@ public:
 
     // Runs body(k, size()) for k = 0 .. size()-1 on threads of their own
     // whatever the pace says, for parts that wait on one another
-    // (rt::Team::run_together); false, and nothing run, without helpers.
+    // (proc::Team::run_together); false, and nothing run, without helpers.
     template <typename Body>
     bool run_together(Body& body) {
         return team_.run_together(body);
     }
 
 private:
-    rt::Team team_;
+    proc::Team team_;
     Pace pace_;
 };
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace orv::rt {
+namespace orv::proc {
 namespace {
 
 // The VmFlags of the mapping that holds ADDRESS ("" when none is found).
@@ -82,4 +82,4 @@ TEST(HugeBlocks, NoMemoryGivesBadAllocOrNull) {
 }
 
 }  // namespace
-}  // namespace orv::rt
+}  // namespace orv::proc

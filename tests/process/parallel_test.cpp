@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-namespace orv::rt {
+namespace orv::proc {
 namespace {
 
 TEST(ParallelTest, PoolRunsManyLoopsAndSurvivesAFailingOne) {
@@ -55,16 +55,37 @@ TEST(ParallelTest, PoolRunsManyLoopsAndSurvivesAFailingOne) {
     pool.wait();
 }
 
+// A task started and not waited for ends before its pool, whether its
+// helper has taken it (held up at each handshake) or the pool's end runs it.
 TEST(ParallelTest, PoolEndsOnlyAfterItsTask) {
-    std::atomic<bool> done{false};
-    {
-        WorkerPool pool(2);
-        pool.start(1, [&](int) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            done = true;
-        });
+    for (const int delayed : {0, 1}) {
+        Team::set_helper_delay(delayed, std::chrono::microseconds(delayed == 0 ? 0 : 2000));
+        std::atomic<bool> done{false};
+        {
+            WorkerPool pool(2);
+            pool.start(1, [&](int) { done = true; });
+        }
+        Team::set_helper_delay(0, std::chrono::microseconds(0));
+        EXPECT_TRUE(done.load());
     }
-    EXPECT_TRUE(done.load());
+}
+
+// Helpers that cannot be started: the loops, and the tasks started on the
+// pool, are done by the threads there are, the caller alone included.
+TEST(ParallelTest, PoolOfHelpersThatCannotStartDoesTheWorkWithTheOthers) {
+    for (const int failing : {1, 2, 4}) {
+        Team::set_failing_start(failing);
+        WorkerPool pool(7);
+        Team::set_failing_start(0);
+        ASSERT_EQ(pool.helpers(), failing - 1);
+        std::vector<long> values(5000, 0);
+        parallel_for(pool, values.size(), [&](std::size_t k) { values[k] += static_cast<long>(k); }, 8);
+        EXPECT_EQ(std::accumulate(values.begin(), values.end(), 0L), 12497500L) << failing;
+        std::atomic<int> tasks{0};
+        pool.start(7, [&](int) { ++tasks; });
+        pool.wait();
+        EXPECT_EQ(tasks.load(), pool.helpers()) << failing;
+    }
 }
 
 TEST(ParallelTest, DefaultThreadsAreCappedByTheWorkButAGivenCountIsKept) {
@@ -101,4 +122,4 @@ TEST(ParallelTest, DefaultThreadsFollowTheAffinity) {
 }
 
 }  // namespace
-}  // namespace orv::rt
+}  // namespace orv::proc

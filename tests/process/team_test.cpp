@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-namespace orv::rt {
+namespace orv::proc {
 namespace {
 
 using std::chrono::microseconds;
@@ -147,6 +147,72 @@ TEST(Team, TogetherEveryPartHasAThreadOfItsOwn) {
     EXPECT_FALSE(alone.run_together(nothing));
 }
 
+// Helpers that cannot be started (from the first on, from the third, or the
+// last alone): the team is the threads that run, and every kind of run
+// comes out as it would on a full team; a chain of parts more than the
+// threads, each waiting on the one before, ends too.
+TEST(Team, HelpersThatCannotStartLeaveATeamOfTheOthers) {
+    for (const int failing : {1, 3, 7}) {
+        SCOPED_TRACE(failing);
+        Team::set_failing_start(failing);
+        Team team(8);
+        Team::set_failing_start(0);
+        ASSERT_EQ(team.size(), failing);
+        for (int run = 0; run < 50; ++run) {
+            std::vector<std::atomic<int>> finished(12);
+            std::vector<int> order;
+            auto chain = [&](int k, int) {
+                if (k > 0) Team::wait_for(k - 1, finished[static_cast<std::size_t>(k - 1)], 1);
+                order.push_back(k);
+                publish(finished[static_cast<std::size_t>(k)], 1);
+            };
+            team.run(12, chain);
+            ASSERT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+
+            std::vector<std::atomic<int>> started(static_cast<std::size_t>(team.size()));
+            std::atomic<int> ran{0};
+            auto together = [&](int k, int n) {
+                publish(started[static_cast<std::size_t>(k)], 1);
+                for (int other = 0; other < n; ++other) {
+                    if (other != k) Team::wait_for(other, started[static_cast<std::size_t>(other)], 1);
+                }
+                ++ran;
+            };
+            EXPECT_EQ(team.run_together(together), team.size() > 1);
+            EXPECT_EQ(ran.load(), team.size() > 1 ? team.size() : 0);
+
+            std::atomic<int> next{0}, items{0};
+            auto open = [&](int index, int n) {
+                if (index >= n || n > team.size()) ADD_FAILURE() << index << " of " << n;
+                while (next.fetch_add(1) < 100) ++items;
+            };
+            team.run_open(open);
+            EXPECT_EQ(items.load(), 100);
+        }
+    }
+}
+
+// A part that runs a team of its own (a parallel loop inside it) is still
+// that part when the inner run has ended, and may wait as its run allows.
+TEST(Team, APartKeepsItsRulesAfterAnInnerTeamsRun) {
+    Team outer(2);
+    for (int run = 0; run < 20; ++run) {
+        std::atomic<int> first{0}, inner_items{0};
+        auto body = [&](int k, int) {
+            if (k == 0) {
+                publish(first, 1);
+                return;
+            }
+            Team inner(2);
+            auto count = [&](int, int) { ++inner_items; };
+            inner.run_open(count);
+            Team::wait_for(0, first, 1);
+        };
+        outer.run(2, body);
+        EXPECT_GE(inner_items.load(), 1);
+    }
+}
+
 // A part of a run that waits on a later part, a part that waits on
 // itself, and a part of an open run that waits at all could hang: debug
 // and sanitizer builds stop there, naming the parts.
@@ -181,4 +247,4 @@ TEST(TeamDeathTest, WaitsAgainstTheRulesStop) {
 }
 
 }  // namespace
-}  // namespace orv::rt
+}  // namespace orv::proc

@@ -60,13 +60,18 @@ TEST_F(OrderedWriterTest, StatementsReachTheFileInOrderWhateverTheThreads) {
             EXPECT_EQ(contents(), expected_text(count));
         }
     }
-    // One pool for several files in turn.
-    WorkerPool pool(5);
-    for (std::size_t count : {3000u, 17u, 2500u}) {
-        rt::open_unit_or_fail(kUnit, file(), {rt::OpenStatus::Replace});
-        write_in_order(pool, kUnit, count, statement);
-        rt::close_unit(kUnit);
-        EXPECT_EQ(contents(), expected_text(count));
+    // One pool for several files in turn, also when only some of its
+    // helpers, or none, could be started.
+    for (const int failing : {0, 1, 2, 4}) {
+        proc::Team::set_failing_start(failing);
+        proc::WorkerPool pool(5);
+        proc::Team::set_failing_start(0);
+        for (std::size_t count : {3000u, 17u, 2500u}) {
+            rt::open_unit_or_fail(kUnit, file(), {rt::OpenStatus::Replace});
+            write_in_order(pool, kUnit, count, statement);
+            rt::close_unit(kUnit);
+            EXPECT_EQ(contents(), expected_text(count)) << pool.helpers() << " helpers";
+        }
     }
 }
 

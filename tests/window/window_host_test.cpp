@@ -45,6 +45,8 @@ namespace orv::rt {
 namespace {
 
 namespace fs = std::filesystem;
+using win::dialog_name_filters;
+using win::WindowHost;
 
 // How long a wait for an event may take before the test counts as hung.
 constexpr int kHangGuardMs = 120000;

@@ -5,13 +5,12 @@
 // shared out over their threads.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "support/cpus.h"
+#include "support/factor_matrix.h"
 #include "support/files.h"
 
 namespace {
@@ -19,33 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using orv::testing::read_file;
 using orv::testing::write_file;
-
-// The matrix of bench/make_factor_matrix.py: R = L L' + diag(1 - h^2), each
-// variable loading 0.45-0.80 on its own factor and -0.10-0.10 on the others.
-void write_factor_matrix(const fs::path& path, int nvar, int nfac) {
-    std::uint64_t state = 20293;
-    auto uniform = [&state] {
-        state = 6364136223846793005ull * state + 1442695040888963407ull;
-        return static_cast<double>(state >> 11) / 9007199254740992.0;
-    };
-    std::vector<std::vector<double>> loads(static_cast<std::size_t>(nvar));
-    for (int i = 0; i < nvar; ++i) {
-        std::vector<double>& row = loads[static_cast<std::size_t>(i)];
-        for (int f = 0; f < nfac; ++f) row.push_back(0.2 * uniform() - 0.1);
-        row[static_cast<std::size_t>(i % nfac)] = 0.45 + 0.35 * uniform();
-    }
-    std::FILE* out = std::fopen(path.c_str(), "w");
-    ASSERT_NE(out, nullptr);
-    for (int i = 0; i < nvar; ++i) {
-        for (int j = 0; j < nvar; ++j) {
-            double s = 0.0;
-            for (int f = 0; f < nfac; ++f) s += loads[static_cast<std::size_t>(i)][static_cast<std::size_t>(f)] * loads[static_cast<std::size_t>(j)][static_cast<std::size_t>(f)];
-            std::fprintf(out, " %9.6f", i == j ? 1.0 : s);
-        }
-        std::fputc('\n', out);
-    }
-    std::fclose(out);
-}
 
 // Runs the job in DIR; the exit status.
 int run_job(const fs::path& dir) {
@@ -72,7 +44,7 @@ TEST(EigenThreadsJob, BenchmarkJobGivesTheSameFilesOnOneAndAllCpus) {
         fs::create_directories(root / name);
         write_file(root / name / "pfa10.in", job);
     }
-    write_factor_matrix(root / "one" / "r1000.cor", 1000, 10);
+    ASSERT_TRUE(orv::testing::write_factor_matrix(root / "one" / "r1000.cor", 1000, 10));
     fs::copy_file(root / "one" / "r1000.cor", root / "all" / "r1000.cor");
 
     {

@@ -21,6 +21,7 @@
 #include "runtime/units.h"
 #include "support/files.h"
 #include "support/library_fixture.h"
+#include "process/thread_policy.h"
 
 namespace orv::engine {
 namespace {
@@ -288,7 +289,7 @@ TEST_F(FitstgTest, LargeJobGivesTheSameReportAndFileOnAnyThreads) {
     std::string expected;
     for (const int threads : {1, 2, 3, 8}) {
         SCOPED_TRACE(threads);
-        num1::m01::set_rank_threads(threads);
+        proc::set(proc::Setting::kRankThreads, threads);
         fs::remove(rsd());
         rt::open_unit_or_fail(LURPT, dir_ + "/report.out", {rt::OpenStatus::Replace, false});
         JOBSET j = job(n, "LONG ", "T", 1);
@@ -301,7 +302,7 @@ TEST_F(FitstgTest, LargeJobGivesTheSameReportAndFileOnAnyThreads) {
         else
             EXPECT_EQ(got, expected);
     }
-    num1::m01::set_rank_threads(0);
+    proc::set(proc::Setting::kRankThreads, 0);
     // The hinges fall among ties; variable 0's residuals keep their sign.
     EXPECT_NE(expected.find("          25%  -.0312     0.0312  75%\n"), std::string::npos);
     EXPECT_NE(expected.find("-0.000000000"), std::string::npos);

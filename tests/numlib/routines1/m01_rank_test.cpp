@@ -19,6 +19,7 @@
 #include "numlib/routines1/m01daf.h"
 #include "numlib/routines1/m01zaf.h"
 #include "num1_fixture.h"
+#include "process/thread_policy.h"
 
 namespace orv::num1 {
 namespace {
@@ -29,18 +30,18 @@ const int kThreads[] = {1, 2, 3, 8, 17};
 class KeyRank : public Num1Fixture {
 protected:
     void TearDown() override {
-        m01::set_rank_threads(0);
-        m01::set_key_rank_size(0);
+        proc::set(proc::Setting::kRankThreads, 0);
+        proc::set(proc::Setting::kKeyRankSize, 0);
         Num1Fixture::TearDown();
     }
 
     // M01DAF's ranks from its linked runs alone.
     static std::vector<int> linked_ranks(const std::vector<double>& v, int m1, int m2, const char* order) {
-        m01::set_key_rank_size(INT_MAX);
+        proc::set(proc::Setting::kKeyRankSize, INT_MAX);
         std::vector<int> irank(v.size(), -9);
         int ifail = 0;
         M01DAF(v, m1, m2, order, irank, ifail);
-        m01::set_key_rank_size(0);
+        proc::set(proc::Setting::kKeyRankSize, 0);
         EXPECT_EQ(ifail, 0);
         return irank;
     }
@@ -109,7 +110,7 @@ TEST_F(KeyRank, SectionOfM01DAFOnThreads) {
         const std::vector<int> expected = linked_ranks(v, m1, m2, order);
         for (const int threads : kThreads) {
             SCOPED_TRACE(std::string(order) + " threads " + std::to_string(threads));
-            m01::set_rank_threads(threads);
+            proc::set(proc::Setting::kRankThreads, threads);
             std::vector<int> irank(v.size(), -9);
             int ifail = 0;
             M01DAF(v, m1, m2, order, irank, ifail);
@@ -120,14 +121,14 @@ TEST_F(KeyRank, SectionOfM01DAFOnThreads) {
 }
 
 TEST_F(KeyRank, ThreadsFollowTheSettingAndTheWork) {
-    m01::set_rank_threads(8);
+    proc::set(proc::Setting::kRankThreads, 8);
     EXPECT_EQ(m01::key_rank_threads(1000), 1);
     EXPECT_EQ(m01::key_rank_threads(500000), 8);
-    m01::set_rank_threads(1);
+    proc::set(proc::Setting::kRankThreads, 1);
     EXPECT_EQ(m01::key_rank_threads(500000), 1);
-    m01::set_key_rank_size(5);
+    proc::set(proc::Setting::kKeyRankSize, 5);
     EXPECT_EQ(m01::key_rank_size(), 5);
-    m01::set_key_rank_size(0);
+    proc::set(proc::Setting::kKeyRankSize, 0);
     EXPECT_GT(m01::key_rank_size(), 5);
 }
 
@@ -138,16 +139,16 @@ TEST_F(KeyRank, FivePointSummaryBitForBit) {
         std::vector<double> v = tied_values(n, static_cast<unsigned>(n) * 3, false);
         for (std::size_t k = 0; k < n; k += 3) v[k] = k % 2 ? -0.0 : 0.0;
         const int size = static_cast<int>(n);
-        m01::set_key_rank_size(INT_MAX);
+        proc::set(proc::Setting::kKeyRankSize, INT_MAX);
         std::vector<int> linked_order(n);
         std::vector<double> linked(5);
         int ifail = 0;
         G01ALF(size, v, linked_order, linked, ifail);
         ASSERT_EQ(ifail, 0);
-        m01::set_key_rank_size(2);
+        proc::set(proc::Setting::kKeyRankSize, 2);
         for (const int threads : kThreads) {
             SCOPED_TRACE("n " + std::to_string(n) + " threads " + std::to_string(threads));
-            m01::set_rank_threads(threads);
+            proc::set(proc::Setting::kRankThreads, threads);
             std::vector<int> keyed_order(n);
             std::vector<double> keyed(5);
             G01ALF(size, v, keyed_order, keyed, ifail);

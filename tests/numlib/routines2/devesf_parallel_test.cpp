@@ -17,6 +17,7 @@
 #include "numlib/routines2/devesf.h"
 #include "numlib/routines2/eigen_team.h"
 #include "eigen_threads.h"
+#include "process/thread_policy.h"
 
 namespace orv::num2 {
 namespace {
@@ -79,12 +80,12 @@ Pairs pairs(int n, int nevec, const Matrix& a) {
 // against the sequential loops: the tridiagonal matrix, the reflections
 // left in A and the scale, bit for bit.
 void expect_same_reduction(int n, const Matrix& a, const std::string& what) {
-    set_eigen_parallel_order(kNever);
-    set_eigen_threads(1);
+    proc::set(proc::Setting::kEigenOrder, kNever);
+    proc::set(proc::Setting::kEigenThreads, 1);
     const Reduced plain = reduce(n, a);
-    set_eigen_parallel_order(2);
+    proc::set(proc::Setting::kEigenOrder, 2);
     for (int threads : kTeams) {
-        set_eigen_threads(threads);
+        proc::set(proc::Setting::kEigenThreads, threads);
         const Reduced grouped = reduce(n, a);
         const std::string where = what + ", order " + std::to_string(n) + ", " + std::to_string(threads) + " threads";
         EXPECT_TRUE(same_bits(plain.d, grouped.d)) << where;
@@ -106,8 +107,8 @@ TEST_F(GroupedReduction, SameBitsAsTheSequentialLoops) {
 TEST_F(GroupedReduction, StepsWithNothingToReflectWereMet) {
     // The matrix of the empty steps leaves zero couplings in E, which a
     // matrix without them does not.
-    set_eigen_parallel_order(2);
-    set_eigen_threads(3);
+    proc::set(proc::Setting::kEigenOrder, 2);
+    proc::set(proc::Setting::kEigenThreads, 3);
     const Reduced r = reduce(161, with_empty_steps(161, 3));
     int zeros = 0;
     for (std::size_t i = 1; i < r.e.size(); ++i) zeros += r.e[i] == 0.0;
@@ -119,8 +120,8 @@ TEST_F(GroupedReduction, StepsWithNothingToReflectWereMet) {
 // The eigenpairs, and A as DEVESF leaves it, on every team and with the
 // default order and all CPUs, against the sequential loops.
 void expect_same_pairs(int n, int nevec, const Matrix& a, const std::string& what) {
-    set_eigen_parallel_order(kNever);
-    set_eigen_threads(1);
+    proc::set(proc::Setting::kEigenOrder, kNever);
+    proc::set(proc::Setting::kEigenThreads, 1);
     const Pairs plain = pairs(n, nevec, a);
     auto check = [&](const Pairs& p, const std::string& how) {
         const std::string where = what + ", order " + std::to_string(n) + ", " + how;
@@ -128,13 +129,13 @@ void expect_same_pairs(int n, int nevec, const Matrix& a, const std::string& wha
         EXPECT_TRUE(same_bits(plain.evec, p.evec)) << where;
         EXPECT_TRUE(same_bits(plain.a, p.a)) << where;
     };
-    set_eigen_parallel_order(2);
+    proc::set(proc::Setting::kEigenOrder, 2);
     for (int threads : kTeams) {
-        set_eigen_threads(threads);
+        proc::set(proc::Setting::kEigenThreads, threads);
         check(pairs(n, nevec, a), std::to_string(threads) + " threads");
     }
-    set_eigen_parallel_order(0);
-    set_eigen_threads(8);
+    proc::set(proc::Setting::kEigenOrder, 0);
+    proc::set(proc::Setting::kEigenThreads, 8);
     check(pairs(n, nevec, a), "default order");
 }
 

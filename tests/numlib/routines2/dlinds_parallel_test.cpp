@@ -24,6 +24,7 @@
 #include "numlib/blas_lapack.h"
 #include "numlib/routines2/dlinds.h"
 #include "eigen_threads.h"
+#include "process/thread_policy.h"
 
 namespace orv::num2 {
 namespace {
@@ -45,7 +46,7 @@ struct TestCrew {
 class DlindsThreads : public EigenThreads {
 protected:
     void TearDown() override {
-        set_dlinds_parallel_order(0);
+        proc::set(proc::Setting::kDlindsOrder, 0);
         EigenThreads::TearDown();
     }
 };
@@ -302,8 +303,8 @@ protected:
     // DLINDS of A (leading dimension LD) with THREADS threads, or without a
     // crew when THREADS is 0.
     Inverse inverse(int n, const Matrix& a, int ld, int threads) {
-        set_dlinds_parallel_order(threads == 0 ? kNever : 1);
-        set_eigen_threads(std::max(threads, 1));
+        proc::set(proc::Setting::kDlindsOrder, threads == 0 ? kNever : 1);
+        proc::set(proc::Setting::kEigenThreads, std::max(threads, 1));
         Inverse r{Matrix(a.size(), -3.0), 0, {}};
         DLINDS(n, a, ld, r.ainv, ld);
         r.error = LSTERR();
@@ -323,8 +324,8 @@ protected:
 
 // The order from which DLINDS takes helpers by default (8 CPUs).
 int default_helpers_order() {
-    set_dlinds_parallel_order(0);
-    set_eigen_threads(8);
+    proc::set(proc::Setting::kDlindsOrder, 0);
+    proc::set(proc::Setting::kEigenThreads, 8);
     int helpers = dlinds_parallel_order();
     while (helpers < 2000 && dlinds_threads(helpers) < 2) ++helpers;
     return helpers;
@@ -344,7 +345,7 @@ TEST_F(DlindsOrders, SameBitsSequentialAndThreaded) {
 // By default: no crew below the parallel order, a crew of the caller alone
 // above it, helpers from a larger order on, and all the same bits.
 TEST_F(DlindsOrders, DefaultOrdersAgreeWithNoCrew) {
-    set_eigen_threads(8);
+    proc::set(proc::Setting::kEigenThreads, 8);
     const int order = dlinds_parallel_order();
     EXPECT_EQ(dlinds_threads(order - 1), 0);
     EXPECT_EQ(dlinds_threads(order), 1);
@@ -354,13 +355,13 @@ TEST_F(DlindsOrders, DefaultOrdersAgreeWithNoCrew) {
     for (int n : {order - 1, order, order + 1, helpers - 1, helpers, helpers + 1}) {
         const Matrix a = correlation_matrix(n, n, 37);
         const Inverse plain = inverse(n, a, n, 0);
-        set_dlinds_parallel_order(0);
-        set_eigen_threads(8);
+        proc::set(proc::Setting::kDlindsOrder, 0);
+        proc::set(proc::Setting::kEigenThreads, 8);
         Matrix ainv(a.size(), -3.0);
         DLINDS(n, a, n, ainv, n);
         EXPECT_TRUE(same_bits(ainv, plain.ainv)) << "order " << n;
     }
-    set_eigen_threads(1);
+    proc::set(proc::Setting::kEigenThreads, 1);
     EXPECT_EQ(dlinds_threads(1000), 1);
 }
 
@@ -384,18 +385,23 @@ TEST_F(DlindsOrders, ErrorsAreTheSequentialOnes) {
     EXPECT_EQ(inverse(n, a, n, 8).error, 1);
 }
 
-// A helper held up at every handshake of the crew: the others do its
+// A helper held up at every handshake of the crew, or helpers that cannot
+// be started (from the first on, or the last alone): the others do their
 // share, and the inverse keeps its bits.
-TEST_F(DlindsOrders, AHelperHeldUpLeavesTheBitsAlone) {
+TEST_F(DlindsOrders, HelpersHeldUpOrNotStartedLeaveTheBitsAlone) {
     const int n = 200;
     const Matrix a = correlation_matrix(n, n, 41);
     const Inverse plain = inverse(n, a, n, 0);
     for (int threads : {3, 8}) {
         for (int helper : {1, threads - 1}) {
-            rt::Team::set_helper_delay(helper, std::chrono::microseconds(50));
+            proc::Team::set_helper_delay(helper, std::chrono::microseconds(50));
             const Inverse got = inverse(n, a, n, threads);
-            rt::Team::set_helper_delay(0, std::chrono::microseconds(0));
+            proc::Team::set_helper_delay(0, std::chrono::microseconds(0));
             EXPECT_TRUE(same_bits(got.ainv, plain.ainv)) << threads << " threads, helper " << helper;
+            proc::Team::set_failing_start(helper);
+            const Inverse fewer = inverse(n, a, n, threads);
+            proc::Team::set_failing_start(0);
+            EXPECT_TRUE(same_bits(fewer.ainv, plain.ainv)) << threads << " threads, from helper " << helper << " on";
         }
     }
 }
@@ -405,8 +411,8 @@ TEST_F(DlindsOrders, InPlaceIsTheSameAsApart) {
     const Matrix a = correlation_matrix(n, n, 31);
     const Inverse plain = inverse(n, a, n, 0);
     for (int threads : kThreads) {
-        set_dlinds_parallel_order(1);
-        set_eigen_threads(threads);
+        proc::set(proc::Setting::kDlindsOrder, 1);
+        proc::set(proc::Setting::kEigenThreads, threads);
         Matrix in_place = a;
         DLINDS(n, in_place, n, in_place, n);
         EXPECT_TRUE(same_bits(in_place, plain.ainv)) << threads << " threads";

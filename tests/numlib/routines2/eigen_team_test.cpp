@@ -22,6 +22,7 @@
 #include "eigen_threads.h"
 #include "process/parallel.h"
 #include "process/team.h"
+#include "process/thread_policy.h"
 
 namespace orv::num2 {
 namespace {
@@ -108,7 +109,7 @@ std::vector<double> general_matrix(int n, std::uint64_t seed) {
 }
 
 std::vector<std::complex<double>> general_values(int n, const std::vector<double>& a, int threads) {
-    set_eigen_threads(threads);
+    proc::set(proc::Setting::kEigenThreads, threads);
     std::vector<std::complex<double>> eval(static_cast<std::size_t>(n));
     DEVLRG(n, a, n, eval);
     return eval;
@@ -119,9 +120,9 @@ const int kOrders[] = {1, 2, 3, 50, 161, 500};
 TEST_F(EigenThreads, GeneralEigenvaluesHaveTheSameBitsOnOneAndEightThreads) {
     for (int n : kOrders) {
         for (const std::vector<double>& a : {general_matrix(n, 7), correlation_matrix(n, 11)}) {
-            set_eigen_parallel_order(kNever);
+            proc::set(proc::Setting::kEigenOrder, kNever);
             const auto plain = general_values(n, a, 1);
-            set_eigen_parallel_order(2);
+            proc::set(proc::Setting::kEigenOrder, 2);
             for (int threads : {1, 3, 8}) {
                 EXPECT_TRUE(same_bits(plain, general_values(n, a, threads))) << "order " << n << ", " << threads;
             }
@@ -140,7 +141,7 @@ struct Reduced {
 };
 
 Reduced hessenberg_form(int n, const std::vector<double>& a, int threads) {
-    set_eigen_threads(threads);
+    proc::set(proc::Setting::kEigenThreads, threads);
     Reduced out{a, std::vector<int>(static_cast<std::size_t>(n))};
     std::vector<double> scale(static_cast<std::size_t>(n));
     int low = 0, igh = 0;
@@ -152,9 +153,9 @@ Reduced hessenberg_form(int n, const std::vector<double>& a, int threads) {
 TEST_F(EigenThreads, HessenbergReductionHasTheSameBitsOnEveryTeam) {
     for (int n : {3, 50, 161, 500}) {
         for (const std::vector<double>& a : {general_matrix(n, 5), correlation_matrix(n, 19)}) {
-            set_eigen_parallel_order(kNever);
+            proc::set(proc::Setting::kEigenOrder, kNever);
             const Reduced plain = hessenberg_form(n, a, 1);
-            set_eigen_parallel_order(2);
+            proc::set(proc::Setting::kEigenOrder, 2);
             for (int threads : {1, 2, 3, 8}) {
                 const Reduced r = hessenberg_form(n, a, threads);
                 EXPECT_TRUE(same_bits(plain.a, r.a)) << "order " << n << ", " << threads;
@@ -175,7 +176,7 @@ struct Pairs {
 };
 
 Pairs symmetric_pairs(int n, int nevec, const std::vector<double>& r, int threads) {
-    set_eigen_threads(threads);
+    proc::set(proc::Setting::kEigenThreads, threads);
     Pairs p{std::vector<double>(static_cast<std::size_t>(nevec)), std::vector<double>(static_cast<std::size_t>(n) * nevec), r};
     // The upper triangle is not read; a changed copy shows that.
     for (int j = 0; j < n; ++j) {
@@ -189,9 +190,9 @@ TEST_F(EigenThreads, SymmetricEigenpairsHaveTheSameBitsOnOneAndEightThreads) {
     for (int n : kOrders) {
         const std::vector<double> r = correlation_matrix(n, 13);
         for (int nevec : {1, std::min(n, 10), n}) {
-            set_eigen_parallel_order(kNever);
+            proc::set(proc::Setting::kEigenOrder, kNever);
             const Pairs one = symmetric_pairs(n, nevec, r, 1);
-            set_eigen_parallel_order(2);
+            proc::set(proc::Setting::kEigenOrder, 2);
             const Pairs eight = symmetric_pairs(n, nevec, r, 8);
             EXPECT_TRUE(same_bits(one.eval, eight.eval)) << "order " << n << ", " << nevec << " pairs";
             EXPECT_TRUE(same_bits(one.evec, eight.evec)) << "order " << n << ", " << nevec << " pairs";
@@ -201,28 +202,38 @@ TEST_F(EigenThreads, SymmetricEigenpairsHaveTheSameBitsOnOneAndEightThreads) {
 }
 
 // A helper held up at every handshake of its team (seeing a run, claiming
-// a part, reporting it done): the others take its parts or wait for it,
-// and the results keep their bits.
-TEST_F(EigenThreads, AHelperHeldUpLeavesTheBitsAlone) {
+// a part, reporting it done): the others take its parts or wait for it;
+// helpers that cannot be started (from the first on, or the last alone):
+// the team is the threads that run.  The results keep their bits.
+TEST_F(EigenThreads, HelpersHeldUpOrNotStartedLeaveTheBitsAlone) {
     const int n = 300;
     const std::vector<double> a = general_matrix(n, 3);
     const std::vector<double> r = correlation_matrix(n, 23);
-    set_eigen_parallel_order(kNever);
+    proc::set(proc::Setting::kEigenOrder, kNever);
     const auto values = general_values(n, a, 1);
     const Reduced reduced = hessenberg_form(n, a, 1);
     const Pairs pairs = symmetric_pairs(n, 5, r, 1);
-    set_eigen_parallel_order(2);
+    proc::set(proc::Setting::kEigenOrder, 2);
     for (int threads : {3, 8}) {
         for (int helper : {1, threads - 1}) {
-            rt::Team::set_helper_delay(helper, std::chrono::microseconds(50));
+            proc::Team::set_helper_delay(helper, std::chrono::microseconds(50));
             const auto v = general_values(n, a, threads);
             const Reduced h = hessenberg_form(n, a, threads);
             const Pairs p = symmetric_pairs(n, 5, r, threads);
-            rt::Team::set_helper_delay(0, std::chrono::microseconds(0));
+            proc::Team::set_helper_delay(0, std::chrono::microseconds(0));
             EXPECT_TRUE(same_bits(values, v)) << threads << " threads, helper " << helper;
             EXPECT_TRUE(same_bits(reduced.a, h.a)) << threads << " threads, helper " << helper;
             EXPECT_TRUE(same_bits(pairs.eval, p.eval)) << threads << " threads, helper " << helper;
             EXPECT_TRUE(same_bits(pairs.evec, p.evec)) << threads << " threads, helper " << helper;
+            proc::Team::set_failing_start(helper);
+            const auto fv = general_values(n, a, threads);
+            const Reduced fh = hessenberg_form(n, a, threads);
+            const Pairs fp = symmetric_pairs(n, 5, r, threads);
+            proc::Team::set_failing_start(0);
+            EXPECT_TRUE(same_bits(values, fv)) << threads << " threads, from helper " << helper << " on";
+            EXPECT_TRUE(same_bits(reduced.a, fh.a)) << threads << " threads, from helper " << helper << " on";
+            EXPECT_TRUE(same_bits(pairs.eval, fp.eval)) << threads << " threads, from helper " << helper << " on";
+            EXPECT_TRUE(same_bits(pairs.evec, fp.evec)) << threads << " threads, from helper " << helper << " on";
         }
     }
 }
@@ -232,11 +243,11 @@ TEST_F(EigenThreads, AHelperHeldUpLeavesTheBitsAlone) {
 TEST_F(EigenThreads, DefaultOrderAndForcedThreadsAgree) {
     const int n = 600;
     const std::vector<double> r = correlation_matrix(n, 17);
-    set_eigen_threads(8);
+    proc::set(proc::Setting::kEigenThreads, 8);
     EXPECT_EQ(eigen_team_size(n, 64), 1);  // below the default order: the one-thread loops
     const auto by_default = general_values(n, r, 8);
     const Pairs pairs_default = symmetric_pairs(n, 5, r, 8);
-    set_eigen_parallel_order(2);
+    proc::set(proc::Setting::kEigenOrder, 2);
     EXPECT_TRUE(same_bits(by_default, general_values(n, r, 8)));
     const Pairs forced = symmetric_pairs(n, 5, r, 8);
     EXPECT_TRUE(same_bits(pairs_default.evec, forced.evec));

@@ -12,14 +12,15 @@
 #include "numlib/routines2/eigen_team.h"
 #include "num2_fixture.h"
 #include "support/factor_matrix.h"
+#include "process/thread_policy.h"
 
 namespace orv::num2 {
 
 class EigenThreads : public Num2Fixture {
 protected:
     void TearDown() override {
-        set_eigen_threads(0);
-        set_eigen_parallel_order(0);
+        proc::set(proc::Setting::kEigenThreads, 0);
+        proc::set(proc::Setting::kEigenOrder, 0);
         Num2Fixture::TearDown();
     }
 };
